@@ -1,0 +1,81 @@
+#include "base/home.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include "base/file_error.h"
+
+#ifndef KLIMAVO_SEED_DIR
+#define KLIMAVO_SEED_DIR ""
+#endif
+
+namespace klimavo::base {
+namespace fs = std::filesystem;
+namespace {
+
+fs::path ExecutableDir() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : exe.parent_path();
+}
+
+bool IsEmptyDir(const fs::path& dir) {
+  std::error_code ec;
+  return fs::is_directory(dir, ec) && fs::is_empty(dir, ec);
+}
+
+}  // namespace
+
+fs::path ResolveHome(const std::optional<fs::path>& explicit_home) {
+  if (explicit_home && !explicit_home->empty()) return *explicit_home;
+  if (const char* env = std::getenv("KLIMAVO_HOME"); env && *env) return env;
+  fs::path exe_dir = ExecutableDir();
+  std::error_code ec;
+  if (!exe_dir.empty() && fs::is_directory(exe_dir / "data", ec)) return exe_dir;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return fs::path(xdg) / "klimavo";
+  if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".local/share/klimavo";
+  return fs::current_path() / "klimavo-home";
+}
+
+fs::path BundledSeedDir() {
+  fs::path installed = ExecutableDir() / "../share/klimavo/seed";
+  std::error_code ec;
+  if (fs::is_directory(installed, ec)) return fs::weakly_canonical(installed, ec);
+  return fs::path(KLIMAVO_SEED_DIR);
+}
+
+bool EnsureHomeSeeded(const fs::path& home, const fs::path& seed_dir) {
+  std::error_code ec;
+  bool exists = fs::exists(home, ec);
+  if (exists && !fs::is_directory(home, ec)) throw FileError(home, "is not a folder");
+  if (exists && !IsEmptyDir(home)) return false;
+  fs::create_directories(home, ec);
+  if (ec) throw FileError(home, "cannot create the folder: " + ec.message());
+  if (!seed_dir.empty() && fs::is_directory(seed_dir, ec)) {
+    fs::copy(seed_dir, home, fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+    if (ec) throw FileError(home, "cannot seed from " + seed_dir.string() + ": " + ec.message());
+  }
+  fs::create_directories(DataDir(home), ec);
+  fs::create_directories(BinnDir(home), ec);
+  return true;
+}
+
+fs::path PrepareHome(const std::optional<fs::path>& explicit_home) {
+  fs::path home = ResolveHome(explicit_home);
+  EnsureHomeSeeded(home, BundledSeedDir());
+  return home;
+}
+
+fs::path ConfigPath(const fs::path& home) { return home / "config.ini"; }
+
+fs::path DataDir(const fs::path& home) {
+  std::error_code ec;
+  if (!fs::is_directory(home / "data", ec) && fs::is_directory(home / "Data", ec)) return home / "Data";
+  return home / "data";
+}
+
+fs::path BinnDir(const fs::path& home) { return home / "Binn"; }
+
+}  // namespace klimavo::base

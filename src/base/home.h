@@ -1,0 +1,29 @@
+#pragma once
+// The workbench home: the folder that holds config.ini, data/ (library, picture
+// store, template, language files, work files) and Binn/ (colour schemes).
+// Chosen by --home DIR, else $KLIMAVO_HOME, else the executable's folder when it
+// holds data/, else the XDG data folder (~/.local/share/klimavo). A home that is
+// missing or empty is created and seeded with the bundled data.
+
+#include <filesystem>
+#include <optional>
+
+namespace klimavo::base {
+
+/// Resolves the home folder (does not create it).
+std::filesystem::path ResolveHome(const std::optional<std::filesystem::path>& explicit_home);
+/// The bundled seed data: <exe>/../share/klimavo/seed when installed, else the
+/// build tree's seed folder.
+std::filesystem::path BundledSeedDir();
+/// Creates the home when missing and seeds it when empty. Returns true when it
+/// seeded. Throws FileError when the folder cannot be created or filled.
+bool EnsureHomeSeeded(const std::filesystem::path& home, const std::filesystem::path& seed_dir);
+/// ResolveHome + EnsureHomeSeeded with the bundled seed.
+std::filesystem::path PrepareHome(const std::optional<std::filesystem::path>& explicit_home);
+
+/// Paths inside a home. `data` and `Data` are one folder.
+std::filesystem::path ConfigPath(const std::filesystem::path& home);
+std::filesystem::path DataDir(const std::filesystem::path& home);
+std::filesystem::path BinnDir(const std::filesystem::path& home);
+
+}  // namespace klimavo::base
