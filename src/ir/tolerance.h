@@ -1,0 +1,20 @@
+#pragma once
+// The tolerance tests every decoder, matcher and wizard shares. Durations are
+// signed µs; rounding is to the nearest integer, halves to even.
+
+#include <cstdint>
+
+namespace klimavo::ir {
+
+/// Round half to even, the rounding of the whole workbench.
+std::int64_t RoundHalfEven(double value);
+
+/// |a| within |b| ± t; t = round(|b| × factor) (factor by the sign of a), or the
+/// factor itself as an absolute tolerance when space_factor >= 1.
+bool IsNear(std::int64_t a, std::int64_t b, double mark_factor, double space_factor);
+/// As IsNear with one factor, and always near when |a − b| < 50.
+bool IsNearAbs50(std::int64_t a, std::int64_t b, double factor);
+/// As IsNear with the configured decode tolerance, and always near when |a − b| < 10.
+bool IsNearCfg(std::int64_t a, std::int64_t b, double decode_tolerance);
+
+}  // namespace klimavo::ir
