@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds every target with clang under AddressSanitizer
+# and UndefinedBehaviorSanitizer (warnings are errors in the project's own code)
+# and runs every test: unit tests, golden CLI tests, the GUI tests on the
+# offscreen platform and each fuzz target over its seeds. Then builds the device
+# link under ThreadSanitizer and runs its tests. Any failure, a suite that ran no
+# test or a skipped test fails the run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KLIMAVO_TEST_BUILD_DIR:-$root/build/test-asan}
+tsan_build=${KLIMAVO_TSAN_BUILD_DIR:-$root/build/test-tsan}
+jobs=$(nproc)
+
+bash "$root/scripts/install-deps.sh"
+if [ ! -f "$root/../shared/corpus/ac-raw-captures.jsonl" ]; then
+  echo "test: the capture corpus ../shared/corpus/ac-raw-captures.jsonl is missing" >&2
+  exit 1
+fi
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DKLIMAVO_SANITIZE=ON -DKLIMAVO_WERROR=ON \
+  -DKLIMAVO_BUILD_FUZZERS=ON -DKLIMAVO_BUILD_BENCH=ON
+cmake --build "$build" -j"$jobs"
+
+run_ctest() {
+  local dir=$1; shift
+  local log
+  log=$(mktemp)
+  set +e
+  ctest --test-dir "$dir" --no-tests=error --output-on-failure -j"$jobs" "$@" 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  set -e
+  if [ "$status" -ne 0 ]; then
+    echo "test: ctest failed in $dir" >&2
+    exit "$status"
+  fi
+  if grep -q "The following tests did not run" "$log"; then
+    echo "test: some tests were skipped" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}
+
+# Every label must hold tests: a suite that ran nothing fails the run.
+for label in base ir capture config lang store firmware device golden fuzz; do
+  count=$(ctest --test-dir "$build" -N -L "^${label}\$" | sed -n 's/^Total Tests: //p')
+  if [ "${count:-0}" -eq 0 ]; then
+    echo "test: no tests carry the label '$label'" >&2
+    exit 1
+  fi
+done
+
+run_ctest "$build"
+
+cmake -S "$root" -B "$tsan_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DKLIMAVO_TSAN=ON -DKLIMAVO_WERROR=ON \
+  -DKLIMAVO_BUILD_GUI=OFF -DKLIMAVO_BUILD_BENCH=OFF
+cmake --build "$tsan_build" -j"$jobs" --target klimavo_device_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$tsan_build" -L '^device$'
+echo "test: all suites passed"
