@@ -1,0 +1,303 @@
+#include "ui/waveview/wave_renderer.h"
+
+#include <QFontMetrics>
+
+#include <cstdlib>
+
+#include "base/gbk.h"
+#include "ir/ir_terms.h"
+#include "ir/ir_text.h"
+#include "ui/waveview/wave_geometry.h"
+
+namespace klimavo::ui {
+namespace {
+
+constexpr int kGridTop = 16;
+constexpr int kAxisFromBottom = 20;
+constexpr int kTickFromBottom = 25;
+constexpr int kMiddleTickFromBottom = 28;
+constexpr int kGridLabelFromBottom = 15;
+constexpr int kWideGridLabel = 43;
+constexpr int kMinLabelRoom = 5;
+constexpr int kSkippedLevelX = -100;
+constexpr int kBoxTop = 14;
+constexpr int kBoxBottom = 26;
+constexpr int kBitBoxBottom = 36;
+
+QString Decimal1(double value) { return QString::number(value, 'f', 1); }
+
+QString Translated(const WaveState& state, const std::string& utf8) {
+  if (state.Chinese) return QString::fromStdString(utf8);
+  auto gbk = base::Utf8ToGbk(utf8);
+  if (!gbk) return QString::fromStdString(utf8);
+  return QString::fromStdString(base::GbkToUtf8(ir::TranslateIrTerms(*gbk, 2057)));
+}
+
+}  // namespace
+
+WaveRenderer::WaveRenderer(const WaveState& state, const WaveColours& colours, QSize size)
+    : state_(state), colours_(colours), size_(size) {
+  starts_.reserve(state.Durations.size() + 1);
+  std::int64_t t = 0;
+  for (std::int32_t d : state.Durations) {
+    starts_.push_back(t);
+    t += std::llabs(d);
+  }
+  starts_.push_back(t);
+}
+
+QFont WaveRenderer::LabelFont(bool chinese, int point_size) {
+  QFont font;
+  if (chinese) {
+    font.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", "DejaVu Sans"});
+    font.setPointSize(point_size > 0 ? point_size : 9);
+  } else {
+    font.setFamilies({"MS Sans Serif", "DejaVu Sans", "Liberation Sans"});
+    font.setPointSize(point_size > 0 ? point_size : 8);
+  }
+  return font;
+}
+
+int WaveRenderer::XAt(std::int64_t time) const { return XAtTime(time, state_.Position, state_.ZoomIndex); }
+
+void WaveRenderer::TextAt(QPainter& painter, int x, int y, const QString& text) {
+  painter.drawText(x, y + painter.fontMetrics().ascent(), text);
+  texts_.push_back({text, x, y});
+}
+
+void WaveRenderer::TextCentred(QPainter& painter, int x0, int x1, int y, const QString& text) {
+  const int width = painter.fontMetrics().horizontalAdvance(text);
+  TextAt(painter, x0 + (x1 - x0 - width) / 2, y, text);
+}
+
+void WaveRenderer::Paint(QPainter& painter) {
+  texts_.clear();
+  if (size_.width() <= 0 || size_.height() <= 0) return;
+  painter.setFont(LabelFont(state_.Chinese));
+  PaintBackground(painter);
+  if (state_.ShowFocus) {
+    painter.setPen(colours_[WaveRole::FocusBorder]);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 0, size_.width() - 1, size_.height() - 1);
+  }
+  PaintSegments(painter);
+  PaintLevels(painter);
+  PaintScope(painter);
+  PaintCursors(painter);
+  PaintHeader(painter);
+}
+
+void WaveRenderer::PaintBackground(QPainter& painter) {
+  const int w = size_.width();
+  const int h = size_.height();
+  painter.fillRect(0, 0, w, h, colours_[WaveRole::Background]);
+  QFont grid_font = LabelFont(false, 9);
+  painter.setFont(grid_font);
+  const int x0 = kLeftMargin - state_.Position;
+  // Lines left of the view are counted but not drawn; start at the first visible one.
+  int k = x0 + kGridSpacing < 0 ? (-kGridSpacing - x0) / kGridSpacing : 0;
+  for (int x = x0 + k * kGridSpacing; x < w + kGridSpacing; x += kGridSpacing, ++k) {
+    if (x + kGridSpacing < 0) continue;
+    painter.setPen(QPen(colours_[WaveRole::GridLines], 1, Qt::DotLine));
+    painter.drawLine(x, kGridTop, x, h - kAxisFromBottom);
+    painter.setPen(QPen(colours_[WaveRole::GridLines], 1, Qt::SolidLine));
+    for (int i = 1; i < kGridSpacing / 5; ++i) {
+      const int tx = x + 5 * i;
+      const int top = i == kGridSpacing / 10 ? h - kMiddleTickFromBottom : h - kTickFromBottom;
+      painter.drawLine(tx, top, tx, h - kAxisFromBottom);
+    }
+    const QString label = QString::fromStdString(GridLabel(k, state_.ZoomIndex));
+    const int label_width = painter.fontMetrics().horizontalAdvance(label);
+    if (label_width < kWideGridLabel || k % 2 == 1) {
+      painter.setPen(colours_[WaveRole::GridText]);
+      TextAt(painter, x - label_width / 2, h - kGridLabelFromBottom, label);
+    }
+  }
+  painter.setPen(colours_[WaveRole::GridLines]);
+  painter.drawLine(0, h - kAxisFromBottom, w, h - kAxisFromBottom);
+  painter.setFont(LabelFont(state_.Chinese));
+}
+
+QString WaveRenderer::FieldText(const WaveState& state, const WaveSegment& s) {
+  QString value;
+  if (s.SymbolCount > 0) {
+    const auto v = static_cast<std::uint32_t>(s.Value);
+    if (state.ValueFormat == 0)
+      value = QString::fromStdString(ir::SymbolsToHexStr(s.SymbolCount, s.Radix, false, v));
+    else if (state.ValueFormat == 1)
+      value = QString::fromStdString(ir::IntToRadixStr(s.Radix, s.SymbolCount, v));
+    else
+      value = QString::number(s.Value);
+  }
+  return Translated(state, s.Name) + ":" + value;
+}
+
+void WaveRenderer::PaintSegments(QPainter& painter) {
+  const int count = static_cast<int>(state_.Durations.size());
+  for (const WaveSegment& s : state_.Segments) {
+    if (s.StartLevel < 0 || s.EndLevel < s.StartLevel || s.EndLevel >= count) continue;
+    const int x0 = XAt(starts_[static_cast<std::size_t>(s.StartLevel)]);
+    const int x1 = XAt(starts_[static_cast<std::size_t>(s.EndLevel) + 1]);
+    if (x1 < 0 || x0 > size_.width()) continue;
+    const bool bit = s.Kind == WaveSegment::kBitNumber;
+    const int top = bit ? kBoxBottom : kBoxTop;
+    const int bottom = bit ? kBitBoxBottom : kBoxBottom;
+    const WaveRole role = s.Kind == WaveSegment::kFrameBox ? WaveRole::FrameBoxes
+                          : bit                            ? WaveRole::BitBoxes
+                                                           : WaveRole::FieldBoxes;
+    painter.setPen(colours_[role]);
+    painter.setBrush(colours_[role]);
+    painter.drawRect(x0, top, x1 - x0, bottom - top);
+    if (s.Kind == WaveSegment::kFrameBox) continue;
+    const QString text = bit ? Translated(state_, s.Name) : FieldText(state_, s);
+    QFont font = LabelFont(state_.Chinese, bit ? 8 : -1);
+    painter.setFont(font);
+    if (painter.fontMetrics().horizontalAdvance(text) <= x1 - x0) {
+      painter.setPen(colours_[WaveRole::SegmentText]);
+      TextCentred(painter, x0, x1, bit ? kBoxBottom : kBoxTop + 1, text);
+    }
+    painter.setFont(LabelFont(state_.Chinese));
+  }
+  painter.setBrush(Qt::NoBrush);
+}
+
+void WaveRenderer::PaintLevels(QPainter& painter) {
+  const int w = size_.width();
+  const int h = size_.height();
+  const int high_y = kHighLevelY;
+  const int low_y = h - kLowLevelMargin;
+  const int label_y = kHighLevelY + (h - 67) / 2 - 8;
+  const std::size_t n = state_.Durations.size();
+  int x = kLeftMargin - state_.Position;
+  bool previous_high = false;
+  bool drew_last = false;
+  int last_x = x;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int32_t d = state_.Durations[i];
+    const bool high = d > 0;
+    const int x1 = XAt(starts_[i + 1]);
+    if (x1 < kSkippedLevelX) {
+      x = x1;
+      previous_high = high;
+      continue;
+    }
+    if (x > w) break;
+    painter.setPen(colours_[WaveRole::Levels]);
+    if ((i > 0 && high != previous_high) || (i == 0 && state_.Position == 0)) painter.drawLine(x, high_y, x, low_y);
+    const bool focused = static_cast<int>(i) == state_.FocusedLevel;
+    painter.setPen(focused ? colours_[WaveRole::FocusedLevel] : colours_[WaveRole::Levels]);
+    const int y = high ? high_y : low_y;
+    painter.drawLine(x, y, x1, y);
+    const QString label = QString::fromStdString(DurationLabel(d, state_.TreeMode));
+    const int label_width = painter.fontMetrics().horizontalAdvance(label);
+    if (x1 - x - label_width >= kMinLabelRoom) {
+      painter.setPen(colours_[WaveRole::DurationLabels]);
+      TextCentred(painter, x, x1, label_y, label);
+    } else if (focused) {
+      painter.setPen(colours_[WaveRole::FocusedLabel]);
+      TextCentred(painter, x + 2, x1 + 2, label_y, label);
+    }
+    previous_high = high;
+    x = x1;
+    last_x = x1;
+    drew_last = i + 1 == n;
+  }
+  if (drew_last && state_.Durations.back() > 0) {
+    painter.setPen(colours_[WaveRole::Levels]);
+    painter.drawLine(last_x, high_y, last_x, low_y);
+  }
+}
+
+void WaveRenderer::PaintScope(QPainter& painter) {
+  if (!state_.DrawScope) return;
+  painter.setPen(QPen(colours_[WaveRole::Scope], 1, Qt::DotLine));
+  painter.setBrush(Qt::NoBrush);
+  const int x0 = XAt(state_.ScopeStart);
+  const int x1 = XAt(state_.ScopeEnd);
+  painter.drawRect(x0, 2, x1 - x0, size_.height() - 4);
+}
+
+void WaveRenderer::PaintCursors(QPainter& painter) {
+  if (!state_.ShowLineAB) return;
+  const int h = size_.height();
+  const int xa = XAt(state_.CursorA);
+  const int xb = XAt(state_.CursorB);
+  painter.setPen(colours_[WaveRole::CursorLines]);
+  painter.drawLine(xa, kGridTop, xa, h - kAxisFromBottom);
+  painter.drawLine(xb, kGridTop, xb, h - kAxisFromBottom);
+  painter.drawLine(xa, h - 40, xb, h - 40);
+  painter.setPen(colours_[WaveRole::CursorTexts]);
+  TextAt(painter, xa - 3, 4, "A");
+  TextAt(painter, xb - 3, 4, "B");
+  const int left = std::min(xa, xb);
+  const int right = std::max(xa, xb);
+  const QString distance = Decimal1(static_cast<double>(std::llabs(state_.CursorA - state_.CursorB)) / 10.0);
+  const int dw = painter.fontMetrics().horizontalAdvance(distance);
+  painter.fillRect(left + (right - left - dw) / 2, h - 54, dw, painter.fontMetrics().height(),
+                   colours_[WaveRole::Background]);
+  TextCentred(painter, left, right, h - 54, distance);
+  const int level_a = state_.CursorA == 0 ? -1 : LevelAt(state_.Durations, state_.CursorA);
+  const int level_b = LevelAt(state_.Durations, state_.CursorB);
+  const QString levels = QString(state_.Chinese ? "电平数:" : "LEV Qty.:") + QString::number(std::abs(level_a - level_b));
+  TextCentred(painter, left, right, h - 36, levels);
+}
+
+QString WaveRenderer::CodeValueText(const WaveState& state) {
+  QString text;
+  int previous = -1;
+  for (const WaveSegment& s : state.Segments) {
+    if (s.Kind != WaveSegment::kField || s.SymbolCount == 0) continue;
+    if (static_cast<int>(s.NodeId) <= previous) break;
+    previous = s.NodeId;
+    text += QString::fromStdString(ir::SymbolsToHexStr(s.SymbolCount, s.Radix, false, static_cast<std::uint32_t>(s.Value))) + " ";
+  }
+  return text;
+}
+
+void WaveRenderer::PaintHeader(QPainter& painter) {
+  const bool zh = state_.Chinese;
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int title_x = state_.ShowMoveOnStatus ? 20 : 2;
+  if (!QString::fromStdString(state_.Title).trimmed().isEmpty()) {
+    painter.setPen(colours_[WaveRole::Title]);
+    TextAt(painter, title_x, 2, QString::fromStdString(state_.Title));
+  }
+  struct Field {
+    QString label;
+    int label_x;
+    int zh_value_x;
+    int en_offset;
+    WaveRole role;
+    QString value;
+  };
+  QString protocol = QString::fromStdString(state_.ProtocolName);
+  if (!QString::fromStdString(state_.ProtocolName2).trimmed().isEmpty())
+    protocol += " " + QString::fromStdString(state_.ProtocolName2);
+  const QString carrier =
+      state_.Carrier == kNoCarrier ? QString() : Decimal1(state_.Carrier / 1000.0) + "KHz";
+  std::vector<Field> fields = {
+      {zh ? "格式:" : "PROTOCOL:", 96, 128, 64, WaveRole::ProtocolText, protocol},
+      {zh ? "码值:" : "CODE VALUE:", 296, 328, 262, WaveRole::CodeValue, CodeValueText(state_)},
+      {zh ? "载波:" : "CARRIER:", 586, 618, 552, WaveRole::CarrierAndLevels, carrier},
+      {zh ? "电平数:" : "LEV. QTY.:", zh ? 676 : 684, 718, 650, WaveRole::CarrierAndLevels,
+       QString::number(state_.Durations.size())},
+  };
+  if (state_.ShowLineAB)
+    fields.push_back({"AB:", 766, 766 + metrics.horizontalAdvance("AB:") + 2, 732, WaveRole::CursorTexts,
+                      Decimal1(static_cast<double>(std::llabs(state_.CursorA - state_.CursorB)) / 10.0) + "us"});
+  if (!state_.TreeMode) {
+    painter.setPen(colours_[WaveRole::Title]);
+    TextAt(painter, zh ? 36 : 42, 2, zh ? "序号:" : "No.:");
+    painter.setPen(colours_[WaveRole::Title]);
+    TextAt(painter, zh ? 68 : 66, 2, QString("%1").arg(state_.RecordNo, 3, 10, QChar('0')));
+  }
+  for (const Field& f : fields) {
+    painter.setPen(colours_[WaveRole::Title]);
+    TextAt(painter, f.label_x, 2, f.label);
+    const int value_x = zh ? f.zh_value_x : 36 + f.en_offset + metrics.horizontalAdvance(f.label);
+    painter.setPen(colours_[f.role]);
+    TextAt(painter, value_x, 2, f.value);
+  }
+}
+
+}  // namespace klimavo::ui

@@ -1,0 +1,57 @@
+#pragma once
+// The state of one waveform view: the levels it shows, the labelled segments
+// laid over them, zoom, scroll position, cursors and header values. Plain data,
+// shared by the renderer, the controllers and the widget.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace klimavo::ui {
+
+inline constexpr std::int32_t kNoCarrier = 2147483647;
+
+/// A labelled stretch of levels drawn above the trace.
+struct WaveSegment {
+  enum Kind : std::uint8_t { kFrameBox = 0, kField = 1, kBitNumber = 2 };
+  std::int32_t StartLevel = 0;
+  std::int32_t EndLevel = 0;
+  std::uint8_t Kind = kFrameBox;
+  std::uint8_t NodeId = 0;     ///< tree node (fields), bit number (bits), place of the frame (boxes)
+  std::string Name;            ///< label text (UTF-8 here; GBK in the records)
+  std::int32_t Value = 0;      ///< field value
+  std::uint8_t SymbolCount = 0;
+  std::uint8_t Radix = 2;
+};
+
+struct WaveState {
+  std::vector<std::int32_t> Durations;  ///< 0.1 µs, marks positive
+  std::vector<WaveSegment> Segments;
+  int ZoomIndex = 0;
+  int Position = 0;                     ///< horizontal scroll offset in pixels
+  std::int64_t CursorA = 1000;
+  std::int64_t CursorB = 20000;
+  int FocusedLevel = -1;
+  bool Scrolling = true;                ///< accepts new data (false: fixed)
+  int RecordNo = 0;
+  std::string ProtocolName;
+  std::string ProtocolName2;
+  std::int32_t Carrier = kNoCarrier;
+  int RepeatCount = 0;
+  int SymbolRadix = 2;
+  int ValueFormat = 0;                  ///< 0 hex, 1 digits of the radix, 2 decimal
+  int AlternativeIndex = 0;
+  std::string Title;
+  bool TreeMode = false;                ///< levels are synthesised from a format tree
+  bool ShowLineAB = false;
+  bool ShowFocus = false;
+  bool ShowMoveOnStatus = false;
+  bool DrawScope = false;
+  std::int64_t ScopeStart = 0;
+  std::int64_t ScopeEnd = 0;
+  bool Chinese = false;                 ///< language identifier 2052
+
+  void Clear();
+};
+
+}  // namespace klimavo::ui
