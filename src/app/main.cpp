@@ -1,11 +1,79 @@
 // klimavo: the Qt workbench.
+//   klimavo [--home DIR]                   the main window over the home's library
+//   klimavo [--home DIR] --show-capture F  a viewer of the captures of file F
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QTimer>
 
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "app/capture_viewer.h"
 #include "app/main_window.h"
+#include "base/home.h"
+#include "capture/capture_format.h"
+#include "config/config.h"
+
+namespace {
+
+// Saves the window as a PNG once it has been laid out and painted, then quits.
+void ScheduleScreenshot(QWidget& window, const QString& file) {
+  QTimer::singleShot(500, &window, [&window, file] {
+    window.grab().save(file);
+    QApplication::quit();
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QApplication::setApplicationName("klimavo");
+  QApplication::setApplicationVersion(KLIMAVO_VERSION);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Klimavo workbench for air-conditioner IR protocols");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  QCommandLineOption home_option("home", "Workbench home folder.", "DIR");
+  QCommandLineOption capture_option("show-capture", "Show the captures of FILE.", "FILE");
+  QCommandLineOption screenshot_option("screenshot", "Save the first window as PNG FILE and quit.", "FILE");
+  parser.addOption(home_option);
+  parser.addOption(capture_option);
+  parser.addOption(screenshot_option);
+  parser.process(app);
+
+  std::optional<std::filesystem::path> home_arg;
+  if (parser.isSet(home_option)) home_arg = parser.value(home_option).toStdString();
+  std::filesystem::path home;
+  try {
+    home = klimavo::base::PrepareHome(home_arg);
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, "Klimavo", QString::fromStdString(e.what()));
+    return 2;
+  }
+
+  if (parser.isSet(capture_option)) {
+    const std::string file = parser.value(capture_option).toStdString();
+    klimavo::capture::ReadOptions options;
+    options.source = file;
+    auto read = klimavo::capture::ReadCaptureFile(file, options);
+    if (!read.ok()) {
+      std::cerr << "klimavo: " << read.error->What() << "\n";
+      return 2;
+    }
+    const auto settings = klimavo::config::Derive(klimavo::config::ReadConfig(klimavo::base::ConfigPath(home)));
+    klimavo::app::CaptureViewer viewer(std::move(read.captures), settings.DecodeTolerance,
+                                       QString::fromStdString(file));
+    viewer.show();
+    if (parser.isSet(screenshot_option)) ScheduleScreenshot(viewer, parser.value(screenshot_option));
+    return QApplication::exec();
+  }
+
   klimavo::app::TfrmAirEditor window;
   window.show();
+  if (parser.isSet(screenshot_option)) ScheduleScreenshot(window, parser.value(screenshot_option));
   return QApplication::exec();
 }

@@ -1,0 +1,102 @@
+#pragma once
+// The waveform view widget: an oscilloscope-like display of a capture (capture
+// mode) or of a protocol's standard form synthesised from a format tree (tree
+// mode), with zoom, scrolling through a shared scroll bar, A/B cursors, drag and
+// drop of traces between views and editing of field values.
+
+#include <QWidget>
+
+#include <functional>
+
+#include "ui/waveview/wave_colours.h"
+#include "ui/waveview/wave_state.h"
+
+namespace klimavo::ui {
+
+class TMoveWaveHandle;
+class FormatTreeWidget;
+
+class TWaveShow : public QWidget {
+  Q_OBJECT
+
+ public:
+  using ColourSource = std::function<WaveColours()>;
+
+  explicit TWaveShow(QWidget* parent = nullptr);
+  ~TWaveShow() override;
+
+  /// Where every view takes its colours from (the colour scheme of the home).
+  static void SetColourSource(ColourSource source);
+
+  // Published properties.
+  void SetTitle(const QString& title);
+  void SetScrollBarCtl(TMoveWaveHandle* bar);
+  TMoveWaveHandle* ScrollBarCtl() const { return bar_; }
+  void SetTreeViewData(FormatTreeWidget* tree);
+  FormatTreeWidget* TreeViewData() const { return tree_; }
+  void SetIsFromTreeView(bool on);
+  void SetShowLineAB(bool on);
+  void SetShowFocus(bool on);
+  void SetShowMoveOnStatus(bool on);
+  void SetDragMoveData(bool on) { drag_move_data_ = on; }
+  void SetTag(int tag) { tag_ = tag; }
+  int Tag() const { return tag_; }
+  void SetChinese(bool chinese);
+
+  /// Copies the durations (0.1 µs) into the view.
+  void SetWave(const std::vector<std::int32_t>& durations);
+  void ClearWave();
+  void SetCarrier(std::int32_t carrier);
+  void SetRecordNo(int number);
+  void SetZoom(int index);
+  void SetPosition(int position);
+  void SetValueFormat(int format);
+  void SetCursorTimes(std::int64_t a, std::int64_t b);
+  void SetRepeatCount(int count);
+  /// Redraw; in tree mode first rebuilds the levels from the tree.
+  void FullRedraw();
+  void ReloadColours();
+  bool IsEmpty() const;
+  bool IsTreeMode() const;
+
+  const WaveState& State() const { return state_; }
+  WaveState& MutableState() { return state_; }
+
+ signals:
+  void ParamsChanged();
+  void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  enum class Grab { None, Trace, CursorA, CursorB };
+
+  void Zoom(int step, int anchor_x);
+  void MoveScroll(int position);
+  bool OverIcon(QPoint p) const;
+  bool AcceptsDrop(const TWaveShow* source) const;
+  void StartDrag();
+  void EditField(int x);
+
+  WaveState state_;
+  WaveColours colours_;
+  TMoveWaveHandle* bar_ = nullptr;
+  FormatTreeWidget* tree_ = nullptr;
+  bool drag_move_data_ = false;
+  int tag_ = 0;
+  Grab grab_ = Grab::None;
+  QPoint press_point_;
+  int press_position_ = 0;
+  std::int64_t press_cursor_time_ = 0;
+};
+
+}  // namespace klimavo::ui
