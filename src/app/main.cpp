@@ -12,6 +12,8 @@
 
 #include "app/capture_viewer.h"
 #include "app/main_window.h"
+#include "app/user_prompts.h"
+#include "app/workbench.h"
 #include "base/home.h"
 #include "capture/capture_format.h"
 #include "config/config.h"
@@ -72,7 +74,9 @@ int main(int argc, char** argv) {
     return QApplication::exec();
   }
 
-  klimavo::app::TfrmAirEditor window;
+  klimavo::app::Workbench workbench(home);
+  klimavo::app::DialogPrompts prompts;
+  klimavo::app::TfrmAirEditor window(workbench, prompts);
   window.show();
   if (parser.isSet(screenshot_option)) ScheduleScreenshot(window, parser.value(screenshot_option));
   return QApplication::exec();

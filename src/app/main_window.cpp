@@ -1,11 +1,450 @@
 #include "app/main_window.h"
 
-namespace klimavo::app {
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
 
-TfrmAirEditor::TfrmAirEditor(QWidget* parent) : QMainWindow(parent) {
+#include "base/gbk.h"
+#include "config/config.h"
+#include "store/library.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/options_dialog.h"
+#include "ui/translate_form.h"
+#include "ui/widgets/data_grid.h"
+
+namespace klimavo::app {
+namespace {
+
+constexpr int kWindowWidth = 1047;
+constexpr int kWindowHeight = 569;
+constexpr int kRightPaneWidth = 360;
+constexpr int kPartsGridColumns = 33;
+constexpr int kLanguageImageBase = 25;
+
+}  // namespace
+
+TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget* parent)
+    : QMainWindow(parent), workbench_(workbench), prompts_(prompts) {
   setObjectName("frmAirEditor");
   setWindowTitle("Klimavo Protocols Analyser V2.01");
-  resize(1047, 569);
+  resize(kWindowWidth, kWindowHeight);
+  QFont window_font = font();
+  window_font.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", window_font.family()});
+  window_font.setPointSize(9);
+  setFont(window_font);
+
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildPanes();
+
+  // Window creation, in order.
+  updating_ = record_modified_ = picture_modified_ = false;
+  current_index_ = -1;
+  ApplyLanguage();
+  learn_filter_on_ = false;
+  store::InitRecord(current_record_, 0.0);
+  parts_grid_->SetColumns(kPartsGridColumns);
+  for (int c = 2; c <= kPartsGridColumns; ++c) parts_grid_->SetColumnHidden(c, true);
+  sort_column_ = 0;
+  sort_descending_ = false;
+  workbench_.ReadSettings();
+  read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
+  updating_ = record_modified_ = picture_modified_ = false;
+  current_index_ = -1;
+  current_picture_ = {};
+  UpdateActions();
+}
+
+QString TfrmAirEditor::Text(int number) const {
+  return QString::fromStdString(base::GbkToUtf8(workbench_.language.Text(number)));
+}
+
+void TfrmAirEditor::BuildActions() {
+  auto make = [this](const char* name, const QString& caption, const QKeySequence& shortcut) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    return action;
+  };
+  actn_new_ = make("actnNew", "新建", QKeySequence("Ctrl+N"));
+  actn_open_ = make("actnOpen", "打开", QKeySequence("Ctrl+O"));
+  actn_save_ = make("actnSave", "保存", QKeySequence("Ctrl+S"));
+  act_save_as_ = make("actSaveAs", "Save as...", {});
+  act_auto_wizard_ = make("actAutoWizard", "辅助分析器", QKeySequence("Ctrl+W"));
+  actn_checked_ = make("actnChecked", "校验位辅助分析", QKeySequence("Ctrl+F"));
+  actn_checked_->setToolTip("校验位辅助分析");
+  actn_re_geshi_ = make("actnReGeshi", "修改格式", {});
+  actn_re_geshi_->setToolTip("修改格式基本数据");
+  actn_program_ = make("actnProgram", "Program", {});
+  actn_close_ = make("actnClose", "退出", {});
+  addActions({actn_new_, actn_open_, actn_save_, act_save_as_, act_auto_wizard_, actn_checked_, actn_re_geshi_,
+              actn_program_, actn_close_});
+  connect(actn_open_, &QAction::triggered, this, [this] { ConfirmPendingChanges(); });
+  connect(actn_save_, &QAction::triggered, this, &TfrmAirEditor::SaveCommand);
+  connect(actn_close_, &QAction::triggered, this, &QWidget::close);
+}
+
+void TfrmAirEditor::BuildMenus() {
+  auto* file = menuBar()->addMenu("文件");
+  file->setObjectName("mnuFile");
+  file->addActions({actn_new_, actn_save_});
+  file->addSeparator();
+  file->addAction(actn_close_);
+
+  auto* tools = menuBar()->addMenu("工具");
+  tools->setObjectName("mnuTools");
+  tools->addAction(act_auto_wizard_);
+  tools->addSeparator();
+  for (auto [name, caption] : {std::pair{"mnuUpdate", "Update"}, std::pair{"mnuConvertOne", "单个转换万能"},
+                               std::pair{"mnuMobileFile", "Import moble file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
+    QAction* item = tools->addAction(caption);
+    item->setObjectName(name);
+  }
+
+  auto* options = menuBar()->addMenu("选项");
+  options->setObjectName("mnuOptions");
+  read_only_item_ = options->addAction("Read Only");
+  read_only_item_->setObjectName("mnuReadOnly");
+  read_only_item_->setCheckable(true);
+  connect(read_only_item_, &QAction::triggered, this, &TfrmAirEditor::ToggleReadOnly);
+  language_menu_ = options->addMenu("Language");
+  language_menu_->setObjectName("mnuLanguage");
+  options->addSeparator();
+  QAction* settings = options->addAction("选项");
+  settings->setObjectName("mnuSettings");
+  connect(settings, &QAction::triggered, this, &TfrmAirEditor::OpenOptions);
+
+  auto* help = menuBar()->addMenu("帮助");
+  help->setObjectName("mnuHelp");
+  QAction* about = help->addAction("关于");
+  about->setObjectName("mnuAbout");
+  connect(about, &QAction::triggered, this, &TfrmAirEditor::ShowAbout);
+}
+
+void TfrmAirEditor::BuildToolBar() {
+  auto* bar = addToolBar("tools");
+  bar->setObjectName("ToolBar");
+  bar->setMovable(false);
+  bar->addActions({actn_new_, actn_save_, act_save_as_});
+  bar->addSeparator();
+  bar->addActions({act_auto_wizard_, actn_checked_, actn_re_geshi_});
+  bar->addSeparator();
+  capture_group_ = new QActionGroup(this);
+  QAction* near_button = bar->addAction("近");
+  near_button->setObjectName("btnNearCapture");
+  near_button->setToolTip("近距离录入");
+  near_button->setCheckable(true);
+  near_button->setChecked(true);
+  near_button->setData(1);
+  QAction* far_button = bar->addAction("远");
+  far_button->setObjectName("btnFarCapture");
+  far_button->setToolTip("远距离录入");
+  far_button->setCheckable(true);
+  far_button->setData(2);
+  capture_group_->addAction(near_button);
+  capture_group_->addAction(far_button);
+  bar->addSeparator();
+  bar->addAction(actn_program_);
+  QAction* compare = bar->addAction("Compare code");
+  compare->setObjectName("btnCompareCode");
+  compare->setToolTip("Compare code");
+  bar->addSeparator();
+  bar->addAction(actn_close_);
+  QAction* check = bar->addAction("Check images");
+  check->setObjectName("btnCheckImages");
+
+  status_hint_ = new QLabel(this);
+  status_hint_->setMinimumWidth(720);
+  status_index_ = new QLabel(this);
+  status_index_->setObjectName("lblStatusIndex");
+  status_index_->setMinimumWidth(50);
+  statusBar()->addWidget(status_hint_);
+  statusBar()->addWidget(status_index_);
+}
+
+void TfrmAirEditor::BuildPanes() {
+  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  splitter->setObjectName("splitter");
+
+  // Left pane: record fields, keys and their bit fields, summary.
+  auto* left = new QWidget(splitter);
+  auto* left_layout = new QVBoxLayout(left);
+  auto* fields = new QHBoxLayout;
+  auto* brand_label = new QLabel("Brand", left);
+  brand_label->setObjectName("lblBrand");
+  brand_edit_ = new QLineEdit(left);
+  brand_edit_->setObjectName("edtBrand");
+  brand_label->setBuddy(brand_edit_);
+  auto* code_label = new QLabel("CodeNo", left);
+  code_label->setObjectName("lblCodeNo");
+  code_edit_ = new QLineEdit(left);
+  code_edit_->setObjectName("edtCodeNo");
+  code_edit_->setMaxLength(6);
+  code_label->setBuddy(code_edit_);
+  fields->addWidget(brand_label);
+  fields->addWidget(brand_edit_, 2);
+  fields->addWidget(code_label);
+  fields->addWidget(code_edit_, 1);
+  left_layout->addLayout(fields);
+  memo_edit_ = new QPlainTextEdit(left);
+  memo_edit_->setObjectName("memoRecord");
+  memo_edit_->setMaximumHeight(60);
+  left_layout->addWidget(memo_edit_);
+
+  auto* middle_block = new QHBoxLayout;
+  auto* keys_column = new QVBoxLayout;
+  auto* keys_label = new QLabel("AC Buttons", left);
+  keys_label->setObjectName("lblButtons");
+  key_list_ = new QListWidget(left);
+  key_list_->setObjectName("listButtons");
+  key_list_->setMaximumWidth(110);
+  key_list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  QAction* rename = new QAction("修改名称", key_list_);
+  rename->setObjectName("mnuRenameKey");
+  connect(rename, &QAction::triggered, this, &TfrmAirEditor::RenameKey);
+  QAction* edit_keys = new QAction("修改按键", key_list_);
+  edit_keys->setObjectName("mnuEditKeys");
+  key_list_->addActions({rename, edit_keys});
+  keys_column->addWidget(keys_label);
+  keys_column->addWidget(key_list_);
+  auto* parts_column = new QVBoxLayout;
+  auto* parts_label = new QLabel("Parts Infomation", left);
+  parts_label->setObjectName("lblParts");
+  parts_grid_ = new ui::DataGrid(left);
+  parts_grid_->setObjectName("gridParts");
+  parts_grid_->SetMode(ui::DataGrid::Mode::BrowseOnly);
+  parts_grid_->SetHeadingHeight(42);
+  parts_column->addWidget(parts_label);
+  parts_column->addWidget(parts_grid_);
+  middle_block->addLayout(keys_column);
+  middle_block->addLayout(parts_column, 1);
+  left_layout->addLayout(middle_block, 1);
+  summary_memo_ = new QPlainTextEdit(left);
+  summary_memo_->setObjectName("memoSummary");
+  summary_memo_->setReadOnly(true);
+  summary_memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  summary_memo_->setBackgroundRole(QPalette::Window);
+  left_layout->addWidget(summary_memo_, 1);
+
+  // Middle pane: model names and the picture of the remote.
+  auto* middle = new QWidget(splitter);
+  auto* middle_layout = new QVBoxLayout(middle);
+  model_grid_ = new ui::DataGrid(middle);
+  model_grid_->setObjectName("gridModels");
+  model_grid_->SetMode(ui::DataGrid::Mode::EditInsert);
+  model_grid_->SetColumns(1);
+  model_grid_->SetHeading(1, "型号");
+  model_grid_->SetColumnPixels(1, 142);
+  model_grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  QAction* delete_row = new QAction("Delete row", model_grid_);
+  delete_row->setObjectName("mnuDeleteModel");
+  connect(delete_row, &QAction::triggered, this, [this] {
+    const int row = model_grid_->CurrentRow();
+    if (model_grid_->Rows() > 0 && row >= 1)
+      QTimer::singleShot(0, this, [this, row] { DeleteModelRow(row); });
+  });
+  model_grid_->addAction(delete_row);
+  middle_layout->addWidget(model_grid_, 1);
+  picture_label_ = new QLabel(middle);
+  picture_label_->setObjectName("imgPicture");
+  picture_label_->setAlignment(Qt::AlignCenter);
+  picture_label_->setMinimumSize(160, 160);
+  middle_layout->addWidget(picture_label_, 1);
+  auto* picture_buttons = new QHBoxLayout;
+  load_picture_button_ = new QPushButton("...", middle);
+  load_picture_button_->setObjectName("btnLoadPicture");
+  clear_picture_button_ = new QPushButton("X", middle);
+  clear_picture_button_->setObjectName("btnClearPicture");
+  picture_buttons->addWidget(load_picture_button_);
+  picture_buttons->addWidget(clear_picture_button_);
+  middle_layout->addLayout(picture_buttons);
+
+  // Right pane: keyword, learn filter and the library list.
+  auto* right = new QWidget(splitter);
+  right->setMinimumWidth(kRightPaneWidth - 60);
+  auto* right_layout = new QVBoxLayout(right);
+  auto* search = new QHBoxLayout;
+  auto* keyword_label = new QLabel("输入关键词", right);
+  keyword_label->setObjectName("lblKeyword");
+  keyword_edit_ = new QLineEdit(right);
+  keyword_edit_->setObjectName("edtKeyword");
+  keyword_edit_->setToolTip("keyword");
+  keyword_label->setBuddy(keyword_edit_);
+  auto* learn = new QPushButton("Filter by learning", right);
+  learn->setObjectName("btnLearnFilter");
+  auto* reset = new QPushButton("Reset Filter", right);
+  reset->setObjectName("btnResetFilter");
+  search->addWidget(keyword_label);
+  search->addWidget(keyword_edit_, 1);
+  search->addWidget(learn);
+  search->addWidget(reset);
+  right_layout->addLayout(search);
+  library_grid_ = new ui::DataGrid(right);
+  library_grid_->setObjectName("gridLibrary");
+  library_grid_->SetMode(ui::DataGrid::Mode::ListBox);
+  library_grid_->SetColumns(5);
+  const char* headings[] = {"Brand", "No", "Memo", "Change Time", ""};
+  const int widths[] = {54, 46, 143, 77, 0};
+  for (int c = 1; c <= 5; ++c) {
+    library_grid_->SetHeading(c, headings[c - 1]);
+    library_grid_->SetColumnPixels(c, widths[c - 1]);
+  }
+  library_grid_->SetColumnHidden(5, true);
+  library_grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  for (auto [name, caption] : {std::pair{"mnuExport", "导出..."}, std::pair{"mnuImport", "导入..."},
+                               std::pair{"", ""}, std::pair{"mnuDeleteRecords", "Delete"}}) {
+    auto* item = new QAction(caption, library_grid_);
+    item->setObjectName(name);
+    item->setSeparator(std::string_view(name).empty());
+    library_grid_->addAction(item);
+  }
+  right_layout->addWidget(library_grid_, 1);
+  splitter->addWidget(left);
+  splitter->addWidget(middle);
+  splitter->addWidget(right);
+  splitter->setSizes({480, 200, kRightPaneWidth});
+  setCentralWidget(splitter);
+
+  connect(brand_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (updating_) return;
+    current_record_.Brand.assign(base::Utf8ToGbk(text.toStdString()).value_or(""));
+    MarkRecordModified();
+  });
+  connect(code_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (updating_) return;
+    current_record_.CodeNo.assign(base::Utf8ToGbk(text.toStdString()).value_or(""));
+    MarkRecordModified();
+  });
+  connect(memo_edit_, &QPlainTextEdit::textChanged, this, [this] {
+    if (updating_) return;
+    const std::string gbk = base::Utf8ToGbk(memo_edit_->toPlainText().toStdString()).value_or("");
+    (workbench_.language.IsChinese() ? current_record_.MemoCn : current_record_.MemoEn).assign(gbk);
+    MarkRecordModified();
+  });
+  connect(key_list_, &QListWidget::itemClicked, this, [this] { KeyClicked(); });
+  connect(model_grid_, &ui::DataGrid::CellEdited, this, [this](int, int row) {
+    MarkPictureModified();
+    if (row == model_grid_->Rows() && !model_grid_->Cell(1, row).isEmpty()) model_grid_->SetRows(row + 1);
+  });
+  connect(load_picture_button_, &QPushButton::clicked, this, [this] {
+    if (auto file = prompts_.OpenFile(this, QString(), "JPEG Image File (*.jpg *.jpeg)")) LoadPictureFile(*file);
+  });
+  connect(clear_picture_button_, &QPushButton::clicked, this, &TfrmAirEditor::ClearPicture);
+  connect(keyword_edit_, &QLineEdit::textChanged, this, [this] {
+    if (!updating_) RefreshLibraryList();
+  });
+  connect(reset, &QPushButton::clicked, this, [this] {
+    learn_filter_on_ = false;
+    RefreshLibraryList();
+  });
+  connect(library_grid_, &ui::DataGrid::RowChanged, this, &TfrmAirEditor::LibraryRowChanged);
+  connect(library_grid_, &QTableWidget::cellClicked, this, [this](int row, int) { LibraryRowChanged(row + 1); });
+  connect(library_grid_, &ui::DataGrid::HeadingClicked, this, &TfrmAirEditor::LibraryHeadingClicked);
+  for (QAction* a : library_grid_->actions()) {
+    if (a->objectName() == "mnuExport") connect(a, &QAction::triggered, this, &TfrmAirEditor::ExportSelectedRecords);
+    if (a->objectName() == "mnuImport") connect(a, &QAction::triggered, this, &TfrmAirEditor::ImportRecords);
+    if (a->objectName() == "mnuDeleteRecords")
+      connect(a, &QAction::triggered, this, &TfrmAirEditor::DeleteSelectedRecords);
+  }
+}
+
+void TfrmAirEditor::ApplyLanguage() {
+  ui::TranslateForm(this, workbench_.language);
+  parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
+  parts_grid_->SetHeading(1, "  " + Text(1) + "\n\n" + Text(2));
+  RebuildLanguageMenu();
+}
+
+void TfrmAirEditor::RebuildLanguageMenu() {
+  // The item whose click asked for the rebuild may still be in its handler:
+  // old items are deleted once control returns to the event loop.
+  for (QAction* old : language_menu_->actions()) {
+    language_menu_->removeAction(old);
+    old->deleteLater();
+  }
+  const auto names = workbench_.language.LanguageNames();
+  for (std::size_t p = 0; p < names.size(); ++p) {
+    QAction* item = language_menu_->addAction(QString::fromStdString(base::GbkToUtf8(names[p])));
+    item->setData(static_cast<int>(p));
+    item->setObjectName(QString("mnuLanguage%1").arg(p));
+    item->setProperty("imageIndex", static_cast<int>(p) + kLanguageImageBase);
+    connect(item, &QAction::triggered, this, [this, p] { ChangeLanguage(static_cast<int>(p)); });
+  }
+}
+
+void TfrmAirEditor::ChangeLanguage(int tag) {
+  if (!ConfirmPendingChanges()) return;
+  if (workbench_.language.LanguageNo() == tag + 1) return;
+  workbench_.language.SetLanguageNo(tag + 1);
+  ApplyLanguage();
+  RefreshLibraryList();
+  if (current_index_ >= 0) ShowCurrentRecord();
+  config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
+}
+
+void TfrmAirEditor::ToggleReadOnly() {
+  workbench_.settings.ReadOnlyMode = !workbench_.settings.ReadOnlyMode;
+  read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
+  config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
+  UpdateActions();
+}
+
+void TfrmAirEditor::OpenOptions() {
+  ui::TFrmConfigure dialog(workbench_.ConfigFile(), workbench_.language, this);
+  if (dialog.exec() == QDialog::Accepted) workbench_.ReadSettings();
+}
+
+void TfrmAirEditor::ShowAbout() {
+  ui::AboutDialog dialog(workbench_.home, workbench_.language, this);
+  dialog.exec();
+}
+
+void TfrmAirEditor::UpdateActions() {
+  const bool has_format = !current_record_.Slots[0].Text.empty();
+  actn_save_->setEnabled((record_modified_ || picture_modified_) && key_list_->count() > 0 &&
+                         !workbench_.settings.ReadOnlyMode);
+  for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_}) a->setEnabled(has_format);
+  load_picture_button_->setEnabled(current_index_ >= 0);
+  clear_picture_button_->setEnabled(current_index_ >= 0);
+}
+
+void TfrmAirEditor::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_once_) return;
+  shown_once_ = true;
+  ShowCurrentRecord();
+  RefreshLibraryList();
+  updating_ = false;
+}
+
+void TfrmAirEditor::closeEvent(QCloseEvent* event) {
+  if (ConfirmPendingChanges())
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TfrmAirEditor::MarkRecordModified() {
+  record_modified_ = true;
+  UpdateActions();
+}
+
+void TfrmAirEditor::MarkPictureModified() {
+  picture_modified_ = true;
+  UpdateActions();
 }
 
 }  // namespace klimavo::app

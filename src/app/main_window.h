@@ -1,7 +1,31 @@
 #pragma once
-// The main window of the workbench.
+// The main window: the hub of the workbench. It lists the protocol library,
+// shows and edits the current record (brand, code number, memo, keys with their
+// bit-field and state table, model names, picture, summary) and hosts every
+// command.
 
 #include <QMainWindow>
+
+#include <vector>
+
+#include "app/user_prompts.h"
+#include "app/workbench.h"
+#include "store/picture_store.h"
+#include "store/protocol_record.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+
+namespace klimavo::ui {
+class DataGrid;
+}
 
 namespace klimavo::app {
 
@@ -9,7 +33,112 @@ class TfrmAirEditor : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TfrmAirEditor(QWidget* parent = nullptr);
+  TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget* parent = nullptr);
+
+  // Display routines.
+  void ShowCurrentRecord();
+  void ShowButtonTable();
+  void RefreshLibraryList();
+  void ShowModelsAndPicture();
+  void CollectModelNames();
+  /// The save-changes question; false when the calling command must stop.
+  bool ConfirmPendingChanges();
+
+  // Commands.
+  void SaveCommand();
+  void DeleteSelectedRecords();
+  void ExportSelectedRecords();
+  void ImportRecords();
+  void ChangeLanguage(int tag);
+  void ToggleReadOnly();
+  void OpenOptions();
+  void ShowAbout();
+  /// Load-picture command for a chosen file (after the open dialog).
+  void LoadPictureFile(const QString& file);
+  void ClearPicture();
+  void DeleteModelRow(int row);
+  void RenameKey();
+
+  // State, for the commands of later dialogs and for tests.
+  int CurrentIndex() const { return current_index_; }
+  bool RecordModified() const { return record_modified_; }
+  bool PictureModified() const { return picture_modified_; }
+  int SortColumn() const { return sort_column_; }
+  bool SortDescending() const { return sort_descending_; }
+  const store::TdiskAir& CurrentRecord() const { return current_record_; }
+  const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
+  Workbench& State() { return workbench_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildPanes();
+  void ApplyLanguage();
+  void RebuildLanguageMenu();
+  void UpdateActions();
+  void LibraryRowChanged(int row);
+  void LibraryHeadingClicked(int column);
+  void KeyClicked();
+  void PaintKeyList();
+  void ShowPicture();
+  bool ValidateCurrentRecord();
+  void SelectKey(int key);
+  void MarkRecordModified();
+  void MarkPictureModified();
+  QString Text(int number) const;
+  QString MemoOfLanguage(const store::TdiskAir& record) const;
+  std::vector<int> SelectedLibraryIndices() const;
+
+  Workbench& workbench_;
+  UserPrompts& prompts_;
+
+  // The window's own state.
+  bool updating_ = false;
+  bool record_modified_ = false;
+  bool picture_modified_ = false;
+  int current_button_ = -1;
+  int current_index_ = -1;
+  bool learn_filter_on_ = false;
+  std::vector<int> learn_filter_hits_;
+  int sort_column_ = 0;
+  bool sort_descending_ = false;
+  bool shown_once_ = false;
+  store::TdiskAir current_record_;
+  store::TBtnLines current_lines_;
+  store::TMemPic_Info current_picture_;
+
+  // Actions and controls.
+  QAction* actn_new_ = nullptr;
+  QAction* actn_open_ = nullptr;
+  QAction* actn_save_ = nullptr;
+  QAction* act_save_as_ = nullptr;
+  QAction* act_auto_wizard_ = nullptr;
+  QAction* actn_checked_ = nullptr;
+  QAction* actn_re_geshi_ = nullptr;
+  QAction* actn_program_ = nullptr;
+  QAction* actn_close_ = nullptr;
+  QAction* read_only_item_ = nullptr;
+  QMenu* language_menu_ = nullptr;
+  QActionGroup* capture_group_ = nullptr;
+  QLineEdit* brand_edit_ = nullptr;
+  QLineEdit* code_edit_ = nullptr;
+  QPlainTextEdit* memo_edit_ = nullptr;
+  QListWidget* key_list_ = nullptr;
+  ui::DataGrid* parts_grid_ = nullptr;
+  QPlainTextEdit* summary_memo_ = nullptr;
+  ui::DataGrid* model_grid_ = nullptr;
+  QLabel* picture_label_ = nullptr;
+  QPushButton* load_picture_button_ = nullptr;
+  QPushButton* clear_picture_button_ = nullptr;
+  QLineEdit* keyword_edit_ = nullptr;
+  ui::DataGrid* library_grid_ = nullptr;
+  QLabel* status_hint_ = nullptr;
+  QLabel* status_index_ = nullptr;
 };
 
 }  // namespace klimavo::app

@@ -1,0 +1,35 @@
+#include "app/workbench.h"
+
+#include "base/home.h"
+#include "base/ini_file.h"
+#include "store/picture_store.h"
+
+namespace klimavo::app {
+namespace {
+
+int StartLanguage(const std::filesystem::path& home) {
+  const long long value = base::ReadIniInteger(base::ConfigPath(home), "Config", "lang", 0);
+  const int language_no = static_cast<int>(static_cast<std::uint8_t>(value));
+  const int count = lang::Language(home, 1).LanguageCount();
+  return (language_no == 0 || language_no > count) ? 1 : language_no;
+}
+
+}  // namespace
+
+Workbench::Workbench(std::filesystem::path home_folder)
+    : home(std::move(home_folder)),
+      language(home, StartLanguage(home)),
+      library(base::DataDir(home) / "acprotocl.dat") {
+  library.Load();
+  ReadSettings();
+}
+
+std::filesystem::path Workbench::ConfigFile() const { return base::ConfigPath(home); }
+std::filesystem::path Workbench::DataDir() const { return base::DataDir(home); }
+std::filesystem::path Workbench::PictureFile() const {
+  return DataDir() / std::string(store::kPictureStoreFileName);
+}
+
+void Workbench::ReadSettings() { settings = config::Derive(config::ReadConfig(ConfigFile())); }
+
+}  // namespace klimavo::app

@@ -1,0 +1,32 @@
+#pragma once
+// The process-wide state of the workbench, owned by the application shell for
+// the whole run: the home folder, the current language, the protocol library
+// and the settings derived from config.ini.
+
+#include <filesystem>
+
+#include "config/config.h"
+#include "lang/language.h"
+#include "store/library.h"
+
+namespace klimavo::app {
+
+struct Workbench {
+  /// Start-up: reads the language number (0 or beyond the listed languages
+  /// means 1) and loads the library (a missing or rejected file gives an empty
+  /// library, without a message).
+  explicit Workbench(std::filesystem::path home_folder);
+
+  std::filesystem::path home;
+  lang::Language language;
+  store::ProtocolLibrary library;
+  config::DerivedSettings settings;
+
+  std::filesystem::path ConfigFile() const;
+  std::filesystem::path DataDir() const;
+  std::filesystem::path PictureFile() const;
+  /// Re-reads the derived settings from config.ini.
+  void ReadSettings();
+};
+
+}  // namespace klimavo::app

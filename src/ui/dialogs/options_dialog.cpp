@@ -1,0 +1,117 @@
+#include "ui/dialogs/options_dialog.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "config/config.h"
+#include "ui/translate_form.h"
+
+namespace klimavo::ui {
+namespace {
+
+QSpinBox* AddSpin(QGridLayout* grid, int row, const char* name, const QString& label, int min, int max,
+                  const QString& unit, QWidget* parent) {
+  auto* caption = new QLabel(label, parent);
+  caption->setObjectName(QString("lbl") + name);
+  auto* spin = new QSpinBox(parent);
+  spin->setObjectName(QString("spn") + name);
+  spin->setRange(min, max);
+  caption->setBuddy(spin);
+  auto* unit_label = new QLabel(unit, parent);
+  unit_label->setObjectName(QString("lblUnit") + name);
+  grid->addWidget(caption, row, 0);
+  grid->addWidget(spin, row, 1);
+  grid->addWidget(unit_label, row, 2);
+  return spin;
+}
+
+}  // namespace
+
+TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Language& language, QWidget* parent)
+    : QDialog(parent), config_ini_(std::move(config_ini)) {
+  setObjectName("FrmConfigure");
+  setWindowTitle("Configuration parameters");
+  setFixedSize(441, 187);
+  setSizeGripEnabled(false);
+
+  auto* layout = new QHBoxLayout(this);
+  auto* left = new QVBoxLayout;
+  auto* error_group = new QGroupBox("Amount Of Error", this);
+  error_group->setObjectName("grpError");
+  auto* error_grid = new QGridLayout(error_group);
+  error_ = AddSpin(error_grid, 0, "Error", "Decode of error", 8, 100, "%", error_group);
+  auto* device_group = new QGroupBox("IR Reader Device", this);
+  device_group->setObjectName("grpDevice");
+  auto* device_grid = new QGridLayout(device_group);
+  trim_ = AddSpin(device_grid, 0, "Trim", "The time of truncation", 30, 5000, "ms", device_group);
+  auto* filter_group = new QGroupBox("Filter option", this);
+  filter_group->setObjectName("grpFilter");
+  auto* filter_layout = new QVBoxLayout(filter_group);
+  skip_base_ = new QCheckBox("Skip base data", filter_group);
+  skip_base_->setObjectName("chkSkipBase");
+  filter_layout->addWidget(skip_base_);
+  left->addWidget(error_group);
+  left->addWidget(device_group);
+  left->addWidget(filter_group);
+
+  auto* right = new QVBoxLayout;
+  auto* comp_group = new QGroupBox("Compensate Time Of Rushing", this);
+  comp_group->setObjectName("grpCompensate");
+  auto* comp_grid = new QGridLayout(comp_group);
+  logic_h_ = AddSpin(comp_grid, 0, "LogicH", "Logic code  higher", -100, 100, "us", comp_group);
+  logic_l_ = AddSpin(comp_grid, 1, "LogicL", "Logic code low", -100, 100, "us", comp_group);
+  wave_h_ = AddSpin(comp_grid, 2, "WaveH", "Split code higher", -100, 100, "us", comp_group);
+  wave_l_ = AddSpin(comp_grid, 3, "WaveL", "Split code low", -100, 100, "us", comp_group);
+  right->addWidget(comp_group);
+  auto* buttons = new QHBoxLayout;
+  auto* ok = new QPushButton("Ok", this);
+  ok->setObjectName("btnOk");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", this);
+  cancel->setObjectName("btnCancel");
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  right->addLayout(buttons);
+  layout->addLayout(left);
+  layout->addLayout(right);
+
+  TranslateForm(this, language);
+  const config::ConfigValues values = config::ReadConfig(config_ini_);
+  error_->setValue(values.error_of_decode);  // a spin edit brings a value into its range
+  trim_->setValue(values.trim_time);
+  logic_h_->setValue(values.logic_h);
+  logic_l_->setValue(values.logic_l);
+  wave_h_->setValue(values.wave_h);
+  wave_l_->setValue(values.wave_l);
+  skip_base_->setChecked(values.skip_base);
+
+  connect(ok, &QPushButton::clicked, this, &TFrmConfigure::AcceptAndWrite);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFrmConfigure::AcceptAndWrite() {
+  config::ConfigValues values = config::ReadConfig(config_ini_);
+  values.error_of_decode = error_->value();
+  values.trim_time = trim_->value();
+  values.logic_h = logic_h_->value();
+  values.logic_l = logic_l_->value();
+  values.wave_h = wave_h_->value();
+  values.wave_l = wave_l_->value();
+  values.skip_base = skip_base_->isChecked();
+  try {
+    config::WriteOptions(config_ini_, values);
+  } catch (const std::exception& e) {
+    QMessageBox::critical(this, windowTitle(), QString::fromStdString(e.what()));
+    return;
+  }
+  accept();
+}
+
+}  // namespace klimavo::ui

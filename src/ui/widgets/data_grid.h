@@ -1,0 +1,49 @@
+#pragma once
+// The grid of the workbench's windows: cells addressed by column and row
+// (both counted from 1; row 0 is the heading row), headings that wrap, hidden
+// columns, a column count set at run time, list-box mode with one selected row,
+// browse-only and edit-insert modes, a current row with a change signal,
+// heading clicks, an end-of-edit signal and a context menu per grid.
+
+#include <QTableWidget>
+
+namespace klimavo::ui {
+
+class DataGrid : public QTableWidget {
+  Q_OBJECT
+
+ public:
+  enum class Mode { ListBox, BrowseOnly, EditInsert };
+
+  explicit DataGrid(QWidget* parent = nullptr);
+
+  void SetMode(Mode mode);
+  void SetColumns(int count);
+  int Columns() const { return columnCount(); }
+  void SetRows(int count);
+  int Rows() const { return rowCount(); }
+  QString Cell(int column, int row) const;
+  void SetCell(int column, int row, const QString& text);
+  QString Heading(int column) const;
+  void SetHeading(int column, const QString& text);
+  void SetHeadingHeight(int pixels);
+  void SetColumnHidden(int column, bool hidden);
+  bool IsColumnHidden(int column) const;
+  void SetColumnPixels(int column, int pixels);
+  /// The current row (1-based), 0 when there is none.
+  int CurrentRow() const;
+  void SetCurrentRow(int row);
+  /// The selected rows (1-based) in selection order.
+  QList<int> SelectedRows() const;
+
+ signals:
+  void RowChanged(int row);
+  void HeadingClicked(int column);
+  void CellEdited(int column, int row);
+
+ private:
+  Mode mode_ = Mode::BrowseOnly;
+  bool filling_ = false;
+};
+
+}  // namespace klimavo::ui
