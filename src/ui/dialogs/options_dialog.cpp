@@ -23,9 +23,13 @@ QSpinBox* AddSpin(QGridLayout* grid, int row, const char* name, const QString& l
   auto* spin = new QSpinBox(parent);
   spin->setObjectName(QString("spn") + name);
   spin->setRange(min, max);
+  spin->setFixedWidth(62);
   caption->setBuddy(spin);
   auto* unit_label = new QLabel(unit, parent);
   unit_label->setObjectName(QString("lblUnit") + name);
+  grid->setContentsMargins(6, 2, 6, 2);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
   grid->addWidget(caption, row, 0);
   grid->addWidget(spin, row, 1);
   grid->addWidget(unit_label, row, 2);
@@ -42,7 +46,10 @@ TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Langu
   setSizeGripEnabled(false);
 
   auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->setSpacing(6);
   auto* left = new QVBoxLayout;
+  left->setSpacing(2);
   auto* error_group = new QGroupBox("Amount Of Error", this);
   error_group->setObjectName("grpError");
   auto* error_grid = new QGridLayout(error_group);
@@ -54,6 +61,7 @@ TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Langu
   auto* filter_group = new QGroupBox("Filter option", this);
   filter_group->setObjectName("grpFilter");
   auto* filter_layout = new QVBoxLayout(filter_group);
+  filter_layout->setContentsMargins(6, 2, 6, 2);
   skip_base_ = new QCheckBox("Skip base data", filter_group);
   skip_base_->setObjectName("chkSkipBase");
   filter_layout->addWidget(skip_base_);

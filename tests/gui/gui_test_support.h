@@ -1,0 +1,74 @@
+#pragma once
+// Shared fixtures of the GUI tests: a fresh workbench home seeded from the
+// bundled data, and scripted answers to the questions the windows ask.
+
+#include <QDir>
+#include <QMessageBox>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <filesystem>
+#include <vector>
+
+#include "app/user_prompts.h"
+
+namespace klimavo::testing {
+
+/// A temporary home seeded like a new installation (library optional).
+class TestHome {
+ public:
+  explicit TestHome(bool with_library) {
+    const std::filesystem::path seed = qEnvironmentVariable("KLIMAVO_SEED_DIR").toStdString();
+    std::filesystem::copy(seed, path(), std::filesystem::copy_options::recursive);
+    if (!with_library) std::filesystem::remove(path() / "data/acprotocl.dat");
+  }
+  std::filesystem::path path() const { return dir_.path().toStdString(); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+/// Answers questions from a script and records every message shown.
+class ScriptedPrompts : public app::UserPrompts {
+ public:
+  std::deque<QMessageBox::StandardButton> answers;
+  std::deque<std::optional<QString>> files;
+  std::deque<std::optional<QString>> inputs;
+  std::vector<QString> questions;
+  std::vector<QString> messages;
+
+  QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString& text,
+                                  QMessageBox::StandardButtons) override {
+    questions.push_back(text);
+    if (answers.empty()) return QMessageBox::Cancel;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void Tell(QWidget*, const QString&, const QString& text) override { messages.push_back(text); }
+  std::optional<QString> OpenFile(QWidget*, const QString&, const QString&) override { return Next(files); }
+  std::optional<QString> SaveFile(QWidget*, const QString&, const QString&, const QString&) override {
+    return Next(files);
+  }
+  std::optional<QString> InputText(QWidget*, const QString&, const QString&, const QString&) override {
+    return Next(inputs);
+  }
+
+ private:
+  static std::optional<QString> Next(std::deque<std::optional<QString>>& queue) {
+    if (queue.empty()) return std::nullopt;
+    auto v = queue.front();
+    queue.pop_front();
+    return v;
+  }
+};
+
+/// Where the screenshots of the GUI tests go.
+inline QString ScreenshotDir() {
+  QString dir = qEnvironmentVariable("KLIMAVO_SCREENSHOT_DIR", QDir::tempPath() + "/klimavo-screenshots");
+  QDir().mkpath(dir);
+  return dir;
+}
+
+}  // namespace klimavo::testing

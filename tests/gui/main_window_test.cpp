@@ -1,0 +1,163 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "base/gbk.h"
+#include "base/ini_file.h"
+#include "gui_test_support.h"
+#include "ui/widgets/data_grid.h"
+
+namespace klimavo::app {
+namespace {
+
+struct Fixture {
+  explicit Fixture(bool with_library) : home(with_library), workbench(home.path()), window(workbench, prompts) {
+    window.show();
+    QCoreApplication::processEvents();
+  }
+  ui::DataGrid* Library() { return window.findChild<ui::DataGrid*>("gridLibrary"); }
+  QLineEdit* Edit(const char* name) { return window.findChild<QLineEdit*>(name); }
+  QStringList Column(int column) {
+    QStringList out;
+    for (int r = 1; r <= Library()->Rows(); ++r) out << Library()->Cell(column, r);
+    return out;
+  }
+  void ClickHeading(int column) { emit Library()->HeadingClicked(column); }
+
+  testing::TestHome home;
+  testing::ScriptedPrompts prompts;
+  Workbench workbench;
+  TfrmAirEditor window;
+};
+
+// A picture file of the given size with the given suffix.
+QString PictureFile(const QString& dir, const QString& name, qint64 size) {
+  const QString path = dir + "/" + name;
+  QFile f(path);
+  f.open(QIODevice::WriteOnly);
+  f.write(QByteArray(static_cast<int>(size), 'j'));
+  return path;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsWithAnEmptyLibrary() {
+    Fixture f(false);
+    QCOMPARE(f.Library()->Rows(), 0);
+    QCOMPARE(f.window.CurrentIndex(), -1);
+    QVERIFY(!f.window.findChild<QPushButton*>("btnLoadPicture")->isEnabled());
+    QVERIFY(!f.window.findChild<QPushButton*>("btnClearPicture")->isEnabled());
+  }
+
+  void startsWithTheSampleLibraryAndLoadsTheFirstRow() {
+    Fixture f(true);
+    QVERIFY(f.Library()->Rows() >= 6);
+    QVERIFY(f.window.CurrentIndex() >= 0);
+    QVERIFY(f.Library()->Heading(3).startsWith("Memo/Record:"));
+    QVERIFY(f.window.findChild<QPushButton*>("btnLoadPicture")->isEnabled());
+  }
+
+  void headingClicksSortDescendingFirst() {
+    Fixture f(true);
+    f.ClickHeading(2);  // code numbers
+    QStringList codes = f.Column(2);
+    QStringList sorted = codes;
+    std::sort(sorted.begin(), sorted.end());
+    std::reverse(sorted.begin(), sorted.end());
+    QCOMPARE(codes, sorted);
+    f.ClickHeading(2);
+    std::reverse(sorted.begin(), sorted.end());
+    QCOMPARE(f.Column(2), sorted);
+    f.ClickHeading(1);  // another column: descending again
+    QVERIFY(f.window.SortDescending());
+    QCOMPARE(f.window.SortColumn(), 0);
+  }
+
+  void keywordFiltersTheListAndKeepsTheRecordShown() {
+    Fixture f(true);
+    const int shown = f.window.CurrentIndex();
+    f.Edit("edtKeyword")->setText("no-such-keyword-anywhere");
+    QCOMPARE(f.Library()->Rows(), 0);
+    QCOMPARE(f.window.CurrentIndex(), shown);
+    f.Edit("edtKeyword")->setText("");
+    QVERIFY(f.Library()->Rows() >= 6);
+  }
+
+  void editsMarkTheRecordModified() {
+    Fixture f(true);
+    QVERIFY(!f.window.RecordModified());
+    QTest::keyClicks(f.Edit("edtBrand"), "X");
+    QVERIFY(f.window.RecordModified());
+    QVERIFY(f.window.findChild<QAction*>("actnSave")->isEnabled());
+  }
+
+  void saveChangesQuestionPaths() {
+    struct Case {
+      QMessageBox::StandardButton answer;
+      bool moves;      // the other record becomes current
+      bool stored;     // the change reached the library
+    };
+    for (const Case& c : {Case{QMessageBox::Cancel, false, false}, Case{QMessageBox::No, true, false},
+                          Case{QMessageBox::Yes, true, true}}) {
+      Fixture f(true);
+      const int first = f.window.CurrentIndex();
+      QTest::keyClicks(f.Edit("edtBrand"), "Z");
+      const std::string brand = f.window.CurrentRecord().Brand.str();
+      f.prompts.answers.push_back(c.answer);
+      const int other_row = f.Library()->Cell(5, 1).toInt() == first ? 2 : 1;
+      f.Library()->SetCurrentRow(other_row);
+      QCOMPARE(f.prompts.questions.size(), std::size_t{1});
+      QCOMPARE(f.window.CurrentIndex() != first, c.moves);
+      const std::string stored = f.workbench.library.Records()[static_cast<std::size_t>(first)].Record.Brand.str();
+      QCOMPARE(stored == brand, c.stored);
+      if (!c.moves) QVERIFY(f.window.RecordModified());
+    }
+  }
+
+  void readOnlyDropsChangesWithoutAQuestion() {
+    Fixture f(true);
+    f.window.ToggleReadOnly();
+    QTest::keyClicks(f.Edit("edtBrand"), "Q");
+    const int first = f.window.CurrentIndex();
+    f.Library()->SetCurrentRow(f.Library()->Cell(5, 1).toInt() == first ? 2 : 1);
+    QVERIFY(f.prompts.questions.empty());
+    QVERIFY(f.window.CurrentIndex() != first);
+    QCOMPARE(base::IniFile::Load(f.workbench.ConfigFile()).ReadInteger("para", "readonly", 0), 1);
+  }
+
+  void pictureSizeAndTypeLimits() {
+    Fixture f(true);
+    const QString dir = QString::fromStdString(f.home.path().string());
+    f.window.LoadPictureFile(PictureFile(dir, "a.png", 10));
+    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(31))));
+    f.window.LoadPictureFile(PictureFile(dir, "b.JPG", 102401));
+    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(32))));
+    QVERIFY(!f.window.PictureModified());
+    f.window.LoadPictureFile(PictureFile(dir, "c.jpeg", 102400));
+    QVERIFY(f.window.PictureModified());
+    QCOMPARE(f.window.CurrentPicture().Picture.size(), std::size_t{102400});
+  }
+
+  void languageSwitchTranslatesAndIsRemembered() {
+    Fixture f(true);
+    f.window.ChangeLanguage(1);
+    QCOMPARE(f.workbench.language.LanguageNo(), 2);
+    QVERIFY(f.window.windowTitle().contains("空调"));
+    QCOMPARE(base::IniFile::Load(f.workbench.ConfigFile()).ReadInteger("Config", "lang", 0), 2);
+    f.window.ChangeLanguage(0);
+    QCOMPARE(f.window.windowTitle(), QString("Klimavo Protocols Analyser V2.01"));
+  }
+};
+
+}  // namespace klimavo::app
+
+QTEST_MAIN(klimavo::app::MainWindowTest)
+#include "main_window_test.moc"
