@@ -17,6 +17,8 @@
 #include "base/home.h"
 #include "capture/capture_format.h"
 #include "config/config.h"
+#include "store/colour_scheme.h"
+#include "ui/waveview/wave_show.h"
 
 namespace {
 
@@ -56,6 +58,16 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "Klimavo", QString::fromStdString(e.what()));
     return 2;
   }
+
+  // Every waveform view takes its colours from the home's colour scheme.
+  klimavo::ui::TWaveShow::SetColourSource([home] {
+    try {
+      const auto item = klimavo::store::CurrentColours(klimavo::store::LoadColourScheme(klimavo::base::BinnDir(home)));
+      return klimavo::ui::WaveColours::FromSchemeValues(item.Colours);
+    } catch (const std::exception&) {
+      return klimavo::ui::WaveColours::Defaults();
+    }
+  });
 
   if (parser.isSet(capture_option)) {
     const std::string file = parser.value(capture_option).toStdString();

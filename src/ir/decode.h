@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ir/ir_types.h"
 
@@ -12,6 +13,11 @@ namespace klimavo::ir {
 
 inline constexpr double kDefaultDecodeTolerance = 0.21;
 inline constexpr std::size_t kMaxBiphaseBits = 512;
+inline constexpr int kLearnerTicksPerMicro = 12;
+
+/// Class index of every pair. Wider than a byte: a capture may hold more than
+/// 256 pair classes, and a wrapped index would merge unrelated classes.
+using TClassIndexArr = std::vector<std::uint32_t>;
 
 /// Decodes a capture (0.1 µs) into `result`; false (result untouched) when
 /// neither decoder reads it.
@@ -23,7 +29,7 @@ TIRIntegerArr MergeCarrierPulses(const TIRIntegerArr& durations, int k);
 
 /// Pair classes of µs durations and the class index of every pair.
 void ClassifyPairs(const TIRIntegerArr& durations, double tolerance, TIRWaveStruArr& classes,
-                   TSSByteArray& class_indexes);
+                   TClassIndexArr& class_indexes);
 
 /// Result of one decoder: data-group count (or -1), protocol text, bits, timing.
 struct DecoderResult {
@@ -32,7 +38,7 @@ struct DecoderResult {
   TSSByteArray bits;
   TIRGsPara params;
 };
-DecoderResult DecodePairClasses(const TIRWaveStruArr& classes, const TSSByteArray& class_indexes,
+DecoderResult DecodePairClasses(const TIRWaveStruArr& classes, const TClassIndexArr& class_indexes,
                                 double decode_tolerance);
 DecoderResult DecodeBiphase(const TIRIntegerArr& durations);
 

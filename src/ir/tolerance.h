@@ -6,8 +6,19 @@
 
 namespace klimavo::ir {
 
-/// Round half to even, the rounding of the whole workbench.
-std::int64_t RoundHalfEven(double value);
+/// Round half to even, the rounding of the whole workbench. Exact for every
+/// double (no dependence on the floating-point rounding mode); saturates at the
+/// 64-bit limits and gives 0 for NaN.
+inline std::int64_t RoundHalfEven(double value) {
+  constexpr double kLimit = 9.2e18;
+  if (!(value < kLimit)) return value >= kLimit ? INT64_MAX : 0;  // also NaN
+  if (value <= -kLimit) return INT64_MIN;
+  auto whole = static_cast<std::int64_t>(value);  // truncated toward zero
+  const double fraction = value - static_cast<double>(whole);  // exact
+  if (fraction > 0.5 || (fraction == 0.5 && (whole & 1) != 0)) return whole + 1;
+  if (fraction < -0.5 || (fraction == -0.5 && (whole & 1) != 0)) return whole - 1;
+  return whole;
+}
 
 /// |a| within |b| ± t; t = round(|b| × factor) (factor by the sign of a), or the
 /// factor itself as an absolute tolerance when space_factor >= 1.

@@ -295,8 +295,11 @@ void TWaveShow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TWaveShow::dropEvent(QDropEvent* event) {
-  auto* source = qobject_cast<TWaveShow*>(event->source());
-  if (!AcceptsDrop(source)) return;
+  if (DropTraceFrom(qobject_cast<TWaveShow*>(event->source()))) event->acceptProposedAction();
+}
+
+bool TWaveShow::DropTraceFrom(TWaveShow* source) {
+  if (!AcceptsDrop(source)) return false;
   const WaveState& from = source->State();
   state_.Durations = from.Durations;
   state_.Segments = from.Segments;
@@ -306,7 +309,7 @@ void TWaveShow::dropEvent(QDropEvent* event) {
   state_.Carrier = from.Carrier;
   update();
   if (from.Scrolling && !from.TreeMode) source->ClearWave();
-  event->acceptProposedAction();
+  return true;
 }
 
 void TWaveShow::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -59,6 +59,11 @@ class TWaveShow : public QWidget {
   bool IsEmpty() const;
   bool IsTreeMode() const;
 
+  /// Takes the trace of another view (drag and drop); false when this view
+  /// does not accept it (fixed, tree mode, same tag, no drag-move).
+  bool DropTraceFrom(TWaveShow* source);
+  const WaveColours& Colours() const { return colours_; }
+
   const WaveState& State() const { return state_; }
   WaveState& MutableState() { return state_; }
 

@@ -1,0 +1,60 @@
+#pragma once
+// The canonical text forms of a decode result: the JSON line of
+// `klimavo-cli decode --json` and the summary lines of the format chooser.
+// Both the CLI and the tests use them, so a difference shows as a text diff.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ir/ir_types.h"
+
+namespace klimavo::capture {
+
+/// What one capture decoded to, ready for printing.
+struct DecodeReport {
+  std::optional<std::string> name;  ///< the capture's name in the file (UTF-8 or raw bytes)
+  bool ok = false;                  ///< false: "no decoding"
+  std::int32_t carrier = 0;
+  bool lsb_first = true;  ///< the bit order asked for
+  std::vector<ir::TIRIntegerArr> logic;
+  std::vector<std::array<std::int32_t, 2>> split;  ///< the split codes in use
+  std::string protocol;                            ///< PrintProtocol(Protocol)
+  std::int32_t repeat = 1;
+  std::string bits;  ///< '0' and '1' in signal order
+  ir::TSSByteArray bytes;
+  std::optional<ir::TSSByteArray> bytes_msb;  ///< only when both orders were asked for
+};
+
+/// The report of a successful DecodeCapture.
+DecodeReport MakeDecodeReport(const ir::Tcomp_aval& result, bool lsb_first, bool both_orders);
+/// The report of a capture that did not decode.
+DecodeReport MakeFailedReport();
+
+/// One JSON object on one line (no line end): keys in a fixed order, ", " and
+/// ": " as separators, "name" first when present.
+std::string DecodeReportJson(const DecodeReport& report);
+
+/// The language texts that label the summary lines (UTF-8).
+struct SummaryLabels {
+  std::string carrier;  ///< text 53
+  std::string logic;    ///< text 54
+  std::string split;    ///< text 55
+};
+/// The summary lines of the format chooser and the code bytes, each line ended
+/// by "\n": carrier and bit order, logic codes, split codes, protocol text,
+/// bytes (and the MSB-first bytes when present). A named capture starts with
+/// its name; a failed one reads "no decoding".
+std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& labels);
+
+/// A JSON string literal: quotes, backslashes and control characters escaped,
+/// UTF-8 kept, bytes that are not UTF-8 replaced by U+FFFD.
+std::string JsonString(std::string_view text);
+/// Upper-case hexadecimal, two digits a byte, joined by `separator`.
+std::string HexBytes(std::span<const std::uint8_t> bytes, std::string_view separator = "");
+
+}  // namespace klimavo::capture

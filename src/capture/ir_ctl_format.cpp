@@ -1,0 +1,97 @@
+// `ir-ctl -r` raw output: signed durations with an explicit sign on each.
+//
+//   +9000 -4500 +560 -560 ... +560 # timeout 125000
+//
+// '#' starts a comment that runs to the end of the line; a comment that
+// reports a timeout ends the capture, as does a blank line. A line that
+// starts with a pulse while the capture so far ends with a pulse starts a new
+// capture (ir-ctl prints one message per line). Spaces before the first pulse
+// are dropped, and successive durations of the same sign are joined.
+// `carrier N` lines set the carrier as in mode2 files.
+#include <string>
+
+#include "capture/formats.h"
+#include "capture/text_scan.h"
+
+namespace klimavo::capture {
+namespace {
+
+constexpr std::string_view kTimeoutWord = "timeout";
+constexpr std::string_view kCarrierWord = "carrier";
+
+bool IsSignedToken(std::string_view token) {
+  std::int64_t v = 0;
+  return (token.front() == '+' || token.front() == '-') &&
+         scan::ParseDecimal(token, true, kMaxTicks, v) != scan::NumberStatus::kNotANumber;
+}
+
+int Probe(std::string_view text) {
+  for (std::string_view line : scan::FirstMeaningfulLines(text, 4)) {
+    const std::string_view body = scan::Trimmed(line.substr(0, line.find('#')));
+    const auto tokens = scan::Tokens(body, false);
+    if (!tokens.empty() && tokens[0] == kCarrierWord) continue;
+    if (tokens.empty() || tokens[0].front() != '+') return kProbeNo;
+    for (std::string_view t : tokens)
+      if (!IsSignedToken(t)) return kProbeNo;
+    return 70;  // above the plain list, which would read the same numbers
+  }
+  return kProbeNo;
+}
+
+ReadResult Read(std::string_view text, const ReadOptions& options) {
+  const scan::ErrorSink errors(options);
+  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds);
+  for (const scan::Line& line : scan::SplitLines(text)) {
+    if (scan::IsBlank(line.text)) {
+      collector.Close();
+      continue;
+    }
+    const std::size_t hash = line.text.find('#');
+    const std::string_view body = line.text.substr(0, hash);
+    const auto tokens = scan::Tokens(body, false);
+    if (!tokens.empty() && tokens[0] == kCarrierWord) {
+      std::int64_t hz = 0;
+      const std::string_view value = tokens.size() == 2 ? tokens[1] : tokens[0];
+      const auto status = tokens.size() == 2 ? scan::ParseDecimal(value, false, kMaxCarrierHz, hz)
+                                             : scan::NumberStatus::kNotANumber;
+      if (status != scan::NumberStatus::kOk) return errors.FailNumber(line.number, value, status, "a carrier in Hz");
+      if (collector.IsOpen())
+        collector.Current().carrier = static_cast<std::int32_t>(hz);
+      else
+        collector.SetNextCarrier(static_cast<std::int32_t>(hz));
+      continue;
+    }
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      const std::string_view token = tokens[i];
+      std::int64_t v = 0;
+      const auto status = token.front() == '+' || token.front() == '-'
+                              ? scan::ParseDecimal(token, true, kMaxMicros, v)
+                              : scan::NumberStatus::kNotANumber;
+      if (status != scan::NumberStatus::kOk) return errors.FailNumber(line.number, token, status, "a '+N' or '-N' duration");
+      const bool pulse = token.front() == '+';
+      if (i == 0 && pulse && collector.IsOpen() && !collector.Current().durations.empty() &&
+          collector.Current().durations.back() > 0)
+        collector.Close();
+      if (!pulse && !collector.IsOpen()) continue;  // idle time before the first pulse
+      collector.Open(line.number);
+      if (auto fault = collector.AppendMerging(static_cast<std::int32_t>(v)); !fault.empty())
+        return errors.Fail(line.number, token, std::string(fault));
+    }
+    if (hash != std::string_view::npos &&
+        scan::StartsWithNoCase(scan::Trimmed(line.text.substr(hash + 1)), kTimeoutWord))
+      collector.Close();
+  }
+  ReadResult r;
+  r.captures = collector.Finish();
+  return r;
+}
+
+}  // namespace
+
+const CaptureFormat& IrCtlFormat() {
+  static const CaptureFormat format{"ir-ctl", "ir-ctl -r raw lines: '+N -N ...', '# timeout N' ends a capture", 50,
+                                    &Probe, &Read};
+  return format;
+}
+
+}  // namespace klimavo::capture

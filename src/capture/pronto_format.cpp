@@ -1,0 +1,138 @@
+// Pronto hex learned codes:
+//
+//   0000 006D 0022 0002 0157 00AC 0015 0016 ...
+//
+// Word 0 is 0000 (a learned code), word 1 the carrier as a count of 0.241246 µs
+// periods, words 2 and 3 the number of burst pairs of the once and the repeat
+// sequence, then the pairs (mark, space) in carrier periods. A capture is the
+// once sequence followed by one copy of the repeat sequence. A code may run over
+// several lines; the word after a complete code starts the next one.
+#include <cmath>
+#include <string>
+
+#include "capture/formats.h"
+#include "capture/text_scan.h"
+
+namespace klimavo::capture {
+namespace {
+
+/// One Pronto frequency unit in µs.
+constexpr double kProntoClockMicros = 0.241246;
+constexpr std::size_t kHeaderWords = 4;
+constexpr std::size_t kWordDigits = 4;
+
+bool HexWord(std::string_view token, std::uint32_t& value) {
+  if (token.size() != kWordDigits) return false;
+  value = 0;
+  for (char c : token) {
+    int digit = 0;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else return false;
+    value = value * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return true;
+}
+
+int Probe(std::string_view text) {
+  const auto lines = scan::FirstMeaningfulLines(text, 1);
+  if (lines.empty()) return kProbeNo;
+  const auto tokens = scan::Tokens(lines[0], false);
+  if (tokens.size() < kHeaderWords || tokens[0] != "0000") return kProbeNo;
+  for (std::string_view t : tokens) {
+    std::uint32_t w = 0;
+    if (!HexWord(t, w)) return kProbeNo;
+  }
+  return 80;
+}
+
+// A word of a code with where it stands.
+struct Word {
+  std::uint32_t value;
+  std::string_view token;
+  int line;
+};
+
+class ProntoReader {
+ public:
+  explicit ProntoReader(const ReadOptions& options)
+      : errors_(options), collector_(options, DurationUnit::kMicroseconds) {}
+
+  ReadResult Read(std::string_view text) {
+    for (const scan::Line& line : scan::SplitLines(text)) {
+      if (scan::IsComment(line.text)) continue;
+      if (scan::IsBlank(line.text)) {
+        if (auto r = Incomplete(); r) return std::move(*r);
+        continue;
+      }
+      for (std::string_view token : scan::Tokens(line.text, false)) {
+        std::uint32_t value = 0;
+        if (!HexWord(token, value)) return errors_.Fail(line.number, token, "not a Pronto word (four hex digits)");
+        if (auto r = Take(Word{value, token, line.number}); r) return std::move(*r);
+      }
+    }
+    if (auto r = Incomplete(); r) return std::move(*r);
+    ReadResult result;
+    result.captures = collector_.Finish();
+    return result;
+  }
+
+ private:
+  std::optional<ReadResult> Take(const Word& w) {
+    words_.push_back(w);
+    if (words_.size() == 1 && w.value != 0)
+      return errors_.Fail(w.line, w.token, "only learned Pronto codes (starting 0000) are read");
+    if (words_.size() == 2 && (w.value == 0 || 1e6 / (w.value * kProntoClockMicros) > kMaxCarrierHz))
+      return errors_.Fail(w.line, w.token, "carrier word out of range");
+    if (words_.size() == kHeaderWords) {
+      pairs_ = std::size_t{words_[2].value} + words_[3].value;
+      if (pairs_ == 0) return errors_.Fail(w.line, w.token, "a Pronto code without burst pairs");
+    }
+    if (words_.size() >= kHeaderWords && words_.size() == kHeaderWords + 2 * pairs_) return Emit();
+    return std::nullopt;
+  }
+
+  std::optional<ReadResult> Emit() {
+    const double period_us = words_[1].value * kProntoClockMicros;
+    collector_.SetNextCarrier(static_cast<std::int32_t>(std::lround(1e6 / period_us)));
+    collector_.Open(words_[0].line);
+    for (std::size_t i = kHeaderWords; i < words_.size(); ++i) {
+      const double us = std::round(words_[i].value * period_us);
+      if (us > static_cast<double>(kMaxMicros)) return errors_.Fail(words_[i].line, words_[i].token, "duration out of range");
+      const auto v = static_cast<std::int32_t>(us);
+      const bool mark = (i - kHeaderWords) % 2 == 0;
+      (void)collector_.Append(mark ? v : -v);
+    }
+    collector_.Close();
+    words_.clear();
+    return std::nullopt;
+  }
+
+  // A code cut short by a blank line or the end of the file.
+  std::optional<ReadResult> Incomplete() {
+    if (words_.empty()) return std::nullopt;
+    const Word& last = words_.back();
+    const std::string expected = words_.size() < kHeaderWords ? std::to_string(kHeaderWords)
+                                                              : std::to_string(kHeaderWords + 2 * pairs_);
+    return errors_.Fail(last.line, last.token,
+                        "Pronto code ends after " + std::to_string(words_.size()) + " of " + expected + " words");
+  }
+
+  scan::ErrorSink errors_;
+  scan::CaptureCollector collector_;
+  std::vector<Word> words_;
+  std::size_t pairs_ = 0;
+};
+
+ReadResult Read(std::string_view text, const ReadOptions& options) { return ProntoReader(options).Read(text); }
+
+}  // namespace
+
+const CaptureFormat& ProntoFormat() {
+  static const CaptureFormat format{"pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30,
+                                    &Probe, &Read};
+  return format;
+}
+
+}  // namespace klimavo::capture

@@ -1,0 +1,111 @@
+// The base data block of a format (its code bytes, the initialization count and
+// the initialization key byte) and the text helpers every parts writer uses.
+
+#include <map>
+#include <mutex>
+
+#include "base/gbk.h"
+#include "base/text.h"
+#include "firmware/parts_model.h"
+#include "ir/ir_text.h"
+#include "ir/protocol.h"
+
+namespace klimavo::firmware {
+namespace {
+
+constexpr std::int64_t kMaxBaseBytes = 64;      // frame bytes the firmware can index (6 bits)
+constexpr int kTripleSecondData = 3;            // the fourth data element starts the second frame
+constexpr int kInitKeyFlag = 64;                // generator A: the format's host key byte
+constexpr const char* kTitleDashes = "-------------------------";
+
+struct BaseCode {
+  std::int64_t count = 0;
+  ir::TSSByteArray bytes;
+};
+
+std::uint8_t CodeByte(const store::Tex_gsstrut& f, std::int64_t i) {
+  return i >= 0 && static_cast<std::size_t>(i) < f.CodeData.size() ? f.CodeData[static_cast<std::size_t>(i)] : 0;
+}
+
+// The triple-frame records keep the bytes of the first and of the fourth data
+// element: the frames the firmware sends three times each.
+bool TripleCode(const store::Tex_gsstrut& f, const ir::TStrProt_Listbase& elements, BaseCode& out) {
+  ir::TStrProt_Listbase data = elements;
+  ir::DropSplitElements(data);
+  if (data.size() <= static_cast<std::size_t>(kTripleSecondData)) return false;
+  std::int64_t second_offset = 0;
+  for (int i = 0; i < kTripleSecondData; ++i) second_offset += (data[static_cast<std::size_t>(i)].Value + 7) / 8;
+  const std::int64_t first = data[0].Value >> 3;
+  const std::int64_t second = data[kTripleSecondData].Value >> 3;
+  out.count = first + second;
+  for (std::int64_t i = 0; i < first && i <= kMaxBaseBytes; ++i) out.bytes.push_back(CodeByte(f, i));
+  for (std::int64_t i = 0; i < second && i <= kMaxBaseBytes; ++i) out.bytes.push_back(CodeByte(f, second_offset + i));
+  return true;
+}
+
+}  // namespace
+
+const std::string& Gbk(std::string_view utf8) {
+  static std::mutex mutex;
+  static std::map<std::string, std::string, std::less<>> cache;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = cache.find(utf8);
+  if (it == cache.end())
+    it = cache.emplace(std::string(utf8), base::Utf8ToGbk(utf8).value_or(std::string(utf8))).first;
+  return it->second;
+}
+
+std::string Hex2(std::int64_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const auto low = static_cast<unsigned>(value & 0xFF);
+  return {kDigits[low >> 4], kDigits[low & 0xF]};
+}
+
+std::string Bin8(std::int64_t value) { return ir::IntToBinStr(8, value & 0xFF); }
+
+std::string Dec(std::int64_t value) { return std::to_string(value); }
+
+std::string DbHex(std::int64_t value, std::string_view comment) {
+  return "\tDB $" + Hex2(value) + "\t" + std::string(comment);
+}
+
+std::string DbBin(std::int64_t value, std::string_view comment) {
+  return "\tDB " + Bin8(value) + "B\t" + std::string(comment);
+}
+
+std::string ByteCountLine(int count, bool blank_when_short) {
+  const std::string tail = ";byte count=" + Dec(count) + "-1";
+  if (count < 2) return std::string("\tDB $00") + (blank_when_short ? " " : "") + tail;
+  return "\tDB $" + Hex2(count - 1) + tail;
+}
+
+std::string KeyTitleLine(const store::TdiskKey& key) {
+  return "\t ;====" + base::Trim(key.Name.str()) + kTitleDashes;
+}
+
+int WriteFormatBaseData(const store::Tex_gsstrut& format, Lines& relation, bool single_format,
+                        bool triple_frames) {
+  const ir::TStrProt_Stru protocol = ir::ParseProtocol(format.Text);
+  BaseCode code;
+  if (!triple_frames || !TripleCode(format, protocol.Elements, code)) {
+    code.count = ir::TotalBytes(protocol.Elements);
+    if (format.FramesShareData != 0) {
+      const int frames = ir::DataRunCount(protocol.Elements);
+      if (frames > 0) code.count /= frames;
+    }
+    for (std::int64_t i = 0; i < code.count && i <= kMaxBaseBytes; ++i) code.bytes.push_back(CodeByte(format, i));
+  }
+  if (code.count == 0) return -1;
+  // The firmware indexes frame bytes with 6 bits and the slot stores 64 bytes.
+  if (code.count > kMaxBaseBytes) return -kPartsByteIndexTooLarge;
+  relation.push_back(DbHex(code.count + 1, Gbk(";码数") + Dec(code.count + 1)));
+  for (std::int64_t i = 0; i < code.count; ++i)
+    relation.push_back(DbBin(code.bytes[static_cast<std::size_t>(i)], Gbk(";码值") + Dec(i)));
+  const int count_line = static_cast<int>(relation.size());
+  relation.push_back(DbHex(0, "; init bytes count"));
+  const int key_byte = single_format && format.KeyField >= 0 ? ClampKey(format.KeyField) + kInitKeyFlag : 0;
+  relation.push_back(DbBin(key_byte, Gbk(";格式初始化按键")));
+  return count_line;
+}
+
+}  // namespace klimavo::firmware

@@ -1,0 +1,109 @@
+#include "store/exchange_file.h"
+
+#include <stdexcept>
+
+#include "base/atomic_file.h"
+#include "base/byte_io.h"
+#include "base/file_error.h"
+#include "base/text.h"
+#include "store/picture_store.h"
+
+namespace klimavo::store {
+namespace fs = std::filesystem;
+namespace {
+
+/// Language text that starts the import message.
+constexpr int kTextImported = 10;
+
+// Deletes the two work files when an export or import ends, however it ends.
+class WorkFiles {
+ public:
+  explicit WorkFiles(const fs::path& data_dir)
+      : records_(data_dir / kExchangeRecordsWorkFile), pictures_(data_dir / kExchangePicturesWorkFile) {}
+  ~WorkFiles() {
+    std::error_code ec;
+    fs::remove(records_, ec);
+    fs::remove(pictures_, ec);
+  }
+  WorkFiles(const WorkFiles&) = delete;
+  WorkFiles& operator=(const WorkFiles&) = delete;
+  const fs::path& records() const { return records_; }
+  const fs::path& pictures() const { return pictures_; }
+
+ private:
+  fs::path records_;
+  fs::path pictures_;
+};
+
+base::Bytes ReadExisting(const fs::path& path) {
+  auto data = base::ReadWholeFile(path);
+  if (!data) throw base::FileError(path, "was not written");
+  return *data;
+}
+
+}  // namespace
+
+bool SplitExchangeFile(std::span<const std::uint8_t> file, ExchangeParts& parts) {
+  if (file.size() < kExchangeHeaderSize) return false;
+  base::ByteReader in(file);
+  std::uint64_t l1 = in.u64();
+  std::uint64_t l2 = in.u64();
+  std::uint64_t body = file.size() - kExchangeHeaderSize;
+  // Compared without adding, so lengths near 2^64 cannot wrap around.
+  if (l1 > body || l2 != body - l1) return false;
+  parts.records = file.subspan(kExchangeHeaderSize, static_cast<std::size_t>(l1));
+  parts.pictures = file.subspan(kExchangeHeaderSize + static_cast<std::size_t>(l1));
+  return true;
+}
+
+void ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices, const fs::path& data_dir,
+                   const fs::path& target) {
+  if (indices.empty()) return;
+  std::vector<std::string> codes;
+  for (int i : indices) {
+    if (i < 0 || i >= library.Size())
+      throw std::out_of_range("library index " + std::to_string(i) + " is outside the library of " +
+                              std::to_string(library.Size()) + " records");
+    codes.push_back(base::Trim(library.Records()[static_cast<std::size_t>(i)].Record.CodeNo.str()));
+  }
+  WorkFiles work(data_dir);
+  library.SaveRecordsToFile(indices, work.records());
+  ExportPictures(codes, data_dir / kPictureStoreFileName, work.pictures());
+  base::Bytes records = ReadExisting(work.records());
+  base::Bytes pictures = ReadExisting(work.pictures());
+  base::ByteWriter out;
+  out.u64(records.size());
+  out.u64(pictures.size());
+  out.bytes(records);
+  out.bytes(pictures);
+  base::WriteFileAtomically(target, out.data());
+}
+
+ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, const fs::path& source) {
+  ImportResult result;
+  auto file = base::ReadWholeFile(source);
+  if (!file) return result;
+  ExchangeParts parts;
+  if (!SplitExchangeFile(*file, parts)) return result;
+  result.valid_file = true;
+  WorkFiles work(data_dir);
+  base::WriteFileAtomically(work.records(), parts.records);
+  base::WriteFileAtomically(work.pictures(), parts.pictures);
+  AppendResult appended = library.AppendRecordsFromFile(work.records());
+  result.count = appended.count;
+  if (appended.count > 0 && !appended.new_codes.empty()) result.first_new_code = appended.new_codes.front();
+  const fs::path store = data_dir / kPictureStoreFileName;
+  for (std::size_t i = 0; i < appended.old_codes.size() && i < appended.new_codes.size(); ++i) {
+    TMemPic_Info info;
+    if (LoadPicture(appended.old_codes[i], info, work.pictures())) StorePicture(appended.new_codes[i], info, store);
+  }
+  return result;
+}
+
+std::string ImportResultText(const ImportResult& result, const lang::Language& language) {
+  std::string text = language.Text(kTextImported) + std::to_string(result.count);
+  if (result.count > 0) text += ",Code No Start:" + result.first_new_code;
+  return text;
+}
+
+}  // namespace klimavo::store

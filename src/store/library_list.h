@@ -1,0 +1,44 @@
+#pragma once
+// The library list of the main window without the window: which records a
+// keyword and the learn filter let through, and in which order they are shown.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/protocol_record.h"
+
+namespace klimavo::store {
+
+/// Sort keys of the list: brand, code number, memo, change time.
+enum class LibrarySortColumn { kBrand = 0, kCode = 1, kMemo = 2, kTime = 3 };
+
+struct LibraryListQuery {
+  std::string keyword;           ///< GBK; upper-cased (ASCII letters) and trimmed before use
+  int language_no = 1;           ///< 2 shows and searches the Chinese memo, else the English one
+  bool learn_filter_on = false;  ///< only the records listed in learn_filter_hits
+  std::vector<int> learn_filter_hits;
+  int sort_column = 0;           ///< 0 brand, 1 code, 2 memo, 3 change time; others sort by brand
+  bool descending = false;       ///< rows in reverse order
+};
+
+/// One row of the list (texts GBK as stored).
+struct LibraryListRow {
+  int index = 0;
+  std::string brand;
+  std::string code;
+  std::string memo;
+  std::string change_time;  ///< "yy-mm-dd hh:nn"
+};
+
+/// The rows of the library list for a query, in display order.
+std::vector<LibraryListRow> BuildLibraryList(const TdiskAirList& library, const LibraryListQuery& query);
+
+/// Upper-cases the ASCII letters of a GBK text, leaving two-byte characters whole.
+std::string UpperGbk(std::string_view gbk);
+/// True when `needle` occurs in `haystack` starting on a character boundary.
+bool ContainsGbk(std::string_view haystack, std::string_view needle);
+/// Case-insensitive order of two GBK texts (ASCII letters fold; other bytes by value).
+int CompareTextIgnoreCase(std::string_view a, std::string_view b);
+
+}  // namespace klimavo::store

@@ -1,0 +1,96 @@
+#pragma once
+// The picture store data/picmem.dat: per code number, the JPEG picture of the
+// air conditioner's remote and the model names that use the code. The same
+// file format is the picture part of an exchange file.
+//
+// Layout (little-endian): a 32-byte header (u64 total length, u32 entry count,
+// u32 0x12345678, 16 zero bytes), a directory of 24-byte entries (6 code bytes,
+// u16 name count, u64 data offset, u32 picture length, 4 zero bytes), then per
+// entry its 32-byte name slots followed by its picture bytes.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/byte_io.h"
+
+namespace klimavo::store {
+
+inline constexpr std::size_t kPictureHeaderSize = 32;
+inline constexpr std::size_t kPictureDirEntrySize = 24;
+inline constexpr std::size_t kPictureNameSize = 32;
+inline constexpr std::size_t kPictureCodeSize = 6;
+inline constexpr std::uint32_t kPictureMagic = 0x12345678;
+inline constexpr std::string_view kPictureWorkFileName = "temp.tmp";
+inline constexpr std::string_view kPictureStoreFileName = "picmem.dat";
+/// Largest picture file the workbench accepts, in bytes.
+inline constexpr std::size_t kMaxPictureFileBytes = 102400;
+
+/// `TMemPic_Info`: the model names and picture (JPEG bytes) of one code.
+struct TMemPic_Info {
+  std::vector<std::string> Names;  ///< GBK texts
+  base::Bytes Picture;             ///< empty = no picture
+  bool Empty() const { return Names.empty() && Picture.empty(); }
+  friend bool operator==(const TMemPic_Info&, const TMemPic_Info&) = default;
+};
+
+using NameSlot = std::array<std::uint8_t, kPictureNameSize>;
+/// `TMemPic_Details`: the raw 32-byte name slots of an entry.
+using TMemPic_Details = std::vector<NameSlot>;
+
+/// One entry as stored, read back raw for rewriting.
+struct RawPictureEntry {
+  std::array<std::uint8_t, kPictureCodeSize> Code{};
+  TMemPic_Details Slots;
+  base::Bytes Picture;
+};
+
+/// Looks `code` up in the bytes of a picture file and fills `info` (emptied
+/// first). A directory code matches when its first L bytes equal the L bytes of
+/// `code` (cut to 6), so "014" finds "0149"; an entry stored under exactly
+/// `code` is preferred to an earlier one that merely starts with it. Returns
+/// the entry index, or -1 (also for a header whose length field is wrong and
+/// for an entry whose names run past the end of the file).
+int FindPictureEntry(std::span<const std::uint8_t> file, std::string_view code, TMemPic_Info& info);
+/// Reads entry i raw. False when the header is wrong, the directory entry or a
+/// name slot is incomplete or the data offset lies past the end; a picture
+/// that runs past the end is read as none.
+bool ReadPictureEntry(std::span<const std::uint8_t> file, std::size_t index, RawPictureEntry& entry);
+/// `LoadPicture`: false for an empty code, a missing file or no entry.
+bool LoadPicture(std::string_view code, TMemPic_Info& info, const std::filesystem::path& path);
+/// `StorePicture`: inserts or replaces the entry of `code` as the first entry,
+/// or removes it when `info` is empty. The other entries keep their order. The
+/// old file is copied to the work file temp.tmp beside it and the new file
+/// written atomically, so a failed write leaves the old store as it was; the
+/// work file is deleted on every path. Removing a code that has no entry, or
+/// storing under an empty code, leaves the file untouched. Throws base::FileError.
+void StorePicture(std::string_view code, const TMemPic_Info& info, const std::filesystem::path& path);
+/// `ExportPictures`: writes a picture file with one entry per code, in order,
+/// taken from the store at `store` (an empty entry when it has none). Returns
+/// the number of entries. Throws base::FileError.
+int ExportPictures(const std::vector<std::string>& codes, const std::filesystem::path& store,
+                   const std::filesystem::path& target);
+
+/// Outcome of reading a picture file for an entry.
+enum class PictureFileCheck {
+  kOk,
+  kNotJpeg,   ///< the name does not end in .jpg or .jpeg (any letter case)
+  kTooLarge,  ///< more than kMaxPictureFileBytes bytes
+  kMissing,   ///< no such file
+};
+/// Reads a picture file as the main window accepts it: JPEG by name, at most
+/// 102400 bytes. `bytes` holds the file only when the result is kOk.
+/// Throws base::FileError when the file exists but cannot be read.
+PictureFileCheck ReadPictureFile(const std::filesystem::path& file, base::Bytes& bytes);
+
+/// The bytes of a picture file holding the given entries in order.
+base::Bytes PictureFileBytes(const std::vector<RawPictureEntry>& entries);
+/// A raw entry for `code` and `info`: code cut to 6 bytes, each name cut to 32
+/// bytes without splitting a two-byte character.
+RawPictureEntry MakeRawEntry(std::string_view code, const TMemPic_Info& info);
+
+}  // namespace klimavo::store

@@ -1,0 +1,57 @@
+#pragma once
+// The JSON form of a protocol record (docs/record-json.md): what the CLI shows,
+// takes and the sample library is written in. Texts are UTF-8 in JSON and GBK
+// in the record; code lines appear as bits, one character per bit, with their
+// element list as text. Reading a record back gives the same record image and
+// the same lines for every field that carries meaning.
+
+#include <nlohmann/json.hpp>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "store/protocol_record.h"
+
+namespace klimavo::store {
+
+/// A JSON record that cannot become a record: names the field (a path such
+/// as "keys[2].states[0]"), the value at fault and what is wrong with it.
+class RecordJsonError : public std::runtime_error {
+ public:
+  RecordJsonError(std::string field, std::string value, const std::string& problem);
+  const std::string& field() const { return field_; }
+  const std::string& value() const { return value_; }
+
+ private:
+  std::string field_;
+  std::string value_;
+};
+
+/// A record as the editor holds it: its image and its code lines one byte per bit.
+struct EditableRecord {
+  TdiskAir record;
+  TBtnLines bit_lines;
+};
+
+/// The JSON form of a record whose lines are held one byte per bit.
+nlohmann::ordered_json RecordToJson(const TdiskAir& record, const TBtnLines& bit_lines);
+/// The JSON form of a library entry (lines packed as stored).
+nlohmann::ordered_json LibraryRecordToJson(const LibraryRecord& entry);
+/// Pretty-printed JSON text (two-space indent, ending in a newline).
+std::string LibraryRecordToJsonText(const LibraryRecord& entry);
+
+/// Reads a JSON record; throws RecordJsonError.
+EditableRecord RecordFromJson(const nlohmann::ordered_json& json);
+/// Parses JSON text and reads the record; throws RecordJsonError.
+EditableRecord RecordFromJsonText(std::string_view text);
+/// RecordFromJsonText with the lines packed as the library stores them.
+LibraryRecord LibraryRecordFromJsonText(std::string_view text);
+
+/// "YYYY-MM-DDTHH:MM:SS[.fff]" local time of a date-time double; more second
+/// digits are written when needed for the text to read back to the same double.
+std::string ChangeTimeToIso(double value);
+/// Reads what ChangeTimeToIso writes (seconds and their fraction optional).
+bool ChangeTimeFromIso(std::string_view text, double& value);
+
+}  // namespace klimavo::store

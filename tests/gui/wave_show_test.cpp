@@ -1,0 +1,136 @@
+#include "ui/waveview/wave_show.h"
+
+#include <QTest>
+#include <QWheelEvent>
+
+#include "ui/waveview/move_wave_handle.h"
+#include "ui/waveview/wave_geometry.h"
+
+namespace klimavo::ui {
+namespace {
+
+struct Views {
+  Views() : bar(&host), a(&host), b(&host) {
+    host.resize(900, 400);
+    a.setGeometry(0, 0, 900, 180);
+    b.setGeometry(0, 180, 900, 180);
+    bar.setGeometry(0, 370, 900, 20);
+    a.SetScrollBarCtl(&bar);
+    b.SetScrollBarCtl(&bar);
+    bar.SetFielsID(17);
+    a.SetWave({5600, -5600, 5600, -5600});
+    host.show();
+  }
+  void Wheel(TWaveShow& view, int x, int delta) {
+    QWheelEvent event(QPointF(x, 100), view.mapToGlobal(QPointF(x, 100)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&view, &event);
+  }
+  QWidget host;
+  TMoveWaveHandle bar;
+  TWaveShow a;
+  TWaveShow b;
+};
+
+}  // namespace
+
+class WaveShowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void wheelZoomsAllViewsAndKeepsTheLimits() {
+    Views v;
+    v.Wheel(v.a, 200, -120);  // down: zoom out
+    QCOMPARE(v.a.State().ZoomIndex, 18);
+    QCOMPARE(v.b.State().ZoomIndex, 18);
+    QCOMPARE(v.bar.FielsID(), 18);
+    v.Wheel(v.a, 200, 120);
+    QCOMPARE(v.a.State().ZoomIndex, 17);
+    v.bar.ZoomAndPosition(kMaxZoomIndex, 0);
+    v.Wheel(v.a, 200, -120);  // beyond the last zoom: nothing changes
+    QCOMPARE(v.a.State().ZoomIndex, kMaxZoomIndex);
+  }
+
+  void keysZoomAndScroll() {
+    Views v;
+    v.a.setFocus();
+    QTest::keyClick(&v.a, Qt::Key_Down);
+    QCOMPARE(v.a.State().ZoomIndex, 18);
+    QTest::keyClick(&v.a, Qt::Key_Up);
+    QCOMPARE(v.a.State().ZoomIndex, 17);
+    QTest::keyClick(&v.a, Qt::Key_Right);
+    QCOMPARE(v.bar.value(), 10);
+    QCOMPARE(v.b.State().Position, 10);
+    QTest::keyClick(&v.a, Qt::Key_Home);
+    QCOMPARE(v.a.State().Position, 0);
+  }
+
+  void deleteClearsOnlyAScrollingView() {
+    Views v;
+    v.a.MutableState().Scrolling = false;
+    QTest::keyClick(&v.a, Qt::Key_Delete);
+    QVERIFY(!v.a.IsEmpty());
+    v.a.MutableState().Scrolling = true;
+    QTest::keyClick(&v.a, Qt::Key_Delete);
+    QVERIFY(v.a.IsEmpty());
+  }
+
+  void cursorSnapsToLevelEdgesUnlessCtrlIsHeld() {
+    Views v;
+    v.a.SetShowLineAB(true);
+    v.bar.SetCursors(5600, 20000);
+    const int xa = XAtTime(5600, 0, 17);
+    QTest::mousePress(&v.a, Qt::LeftButton, Qt::NoModifier, QPoint(xa, 100));
+    QTest::mouseMove(&v.a, QPoint(xa + 30, 100));
+    QMouseEvent move(QEvent::MouseMove, QPointF(xa + 30, 100), v.a.mapToGlobal(QPointF(xa + 30, 100)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&v.a, &move);
+    QCOMPARE(v.a.State().CursorA, std::int64_t{5600});  // the nearest edge is still 5600
+    QMouseEvent ctrl_move(QEvent::MouseMove, QPointF(xa - 30, 100), v.a.mapToGlobal(QPointF(xa - 30, 100)),
+                          Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&v.a, &ctrl_move);
+    QCOMPARE(v.a.State().CursorA, std::int64_t{5600 - 1200});  // 30 px left at 0.025 px per tick
+    QCOMPARE(v.b.State().CursorA, v.a.State().CursorA);  // every view of the bar follows
+  }
+
+  void iconClickTogglesScrollingAndFixed() {
+    Views v;
+    v.a.SetShowMoveOnStatus(true);
+    QTest::mouseClick(&v.a, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QVERIFY(!v.a.State().Scrolling);
+    QTest::mouseClick(&v.a, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QVERIFY(v.a.State().Scrolling);
+  }
+
+  void dropMovesATraceOnlyIntoAScrollingView() {
+    Views v;
+    v.a.SetDragMoveData(true);
+    v.b.SetDragMoveData(true);
+    v.a.SetTag(1);
+    v.b.SetTag(2);
+    v.b.MutableState().Scrolling = false;
+    QVERIFY(!v.b.DropTraceFrom(&v.a));
+    QVERIFY(v.b.IsEmpty());
+    v.b.MutableState().Scrolling = true;
+    QVERIFY(v.b.DropTraceFrom(&v.a));
+    QCOMPARE(v.b.State().Durations.size(), std::size_t{4});
+    QVERIFY(v.a.IsEmpty());
+  }
+
+  void coloursReloadFromTheirSource() {
+    Views v;
+    TWaveShow::SetColourSource([] {
+      WaveColours c = WaveColours::Defaults();
+      c.colours[0] = Qt::black;
+      return c;
+    });
+    v.bar.ReloadColours();
+    QCOMPARE(v.a.Colours()[WaveRole::Background], QColor(Qt::black));
+    TWaveShow::SetColourSource([] { return WaveColours::Defaults(); });
+  }
+};
+
+}  // namespace klimavo::ui
+
+QTEST_MAIN(klimavo::ui::WaveShowTest)
+#include "wave_show_test.moc"
