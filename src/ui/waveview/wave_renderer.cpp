@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 
 #include <cstdlib>
+#include <limits>
 
 #include "base/gbk.h"
 #include "ir/ir_terms.h"
@@ -172,6 +173,8 @@ void WaveRenderer::PaintLevels(QPainter& painter) {
   bool previous_high = false;
   bool drew_last = false;
   int last_x = x;
+  int last_edge_x = std::numeric_limits<int>::min();
+  const int min_label_width = painter.fontMetrics().horizontalAdvance("0");
   for (std::size_t i = 0; i < n; ++i) {
     const std::int32_t d = state_.Durations[i];
     const bool high = d > 0;
@@ -182,20 +185,30 @@ void WaveRenderer::PaintLevels(QPainter& painter) {
       continue;
     }
     if (x > w) break;
-    painter.setPen(colours_[WaveRole::Levels]);
-    if ((i > 0 && high != previous_high) || (i == 0 && state_.Position == 0)) painter.drawLine(x, high_y, x, low_y);
+    // At coarse zooms many levels share one pixel column: one edge per column is enough.
+    const bool edge = (i > 0 && high != previous_high) || (i == 0 && state_.Position == 0);
+    if (edge && x != last_edge_x) {
+      painter.setPen(colours_[WaveRole::Levels]);
+      painter.drawLine(x, high_y, x, low_y);
+      last_edge_x = x;
+    }
     const bool focused = static_cast<int>(i) == state_.FocusedLevel;
-    painter.setPen(focused ? colours_[WaveRole::FocusedLevel] : colours_[WaveRole::Levels]);
     const int y = high ? high_y : low_y;
-    painter.drawLine(x, y, x1, y);
-    const QString label = QString::fromStdString(DurationLabel(d, state_.TreeMode));
-    const int label_width = painter.fontMetrics().horizontalAdvance(label);
-    if (x1 - x - label_width >= kMinLabelRoom) {
-      painter.setPen(colours_[WaveRole::DurationLabels]);
-      TextCentred(painter, x, x1, label_y, label);
-    } else if (focused) {
-      painter.setPen(colours_[WaveRole::FocusedLabel]);
-      TextCentred(painter, x + 2, x1 + 2, label_y, label);
+    if (x1 > x || focused) {
+      painter.setPen(focused ? colours_[WaveRole::FocusedLevel] : colours_[WaveRole::Levels]);
+      painter.drawLine(x, y, x1, y);
+    }
+    // A label needs at least its own width plus the margin; narrow levels skip the measuring.
+    if (x1 - x >= kMinLabelRoom + min_label_width || focused) {
+      const QString label = QString::fromStdString(DurationLabel(d, state_.TreeMode));
+      const int label_width = painter.fontMetrics().horizontalAdvance(label);
+      if (x1 - x - label_width >= kMinLabelRoom) {
+        painter.setPen(colours_[WaveRole::DurationLabels]);
+        TextCentred(painter, x, x1, label_y, label);
+      } else if (focused) {
+        painter.setPen(colours_[WaveRole::FocusedLabel]);
+        TextCentred(painter, x + 2, x1 + 2, label_y, label);
+      }
     }
     previous_high = high;
     x = x1;

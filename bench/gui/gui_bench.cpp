@@ -1,0 +1,96 @@
+// What users of the workbench wait for in its windows: start-up to the first
+// shown window with a large library, refilling the library list per keystroke,
+// and one redraw of a long capture. Runs on the offscreen platform.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/user_prompts.h"
+#include "app/workbench.h"
+#include "base/home.h"
+#include "store/library.h"
+#include "ui/waveview/wave_renderer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A home whose library holds `count` records, copied from the sample library.
+fs::path LargeHome(int count) {
+  const fs::path home = fs::temp_directory_path() / ("klimavo-bench-home-" + std::to_string(count));
+  if (fs::exists(home / "data/acprotocl.dat")) return home;
+  fs::remove_all(home);
+  fs::copy(KLIMAVO_SEED_DIR, home, fs::copy_options::recursive);
+  klimavo::store::TdiskAirList sample;
+  klimavo::store::LoadLibraryFile(home / "data/acprotocl.dat", sample);
+  klimavo::store::TdiskAirList big;
+  big.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count && !sample.empty(); ++i) {
+    auto entry = sample[static_cast<std::size_t>(i) % sample.size()];
+    entry.Record.CodeNo.assign(std::to_string(1000 + i));
+    big.push_back(std::move(entry));
+  }
+  klimavo::store::SaveLibraryFile(big, home / "data/acprotocl.dat");
+  return home;
+}
+
+class Prompts : public klimavo::app::DialogPrompts {};
+
+void BM_StartupToFirstShownWindow(benchmark::State& state) {
+  const fs::path home = LargeHome(10000);
+  for (auto _ : state) {
+    klimavo::app::Workbench workbench(home);
+    Prompts prompts;
+    klimavo::app::TfrmAirEditor window(workbench, prompts);
+    window.show();
+    QCoreApplication::processEvents();
+    benchmark::DoNotOptimize(window.CurrentIndex());
+  }
+}
+BENCHMARK(BM_StartupToFirstShownWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_RefillLibraryListPerKeystroke(benchmark::State& state) {
+  const fs::path home = LargeHome(10000);
+  klimavo::app::Workbench workbench(home);
+  Prompts prompts;
+  klimavo::app::TfrmAirEditor window(workbench, prompts);
+  window.show();
+  QCoreApplication::processEvents();
+  auto* keyword = window.findChild<QLineEdit*>("edtKeyword");
+  const char* keys[] = {"1", "12", "123", "12", "1", ""};
+  std::size_t i = 0;
+  for (auto _ : state) keyword->setText(keys[i++ % 6]);
+}
+BENCHMARK(BM_RefillLibraryListPerKeystroke)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawCaptureOf2000Levels(benchmark::State& state) {
+  klimavo::ui::WaveState wave;
+  for (int i = 0; i < 2000; ++i) wave.Durations.push_back(i % 2 == 0 ? 5600 : -(5600 + (i % 3) * 11300));
+  wave.ZoomIndex = static_cast<int>(state.range(0));
+  wave.ShowLineAB = true;
+  const auto colours = klimavo::ui::WaveColours::Defaults();
+  QImage image(1000, 300, QImage::Format_RGB32);
+  for (auto _ : state) {
+    QPainter painter(&image);
+    klimavo::ui::WaveRenderer renderer(wave, colours, image.size());
+    renderer.Paint(painter);
+  }
+}
+BENCHMARK(BM_RedrawCaptureOf2000Levels)->Arg(11)->Arg(29)->Arg(38)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
