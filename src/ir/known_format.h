@@ -17,8 +17,8 @@ inline constexpr std::size_t kMaxKnownBiphaseBits = 512;
 
 /// A known format: the stored timing and the decode tolerance to read it with.
 struct KnownFormat {
-  const TIRGsPara& params;
-  double tolerance;
+  TIRGsPara params;
+  double tolerance = 0.0;
 };
 
 /// True when the format has two logic codes, each of two halves of equal length.
