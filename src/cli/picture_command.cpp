@@ -33,7 +33,9 @@ struct PictureOptions {
   std::vector<std::string> models;
 };
 
-std::filesystem::path StorePath(Context& ctx) { return base::DataDir(ctx.Home()) / store::kPictureStoreFileName; }
+std::filesystem::path StorePath(Context& ctx) {
+  return base::DataDir(ctx.Home()) / store::kPictureStoreFileName;
+}
 
 std::string CheckedCode(const std::string& raw) {
   std::string code = base::Trim(raw);
@@ -58,9 +60,9 @@ base::Bytes ReadJpeg(const std::string& name) {
       break;
   }
   std::error_code ec;
-  throw CommandError{kExitUsage, "picture '" + name + "' has " + std::to_string(std::filesystem::file_size(name, ec)) +
-                                     " bytes; at most " + std::to_string(store::kMaxPictureFileBytes) +
-                                     " are accepted"};
+  throw CommandError{kExitUsage,
+                     "picture '" + name + "' has " + std::to_string(std::filesystem::file_size(name, ec)) +
+                         " bytes; at most " + std::to_string(store::kMaxPictureFileBytes) + " are accepted"};
 }
 
 std::vector<std::string> GbkModels(const std::vector<std::string>& models) {
@@ -80,8 +82,8 @@ void RunSet(const PictureOptions& o, Context& ctx) {
   info.Picture = ReadJpeg(o.jpeg);
   if (!o.models.empty()) info.Names = GbkModels(o.models);
   store::StorePicture(code, info, StorePath(ctx));
-  std::cout << base::GbkToUtf8(code) << ": picture of " << info.Picture.size() << " bytes, " << info.Names.size()
-            << " model name(s) stored\n";
+  std::cout << base::GbkToUtf8(code) << ": picture of " << info.Picture.size() << " bytes, "
+            << info.Names.size() << " model name(s) stored\n";
 }
 
 void RunShow(const PictureOptions& o, Context& ctx) {
@@ -100,7 +102,8 @@ void RunClear(const PictureOptions& o, Context& ctx) {
   store::TMemPic_Info existing;
   bool had = store::LoadPicture(code, existing, StorePath(ctx));
   store::StorePicture(code, store::TMemPic_Info{}, StorePath(ctx));
-  std::cout << base::GbkToUtf8(code) << (had ? ": picture and model names removed\n" : ": nothing to remove\n");
+  std::cout << base::GbkToUtf8(code)
+            << (had ? ": picture and model names removed\n" : ": nothing to remove\n");
 }
 
 const CommandRegistration kPicture(310, [](CLI::App& app, Context& ctx) {

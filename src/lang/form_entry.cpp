@@ -36,8 +36,10 @@ std::optional<int> BracketNumber(std::string_view part) {
 FormEntryPath FontEntry(const std::string& second) {
   FormEntryPath entry;
   entry.property = second;
-  if (base::EqualsIgnoreCaseAscii(second, "NAME")) entry.target = EntryTarget::kFontName;
-  else if (base::EqualsIgnoreCaseAscii(second, "SIZE")) entry.target = EntryTarget::kFontSize;
+  if (base::EqualsIgnoreCaseAscii(second, "NAME"))
+    entry.target = EntryTarget::kFontName;
+  else if (base::EqualsIgnoreCaseAscii(second, "SIZE"))
+    entry.target = EntryTarget::kFontSize;
   return entry;
 }
 

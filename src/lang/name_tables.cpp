@@ -7,7 +7,8 @@ namespace klimavo::lang {
 // The Chinese texts are written as GBK byte escapes; the UTF-8 form of each
 // is given in the comment beside it.
 
-const std::array<std::string_view, kKeyKindCount> KeyKindNames = {"", "TEMP+-", "", "MODE/FAN", "", "", "", ""};
+const std::array<std::string_view, kKeyKindCount> KeyKindNames = {"", "TEMP+-", "", "MODE/FAN",
+                                                                  "", "",       "", ""};
 
 const std::array<std::string_view, kCrcKindCount> CrcKindNamesCn = {
     "\xC7\xF3\xBA\xCD",                                          // 求和
@@ -24,9 +25,17 @@ const std::array<std::string_view, kCrcKindCount> CrcKindNamesCn = {
 };
 
 const std::array<std::string_view, kCrcKindCount> CrcKindNamesEn = {
-    "CheckSum",      "Flips of CheckSum",       "Count of one",         "Flips of Count of one",
-    "Count of zero", "Flips of Count of zero",  "xor",                  "Exchange of CheckSum",
-    "Append one bit,CheckSum", "GREE's Kinds",  "Flips of xor",
+    "CheckSum",
+    "Flips of CheckSum",
+    "Count of one",
+    "Flips of Count of one",
+    "Count of zero",
+    "Flips of Count of zero",
+    "xor",
+    "Exchange of CheckSum",
+    "Append one bit,CheckSum",
+    "GREE's Kinds",
+    "Flips of xor",
 };
 
 const std::array<std::string_view, kCrcOpCount> CrcOpNames = {"+", "-", "xor", "*", "/", "and", "or"};
@@ -41,35 +50,37 @@ const std::array<std::string_view, kAcFunctionCount> AcFunctionNamesCn = {
 };
 
 const std::array<std::string_view, kAcFunctionCount> AcFunctionNamesEn = {"Power", "Temp.", "Mode",
-                                                                         "Fan",   "Swing", "Vane"};
+                                                                          "Fan",   "Swing", "Vane"};
 
 const std::array<std::string_view, kAcValueCount> AcValueNamesCn = {
-    "\xBF\xAA",                  // 开
-    "\xB9\xD8",                  // 关
-    "\xA1\xE6",                  // ℃
-    "\xD7\xD4\xB6\xAF",          // 自动
-    "\xD6\xC6\xC0\xE4",          // 制冷
-    "\xB3\xFD\xCA\xAA",          // 除湿
-    "\xCB\xCD\xB7\xE7",          // 送风
-    "\xD6\xC6\xC8\xC8",          // 制热
-    "\xBD\xC7\xB6\xC8",          // 角度
-    "\xB8\xDF\xCB\xD9",          // 高速
-    "\xD6\xD0\xCB\xD9",          // 中速
-    "\xB5\xCD\xCB\xD9",          // 低速
-    "\xB2\xBB\xB0\xDA",          // 不摆
-    "\xB0\xDA\xB6\xAF",          // 摆动
+    "\xBF\xAA",                          // 开
+    "\xB9\xD8",                          // 关
+    "\xA1\xE6",                          // ℃
+    "\xD7\xD4\xB6\xAF",                  // 自动
+    "\xD6\xC6\xC0\xE4",                  // 制冷
+    "\xB3\xFD\xCA\xAA",                  // 除湿
+    "\xCB\xCD\xB7\xE7",                  // 送风
+    "\xD6\xC6\xC8\xC8",                  // 制热
+    "\xBD\xC7\xB6\xC8",                  // 角度
+    "\xB8\xDF\xCB\xD9",                  // 高速
+    "\xD6\xD0\xCB\xD9",                  // 中速
+    "\xB5\xCD\xCB\xD9",                  // 低速
+    "\xB2\xBB\xB0\xDA",                  // 不摆
+    "\xB0\xDA\xB6\xAF",                  // 摆动
     "\xC9\xCF\xCF\xC2\xB0\xDA\xB7\xE7",  // 上下摆风
 };
 
 const std::array<std::string_view, kAcValueCount> AcValueNamesEn = {
-    "On",   "Off",  "'",   "Auto", "Cool", "Dehum", "Fan",   "Heat",
+    "On",    "Off",  "'",   "Auto", "Cool", "Dehum", "Fan",   "Heat",
     "Angle", "High", "Mid", "Low",  "Stop", "Swing", "Swing",
 };
 
 namespace {
 
 constexpr std::string_view kCorrespondingCn = "\xCF\xE0\xD3\xA6\xD6\xB5";  // 相应值
-constexpr std::string_view kSetSideCn = "\xC1\xBD\xB1\xDF\xD6\xC3" "1";     // 两边置1
+constexpr std::string_view kSetSideCn =
+    "\xC1\xBD\xB1\xDF\xD6\xC3"
+    "1";  // 两边置1
 
 bool Chinese(int language_no) { return language_no == kChineseLanguageNo; }
 

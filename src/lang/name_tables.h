@@ -16,7 +16,7 @@ inline constexpr std::size_t kCrcOpCount = 7;
 inline constexpr std::size_t kAcFunctionCount = 6;
 inline constexpr std::size_t kAcValueCount = 15;
 
-/// Name of the special relative kind of key i (only key 1 has one: "TEMP+-").
+/// Names of the special relative kinds by key index (key 1 "TEMP+-", key 3 "MODE/FAN").
 extern const std::array<std::string_view, kKeyKindCount> KeyKindNames;
 /// Checksum kind names by kind code.
 extern const std::array<std::string_view, kCrcKindCount> CrcKindNamesCn;

@@ -26,9 +26,25 @@ inline constexpr std::string_view kDefaultSchemeName = "Default";
 
 /// The drawing roles of a view, in the order of a scheme's colours.
 enum class ColourRole : std::size_t {
-  kBackground, kGrid, kGridText, kLevels, kDurationLabels, kCursors, kTitle, kProtocolText, kCodeValue,
-  kCarrierText, kCursorText, kFocusedLevel, kFocusedLabel, kScopeRect, kFocusBorder, kSegmentText,
-  kFrameBoxes, kFieldBoxes, kBitBoxes,
+  kBackground,
+  kGrid,
+  kGridText,
+  kLevels,
+  kDurationLabels,
+  kCursors,
+  kTitle,
+  kProtocolText,
+  kCodeValue,
+  kCarrierText,
+  kCursorText,
+  kFocusedLevel,
+  kFocusedLabel,
+  kScopeRect,
+  kFocusBorder,
+  kSegmentText,
+  kFrameBoxes,
+  kFieldBoxes,
+  kBitBoxes,
 };
 
 /// The colours of the "Default" scheme.

@@ -95,7 +95,8 @@ ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, c
   const fs::path store = data_dir / kPictureStoreFileName;
   for (std::size_t i = 0; i < appended.old_codes.size() && i < appended.new_codes.size(); ++i) {
     TMemPic_Info info;
-    if (LoadPicture(appended.old_codes[i], info, work.pictures())) StorePicture(appended.new_codes[i], info, store);
+    if (LoadPicture(appended.old_codes[i], info, work.pictures()))
+      StorePicture(appended.new_codes[i], info, store);
   }
   return result;
 }

@@ -33,7 +33,8 @@ std::optional<std::uint32_t> CheckedCount(std::span<const std::uint8_t> file) {
 
 bool ReadDirEntry(std::span<const std::uint8_t> file, std::size_t index, DirEntry& entry) {
   std::size_t position = kPictureHeaderSize + kPictureDirEntrySize * index;
-  if (index > file.size() || position > file.size() || file.size() - position < kPictureDirEntrySize) return false;
+  if (index > file.size() || position > file.size() || file.size() - position < kPictureDirEntrySize)
+    return false;
   base::ByteReader in(file.subspan(position, kPictureDirEntrySize));
   in.bytes(entry.code);
   entry.name_count = in.u16();
@@ -82,8 +83,8 @@ bool ReadEntryData(std::span<const std::uint8_t> file, const DirEntry& dir, TMem
 
 // Index of the entry `code` names: the first exact match, else the first entry
 // that starts with it; -1 when the directory ends early or nothing matches.
-int MatchEntry(std::span<const std::uint8_t> file, std::uint32_t count, std::string_view code, bool exact_only,
-               DirEntry& found) {
+int MatchEntry(std::span<const std::uint8_t> file, std::uint32_t count, std::string_view code,
+               bool exact_only, DirEntry& found) {
   int first_prefix = -1;
   DirEntry prefix_entry;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -102,7 +103,8 @@ int MatchEntry(std::span<const std::uint8_t> file, std::uint32_t count, std::str
   return first_prefix;
 }
 
-int FindEntry(std::span<const std::uint8_t> file, std::string_view code, TMemPic_Info& info, bool exact_only) {
+int FindEntry(std::span<const std::uint8_t> file, std::string_view code, TMemPic_Info& info,
+              bool exact_only) {
   info = TMemPic_Info{};
   auto count = CheckedCount(file);
   if (!count) return -1;

@@ -1,0 +1,35 @@
+// Fuzzes the picture store reader: lookups, raw entry reads and the rewrite of
+// the entries that were read must stay within the bytes given.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "store/picture_store.h"
+
+namespace {
+
+constexpr std::size_t kMaxEntriesRead = 64;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace klimavo::store;
+  std::span<const std::uint8_t> file(data, size);
+  for (const char* code : {"0149", "014", "1", "123456", "1234567"}) {
+    TMemPic_Info info;
+    FindPictureEntry(file, code, info);
+  }
+  std::vector<RawPictureEntry> entries;
+  for (std::size_t i = 0; i < kMaxEntriesRead; ++i) {
+    RawPictureEntry entry;
+    if (ReadPictureEntry(file, i, entry)) entries.push_back(std::move(entry));
+  }
+  auto rebuilt = PictureFileBytes(entries);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    RawPictureEntry back;
+    if (!ReadPictureEntry(rebuilt, i, back) || back.Code != entries[i].Code ||
+        back.Slots != entries[i].Slots || back.Picture != entries[i].Picture)
+      __builtin_trap();
+  }
+  return 0;
+}
