@@ -10,6 +10,7 @@
 #include "ir/decode.h"
 #include "ir/format_tree.h"
 #include "ir/protocol.h"
+#include "ui/translate_form.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/tree_synthesis.h"
@@ -28,9 +29,9 @@ QString DurationsText(const ir::TIRIntegerArr& d) {
 
 }  // namespace
 
-CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double decode_tolerance, QString source,
-                             QWidget* parent)
-    : QMainWindow(parent), captures_(std::move(captures)), tolerance_(decode_tolerance) {
+CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double decode_tolerance,
+                             const lang::Language& language, QString source, QWidget* parent)
+    : QMainWindow(parent), captures_(std::move(captures)), tolerance_(decode_tolerance), language_(language) {
   setObjectName("frmCaptureViewer");
   setWindowTitle("Klimavo — " + source);
   resize(1047, 569);
@@ -84,6 +85,10 @@ CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double 
   outer->addWidget(right, 1);
   setCentralWidget(central);
 
+  ui::TranslateForm(this, language_);
+  const bool chinese = language_.IsChinese();
+  capture_view_->SetChinese(chinese);
+  tree_view_->SetChinese(chinese);
   connect(list_, &QListWidget::currentRowChanged, this, &CaptureViewer::ShowCapture);
   if (!captures_.empty()) list_->setCurrentRow(0);
 }
@@ -105,12 +110,13 @@ void CaptureViewer::ShowCapture(int index) {
     tree_view_->FullRedraw();
     return;
   }
+  auto text = [this](int n) { return QString::fromStdString(base::GbkToUtf8(language_.Text(n))); };
   QStringList lines;
-  lines << QString("Carrier:%1 LSB").arg(result.Carrier);
-  QString logic = "Logic Code:";
+  lines << text(53) + QString::number(result.Carrier) + " LSB";
+  QString logic = text(54);
   for (const auto& code : result.LogicCodes) logic += "(" + DurationsText(code) + ")";
   lines << logic;
-  QString split = "Spilit Code:";
+  QString split = text(55);
   for (int i = 0; i < result.Params.SplitCount; ++i)
     split += QString("(%1,%2)").arg(result.Params.Split[static_cast<std::size_t>(i)][0]).arg(result.Params.Split[static_cast<std::size_t>(i)][1]);
   lines << split;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "capture/capture_format.h"
+#include "lang/language.h"
 
 class QListWidget;
 class QPlainTextEdit;
@@ -25,8 +26,8 @@ class CaptureViewer : public QMainWindow {
   Q_OBJECT
 
  public:
-  CaptureViewer(std::vector<capture::CaptureRead> captures, double decode_tolerance, QString source,
-                QWidget* parent = nullptr);
+  CaptureViewer(std::vector<capture::CaptureRead> captures, double decode_tolerance, const lang::Language& language,
+                QString source, QWidget* parent = nullptr);
 
   /// Shows capture i (its waveform, decode and format tree).
   void ShowCapture(int index);
@@ -37,6 +38,7 @@ class CaptureViewer : public QMainWindow {
  private:
   std::vector<capture::CaptureRead> captures_;
   double tolerance_;
+  const lang::Language& language_;
   QListWidget* list_ = nullptr;
   ui::TWaveShow* capture_view_ = nullptr;
   ui::TWaveShow* tree_view_ = nullptr;

@@ -78,9 +78,9 @@ int main(int argc, char** argv) {
       std::cerr << "klimavo: " << read.error->What() << "\n";
       return 2;
     }
-    const auto settings = klimavo::config::Derive(klimavo::config::ReadConfig(klimavo::base::ConfigPath(home)));
-    klimavo::app::CaptureViewer viewer(std::move(read.captures), settings.DecodeTolerance,
-                                       QString::fromStdString(file));
+    klimavo::app::Workbench workbench(home);
+    klimavo::app::CaptureViewer viewer(std::move(read.captures), workbench.settings.DecodeTolerance,
+                                       workbench.language, QString::fromStdString(file));
     viewer.show();
     if (parser.isSet(screenshot_option)) ScheduleScreenshot(viewer, parser.value(screenshot_option));
     return QApplication::exec();

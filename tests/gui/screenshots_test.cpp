@@ -43,7 +43,9 @@ class ScreenshotsTest : public QObject {
     auto read = capture::ReadCaptureFile(sample.toStdString(), options);
     QVERIFY(read.ok());
     QVERIFY(!read.captures.empty());
-    CaptureViewer viewer(read.captures, 0.21, sample);
+    testing::TestHome home(false);
+    lang::Language language(home.path(), 1);
+    CaptureViewer viewer(read.captures, 0.21, language, sample);
     viewer.show();
     QCoreApplication::processEvents();
     QVERIFY(!viewer.CaptureView()->IsEmpty());
