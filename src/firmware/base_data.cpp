@@ -1,6 +1,8 @@
 // The base data block of a format (its code bytes, the initialization count and
-// the initialization key byte) and the text helpers every parts writer uses.
+// the initialization key byte), the steps generators A and B share, and the
+// text helpers every parts writer uses.
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -16,6 +18,7 @@ namespace {
 constexpr std::int64_t kMaxBaseBytes = 64;      // frame bytes the firmware can index (6 bits)
 constexpr int kTripleSecondData = 3;            // the fourth data element starts the second frame
 constexpr int kInitKeyFlag = 64;                // generator A: the format's host key byte
+constexpr int kMaxNibble = 15;                  // counts kept in 4 bits of the parts table
 constexpr const char* kTitleDashes = "-------------------------";
 
 struct BaseCode {
@@ -106,6 +109,91 @@ int WriteFormatBaseData(const store::Tex_gsstrut& format, Lines& relation, bool 
   const int key_byte = single_format && format.KeyField >= 0 ? ClampKey(format.KeyField) + kInitKeyFlag : 0;
   relation.push_back(DbBin(key_byte, Gbk(";格式初始化按键")));
   return count_line;
+}
+
+// ---- Steps shared by A and B ------------------------------------------------
+
+bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lines,
+                            const store::Tex_gssList* formats_of_b) {
+  const std::size_t keys = record.UsedKeys();
+  if (keys == 0 || lines.empty() || lines[0].size() != 1) return false;
+  for (store::TdiskBitColumn& col : record.Keys[0].Columns) {
+    if (!col.InUse()) continue;
+    const std::uint8_t v0 = col.Values[0];
+    const std::uint8_t v1 = col.Values[1];
+    if (v0 != v1 && v0 != store::kUnsetValue && v1 != store::kUnsetValue) col.Values[1] = v0;
+  }
+  for (std::size_t k = 1; k < keys; ++k) {
+    if (formats_of_b) {
+      const std::uint8_t slot = record.Keys[k].Slot;
+      if (slot >= formats_of_b->size()) continue;
+      const auto& ids = (*formats_of_b)[slot].KeyIndexes;
+      const bool carries_power = std::find(ids.begin(), ids.end(), kKeyPower) != ids.end() ||
+                                 std::find(ids.begin(), ids.end(), kPowerSecondFrame) != ids.end();
+      if (!carries_power) continue;
+    }
+    record.Keys[k].FixedFlags |= 1;
+  }
+  return true;
+}
+
+bool KeySendsFormat(const store::Tex_gsstrut& format, int key) {
+  const auto& ids = format.KeyIndexes;
+  if (std::find(ids.begin(), ids.end(), key) != ids.end()) return true;
+  return key == kKeyPower && std::find(ids.begin(), ids.end(), kPowerSecondFrame) != ids.end();
+}
+
+std::uint8_t PartsControlBits(const store::TdiskAir& record, const PartsModel& model, bool single_power_code) {
+  std::uint8_t bits = 0;
+  const int keys = static_cast<int>(model.tables.size());
+  if (!model.fan_mode_dependent && keys > kKeyMode) {
+    bool single = true;
+    for (const TPartsInfo& p : model.tables[kKeyMode].Parts) {
+      ir::TSSByteArray distinct = p.Values;
+      std::sort(distinct.begin(), distinct.end());
+      single = single && std::unique(distinct.begin(), distinct.end()) - distinct.begin() <= 1;
+    }
+    if (single) bits |= 0x40;
+  }
+  if (keys > kKeyVane) {
+    const std::size_t states = record.Keys[kKeyVane].StateCount;
+    bool found = false;
+    for (const TPartsInfo& p : model.tables[kKeyVane].Parts)
+      if (p.Type == kPartNormal && p.Values.size() == states) found = true;
+    if (found || states == 1) bits |= 0x04;
+  }
+  if (single_power_code) bits |= 0x80;
+  return bits;
+}
+
+int WritePartsTable(const store::TdiskAir& record, const PartsModel& model, Lines& table) {
+  int error = 0;
+  std::string counts = "\tDB ";
+  for (std::size_t k = 0; k < model.tables.size(); ++k) {
+    const TPartsTable& t = model.tables[k];
+    std::int64_t v = 0;
+    if (!t.Groups.empty()) {
+      // The firmware reads the list length from the low nibble and the number of lists from the high one.
+      if (t.FirstGroupLength > kMaxNibble || t.GroupCount > kMaxNibble + 1) error = kPartsReferenceTooLarge;
+      v = t.FirstGroupLength + (t.GroupCount - 1) * 16;
+    }
+    counts += "$" + Hex2(v) + (k + 1 < model.tables.size() ? "," : "");
+  }
+  table.push_back(counts + " ;per group per count");
+  for (std::size_t k = 0; k < model.tables.size(); ++k) {
+    const auto& groups = model.tables[k].Groups;
+    for (std::size_t j = 0; j < groups.size(); ++j) {
+      std::string line = "\tDB ";
+      for (std::size_t i = 0; i < groups[j].size(); ++i) line += (i ? ",$" : "$") + Hex2(groups[j][i]);
+      table.push_back(line + " ;" + record.Keys[k].Name.str() + Dec(static_cast<std::int64_t>(j)));
+    }
+  }
+  return error;
+}
+
+void ClearWritten(PartsModel& model) {
+  for (TPartsTable& t : model.tables)
+    for (TPartsInfo& p : t.Parts) p.Written = false;
 }
 
 }  // namespace klimavo::firmware
