@@ -28,7 +28,8 @@ bool CheckChipImage(const store::ProtocolLibrary& library, int index, const conf
 }
 
 ChipImageCheckResult CheckAllChipImages(const store::ProtocolLibrary& library,
-                                        const config::TimingAdjustments& timing, const CheckProgress& progress) {
+                                        const config::TimingAdjustments& timing,
+                                        const CheckProgress& progress) {
   ChipImageCheckResult result;
   const int total = library.Size();
   for (int i = 0; i < total; ++i) {

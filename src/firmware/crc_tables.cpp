@@ -85,7 +85,8 @@ class ItemWriter {
       if (s_index < 0 || e_index < 0 || s_index > kMaxDescriptorIndex || e_index > kMaxDescriptorIndex)
         return kErrDescriptorIndex;
       CrcBlock b;
-      b.start = static_cast<std::uint8_t>(s_index | (r.Width == 8 ? kBit6 : 0) | (r.StartBit % 8 != 0 ? kBit7 : 0));
+      b.start =
+          static_cast<std::uint8_t>(s_index | (r.Width == 8 ? kBit6 : 0) | (r.StartBit % 8 != 0 ? kBit7 : 0));
       b.end = static_cast<std::uint8_t>(e_index | kBit6 | ((r.EndBit + 1) % 8 == 0 ? kBit7 : 0));
       last_end = b.end;
       bool last = i + 1 == ranges.size();
@@ -112,27 +113,38 @@ class ItemWriter {
       b.constant = last ? const_last : 0;
     };
     switch (kind) {
-      case 0: case 8: case 9:
+      case 0:
+      case 8:
+      case 9:
         b.inner = kInnerAdd;
         b.outer = o;
         b.constant = static_cast<std::uint8_t>(c & 0xFF);
         if (kind == 9 && (b.end & kBit7)) b.start |= kBit7;
         return true;
-      case 1: complement_last(kInnerAdd, kOuterXor, kComplementConst); return true;
+      case 1:
+        complement_last(kInnerAdd, kOuterXor, kComplementConst);
+        return true;
       case 2:
         b.inner = kInnerCountOnes;
         b.outer = o;
         b.constant = static_cast<std::uint8_t>(c & 0xFF);
         return true;
-      case 3: complement_last(kInnerCountOnes, kOuterXor, kComplementConst); return true;
+      case 3:
+        complement_last(kInnerCountOnes, kOuterXor, kComplementConst);
+        return true;
       case 6:
         b.inner = kInnerXor;
         b.outer = o;
         b.constant = static_cast<std::uint8_t>(c & 0xFF);
         return true;
-      case 7: complement_last(kInnerAdd, kOuterExchange, 0); return true;
-      case 10: complement_last(kInnerXor, kOuterXor, kComplementConst); return true;
-      default: return false;
+      case 7:
+        complement_last(kInnerAdd, kOuterExchange, 0);
+        return true;
+      case 10:
+        complement_last(kInnerXor, kOuterXor, kComplementConst);
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -223,7 +235,8 @@ void WriteCrcBlock(Lines& lines, const CrcBlock& b) {
     if (b.constant != 0) names += ir::CrcOuterOpName(b.outer);
   }
   lines.push_back("\tDB $" + HexByte(b.outer * 16 + b.inner) + "\t;" + names);
-  lines.push_back("\tDB $" + HexByte(b.external) + "\t;" + (internal ? std::string() : ir::CrcOuterOpName(b.external)));
+  lines.push_back("\tDB $" + HexByte(b.external) + "\t;" +
+                  (internal ? std::string() : ir::CrcOuterOpName(b.external)));
   lines.push_back("\tDB $" + HexByte(b.constant) + "\t" + t.constant);
 }
 
@@ -248,8 +261,9 @@ int WriteCrcTable(const store::TdiskAir& record, Lines& lines, const store::Tex_
       std::int64_t target = ir::ByteOffsetOfRun(elements, item.TargetFrame, item.TargetBit);
       lines.push_back("\tDB $" + HexByte(target) + "\t" + t.target_byte + std::to_string(target));
       const int start_mod = item.TargetBit % 8;
-      lines.push_back("\tDB " + BinByte(((item.TargetWidth - 1) * 8 + start_mod) & 0xFF) + "B\t" + t.target_bits +
-                      std::to_string(start_mod) + t.target_width + std::to_string(item.TargetWidth) + "-1");
+      lines.push_back("\tDB " + BinByte(((item.TargetWidth - 1) * 8 + start_mod) & 0xFF) + "B\t" +
+                      t.target_bits + std::to_string(start_mod) + t.target_width +
+                      std::to_string(item.TargetWidth) + "-1");
       if (item.Kind >= 2 && item.Kind <= 5 && item.OperandWidth == 8 && start_mod != 0) item.OperandWidth = 4;
       TexCrc_zones ranges;
       if (item.Kind == 9) {
@@ -265,7 +279,8 @@ int WriteCrcTable(const store::TdiskAir& record, Lines& lines, const store::Tex_
       ++n;
     }
   }
-  lines.insert(lines.begin(), "\tDB $" + HexByte(n - 1) + "\t" + t.checksum + std::to_string(n) + t.count_suffix);
+  lines.insert(lines.begin(),
+               "\tDB $" + HexByte(n - 1) + "\t" + t.checksum + std::to_string(n) + t.count_suffix);
   return 0;
 }
 

@@ -39,8 +39,8 @@ TexCrc_zones GreeRangesOfItem(const ir::TCrcItem& item, const ir::TStrProt_Listb
 
 /// One five-byte calculation block.
 struct CrcBlock {
-  std::uint8_t start = 0;     ///< start descriptor
-  std::uint8_t end = 0;       ///< end descriptor (bit 6 clear: external-only block)
+  std::uint8_t start = 0;  ///< start descriptor
+  std::uint8_t end = 0;    ///< end descriptor (bit 6 clear: external-only block)
   std::uint8_t inner = 0;
   std::uint8_t outer = 0;
   std::uint8_t external = 0;

@@ -11,16 +11,16 @@
 namespace klimavo::firmware {
 namespace {
 
-constexpr int kMaxCarrierGap = 2000;        // Hz between carriers of one entry
-constexpr double kLogicFactor = 0.1;        // relative tolerance of logic durations
-constexpr double kSplitFactor = 0.2;        // relative tolerance of split durations
-constexpr int kMaxStructureBytes = 64;      // 6 bits of the logic header byte
-constexpr int kMaxUnitIndex = 63;           // 6 bits of a data unit byte
-constexpr int kMaxSplitNumber = 31;         // above it bit 5 marks a repeat group
-constexpr int kMaxImageRepeat = 15;         // the low nibble of the repeat opener
-constexpr std::uint8_t kRepeatMark = 0x20;  // opens (with a count) and closes a repeat group
-constexpr std::int64_t kHalfLimit = 32767;  // a halved split duration stays in 15 bits
-constexpr std::size_t kTripleElements = 12; // triple frames read elements 0-2 and 9-11
+constexpr int kMaxCarrierGap = 2000;         // Hz between carriers of one entry
+constexpr double kLogicFactor = 0.1;         // relative tolerance of logic durations
+constexpr double kSplitFactor = 0.2;         // relative tolerance of split durations
+constexpr int kMaxStructureBytes = 64;       // 6 bits of the logic header byte
+constexpr int kMaxUnitIndex = 63;            // 6 bits of a data unit byte
+constexpr int kMaxSplitNumber = 31;          // above it bit 5 marks a repeat group
+constexpr int kMaxImageRepeat = 15;          // the low nibble of the repeat opener
+constexpr std::uint8_t kRepeatMark = 0x20;   // opens (with a count) and closes a repeat group
+constexpr std::int64_t kHalfLimit = 32767;   // a halved split duration stays in 15 bits
+constexpr std::size_t kTripleElements = 12;  // triple frames read elements 0-2 and 9-11
 
 struct Texts {
   std::string byte_count_first = "; byte count";
@@ -148,11 +148,6 @@ bool WriteElementsOnce(StructureWriter& w, const TACTmpGs& entry, const ir::TStr
   return true;
 }
 
-void AppendEncoded(std::string& text, std::int32_t d, bool split, bool three,
-                   const config::TimingAdjustments& timing) {
-  text += EncodeDuration(d, split, three, timing);
-}
-
 std::string DropFinalComma(std::string text) {
   if (!text.empty() && text.back() == ',') text.pop_back();
   return text;
@@ -185,7 +180,9 @@ std::vector<std::uint8_t> ExpandLikeFirmware(const std::vector<std::uint8_t>& by
       std::size_t end = i + 1;
       while (end < bytes.size() && !(bytes[end] & kRepeatMark)) ++end;
       if (end < bytes.size() && end > i + 1) {
-        for (int r = 0; r < (x & 0x0F); ++r) out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i + 1), bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        for (int r = 0; r < (x & 0x0F); ++r)
+          out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(end));
         i = end + 1;
         continue;
       }
@@ -353,7 +350,7 @@ bool WriteFrameTable(Lines& lines, const TACTmpGs& entry, int index, const Gener
   for (std::size_t i = 0; i < entry.LogicCodes.size(); ++i) {
     std::string text;
     for (std::int32_t d : entry.LogicCodes[i]) {
-      AppendEncoded(text, d, false, false, settings.Timing);
+      text += EncodeDuration(d, false, false, settings.Timing);
       count += 2;
     }
     lines.push_back("\tDB " + DropFinalComma(text) + "\t;logic" + std::to_string(i));

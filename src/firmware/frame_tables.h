@@ -25,11 +25,11 @@ using Lines = std::vector<std::string>;  ///< GBK text lines without line ends
 /// structure > 64 bytes, a unit index > 63, a split number > 31, an image repeat
 /// > 15, or bytes that the firmware's repeat expansion would misread
 inline constexpr int kErrStructureOverflow = -601;
-inline constexpr int kErrTripleTooShort = -602;     ///< triple-frame format with fewer than 12 elements
-inline constexpr int kErrDescriptorIndex = -603;    ///< checksum range byte index above 63
-inline constexpr int kErrImageTooLarge = -604;      ///< image above the 4132-byte buffer
-inline constexpr int kErrListTooLarge = -605;       ///< a converted list above 4096 bytes
-inline constexpr int kErrDataWidth = -606;          ///< image: a third odd data width ("errorframe!")
+inline constexpr int kErrTripleTooShort = -602;   ///< triple-frame format with fewer than 12 elements
+inline constexpr int kErrDescriptorIndex = -603;  ///< checksum range byte index above 63
+inline constexpr int kErrImageTooLarge = -604;    ///< image above the 4132-byte buffer
+inline constexpr int kErrListTooLarge = -605;     ///< a converted list above 4096 bytes
+inline constexpr int kErrDataWidth = -606;        ///< image: a third odd data width ("errorframe!")
 
 /// Result of AddFrameFormat for a refused logic-code count.
 inline constexpr int kRefusedLogicCount = -1;
@@ -85,11 +85,11 @@ class DataWidthCode {
 
 /// The structure bytes of an entry in the mode of the settings.
 struct FrameStructure {
-  std::vector<std::uint8_t> bytes;   ///< as far as they were produced
+  std::vector<std::uint8_t> bytes;  ///< as far as they were produced
   std::uint8_t width_byte = 0;
-  bool width_error = false;          ///< a unit width without code ("errorframe!")
-  bool overflow = false;             ///< a byte that does not fit its field
-  bool triple_too_short = false;     ///< triple frames over fewer than 12 elements
+  bool width_error = false;       ///< a unit width without code ("errorframe!")
+  bool overflow = false;          ///< a byte that does not fit its field
+  bool triple_too_short = false;  ///< triple frames over fewer than 12 elements
 };
 FrameStructure BuildFrameStructure(const TACTmpGs& entry, bool table_image_mode);
 

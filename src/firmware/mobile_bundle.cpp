@@ -17,7 +17,8 @@ void AppendPadded(base::ByteWriter& out, const std::string& text, std::size_t si
 
 }  // namespace
 
-MobileBundle BuildMobileBundle(const store::ProtocolLibrary& library, const config::TimingAdjustments& timing) {
+MobileBundle BuildMobileBundle(const store::ProtocolLibrary& library,
+                               const config::TimingAdjustments& timing) {
   MobileBundle bundle;
   std::vector<base::Bytes> images;
   base::Bytes directory;

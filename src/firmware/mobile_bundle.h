@@ -24,14 +24,15 @@ inline constexpr std::size_t kBundleCodeBytes = 6;
 inline constexpr int kNoImageLength = 65536;  ///< smallest length reported when no image was kept
 
 struct MobileBundle {
-  base::Bytes bytes;                  ///< the whole file
+  base::Bytes bytes;  ///< the whole file
   int smallest_image = kNoImageLength;
   int image_count = 0;
-  std::vector<std::string> skipped;   ///< code numbers of records left out (as stored)
+  std::vector<std::string> skipped;  ///< code numbers of records left out (as stored)
 };
 
 /// Builds the bundle over every library record in order.
-MobileBundle BuildMobileBundle(const store::ProtocolLibrary& library, const config::TimingAdjustments& timing);
+MobileBundle BuildMobileBundle(const store::ProtocolLibrary& library,
+                               const config::TimingAdjustments& timing);
 /// Builds the bundle and replaces `path` atomically (throws base::FileError).
 MobileBundle WriteMobileBundle(const std::filesystem::path& path, const store::ProtocolLibrary& library,
                                const config::TimingAdjustments& timing);

@@ -14,10 +14,10 @@ namespace klimavo::firmware {
 /// Which check of PrepareRecordForTables failed.
 enum class PrepareStatus {
   kOk,
-  kKeyCount,         ///< fewer than 6 keys
-  kFormatWithoutKey, ///< a format that no key sends
-  kTooManyFormats,   ///< more than 4 formats
-  kNoFormat,         ///< no format
+  kKeyCount,          ///< fewer than 6 keys
+  kFormatWithoutKey,  ///< a format that no key sends
+  kTooManyFormats,    ///< more than 4 formats
+  kNoFormat,          ///< no format
 };
 
 struct PreparedFormats {

@@ -33,11 +33,16 @@ const Texts& T() {
 
 int PrepareError(PrepareStatus status) {
   switch (status) {
-    case PrepareStatus::kKeyCount: return kFileErrKeyCount;
-    case PrepareStatus::kFormatWithoutKey: return kFileErrFormatWithoutKey;
-    case PrepareStatus::kTooManyFormats: return kFileErrTooManyFormats;
-    case PrepareStatus::kNoFormat: return kFileErrNoFormat;
-    case PrepareStatus::kOk: break;
+    case PrepareStatus::kKeyCount:
+      return kFileErrKeyCount;
+    case PrepareStatus::kFormatWithoutKey:
+      return kFileErrFormatWithoutKey;
+    case PrepareStatus::kTooManyFormats:
+      return kFileErrTooManyFormats;
+    case PrepareStatus::kNoFormat:
+      return kFileErrNoFormat;
+    case PrepareStatus::kOk:
+      break;
   }
   return 0;
 }
@@ -96,9 +101,9 @@ std::uint16_t KeyFormatWord(const store::TdiskAir& record, const store::Tex_gssL
 }
 
 int RunPartsGenerator(const store::TdiskAir& copy, const store::Tex_gssList& formats,
-                      const store::TBtnLines& bit_lines, bool seven_bit_first, Lines& relation,
-                      std::uint8_t& control_byte, Lines& table) {
-  PartsInput in{copy, formats, bit_lines, seven_bit_first};
+                      const store::TBtnLines& bit_lines, bool seven_bit_first, bool triple_frames,
+                      Lines& relation, std::uint8_t& control_byte, Lines& table) {
+  PartsInput in{copy, formats, bit_lines, seven_bit_first, triple_frames};
   if (copy.RemoteType == 1) return WriteKeyTable(in, relation);
   if (formats.size() == 1) return WritePartsTablesA(in, relation, control_byte, table);
   return WritePartsTablesB(in, relation, control_byte, table);
@@ -115,9 +120,11 @@ int TableGenerator::WriteRecordTables(Lines& output, store::TdiskAir& copy, cons
   std::uint8_t control = BaseControlByte(copy, formats.size());
   Lines relation;
   Lines table;
-  int r = RunPartsGenerator(copy, formats, bit_lines, prepared.seven_bit_first, relation, control, table);
+  int r = RunPartsGenerator(copy, formats, bit_lines, prepared.seven_bit_first, settings_.TripleFrames, relation,
+                            control, table);
   if (r != 0) return r - kPartsErrorBase;
-  if (copy.RemoteType == 1) control = static_cast<std::uint8_t>((control + kRemoteWithoutDisplayRaise) & 0xFF);
+  if (copy.RemoteType == 1)
+    control = static_cast<std::uint8_t>((control + kRemoteWithoutDisplayRaise) & 0xFF);
 
   Lines block;
   block.push_back(label + "_RELATION_INI:");
@@ -126,14 +133,17 @@ int TableGenerator::WriteRecordTables(Lines& output, store::TdiskAir& copy, cons
   Lines crc;
   if (copy.HasChecksum) {
     if (int code = WriteCrcTable(copy, crc, formats); code != 0) return code;
-    block.push_back("\tDW $" + HexWord(static_cast<std::int64_t>(labels_.CrcTableRefs.size())) + "\t;crc index");
+    block.push_back("\tDW $" + HexWord(static_cast<std::int64_t>(labels_.CrcTableRefs.size())) +
+                    "\t;crc index");
     labels_.CrcTableRefs.push_back("\tDW " + label + "_CRC");
   }
   block.push_back("\tDW $" + HexWord(static_cast<std::int64_t>(labels_.DataTableRefs.size())) + "\t; table");
   if (!table.empty()) labels_.DataTableRefs.push_back("\tDW " + label + "_TABLE");
-  block.push_back("\tDW $" + HexWord(static_cast<std::int64_t>(labels_.RelationRefs.size())) + "\t; _RELATION");
+  block.push_back("\tDW $" + HexWord(static_cast<std::int64_t>(labels_.RelationRefs.size())) +
+                  "\t; _RELATION");
   labels_.RelationRefs.push_back("\tDW " + label + "_RELATION");
-  if (formats.size() >= 2) block.push_back("\tDW " + BinWord(KeyFormatWord(copy, formats)) + "B\t" + t.key_formats);
+  if (formats.size() >= 2)
+    block.push_back("\tDW " + BinWord(KeyFormatWord(copy, formats)) + "B\t" + t.key_formats);
   for (const auto& format : formats) {
     int i = frames_.AddFrameFormat(copy, format.Text, format.FramesShareData, settings_);
     if (i == kRefusedLogicCount) return kFileErrTables;
@@ -160,8 +170,8 @@ int TableGenerator::AddRecord(Lines& output, const store::TdiskAir& record, cons
   const Texts& t = T();
   store::TdiskAir copy = record;
   settings_.TripleFrames = ApplySpecialCodeNumbers(copy);
-  output.push_back(t.header_start + base::Trim(copy.Brand.str()) + t.header_code + base::Trim(copy.CodeNo.str()) +
-                   t.header_end);
+  output.push_back(t.header_start + base::Trim(copy.Brand.str()) + t.header_code +
+                   base::Trim(copy.CodeNo.str()) + t.header_end);
   const std::string label = RecordLabel(copy);
   int r = WriteRecordTables(output, copy, bit_lines, label);
   if (r != 0) {

@@ -24,8 +24,8 @@ inline constexpr int kFileErrKeyCount = -1;
 inline constexpr int kFileErrFormatWithoutKey = -2;
 inline constexpr int kFileErrTooManyFormats = -3;
 inline constexpr int kFileErrNoFormat = -4;
-inline constexpr int kFileErrTables = -6;   ///< checksum table or a refused format
-inline constexpr int kPartsErrorBase = 500; ///< a parts generator's result r gives r - 500
+inline constexpr int kFileErrTables = -6;    ///< checksum table or a refused format
+inline constexpr int kPartsErrorBase = 500;  ///< a parts generator's result r gives r - 500
 
 /// The references that the index sections of the file collect per record.
 struct LabelLists {
@@ -73,8 +73,8 @@ std::uint8_t BaseControlByte(const store::TdiskAir& record, std::size_t format_c
 /// The parts generator of the record (key table for remote type 1, A for one
 /// format, B for 2 to 4) into the relation and table lists; its result.
 int RunPartsGenerator(const store::TdiskAir& copy, const store::Tex_gssList& formats,
-                      const store::TBtnLines& bit_lines, bool seven_bit_first, Lines& relation,
-                      std::uint8_t& control_byte, Lines& table);
+                      const store::TBtnLines& bit_lines, bool seven_bit_first, bool triple_frames,
+                      Lines& relation, std::uint8_t& control_byte, Lines& table);
 /// The key format word: 2 bits per key with the first format (from 1 up) that it sends.
 std::uint16_t KeyFormatWord(const store::TdiskAir& record, const store::Tex_gssList& formats);
 

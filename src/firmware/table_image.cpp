@@ -16,11 +16,16 @@ constexpr int kYearBias = 48;  // the year byte holds (year + 48) and $FF
 
 int PrepareError(PrepareStatus status) {
   switch (status) {
-    case PrepareStatus::kKeyCount: return kImageErrKeyCount;
-    case PrepareStatus::kFormatWithoutKey: return kImageErrFormatWithoutKey;
-    case PrepareStatus::kTooManyFormats: return kImageErrTooManyFormats;
-    case PrepareStatus::kNoFormat: return kImageErrNoFormat;
-    case PrepareStatus::kOk: break;
+    case PrepareStatus::kKeyCount:
+      return kImageErrKeyCount;
+    case PrepareStatus::kFormatWithoutKey:
+      return kImageErrFormatWithoutKey;
+    case PrepareStatus::kTooManyFormats:
+      return kImageErrTooManyFormats;
+    case PrepareStatus::kNoFormat:
+      return kImageErrNoFormat;
+    case PrepareStatus::kOk:
+      break;
   }
   return 0;
 }
@@ -80,9 +85,11 @@ base::Bytes LayOutImage(const std::vector<std::vector<base::Bytes>>& tables) {
       data_offset += block.size();
     }
   for (const auto& table : offsets)
-    for (std::size_t offset : table) AppendWord(image, static_cast<std::uint16_t>(kImageAddressBase + offset));
+    for (std::size_t offset : table)
+      AppendWord(image, static_cast<std::uint16_t>(kImageAddressBase + offset));
   for (int t : order)
-    for (const auto& block : tables[static_cast<std::size_t>(t)]) image.insert(image.end(), block.begin(), block.end());
+    for (const auto& block : tables[static_cast<std::size_t>(t)])
+      image.insert(image.end(), block.begin(), block.end());
   return image;
 }
 
@@ -153,7 +160,8 @@ int BuildImageSources(const store::TdiskAir& record, const store::TBtnLines& bit
   std::uint8_t control = BaseControlByte(copy, formats.size());
   Lines relation;
   Lines table;
-  int r = RunPartsGenerator(copy, formats, bit_lines, prepared.seven_bit_first, relation, control, table);
+  int r = RunPartsGenerator(copy, formats, bit_lines, prepared.seven_bit_first, settings.TripleFrames, relation,
+                            control, table);
   if (r != 0) return r - kPartsErrorBase;
   sources.parts_table = std::move(table);
   sources.relation_table = std::move(relation);
@@ -183,13 +191,14 @@ int BuildImageSources(const store::TdiskAir& record, const store::TBtnLines& bit
   return 0;
 }
 
-int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines, bool with_download_header,
-                    const config::TimingAdjustments& timing, base::Bytes& image) {
+int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines,
+                    bool with_download_header, const config::TimingAdjustments& timing, base::Bytes& image) {
   return BuildTableImage(record, bit_lines, with_download_header, timing, ImageClock::Now(), image);
 }
 
-int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines, bool with_download_header,
-                    const config::TimingAdjustments& timing, const ImageClock& clock, base::Bytes& image) {
+int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines,
+                    bool with_download_header, const config::TimingAdjustments& timing,
+                    const ImageClock& clock, base::Bytes& image) {
   ImageSources s;
   if (int code = BuildImageSources(record, bit_lines, timing, s); code != 0) return code;
   std::vector<std::vector<base::Bytes>> tables(kPointerTables);
@@ -203,9 +212,9 @@ int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_l
     tables[1].push_back(std::move(bytes));
   }
   tables[0].push_back(s.relation_block);
-  std::array<std::pair<const Lines*, std::size_t>, 3> lists = {
-      std::pair{&s.parts_table, std::size_t{2}}, std::pair{&s.relation_table, std::size_t{3}},
-      std::pair{&s.checksum_table, std::size_t{4}}};
+  std::array<std::pair<const Lines*, std::size_t>, 3> lists = {std::pair{&s.parts_table, std::size_t{2}},
+                                                               std::pair{&s.relation_table, std::size_t{3}},
+                                                               std::pair{&s.checksum_table, std::size_t{4}}};
   for (const auto& [lines, t] : lists) {
     base::Bytes bytes;
     if (!convert(*lines, bytes)) return kErrListTooLarge;

@@ -54,11 +54,12 @@ int BuildImageSources(const store::TdiskAir& record, const store::TBtnLines& bit
                       const config::TimingAdjustments& timing, ImageSources& sources);
 
 /// `BuildTableImage`: 0 and the image, or the error code (image untouched).
-int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines, bool with_download_header,
-                    const config::TimingAdjustments& timing, base::Bytes& image);
+int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines,
+                    bool with_download_header, const config::TimingAdjustments& timing, base::Bytes& image);
 /// As above with a given clock for the download header.
-int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines, bool with_download_header,
-                    const config::TimingAdjustments& timing, const ImageClock& clock, base::Bytes& image);
+int BuildTableImage(const store::TdiskAir& record, const store::TBtnLines& bit_lines,
+                    bool with_download_header, const config::TimingAdjustments& timing,
+                    const ImageClock& clock, base::Bytes& image);
 
 /// The bytes of assembler lines: "DB" items in "$" hex or binary before "B".
 base::Bytes ReadAssemblerBytes(const Lines& lines);
