@@ -93,7 +93,9 @@ ReadResult ReadCaptureFile(const std::filesystem::path& path, const ReadOptions&
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return FileFailure(options, "is a folder, not a capture file");
   std::ifstream in(path, std::ios::binary);
-  if (!in) return FileFailure(options, "cannot be opened: " + std::error_code(errno, std::generic_category()).message());
+  if (!in)
+    return FileFailure(options,
+                       "cannot be opened: " + std::error_code(errno, std::generic_category()).message());
   return ReadCaptureStream(in, options);
 }
 

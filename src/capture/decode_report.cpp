@@ -16,10 +16,14 @@ std::size_t Utf8SequenceLength(std::string_view s) {
   std::size_t n = 0;
   std::uint32_t cp = 0;
   if (b0 < 0x80) return 1;
-  if (b0 >= 0xC2 && b0 <= 0xDF) n = 2, cp = b0 & 0x1F;
-  else if (b0 >= 0xE0 && b0 <= 0xEF) n = 3, cp = b0 & 0x0F;
-  else if (b0 >= 0xF0 && b0 <= 0xF4) n = 4, cp = b0 & 0x07;
-  else return 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF)
+    n = 2, cp = b0 & 0x1F;
+  else if (b0 >= 0xE0 && b0 <= 0xEF)
+    n = 3, cp = b0 & 0x0F;
+  else if (b0 >= 0xF0 && b0 <= 0xF4)
+    n = 4, cp = b0 & 0x07;
+  else
+    return 0;
   if (s.size() < n) return 0;
   for (std::size_t i = 1; i < n; ++i) {
     const auto b = static_cast<unsigned char>(s[i]);
@@ -135,7 +139,8 @@ std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& la
     out += ')';
   }
   out += "\n" + labels.split;
-  for (const auto& code : report.split) out += "(" + std::to_string(code[0]) + "," + std::to_string(code[1]) + ")";
+  for (const auto& code : report.split)
+    out += "(" + std::to_string(code[0]) + "," + std::to_string(code[1]) + ")";
   out += "\n" + report.protocol + "\n";
   out += HexBytes(report.bytes, " ") + "\n";
   if (report.bytes_msb) out += HexBytes(*report.bytes_msb, " ") + "\n";

@@ -93,7 +93,8 @@ class FlipperReader {
     } else if (kv.key == "frequency") {
       std::int64_t hz = 0;
       const auto status = scan::ParseDecimal(kv.value, false, kMaxCarrierHz, hz);
-      if (status != scan::NumberStatus::kOk) return errors_.FailNumber(line, kv.value, status, "a frequency in Hz");
+      if (status != scan::NumberStatus::kOk)
+        return errors_.FailNumber(line, kv.value, status, "a frequency in Hz");
       block_.carrier = static_cast<std::int32_t>(hz);
     } else {
       if (!block_.data.empty()) return errors_.Fail(line, kv.key, "second 'data:' line in one signal");
@@ -135,13 +136,15 @@ class FlipperReader {
   Block block_;
 };
 
-ReadResult Read(std::string_view text, const ReadOptions& options) { return FlipperReader(options).Read(text); }
+ReadResult Read(std::string_view text, const ReadOptions& options) {
+  return FlipperReader(options).Read(text);
+}
 
 }  // namespace
 
 const CaptureFormat& FlipperFormat() {
-  static const CaptureFormat format{"flipper", "Flipper Zero .ir signal files (raw blocks; parsed blocks skipped)", 10,
-                                    &Probe, &Read};
+  static const CaptureFormat format{
+      "flipper", "Flipper Zero .ir signal files (raw blocks; parsed blocks skipped)", 10, &Probe, &Read};
   return format;
 }
 

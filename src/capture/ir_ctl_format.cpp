@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::string_view kTimeoutWord = "timeout";
 constexpr std::string_view kCarrierWord = "carrier";
+/// How far into the text the probe looks for a timeout comment.
+constexpr std::size_t kProbeWindow = 64 * 1024;
 
 bool IsSignedToken(std::string_view token) {
   std::int64_t v = 0;
@@ -25,15 +27,22 @@ bool IsSignedToken(std::string_view token) {
          scan::ParseDecimal(token, true, kMaxTicks, v) != scan::NumberStatus::kNotANumber;
 }
 
+// Signed "+N -N" lines are also a valid plain duration list, which joins lines
+// differently. The probe is therefore sure only when it sees what ir-ctl writes
+// and a plain list does not hold: a "# timeout" comment or a "carrier N" line.
 int Probe(std::string_view text) {
+  bool own_mark = text.substr(0, kProbeWindow).find("# timeout") != std::string_view::npos;
   for (std::string_view line : scan::FirstMeaningfulLines(text, 4)) {
     const std::string_view body = scan::Trimmed(line.substr(0, line.find('#')));
     const auto tokens = scan::Tokens(body, false);
-    if (!tokens.empty() && tokens[0] == kCarrierWord) continue;
+    if (tokens.size() == 2 && tokens[0] == kCarrierWord) {
+      own_mark = true;
+      continue;
+    }
     if (tokens.empty() || tokens[0].front() != '+') return kProbeNo;
     for (std::string_view t : tokens)
       if (!IsSignedToken(t)) return kProbeNo;
-    return 70;  // above the plain list, which would read the same numbers
+    return own_mark ? 70 : 40;  // 70 beats the plain list (50); 40 leaves the text to it
   }
   return kProbeNo;
 }
@@ -54,7 +63,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
       const std::string_view value = tokens.size() == 2 ? tokens[1] : tokens[0];
       const auto status = tokens.size() == 2 ? scan::ParseDecimal(value, false, kMaxCarrierHz, hz)
                                              : scan::NumberStatus::kNotANumber;
-      if (status != scan::NumberStatus::kOk) return errors.FailNumber(line.number, value, status, "a carrier in Hz");
+      if (status != scan::NumberStatus::kOk)
+        return errors.FailNumber(line.number, value, status, "a carrier in Hz");
       if (collector.IsOpen())
         collector.Current().carrier = static_cast<std::int32_t>(hz);
       else
@@ -67,7 +77,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
       const auto status = token.front() == '+' || token.front() == '-'
                               ? scan::ParseDecimal(token, true, kMaxMicros, v)
                               : scan::NumberStatus::kNotANumber;
-      if (status != scan::NumberStatus::kOk) return errors.FailNumber(line.number, token, status, "a '+N' or '-N' duration");
+      if (status != scan::NumberStatus::kOk)
+        return errors.FailNumber(line.number, token, status, "a '+N' or '-N' duration");
       const bool pulse = token.front() == '+';
       if (i == 0 && pulse && collector.IsOpen() && !collector.Current().durations.empty() &&
           collector.Current().durations.back() > 0)
@@ -89,8 +100,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
 }  // namespace
 
 const CaptureFormat& IrCtlFormat() {
-  static const CaptureFormat format{"ir-ctl", "ir-ctl -r raw lines: '+N -N ...', '# timeout N' ends a capture", 50,
-                                    &Probe, &Read};
+  static const CaptureFormat format{
+      "ir-ctl", "ir-ctl -r raw lines: '+N -N ...', '# timeout N' ends a capture", 50, &Probe, &Read};
   return format;
 }
 

@@ -5,7 +5,6 @@
 // `durations_us` is required (signed integers in µs); `carrier_hz` and `name`
 // are optional; other keys are ignored. Blank lines are skipped.
 #include <nlohmann/json.hpp>
-
 #include <string>
 
 #include "capture/formats.h"
@@ -46,7 +45,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
     if (scan::IsBlank(line.text)) continue;
     const std::string_view trimmed = scan::Trimmed(line.text);
     const nlohmann::json object = nlohmann::json::parse(trimmed, nullptr, false);
-    if (object.is_discarded() || !object.is_object()) return errors.Fail(line.number, trimmed, "not a JSON object");
+    if (object.is_discarded() || !object.is_object())
+      return errors.Fail(line.number, trimmed, "not a JSON object");
     const auto durations = object.find(kDurationsKey);
     if (durations == object.end() || !durations->is_array())
       return errors.Fail(line.number, kDurationsKey, "missing or not an array");
@@ -81,8 +81,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
 }  // namespace
 
 const CaptureFormat& JsonLinesFormat() {
-  static const CaptureFormat format{"jsonl", "JSON Lines: durations_us, carrier_hz, optional name (the capture corpus)",
-                                    20, &Probe, &Read};
+  static const CaptureFormat format{
+      "jsonl", "JSON Lines: durations_us, carrier_hz, optional name (the capture corpus)", 20, &Probe, &Read};
   return format;
 }
 

@@ -42,7 +42,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
     }
     if (scan::IsComment(line.text)) continue;
     const auto tokens = scan::Tokens(line.text, false);
-    if (!IsMode2Word(tokens[0])) return errors.Fail(line.number, tokens[0], "expected pulse, space, timeout or carrier");
+    if (!IsMode2Word(tokens[0]))
+      return errors.Fail(line.number, tokens[0], "expected pulse, space, timeout or carrier");
     if (tokens.size() != 2) return errors.Fail(line.number, tokens[0], "expected one number after the word");
     const std::string_view word = tokens[0];
     const bool is_carrier = word == "carrier";
@@ -74,8 +75,9 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
 }  // namespace
 
 const CaptureFormat& Mode2Format() {
-  static const CaptureFormat format{"mode2", "LIRC mode2 / ir-ctl --mode2: 'pulse N', 'space N', 'carrier N', 'timeout N'",
-                                    40, &Probe, &Read};
+  static const CaptureFormat format{
+      "mode2", "LIRC mode2 / ir-ctl --mode2: 'pulse N', 'space N', 'carrier N', 'timeout N'", 40, &Probe,
+      &Read};
   return format;
 }
 

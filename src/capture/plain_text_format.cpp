@@ -66,7 +66,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
     for (std::string_view token : scan::Tokens(trimmed, true)) {
       std::int64_t v = 0;
       const auto status = scan::ParseDecimal(token, true, max, v);
-      if (status != scan::NumberStatus::kOk) return errors.FailNumber(line.number, token, status, "a duration");
+      if (status != scan::NumberStatus::kOk)
+        return errors.FailNumber(line.number, token, status, "a duration");
       collector.Open(line.number);
       if (auto fault = collector.Append(static_cast<std::int32_t>(v)); !fault.empty())
         return errors.Fail(line.number, token, std::string(fault));
@@ -80,8 +81,9 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
 }  // namespace
 
 const CaptureFormat& PlainTextFormat() {
-  static const CaptureFormat format{"text", "signed durations separated by blanks or commas; 'carrier: N'; '#' comments",
-                                    100, &Probe, &Read};
+  static const CaptureFormat format{
+      "text", "signed durations separated by blanks or commas; 'carrier: N'; '#' comments", 100, &Probe,
+      &Read};
   return format;
 }
 

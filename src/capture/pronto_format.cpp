@@ -26,10 +26,14 @@ bool HexWord(std::string_view token, std::uint32_t& value) {
   value = 0;
   for (char c : token) {
     int digit = 0;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else
+      return false;
     value = value * 16 + static_cast<std::uint32_t>(digit);
   }
   return true;
@@ -68,7 +72,8 @@ class ProntoReader {
       }
       for (std::string_view token : scan::Tokens(line.text, false)) {
         std::uint32_t value = 0;
-        if (!HexWord(token, value)) return errors_.Fail(line.number, token, "not a Pronto word (four hex digits)");
+        if (!HexWord(token, value))
+          return errors_.Fail(line.number, token, "not a Pronto word (four hex digits)");
         if (auto r = Take(Word{value, token, line.number}); r) return std::move(*r);
       }
     }
@@ -99,7 +104,8 @@ class ProntoReader {
     collector_.Open(words_[0].line);
     for (std::size_t i = kHeaderWords; i < words_.size(); ++i) {
       const double us = std::round(words_[i].value * period_us);
-      if (us > static_cast<double>(kMaxMicros)) return errors_.Fail(words_[i].line, words_[i].token, "duration out of range");
+      if (us > static_cast<double>(kMaxMicros))
+        return errors_.Fail(words_[i].line, words_[i].token, "duration out of range");
       const auto v = static_cast<std::int32_t>(us);
       const bool mark = (i - kHeaderWords) % 2 == 0;
       (void)collector_.Append(mark ? v : -v);
@@ -115,8 +121,9 @@ class ProntoReader {
     const Word& last = words_.back();
     const std::string expected = words_.size() < kHeaderWords ? std::to_string(kHeaderWords)
                                                               : std::to_string(kHeaderWords + 2 * pairs_);
-    return errors_.Fail(last.line, last.token,
-                        "Pronto code ends after " + std::to_string(words_.size()) + " of " + expected + " words");
+    return errors_.Fail(
+        last.line, last.token,
+        "Pronto code ends after " + std::to_string(words_.size()) + " of " + expected + " words");
   }
 
   scan::ErrorSink errors_;
@@ -125,13 +132,15 @@ class ProntoReader {
   std::size_t pairs_ = 0;
 };
 
-ReadResult Read(std::string_view text, const ReadOptions& options) { return ProntoReader(options).Read(text); }
+ReadResult Read(std::string_view text, const ReadOptions& options) {
+  return ProntoReader(options).Read(text);
+}
 
 }  // namespace
 
 const CaptureFormat& ProntoFormat() {
-  static const CaptureFormat format{"pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30,
-                                    &Probe, &Read};
+  static const CaptureFormat format{
+      "pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30, &Probe, &Read};
   return format;
 }
 

@@ -99,7 +99,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-NumberStatus ParseDecimal(std::string_view token, bool signed_ok, std::int64_t max_magnitude, std::int64_t& value) {
+NumberStatus ParseDecimal(std::string_view token, bool signed_ok, std::int64_t max_magnitude,
+                          std::int64_t& value) {
   bool negative = false;
   if (!token.empty() && (token.front() == '+' || token.front() == '-')) {
     if (!signed_ok) return NumberStatus::kNotANumber;
@@ -133,7 +134,8 @@ ReadResult ErrorSink::Fail(int line, std::string_view token, std::string message
   return r;
 }
 
-ReadResult ErrorSink::FailNumber(int line, std::string_view token, NumberStatus status, std::string_view what) const {
+ReadResult ErrorSink::FailNumber(int line, std::string_view token, NumberStatus status,
+                                 std::string_view what) const {
   const std::string message =
       status == NumberStatus::kOutOfRange ? std::string(what) + " out of range" : "not " + std::string(what);
   return Fail(line, token, message);

@@ -38,7 +38,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 enum class NumberStatus { kOk, kNotANumber, kOutOfRange };
 /// A decimal integer with an optional sign ('+' or '-' only when `signed_ok`);
 /// kOutOfRange when its magnitude is above `max_magnitude`.
-NumberStatus ParseDecimal(std::string_view token, bool signed_ok, std::int64_t max_magnitude, std::int64_t& value);
+NumberStatus ParseDecimal(std::string_view token, bool signed_ok, std::int64_t max_magnitude,
+                          std::int64_t& value);
 
 /// Largest magnitude of a duration in the given unit.
 std::int64_t MaxMagnitude(DurationUnit unit);

@@ -7,15 +7,16 @@
 //
 // Exit status: 0 when every capture decoded, 1 when one did not, 2 for unusable
 // arguments or unreadable input.
+#include <cmath>
 #include <iostream>
 #include <string>
 
 #include "base/gbk.h"
+#include "base/home.h"
 #include "capture/capture_format.h"
 #include "capture/decode_report.h"
 #include "cli/commands.h"
 #include "config/config.h"
-#include "base/home.h"
 #include "ir/decode.h"
 #include "lang/language.h"
 
@@ -55,7 +56,8 @@ capture::ReadOptions ReadOptionsOf(const DecodeOptions& o) {
   capture::ReadOptions read;
   read.source = o.file == "-" ? std::string(kStdinName) : o.file;
   if (o.carrier >= 0) read.default_carrier = static_cast<std::int32_t>(o.carrier);
-  read.unit = o.units == "0.1us" ? capture::DurationUnit::kTenthMicroseconds : capture::DurationUnit::kMicroseconds;
+  read.unit =
+      o.units == "0.1us" ? capture::DurationUnit::kTenthMicroseconds : capture::DurationUnit::kMicroseconds;
   return read;
 }
 
@@ -63,8 +65,10 @@ void CheckArguments(const DecodeOptions& o) {
   if (o.units != "us" && o.units != "0.1us")
     throw CommandError{kExitUsage, "--units must be 'us' or '0.1us', not '" + o.units + "'"};
   if (o.carrier > capture::kMaxCarrierHz)
-    throw CommandError{kExitUsage, "--carrier must be 0 to " + std::to_string(capture::kMaxCarrierHz) + " Hz"};
-  if (o.tolerance_percent > kMaxTolerancePercent)
+    throw CommandError{kExitUsage,
+                       "--carrier must be 0 to " + std::to_string(capture::kMaxCarrierHz) + " Hz"};
+  // NaN passes every comparison, so it is refused by name.
+  if (std::isnan(o.tolerance_percent) || o.tolerance_percent > kMaxTolerancePercent)
     throw CommandError{kExitUsage, "--tolerance must be 0 to 1000 percent"};
 }
 
@@ -107,8 +111,9 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
 
 const CommandRegistration kDecode(100, [](CLI::App& app, Context& ctx) {
   auto options = std::make_shared<DecodeOptions>();
-  auto* cmd = app.add_subcommand("decode", "Decode the captures of a file (plain durations, Flipper .ir, JSON Lines, "
-                                           "mode2, ir-ctl, Pronto) without prior knowledge of the protocol");
+  auto* cmd = app.add_subcommand("decode",
+                                 "Decode the captures of a file (plain durations, Flipper .ir, JSON Lines, "
+                                 "mode2, ir-ctl, Pronto) without prior knowledge of the protocol");
   cmd->add_flag("--both", options->both, "Pack the code bytes in both bit orders (LSB-first and MSB-first)");
   cmd->add_flag("--msb", options->msb, "Pack the code bytes MSB-first (default LSB-first)");
   cmd->add_option("--tolerance", options->tolerance_percent,
@@ -116,7 +121,8 @@ const CommandRegistration kDecode(100, [](CLI::App& app, Context& ctx) {
       ->check(CLI::Range(0.0, kMaxTolerancePercent));
   cmd->add_option("--units", options->units, "Unit of plain duration lists: us (default) or 0.1us")
       ->check(CLI::IsMember({"us", "0.1us"}));
-  cmd->add_option("--carrier", options->carrier, "Carrier in Hz of captures whose file gives none (default 38000)")
+  cmd->add_option("--carrier", options->carrier,
+                  "Carrier in Hz of captures whose file gives none (default 38000)")
       ->check(CLI::Range(0LL, static_cast<long long>(capture::kMaxCarrierHz)));
   cmd->add_flag("--json", options->json, "Print one JSON object per capture, one per line");
   cmd->add_option("FILE", options->file, "Capture file, or - for standard input")->required();

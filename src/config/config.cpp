@@ -60,7 +60,8 @@ DerivedSettings Derive(const ConfigValues& values) {
   return d;
 }
 
-int ReadConfigInteger(const std::filesystem::path& config_ini, std::string_view section, std::string_view key) {
+int ReadConfigInteger(const std::filesystem::path& config_ini, std::string_view section,
+                      std::string_view key) {
   return ReadInt(base::IniFile::Load(config_ini), section, key, 0);
 }
 
@@ -92,8 +93,8 @@ void WriteOptions(const std::filesystem::path& config_ini, const ConfigValues& v
   ini.Save(config_ini);
 }
 
-void WriteConfigInteger(const std::filesystem::path& config_ini, std::string_view section, std::string_view key,
-                        long long value) {
+void WriteConfigInteger(const std::filesystem::path& config_ini, std::string_view section,
+                        std::string_view key, long long value) {
   base::IniFile ini = base::IniFile::Load(config_ini);
   ini.WriteInteger(section, key, value);
   ini.Save(config_ini);

@@ -40,26 +40,26 @@ inline constexpr std::int32_t kWaveLowOffsetUs = 60;
 
 /// The keys of config.ini with their defaults, as read from the file.
 struct ConfigValues {
-  int lang = 0;                                          ///< [Config] lang
-  int error_of_decode = kDefaultErrorOfDecodePercent;    ///< [Config] ErrorOfDeccode, percent
-  int trim_time = kDefaultTrimTimeMs;                    ///< [Config] trimtime, ms
-  int logic_h = 0;                                       ///< [Config] LogicH, µs
-  int logic_l = 0;                                       ///< [Config] LogicL, µs
-  int wave_h = 0;                                        ///< [Config] WaveH, µs
-  int wave_l = 0;                                        ///< [Config] WaveL, µs
-  bool skip_base = false;                                ///< [Config] Skipbase
-  std::string proxy_server;                              ///< [Config] proxySvr
-  int proxy_port = kDefaultProxyPort;                    ///< [Config] proxtPort
-  bool read_only = false;                                ///< [para] readonly
+  int lang = 0;                                        ///< [Config] lang
+  int error_of_decode = kDefaultErrorOfDecodePercent;  ///< [Config] ErrorOfDeccode, percent
+  int trim_time = kDefaultTrimTimeMs;                  ///< [Config] trimtime, ms
+  int logic_h = 0;                                     ///< [Config] LogicH, µs
+  int logic_l = 0;                                     ///< [Config] LogicL, µs
+  int wave_h = 0;                                      ///< [Config] WaveH, µs
+  int wave_l = 0;                                      ///< [Config] WaveL, µs
+  bool skip_base = false;                              ///< [Config] Skipbase
+  std::string proxy_server;                            ///< [Config] proxySvr
+  int proxy_port = kDefaultProxyPort;                  ///< [Config] proxtPort
+  bool read_only = false;                              ///< [para] readonly
   friend bool operator==(const ConfigValues&, const ConfigValues&) = default;
 };
 
 /// Timing adjustments of the frame tables (µs added to each kind of duration).
 struct TimingAdjustments {
-  std::int32_t LogicHighComp = 0;    ///< LogicH
-  std::int32_t LogicLowComp = -40;   ///< LogicL - 40
-  std::int32_t WaveHighComp = 0;     ///< WaveH
-  std::int32_t WaveLowComp = -60;    ///< WaveL - 60
+  std::int32_t LogicHighComp = 0;   ///< LogicH
+  std::int32_t LogicLowComp = -40;  ///< LogicL - 40
+  std::int32_t WaveHighComp = 0;    ///< WaveH
+  std::int32_t WaveLowComp = -60;   ///< WaveL - 60
   friend bool operator==(const TimingAdjustments&, const TimingAdjustments&) = default;
 };
 
@@ -88,7 +88,8 @@ ConfigValues ReadConfig(const std::filesystem::path& config_ini);
 /// The derived settings of the values read (tolerance = percent ÷ 100, offsets applied).
 DerivedSettings Derive(const ConfigValues& values);
 /// `ReadConfigInteger`: one key as an integer, default 0 (used at start-up for `lang`).
-int ReadConfigInteger(const std::filesystem::path& config_ini, std::string_view section, std::string_view key);
+int ReadConfigInteger(const std::filesystem::path& config_ini, std::string_view section,
+                      std::string_view key);
 /// `LanguageNo` from `lang`: 0, a negative number or one above the count of languages means 1.
 int CorrectLanguageNo(int lang, int language_count);
 /// The values as the options dialog shows them: each spin edit brings its value into its range.
