@@ -43,12 +43,14 @@ struct TablesArgs {
 
 const CommandRegistration kTables(400, [](CLI::App& app, Context& ctx) {
   auto args = std::make_shared<TablesArgs>();
-  auto* cmd = app.add_subcommand("tables", "Write the main table file (assembler, GBK, CR LF) for library records");
+  auto* cmd =
+      app.add_subcommand("tables", "Write the main table file (assembler, GBK, CR LF) for library records");
   cmd->add_option("--out", args->out, "Output file (default <home>/acwn.txt)");
   cmd->add_option("indices", args->indices, "Library indices")->required();
   cmd->callback([args, &ctx] {
     store::ProtocolLibrary library = LoadLibrary(ctx);
-    std::filesystem::path out = args->out.empty() ? ctx.Home() / kTableFile : std::filesystem::path(args->out);
+    std::filesystem::path out =
+        args->out.empty() ? ctx.Home() / kTableFile : std::filesystem::path(args->out);
     for (int index : args->indices)
       if (index < 0 || index >= library.Size())
         std::cerr << "klimavo-cli: index " << index << " is not in the library (skipped)\n";
@@ -77,7 +79,8 @@ const CommandRegistration kImage(410, [](CLI::App& app, Context& ctx) {
   auto args = std::make_shared<ImageArgs>();
   auto* cmd = app.add_subcommand("image", "Build the table image of one library record");
   cmd->add_option("index", args->index, "Library index")->required();
-  cmd->add_flag("--header", args->header, "Put the 32-byte download header and the name text around the image");
+  cmd->add_flag("--header", args->header,
+                "Put the 32-byte download header and the name text around the image");
   auto* c_array = cmd->add_flag("--c-array", args->c_array, "Print the \"Create c++\" line");
   auto* hex = cmd->add_flag("--hex", args->hex, "Print the image in upper-case hexadecimal (the default)");
   auto* out = cmd->add_option("--out", args->out, "Write the image bytes to FILE");
