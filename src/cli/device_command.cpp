@@ -45,7 +45,6 @@ constexpr int kTextCarrier = 53;
 constexpr int kTextLogicCodes = 54;
 constexpr int kTextSplitCodes = 55;
 constexpr const char* kLibraryFile = "acprotocl.dat";
-constexpr std::chrono::milliseconds kLoopSlice{50};
 constexpr int kProgressBarWidth = 40;
 /// The simulated learner's model when none is given: the first of the set with a stop command.
 constexpr int kDefaultSimulatedModel = 7;

@@ -49,6 +49,17 @@ void PrepareMicros(const TIRIntegerArr& ticks, TIRIntegerArr& micros) {
   if (ticks.size() >= 2 && ticks.back() > 0) micros.push_back(ticks[1] / kTicksPerMicro);
 }
 
+// MergeElements without a second list; the decoders' lists are merged already,
+// so this normally only confirms it.
+void MergeInPlace(TStrProt_Listbase& elements) {
+  for (std::size_t i = 1; i < elements.size(); ++i) {
+    if (elements[i].IsData() && elements[i - 1].IsData()) {
+      elements = MergeElements(elements);
+      return;
+    }
+  }
+}
+
 void FillResult(const detail::DecodeOutcome& chosen, std::int32_t carrier, bool both_orders, bool lsb_first,
                 Tcomp_aval& result) {
   // The chosen decoding passes through its protocol text, which holds at most
@@ -74,7 +85,7 @@ void FillResult(const detail::DecodeOutcome& chosen, std::int32_t carrier, bool 
 
   result.Carrier = carrier;
   result.Params.Carrier = static_cast<std::uint16_t>(carrier);
-  protocol.Elements = MergeElements(protocol.Elements);
+  MergeInPlace(protocol.Elements);
   result.LogicCodes.resize(result.Params.LogicCount);
   for (std::size_t k = 0; k < result.LogicCodes.size(); ++k) {
     TIRIntegerArr& code = result.LogicCodes[k];
@@ -91,7 +102,8 @@ bool DecodeCapture(const TIRIntegerArr& durations, std::int32_t carrier, bool bo
   DecodeWorkspace& ws = Workspace();
   PrepareMicros(durations, ws.micros);
   detail::ClassifyPairsInto(ws.micros, decode_tolerance, ws.pair);
-  detail::DecodePairClassesInto(ws.pair.classes, ws.pair.indexes, decode_tolerance, ws.pair, ws.pulse_pair);
+  detail::DecodePairClassesInto(ws.pair.classes, ws.pair.indexes, decode_tolerance, ws.pair, ws.pulse_pair,
+                                /*counts_from_classification=*/true);
   detail::DecodeBiphaseInto(ws.micros, ws.biphase, ws.bi_phase);
   const int a = ws.pulse_pair.groups;
   const int b = ws.bi_phase.groups;

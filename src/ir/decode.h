@@ -13,7 +13,6 @@ namespace klimavo::ir {
 
 inline constexpr double kDefaultDecodeTolerance = 0.21;
 inline constexpr std::size_t kMaxBiphaseBits = 512;
-inline constexpr int kLearnerTicksPerMicro = 12;
 
 /// Class index of every pair. Wider than a byte: a capture may hold more than
 /// 256 pair classes, and a wrapped index would merge unrelated classes.

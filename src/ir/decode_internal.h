@@ -125,8 +125,11 @@ struct BiphaseScratch {
 /// ClassifyPairs into `scratch.classes` and `scratch.indexes`.
 void ClassifyPairsInto(std::span<const std::int32_t> durations, double tolerance, PairScratch& scratch);
 /// The pulse-pair decoder over classes and indexes; `scratch` is working storage.
+/// With `counts_from_classification` the member counts of `scratch.work`, left
+/// by ClassifyPairsInto for these very classes, are used instead of a recount.
 void DecodePairClassesInto(const TIRWaveStruArr& classes, std::span<const std::uint32_t> indexes,
-                           double decode_tolerance, PairScratch& scratch, DecodeOutcome& out);
+                           double decode_tolerance, PairScratch& scratch, DecodeOutcome& out,
+                           bool counts_from_classification = false);
 /// The bi-phase decoder.
 void DecodeBiphaseInto(std::span<const std::int32_t> durations, BiphaseScratch& scratch, DecodeOutcome& out);
 

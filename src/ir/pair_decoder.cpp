@@ -112,10 +112,8 @@ void ClassifyPairsInto(std::span<const std::int32_t> durations, double tolerance
     } else {
       // The running mean serves the matching of the later pairs of this pass.
       PairClassWork& cls = work[c];
-      const std::int64_t first = HalfEvenMean(cls.mark.ref, mark);
-      const std::int64_t second = HalfEvenMean(cls.space.ref, space);
-      if (first != cls.mark.ref) cls.mark = scratch.tolerance.WindowOf(first);
-      if (second != cls.space.ref) cls.space = scratch.tolerance.WindowOf(second);
+      cls.mark = scratch.tolerance.WindowOf(HalfEvenMean(cls.mark.ref, mark));
+      cls.space = scratch.tolerance.WindowOf(HalfEvenMean(cls.space.ref, space));
     }
     PairClassWork& cls = work[c];
     cls.mark_sum += mark;
@@ -130,14 +128,21 @@ void ClassifyPairsInto(std::span<const std::int32_t> durations, double tolerance
 }
 
 void DecodePairClassesInto(const TIRWaveStruArr& classes, std::span<const std::uint32_t> indexes,
-                           double decode_tolerance, PairScratch& scratch, DecodeOutcome& out) {
+                           double decode_tolerance, PairScratch& scratch, DecodeOutcome& out,
+                           bool counts_from_classification) {
   Fail(out);
   out.params.Reset();
   if (indexes.size() < kMinPairs) return;
-  scratch.counts.assign(classes.size(), 0);
-  for (const std::uint32_t c : indexes) {
-    if (c >= classes.size()) return;  // an index without a class: nothing sound to decode
-    ++scratch.counts[c];
+  if (counts_from_classification) {
+    scratch.counts.resize(scratch.work.size());
+    for (std::size_t c = 0; c < scratch.work.size(); ++c)
+      scratch.counts[c] = static_cast<std::uint32_t>(scratch.work[c].members);
+  } else {
+    scratch.counts.assign(classes.size(), 0);
+    for (const std::uint32_t c : indexes) {
+      if (c >= classes.size()) return;  // an index without a class: nothing sound to decode
+      ++scratch.counts[c];
+    }
   }
   if (classes.size() < 2) return;
   scratch.ranking.resize(classes.size());

@@ -1,6 +1,5 @@
 #include "ir/tolerance.h"
 
-
 namespace klimavo::ir {
 namespace {
 

@@ -1,0 +1,89 @@
+// Decoding throughput over the shared corpus of real captures, and the protocol
+// text and bit packing helpers on the decoder's path.
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "ir/decode.h"
+#include "ir/protocol.h"
+
+namespace {
+
+using klimavo::ir::TIRIntegerArr;
+
+struct BenchCapture {
+  TIRIntegerArr ticks;
+  std::int32_t carrier = 0;
+};
+
+const std::vector<BenchCapture>& Corpus() {
+  static const std::vector<BenchCapture> corpus = [] {
+    std::vector<BenchCapture> out;
+    std::ifstream in(KLIMAVO_CORPUS_FILE);
+    std::string line;
+    while (std::getline(in, line)) {
+      const auto j = nlohmann::json::parse(line);
+      BenchCapture c;
+      c.carrier = j.at("carrier_hz");
+      for (std::int32_t us : j.at("durations_us")) c.ticks.push_back(us * 10);
+      out.push_back(std::move(c));
+    }
+    return out;
+  }();
+  return corpus;
+}
+
+// One iteration decodes every capture of the corpus once.
+void BM_DecodeCorpus(benchmark::State& state) {
+  const auto& corpus = Corpus();
+  if (corpus.empty()) {
+    state.SkipWithError("no corpus");
+    return;
+  }
+  const bool both_orders = state.range(0) != 0;
+  std::size_t durations = 0;
+  for (const BenchCapture& c : corpus) durations += c.ticks.size();
+  klimavo::ir::Tcomp_aval result;
+  for (auto _ : state) {
+    for (const BenchCapture& c : corpus) {
+      const bool ok = klimavo::ir::DecodeCapture(c.ticks, c.carrier, both_orders, true,
+                                                 klimavo::ir::kDefaultDecodeTolerance, result);
+      benchmark::DoNotOptimize(ok);
+      benchmark::DoNotOptimize(result.Bytes.data());
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * corpus.size()));
+  state.counters["durations/s"] =
+      benchmark::Counter(static_cast<double>(durations) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DecodeCorpus)->Arg(1)->Arg(0);
+
+void BM_ParseProtocol(benchmark::State& state) {
+  const std::string texts[] = {"<0>[32]<1>", "(<0>[48]<1>)*2", "<0>[8*4+3]<1><2>[64]<3>", "<0><1>[56]<2><1>[56]<2>"};
+  for (auto _ : state)
+    for (const std::string& t : texts) benchmark::DoNotOptimize(klimavo::ir::ParseProtocol(t));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * std::size(texts)));
+}
+BENCHMARK(BM_ParseProtocol);
+
+void BM_BitsToBytes(benchmark::State& state) {
+  const auto elements = klimavo::ir::ParseProtocol("<0>[35]<1>[32]<2>[64]").Elements;
+  klimavo::ir::TSSByteArray bits(131);
+  for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<std::uint8_t>((i * 7 / 3) % 2);
+  klimavo::ir::TSSByteArray bytes;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(klimavo::ir::BitsToBytes(elements, bits, true, bytes));
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_BitsToBytes);
+
+}  // namespace
+
+BENCHMARK_MAIN();
