@@ -239,41 +239,6 @@ TEST_P(EmulatorProperty, EveryKeySendsTheCodeItsTablesBuilt) {
   }
 }
 
-// With a single power code every other key's code fixes the power field: a key
-// whose first code line carries a power value other than the off value must
-// send that value. Disabled while the one-format parts tables lose it: the
-// fixed parts of keys 2 to 5 are written as references to the power key's
-// value groups, but no power group holds the fixed value (keys 2 to 4 point at
-// group 0, the off value; key 5 at a group numbered among its own groups), so
-// 0102 keys 3, 4 and 5 and 0106 keys 2 and 3 send the power field 0 where
-// their code lines carry 1. Only the temperature key, whose fixed value is
-// written literally, sends 1.
-TEST_P(EmulatorProperty, DISABLED_KeysKeepThePowerValueTheirCodeFixes) {
-  const SampleRecord sample = LoadSampleRecord(GetParam());
-  const store::EditableRecord& editable = sample.editable;
-  const store::TdiskAir& record = editable.record;
-  if (record.RemoteType != 0 || !HasSinglePowerCode(editable)) GTEST_SKIP() << "no single power code";
-  const bool lsb = record.LsbFirst != 0;
-  for (int key = kTemperatureKey; key < kFunctionKeys; ++key) {
-    if (static_cast<std::size_t>(key) >= editable.bit_lines.size() ||
-        editable.bit_lines[static_cast<std::size_t>(key)].empty())
-      continue;
-    const store::TGrdDataLine& line = editable.bit_lines[static_cast<std::size_t>(key)].front();
-    for (const store::TdiskBitColumn& column : record.Keys[kPowerKey].Columns) {
-      if (!HasLiteralValues(column)) continue;
-      const std::int64_t fixed =
-          ir::GetCodeFieldValue(line.Data, line.Elements, column.Frame, column.BitPos, column.Width, lsb);
-      if (fixed < 0 || fixed == column.Values[0]) continue;
-      SCOPED_TRACE(sample.file + " key " + std::to_string(key));
-      ReadBack got;
-      if (!PressAndReadBack(sample, key, 0, got)) continue;
-      EXPECT_EQ(ir::GetCodeFieldValueOfBytes(got.bytes, got.protocol.Elements, column.Frame, column.BitPos,
-                                             column.Width, lsb),
-                fixed);
-    }
-  }
-}
-
 std::vector<std::filesystem::path> SampleLibraryFiles() {
   std::vector<std::filesystem::path> files;
   for (const auto& e :
