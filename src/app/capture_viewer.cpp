@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "base/gbk.h"
+#include "capture/decode_report.h"
 #include "ir/decode.h"
 #include "ir/format_tree.h"
 #include "ir/protocol.h"
@@ -21,11 +22,6 @@ namespace {
 
 constexpr int kCaptureZoom = 29;  // 5 ms per division: a whole frame in view
 
-QString DurationsText(const ir::TIRIntegerArr& d) {
-  QStringList parts;
-  for (auto v : d) parts << QString::number(v);
-  return parts.join(",");
-}
 
 }  // namespace
 
@@ -110,21 +106,10 @@ void CaptureViewer::ShowCapture(int index) {
     tree_view_->FullRedraw();
     return;
   }
-  auto text = [this](int n) { return QString::fromStdString(base::GbkToUtf8(language_.Text(n))); };
-  QStringList lines;
-  lines << text(53) + QString::number(result.Carrier) + " LSB";
-  QString logic = text(54);
-  for (const auto& code : result.LogicCodes) logic += "(" + DurationsText(code) + ")";
-  lines << logic;
-  QString split = text(55);
-  for (int i = 0; i < result.Params.SplitCount; ++i)
-    split += QString("(%1,%2)").arg(result.Params.Split[static_cast<std::size_t>(i)][0]).arg(result.Params.Split[static_cast<std::size_t>(i)][1]);
-  lines << split;
-  lines << QString::fromStdString(ir::PrintProtocol(result.Protocol));
-  QString bytes;
-  for (auto b : result.Bytes) bytes += QString("%1 ").arg(b, 2, 16, QChar('0')).toUpper();
-  lines << bytes.trimmed();
-  summary_->setPlainText(lines.join("\n"));
+  auto label = [this](int n) { return base::GbkToUtf8(language_.Text(n)); };
+  const capture::SummaryLabels labels{label(53), label(54), label(55)};
+  summary_->setPlainText(QString::fromStdString(
+      capture::DecodeReportText(capture::MakeDecodeReport(result, true, false), labels)));
 
   tree_->ShowFormatTree(ir::BuildFormatTree(result.Params, result.Protocol, true));
   ui::SetNodeValues(tree_->Control(), result.Bytes, false);
