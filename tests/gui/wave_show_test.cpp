@@ -3,6 +3,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "ir/format_tree.h"
+#include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_geometry.h"
 
@@ -115,6 +117,46 @@ class WaveShowTest : public QObject {
     QVERIFY(v.b.DropTraceFrom(&v.a));
     QCOMPARE(v.b.State().Durations.size(), std::size_t{4});
     QVERIFY(v.a.IsEmpty());
+  }
+
+  void doubleClickEditsAFieldValueInTreeMode() {
+    ir::TIRGsPara timing;
+    timing.LogicCount = 2;
+    timing.Logic[0] = {560, -560, ir::kUnusedDuration, ir::kUnusedDuration};
+    timing.Logic[1] = {560, -1690, ir::kUnusedDuration, ir::kUnusedDuration};
+    timing.SplitCount = 2;
+    timing.Split[0] = {9000, -4500};
+    timing.Split[1] = {560, -20000};
+    QWidget host;
+    host.resize(900, 200);
+    FormatTreeWidget tree(&host);
+    tree.ShowFormatTree(ir::BuildFormatTreeFromText(timing, "<0>[8]<1>", false));
+    TWaveShow view(&host);
+    view.setGeometry(0, 0, 900, 200);
+    view.SetTreeViewData(&tree);
+    view.SetIsFromTreeView(true);
+    view.SetZoom(29);  // 5 ms per division: the whole frame in view
+    view.FullRedraw();
+    host.show();
+    QString asked;
+    TWaveShow::SetValuePrompt([&asked](QWidget*, const QString&, const QString&, const QString& value) {
+      asked = value;
+      return std::optional<QString>("A5");
+    });
+    int changes = 0;
+    connect(&view, &TWaveShow::ParamsChanged, [&changes] { ++changes; });
+    // The data field starts after the 13.5 ms leader (135000 ticks); click 2 ms into it.
+    const int field_x = XAtTime(135000 + 20000, 0, 29);
+    QVERIFY(field_x > 0 && field_x < view.width());
+    QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(field_x, 20));
+    TWaveShow::SetValuePrompt(nullptr);
+    QCOMPARE(asked, QString("00"));
+    QCOMPARE(changes, 1);
+    QCOMPARE(view.State().Segments.size() > 0, true);
+    bool found = false;
+    for (const auto& s : view.State().Segments)
+      if (s.Kind == WaveSegment::kField && s.SymbolCount == 8) found = found || s.Value == 0xA5;
+    QVERIFY(found);
   }
 
   void coloursReloadFromTheirSource() {

@@ -39,7 +39,24 @@ TWaveShow::ColourSource& ColourSourceSlot() {
   return source;
 }
 
+std::optional<QString> AskWithInputBox(QWidget* parent, const QString& caption, const QString& label,
+                                       const QString& value) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, value, &ok);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
+TWaveShow::ValuePrompt& ValuePromptSlot() {
+  static TWaveShow::ValuePrompt prompt = AskWithInputBox;
+  return prompt;
+}
+
 }  // namespace
+
+void TWaveShow::SetValuePrompt(ValuePrompt prompt) {
+  ValuePromptSlot() = prompt ? std::move(prompt) : ValuePrompt(AskWithInputBox);
+}
 
 TWaveShow::TWaveShow(QWidget* parent) : QWidget(parent), colours_(ColourSourceSlot()()) {
   setMouseTracking(true);
@@ -332,11 +349,10 @@ void TWaveShow::EditField(int x) {
         base::ParseInteger(leaf->Text, count);
         const QString current = QString::fromStdString(
             ir::SymbolsToHexStr(static_cast<int>(count), state_.SymbolRadix, false, static_cast<std::uint32_t>(leaf->Value)));
-        bool ok = false;
-        const QString text = QInputDialog::getText(this, caption, QString::fromStdString(base::GbkToUtf8(leaf->KindName)),
-                                                   QLineEdit::Normal, current, &ok);
-        if (!ok) return;
-        const QString trimmed = text.trimmed();
+        const std::optional<QString> text =
+            ValuePromptSlot()(this, caption, QString::fromStdString(base::GbkToUtf8(leaf->KindName)), current);
+        if (!text) return;
+        const QString trimmed = text->trimmed();
         bool valid = !trimmed.isEmpty();
         for (QChar c : trimmed) valid = valid && QString("0123456789abcdefABCDEF").contains(c);
         if (!valid) {

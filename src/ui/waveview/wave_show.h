@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 #include "ui/waveview/wave_colours.h"
 #include "ui/waveview/wave_state.h"
@@ -21,12 +22,17 @@ class TWaveShow : public QWidget {
 
  public:
   using ColourSource = std::function<WaveColours()>;
+  /// Asks for a text (caption, prompt, current value); nullopt when cancelled.
+  using ValuePrompt = std::function<std::optional<QString>(QWidget*, const QString&, const QString&, const QString&)>;
 
   explicit TWaveShow(QWidget* parent = nullptr);
   ~TWaveShow() override;
 
   /// Where every view takes its colours from (the colour scheme of the home).
   static void SetColourSource(ColourSource source);
+  /// How a field value is asked for when a field is double-clicked (an input box by default;
+  /// an empty function restores it).
+  static void SetValuePrompt(ValuePrompt prompt);
 
   // Published properties.
   void SetTitle(const QString& title);
