@@ -12,45 +12,19 @@
 #include "firmware/chip_emulator.h"
 #include "firmware/chip_image_check.h"
 #include "firmware/mobile_bundle.h"
+#include "firmware/six_key_record.h"
 #include "firmware/table_file.h"
 #include "ir/ir_text.h"
 
 namespace klimavo::firmware {
 namespace {
 
+using fixtures::LibraryOf;
+
 const config::TimingAdjustments kTiming{};
 const ImageClock kClock{2026, 12, 10, 4};
 
-// A six-key record with NEC timing, one 32-bit format in slot 0 sent by every
-// key, and one 4-bit column per key.
-store::TdiskAir SixKeyRecord(const char* code = "0001") {
-  store::TdiskAir r;
-  r.Brand.assign("Acme");
-  r.CodeNo.assign(code);
-  r.KeyCount = 6;
-  r.Params.Carrier = 38000;
-  r.Params.LogicCount = 2;
-  r.Params.Logic[0] = {560, -560, ir::kUnusedDuration, ir::kUnusedDuration};
-  r.Params.Logic[1] = {560, -1690, ir::kUnusedDuration, ir::kUnusedDuration};
-  r.Params.SplitCount = 2;
-  r.Params.Split[0] = {9000, -4500};
-  r.Params.Split[1] = {560, -20000};
-  r.Slots[0].Text.assign("<0>[32]<1>");
-  r.Slots[0].Code = {0x12, 0x34, 0x56, 0x78};
-  const std::uint8_t states[6] = {2, 15, 5, 4, 2, 7};
-  for (std::size_t k = 0; k < 6; ++k) {
-    store::TdiskKey& key = r.Keys[k];
-    key.Name.assign("Key" + std::to_string(k));
-    key.Slot = 0;
-    key.StateCount = states[k];
-    store::TdiskBitColumn& c = key.Columns[0];
-    c.Frame = 0;
-    c.BitPos = static_cast<std::uint16_t>(4 * k);
-    c.Width = 4;
-    for (std::size_t s = 0; s < states[k]; ++s) c.Values[s] = static_cast<std::uint8_t>((s + k) & 15);
-  }
-  return r;
-}
+store::TdiskAir SixKeyRecord(const std::string& code = "0001") { return fixtures::SixKeyRecord("Acme", code); }
 
 store::TdiskAir WithChecksum(store::TdiskAir r) {
   r.Slots[0].Text.assign("<0>[40]<1>");
@@ -407,12 +381,6 @@ TEST(BuildTableImage, HostileRecordsGiveAnImageOrAnErrorCode) {
     Lines lines = TableFileLines(library, {0}, kTiming, nullptr);
     EXPECT_EQ(lines.front(), "SEND_FRAME_INDEX:");
   }
-}
-
-store::ProtocolLibrary LibraryOf(const std::vector<store::TdiskAir>& records) {
-  store::ProtocolLibrary library("/nonexistent/acprotocl.dat");
-  for (const auto& r : records) library.MutableRecords().push_back({r, store::TBtnLines(r.KeyCount)});
-  return library;
 }
 
 TEST(ChipImageCheck, ListsRecordsThatCannotBeBuiltOrRun) {
