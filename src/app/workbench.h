@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "config/config.h"
+#include "device/capture_router.h"
 #include "lang/language.h"
 #include "store/library.h"
 
@@ -21,6 +22,9 @@ struct Workbench {
   lang::Language language;
   store::ProtocolLibrary library;
   config::DerivedSettings settings;
+  /// The capture consumer slots: every window that takes captures holds its
+  /// slot while it exists; device captures and the pulse feed go through here.
+  device::CaptureRouter captures;
 
   std::filesystem::path ConfigFile() const;
   std::filesystem::path DataDir() const;
