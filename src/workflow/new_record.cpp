@@ -83,6 +83,7 @@ NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library, cons
   const store::TdiskAir start = LoadNewRecordTemplate(library, data_dir, false);
   const KeyCheck keys = CheckKeys(start);
   if (keys.fault != KeyFault::None) {
+    out.record = start;
     out.key = keys.key;
     out.state = keys.state;
     return refuse(RefusalOf(keys.fault));

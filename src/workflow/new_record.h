@@ -64,7 +64,7 @@ struct NewRecordResult {
   int key = -1;      ///< the template key at fault
   int state = -1;    ///< the state at fault
   std::string code;  ///< the code number at fault or given (GBK)
-  store::TdiskAir record;
+  store::TdiskAir record;  ///< the new record; the template when a template key is at fault
   ir::Tcomp_aval decode;
   bool ok() const { return refusal == NewRecordRefusal::None; }
 };
