@@ -17,7 +17,6 @@
 namespace klimavo::workflow {
 
 inline constexpr int kMinStates = 2;
-inline constexpr int kTextCaptionInformation = 9;
 
 /// A message to show: caption and text, UTF-8.
 struct EditorMessage {
