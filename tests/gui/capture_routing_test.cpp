@@ -69,7 +69,18 @@ class CaptureRoutingTest : public QObject {
     QVERIFY(WaitFor([&] { return f.device->SimulatedLearner()->PendingPackets() == 0 &&
                                  !f.device->Manager().CaptureDurations().empty(); }));
     QVERIFY(f.prompts.messages.empty());
-    QVERIFY(ui::WaitMessageWindow() == nullptr || !ui::WaitMessageWindow()->isVisible());
+    // The packet was decoded under the wait message, which is gone again.
+    QVERIFY(ui::WaitMessageWindow() != nullptr);
+    QCOMPARE(ui::WaitMessageWindow()->Text(), QString("Waiting..."));
+    QVERIFY(!ui::WaitMessageWindow()->isVisible());
+    QCOMPARE(ui::WaitMessageWindow()->windowTitle(), QString("Infomation"));
+    f.window->ChangeLanguage(1);
+    ui::ShowWaitMessage(f.Text(27));
+    QCOMPARE(ui::WaitMessageWindow()->windowTitle(), QString("提示"));
+    QVERIFY(ui::WaitMessageWindow()->isVisible());
+    QVERIFY(ui::WaitMessageWindow()->grab().save(testing::ScreenshotDir() + "/wait-message.png"));
+    ui::HideWaitMessage();
+    QVERIFY(!ui::WaitMessageWindow()->isVisible());
   }
 
   void theFarButtonSwitchesTheRangeAndTheChooserBorrowsCloseRange() {

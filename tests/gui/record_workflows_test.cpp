@@ -115,6 +115,34 @@ class RecordWorkflowsTest : public QObject {
     QCOMPARE(stored.Keys[5].StateNames[2].str(), std::string("Down"));
   }
 
+  void anUnsavedNewRecordIsAskedAboutBeforeItIsLeft() {
+    WorkbenchFixture f;
+    f.prompts.dialogs.push_back([](QDialog& dialog) {
+      dynamic_cast<ui::TfrmStatusEditor&>(dialog).AcceptKeys();
+      return dialog.result();
+    });
+    f.prompts.dialogs.push_back([](QDialog& dialog) {
+      auto& chooser = dynamic_cast<ui::TfrmGeShiSelect&>(dialog);
+      chooser.show();
+      if (!CaptureInto(chooser, 0)) return int(QDialog::Rejected);
+      chooser.NextClicked();
+      return chooser.result();
+    });
+    f.window->NewCommand();
+    QCOMPARE(f.window->CurrentIndex(), -1);
+    const int size = f.workbench.library.Size();
+    f.prompts.answers.push_back(QMessageBox::Cancel);
+    auto* library = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    library->SetCurrentRow(library->CurrentRow() == 1 ? 2 : 1);
+    QCOMPARE(f.prompts.questions.size(), std::size_t{1});
+    QCOMPARE(f.prompts.questions.back(), f.Text(18));
+    QCOMPARE(f.window->CurrentIndex(), -1);
+    f.prompts.answers.push_back(QMessageBox::Yes);
+    library->SetCurrentRow(library->CurrentRow() == 1 ? 2 : 1);
+    QCOMPARE(LibraryOnDisk(f.home.path()).Size(), size + 1);
+    QVERIFY(f.window->CurrentIndex() >= 0);
+  }
+
   void newEndsWithoutARecordWhenTheChooserIsCancelled() {
     WorkbenchFixture f;
     const store::TdiskAir shown = f.window->CurrentRecord();

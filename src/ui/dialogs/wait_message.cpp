@@ -78,9 +78,12 @@ void ShowWaitMessage(const QString& text) {
   }
   window->SetText(text);
   if (!window->isVisible()) window->show();
+  // Show it now. Only the window's own events are delivered: the notice is
+  // shown from inside hand-overs of the device link, which must not run other
+  // queued work (or user input) before they return.
+  QCoreApplication::sendPostedEvents(window);
+  QCoreApplication::sendPostedEvents(window->findChild<QLabel*>());
   window->repaint();
-  // Show it now; the user's input waits until the work is done.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void HideWaitMessage() {
