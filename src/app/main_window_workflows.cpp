@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "base/date_time.h"
 #include "base/file_error.h"
+#include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/text.h"
 #include "store/library.h"
@@ -170,10 +171,14 @@ void TfrmAirEditor::SaveAsCommand() {
   try {
     ui::WaitMessageScope wait(Text(kTextPleaseWait));
     current_record_.ChangeTime = base::NowAsDateTime();
-    current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, -1);
+    {
+      const base::FileLock lock(workbench_.library.File());
+      current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, -1);
+    }
     if (current_index_ >= 0) record_modified_ = false;
     status_index_->setText(QString::number(current_index_));
     CollectModelNames();
+    const base::FileLock lock(workbench_.PictureFile());
     store::StorePicture(base::Trim(current_record_.CodeNo.str()), current_picture_, workbench_.PictureFile());
     picture_modified_ = false;
   } catch (const std::exception& e) {

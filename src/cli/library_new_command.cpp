@@ -10,12 +10,14 @@
 // and the code bytes of the blind decode of capture N of FILE (any format
 // `decode` reads). Brand "New File" and the next free code number unless given.
 // Prints the new library index, or with --json the record as `library show
-// --json` prints it. Every refusal exits with status 2 and changes nothing.
+// --json` prints it. Every refusal exits with status 2 and changes nothing. The
+// library's lock is held from before it is read until the new file is in place.
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "base/date_time.h"
+#include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/home.h"
 #include "capture/capture_format.h"
@@ -110,6 +112,8 @@ void RunNew(const NewOptions& o, Context& ctx) {
     Refuse("--change-time: value " + Quoted(*o.change_time) + " is not a time YYYY-MM-DDTHH:MM[:SS[.fff]]");
 
   store::ProtocolLibrary library(base::DataDir(home) / store::kLibraryFileName);
+  // Another program changing the library waits until this record is in the file.
+  const base::FileLock lock(library.File());
   if (!library.Load() && fs::exists(library.File()))
     Refuse("library " + library.File().string() + ": the file does not load (damaged); it was not changed");
   const workflow::NewRecordResult made = workflow::NewRecordFromCapture(library, base::DataDir(home), request);

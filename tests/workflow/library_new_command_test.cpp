@@ -14,7 +14,9 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 
+#include "base/file_lock.h"
 #include "base/gbk.h"
 #include "store/file_test_support.h"
 #include "store/library.h"
@@ -107,6 +109,8 @@ class LibraryNewCommand : public ::testing::Test {
 TEST_F(LibraryNewCommand, TheRecordCarriesWhatDecodeReports) {
   if (std::string(KLIMAVO_CORPUS_FILE).empty()) GTEST_SKIP() << "no corpus";
   const fs::path file = CorpusFile(dir_);
+  constexpr int kSampleRecords = 6;
+  int made_count = 0;
   for (const bool msb : {false, true}) {
     std::vector<std::string> decode_args = {"decode", "--json", file.string()};
     if (msb) decode_args.insert(decode_args.begin() + 1, "--msb");
@@ -135,12 +139,10 @@ TEST_F(LibraryNewCommand, TheRecordCarriesWhatDecodeReports) {
           << what;
       EXPECT_EQ(slot["code_stored"], true) << what;
       EXPECT_EQ(record["brand"], "New File") << what;
-      // The JSON is exactly what `library show --json` prints for the new index.
-      const CliRun listed = Cli(home_, {"library", "list", "--json"});
-      int index = -1;
-      for (const auto& row : nlohmann::json::parse(listed.out))
-        if (row["code"] == record["code"]) index = row["index"];
-      EXPECT_EQ(Cli(home_, {"library", "show", std::to_string(index), "--json"}).out, made.out) << what;
+      // The JSON is exactly what `library show --json` prints for the new index
+      // (appended after the six sample records and those made before).
+      EXPECT_EQ(Cli(home_, {"library", "show", std::to_string(kSampleRecords + made_count++), "--json"}).out, made.out)
+          << what;
     }
   }
 }
@@ -175,6 +177,21 @@ TEST_F(LibraryNewCommand, RefusalsChangeNothing) {
     EXPECT_EQ(run.out, "") << c.what;
     EXPECT_EQ(ReadBytes(LibraryFile()), library_before) << c.what;
   }
+}
+
+TEST_F(LibraryNewCommand, WaitsForTheLibrarysLock) {
+  const std::string sample = std::string(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_captures.txt";
+  ASSERT_EQ(Cli(home_, {"library", "list"}).status, 0);  // seeds the home
+  const auto before = ReadBytes(LibraryFile());
+  CliRun made;
+  std::optional<base::FileLock> lock(std::in_place, LibraryFile());
+  std::thread cli([&] { made = Cli(home_, {"library", "new", "--from-capture", sample}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(ReadBytes(LibraryFile()), before) << "written while another program held the lock";
+  lock.reset();
+  cli.join();
+  EXPECT_EQ(made.status, 0);
+  EXPECT_EQ(made.out, "6\n");
 }
 
 TEST_F(LibraryNewCommand, ADamagedLibraryIsNotOverwritten) {
