@@ -5,7 +5,6 @@
 #include <QMetaObject>
 #include <QPointer>
 
-
 #include "device/hid_transport.h"
 
 #ifndef KLIMAVO_SAMPLES_DIR

@@ -60,10 +60,12 @@ void TfrmAirEditor::ConnectDeviceManager() {
     }
     simulated_key_->setVisible(true);
     simulated_key_->setEnabled(true);
-    connect(workbench_.device, &DeviceSession::SimulatedKeyPressed, this, [this](int number, const QString& name) {
-      statusBar()->showMessage(QString("%1/%2  %3").arg(number).arg(workbench_.device->SimulatedCaptureCount()).arg(name),
-                               kStatusMessageMs);
-    });
+    connect(workbench_.device, &DeviceSession::SimulatedKeyPressed, this,
+            [this](int number, const QString& name) {
+              statusBar()->showMessage(
+                  QString("%1/%2  %3").arg(number).arg(workbench_.device->SimulatedCaptureCount()).arg(name),
+                  kStatusMessageMs);
+            });
   }
   // The handlers outlive no window: they check that it still exists.
   QPointer<TfrmAirEditor> self(this);
@@ -78,8 +80,9 @@ void TfrmAirEditor::ConnectDeviceManager() {
     if (self) self->ShowDeviceStatus(connected);
   });
   manager.SetListening(false);
-  manager.SetWaitMessageHook({[](const std::string& text) { ui::ShowWaitMessage(QString::fromStdString(text)); },
-                              [] { ui::HideWaitMessage(); }});
+  manager.SetWaitMessageHook(
+      {[](const std::string& text) { ui::ShowWaitMessage(QString::fromStdString(text)); },
+       [] { ui::HideWaitMessage(); }});
   // A learner found by the first search shows at once, not only after its next change.
   ShowDeviceStatus(manager.Connected());
 }
@@ -106,7 +109,8 @@ void TfrmAirEditor::ShowDeviceStatus(bool connected) {
   if (connected && workbench_.device) {
     device::TMyHIDUSBMange& manager = workbench_.device->Manager();
     long_range = manager.SupportsLongRange();
-    if (const auto model = device::ModelAt(manager.ModelIndex())) state = QString::fromUtf8(model->product_name);
+    if (const auto model = device::ModelAt(manager.ModelIndex()))
+      state = QString::fromUtf8(model->product_name);
   }
   near_button_->setEnabled(connected);
   far_button_->setEnabled(connected && long_range);

@@ -81,7 +81,8 @@ ui::DialogMessages TfrmAirEditor::Messages() {
   messages.tell = [this](QWidget* parent, const QString& caption, const QString& text) {
     prompts_.Tell(parent, caption, text);
   };
-  messages.input = [this](QWidget* parent, const QString& caption, const QString& prompt, const QString& value) {
+  messages.input = [this](QWidget* parent, const QString& caption, const QString& prompt,
+                          const QString& value) {
     return prompts_.InputText(parent, caption, prompt, value);
   };
   return messages;
@@ -100,7 +101,8 @@ void TfrmAirEditor::ConnectWorkflowCommands() {
 void TfrmAirEditor::ShowStartupProblems() {
   std::vector<std::string> problems;
   problems.swap(workbench_.startup_problems);
-  for (const std::string& problem : problems) prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(problem));
+  for (const std::string& problem : problems)
+    prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(problem));
 }
 
 void TfrmAirEditor::StoreTypedText(int field, const QString& text) {
@@ -121,7 +123,8 @@ void TfrmAirEditor::StoreTypedText(int field, const QString& text) {
   }
   if (which == workflow::TextField::Brand) current_record_.Brand.assign(*gbk);
   if (which == workflow::TextField::CodeNo) current_record_.CodeNo.assign(*gbk);
-  if (which == workflow::TextField::Memo) (chinese ? current_record_.MemoCn : current_record_.MemoEn).assign(*gbk);
+  if (which == workflow::TextField::Memo)
+    (chinese ? current_record_.MemoCn : current_record_.MemoEn).assign(*gbk);
   MarkRecordModified();
 }
 
@@ -140,7 +143,8 @@ void TfrmAirEditor::NewCommand() {
   if (prompts_.RunDialog(editor) != QDialog::Accepted) return;
   store::TdiskAir record = workflow::PrepareNewRecord(editor.Record(), base::NowAsDateTime());
   {
-    ui::TfrmGeShiSelect chooser(record, workbench_.settings.DecodeTolerance, workbench_.language, Messages(), this);
+    ui::TfrmGeShiSelect chooser(record, workbench_.settings.DecodeTolerance, workbench_.language, Messages(),
+                                this);
     ChooserSession session(workbench_, chooser, true, format_chooser_, [this] { SyncCaptureButtons(); });
     if (prompts_.RunDialog(chooser) == QDialog::Accepted)
       workflow::ApplyDecodedFormat(record, chooser.Result(), chooser.LsbFirst());
@@ -201,8 +205,8 @@ void TfrmAirEditor::EditKeys() {
 
 void TfrmAirEditor::ModifyFormat() {
   bool accepted = false;
-  ui::TfrmGeShiSelect chooser(current_record_, workbench_.settings.DecodeTolerance, workbench_.language, Messages(),
-                              this);
+  ui::TfrmGeShiSelect chooser(current_record_, workbench_.settings.DecodeTolerance, workbench_.language,
+                              Messages(), this);
   {
     ChooserSession session(workbench_, chooser, true, format_chooser_, [this] { SyncCaptureButtons(); });
     chooser.SetNextCaption(Text(kTextModifyNext));
@@ -217,8 +221,8 @@ void TfrmAirEditor::ModifyFormat() {
 }
 
 void TfrmAirEditor::FilterByLearning() {
-  ui::TfrmGeShiSelect chooser(current_record_, workbench_.settings.DecodeTolerance, workbench_.language, Messages(),
-                              this);
+  ui::TfrmGeShiSelect chooser(current_record_, workbench_.settings.DecodeTolerance, workbench_.language,
+                              Messages(), this);
   ChooserSession session(workbench_, chooser, false, format_chooser_, [this] { SyncCaptureButtons(); });
   chooser.setWindowTitle(Text(kTextLearnFilterCaption));
   chooser.SetNextVisible(false);

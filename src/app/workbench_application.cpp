@@ -32,7 +32,8 @@ void WorkbenchApplication::Report(const QString& text) {
   if (reporter_) {
     reporter_(kCaption, text);
   } else {
-    QMessageBox::critical(activeWindow(), kCaption, text.isEmpty() ? QString("An unexpected error occurred.") : text);
+    QMessageBox::critical(activeWindow(), kCaption,
+                          text.isEmpty() ? QString("An unexpected error occurred.") : text);
   }
   reporting_ = false;
 }

@@ -62,11 +62,13 @@ ir::Capture ReadCapture(const NewOptions& o) {
   const int count = static_cast<int>(read.captures.size());
   if (o.capture < 0 || o.capture >= count)
     Refuse("--capture: value " + std::to_string(o.capture) + " is out of range; " + o.file + " holds " +
-           std::to_string(count) + (count == 1 ? " capture (0)" : " captures (0.." + std::to_string(count - 1) + ")"));
+           std::to_string(count) +
+           (count == 1 ? " capture (0)" : " captures (0.." + std::to_string(count - 1) + ")"));
   return capture::ToCapture(read.captures[static_cast<std::size_t>(o.capture)]);
 }
 
-std::string RefusalText(const workflow::NewRecordResult& r, const NewOptions& o, const store::ProtocolLibrary& library) {
+std::string RefusalText(const workflow::NewRecordResult& r, const NewOptions& o,
+                        const store::ProtocolLibrary& library) {
   const std::string capture = o.file + ": capture " + std::to_string(o.capture);
   std::string key = "template key " + std::to_string(r.key);
   int states = 0;
@@ -76,10 +78,12 @@ std::string RefusalText(const workflow::NewRecordResult& r, const NewOptions& o,
     states = k.StateCount;
   }
   switch (r.refusal) {
-    case workflow::NewRecordRefusal::NoDecoding: return capture + " does not decode";
+    case workflow::NewRecordRefusal::NoDecoding:
+      return capture + " does not decode";
     case workflow::NewRecordRefusal::TooFewLogicCodes:
       return capture + " decodes with fewer than two logic codes; a format needs at least two";
-    case workflow::NewRecordRefusal::CodeEmpty: return "--code: the code number is empty";
+    case workflow::NewRecordRefusal::CodeEmpty:
+      return "--code: the code number is empty";
     case workflow::NewRecordRefusal::CodeTooLong:
       return "--code: value " + Quoted(base::GbkToUtf8(r.code)) + " is longer than 6 bytes";
     case workflow::NewRecordRefusal::CodeInUse:
@@ -87,14 +91,17 @@ std::string RefusalText(const workflow::NewRecordResult& r, const NewOptions& o,
              std::to_string(library.IndexOfCode(r.code));
     case workflow::NewRecordRefusal::NextCodeTooLong:
       return "the next free code number " + Quoted(r.code) + " is longer than 6 bytes; give one with --code";
-    case workflow::NewRecordRefusal::BrandTooLong: return "--brand: the brand is longer than 32 GBK bytes";
-    case workflow::NewRecordRefusal::KeyNameEmpty: return "template key " + std::to_string(r.key) + " has no name";
+    case workflow::NewRecordRefusal::BrandTooLong:
+      return "--brand: the brand is longer than 32 GBK bytes";
+    case workflow::NewRecordRefusal::KeyNameEmpty:
+      return "template key " + std::to_string(r.key) + " has no name";
     case workflow::NewRecordRefusal::TooFewStates:
       return key + " has " + std::to_string(states) + (states == 1 ? " state" : " states") +
              "; a key needs 2 to 16";
     case workflow::NewRecordRefusal::StateNameEmpty:
       return key + ": state " + std::to_string(r.state) + " has no name";
-    case workflow::NewRecordRefusal::None: break;
+    case workflow::NewRecordRefusal::None:
+      break;
   }
   return {};
 }
@@ -116,7 +123,8 @@ void RunNew(const NewOptions& o, Context& ctx) {
   const base::FileLock lock(library.File());
   if (!library.Load() && fs::exists(library.File()))
     Refuse("library " + library.File().string() + ": the file does not load (damaged); it was not changed");
-  const workflow::NewRecordResult made = workflow::NewRecordFromCapture(library, base::DataDir(home), request);
+  const workflow::NewRecordResult made =
+      workflow::NewRecordFromCapture(library, base::DataDir(home), request);
   if (!made.ok()) Refuse(RefusalText(made, o, library));
   int index = -1;
   try {
@@ -134,15 +142,17 @@ void RunNew(const NewOptions& o, Context& ctx) {
 const CommandRegistration kLibraryNew(310, [](CLI::App& app, Context& ctx) {
   CLI::App* library = app.get_subcommand("library");
   auto o = std::make_shared<NewOptions>();
-  auto* cmd = library->add_subcommand("new", "Make a record from a capture as New does, store it, print its index");
+  auto* cmd =
+      library->add_subcommand("new", "Make a record from a capture as New does, store it, print its index");
   cmd->add_option("--from-capture", o->file, "Capture file (any format decode reads)")->required();
   cmd->add_option("--capture", o->capture, "Which capture of the file, from 0 (default 0)");
   cmd->add_option("--brand", o->brand, "Brand (default \"New File\")");
   cmd->add_option("--code", o->code, "Code number (default: the next free one)");
   cmd->add_flag("--msb", o->msb, "Code bytes MSB-first (default LSB-first)");
   cmd->add_flag("--json", o->json, "Print the new record as library show --json does");
-  cmd->add_option("--change-time", o->change_time,
-                  "Change time to store, YYYY-MM-DDTHH:MM[:SS] local time (default: now), for reproducible output");
+  cmd->add_option(
+      "--change-time", o->change_time,
+      "Change time to store, YYYY-MM-DDTHH:MM[:SS] local time (default: now), for reproducible output");
   cmd->callback([o, &ctx] { RunNew(*o, ctx); });
 });
 

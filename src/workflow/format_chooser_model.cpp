@@ -26,7 +26,8 @@ const std::string& CellAt(const std::vector<std::string>& row, std::size_t colum
 // a row whose first cell is blank ends the reading. Returns the rows read.
 template <std::size_t Width, std::size_t Rows>
 std::optional<GridFault> ReadDurationRows(const std::vector<std::vector<std::string>>& rows, GridName grid,
-                                          std::array<std::array<std::int32_t, Width>, Rows>& into, int& count) {
+                                          std::array<std::array<std::int32_t, Width>, Rows>& into,
+                                          int& count) {
   count = 0;
   for (std::size_t r = 0; r < rows.size() && r < Rows; ++r) {
     if (base::Trim(CellAt(rows[r], 0)).empty()) break;

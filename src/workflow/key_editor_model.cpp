@@ -14,7 +14,9 @@ EditorMessage Literal(std::string_view caption, std::string_view text) {
 
 int ShownStates(const store::TdiskKey& key) { return std::min<int>(key.StateCount, store::kMaxStates); }
 
-std::string StateRange() { return "(" + std::to_string(kMinStates) + ".." + std::to_string(store::kMaxStates) + ")"; }
+std::string StateRange() {
+  return "(" + std::to_string(kMinStates) + ".." + std::to_string(store::kMaxStates) + ")";
+}
 
 }  // namespace
 
@@ -59,7 +61,9 @@ std::vector<std::string> KeyEditorModel::StateNames(int key) const {
 std::optional<EditorMessage> KeyEditorModel::SetKeyName(int key, std::string_view utf8) {
   if (!ValidKey(key)) return std::nullopt;
   const auto gbk = RecordText(utf8);
-  if (!gbk) return EditorMessage{TextUtf8(language_, kTextCaptionInformation), NotGbkMessage(language_, TextField::KeyName)};
+  if (!gbk)
+    return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
+                         NotGbkMessage(language_, TextField::KeyName)};
   record_.Keys[static_cast<std::size_t>(key)].Name.assign(*gbk);
   return std::nullopt;
 }
@@ -80,7 +84,8 @@ std::optional<EditorMessage> KeyEditorModel::SetStateName(int key, int state, st
   if (!ValidKey(key) || state < 0 || state >= static_cast<int>(store::kMaxStates)) return std::nullopt;
   const auto gbk = RecordText(utf8);
   if (!gbk)
-    return EditorMessage{TextUtf8(language_, kTextCaptionInformation), NotGbkMessage(language_, TextField::StateName)};
+    return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
+                         NotGbkMessage(language_, TextField::StateName)};
   record_.Keys[static_cast<std::size_t>(key)].StateNames[static_cast<std::size_t>(state)].assign(*gbk);
   return std::nullopt;
 }
@@ -89,7 +94,9 @@ std::optional<EditorMessage> KeyEditorModel::AddKey(std::string_view utf8_name) 
   if (!CanAddKey()) return std::nullopt;
   if (base::Trim(utf8_name).empty()) return Literal(kCaptionInfomation, kKeyNameMissing);
   const auto gbk = RecordText(utf8_name);
-  if (!gbk) return EditorMessage{TextUtf8(language_, kTextCaptionInformation), NotGbkMessage(language_, TextField::KeyName)};
+  if (!gbk)
+    return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
+                         NotGbkMessage(language_, TextField::KeyName)};
   record_.Keys[record_.KeyCount] = NewKey(*gbk);
   ++record_.KeyCount;
   return std::nullopt;
@@ -119,10 +126,13 @@ KeyCheck CheckKeys(const store::TdiskAir& record) {
 KeyEditorModel::Check KeyEditorModel::Accept() const {
   const KeyCheck check = CheckKeys(record_);
   switch (check.fault) {
-    case KeyFault::None: return {};
+    case KeyFault::None:
+      return {};
     case KeyFault::NameEmpty:
-    case KeyFault::StateNameEmpty: return {Literal(kCaptionInfo, kNameEmpty), check.key, check.state};
-    case KeyFault::TooFewStates: return {Literal(kCaptionInfo, kStateCountBelowTwo), check.key, -1};
+    case KeyFault::StateNameEmpty:
+      return {Literal(kCaptionInfo, kNameEmpty), check.key, check.state};
+    case KeyFault::TooFewStates:
+      return {Literal(kCaptionInfo, kStateCountBelowTwo), check.key, -1};
     case KeyFault::TooManyStates: {
       const int count = record_.Keys[static_cast<std::size_t>(check.key)].StateCount;
       return {Numbered(kTextNumberOutOfRange, std::to_string(count) + " " + StateRange()), check.key, -1};

@@ -14,19 +14,23 @@ constexpr std::size_t kMinLogicCodes = 2;
 
 NewRecordRefusal RefusalOf(KeyFault fault) {
   switch (fault) {
-    case KeyFault::None: return NewRecordRefusal::None;
-    case KeyFault::NameEmpty: return NewRecordRefusal::KeyNameEmpty;
+    case KeyFault::None:
+      return NewRecordRefusal::None;
+    case KeyFault::NameEmpty:
+      return NewRecordRefusal::KeyNameEmpty;
     case KeyFault::TooFewStates:
-    case KeyFault::TooManyStates: return NewRecordRefusal::TooFewStates;
-    case KeyFault::StateNameEmpty: return NewRecordRefusal::StateNameEmpty;
+    case KeyFault::TooManyStates:
+      return NewRecordRefusal::TooFewStates;
+    case KeyFault::StateNameEmpty:
+      return NewRecordRefusal::StateNameEmpty;
   }
   return NewRecordRefusal::None;
 }
 
 }  // namespace
 
-store::TdiskAir LoadNewRecordTemplate(const store::ProtocolLibrary& library, const std::filesystem::path& data_dir,
-                                      bool write_template) {
+store::TdiskAir LoadNewRecordTemplate(const store::ProtocolLibrary& library,
+                                      const std::filesystem::path& data_dir, bool write_template) {
   store::TdiskAir record;
   if (store::LoadTemplate(data_dir, record)) return record;
   store::TBtnLines lines;
@@ -58,8 +62,8 @@ void NameNewRecord(store::TdiskAir& record, const store::ProtocolLibrary& librar
   record.CodeNo.assign(library.NextCodeNumber());
 }
 
-NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library, const std::filesystem::path& data_dir,
-                                     const NewRecordRequest& request) {
+NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library,
+                                     const std::filesystem::path& data_dir, const NewRecordRequest& request) {
   NewRecordResult out;
   auto refuse = [&out](NewRecordRefusal why) -> NewRecordResult& {
     out.refusal = why;

@@ -23,8 +23,8 @@ inline constexpr std::size_t kBrandBytes = 32;
 /// The record New starts from: the template file; without one library record 0
 /// (which then becomes the template when `write_template` is set); without
 /// either a record with no keys.
-store::TdiskAir LoadNewRecordTemplate(const store::ProtocolLibrary& library, const std::filesystem::path& data_dir,
-                                      bool write_template);
+store::TdiskAir LoadNewRecordTemplate(const store::ProtocolLibrary& library,
+                                      const std::filesystem::path& data_dir, bool write_template);
 /// Keys, key names and state counts and names of `edited_template` survive;
 /// everything else takes the new-record defaults.
 store::TdiskAir PrepareNewRecord(const store::TdiskAir& edited_template, double now);
@@ -38,20 +38,20 @@ void NameNewRecord(store::TdiskAir& record, const store::ProtocolLibrary& librar
 /// Why `NewRecordFromCapture` made no record.
 enum class NewRecordRefusal {
   None,
-  NoDecoding,       ///< the capture does not decode
-  TooFewLogicCodes, ///< it decodes with fewer than two logic codes
-  CodeEmpty,        ///< the code number given is empty
-  CodeTooLong,      ///< the code number given is longer than 6 bytes
-  CodeInUse,        ///< another record has that code number
-  NextCodeTooLong,  ///< the next free code number is longer than 6 bytes
-  BrandTooLong,     ///< the brand given is longer than 32 bytes
-  KeyNameEmpty,     ///< a template key has no name
-  TooFewStates,     ///< a template key has fewer than 2 (or more than 16) states
-  StateNameEmpty,   ///< a template key has an empty state name
+  NoDecoding,        ///< the capture does not decode
+  TooFewLogicCodes,  ///< it decodes with fewer than two logic codes
+  CodeEmpty,         ///< the code number given is empty
+  CodeTooLong,       ///< the code number given is longer than 6 bytes
+  CodeInUse,         ///< another record has that code number
+  NextCodeTooLong,   ///< the next free code number is longer than 6 bytes
+  BrandTooLong,      ///< the brand given is longer than 32 bytes
+  KeyNameEmpty,      ///< a template key has no name
+  TooFewStates,      ///< a template key has fewer than 2 (or more than 16) states
+  StateNameEmpty,    ///< a template key has an empty state name
 };
 
 struct NewRecordRequest {
-  ir::Capture capture;        ///< durations in 0.1 µs
+  ir::Capture capture;  ///< durations in 0.1 µs
   double decode_tolerance = 0.21;
   bool lsb_first = true;
   std::optional<std::string> brand;  ///< GBK; default "New File"
@@ -61,9 +61,9 @@ struct NewRecordRequest {
 
 struct NewRecordResult {
   NewRecordRefusal refusal = NewRecordRefusal::None;
-  int key = -1;      ///< the template key at fault
-  int state = -1;    ///< the state at fault
-  std::string code;  ///< the code number at fault or given (GBK)
+  int key = -1;            ///< the template key at fault
+  int state = -1;          ///< the state at fault
+  std::string code;        ///< the code number at fault or given (GBK)
   store::TdiskAir record;  ///< the new record; the template when a template key is at fault
   ir::Tcomp_aval decode;
   bool ok() const { return refusal == NewRecordRefusal::None; }
@@ -71,7 +71,7 @@ struct NewRecordResult {
 
 /// A record made from the template as New makes it when the format chooser
 /// accepts `request.capture`. Writes nothing.
-NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library, const std::filesystem::path& data_dir,
-                                     const NewRecordRequest& request);
+NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library,
+                                     const std::filesystem::path& data_dir, const NewRecordRequest& request);
 
 }  // namespace klimavo::workflow

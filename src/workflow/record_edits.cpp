@@ -23,7 +23,8 @@ void CopyBackKeys(store::TdiskAir& record, const store::TdiskAir& edited) {
   }
 }
 
-void ApplyEditedFormat(store::TdiskAir& record, const ir::TIRGsPara& params, const std::vector<ProtocolRow>& rows) {
+void ApplyEditedFormat(store::TdiskAir& record, const ir::TIRGsPara& params,
+                       const std::vector<ProtocolRow>& rows) {
   record.Params = params;
   std::array<std::string, store::kFormatSlots> texts{};
   std::array<bool, store::kFormatSlots> named{};

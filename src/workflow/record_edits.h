@@ -22,6 +22,7 @@ void CopyBackKeys(store::TdiskAir& record, const store::TdiskAir& edited);
 /// empties it); a row the user added goes into the first slot not in use.
 /// Slots that no row names are emptied. Texts are trimmed and cut to 128
 /// bytes; code bytes, checksums and the bit order stay as they were.
-void ApplyEditedFormat(store::TdiskAir& record, const ir::TIRGsPara& params, const std::vector<ProtocolRow>& rows);
+void ApplyEditedFormat(store::TdiskAir& record, const ir::TIRGsPara& params,
+                       const std::vector<ProtocolRow>& rows);
 
 }  // namespace klimavo::workflow

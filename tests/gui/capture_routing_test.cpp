@@ -21,8 +21,12 @@ class CaptureRoutingTest : public QObject {
   Q_OBJECT
 
  private:
-  static QAction* Button(WorkbenchFixture& f, const char* name) { return f.window->findChild<QAction*>(name); }
-  static QString DeviceState(WorkbenchFixture& f) { return f.window->findChild<QLabel*>("lblStatusDevice")->text(); }
+  static QAction* Button(WorkbenchFixture& f, const char* name) {
+    return f.window->findChild<QAction*>(name);
+  }
+  static QString DeviceState(WorkbenchFixture& f) {
+    return f.window->findChild<QLabel*>("lblStatusDevice")->text();
+  }
 
  private slots:
   void theDeviceManagerIsPreparedAndListensAfterOneSecond() {
@@ -66,8 +70,10 @@ class CaptureRoutingTest : public QObject {
     WorkbenchFixture f;
     QVERIFY(WaitFor([&] { return f.device->Manager().Listening(); }, 3000));
     f.window->SimulatedKeyCommand();
-    QVERIFY(WaitFor([&] { return f.device->SimulatedLearner()->PendingPackets() == 0 &&
-                                 !f.device->Manager().CaptureDurations().empty(); }));
+    QVERIFY(WaitFor([&] {
+      return f.device->SimulatedLearner()->PendingPackets() == 0 &&
+             !f.device->Manager().CaptureDurations().empty();
+    }));
     QVERIFY(f.prompts.messages.empty());
     // The packet was decoded under the wait message, which is gone again.
     QVERIFY(ui::WaitMessageWindow() != nullptr);
@@ -110,10 +116,11 @@ class CaptureRoutingTest : public QObject {
     WorkbenchFixture f;
     int decodes = 0;
     ui::TfrmGeShiSelect* announced = nullptr;
-    connect(f.window.get(), &TfrmAirEditor::LearnFilterChooserOpened, this, [&](ui::TfrmGeShiSelect* chooser) {
-      announced = chooser;
-      connect(chooser, &ui::TfrmGeShiSelect::FilterDecoded, this, [&] { ++decodes; });
-    });
+    connect(f.window.get(), &TfrmAirEditor::LearnFilterChooserOpened, this,
+            [&](ui::TfrmGeShiSelect* chooser) {
+              announced = chooser;
+              connect(chooser, &ui::TfrmGeShiSelect::FilterDecoded, this, [&] { ++decodes; });
+            });
     bool seen = false;
     f.prompts.dialogs.push_back([&](QDialog& dialog) {
       auto& chooser = dynamic_cast<ui::TfrmGeShiSelect&>(dialog);

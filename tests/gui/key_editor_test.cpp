@@ -25,20 +25,26 @@ store::TdiskAir RecordWithKeys(int keys) {
 
 struct Editor {
   explicit Editor(int keys)
-      : home(false), language(home.path(), 1), editor(RecordWithKeys(keys), language, home.path() / "data", Messages()) {
+      : home(false),
+        language(home.path(), 1),
+        editor(RecordWithKeys(keys), language, home.path() / "data", Messages()) {
     editor.show();
     QCoreApplication::processEvents();
   }
   DialogMessages Messages() {
     DialogMessages m;
-    m.tell = [this](QWidget* parent, const QString& caption, const QString& text) { prompts.Tell(parent, caption, text); };
+    m.tell = [this](QWidget* parent, const QString& caption, const QString& text) {
+      prompts.Tell(parent, caption, text);
+    };
     m.input = [this](QWidget* parent, const QString& caption, const QString& prompt, const QString& value) {
       ++inputs_asked;
       return prompts.InputText(parent, caption, prompt, value);
     };
     return m;
   }
-  void Type(DataGrid* grid, int column, int row, const QString& text) { grid->item(row - 1, column - 1)->setText(text); }
+  void Type(DataGrid* grid, int column, int row, const QString& text) {
+    grid->item(row - 1, column - 1)->setText(text);
+  }
 
   testing::TestHome home;
   lang::Language language;

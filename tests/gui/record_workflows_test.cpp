@@ -42,8 +42,10 @@ store::ProtocolLibrary LibraryOnDisk(const std::filesystem::path& home) {
 // Presses the simulated remote's key in the chooser and waits for the decode.
 bool CaptureInto(ui::TfrmGeShiSelect& chooser, int decodes_before) {
   QTest::keyClick(&chooser, kSimulatedKeyShortcut);
-  return WaitFor([&] { return chooser.Decoded() && !chooser.SummaryMemo()->toPlainText().isEmpty() &&
-                              chooser.Model().LastCapture().size() > 0 && decodes_before >= 0; });
+  return WaitFor([&] {
+    return chooser.Decoded() && !chooser.SummaryMemo()->toPlainText().isEmpty() &&
+           chooser.Model().LastCapture().size() > 0 && decodes_before >= 0;
+  });
 }
 
 }  // namespace
@@ -61,8 +63,8 @@ class RecordWorkflowsTest : public QObject {
       auto& editor = dynamic_cast<ui::TfrmStatusEditor&>(dialog);
       editor.show();
       editor_ok = editor.windowTitle() == f.Text(43) && editor.KeyGrid()->Rows() == 6;
-      TypeCell(editor.KeyGrid(), 1, 6, "Louvre");       // rename key 5
-      TypeCell(editor.KeyGrid(), 2, 6, "3");            // three states
+      TypeCell(editor.KeyGrid(), 1, 6, "Louvre");  // rename key 5
+      TypeCell(editor.KeyGrid(), 2, 6, "3");       // three states
       editor.KeyGrid()->SetCurrentRow(6);
       TypeCell(editor.StateGrid(), 1, 1, "Up");
       TypeCell(editor.StateGrid(), 1, 2, "Middle");
@@ -172,7 +174,8 @@ class RecordWorkflowsTest : public QObject {
     f.window->SaveAsCommand();
     QCOMPARE(f.window->CurrentIndex(), size);
     QCOMPARE(LibraryOnDisk(f.home.path()).IndexOfCode("0777"), size);
-    QCOMPARE(LibraryOnDisk(f.home.path()).IndexOfCode(f.workbench.library.Records()[std::size_t(shown)].Record.CodeNo.str()),
+    QCOMPARE(LibraryOnDisk(f.home.path())
+                 .IndexOfCode(f.workbench.library.Records()[std::size_t(shown)].Record.CodeNo.str()),
              shown);
   }
 
@@ -266,16 +269,16 @@ class RecordWorkflowsTest : public QObject {
     auto* memo = f.window->findChild<QPlainTextEdit*>("memoRecord");
     const QString memo_shown = memo->toPlainText();
     memo->setPlainText("Memo " + smile);
-    QCOMPARE(f.prompts.messages.back(),
-             QString::fromStdString(workflow::NotGbkMessage(f.workbench.language, workflow::TextField::Memo)));
+    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(workflow::NotGbkMessage(
+                                            f.workbench.language, workflow::TextField::Memo)));
     QCOMPARE(memo->toPlainText(), memo_shown);
     QVERIFY(f.window->CurrentRecord() == before);
     QVERIFY(!f.window->RecordModified());
 
     f.prompts.inputs.push_back(smile);
     f.window->RenameKey();
-    QCOMPARE(f.prompts.messages.back(),
-             QString::fromStdString(workflow::NotGbkMessage(f.workbench.language, workflow::TextField::KeyName)));
+    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(workflow::NotGbkMessage(
+                                            f.workbench.language, workflow::TextField::KeyName)));
     QVERIFY(f.window->CurrentRecord() == before);
   }
 };

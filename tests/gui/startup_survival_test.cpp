@@ -39,7 +39,8 @@ class StartupSurvivalTest : public QObject {
       std::function<void(const fs::path& home)> damage;
       int library_rows;
     } cases[] = {
-        {"a library cut short", [](const fs::path& h) { fs::resize_file(h / "data/acprotocl.dat", 5000); }, 0},
+        {"a library cut short", [](const fs::path& h) { fs::resize_file(h / "data/acprotocl.dat", 5000); },
+         0},
         {"a library of garbage", [](const fs::path& h) { WriteGarbage(h / "data/acprotocl.dat", 20000); }, 0},
         {"a library that is a folder",
          [](const fs::path& h) {
@@ -48,7 +49,8 @@ class StartupSurvivalTest : public QObject {
          },
          0},
         {"a config.ini of garbage", [](const fs::path& h) { WriteGarbage(h / "config.ini", 3000); }, 6},
-        {"a config.ini that is a folder", [](const fs::path& h) { fs::create_directory(h / "config.ini"); }, 6},
+        {"a config.ini that is a folder", [](const fs::path& h) { fs::create_directory(h / "config.ini"); },
+         6},
     };
     for (const Case& c : cases) {
       testing::TestHome home(true);

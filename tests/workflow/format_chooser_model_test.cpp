@@ -130,7 +130,8 @@ TEST(FormatChooserModel, EditModeGridsShowTheRecordsTimingAndFrames) {
   EXPECT_TRUE(model.NextEnabled());
   const ChooserGrids grids = model.Grids();
   EXPECT_EQ(grids.carrier, "37900");
-  EXPECT_EQ(grids.logic, (std::vector<std::vector<std::string>>{{"560", "-560", "", ""}, {"560", "-1690", "", ""}}));
+  EXPECT_EQ(grids.logic,
+            (std::vector<std::vector<std::string>>{{"560", "-560", "", ""}, {"560", "-1690", "", ""}}));
   EXPECT_EQ(grids.split, (std::vector<std::vector<std::string>>{{"9000", "-4500"}}));
   EXPECT_EQ(grids.protocols, (std::vector<ProtocolRow>{{0, "<0>[32]"}, {3, "<0>[16]"}}));
 }
@@ -155,14 +156,38 @@ TEST(FormatChooserModel, ReadingTheGrids) {
   const Rows logic = {{"560", "", "600", ""}, {" 560", "-1690 ", "10", "-20"}, {"", "7"}, {"1", "2"}};
   const Rows split = {{"9000", "-4500"}};
   Case cases[] = {
-      {"a blank cell ends its row; a blank first cell ends the grid", "38000", logic, split, std::nullopt, ok},
-      {"a cell that is not a number", "38000", {{"560", "5x0"}, {"1", "2"}}, split,
-       GridFault{kTextNumberOutOfRange, GridName::Logic, 1, 2, "5x0"}, {}},
-      {"a split cell beyond 32 bits", "38000", logic, {{"1", "2147483648"}},
-       GridFault{kTextNumberOutOfRange, GridName::Split, 1, 2, "2147483648"}, {}},
-      {"a carrier beyond 16 bits", "70000", logic, split, GridFault{kTextNumberOutOfRange, GridName::Carrier, 0, 0, "70000"}, {}},
-      {"an empty carrier", " ", logic, split, GridFault{kTextNumberOutOfRange, GridName::Carrier, 0, 0, ""}, {}},
-      {"one logic code is too few", "38000", {{"560", "-560"}}, split, GridFault{kTextTooFewLogicCodes, GridName::Logic, 0, 0, ""}, {}},
+      {"a blank cell ends its row; a blank first cell ends the grid", "38000", logic, split, std::nullopt,
+       ok},
+      {"a cell that is not a number",
+       "38000",
+       {{"560", "5x0"}, {"1", "2"}},
+       split,
+       GridFault{kTextNumberOutOfRange, GridName::Logic, 1, 2, "5x0"},
+       {}},
+      {"a split cell beyond 32 bits",
+       "38000",
+       logic,
+       {{"1", "2147483648"}},
+       GridFault{kTextNumberOutOfRange, GridName::Split, 1, 2, "2147483648"},
+       {}},
+      {"a carrier beyond 16 bits",
+       "70000",
+       logic,
+       split,
+       GridFault{kTextNumberOutOfRange, GridName::Carrier, 0, 0, "70000"},
+       {}},
+      {"an empty carrier",
+       " ",
+       logic,
+       split,
+       GridFault{kTextNumberOutOfRange, GridName::Carrier, 0, 0, ""},
+       {}},
+      {"one logic code is too few",
+       "38000",
+       {{"560", "-560"}},
+       split,
+       GridFault{kTextTooFewLogicCodes, GridName::Logic, 0, 0, ""},
+       {}},
   };
   for (const Case& c : cases) {
     FormatChooserModel model(RecordWithFormat(), kTolerance);

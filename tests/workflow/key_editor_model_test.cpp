@@ -59,8 +59,10 @@ TEST(KeyEditorModel, AddingKeys) {
   const store::TdiskKey& added = model.Record().Keys[1];
   EXPECT_EQ(added.Name.str(), "A very long key");  // cut to 15 bytes
   EXPECT_EQ(added.StateCount, 0);
-  EXPECT_TRUE(std::all_of(added.StateNames.begin(), added.StateNames.end(), [](const auto& n) { return n.empty(); }));
-  EXPECT_TRUE(std::none_of(added.Columns.begin(), added.Columns.end(), [](const auto& c) { return c.InUse(); }));
+  EXPECT_TRUE(
+      std::all_of(added.StateNames.begin(), added.StateNames.end(), [](const auto& n) { return n.empty(); }));
+  EXPECT_TRUE(
+      std::none_of(added.Columns.begin(), added.Columns.end(), [](const auto& c) { return c.InUse(); }));
   EXPECT_EQ(added.Slot, store::kNoSlot);
 
   while (model.CanAddKey()) EXPECT_FALSE(model.AddKey("k").has_value());
@@ -78,7 +80,7 @@ TEST(KeyEditorModel, RemovingTheLastKey) {
   } cases[] = {{0, 0, false}, {1, 0, false}, {2, 2, true}, {3, 2, false}, {8, 7, false}};
   for (const Case& c : cases) {
     std::vector<std::pair<std::string, std::vector<std::string>>> keys(static_cast<std::size_t>(c.keys),
-                                                                        {"k", {"a", "b"}});
+                                                                       {"k", {"a", "b"}});
     KeyEditorModel model(RecordWithKeys(keys), language);
     const auto message = model.RemoveLastKey();
     EXPECT_EQ(model.KeyCount(), c.keys_after) << c.keys;
@@ -130,7 +132,11 @@ TEST(KeyEditorModel, TheCheckOfOk) {
       {"all named", {{"Power", {"Off", "On"}}, {"Mode", {"Cool", "Heat", "Fan"}}}, std::nullopt, -1, -1},
       {"a blank key name", {{"Power", {"Off", "On"}}, {"  ", {"a", "b"}}}, "名称不能为空", 1, -1},
       {"one state", {{"Power", {"Off"}}}, "状态个数不能小于2", 0, -1},
-      {"a blank state name", {{"Power", {"Off", "On"}}, {"Mode", {"Cool", " ", "Fan"}}}, "名称不能为空", 1, 1},
+      {"a blank state name",
+       {{"Power", {"Off", "On"}}, {"Mode", {"Cool", " ", "Fan"}}},
+       "名称不能为空",
+       1,
+       1},
   };
   for (const Case& c : cases) {
     KeyEditorModel model(RecordWithKeys(c.keys), language);

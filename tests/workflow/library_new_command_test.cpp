@@ -3,7 +3,6 @@
 // `decode` reports for the same capture, its JSON is what `library show --json`
 // prints, and every refusal exits 2 with the library untouched.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
 #include <array>
@@ -12,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -120,8 +120,8 @@ TEST_F(LibraryNewCommand, TheRecordCarriesWhatDecodeReports) {
     int i = 0;
     for (std::string line; std::getline(lines, line); ++i) {
       const auto report = nlohmann::json::parse(line);
-      std::vector<std::string> args = {"library", "new", "--from-capture", file.string(), "--capture", std::to_string(i),
-                                       "--json"};
+      std::vector<std::string> args = {
+          "library", "new", "--from-capture", file.string(), "--capture", std::to_string(i), "--json"};
       if (msb) args.push_back("--msb");
       const CliRun made = Cli(home_, args);
       const std::string what = std::string(kCorpusCaptures[i].first) + " " + kCorpusCaptures[i].second;
@@ -141,7 +141,8 @@ TEST_F(LibraryNewCommand, TheRecordCarriesWhatDecodeReports) {
       EXPECT_EQ(record["brand"], "New File") << what;
       // The JSON is exactly what `library show --json` prints for the new index
       // (appended after the six sample records and those made before).
-      EXPECT_EQ(Cli(home_, {"library", "show", std::to_string(kSampleRecords + made_count++), "--json"}).out, made.out)
+      EXPECT_EQ(Cli(home_, {"library", "show", std::to_string(kSampleRecords + made_count++), "--json"}).out,
+                made.out)
           << what;
     }
   }

@@ -104,8 +104,9 @@ TEST(NewRecordFromCapture, MakesTheRecordNewMakesWithoutWritingAnything) {
   ASSERT_TRUE(ir::DecodeCapture(capture->Durations, capture->Carrier, false, true, 0.21, decode));
   EXPECT_EQ(result.record.Params, decode.Params);
   EXPECT_EQ(result.record.Slots[0].Text.str(), ir::PrintProtocol(decode.Protocol));
-  EXPECT_EQ(std::vector<std::uint8_t>(result.record.Slots[0].Code.begin(), result.record.Slots[0].Code.begin() + 6),
-            decode.Bytes);
+  EXPECT_EQ(
+      std::vector<std::uint8_t>(result.record.Slots[0].Code.begin(), result.record.Slots[0].Code.begin() + 6),
+      decode.Bytes);
   EXPECT_EQ(result.record.Brand.str(), "New File");
   EXPECT_EQ(result.record.CodeNo.str(), "0151");
   EXPECT_EQ(result.record.KeyCount, 2);  // the keys of library record 0, the template's source
@@ -141,11 +142,39 @@ TEST(NewRecordFromCapture, Refusals) {
       {"an unreadable capture", {}, {}, {}, {90000, -45000, 5600}, good, NewRecordRefusal::NoDecoding, -1},
       {"an empty code", {}, " ", {}, capture->Durations, good, NewRecordRefusal::CodeEmpty, -1},
       {"a code of 7 bytes", {}, "1234567", {}, capture->Durations, good, NewRecordRefusal::CodeTooLong, -1},
-      {"a code in use, any case", {"ab12"}, "AB12", {}, capture->Durations, good, NewRecordRefusal::CodeInUse, -1},
-      {"a next code of 7 bytes", {"999999"}, {}, {}, capture->Durations, good, NewRecordRefusal::NextCodeTooLong, -1},
-      {"a brand of 33 bytes", {}, {}, std::string(33, 'b'), capture->Durations, good, NewRecordRefusal::BrandTooLong, -1},
+      {"a code in use, any case",
+       {"ab12"},
+       "AB12",
+       {},
+       capture->Durations,
+       good,
+       NewRecordRefusal::CodeInUse,
+       -1},
+      {"a next code of 7 bytes",
+       {"999999"},
+       {},
+       {},
+       capture->Durations,
+       good,
+       NewRecordRefusal::NextCodeTooLong,
+       -1},
+      {"a brand of 33 bytes",
+       {},
+       {},
+       std::string(33, 'b'),
+       capture->Durations,
+       good,
+       NewRecordRefusal::BrandTooLong,
+       -1},
       {"a key with one state", {}, {}, {}, capture->Durations, one_state, NewRecordRefusal::TooFewStates, 1},
-      {"a blank state name", {}, {}, {}, capture->Durations, blank_state, NewRecordRefusal::StateNameEmpty, 1},
+      {"a blank state name",
+       {},
+       {},
+       {},
+       capture->Durations,
+       blank_state,
+       NewRecordRefusal::StateNameEmpty,
+       1},
       {"a key without a name", {}, {}, {}, capture->Durations, blank_name, NewRecordRefusal::KeyNameEmpty, 0},
   };
   for (const Case& c : cases) {

@@ -12,7 +12,8 @@ namespace {
 using testing::RecordWithKeys;
 
 store::TdiskAir AnalysedRecord() {
-  store::TdiskAir record = RecordWithKeys({{"Power", {"Off", "On"}}, {"Mode", {"Cool", "Heat"}}, {"Fan", {"1", "2"}}});
+  store::TdiskAir record =
+      RecordWithKeys({{"Power", {"Off", "On"}}, {"Mode", {"Cool", "Heat"}}, {"Fan", {"1", "2"}}});
   for (auto& key : record.Keys) {
     key.Columns[0].Frame = 0;
     key.Columns[0].BitPos = 9;
@@ -24,7 +25,8 @@ store::TdiskAir AnalysedRecord() {
 TEST(CopyBackKeys, TakesNamesAndStatesAndKeepsTheAnalysis) {
   store::TdiskAir record = AnalysedRecord();
   record.KeyCount = 2;  // key 2 was removed earlier; its analysis is still in the image
-  store::TdiskAir edited = RecordWithKeys({{"Power!", {"Off", "On", "Auto"}}, {"Mode", {"Cool", "Heat"}}, {"Swing", {"a", "b"}}});
+  store::TdiskAir edited =
+      RecordWithKeys({{"Power!", {"Off", "On", "Auto"}}, {"Mode", {"Cool", "Heat"}}, {"Swing", {"a", "b"}}});
   CopyBackKeys(record, edited);
   EXPECT_EQ(record.KeyCount, 3);
   EXPECT_EQ(record.Keys[0].Name.str(), "Power!");
@@ -51,7 +53,8 @@ TEST(ApplyEditedFormat, RowsWriteTheirOwnSlots) {
   } cases[] = {
       {"a frame replaced", {{0, " <0>[40]<1> "}, {2, "<0>[16]"}}, {"<0>[40]<1>", "", "<0>[16]", ""}},
       {"a row emptied empties only its slot", {{0, ""}, {2, "<0>[16]"}}, {"", "", "<0>[16]", ""}},
-      {"an added row takes the first free slot", {{0, "<0>[32]"}, {2, "<0>[16]"}, {-1, "<1>[8]"}},
+      {"an added row takes the first free slot",
+       {{0, "<0>[32]"}, {2, "<0>[16]"}, {-1, "<1>[8]"}},
        {"<0>[32]", "<1>[8]", "<0>[16]", ""}},
       {"a slot no row names is emptied", {{2, "<0>[16]"}}, {"", "", "<0>[16]", ""}},
   };
@@ -63,7 +66,8 @@ TEST(ApplyEditedFormat, RowsWriteTheirOwnSlots) {
     record.Slots[2].Crc.HasChecksum = 1;
     record.LsbFirst = 0;
     ApplyEditedFormat(record, params, c.rows);
-    for (std::size_t s = 0; s < c.texts.size(); ++s) EXPECT_EQ(record.Slots[s].Text.str(), c.texts[s]) << c.what << s;
+    for (std::size_t s = 0; s < c.texts.size(); ++s)
+      EXPECT_EQ(record.Slots[s].Text.str(), c.texts[s]) << c.what << s;
     EXPECT_EQ(record.Params, params) << c.what;
     EXPECT_EQ(record.Slots[0].Code[0], 0x5A) << c.what;
     EXPECT_EQ(record.Slots[2].Crc.HasChecksum, 1) << c.what;

@@ -3,9 +3,9 @@
 // language files of a new home, and small records.
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -26,7 +26,8 @@ inline std::optional<ir::Capture> CorpusCapture(const std::string& source, const
     if (json["source"] != source || json["name"] != name) continue;
     ir::Capture capture;
     capture.Carrier = json["carrier_hz"].get<std::int32_t>();
-    for (std::int32_t us : json["durations_us"].get<ir::TIRIntegerArr>()) capture.Durations.push_back(us * 10);
+    for (std::int32_t us : json["durations_us"].get<ir::TIRIntegerArr>())
+      capture.Durations.push_back(us * 10);
     return capture;
   }
   return std::nullopt;
@@ -38,13 +39,15 @@ inline lang::Language HomeLanguage(int language_no) {
 }
 
 /// A record with the given keys, each with its state names.
-inline store::TdiskAir RecordWithKeys(const std::vector<std::pair<std::string, std::vector<std::string>>>& keys) {
+inline store::TdiskAir RecordWithKeys(
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& keys) {
   store::TdiskAir record;
   record.KeyCount = static_cast<std::uint8_t>(keys.size());
   for (std::size_t k = 0; k < keys.size(); ++k) {
     record.Keys[k].Name.assign(keys[k].first);
     record.Keys[k].StateCount = static_cast<std::uint8_t>(keys[k].second.size());
-    for (std::size_t s = 0; s < keys[k].second.size(); ++s) record.Keys[k].StateNames[s].assign(keys[k].second[s]);
+    for (std::size_t s = 0; s < keys[k].second.size(); ++s)
+      record.Keys[k].StateNames[s].assign(keys[k].second[s]);
   }
   return record;
 }

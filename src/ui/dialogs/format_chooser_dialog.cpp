@@ -1,8 +1,8 @@
 #include "ui/dialogs/format_chooser_dialog.h"
 
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -50,7 +50,8 @@ void FillRows(DataGrid* grid, const std::vector<std::vector<std::string>>& rows,
   grid->SetRows(n < max_rows ? n + 1 : n);
   for (int r = 0; r < n; ++r)
     for (std::size_t c = 0; c < rows[static_cast<std::size_t>(r)].size(); ++c)
-      grid->SetCell(static_cast<int>(c) + 1, r + 1, QString::fromStdString(rows[static_cast<std::size_t>(r)][c]));
+      grid->SetCell(static_cast<int>(c) + 1, r + 1,
+                    QString::fromStdString(rows[static_cast<std::size_t>(r)][c]));
 }
 
 std::vector<std::vector<std::string>> RowsOf(const DataGrid* grid) {
@@ -209,7 +210,8 @@ void TfrmGeShiSelect::FillGrids() {
   FillRows(logic_grid_, grids.logic, ir::TIRGsPara::kMaxLogic);
   FillRows(split_grid_, grids.split, ir::TIRGsPara::kMaxSplit);
   std::vector<std::vector<std::string>> rows;
-  for (std::size_t i = 0; i < grids.protocols.size(); ++i) rows.push_back({std::to_string(i + 1), grids.protocols[i].text});
+  for (std::size_t i = 0; i < grids.protocols.size(); ++i)
+    rows.push_back({std::to_string(i + 1), grids.protocols[i].text});
   FillRows(protocol_grid_, rows, static_cast<int>(store::kFormatSlots));
   for (int r = 1; r <= protocol_grid_->Rows(); ++r) {
     if (!protocol_grid_->item(r - 1, 0)) protocol_grid_->SetCell(1, r, QString());
@@ -270,8 +272,8 @@ QString TfrmGeShiSelect::FaultText(const workflow::GridFault& fault) const {
     return text + " " + findChild<QLabel*>("lblFreq")->text() + " " + value + " (0..65535)";
   const DataGrid* grid = fault.grid == workflow::GridName::Logic ? logic_grid_ : split_grid_;
   const QLabel* label = findChild<QLabel*>(fault.grid == workflow::GridName::Logic ? "lblLogic" : "lblSplit");
-  return text + " " + label->text() + " " + QString::number(fault.row) + ", " + grid->Heading(fault.column) + ": " +
-         value;
+  return text + " " + label->text() + " " + QString::number(fault.row) + ", " + grid->Heading(fault.column) +
+         ": " + value;
 }
 
 void TfrmGeShiSelect::NextClicked() {

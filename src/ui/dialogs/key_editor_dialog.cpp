@@ -132,7 +132,8 @@ void TfrmStatusEditor::ShowStates() {
   const auto names = model_->StateNames(CurrentKey());
   state_grid_->clearContents();
   state_grid_->SetRows(static_cast<int>(names.size()));
-  for (std::size_t s = 0; s < names.size(); ++s) state_grid_->SetCell(1, static_cast<int>(s) + 1, Utf8(names[s]));
+  for (std::size_t s = 0; s < names.size(); ++s)
+    state_grid_->SetCell(1, static_cast<int>(s) + 1, Utf8(names[s]));
   filling_ = was_filling;
 }
 

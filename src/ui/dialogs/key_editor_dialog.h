@@ -26,8 +26,8 @@ class TfrmStatusEditor : public QDialog {
 
  public:
   /// Edits a copy of `record`; OK writes it as the template into `data_dir`.
-  TfrmStatusEditor(const store::TdiskAir& record, const lang::Language& language, std::filesystem::path data_dir,
-                   DialogMessages messages, QWidget* parent = nullptr);
+  TfrmStatusEditor(const store::TdiskAir& record, const lang::Language& language,
+                   std::filesystem::path data_dir, DialogMessages messages, QWidget* parent = nullptr);
   ~TfrmStatusEditor() override;
 
   /// The edited record (the caller copies back what it wants).
