@@ -195,8 +195,12 @@ void TfrmAirEditor::SaveAsCommand() {
 void TfrmAirEditor::EditKeys() {
   if (current_index_ < 0) return;
   ui::TfrmStatusEditor editor(current_record_, workbench_.language, workbench_.DataDir(), Messages(), this);
-  editor.setWindowTitle(kEditKeysCaption);
-  editor.SetOkCaption(kEditKeysOk);
+  // These captions are Chinese texts; in another language the editor keeps its
+  // translated caption and OK button.
+  if (workbench_.language.IsChinese()) {
+    editor.setWindowTitle(kEditKeysCaption);
+    editor.SetOkCaption(kEditKeysOk);
+  }
   if (prompts_.RunDialog(editor) != QDialog::Accepted) return;
   workflow::CopyBackKeys(current_record_, editor.Record());
   ShowCurrentRecord();

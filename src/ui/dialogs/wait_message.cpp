@@ -38,8 +38,11 @@ void DeleteWindow() { delete Window().data(); }
 }  // namespace
 
 Tfrmmsg::Tfrmmsg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus) {
   setObjectName("frmmsg");
+  // The notice never takes the focus from the window the user works in.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   setWindowTitle("Infomation");
   setFixedSize(kWidth, kHeight);
   auto* layout = new QVBoxLayout(this);
