@@ -3,7 +3,8 @@
 //   {"source": "...", "name": "POWER", "carrier_hz": 38000, "durations_us": [9000, -4500, ...]}
 //
 // `durations_us` is required (signed integers in µs); `carrier_hz` and `name`
-// are optional; other keys are ignored. Blank lines are skipped.
+// are optional; a string `source` is kept as the capture's origin; other keys
+// are ignored. Blank lines are skipped.
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -16,6 +17,7 @@ namespace {
 constexpr const char* kDurationsKey = "durations_us";
 constexpr const char* kCarrierKey = "carrier_hz";
 constexpr const char* kNameKey = "name";
+constexpr const char* kSourceKey = "source";
 
 int Probe(std::string_view text) {
   const auto lines = scan::FirstMeaningfulLines(text, 1);
@@ -64,6 +66,8 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
     collector.SetNextCarrier(static_cast<std::int32_t>(carrier));
     CaptureRead& capture = collector.Open(line.number);
     capture.name = std::move(name);
+    if (const auto o = object.find(kSourceKey); o != object.end() && o->is_string())
+      capture.origin = o->get<std::string>();
     for (std::size_t i = 0; i < durations->size(); ++i) {
       std::int64_t v = 0;
       if (!IntegerIn((*durations)[i], kMaxMicros, v))
