@@ -21,6 +21,7 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace klimavo::ui {
@@ -69,6 +70,17 @@ class TfrmAirEditor : public QMainWindow {
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
 
+  // Window layout, menus, the library list's selection and the commands' availability.
+  /// Writes the geometry, pane sizes and library column widths into [window] of config.ini.
+  void SaveWindowLayout();
+  /// Refreshes the library list without loading another record, and selects
+  /// the row of the shown record (after Save and Save as).
+  void RefreshLibraryListKeepingRecord();
+  /// The list row (1-based) of a library index, 0 when it has none.
+  int RowOfLibraryIndex(int index) const;
+  /// Applies the keyword box's text to the list now (Enter, or typing that paused).
+  void ApplyKeyword();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -93,6 +105,26 @@ class TfrmAirEditor : public QMainWindow {
   QString Text(int number) const;
   QString MemoOfLanguage(const store::TdiskAir& record) const;
   std::vector<int> SelectedLibraryIndices() const;
+
+  // Window layout, menus, the library list's selection and the commands' availability.
+  void CompleteMenus();
+  void SetPaneMinimums();
+  void SetUpLibraryColumns();
+  void FitLibraryColumns();
+  void RestoreWindowLayout();
+  void ApplySavedPaneSizes();
+  void ApplyToolBarTexts();
+  void UpdateMinimumSize();
+  void ApplyReadOnlyState();
+  void DisableCommandsNotBuiltYet();
+  /// Selects the row of the shown record, or no row when it has none.
+  void SyncLibrarySelection();
+  void KeywordEdited();
+  bool keep_shown_record_ = false;
+  bool library_columns_restored_ = false;
+  std::vector<int> pending_splitter_sizes_;
+  QString applied_keyword_;
+  QTimer* keyword_timer_ = nullptr;
 
   Workbench& workbench_;
   UserPrompts& prompts_;
