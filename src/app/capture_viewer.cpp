@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QVBoxLayout>
+
 #include <algorithm>
 
 #include "base/gbk.h"

@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <QTimer>
+
 #include <filesystem>
 #include <iostream>
 #include <optional>

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
+
 #include <algorithm>
 #include <array>
 #include <string_view>

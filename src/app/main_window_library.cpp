@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
+
 #include <algorithm>
 #include <exception>
 

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextDocumentFragment>
+
 #include <functional>
 #include <memory>
 #include <set>

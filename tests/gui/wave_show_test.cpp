@@ -5,6 +5,7 @@
 #include <QWheelEvent>
 
 #include "ir/format_tree.h"
+#include "pulse_distance_timing.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_geometry.h"
@@ -33,6 +34,22 @@ struct Views {
   TMoveWaveHandle bar;
   TWaveShow a;
   TWaveShow b;
+};
+
+// A view in tree mode over a leader, one data byte and a trailer, shown.
+struct TreeModeView {
+  TreeModeView() : tree(&host), view(&host) {
+    host.resize(900, 200);
+    tree.ShowFormatTree(ir::BuildFormatTreeFromText(testing::PulseDistanceTiming(), "<0>[8]<1>", false));
+    view.setGeometry(0, 0, 900, 200);
+    view.SetTreeViewData(&tree);
+    view.SetIsFromTreeView(true);
+    view.FullRedraw();
+    host.show();
+  }
+  QWidget host;
+  FormatTreeWidget tree;
+  TWaveShow view;
 };
 
 }  // namespace
@@ -121,24 +138,10 @@ class WaveShowTest : public QObject {
   }
 
   void doubleClickEditsAFieldValueInTreeMode() {
-    ir::TIRGsPara timing;
-    timing.LogicCount = 2;
-    timing.Logic[0] = {560, -560, ir::kUnusedDuration, ir::kUnusedDuration};
-    timing.Logic[1] = {560, -1690, ir::kUnusedDuration, ir::kUnusedDuration};
-    timing.SplitCount = 2;
-    timing.Split[0] = {9000, -4500};
-    timing.Split[1] = {560, -20000};
-    QWidget host;
-    host.resize(900, 200);
-    FormatTreeWidget tree(&host);
-    tree.ShowFormatTree(ir::BuildFormatTreeFromText(timing, "<0>[8]<1>", false));
-    TWaveShow view(&host);
-    view.setGeometry(0, 0, 900, 200);
-    view.SetTreeViewData(&tree);
-    view.SetIsFromTreeView(true);
+    TreeModeView t;
+    TWaveShow& view = t.view;
     view.SetZoom(29);  // 5 ms per division: the whole frame in view
     view.FullRedraw();
-    host.show();
     QString asked;
     TWaveShow::SetValuePrompt([&asked](QWidget*, const QString&, const QString&, const QString& value) {
       asked = value;
@@ -188,23 +191,9 @@ class WaveShowTest : public QObject {
   }
 
   void choosingATreeItemHighlightsItsLevels() {
-    ir::TIRGsPara timing;
-    timing.LogicCount = 2;
-    timing.Logic[0] = {560, -560, ir::kUnusedDuration, ir::kUnusedDuration};
-    timing.Logic[1] = {560, -1690, ir::kUnusedDuration, ir::kUnusedDuration};
-    timing.SplitCount = 2;
-    timing.Split[0] = {9000, -4500};
-    timing.Split[1] = {560, -20000};
-    QWidget host;
-    host.resize(900, 200);
-    FormatTreeWidget tree(&host);
-    tree.ShowFormatTree(ir::BuildFormatTreeFromText(timing, "<0>[8]<1>", false));
-    TWaveShow view(&host);
-    view.setGeometry(0, 0, 900, 200);
-    view.SetTreeViewData(&tree);
-    view.SetIsFromTreeView(true);
-    view.FullRedraw();
-    host.show();
+    TreeModeView t;
+    TWaveShow& view = t.view;
+    FormatTreeWidget& tree = t.tree;
     // Items in tree order: root, frame, leader, 8-bit field, trailer.
     const int levels = static_cast<int>(view.State().Durations.size());
     struct Case {

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QSize>
 #include <QString>
+
 #include <cstdint>
 #include <functional>
 #include <vector>
