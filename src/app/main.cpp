@@ -22,7 +22,6 @@
 #include "app/workbench_application.h"
 #include "base/gbk.h"
 #include "base/home.h"
-#include "capture/capture_format.h"
 #include "config/config.h"
 #include "store/colour_scheme.h"
 #include "ui/waveview/wave_show.h"
@@ -104,17 +103,25 @@ int main(int argc, char** argv) {
   });
 
   if (parser.isSet(capture_option)) {
-    const std::string file = parser.value(capture_option).toStdString();
-    klimavo::capture::ReadOptions options;
-    options.source = file;
-    auto read = klimavo::capture::ReadCaptureFile(file, options);
-    if (!read.ok()) {
-      std::cerr << "klimavo: " << read.error->What() << "\n";
+    const QString file = parser.value(capture_option);
+    klimavo::app::Workbench workbench(home);
+    auto load = klimavo::app::LoadCaptureFile(file, workbench.language);
+    if (!load.ok()) {
+      // On the terminal for scripts, in a window for the user who started it from a desktop.
+      std::cerr << "klimavo: " << load.error.toStdString() << "\n";
+      const QString caption = QString::fromStdString(klimavo::base::GbkToUtf8(workbench.language.Text(9)));
+      if (parser.isSet(screenshot_option)) {
+        QMessageBox box(QMessageBox::Warning, caption, load.error);
+        box.show();
+        ScheduleScreenshot(box, parser.value(screenshot_option));
+        QApplication::exec();
+      } else {
+        klimavo::app::DialogPrompts().Tell(nullptr, caption, load.error);
+      }
       return 2;
     }
-    klimavo::app::Workbench workbench(home);
-    klimavo::app::CaptureViewer viewer(std::move(read.captures), workbench.settings.DecodeTolerance,
-                                       workbench.language, QString::fromStdString(file));
+    klimavo::app::CaptureViewer viewer(std::move(load.captures), workbench.settings.DecodeTolerance,
+                                       workbench.language, file);
     viewer.show();
     if (parser.isSet(screenshot_option)) ScheduleScreenshot(viewer, parser.value(screenshot_option));
     return QApplication::exec();

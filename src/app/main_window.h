@@ -99,6 +99,17 @@ class TfrmAirEditor : public QMainWindow {
   ui::TfrmGeShiSelect* FormatChooser() const { return format_chooser_; }
   QTimer* ListenTimer() const { return listen_timer_; }
 
+  // Window layout, menus, the library list's selection and the commands' availability.
+  /// Writes the geometry, pane sizes and library column widths into [window] of config.ini.
+  void SaveWindowLayout();
+  /// Refreshes the library list without loading another record, and selects
+  /// the row of the shown record (after Save and Save as).
+  void RefreshLibraryListKeepingRecord();
+  /// The list row (1-based) of a library index, 0 when it has none.
+  int RowOfLibraryIndex(int index) const;
+  /// Applies the keyword box's text to the list now (Enter, or typing that paused).
+  void ApplyKeyword();
+
  signals:
   /// The format chooser opened by Filter by learning, before it is shown:
   /// connect its FilterDecoded and CompareWithRecordRequested here.
@@ -141,6 +152,26 @@ class TfrmAirEditor : public QMainWindow {
   /// Stores a typed brand, code number or memo; a text without a GBK form is
   /// refused with a message and the edit shows the stored text again.
   void StoreTypedText(int field, const QString& text);
+
+  // Window layout, menus, the library list's selection and the commands' availability.
+  void CompleteMenus();
+  void SetPaneMinimums();
+  void SetUpLibraryColumns();
+  void FitLibraryColumns();
+  void RestoreWindowLayout();
+  void ApplySavedPaneSizes();
+  void ApplyToolBarTexts();
+  void UpdateMinimumSize();
+  void ApplyReadOnlyState();
+  void DisableCommandsNotBuiltYet();
+  /// Selects the row of the shown record, or no row when it has none.
+  void SyncLibrarySelection();
+  void KeywordEdited();
+  bool keep_shown_record_ = false;
+  bool library_columns_restored_ = false;
+  std::vector<int> pending_splitter_sizes_;
+  QString applied_keyword_;
+  QTimer* keyword_timer_ = nullptr;
 
   Workbench& workbench_;
   UserPrompts& prompts_;

@@ -185,6 +185,7 @@ void TfrmAirEditor::SaveAsCommand() {
     const base::FileLock lock(workbench_.PictureFile());
     store::StorePicture(base::Trim(current_record_.CodeNo.str()), current_picture_, workbench_.PictureFile());
     picture_modified_ = false;
+    RefreshLibraryListKeepingRecord();
   } catch (const std::exception& e) {
     if (current_index_ < 0) current_index_ = remembered;
     prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(e.what()));
