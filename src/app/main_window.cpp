@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/device_session.h"
 #include "base/gbk.h"
 #include "config/config.h"
 #include "store/library.h"
@@ -397,6 +398,8 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   if (workbench_.language.LanguageNo() == tag + 1) return;
   workbench_.language.SetLanguageNo(tag + 1);
   ApplyLanguage();
+  // The device state in the status bar is a language text too.
+  ShowDeviceStatus(workbench_.device != nullptr && workbench_.device->Manager().Connected());
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();
   try {

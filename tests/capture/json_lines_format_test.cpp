@@ -84,7 +84,7 @@ TEST(JsonLinesFormat, ReadsCorpusLinesOrNamesTheFault) {
 
 // The corpus names the file each capture came from; a source that is not a text is ignored.
 TEST(JsonLinesFormat, KeepsTheSourceOfEachCaptureAsItsOrigin) {
-  const ReadResult r = JsonLinesFormat().read(R"({"source":"ACs/Gree/YB1F2.ir","durations_us":[1]})"
+  const ReadResult r = ReadWithFormat(JsonLinesFormat(), R"({"source":"ACs/Gree/YB1F2.ir","durations_us":[1]})"
                                               "\n"
                                               R"({"source":7,"durations_us":[2]})"
                                               "\n"
