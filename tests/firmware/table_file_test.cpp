@@ -63,8 +63,9 @@ TEST(TableFile, OneRecordLineForLine) {
   std::uint8_t control = 0;
   Lines relation;
   Lines table;
-  ASSERT_EQ(RunPartsGenerator(copy, prepared.formats, store::TBtnLines(6), false, false, relation, control, table),
-            0);
+  ASSERT_EQ(
+      RunPartsGenerator(copy, prepared.formats, store::TBtnLines(6), false, false, relation, control, table),
+      0);
   ASSERT_TRUE(table.empty());
   Lines frame;
   GeneratorSettings settings;
@@ -145,6 +146,7 @@ struct ErrorCase {
 TEST(TableFile, FailingRecordsLeaveAnErrorLine) {
   const ErrorCase cases[] = {
       {"five keys", [](store::TdiskAir& r) { r.KeyCount = 5; }, kFileErrKeyCount},
+      {"seven keys", [](store::TdiskAir& r) { r.KeyCount = 7; }, kFileErrTooManyKeys},
       {"format without key", [](store::TdiskAir& r) { r.Slots[1].Text.assign("<0>[32]<1>"); },
        kFileErrFormatWithoutKey},
       {"five formats",
