@@ -16,7 +16,10 @@ std::string ErrorCodeText(const base::Bytes& code) {
 void ProgrammingProgress::Connected(bool connected) {
   if (over_) return;
   animating_ = connected;
-  if (connected) return;
+  if (connected) {
+    if (picture_ == ProgramPicture::kWaiting) picture_ = ProgramPicture::kAnimation1;
+    return;
+  }
   SetStatus({kTextWaitingForDevice, {}});
   picture_ = ProgramPicture::kWaiting;
 }
@@ -41,6 +44,9 @@ void ProgrammingProgress::Apply(const ProgramMessage& message) {
       break;
     case Kind::kAcknowledged:
       acknowledged_ = message.value;
+      // The caption reads "synchronising" from the start; the first echo shows it again.
+      if (!echoed_ && caption_ == ProgramText{kTextSynchronising, {}}) shown_.push_back(caption_);
+      echoed_ = true;
       SetCaption({kTextSynchronising, {}});
       break;
     case Kind::kErrorCode:

@@ -43,7 +43,7 @@ class ProgrammingProgress {
   ProgramPicture Picture() const { return picture_; }
   /// The status line (empty at first).
   const ProgramText& Status() const { return status_; }
-  /// The progress caption ("Synchronising" until the first echo).
+  /// The progress caption (synchronising, or the last error code).
   const ProgramText& Caption() const { return caption_; }
   int Position() const { return position_; }
   int Maximum() const { return maximum_; }
@@ -63,10 +63,11 @@ class ProgrammingProgress {
   bool animating_ = false;
   ProgramPicture picture_ = ProgramPicture::kWaiting;
   ProgramText status_;
-  ProgramText caption_{-1, "Synchronising"};
+  ProgramText caption_{kTextSynchronising, {}};
   int position_ = 0;
   int maximum_ = 0;
   int acknowledged_ = 0;
+  bool echoed_ = false;
   bool over_ = false;
   bool completed_ = false;
   std::vector<ProgramText> shown_;

@@ -53,21 +53,21 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
         Msg(Kind::kAcknowledged, 2), Msg(Kind::kTransferOver, kTransferOverCode)},
        {programming, synchronising},
        false,
-       ProgramPicture::kWaiting},
+       ProgramPicture::kAnimation1},
       {"restarted from the header after the last block's echo went missing",
        true,
        {Msg(Kind::kStatusText, kTextProgramming), Msg(Kind::kProgressMax, 2), Msg(Kind::kAcknowledged, 1),
         Msg(Kind::kAcknowledged, 1), Msg(Kind::kTransferOver, kTransferOverCode)},
        {programming, synchronising},
        false,
-       ProgramPicture::kWaiting},
+       ProgramPicture::kAnimation1},
       {"nothing to send",
        true,
        {Msg(Kind::kStatusText, kTextProgramming), Msg(Kind::kNothingToSend, 0),
         Msg(Kind::kTransferOver, kTransferOverCode)},
        {programming},
        false,
-       ProgramPicture::kWaiting},
+       ProgramPicture::kAnimation1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -89,10 +89,11 @@ TEST(ProgrammingProgress, TheAnimationRunsWhileTheDeviceIsThere) {
   EXPECT_EQ(progress.Picture(), ProgramPicture::kWaiting);
   progress.Connected(true);
   ASSERT_TRUE(progress.Animating());
-  progress.Animate();
   EXPECT_EQ(progress.Picture(), ProgramPicture::kAnimation1);
   progress.Animate();
   EXPECT_EQ(progress.Picture(), ProgramPicture::kAnimation2);
+  progress.Animate();
+  EXPECT_EQ(progress.Picture(), ProgramPicture::kAnimation1);
   progress.Apply(Msg(Kind::kProgressMax, 5));
   progress.Apply(Msg(Kind::kProgress, 3));
   EXPECT_EQ(progress.Position(), 3);

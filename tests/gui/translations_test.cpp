@@ -14,6 +14,8 @@
 #include "lang/form_entry.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/programming_dialog.h"
+#include "ui/dialogs/remote_check_dialog.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 
@@ -53,6 +55,10 @@ class TranslationsTest : public QObject {
     CheckWindow(about, workbench.language);
     CaptureViewer viewer({}, 0.21, workbench.language, "none");
     CheckWindow(viewer, workbench.language);
+    ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, workbench.language);
+    CheckWindow(remote_check, workbench.language);
+    ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), workbench.language, home.path() / "Binn");
+    CheckWindow(programming, workbench.language);
   }
 
   void gridColumnHeadingsAndCaptionsAreApplied() {
