@@ -6,12 +6,11 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <vector>
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
-#include "device/clock.h"
-#include "device/link_base.h"
 #include "ir/ir_types.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
@@ -24,10 +23,13 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace klimavo::ui {
 class DataGrid;
+class TfrmGeShiSelect;
+struct DialogMessages;
 }
 
 namespace klimavo::app {
@@ -84,15 +86,44 @@ class TfrmAirEditor : public QMainWindow {
   /// Message 0x401: a line of the table generator for the memo edit.
   void AppendMemoLine(const QString& line);
   /// Message 0x403: filter the library by a decoded capture.
-  void FilterByLearning(const ir::Tcomp_aval& decoded);
+  void LearnFilterSearch(const ir::Tcomp_aval& decoded);
   /// Message 0x405: compare a decoded capture with one record (diagnostics only).
   void CompareWithRecord(const ir::Tcomp_aval& decoded, int index);
   /// Message 0x404: a (library index, reason code) pair for the summary memo.
   void AppendDiagnostic(int index, int reason);
-  /// The link the Program command writes through and its clock.
-  void SetProgrammer(device::TIRTongxun* link, device::Clock* clock);
   bool LearnFilterOn() const { return learn_filter_on_; }
   const std::vector<int>& LearnFilterHits() const { return learn_filter_hits_; }
+
+  // Capture routing, the learner and the record workflows.
+  /// New record: key editor on the template, format chooser, then the Assistant analyser.
+  void NewCommand();
+  void SaveAsCommand();
+  /// Key editor on a copy of the current record (only for a stored record).
+  void EditKeys();
+  /// Format chooser in edit mode over the current record's timing and frames.
+  void ModifyFormat();
+  /// Format chooser in filter mode: every decode asks for a library search.
+  void FilterByLearning();
+  /// The function analysis wizard on the current record.
+  void AssistantAnalyserCommand();
+  /// The device manager's capture handler: to the first open consumer.
+  void RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier);
+  /// The device manager's status handler: near/far buttons and status bar.
+  void ShowDeviceStatus(bool connected);
+  /// Puts the near/far button down that matches the learn mode.
+  void SyncCaptureButtons();
+  /// Near (tag 1) or far (tag 2) button: listening off, 100 ms, learn mode, listening on.
+  void CaptureButtonClicked(int tag);
+  /// Presses a key of the simulated remote (only with the simulated learner).
+  void SimulatedKeyCommand();
+  /// The format chooser while one is open, else null.
+  ui::TfrmGeShiSelect* FormatChooser() const { return format_chooser_; }
+  QTimer* ListenTimer() const { return listen_timer_; }
+
+ signals:
+  /// The format chooser opened by Filter by learning, before it is shown:
+  /// connect its FilterDecoded and CompareWithRecordRequested here.
+  void LearnFilterChooserOpened(ui::TfrmGeShiSelect* chooser);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -119,6 +150,19 @@ class TfrmAirEditor : public QMainWindow {
   QString MemoOfLanguage(const store::TdiskAir& record) const;
   std::vector<int> SelectedLibraryIndices() const;
 
+  // Capture routing, the learner and the record workflows.
+  void ConnectDeviceManager();
+  /// The learner's truncation time from the settings (after the options dialog).
+  void ApplyDeviceSettings();
+  void ConnectWorkflowCommands();
+  void StartCapturing();
+  void ListenTimerTick();
+  void ShowStartupProblems();
+  ui::DialogMessages Messages();
+  /// Stores a typed brand, code number or memo; a text without a GBK form is
+  /// refused with a message and the edit shows the stored text again.
+  void StoreTypedText(int field, const QString& text);
+
   Workbench& workbench_;
   UserPrompts& prompts_;
 
@@ -136,6 +180,7 @@ class TfrmAirEditor : public QMainWindow {
   store::TdiskAir current_record_;
   store::TBtnLines current_lines_;
   store::TMemPic_Info current_picture_;
+  ui::TfrmGeShiSelect* format_chooser_ = nullptr;
 
   // Actions and controls.
   QAction* actn_new_ = nullptr;
@@ -168,8 +213,12 @@ class TfrmAirEditor : public QMainWindow {
   // Output and verification commands.
   void ConnectOutputCommands();
   void PostDiagnostics(const std::vector<std::pair<int, int>>& pairs);
-  device::TIRTongxun* programmer_ = nullptr;
-  device::Clock* programmer_clock_ = nullptr;
+
+  QAction* near_button_ = nullptr;
+  QAction* far_button_ = nullptr;
+  QAction* simulated_key_ = nullptr;
+  QLabel* status_device_ = nullptr;
+  QTimer* listen_timer_ = nullptr;
 };
 
 }  // namespace klimavo::app

@@ -3,7 +3,7 @@
 // array ("Create c++"), the chip-image check of all records, the universal
 // conversion into <home>/acwn.txt and the mobile bundle ("Import moble file").
 #include <QAction>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -11,6 +11,7 @@
 #include <exception>
 
 #include "analysis/protocol_comparison.h"
+#include "app/device_session.h"
 #include "app/main_window.h"
 #include "base/gbk.h"
 #include "base/text.h"
@@ -20,8 +21,10 @@
 #include "firmware/mobile_bundle.h"
 #include "firmware/table_file.h"
 #include "firmware/table_image.h"
+#include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/programming_dialog.h"
 #include "ui/dialogs/remote_check_dialog.h"
+#include "ui/dialogs/wait_message.h"
 
 namespace klimavo::app {
 namespace {
@@ -43,26 +46,6 @@ constexpr int kTextCancel = 169;
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
 
-// The wait notice of long library work: a busy cursor and the text in the status bar.
-class WaitNotice {
- public:
-  WaitNotice(QLabel* hint, const QString& text) : hint_(hint), previous_(hint->text()) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    hint_->setText(text);
-    hint_->repaint();
-  }
-  ~WaitNotice() {
-    hint_->setText(previous_);
-    QApplication::restoreOverrideCursor();
-  }
-  WaitNotice(const WaitNotice&) = delete;
-  WaitNotice& operator=(const WaitNotice&) = delete;
-
- private:
-  QLabel* hint_;
-  QString previous_;
-};
-
 }  // namespace
 
 void TfrmAirEditor::ConnectOutputCommands() {
@@ -75,22 +58,37 @@ void TfrmAirEditor::ConnectOutputCommands() {
   bind("btnCheckImages", &TfrmAirEditor::CheckAllChipImages);
   bind("mnuConvertOne", &TfrmAirEditor::ConvertToUniversal);
   bind("mnuMobileFile", &TfrmAirEditor::ExportMobileBundle);
-}
-
-void TfrmAirEditor::SetProgrammer(device::TIRTongxun* link, device::Clock* clock) {
-  programmer_ = link;
-  programmer_clock_ = clock;
+  // The chooser of Filter by learning asks for a library search after each
+  // decode and for the comparison with one record; both requests are posted
+  // and only served while that chooser is still open.
+  connect(this, &TfrmAirEditor::LearnFilterChooserOpened, this, [this](ui::TfrmGeShiSelect* chooser) {
+    connect(
+        chooser, &ui::TfrmGeShiSelect::FilterDecoded, chooser,
+        [this, chooser] {
+          if (FormatChooser() == chooser) LearnFilterSearch(chooser->Result());
+        },
+        Qt::QueuedConnection);
+    connect(
+        chooser, &ui::TfrmGeShiSelect::CompareWithRecordRequested, chooser,
+        [this, chooser](int index) {
+          if (FormatChooser() == chooser) CompareWithRecord(chooser->Result(), index);
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void TfrmAirEditor::CompareCode() {
   ui::TfrmCheckAc dialog(current_record_, workbench_.settings.DecodeTolerance, workbench_.language, this);
-  // The window takes the captures for exactly as long as it exists.
-  const device::CaptureRouter::Lease lease =
-      workbench_.captures.Occupy(device::CaptureConsumer::RemoteCheck,
-                                 [&dialog](const ir::TIRIntegerArr& durations, std::int32_t carrier) {
-                                   dialog.CheckCapture(durations, carrier);
-                                 });
-  dialog.exec();
+  {
+    // The window takes the captures for exactly as long as it exists.
+    const device::CaptureRouter::Lease lease =
+        workbench_.captures.Occupy(device::CaptureConsumer::RemoteCheck,
+                                   [&dialog](const ir::TIRIntegerArr& durations, std::int32_t carrier) {
+                                     dialog.CheckCapture(durations, carrier);
+                                   });
+    prompts_.RunDialog(dialog);
+  }
+  SyncCaptureButtons();
 }
 
 void TfrmAirEditor::ProgramCommand() {
@@ -106,17 +104,20 @@ void TfrmAirEditor::ProgramCommand() {
                   Text(kTextImageTooLarge) + " " + QString::fromStdString(problem));
     return;
   }
-  if (programmer_ != nullptr) programmer_->SetListening(false);
+  // The programmer is reached through the learner's link, with listening off:
+  // a pending start of listening must not take the programmer's replies.
+  ListenTimer()->stop();
+  device::TIRTongxun* link = workbench_.device ? &workbench_.device->Manager() : nullptr;
+  if (link != nullptr) link->SetListening(false);
   int result = QDialog::Rejected;
   {
-    ui::TfrmDownProc dialog(programmer_,
-                            programmer_clock_ ? *programmer_clock_ : device::SteadyClock::Instance(),
-                            workbench_.language, workbench_.home / "Binn", this);
+    ui::TfrmDownProc dialog(link, device::SteadyClock::Instance(), workbench_.language,
+                            workbench_.home / "Binn", this);
     dialog.StartProgramming(image);
-    result = dialog.exec();
+    result = prompts_.RunDialog(dialog);
     dialog.StopProgramming();
   }
-  if (programmer_ != nullptr) programmer_->SetListening(true);
+  if (link != nullptr) link->SetListening(true);
   status_hint_->setText(result == QDialog::Accepted ? Text(0) : Text(kTextNotProgrammed));
 }
 
@@ -209,10 +210,10 @@ void TfrmAirEditor::PostDiagnostics(const std::vector<std::pair<int, int>>& pair
     QTimer::singleShot(0, this, [this, index = index, reason = reason] { AppendDiagnostic(index, reason); });
 }
 
-void TfrmAirEditor::FilterByLearning(const ir::Tcomp_aval& decoded) {
+void TfrmAirEditor::LearnFilterSearch(const ir::Tcomp_aval& decoded) {
   std::vector<std::pair<int, int>> diagnostics;
   {
-    const WaitNotice wait(status_hint_, Text(kTextPleaseWait));
+    const ui::WaitMessageScope wait(Text(kTextPleaseWait));
     analysis::TTheAcComp comparison(workbench_.library.Records(),
                                     {workbench_.settings.DecodeTolerance, workbench_.settings.SkipBaseData});
     learn_filter_hits_ = comparison.CompareWithLibrary(decoded);
@@ -228,7 +229,7 @@ void TfrmAirEditor::CompareWithRecord(const ir::Tcomp_aval& decoded, int index) 
   if (index < 0 || index >= workbench_.library.Size()) return;
   std::vector<std::pair<int, int>> diagnostics;
   {
-    const WaitNotice wait(status_hint_, Text(kTextPleaseWait));
+    const ui::WaitMessageScope wait(Text(kTextPleaseWait));
     analysis::TTheAcComp comparison(workbench_.library.Records(),
                                     {workbench_.settings.DecodeTolerance, workbench_.settings.SkipBaseData});
     comparison.CompareWithRecord(decoded, index);

@@ -63,6 +63,8 @@ void ProgrammingProgress::Apply(const ProgramMessage& message) {
       // cancelled or cut-off one is not.
       completed_ = maximum_ > 0 && acknowledged_ == maximum_;
       if (completed_) {
+        // Echoes that came late leave the position behind; done is 100 %.
+        position_ = maximum_;
         SetStatus({kTextProgrammed, {}});
         picture_ = ProgramPicture::kDone;
       }

@@ -12,10 +12,13 @@
 #include <QTest>
 
 #include "analysis/signal_support.h"
+#include "app/device_session.h"
 #include "app/main_window.h"
 #include "base/gbk.h"
 #include "gui_test_support.h"
 #include "ir/decode.h"
+#include "record_workflow_support.h"
+#include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
@@ -105,12 +108,37 @@ class OutputCommandsTest : public QObject {
       ir::Tcomp_aval decoded;
       QVERIFY(ir::DecodeCapture(testing::EmulatePress(record, lines, 0, 1, f.workbench.settings.Timing),
                                 38000, true, true, f.workbench.settings.DecodeTolerance, decoded));
-      f.window.FilterByLearning(decoded);
+      f.window.LearnFilterSearch(decoded);
       QVERIFY(f.window.LearnFilterOn());
       QCOMPARE(f.ListedIndices(), QList<int>{index});
     }
     f.window.findChild<QPushButton*>("btnResetFilter")->click();
     QCOMPARE(f.Library()->Rows(), all);
+  }
+
+  void filterByLearningThroughTheFormatChooser() {
+    testing::WorkbenchFixture f;
+    QVERIFY(testing::WaitFor([&] { return f.device->Manager().Listening(); }, 3000));
+    auto* library = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    const int all = library->Rows();
+    constexpr int kPressed = 1;
+    store::TdiskAir record;
+    store::TBtnLines lines;
+    QVERIFY(f.workbench.library.FetchRecord(kPressed, record, lines));
+    const ir::TIRIntegerArr press = testing::EmulatePress(record, lines, 0, 1, f.workbench.settings.Timing);
+    QList<int> listed;
+    f.prompts.dialogs.push_back([&](QDialog& d) {
+      d.show();
+      f.device->SimulatedLearner()->QueueCapture({press, 38000});
+      testing::WaitFor([&] { return f.window->LearnFilterOn(); });
+      for (int r = 1; r <= library->Rows(); ++r) listed << library->Cell(5, r).toInt();
+      return int(QDialog::Rejected);
+    });
+    f.window->FilterByLearning();
+    QCOMPARE(listed, QList<int>{kPressed});
+    QCOMPARE(f.window->LearnFilterHits(), std::vector<int>{kPressed});
+    f.window->findChild<QPushButton*>("btnResetFilter")->click();
+    QCOMPARE(library->Rows(), all);
   }
 
   void comparisonDiagnosticsReachTheSummaryMemo() {

@@ -3,52 +3,43 @@
 // cancelled half-way stops the thread and is not reported as programmed.
 #include "ui/dialogs/programming_dialog.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
-#include "app/main_window.h"
+#include "app/device_session.h"
 #include "base/gbk.h"
-#include "gui_test_support.h"
-#include "simulated_link.h"
+#include "record_workflow_support.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
 namespace {
 
+using testing::WaitFor;
+
 constexpr int kRecord = 0;
 
-struct Fixture {
-  Fixture() : home(true), workbench(home.path()), window(workbench, prompts) {
-    window.show();
-    QCoreApplication::processEvents();
-    auto* grid = window.findChild<ui::DataGrid*>("gridLibrary");
+struct Fixture : testing::WorkbenchFixture {
+  Fixture() {
+    auto* grid = window->findChild<ui::DataGrid*>("gridLibrary");
     for (int r = 1; r <= grid->Rows(); ++r)
       if (grid->Cell(5, r).toInt() == kRecord) grid->SetCurrentRow(r);
-    window.SetProgrammer(&link.Manager(), &link.Clock());
   }
-  QString Text(int n) { return QString::fromStdString(base::GbkToUtf8(workbench.language.Text(n))); }
   QString StatusHint() {
-    for (QLabel* label : window.statusBar()->findChildren<QLabel*>())
-      if (label->objectName().isEmpty() && !label->text().isEmpty()) return label->text();
+    for (QLabel* label : window->statusBar()->findChildren<QLabel*>())
+      if (label->text() == Text(0) || label->text() == Text(167)) return label->text();
     return {};
   }
-  /// Received blocks of the transfer (header and data blocks).
+  /// Blocks of the transfer the programmer received (header and data blocks).
   int BlocksReceived() {
     int n = 0;
-    for (const auto& r : link.Device().Received())
+    for (const auto& r : device->SimulatedLearner()->Received())
       if (r.bytes.size() > 1 && (r.bytes[1] == 0xAA || (r.bytes[1] & 0xF8) == 0xA0)) ++n;
     return n;
   }
-
-  testing::TestHome home;
-  testing::ScriptedPrompts prompts;
-  Workbench workbench;
-  TfrmAirEditor window;
-  testing::SimulatedLink link;
 };
 
 }  // namespace
@@ -59,30 +50,32 @@ class ProgrammingDialogTest : public QObject {
  private slots:
   void runsToTheEnd() {
     Fixture f;
-    QCOMPARE(f.window.CurrentIndex(), kRecord);
+    QCOMPARE(f.window->CurrentIndex(), kRecord);
     int maximum = 0;
     int position = 0;
     QString status;
     QString caption;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<ui::TfrmDownProc*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      QObject::connect(dialog, &QDialog::finished, [&, dialog] {
-        maximum = dialog->Bar()->maximum();
-        position = dialog->Bar()->value();
-        status = dialog->StatusText();
-        caption = dialog->CaptionText();
-        dialog->grab().save(testing::ScreenshotDir() + "/programming-done.png");
+    f.prompts.dialogs.push_back([&](QDialog& d) {
+      auto& dialog = dynamic_cast<ui::TfrmDownProc&>(d);
+      QObject::connect(&dialog, &QDialog::finished, [&] {
+        maximum = dialog.Bar()->maximum();
+        position = dialog.Bar()->value();
+        status = dialog.StatusText();
+        caption = dialog.CaptionText();
+        dialog.grab().save(testing::ScreenshotDir() + "/programming-done.png");
       });
+      dialog.show();
+      WaitFor([&] { return !dialog.isVisible(); });
+      return dialog.result();
     });
-    f.window.ProgramCommand();
+    f.window->ProgramCommand();
     QVERIFY(maximum > 2);
     QCOMPARE(position, maximum);
     QCOMPARE(status, f.Text(0));
     QCOMPARE(caption, f.Text(69));
     QCOMPARE(f.BlocksReceived(), maximum);
     QCOMPARE(f.StatusHint(), f.Text(0));
-    QVERIFY(f.link.Manager().Listening());
+    QVERIFY(f.device->Manager().Listening());
   }
 
   void cancelledHalfWay() {
@@ -90,23 +83,21 @@ class ProgrammingDialogTest : public QObject {
     int maximum = 0;
     int cancelled_at = -1;
     QString status;
-    bool dialog_found = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<ui::TfrmDownProc*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      dialog_found = true;
-      QObject::connect(dialog->Bar(), &QProgressBar::valueChanged, dialog, [&, dialog](int value) {
-        maximum = dialog->Bar()->maximum();
+    f.prompts.dialogs.push_back([&](QDialog& d) {
+      auto& dialog = dynamic_cast<ui::TfrmDownProc&>(d);
+      QObject::connect(dialog.Bar(), &QProgressBar::valueChanged, &dialog, [&](int value) {
+        maximum = dialog.Bar()->maximum();
         if (cancelled_at >= 0 || maximum <= 1 || value < maximum / 2) return;
         cancelled_at = value;
-        dialog->grab().save(testing::ScreenshotDir() + "/programming-half-way.png");
-        QTimer::singleShot(0, dialog,
-                           [dialog] { QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton); });
+        dialog.grab().save(testing::ScreenshotDir() + "/programming-half-way.png");
+        QTimer::singleShot(0, &dialog, [&] { QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton); });
       });
-      QObject::connect(dialog, &QDialog::finished, [&, dialog] { status = dialog->StatusText(); });
+      dialog.show();
+      WaitFor([&] { return !dialog.isVisible(); });
+      status = dialog.StatusText();
+      return dialog.result();
     });
-    f.window.ProgramCommand();
-    QVERIFY(dialog_found);
+    f.window->ProgramCommand();
     QVERIFY(cancelled_at >= maximum / 2);
     QVERIFY(cancelled_at < maximum);
     QVERIFY(status != f.Text(0));
@@ -115,17 +106,13 @@ class ProgrammingDialogTest : public QObject {
   }
 
   void waitsForTheDevice() {
-    testing::TestHome home(true);
-    Workbench workbench(home.path());
-    testing::SimulatedLink link;
-    link.Device().Unplug();
-    link.Manager().Recheck();
-    ui::TfrmDownProc dialog(&link.Manager(), link.Clock(), workbench.language, home.path() / "Binn");
+    Fixture f;
+    f.device->SimulatedLearner()->Unplug();
+    ui::TfrmDownProc dialog(&f.device->Manager(), device::SteadyClock::Instance(), f.workbench.language,
+                            f.home.path() / "Binn");
     dialog.StartProgramming(base::Bytes(40, 1));
     dialog.show();
-    QVERIFY(testing::WaitFor([&] {
-      return dialog.StatusText() == QString::fromStdString(base::GbkToUtf8(workbench.language.Text(26)));
-    }));
+    QVERIFY(WaitFor([&] { return dialog.StatusText() == f.Text(26); }));
     QVERIFY(dialog.grab().save(testing::ScreenshotDir() + "/programming-waiting.png"));
     dialog.reject();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));

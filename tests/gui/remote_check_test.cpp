@@ -2,14 +2,12 @@
 // emulated presses show no red bit, a press with one bit of the checksum
 // target changed shows that bit red; its labels, context menu and grid modes.
 #include <QAction>
-#include <QApplication>
 #include <QTest>
 
 #include "analysis/signal_support.h"
-#include "app/main_window.h"
+#include "app/device_session.h"
 #include "base/gbk.h"
-#include "gui_test_support.h"
-#include "simulated_link.h"
+#include "record_workflow_support.h"
 #include "ui/dialogs/remote_check_dialog.h"
 #include "ui/widgets/check_grid_view.h"
 #include "ui/widgets/data_grid.h"
@@ -18,6 +16,7 @@ namespace klimavo::app {
 namespace {
 
 using analysis::CellColour;
+using testing::WaitFor;
 
 // Library index 5: 0106, byte sum of bytes 0-12 in byte 13 (bits 104-111).
 constexpr int kSumRecord = 5;
@@ -39,8 +38,8 @@ ir::TIRIntegerArr WithBitChanged(ir::TIRIntegerArr signal, const ir::TIRGsPara& 
   return signal;
 }
 
-bool AnyRed(const analysis::CheckGridModel& grid, int line) {
-  for (int c = 0; c < grid.CellColumns(); ++c)
+bool AnyRed(const analysis::CheckGridModel& grid, int line, int below_column) {
+  for (int c = 0; c < below_column; ++c)
     for (CellColour colour : grid.BinaryColours(line, c))
       if (colour == CellColour::kRed) return true;
   return false;
@@ -53,57 +52,49 @@ class RemoteCheckTest : public QObject {
 
  private slots:
   void simulatedPressesOfTheRecordsOwnSignal() {
-    testing::TestHome home(true);
-    Workbench workbench(home.path());
-    testing::ScriptedPrompts prompts;
-    TfrmAirEditor window(workbench, prompts);
-    window.show();
-    QCoreApplication::processEvents();
-    SelectRecord(window, kSumRecord);
-    QCOMPARE(window.CurrentIndex(), kSumRecord);
+    testing::WorkbenchFixture f;
+    SelectRecord(*f.window, kSumRecord);
+    QCOMPARE(f.window->CurrentIndex(), kSumRecord);
+    QVERIFY(WaitFor([&] { return f.device->Manager().Listening(); }, 3000));
 
     store::TdiskAir record;
     store::TBtnLines lines;
-    QVERIFY(workbench.library.FetchRecord(kSumRecord, record, lines));
-    const ir::TIRIntegerArr own = testing::EmulatePress(record, lines, 1, 8, workbench.settings.Timing);
+    QVERIFY(f.workbench.library.FetchRecord(kSumRecord, record, lines));
+    const ir::TIRIntegerArr own = testing::EmulatePress(record, lines, 1, 8, f.workbench.settings.Timing);
     QVERIFY(!own.empty());
     const ir::TIRIntegerArr changed = WithBitChanged(own, record.Params, kTargetBit);
-    QVERIFY(changed != own);
 
-    testing::SimulatedLink link;
-    link.RouteTo(workbench.captures);
     int lines_seen = -1;
     bool first_clean = false;
     bool target_red = false;
-    bool only_target_red = true;
-    QString temperature;
+    bool only_target_red = false;
     bool occupied = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<ui::TfrmCheckAc*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      occupied = workbench.captures.Occupied(device::CaptureConsumer::RemoteCheck);
-      const analysis::CheckGridModel& grid = dialog->Grid()->Model();
-      link.Device().QueueCapture({own, 38000});
-      testing::WaitFor([&] { return grid.Lines().size() == 1; });
-      first_clean = grid.Lines().size() == 1 && !AnyRed(grid, 0) && dialog->LastResult().Ok();
-      temperature = dialog->ValueText(1);
-      link.Device().QueueCapture({changed, 38000});
-      testing::WaitFor([&] { return grid.Lines().size() == 2; });
-      if (grid.Lines().size() == 2) {
-        target_red = grid.BinaryColours(1, kTargetColumn)[0] == CellColour::kRed;
-        for (int c = 0; c < kTargetColumn; ++c)
-          for (CellColour colour : grid.BinaryColours(1, c))
-            only_target_red = only_target_red && colour != CellColour::kRed;
-      }
+    QString temperature;
+    f.prompts.dialogs.push_back([&](QDialog& d) {
+      auto& dialog = dynamic_cast<ui::TfrmCheckAc&>(d);
+      dialog.show();
+      occupied = f.workbench.captures.Occupied(device::CaptureConsumer::RemoteCheck);
+      const analysis::CheckGridModel& grid = dialog.Grid()->Model();
+      f.device->SimulatedLearner()->QueueCapture({own, 38000});
+      WaitFor([&] { return grid.Lines().size() == 1; });
+      first_clean =
+          grid.Lines().size() == 1 && !AnyRed(grid, 0, grid.CellColumns()) && dialog.LastResult().Ok();
+      temperature = dialog.ValueText(1);
+      f.device->SimulatedLearner()->QueueCapture({changed, 38000});
+      WaitFor([&] { return grid.Lines().size() == 2; });
       lines_seen = static_cast<int>(grid.Lines().size());
-      dialog->grab().save(testing::ScreenshotDir() + "/remote-check.png");
-      dialog->HexAction()->trigger();
-      dialog->grab().save(testing::ScreenshotDir() + "/remote-check-hex.png");
-      dialog->reject();
+      if (lines_seen == 2) {
+        target_red = grid.BinaryColours(1, kTargetColumn)[0] == CellColour::kRed;
+        only_target_red = !AnyRed(grid, 1, kTargetColumn);
+      }
+      dialog.grab().save(testing::ScreenshotDir() + "/remote-check.png");
+      dialog.HexAction()->trigger();
+      dialog.grab().save(testing::ScreenshotDir() + "/remote-check-hex.png");
+      return int(QDialog::Rejected);
     });
-    window.CompareCode();
+    f.window->CompareCode();
     QVERIFY(occupied);
-    QVERIFY(!workbench.captures.Occupied(device::CaptureConsumer::RemoteCheck));
+    QVERIFY(!f.workbench.captures.Occupied(device::CaptureConsumer::RemoteCheck));
     QCOMPARE(lines_seen, 2);
     QVERIFY(first_clean);
     QVERIFY(target_red);
@@ -128,8 +119,8 @@ class RemoteCheckTest : public QObject {
 
     const ir::TIRIntegerArr own = testing::EmulatePress(record, lines, 0, 1, workbench.settings.Timing);
     dialog.CheckCapture(own, 45000);
-    QVERIFY(dialog.InformationText().startsWith(
-        QString::fromStdString(base::GbkToUtf8(workbench.language.Text(60))) + ":45000"));
+    const QString carrier_text = QString::fromStdString(base::GbkToUtf8(workbench.language.Text(60)));
+    QVERIFY(dialog.InformationText().startsWith(carrier_text + ":45000"));
     QVERIFY(dialog.InformationText().endsWith("<0>[112]<1>"));
     dialog.CheckCapture(WithBitChanged(own, record.Params, kTargetBit), 0);
     dialog.CheckCapture({90000, -45000, 5600}, 38000);  // the record's timing does not read it: nothing shown

@@ -13,9 +13,12 @@
 #include "gui_test_support.h"
 #include "lang/form_entry.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/format_chooser_dialog.h"
+#include "ui/dialogs/key_editor_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/dialogs/programming_dialog.h"
 #include "ui/dialogs/remote_check_dialog.h"
+#include "ui/dialogs/wait_message.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 
@@ -59,6 +62,12 @@ class TranslationsTest : public QObject {
     CheckWindow(remote_check, workbench.language);
     ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), workbench.language, home.path() / "Binn");
     CheckWindow(programming, workbench.language);
+    ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, workbench.language, {});
+    CheckWindow(chooser, workbench.language);
+    ui::TfrmStatusEditor editor(store::TdiskAir{}, workbench.language, workbench.DataDir(), {});
+    CheckWindow(editor, workbench.language);
+    ui::Tfrmmsg wait;
+    CheckWindow(wait, workbench.language);
   }
 
   void gridColumnHeadingsAndCaptionsAreApplied() {

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -16,8 +17,6 @@ namespace klimavo::ui {
 namespace {
 
 constexpr int kAnimationMs = 800;
-/// How often the dialog serves the programming thread's hand-overs.
-constexpr int kPumpMs = 2;
 constexpr int kStatusWidth = 186;
 constexpr int kPictureWidth = 128;
 constexpr int kPictureHeight = 96;
@@ -68,9 +67,16 @@ TfrmDownProc::TfrmDownProc(device::TIRTongxun* link, device::Clock& clock, const
     progress_.Animate();
     ShowPicture(progress_.Picture());
   });
-  pump_ = new QTimer(this);
-  pump_->setInterval(kPumpMs);
-  connect(pump_, &QTimer::timeout, this, [this] { dispatcher_.ProcessPending(); });
+  // The programming thread's hand-overs run when the Qt event loop next turns.
+  QPointer<TfrmDownProc> self(this);
+  dispatcher_.SetTaskQueuedHook([self] {
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self] {
+          if (self) self->dispatcher_.ProcessPending();
+        },
+        Qt::QueuedConnection);
+  });
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
   TranslateForm(this, language_);
@@ -99,14 +105,11 @@ void TfrmDownProc::StartProgramming(base::Bytes image) {
   StopProgramming();
   job_ = std::make_unique<device::ProgrammingJob>(*link_, dispatcher_, clock_,
                                                   [this](const device::ProgramMessage& m) { Received(m); });
-  started_ = true;
-  pump_->start();
   job_->Start(std::move(image));
 }
 
 void TfrmDownProc::StopProgramming() {
   if (job_) job_->Stop();
-  if (pump_ != nullptr) pump_->stop();
 }
 
 void TfrmDownProc::showEvent(QShowEvent* event) {

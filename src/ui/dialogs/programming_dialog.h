@@ -65,10 +65,8 @@ class TfrmDownProc : public QDialog {
   base::EventLoopDispatcher dispatcher_;
   std::unique_ptr<device::ProgrammingJob> job_;
   device::ProgrammingProgress progress_;
-  bool started_ = false;
   bool closing_ = false;
   QTimer* animation_ = nullptr;
-  QTimer* pump_ = nullptr;
   QLabel* picture_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* caption_ = nullptr;
