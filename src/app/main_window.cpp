@@ -71,6 +71,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   updating_ = record_modified_ = picture_modified_ = false;
   current_index_ = -1;
   current_picture_ = {};
+  ConnectOutputCommands();
   UpdateActions();
   RestoreWindowLayout();
 }

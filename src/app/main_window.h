@@ -11,6 +11,7 @@
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
+#include "ir/ir_types.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
 
@@ -72,6 +73,26 @@ class TfrmAirEditor : public QMainWindow {
   const store::TdiskAir& CurrentRecord() const { return current_record_; }
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
+
+  // Output and verification commands (main_window_output.cpp): the remote
+  // check, filter by learning, programming, the C array, the chip-image check
+  // of all records, the universal conversion and the mobile bundle.
+  void CompareCode();
+  void ProgramCommand();
+  void CreateCArray();
+  void CheckAllChipImages();
+  void ConvertToUniversal();
+  void ExportMobileBundle();
+  /// Message 0x401: a line of the table generator for the memo edit.
+  void AppendMemoLine(const QString& line);
+  /// Message 0x403: filter the library by a decoded capture.
+  void LearnFilterSearch(const ir::Tcomp_aval& decoded);
+  /// Message 0x405: compare a decoded capture with one record (diagnostics only).
+  void CompareWithRecord(const ir::Tcomp_aval& decoded, int index);
+  /// Message 0x404: a (library index, reason code) pair for the summary memo.
+  void AppendDiagnostic(int index, int reason);
+  bool LearnFilterOn() const { return learn_filter_on_; }
+  const std::vector<int>& LearnFilterHits() const { return learn_filter_hits_; }
 
   // Capture routing, the learner and the record workflows.
   /// New record: key editor on the template, format chooser, then the Assistant analyser.
@@ -219,6 +240,11 @@ class TfrmAirEditor : public QMainWindow {
   ui::DataGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
+
+  // Output and verification commands.
+  void ConnectOutputCommands();
+  void PostDiagnostics(const std::vector<std::pair<int, int>>& pairs);
+
   QAction* near_button_ = nullptr;
   QAction* far_button_ = nullptr;
   QAction* simulated_key_ = nullptr;

@@ -27,6 +27,8 @@
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/programming_dialog.h"
+#include "ui/dialogs/remote_check_dialog.h"
 #include "ui/dialogs/wait_message.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
@@ -174,6 +176,10 @@ class TranslationsTest : public QObject {
     CheckEntries(about, workbench.language);
     CaptureViewer viewer({}, 0.21, workbench.language, "none");
     CheckEntries(viewer, workbench.language);
+    ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, workbench.language);
+    CheckEntries(remote_check, workbench.language);
+    ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), workbench.language, home.path() / "Binn");
+    CheckEntries(programming, workbench.language);
     ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, workbench.language, {});
     CheckEntries(chooser, workbench.language);
     ui::TfrmStatusEditor editor(store::TdiskAir{}, workbench.language, workbench.DataDir(), {});
@@ -188,7 +194,8 @@ class TranslationsTest : public QObject {
     Workbench workbench(home.path());
     const std::set<QString> translated = TranslatedEnglish(
         workbench.language,
-        {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg"});
+        {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg",
+         "frmCheckAc", "frmDownProc"});
     QVERIFY(translated.count("Compare code") == 1);  // the files hold what the check relies on
     const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
     testing::ScriptedPrompts prompts;
@@ -214,6 +221,10 @@ class TranslationsTest : public QObject {
       CheckLanguageOf(ShownTexts(chooser), language_no, translated, "format chooser" + suffix);
       ui::TfrmStatusEditor editor(store::TdiskAir{}, language, workbench.DataDir(), {});
       CheckLanguageOf(ShownTexts(editor), language_no, translated, "key editor" + suffix);
+      ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, language);
+      CheckLanguageOf(ShownTexts(remote_check), language_no, translated, "remote check" + suffix);
+      ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), language, home.path() / "Binn");
+      CheckLanguageOf(ShownTexts(programming), language_no, translated, "programming" + suffix);
     }
   }
 
