@@ -72,6 +72,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   current_index_ = -1;
   current_picture_ = {};
   ConnectOutputCommands();
+  BuildWizardCommands();
   UpdateActions();
   RestoreWindowLayout();
 }

@@ -34,6 +34,8 @@ struct DialogMessages;
 
 namespace klimavo::app {
 
+class PulseFeed;
+
 class TfrmAirEditor : public QMainWindow {
   Q_OBJECT
 
@@ -63,6 +65,12 @@ class TfrmAirEditor : public QMainWindow {
   void ClearPicture();
   void DeleteModelRow(int row);
   void RenameKey();
+
+  // Function analysis wizard and the pulse feed (main_window_wizards.cpp;
+  // AssistantAnalyserCommand is declared with the record workflows below).
+  /// The stored codes of the current record changed: the summary is shown again.
+  void RefreshSummary();
+  PulseFeed* Feed() const { return pulse_feed_; }
 
   // State, for the commands of later dialogs and for tests.
   int CurrentIndex() const { return current_index_; }
@@ -160,6 +168,8 @@ class TfrmAirEditor : public QMainWindow {
   QString Text(int number) const;
   QString MemoOfLanguage(const store::TdiskAir& record) const;
   std::vector<int> SelectedLibraryIndices() const;
+  /// Connects the wizard commands and starts the pulse feed (main_window_wizards.cpp).
+  void BuildWizardCommands();
 
   // Capture routing, the learner and the record workflows.
   void ConnectDeviceManager();
@@ -250,6 +260,9 @@ class TfrmAirEditor : public QMainWindow {
   QAction* simulated_key_ = nullptr;
   QLabel* status_device_ = nullptr;
   QTimer* listen_timer_ = nullptr;
+
+  // Function analysis wizard and the pulse feed.
+  PulseFeed* pulse_feed_ = nullptr;
 };
 
 }  // namespace klimavo::app

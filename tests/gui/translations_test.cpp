@@ -25,6 +25,7 @@
 #include "lang/language.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/format_chooser_dialog.h"
+#include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/dialogs/programming_dialog.h"
@@ -186,6 +187,11 @@ class TranslationsTest : public QObject {
     CheckEntries(editor, workbench.language);
     ui::Tfrmmsg wait;
     CheckEntries(wait, workbench.language);
+    store::TdiskAir record;
+    store::TBtnLines lines;
+    workbench.library.FetchRecord(0, record, lines);
+    ui::TfrmWizard wizard(record, lines, workbench.language, workbench.settings, workbench.captures);
+    CheckEntries(wizard, workbench.language);
   }
 
   void everyWindowShowsOnlyItsLanguage() {
@@ -195,7 +201,7 @@ class TranslationsTest : public QObject {
     const std::set<QString> translated = TranslatedEnglish(
         workbench.language,
         {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg",
-         "frmCheckAc", "frmDownProc"});
+         "frmCheckAc", "frmDownProc", "frmWizard"});
     QVERIFY(translated.count("Compare code") == 1);  // the files hold what the check relies on
     const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
     testing::ScriptedPrompts prompts;
@@ -225,6 +231,11 @@ class TranslationsTest : public QObject {
       CheckLanguageOf(ShownTexts(remote_check), language_no, translated, "remote check" + suffix);
       ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), language, home.path() / "Binn");
       CheckLanguageOf(ShownTexts(programming), language_no, translated, "programming" + suffix);
+      store::TdiskAir record;
+      store::TBtnLines lines;
+      workbench.library.FetchRecord(0, record, lines);
+      ui::TfrmWizard wizard(record, lines, language, workbench.settings, workbench.captures);
+      CheckLanguageOf(ShownTexts(wizard), language_no, translated, "function wizard" + suffix);
     }
   }
 
