@@ -37,7 +37,7 @@ int CheckGridModel::CellColumns() const {
   return columns;
 }
 
-GridColumn CheckGridModel::ColumnAt(int column) const {
+CheckGridColumn CheckGridModel::ColumnAt(int column) const {
   for (std::size_t e = 0; e < widths_.size(); ++e) {
     const int cells = widths_[e] / kBitsPerCell;
     if (column < cells) return {static_cast<int>(e), column};
@@ -71,7 +71,7 @@ int CheckGridModel::ListCovering(int element, int position) const {
 
 std::string CheckGridModel::BinaryText(int line, int column) const {
   std::string text(kBitsPerCell, ' ');
-  const GridColumn at = ColumnAt(column);
+  const CheckGridColumn at = ColumnAt(column);
   if (line < 0 || line >= static_cast<int>(lines_.size()) || at.element < 0) return text;
   const TAcChkedLine& l = lines_[static_cast<std::size_t>(line)];
   for (int i = 0; i < kBitsPerCell; ++i) {
@@ -84,7 +84,7 @@ std::string CheckGridModel::BinaryText(int line, int column) const {
 
 std::vector<CellColour> CheckGridModel::BinaryColours(int line, int column) const {
   std::vector<CellColour> colours(kBitsPerCell, CellColour::kBlack);
-  const GridColumn at = ColumnAt(column);
+  const CheckGridColumn at = ColumnAt(column);
   if (line < 0 || line >= static_cast<int>(lines_.size()) || at.element < 0) return colours;
   const TAcChkedLine& l = lines_[static_cast<std::size_t>(line)];
   for (int i = 0; i < kBitsPerCell; ++i) {
@@ -123,7 +123,7 @@ std::string CheckGridModel::HeadingBitNumbers() const { return lsb_first_ ? "012
 
 std::string CheckGridModel::HeadingLetters(int column) const {
   std::string letters(kBitsPerCell, ' ');
-  const GridColumn at = ColumnAt(column);
+  const CheckGridColumn at = ColumnAt(column);
   if (at.element < 0) return letters;
   for (int i = 0; i < kBitsPerCell; ++i) {
     const int list = ListCovering(at.element, at.byte * kBitsPerCell + i);

@@ -19,7 +19,7 @@ inline constexpr int kBitsPerCell = 8;
 enum class CellColour { kBlack, kBlue, kRed };
 
 /// Where a grid column lies: data element `element`, byte `byte` of it.
-struct GridColumn {
+struct CheckGridColumn {
   int element = 0;
   int byte = 0;
 };
@@ -43,7 +43,7 @@ class CheckGridModel {
   /// Number of cell columns (without the row-number column).
   int CellColumns() const;
   /// Cell column c (0-based) in element and byte terms.
-  GridColumn ColumnAt(int column) const;
+  CheckGridColumn ColumnAt(int column) const;
 
   /// The 8 characters of a cell in binary mode: the bits, blank past the element.
   std::string BinaryText(int line, int column) const;
