@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,6 +22,10 @@ class UserPrompts {
                                           const QString& suffix) = 0;
   virtual std::optional<QString> InputText(QWidget* parent, const QString& caption, const QString& prompt,
                                            const QString& value) = 0;
+  /// A question answered by one of `buttons` (the last one cancels); returns
+  /// the index of the button chosen, the last one when the box is closed. The
+  /// real dialog unless a subclass answers.
+  virtual int Choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons);
 };
 
 /// The real dialogs.

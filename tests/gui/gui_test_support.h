@@ -35,6 +35,7 @@ class ScriptedPrompts : public app::UserPrompts {
   std::deque<QMessageBox::StandardButton> answers;
   std::deque<std::optional<QString>> files;
   std::deque<std::optional<QString>> inputs;
+  std::deque<int> choices;  ///< answers to Choose, as button indexes
   std::vector<QString> questions;
   std::vector<QString> messages;
 
@@ -53,6 +54,13 @@ class ScriptedPrompts : public app::UserPrompts {
   }
   std::optional<QString> InputText(QWidget*, const QString&, const QString&, const QString&) override {
     return Next(inputs);
+  }
+  int Choose(QWidget*, const QString&, const QString& text, const QStringList& buttons) override {
+    questions.push_back(text);
+    if (choices.empty()) return static_cast<int>(buttons.size()) - 1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
   }
 
  private:
