@@ -79,6 +79,7 @@ class TfrmAirEditor : public QMainWindow {
   /// True when the write may go on (the file is unchanged, or Overwrite);
   /// false when the caller must stop (Cancel; or Reload, which reloads the
   /// library and keeps a record with unsaved changes as a new, modified record).
+  /// Call it without holding the library's lock: Reload takes it.
   bool ConfirmLibraryUnchangedOnDisk();
   /// Writes the records read whole, with their pictures, to an exchange file.
   void SaveReadableRecordsAs();
