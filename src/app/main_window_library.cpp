@@ -104,7 +104,7 @@ bool TfrmAirEditor::ValidateCurrentRecord() {
 
 void TfrmAirEditor::SaveCommand() {
   if (!ValidateCurrentRecord()) return;
-  const auto lock = BeginStoreWrite();
+  auto lock = BeginStoreWrite();
   if (!lock) return;
   try {
     if (record_modified_) {
@@ -119,6 +119,7 @@ void TfrmAirEditor::SaveCommand() {
       picture_modified_ = false;
     }
   } catch (const std::exception& e) {
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
   }
   UpdateActions();
@@ -138,14 +139,18 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   if (prompts_.Ask(this, Text(9), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
-  const auto lock = BeginStoreWrite();
+  auto lock = BeginStoreWrite();
   if (!lock) return;
   try {
     // The records and their pictures go in one change of both files.
     store::DeleteRecordsWithPictures(workbench_.library, indices, workbench_.PictureFile());
   } catch (const std::exception& e) {
+    // A failed delete changed neither file nor the list.
+    lock.reset();
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  lock.reset();
   // Keep CurrentIndex naming the shown record: a deleted current record is no
   // longer stored, and records before it moved down.
   if (current_index_ >= 0) {
@@ -174,25 +179,29 @@ void TfrmAirEditor::ExportSelectedRecords() {
 void TfrmAirEditor::ImportRecords() {
   auto source = prompts_.OpenFile(this, QString(), "AC File(*.acpf)");
   if (!source) return;
-  const auto lock = BeginStoreWrite();
+  auto lock = BeginStoreWrite();
   if (!lock) return;
+  store::ImportResult result;
   try {
-    const store::ImportResult result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
-    if (!result.valid_file) {
-      prompts_.Tell(this, QString(), "error file");
-      return;
-    }
-    QString text = Text(10) + QString::number(result.count);
-    if (result.count > 0) {
-      text += ",Code No Start:" + FromGbk(result.first_new_code);
-      RefreshLibraryList();
-    }
-    for (const store::DamagedPicture& damaged : result.damaged_pictures)
-      text += "\n" + Text(138) + " " + FromGbk(damaged.new_code);
-    prompts_.Tell(this, Text(9), text);
+    result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
   } catch (const std::exception& e) {
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  lock.reset();
+  if (!result.valid_file) {
+    prompts_.Tell(this, QString(), "error file");
+    return;
+  }
+  QString text = Text(10) + QString::number(result.count);
+  if (result.count > 0) {
+    text += ",Code No Start:" + FromGbk(result.first_new_code);
+    RefreshLibraryList();
+  }
+  for (const store::DamagedPicture& damaged : result.damaged_pictures)
+    text += "\n" + Text(138) + " " + FromGbk(damaged.new_code);
+  prompts_.Tell(this, Text(9), text);
 }
 
 }  // namespace klimavo::app

@@ -146,6 +146,30 @@ class DataSafetyTest : public QObject {
     QCOMPARE(picture.Names, std::vector<std::string>{"KFR-35GW"});
   }
 
+  // The picture store is damaged after the window opened: a delete refuses,
+  // and the list, the record shown and both files stay as they were.
+  void aDeleteThatFailsChangesNothing() {
+    testing::TestHome home(true);
+    const fs::path pictures = home.path() / "data/picmem.dat";
+    store::StorePicture("0101", {{"KFR-35GW"}, base::Bytes(500, 0xD8)}, pictures);
+    Window w(home.path());
+    QVERIFY(!w.window.LibraryProtected());
+    const int rows = w.List()->Rows();
+    w.List()->selectRow(0);  // the record shown is the one to delete
+    const int shown = w.window.CurrentIndex();
+    QVERIFY(shown >= 0);
+    CutShort(pictures, 10);
+    const base::Bytes library = Read(home.path() / "data/acprotocl.dat");
+    const base::Bytes damaged = Read(pictures);
+    w.prompts.answers.push_back(QMessageBox::Yes);
+    w.window.DeleteSelectedRecords();
+    QVERIFY(w.prompts.messages.back().contains("damaged"));
+    QCOMPARE(w.List()->Rows(), rows);
+    QCOMPARE(w.window.CurrentIndex(), shown);
+    QCOMPARE(Read(home.path() / "data/acprotocl.dat"), library);
+    QCOMPARE(Read(pictures), damaged);
+  }
+
   // klimavo-cli adds a record while the window is open and the record shown
   // has unsaved changes; Save then asks, and each answer does what it says.
   void aLibraryChangedOnDiskIsNeverOverwrittenWithoutAQuestion() {
