@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/device_session.h"
 #include "base/gbk.h"
 #include "config/config.h"
 #include "store/library.h"
@@ -23,6 +24,7 @@
 #include "ui/dialogs/options_dialog.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
+#include "workflow/text_fields.h"
 
 namespace klimavo::app {
 namespace {
@@ -38,7 +40,7 @@ constexpr int kLanguageImageBase = 25;
 TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), workbench_(workbench), prompts_(prompts) {
   setObjectName("frmAirEditor");
-  setWindowTitle("Klimavo Protocols Analyser V2.01");
+  setWindowTitle(QString("Klimavo Protocols Analyser V") + KLIMAVO_VERSION);
   resize(kWindowWidth, kWindowHeight);
   QFont window_font = font();
   window_font.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", window_font.family()});
@@ -49,6 +51,8 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   BuildMenus();
   BuildToolBar();
   BuildPanes();
+  CompleteMenus();
+  SetUpLibraryColumns();
 
   // Window creation, in order.
   updating_ = record_modified_ = picture_modified_ = false;
@@ -62,10 +66,14 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   sort_descending_ = false;
   workbench_.ReadSettings();
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
+  ConnectDeviceManager();
+  ConnectWorkflowCommands();
   updating_ = record_modified_ = picture_modified_ = false;
   current_index_ = -1;
   current_picture_ = {};
+  ConnectOutputCommands();
   UpdateActions();
+  RestoreWindowLayout();
 }
 
 QString TfrmAirEditor::Text(int number) const {
@@ -167,18 +175,19 @@ void TfrmAirEditor::BuildToolBar() {
   QAction* check = bar->addAction("Check images");
   check->setObjectName("btnCheckImages");
 
+  // The hint panel takes what the index panel leaves, so it never sets the window's minimum width.
   status_hint_ = new QLabel(this);
-  status_hint_->setMinimumWidth(720);
   status_index_ = new QLabel(this);
   status_index_->setObjectName("lblStatusIndex");
   status_index_->setMinimumWidth(50);
-  statusBar()->addWidget(status_hint_);
+  statusBar()->addWidget(status_hint_, 1);
   statusBar()->addWidget(status_index_);
 }
 
 void TfrmAirEditor::BuildPanes() {
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   splitter->setObjectName("splitter");
+  splitter->setChildrenCollapsible(false);
 
   // Left pane: record fields, keys and their bit fields, summary.
   auto* left = new QWidget(splitter);
@@ -275,7 +284,6 @@ void TfrmAirEditor::BuildPanes() {
 
   // Right pane: keyword, learn filter and the library list.
   auto* right = new QWidget(splitter);
-  right->setMinimumWidth(kRightPaneWidth - 60);
   auto* right_layout = new QVBoxLayout(right);
   auto* search = new QHBoxLayout;
   auto* keyword_label = new QLabel("输入关键词", right);
@@ -319,23 +327,17 @@ void TfrmAirEditor::BuildPanes() {
   splitter->setSizes({480, 200, kRightPaneWidth});
   setCentralWidget(splitter);
 
-  connect(brand_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (updating_) return;
-    current_record_.Brand.assign(base::Utf8ToGbk(text.toStdString()).value_or(""));
-    MarkRecordModified();
+  connect(brand_edit_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::Brand), text); });
+  connect(code_edit_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::CodeNo), text); });
+  connect(memo_edit_, &QPlainTextEdit::textChanged, this,
+          [this] { StoreTypedText(static_cast<int>(workflow::TextField::Memo), memo_edit_->toPlainText()); });
+  // The key under a right click becomes current before its menu opens, so the
+  // menu's commands work on the key the user pointed at.
+  connect(key_list_, &QListWidget::currentRowChanged, this, [this] {
+    if (!updating_) KeyClicked();
   });
-  connect(code_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (updating_) return;
-    current_record_.CodeNo.assign(base::Utf8ToGbk(text.toStdString()).value_or(""));
-    MarkRecordModified();
-  });
-  connect(memo_edit_, &QPlainTextEdit::textChanged, this, [this] {
-    if (updating_) return;
-    const std::string gbk = base::Utf8ToGbk(memo_edit_->toPlainText().toStdString()).value_or("");
-    (workbench_.language.IsChinese() ? current_record_.MemoCn : current_record_.MemoEn).assign(gbk);
-    MarkRecordModified();
-  });
-  connect(key_list_, &QListWidget::itemClicked, this, [this] { KeyClicked(); });
   connect(model_grid_, &ui::DataGrid::CellEdited, this, [this](int, int row) {
     MarkPictureModified();
     if (row == model_grid_->Rows() && !model_grid_->Cell(1, row).isEmpty()) model_grid_->SetRows(row + 1);
@@ -345,8 +347,9 @@ void TfrmAirEditor::BuildPanes() {
   });
   connect(clear_picture_button_, &QPushButton::clicked, this, &TfrmAirEditor::ClearPicture);
   connect(keyword_edit_, &QLineEdit::textChanged, this, [this] {
-    if (!updating_) RefreshLibraryList();
+    if (!updating_) KeywordEdited();
   });
+  connect(keyword_edit_, &QLineEdit::returnPressed, this, &TfrmAirEditor::ApplyKeyword);
   connect(reset, &QPushButton::clicked, this, [this] {
     learn_filter_on_ = false;
     RefreshLibraryList();
@@ -367,6 +370,8 @@ void TfrmAirEditor::ApplyLanguage() {
   parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
   parts_grid_->SetHeading(1, "  " + Text(1) + "\n\n" + Text(2));
   RebuildLanguageMenu();
+  ApplyToolBarTexts();
+  UpdateMinimumSize();
 }
 
 void TfrmAirEditor::RebuildLanguageMenu() {
@@ -377,8 +382,12 @@ void TfrmAirEditor::RebuildLanguageMenu() {
     old->deleteLater();
   }
   const auto names = workbench_.language.LanguageNames();
+  auto* group = new QActionGroup(language_menu_);
   for (std::size_t p = 0; p < names.size(); ++p) {
     QAction* item = language_menu_->addAction(QString::fromStdString(base::GbkToUtf8(names[p])));
+    item->setCheckable(true);
+    item->setChecked(static_cast<int>(p) + 1 == workbench_.language.LanguageNo());
+    group->addAction(item);
     item->setData(static_cast<int>(p));
     item->setObjectName(QString("mnuLanguage%1").arg(p));
     item->setProperty("imageIndex", static_cast<int>(p) + kLanguageImageBase);
@@ -391,21 +400,45 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   if (workbench_.language.LanguageNo() == tag + 1) return;
   workbench_.language.SetLanguageNo(tag + 1);
   ApplyLanguage();
+  // The device state in the status bar is a language text too.
+  ShowDeviceStatus(workbench_.device != nullptr && workbench_.device->Manager().Connected());
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();
-  config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
+  try {
+    config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+  }
 }
 
 void TfrmAirEditor::ToggleReadOnly() {
+  // Changes made before Read Only is switched on are asked about now, while
+  // they can still be saved; Cancel leaves the mode as it was.
+  if (!workbench_.settings.ReadOnlyMode && !ConfirmPendingChanges()) {
+    read_only_item_->setChecked(false);
+    return;
+  }
   workbench_.settings.ReadOnlyMode = !workbench_.settings.ReadOnlyMode;
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
-  config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
   UpdateActions();
+  try {
+    config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+  }
 }
 
 void TfrmAirEditor::OpenOptions() {
-  ui::TFrmConfigure dialog(workbench_.ConfigFile(), workbench_.language, this);
-  if (dialog.exec() == QDialog::Accepted) workbench_.ReadSettings();
+  try {
+    ui::TFrmConfigure dialog(workbench_.ConfigFile(), workbench_.language, this);
+    if (dialog.exec() == QDialog::Accepted) {
+      workbench_.ReadSettings();
+      ApplyDeviceSettings();
+    }
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+  }
+  ShowStartupProblems();
 }
 
 void TfrmAirEditor::ShowAbout() {
@@ -420,6 +453,8 @@ void TfrmAirEditor::UpdateActions() {
   for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_}) a->setEnabled(has_format);
   load_picture_button_->setEnabled(current_index_ >= 0);
   clear_picture_button_->setEnabled(current_index_ >= 0);
+  ApplyReadOnlyState();
+  DisableCommandsNotBuiltYet();
   ApplyProtection();
 }
 
@@ -427,17 +462,23 @@ void TfrmAirEditor::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_once_) return;
   shown_once_ = true;
+  ApplySavedPaneSizes();
   ShowCurrentRecord();
   RefreshLibraryList();
   updating_ = false;
+  StartCapturing();
+  QTimer::singleShot(0, this, &TfrmAirEditor::ShowStartupProblems);
+  if (!library_columns_restored_) FitLibraryColumns();
   if (LibraryProtected()) QTimer::singleShot(0, this, &TfrmAirEditor::ReportDamage);
 }
 
 void TfrmAirEditor::closeEvent(QCloseEvent* event) {
-  if (ConfirmPendingChanges())
+  if (ConfirmPendingChanges()) {
+    SaveWindowLayout();
     event->accept();
-  else
+  } else {
     event->ignore();
+  }
 }
 
 void TfrmAirEditor::MarkRecordModified() {

@@ -6,11 +6,13 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
+#include "ir/ir_types.h"
 #include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
@@ -23,10 +25,13 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace klimavo::ui {
 class DataGrid;
+class TfrmGeShiSelect;
+struct DialogMessages;
 }
 
 namespace klimavo::app {
@@ -86,6 +91,67 @@ class TfrmAirEditor : public QMainWindow {
   /// True while the library or the picture store is damaged: every command
   /// that writes them is disabled.
   bool LibraryProtected() const { return workbench_.library_protected; }
+  // Output and verification commands (main_window_output.cpp): the remote
+  // check, filter by learning, programming, the C array, the chip-image check
+  // of all records, the universal conversion and the mobile bundle.
+  void CompareCode();
+  void ProgramCommand();
+  void CreateCArray();
+  void CheckAllChipImages();
+  void ConvertToUniversal();
+  void ExportMobileBundle();
+  /// Message 0x401: a line of the table generator for the memo edit.
+  void AppendMemoLine(const QString& line);
+  /// Message 0x403: filter the library by a decoded capture.
+  void LearnFilterSearch(const ir::Tcomp_aval& decoded);
+  /// Message 0x405: compare a decoded capture with one record (diagnostics only).
+  void CompareWithRecord(const ir::Tcomp_aval& decoded, int index);
+  /// Message 0x404: a (library index, reason code) pair for the summary memo.
+  void AppendDiagnostic(int index, int reason);
+  bool LearnFilterOn() const { return learn_filter_on_; }
+  const std::vector<int>& LearnFilterHits() const { return learn_filter_hits_; }
+
+  // Capture routing, the learner and the record workflows.
+  /// New record: key editor on the template, format chooser, then the Assistant analyser.
+  void NewCommand();
+  void SaveAsCommand();
+  /// Key editor on a copy of the current record (only for a stored record).
+  void EditKeys();
+  /// Format chooser in edit mode over the current record's timing and frames.
+  void ModifyFormat();
+  /// Format chooser in filter mode: every decode asks for a library search.
+  void FilterByLearning();
+  /// The function analysis wizard on the current record.
+  void AssistantAnalyserCommand();
+  /// The device manager's capture handler: to the first open consumer.
+  void RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier);
+  /// The device manager's status handler: near/far buttons and status bar.
+  void ShowDeviceStatus(bool connected);
+  /// Puts the near/far button down that matches the learn mode.
+  void SyncCaptureButtons();
+  /// Near (tag 1) or far (tag 2) button: listening off, 100 ms, learn mode, listening on.
+  void CaptureButtonClicked(int tag);
+  /// Presses a key of the simulated remote (only with the simulated learner).
+  void SimulatedKeyCommand();
+  /// The format chooser while one is open, else null.
+  ui::TfrmGeShiSelect* FormatChooser() const { return format_chooser_; }
+  QTimer* ListenTimer() const { return listen_timer_; }
+
+  // Window layout, menus, the library list's selection and the commands' availability.
+  /// Writes the geometry, pane sizes and library column widths into [window] of config.ini.
+  void SaveWindowLayout();
+  /// Refreshes the library list without loading another record, and selects
+  /// the row of the shown record (after Save and Save as).
+  void RefreshLibraryListKeepingRecord();
+  /// The list row (1-based) of a library index, 0 when it has none.
+  int RowOfLibraryIndex(int index) const;
+  /// Applies the keyword box's text to the list now (Enter, or typing that paused).
+  void ApplyKeyword();
+
+ signals:
+  /// The format chooser opened by Filter by learning, before it is shown:
+  /// connect its FilterDecoded and CompareWithRecordRequested here.
+  void LearnFilterChooserOpened(ui::TfrmGeShiSelect* chooser);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -122,6 +188,39 @@ class TfrmAirEditor : public QMainWindow {
   /// hold until the write is done, or nullopt when the command must stop.
   std::optional<store::StoreLock> BeginStoreWrite();
 
+  // Capture routing, the learner and the record workflows.
+  void ConnectDeviceManager();
+  /// The learner's truncation time from the settings (after the options dialog).
+  void ApplyDeviceSettings();
+  void ConnectWorkflowCommands();
+  void StartCapturing();
+  void ListenTimerTick();
+  void ShowStartupProblems();
+  ui::DialogMessages Messages();
+  /// Stores a typed brand, code number or memo; a text without a GBK form is
+  /// refused with a message and the edit shows the stored text again.
+  void StoreTypedText(int field, const QString& text);
+
+  // Window layout, menus, the library list's selection and the commands' availability.
+  void CompleteMenus();
+  void SetPaneMinimums();
+  void SetUpLibraryColumns();
+  void FitLibraryColumns();
+  void RestoreWindowLayout();
+  void ApplySavedPaneSizes();
+  void ApplyToolBarTexts();
+  void UpdateMinimumSize();
+  void ApplyReadOnlyState();
+  void DisableCommandsNotBuiltYet();
+  /// Selects the row of the shown record, or no row when it has none.
+  void SyncLibrarySelection();
+  void KeywordEdited();
+  bool keep_shown_record_ = false;
+  bool library_columns_restored_ = false;
+  std::vector<int> pending_splitter_sizes_;
+  QString applied_keyword_;
+  QTimer* keyword_timer_ = nullptr;
+
   Workbench& workbench_;
   UserPrompts& prompts_;
 
@@ -140,6 +239,7 @@ class TfrmAirEditor : public QMainWindow {
   store::TBtnLines current_lines_;
   store::TMemPic_Info current_picture_;
   bool hold_current_ = false;  ///< a reload keeps the record shown while the list is refilled
+  ui::TfrmGeShiSelect* format_chooser_ = nullptr;
 
   // Actions and controls.
   QAction* actn_new_ = nullptr;
@@ -170,6 +270,16 @@ class TfrmAirEditor : public QMainWindow {
   QLabel* status_index_ = nullptr;
   QAction* act_save_readable_ = nullptr;
   QLabel* protected_label_ = nullptr;
+
+  // Output and verification commands.
+  void ConnectOutputCommands();
+  void PostDiagnostics(const std::vector<std::pair<int, int>>& pairs);
+
+  QAction* near_button_ = nullptr;
+  QAction* far_button_ = nullptr;
+  QAction* simulated_key_ = nullptr;
+  QLabel* status_device_ = nullptr;
+  QTimer* listen_timer_ = nullptr;
 };
 
 }  // namespace klimavo::app

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "store/library.h"
 #include "store/library_list.h"
 #include "store/record_validation.h"
+#include "ui/dialogs/wait_message.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
@@ -44,9 +46,14 @@ void TfrmAirEditor::RefreshLibraryList() {
     library_grid_->SetCell(4, r, QString::fromStdString(rows[i].change_time));
     library_grid_->SetCell(5, r, QString::number(rows[i].index));
   }
-  library_grid_->SetHeading(3, QString("Memo/Record:%1").arg(rows.size()));
+  library_grid_->SetHeading(3, Text(90) + QString::number(rows.size()));
   updating_ = false;
-  if (!rows.empty()) LibraryRowChanged(std::max(1, library_grid_->CurrentRow()));
+  // The shown record keeps its row when the list still has one. Otherwise the
+  // record of the grid's current row is loaded (unless the caller keeps the
+  // shown record); either way the selection then matches the editor.
+  if (!rows.empty() && RowOfLibraryIndex(current_index_) == 0 && !keep_shown_record_)
+    LibraryRowChanged(std::clamp(library_grid_->CurrentRow(), 1, static_cast<int>(rows.size())));
+  SyncLibrarySelection();
 }
 
 void TfrmAirEditor::LibraryRowChanged(int row) {
@@ -54,10 +61,13 @@ void TfrmAirEditor::LibraryRowChanged(int row) {
   bool ok = false;
   const int index = library_grid_->Cell(5, row).toInt(&ok);
   if (!ok || index < 0 || index == current_index_) return;
-  if (!ConfirmPendingChanges()) return;
+  // A refused change leaves the shown record; its row gets the selection back
+  // once the click that moved it has been handled.
+  auto keep_selection = [this] { QTimer::singleShot(0, this, &TfrmAirEditor::SyncLibrarySelection); };
+  if (!ConfirmPendingChanges()) return keep_selection();
   store::TdiskAir record;
   store::TBtnLines lines;
-  if (!workbench_.library.FetchRecord(index, record, lines)) return;
+  if (!workbench_.library.FetchRecord(index, record, lines)) return keep_selection();
   current_record_ = record;
   current_lines_ = std::move(lines);
   try {
@@ -72,6 +82,7 @@ void TfrmAirEditor::LibraryRowChanged(int row) {
   status_index_->setText(QString::number(index));
   record_modified_ = picture_modified_ = false;
   UpdateActions();
+  SyncLibrarySelection();
 }
 
 void TfrmAirEditor::LibraryHeadingClicked(int column) {
@@ -86,7 +97,9 @@ bool TfrmAirEditor::ConfirmPendingChanges() {
   bool any_assigned = false;
   for (std::size_t k = 0; k < current_record_.UsedKeys(); ++k)
     any_assigned = any_assigned || current_record_.Keys[k].Columns[0].InUse();
-  if (!(worth_asking && any_assigned)) return true;
+  // A record made by New and never stored is asked about as well: dropping it loses it.
+  const bool never_stored = current_index_ < 0;
+  if (!(worth_asking && (any_assigned || never_stored))) return true;
   const auto answer = prompts_.Ask(this, Text(9), Text(18), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
@@ -107,6 +120,7 @@ void TfrmAirEditor::SaveCommand() {
   auto lock = BeginStoreWrite();
   if (!lock) return;
   try {
+    ui::WaitMessageScope wait(Text(27));
     if (record_modified_) {
       current_record_.ChangeTime = base::NowAsDateTime();
       current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, current_index_);
@@ -123,6 +137,8 @@ void TfrmAirEditor::SaveCommand() {
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
   }
   UpdateActions();
+  // The list shows the stored code number and change time at once, with the saved record's row selected.
+  RefreshLibraryListKeepingRecord();
 }
 
 std::vector<int> TfrmAirEditor::SelectedLibraryIndices() const {
@@ -142,6 +158,7 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   auto lock = BeginStoreWrite();
   if (!lock) return;
   try {
+    ui::WaitMessageScope wait(Text(27));
     // The records and their pictures go in one change of both files.
     store::DeleteRecordsWithPictures(workbench_.library, indices, workbench_.PictureFile());
   } catch (const std::exception& e) {
@@ -183,6 +200,7 @@ void TfrmAirEditor::ImportRecords() {
   if (!lock) return;
   store::ImportResult result;
   try {
+    ui::WaitMessageScope wait(Text(27));
     result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
@@ -191,12 +209,12 @@ void TfrmAirEditor::ImportRecords() {
   }
   lock.reset();
   if (!result.valid_file) {
-    prompts_.Tell(this, QString(), "error file");
+    prompts_.Tell(this, QString(), Text(98));
     return;
   }
   QString text = Text(10) + QString::number(result.count);
   if (result.count > 0) {
-    text += ",Code No Start:" + FromGbk(result.first_new_code);
+    text += Text(99) + FromGbk(result.first_new_code);
     RefreshLibraryList();
   }
   for (const store::DamagedPicture& damaged : result.damaged_pictures)

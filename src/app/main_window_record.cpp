@@ -15,6 +15,7 @@
 #include "store/library.h"
 #include "store/record_summary.h"
 #include "ui/widgets/data_grid.h"
+#include "workflow/text_fields.h"
 
 namespace klimavo::app {
 namespace {
@@ -77,7 +78,9 @@ void TfrmAirEditor::ShowButtonTable() {
     if (k > parts_grid_->Columns()) break;
     parts_grid_->SetColumnHidden(k, false);
     if (!column.InUse()) continue;
-    parts_grid_->SetHeading(k, QString("Frame:%1\nBit:%2\nWidth:%3").arg(column.Frame).arg(column.BitPos).arg(column.Width));
+    parts_grid_->SetHeading(k, Text(91) + QString::number(column.Frame) + "\n" + Text(92) +
+                                   QString::number(column.BitPos) + "\n" + Text(93) +
+                                   QString::number(column.Width));
     for (int r = 1; r <= states; ++r)
       parts_grid_->SetCell(k, r, QString::number(column.Values[static_cast<std::size_t>(r - 1)], 16).toUpper());
     ++k;
@@ -140,7 +143,7 @@ void TfrmAirEditor::DeleteModelRow(int row) {
 void TfrmAirEditor::LoadPictureFile(const QString& file) {
   const QString suffix = "." + QFileInfo(file).suffix().toUpper();
   if (suffix != ".JPG" && suffix != ".JPEG") {
-    prompts_.Tell(this, Text(9), Text(31));
+    prompts_.Tell(this, Text(9), Text(65));
     return;
   }
   if (QFileInfo(file).size() > kMaxPictureBytes) {
@@ -164,13 +167,21 @@ void TfrmAirEditor::ClearPicture() {
 void TfrmAirEditor::RenameKey() {
   if (current_button_ < 0 || current_button_ >= static_cast<int>(current_record_.UsedKeys())) return;
   store::TdiskKey& key = current_record_.Keys[static_cast<std::size_t>(current_button_)];
-  auto name = prompts_.InputText(this, "请输入增功能名称", " ", FromGbk(key.Name.str()));
+  // The box names the key it renames (as the list shows it).
+  const QString shown_name = key_list_->item(current_button_)->text();
+  auto name = prompts_.InputText(this, Text(94), Text(95).arg(shown_name), FromGbk(key.Name.str()));
   if (!name) return;
   if (name->trimmed().isEmpty()) {
-    prompts_.Tell(this, "信息", "名称不能为空");
+    prompts_.Tell(this, Text(97), Text(96));
     return;
   }
-  key.Name.assign(ToGbk(*name));
+  const auto gbk = workflow::RecordText(name->toStdString());
+  if (!gbk) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(workflow::NotGbkMessage(workbench_.language,
+                                                                                workflow::TextField::KeyName)));
+    return;
+  }
+  key.Name.assign(*gbk);
   MarkRecordModified();
   const int keep = current_button_;
   ShowCurrentRecord();

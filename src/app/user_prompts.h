@@ -3,6 +3,7 @@
 // the real dialogs; tests hand in scripted answers, so every path of a command
 // can be driven without a modal loop.
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,8 @@ class UserPrompts {
                                           const QString& suffix) = 0;
   virtual std::optional<QString> InputText(QWidget* parent, const QString& caption, const QString& prompt,
                                            const QString& value) = 0;
+  /// Runs a modal dialog and returns its result (QDialog::Accepted or Rejected).
+  virtual int RunDialog(QDialog& dialog);
   /// A question answered by one of `buttons` (the last one cancels); returns
   /// the index of the button chosen, the last one when the box is closed. The
   /// real dialog unless a subclass answers.

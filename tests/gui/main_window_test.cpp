@@ -122,10 +122,14 @@ class MainWindowTest : public QObject {
     }
   }
 
-  void readOnlyDropsChangesWithoutAQuestion() {
+  void readOnlyTakesNoChangesSoNoneAreDropped() {
     Fixture f(true);
     f.window.ToggleReadOnly();
+    const std::string brand = f.window.CurrentRecord().Brand.str();
     QTest::keyClicks(f.Edit("edtBrand"), "Q");
+    // The brand is read-only: nothing typed, nothing to lose on the record change.
+    QCOMPARE(f.window.CurrentRecord().Brand.str(), brand);
+    QVERIFY(!f.window.RecordModified());
     const int first = f.window.CurrentIndex();
     f.Library()->SetCurrentRow(f.Library()->Cell(5, 1).toInt() == first ? 2 : 1);
     QVERIFY(f.prompts.questions.empty());
@@ -137,7 +141,7 @@ class MainWindowTest : public QObject {
     Fixture f(true);
     const QString dir = QString::fromStdString(f.home.path().string());
     f.window.LoadPictureFile(PictureFile(dir, "a.png", 10));
-    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(31))));
+    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(65))));
     f.window.LoadPictureFile(PictureFile(dir, "b.JPG", 102401));
     QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(32))));
     QVERIFY(!f.window.PictureModified());
