@@ -16,6 +16,9 @@
 // bit, else 1.
 //
 // Captures are numbered from 0. Unusable arguments or input: exit status 2.
+#include <unistd.h>
+
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -42,13 +45,20 @@ constexpr std::string_view kStdinName = "<stdin>";
 
 std::string Utf8(const std::string& gbk) { return base::GbkToUtf8(gbk); }
 
-std::vector<capture::CaptureRead> ReadCaptures(const std::string& file) {
+// Reads the captures of a file (or "-", standard input) one by one and hands
+// each to `each` with its 0-based position, so memory does not grow with the
+// file. A fault ends the run with exit 2 after the captures before it.
+void ForEachCapture(const std::string& file,
+                    const std::function<void(std::size_t n, const capture::CaptureRead& capture)>& each) {
   capture::ReadOptions options;
   options.source = file == "-" ? std::string(kStdinName) : file;
-  capture::ReadResult read =
-      file == "-" ? capture::ReadCaptureStream(std::cin, options) : capture::ReadCaptureFile(file, options);
+  std::size_t n = 0;
+  const auto sink = [&](capture::CaptureRead&& read) { each(n++, read); };
+  const capture::StreamResult read =
+      file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), options, sink)
+                  : capture::StreamCaptureFile(file, options, sink);
+  std::cout.flush();
   if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
-  return std::move(read.captures);
 }
 
 store::ProtocolLibrary LoadLibrary(Context& ctx) {
@@ -135,13 +145,12 @@ void PrintMatchText(const std::string& title, bool decoded, const std::vector<in
 }
 
 void RunMatch(const MatchOptions& o, Context& ctx) {
-  const std::vector<capture::CaptureRead> captures = ReadCaptures(o.file);
   const store::ProtocolLibrary library = LoadLibrary(ctx);
   const config::DerivedSettings settings = Settings(ctx);
   analysis::TTheAcComp comparison(library.Records(), {settings.DecodeTolerance, settings.SkipBaseData});
   bool all_decoded = true;
-  for (std::size_t n = 0; n < captures.size(); ++n) {
-    const ir::Capture input = capture::ToCapture(captures[n]);
+  ForEachCapture(o.file, [&](std::size_t n, const capture::CaptureRead& read) {
+    const ir::Capture input = capture::ToCapture(read);
     ir::Tcomp_aval decoded;
     const bool ok =
         ir::DecodeCapture(input.Durations, input.Carrier, true, true, settings.DecodeTolerance, decoded);
@@ -150,10 +159,10 @@ void RunMatch(const MatchOptions& o, Context& ctx) {
     if (o.json) {
       std::cout << MatchJson(n, ok, hits, comparison, library.Records(), o.explain) << "\n";
     } else {
-      PrintMatchText(CaptureTitle(n, captures[n]), ok, hits, comparison, library.Records(), o.explain);
+      PrintMatchText(CaptureTitle(n, read), ok, hits, comparison, library.Records(), o.explain);
     }
-  }
-  std::cout.flush();
+    std::cout.flush();
+  });
   ctx.exit_code = all_decoded ? kExitOk : kExitFailed;
 }
 
@@ -253,7 +262,6 @@ void PrintCheckText(const std::string& title, const analysis::RemoteCheck& check
 }
 
 void RunCheck(const CheckOptions& o, Context& ctx) {
-  const std::vector<capture::CaptureRead> captures = ReadCaptures(o.file);
   const store::ProtocolLibrary library = LoadLibrary(ctx);
   if (o.record < 0 || o.record >= library.Size())
     throw CommandError{kExitUsage, "record " + std::to_string(o.record) + " is not in the library (" +
@@ -264,16 +272,16 @@ void RunCheck(const CheckOptions& o, Context& ctx) {
   std::optional<lang::Language> language;
   if (!o.json) language.emplace(UserLanguage(ctx));
   bool all_ok = true;
-  for (std::size_t n = 0; n < captures.size(); ++n) {
-    const ir::Capture input = capture::ToCapture(captures[n]);
+  ForEachCapture(o.file, [&](std::size_t n, const capture::CaptureRead& read) {
+    const ir::Capture input = capture::ToCapture(read);
     const analysis::RemoteCheckResult result = check.Check(input.Durations, input.Carrier);
     all_ok = all_ok && result.Ok();
     if (o.json)
       std::cout << CheckJson(n, check, result) << "\n";
     else
-      PrintCheckText(CaptureTitle(n, captures[n]), check, result, *language);
-  }
-  std::cout.flush();
+      PrintCheckText(CaptureTitle(n, read), check, result, *language);
+    std::cout.flush();
+  });
   ctx.exit_code = all_ok ? kExitOk : kExitFailed;
 }
 
