@@ -110,6 +110,7 @@ void TfrmAirEditor::BuildMenus() {
   auto* file = menuBar()->addMenu("文件");
   file->setObjectName("mnuFile");
   file->addActions({actn_new_, actn_save_});
+  BuildSafetyActions(file);
   file->addSeparator();
   file->addAction(actn_close_);
 
@@ -455,6 +456,7 @@ void TfrmAirEditor::UpdateActions() {
   clear_picture_button_->setEnabled(current_index_ >= 0);
   ApplyReadOnlyState();
   DisableCommandsNotBuiltYet();
+  ApplyProtection();
 }
 
 void TfrmAirEditor::showEvent(QShowEvent* event) {
@@ -468,6 +470,7 @@ void TfrmAirEditor::showEvent(QShowEvent* event) {
   StartCapturing();
   QTimer::singleShot(0, this, &TfrmAirEditor::ShowStartupProblems);
   if (!library_columns_restored_) FitLibraryColumns();
+  if (LibraryProtected()) QTimer::singleShot(0, this, &TfrmAirEditor::ReportDamage);
 }
 
 void TfrmAirEditor::closeEvent(QCloseEvent* event) {

@@ -7,11 +7,13 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
 #include "ir/ir_types.h"
+#include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
 
@@ -82,6 +84,21 @@ class TfrmAirEditor : public QMainWindow {
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
 
+  // Data safety: the protected state of a damaged library or picture store, the
+  // question about a library changed on disk, and the rescue of the records
+  // read whole (main_window_safety.cpp).
+  /// Before a write of the library: when another program changed the file
+  /// since it was loaded or last written, asks Reload / Overwrite / Cancel.
+  /// True when the write may go on (the file is unchanged, or Overwrite);
+  /// false when the caller must stop (Cancel; or Reload, which reloads the
+  /// library and keeps a record with unsaved changes as a new, modified record).
+  /// Call it without holding the library's lock: Reload takes it.
+  bool ConfirmLibraryUnchangedOnDisk();
+  /// Writes the records read whole, with their pictures, to an exchange file.
+  void SaveReadableRecordsAs();
+  /// True while the library or the picture store is damaged: every command
+  /// that writes them is disabled.
+  bool LibraryProtected() const { return workbench_.library_protected; }
   // Output and verification commands (main_window_output.cpp): the remote
   // check, filter by learning, programming, the C array, the chip-image check
   // of all records, the universal conversion and the mobile bundle.
@@ -170,6 +187,16 @@ class TfrmAirEditor : public QMainWindow {
   std::vector<int> SelectedLibraryIndices() const;
   /// Connects the wizard commands and starts the pulse feed (main_window_wizards.cpp).
   void BuildWizardCommands();
+  // Data safety (main_window_safety.cpp).
+  void BuildSafetyActions(QMenu* file_menu);
+  void BuildProtectionNotice();
+  void ReportDamage();
+  void ApplyProtection();
+  void ReloadLibrary();
+  /// For a command that writes the library or the picture store: refuses in
+  /// the protected state and settles a change on disk. Returns the locks to
+  /// hold until the write is done, or nullopt when the command must stop.
+  std::optional<store::StoreLock> BeginStoreWrite();
 
   // Capture routing, the learner and the record workflows.
   void ConnectDeviceManager();
@@ -221,6 +248,7 @@ class TfrmAirEditor : public QMainWindow {
   store::TdiskAir current_record_;
   store::TBtnLines current_lines_;
   store::TMemPic_Info current_picture_;
+  bool hold_current_ = false;  ///< a reload keeps the record shown while the list is refilled
   ui::TfrmGeShiSelect* format_chooser_ = nullptr;
 
   // Actions and controls.
@@ -250,6 +278,8 @@ class TfrmAirEditor : public QMainWindow {
   ui::DataGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
+  QAction* act_save_readable_ = nullptr;
+  QLabel* protected_label_ = nullptr;
 
   // Output and verification commands.
   void ConnectOutputCommands();

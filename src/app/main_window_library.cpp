@@ -57,7 +57,7 @@ void TfrmAirEditor::RefreshLibraryList() {
 }
 
 void TfrmAirEditor::LibraryRowChanged(int row) {
-  if (updating_ || row < 1) return;
+  if (updating_ || hold_current_ || row < 1) return;
   bool ok = false;
   const int index = library_grid_->Cell(5, row).toInt(&ok);
   if (!ok || index < 0 || index == current_index_) return;
@@ -117,6 +117,8 @@ bool TfrmAirEditor::ValidateCurrentRecord() {
 
 void TfrmAirEditor::SaveCommand() {
   if (!ValidateCurrentRecord()) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(27));
     if (record_modified_) {
@@ -131,6 +133,7 @@ void TfrmAirEditor::SaveCommand() {
       picture_modified_ = false;
     }
   } catch (const std::exception& e) {
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
   }
   UpdateActions();
@@ -152,16 +155,19 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   if (prompts_.Ask(this, Text(9), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(27));
-    for (int index : indices) {
-      const auto& record = workbench_.library.Records()[static_cast<std::size_t>(index)].Record;
-      store::StorePicture(base::Trim(record.CodeNo.str()), {}, workbench_.PictureFile());
-    }
-    workbench_.library.DeleteRecords(indices);
+    // The records and their pictures go in one change of both files.
+    store::DeleteRecordsWithPictures(workbench_.library, indices, workbench_.PictureFile());
   } catch (const std::exception& e) {
+    // A failed delete changed neither file nor the list.
+    lock.reset();
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  lock.reset();
   // Keep CurrentIndex naming the shown record: a deleted current record is no
   // longer stored, and records before it moved down.
   if (current_index_ >= 0) {
@@ -190,21 +196,30 @@ void TfrmAirEditor::ExportSelectedRecords() {
 void TfrmAirEditor::ImportRecords() {
   auto source = prompts_.OpenFile(this, QString(), "AC File(*.acpf)");
   if (!source) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
+  store::ImportResult result;
   try {
-    const store::ImportResult result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
-    if (!result.valid_file) {
-      prompts_.Tell(this, QString(), Text(98));
-      return;
-    }
-    QString text = Text(10) + QString::number(result.count);
-    if (result.count > 0) {
-      text += Text(99) + FromGbk(result.first_new_code);
-      RefreshLibraryList();
-    }
-    prompts_.Tell(this, Text(9), text);
+    ui::WaitMessageScope wait(Text(27));
+    result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
   } catch (const std::exception& e) {
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  lock.reset();
+  if (!result.valid_file) {
+    prompts_.Tell(this, QString(), Text(98));
+    return;
+  }
+  QString text = Text(10) + QString::number(result.count);
+  if (result.count > 0) {
+    text += Text(99) + FromGbk(result.first_new_code);
+    RefreshLibraryList();
+  }
+  for (const store::DamagedPicture& damaged : result.damaged_pictures)
+    text += "\n" + Text(138) + " " + FromGbk(damaged.new_code);
+  prompts_.Tell(this, Text(9), text);
 }
 
 }  // namespace klimavo::app

@@ -36,6 +36,7 @@ class ScriptedPrompts : public app::UserPrompts {
   std::deque<QMessageBox::StandardButton> answers;
   std::deque<std::optional<QString>> files;
   std::deque<std::optional<QString>> inputs;
+  std::deque<int> choices;  ///< answers to Choose, as button indexes
   std::vector<QString> questions;
   std::vector<QString> messages;
   /// Plays the part of the user in the next dialog a command runs; returns its
@@ -65,6 +66,13 @@ class ScriptedPrompts : public app::UserPrompts {
                                    const QString&) override {
     input_boxes.emplace_back(caption, prompt);
     return Next(inputs);
+  }
+  int Choose(QWidget*, const QString&, const QString& text, const QStringList& buttons) override {
+    questions.push_back(text);
+    if (choices.empty()) return static_cast<int>(buttons.size()) - 1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
   }
   int RunDialog(QDialog& dialog) override {
     if (dialogs.empty()) return QDialog::Rejected;

@@ -177,7 +177,7 @@ class MainWindowLayoutTest : public QObject {
   void menusHoldTheListAndToolBarCommandsWithMnemonics() {
     MainWindowFixture f;
     QCOMPARE(Names(Menu(f.window, "mnuFile")->actions()),
-             QStringList({"actnNew", "actnSave", "actSaveAs", "|", "mnuImport", "mnuExport",
+             QStringList({"actnNew", "actnSave", "actSaveAs", "actSaveReadable", "|", "mnuImport", "mnuExport",
                           "mnuDeleteRecords", "|", "actnClose"}));
     // Tools: the tool-bar commands (all but the File ones) in tool-bar order, before Update.
     QStringList bar;
