@@ -1,0 +1,73 @@
+#pragma once
+// A throw-away workbench home for the update tests: config.ini with recorded
+// dates and a data folder with an old library and picture store, plus a
+// snapshot of every file so a test can prove that nothing changed.
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace klimavo::testing {
+
+class UpdateHome {
+ public:
+  explicit UpdateHome(const std::string& name)
+      : path_(std::filesystem::temp_directory_path() / ("klimavo-update-" + name)) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_ / "data");
+    Write("data/acprotocl.dat", "old library");
+    Write("data/picmem.dat", "old pictures");
+    Write("config.ini", "[Config]\nlang=1\n[updateinfo]\nacprotocl.dat=2024-01-01\npicmem.dat=2024-01-01\n");
+  }
+  ~UpdateHome() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  UpdateHome(const UpdateHome&) = delete;
+  UpdateHome& operator=(const UpdateHome&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  void Write(const std::string& relative, const std::string& text) const {
+    std::ofstream(path_ / relative, std::ios::binary) << text;
+  }
+  std::string Read(const std::string& relative) const {
+    std::ifstream in(path_ / relative, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+
+  /// Every file of the data folder and config.ini with its contents.
+  std::map<std::string, std::string> Snapshot() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_ / "data"))
+      if (entry.is_regular_file())
+        files[entry.path().lexically_relative(path_).string()] =
+            Read(entry.path().lexically_relative(path_).string());
+    files["config.ini"] = Read("config.ini");
+    return files;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+/// The list a server publishes for the given (name, date) pairs.
+inline std::string ListText(std::initializer_list<std::pair<std::string, std::string>> files, int softid = 1,
+                            const std::string& msg = "") {
+  std::string text = "softid=" + std::to_string(softid) + "\r\nmsg=" + msg +
+                     "\r\nfilecount=" + std::to_string(files.size()) + "\r\n";
+  int i = 0;
+  for (const auto& [name, date] : files) {
+    text += "filename" + std::to_string(i) + "=" + name + "\r\nfiledate" + std::to_string(i) + "=" + date +
+            "\r\n";
+    ++i;
+  }
+  return text;
+}
+
+}  // namespace klimavo::testing
