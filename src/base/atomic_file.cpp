@@ -39,6 +39,19 @@ void SyncDirectory(const std::filesystem::path& dir) {
 
 }  // namespace
 
+std::filesystem::path ResolveLinks(const std::filesystem::path& path) {
+  constexpr int kMaxLinks = 40;
+  std::filesystem::path current = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(current, ec)) return current;
+    std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+    if (ec) throw FileError(path, "cannot read the link " + current.string() + ": " + ec.message());
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  throw FileError(path, "too many symbolic links");
+}
+
 void WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> data) {
   std::filesystem::path dir = path.parent_path();
   std::string pattern = (dir / ("." + path.filename().string() + ".XXXXXX")).string();

@@ -17,6 +17,11 @@ namespace klimavo::base {
 void WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> data);
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view text);
 
+/// The file a path finally names: symbolic links are followed (a relative link
+/// from the folder that holds it) until a path that is no link; a path that is
+/// no link is returned as it is. Throws FileError after 40 links (a loop).
+std::filesystem::path ResolveLinks(const std::filesystem::path& path);
+
 /// Reads a whole file. nullopt when it does not exist; FileError when it exists
 /// but cannot be read.
 std::optional<Bytes> ReadWholeFile(const std::filesystem::path& path);
