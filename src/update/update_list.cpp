@@ -17,6 +17,8 @@ constexpr std::string_view kKeyFileCount = "filecount";
 constexpr std::string_view kKeyFileName = "filename";
 constexpr std::string_view kKeyFileDate = "filedate";
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+/// Lock files of the data folder (upper-cased); an update never replaces one.
+constexpr std::string_view kLockSuffix = ".LOCK";
 
 // The name=value lines of the list, keys upper-cased; the first occurrence wins.
 using ListValues = std::unordered_map<std::string, std::string>;
@@ -110,6 +112,7 @@ bool IsPlainFileName(std::string_view name) {
   if (base::Trim(name).size() != name.size()) return false;
   const char first = name.front();
   if (first == '.' || first == '[' || first == ';') return false;
+  if (base::UpperAscii(name).ends_with(kLockSuffix)) return false;
   // Checked on the UTF-8 form: there an ASCII byte is always an ASCII
   // character, while in GBK a second byte may look like '\' or '|'.
   const std::string utf8 = base::GbkToUtf8(name);

@@ -85,7 +85,8 @@ bool AutoCheckFindsUpdate(const UpdateList& list, const RecordedDates& recorded)
 /// name may hold on common systems (* ? " < > |), no '=' (the name is a key of
 /// config.ini), not starting with '.' (so neither "." nor ".." nor a hidden
 /// file), '[' or ';' (which config.ini would read as a section or a comment),
-/// and no blank at either end.
+/// no blank at either end, and not ending in ".lock" (the workbench's lock
+/// files beside the library and the picture store).
 bool IsPlainFileName(std::string_view name);
 
 /// Writes each (name, date) into section `updateinfo` of config.ini (one

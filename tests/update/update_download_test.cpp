@@ -4,10 +4,15 @@
 // partial or foreign one, and only copied files have their dates recorded.
 #include "update/update_download.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 
+#include "base/file_lock.h"
 #include "base/ini_file.h"
 #include "test_http_server.h"
 #include "update_home.h"
@@ -363,6 +368,71 @@ TEST(UpdateDownload, AFolderWhereAFileWouldGoStopsTheWholeUpdate) {
   EXPECT_FALSE(run.outcome.install_error.empty());
   EXPECT_EQ(home.Snapshot(), before);
   EXPECT_TRUE(std::filesystem::is_directory(home.path() / "data/Binn/keep"));
+}
+
+// Another process of the workbench holds the library's lock: the update waits
+// for it, and the library is still the old one for as long as the lock is held.
+TEST(UpdateDownload, TheLibraryAndPictureStoreAreReplacedUnderTheirLocks) {
+  for (const char* name : {"acprotocl.dat", "picmem.dat"}) {
+    TestHttpServer server;
+    UpdateHome home("locked");
+    server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
+    server.Serve(kLibrary, "new library");
+    server.Serve(kPictures, "new pictures");
+    const std::string guarded = (home.path() / "data" / name).string();
+    const std::string lock_file = base::FileLock::LockPathFor(guarded).string();
+    const std::string old_contents = home.Read(std::string("data/") + name);
+    int to_parent[2];
+    ASSERT_EQ(::pipe(to_parent), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Only system calls here: the child of a threaded process.
+      const int lock = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+      if (lock < 0 || ::flock(lock, LOCK_EX) != 0) ::_exit(1);
+      if (::write(to_parent[1], "L", 1) != 1) ::_exit(1);
+      ::usleep(400 * 1000);
+      char seen[64];
+      const int file = ::open(guarded.c_str(), O_RDONLY);
+      const ssize_t n = file < 0 ? 0 : ::read(file, seen, sizeof seen);
+      if (n > 0 && ::write(to_parent[1], seen, static_cast<std::size_t>(n)) != n) ::_exit(1);
+      ::_exit(0);
+    }
+    ::close(to_parent[1]);
+    char signal = 0;
+    ASSERT_EQ(::read(to_parent[0], &signal, 1), 1);
+    const auto start = std::chrono::steady_clock::now();
+    const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms)
+        << name << ": the update did not wait for the lock";
+    std::string seen_under_lock;
+    char buffer[64];
+    for (ssize_t n; (n = ::read(to_parent[0], buffer, sizeof buffer)) > 0;) seen_under_lock.append(buffer, n);
+    ::close(to_parent[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+    EXPECT_EQ(seen_under_lock, old_contents) << name;
+    EXPECT_EQ(run.outcome.text, kTextUpdated) << name;
+    EXPECT_EQ(home.Read("data/acprotocl.dat"), "new library") << name;
+    EXPECT_EQ(home.Read("data/picmem.dat"), "new pictures") << name;
+  }
+}
+
+TEST(UpdateDownload, ADataFileThatIsALinkIsReplacedWhereItPoints) {
+  TestHttpServer server;
+  UpdateHome home("linked");
+  server.Serve(kList, ListText({{"picmem.dat", "2024-06-01"}}));
+  server.Serve(kPictures, "new pictures");
+  std::filesystem::create_directories(home.path() / "shared");
+  home.Write("shared/pictures.dat", "old shared pictures");
+  std::filesystem::remove(home.path() / "data/picmem.dat");
+  std::filesystem::create_symlink("../shared/pictures.dat", home.path() / "data/picmem.dat");
+  const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+  EXPECT_EQ(run.outcome.text, kTextUpdated);
+  EXPECT_TRUE(std::filesystem::is_symlink(home.path() / "data/picmem.dat"));
+  EXPECT_EQ(home.Read("shared/pictures.dat"), "new pictures");
+  EXPECT_FALSE(std::filesystem::exists(home.path() / "shared/.pictures.dat.update"));
 }
 
 }  // namespace

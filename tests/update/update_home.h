@@ -41,13 +41,16 @@ class UpdateHome {
     return out.str();
   }
 
-  /// Every file of the data folder and config.ini with its contents.
+  /// Every file of the data folder and config.ini with its contents. The empty
+  /// lock files beside the library and the picture store are left out: taking
+  /// a lock creates its file, and it stays.
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_ / "data"))
-      if (entry.is_regular_file())
-        files[entry.path().lexically_relative(path_).string()] =
-            Read(entry.path().lexically_relative(path_).string());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_ / "data")) {
+      const std::string relative = entry.path().lexically_relative(path_).string();
+      if (entry.is_regular_file() && !(relative.ends_with(".lock") && Read(relative).empty()))
+        files[relative] = Read(relative);
+    }
     files["config.ini"] = Read("config.ini");
     return files;
   }

@@ -154,6 +154,8 @@ TEST(UpdateList, PlainFileNames) {
       "<less",
       "more>",
       "pi|pe",
+      "acprotocl.dat.lock",
+      "picmem.dat.LOCK",
       " leading.dat",
       "trailing.dat ",
       std::string(kMaxFileNameBytes + 1, 'a'),
