@@ -1,6 +1,7 @@
 // klimavo: the Qt workbench.
 //   klimavo [--home DIR]                   the main window over the home's library
 //   klimavo [--home DIR] --show-capture F  a viewer of the captures of file F
+//   --update-url URL                       the update server (instead of UpdateUrl of config.ini)
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
   parser.addOption(home_option);
   parser.addOption(capture_option);
   parser.addOption(screenshot_option);
+  QCommandLineOption update_url_option("update-url", "Update server (http://, https:// or file://).", "URL");
+  parser.addOption(update_url_option);
   parser.process(app);
 
   std::optional<std::filesystem::path> home_arg;
@@ -89,6 +92,7 @@ int main(int argc, char** argv) {
   klimavo::app::Workbench workbench(home);
   klimavo::app::DialogPrompts prompts;
   klimavo::app::TfrmAirEditor window(workbench, prompts);
+  if (parser.isSet(update_url_option)) window.SetUpdateServer(parser.value(update_url_option).toStdString());
   window.show();
   if (parser.isSet(screenshot_option)) ScheduleScreenshot(window, parser.value(screenshot_option));
   return QApplication::exec();

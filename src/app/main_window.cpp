@@ -49,6 +49,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   BuildMenus();
   BuildToolBar();
   BuildPanes();
+  BuildUpdateCommands();
 
   // Window creation, in order.
   updating_ = record_modified_ = picture_modified_ = false;
@@ -428,6 +429,7 @@ void TfrmAirEditor::showEvent(QShowEvent* event) {
   ShowCurrentRecord();
   RefreshLibraryList();
   updating_ = false;
+  StartAutoUpdate();
 }
 
 void TfrmAirEditor::closeEvent(QCloseEvent* event) {

@@ -6,12 +6,18 @@
 
 #include <QMainWindow>
 
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
+#include "ui/qt_dispatcher.h"
+#include "update/auto_update.h"
 
 class QAction;
 class QActionGroup;
@@ -69,6 +75,23 @@ class TfrmAirEditor : public QMainWindow {
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
 
+  // Online update: the automatic check's life, its question and notice, the Update command.
+  /// The update server given on the command line (--update-url); it overrides config.ini.
+  void SetUpdateServer(std::optional<std::string> url);
+  /// The timing of the automatic check (set before the window is first shown).
+  void SetAutoUpdateTiming(update::AutoCheckTiming timing,
+                           std::chrono::milliseconds read_timeout = update::kReadTimeout);
+  /// "Update": stops the automatic check and runs the update dialog.
+  void UpdateCommand();
+  /// The automatic check's question: true while this is not the active window.
+  bool AnswerUpdateQuery() const;
+  /// The update notice: with an update available, asks whether to update now.
+  void UpdateNotice(bool available, const std::string& msg);
+  /// Posts the Update request to the window itself; 1 runs the Update command.
+  void PostUpdateRequest(int wparam);
+  /// The automatic checker while it exists.
+  update::TIRAutoUpdate* AutoUpdate() const;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -93,6 +116,10 @@ class TfrmAirEditor : public QMainWindow {
   QString Text(int number) const;
   QString MemoOfLanguage(const store::TdiskAir& record) const;
   std::vector<int> SelectedLibraryIndices() const;
+  // Online update.
+  void BuildUpdateCommands();
+  void StartAutoUpdate();
+  void AfterUpdateCopiedFiles();
 
   Workbench& workbench_;
   UserPrompts& prompts_;
@@ -139,6 +166,14 @@ class TfrmAirEditor : public QMainWindow {
   ui::DataGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
+
+  // Online update. The checker comes after its dispatcher: it is destroyed
+  // first, and its end is served by the dispatcher.
+  std::optional<std::string> update_url_;
+  update::AutoCheckTiming auto_update_timing_;
+  std::chrono::milliseconds auto_update_read_timeout_ = update::kReadTimeout;
+  std::unique_ptr<ui::QtDispatcher> update_dispatcher_;
+  std::unique_ptr<update::TIRAutoUpdate> auto_update_;
 };
 
 }  // namespace klimavo::app

@@ -56,6 +56,10 @@ class EventLoopDispatcher final : public Dispatcher {
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   /// Refuses all later hand-overs and releases every waiting worker unrun.
   void Shutdown();
+  /// Called on the queuing thread, outside the lock, after each task is queued,
+  /// so that another event loop (the GUI's) can schedule ProcessPending. Set it
+  /// before any worker uses the dispatcher.
+  void SetOnQueued(std::function<void()> on_queued) { on_queued_ = std::move(on_queued); }
   /// True on the owner's thread.
   bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
 
@@ -74,6 +78,7 @@ class EventLoopDispatcher final : public Dispatcher {
   std::deque<Task> queue_;
   bool shut_down_ = false;
   unsigned wakes_ = 0;
+  std::function<void()> on_queued_;
 };
 
 }  // namespace klimavo::base

@@ -14,6 +14,8 @@
 #include "lang/form_entry.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/update_dialog.h"
+#include "ui/qt_dispatcher.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 
@@ -53,6 +55,9 @@ class TranslationsTest : public QObject {
     CheckWindow(about, workbench.language);
     CaptureViewer viewer({}, 0.21, workbench.language, "none");
     CheckWindow(viewer, workbench.language);
+    ui::QtDispatcher dispatcher;
+    ui::TfrmUpdate update(dispatcher, home.path(), {}, workbench.language);
+    CheckWindow(update, workbench.language);
   }
 
   void gridColumnHeadingsAndCaptionsAreApplied() {

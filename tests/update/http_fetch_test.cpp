@@ -10,6 +10,7 @@
 
 #include "test_http_server.h"
 #include "test_tls_server.h"
+#include "update_home.h"
 
 namespace klimavo::update {
 namespace {
@@ -113,7 +114,7 @@ TEST(HttpFetch, CancelCutsOffAWaitingTransferAtOnce) {
 }
 
 TEST(HttpFetch, ReadsFromASharedFolderAndRefusesOtherSchemes) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "klimavo-http-fetch-test";
+  const std::filesystem::path dir = testing::TempFolder("http-fetch-test");
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "up.txt") << "softid=1\n";

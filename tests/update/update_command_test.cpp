@@ -56,7 +56,7 @@ class UpdateCommand : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  std::filesystem::path home_ = std::filesystem::temp_directory_path() / "klimavo-update-cli-test";
+  std::filesystem::path home_ = testing::TempFolder("update-cli-test");
 };
 
 TEST_F(UpdateCommand, CheckPrintsTheVerdictAndTheChangedFiles) {

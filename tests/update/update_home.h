@@ -3,6 +3,8 @@
 // dates and a data folder with an old library and picture store, plus a
 // snapshot of every file so a test can prove that nothing changed.
 
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,10 +14,14 @@
 
 namespace klimavo::testing {
 
+/// A folder in the temporary directory that no other test process uses.
+inline std::filesystem::path TempFolder(const std::string& name) {
+  return std::filesystem::temp_directory_path() / ("klimavo-" + name + "-" + std::to_string(::getpid()));
+}
+
 class UpdateHome {
  public:
-  explicit UpdateHome(const std::string& name)
-      : path_(std::filesystem::temp_directory_path() / ("klimavo-update-" + name)) {
+  explicit UpdateHome(const std::string& name) : path_(TempFolder("update-" + name)) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_ / "data");
     Write("data/acprotocl.dat", "old library");

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "base/ini_file.h"
+#include "update_home.h"
 
 namespace klimavo::update {
 namespace {
@@ -173,7 +174,7 @@ TEST(UpdateList, GbkSecondBytesThatLookLikeSeparatorsAreNotSeparators) {
 }
 
 TEST(UpdateList, RecordedDatesAreWrittenAndReadBack) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "klimavo-update-list-test";
+  const std::filesystem::path dir = testing::TempFolder("update-list-test");
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::filesystem::path config = dir / "config.ini";

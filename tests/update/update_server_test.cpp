@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "update_home.h"
+
 namespace klimavo::update {
 namespace {
 
@@ -48,7 +50,7 @@ TEST(UpdateServer, PublishedFilesLieUnderTheServerFolder) {
 }
 
 TEST(UpdateServer, TheCommandLineAddressOverridesTheConfiguredOne) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "klimavo-update-server-test";
+  const std::filesystem::path dir = testing::TempFolder("update-server-test");
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::filesystem::path config = dir / "config.ini";
