@@ -161,12 +161,16 @@ void UpdateDownload::Complete() {
     if (events_.installing) events_.installing();
     InstallResult installed = InstallFiles(home_, downloads_.to_install);
     outcome.copied = std::move(installed.copied);
-    outcome.install_error = std::move(installed.error);
-    if (outcome.install_error.empty()) {
+    if (installed.error.empty()) {
       outcome.text = kTextUpdated;
       outcome.button_text = kTextDoneButton;
     } else {
       outcome.text = kTextUpdateFailed;
+      // Copied but not recorded: the next check offers the files again.
+      if (outcome.copied.empty())
+        outcome.install_error = std::move(installed.error);
+      else
+        outcome.failed.push_back(FailedFile{"config.ini", 0, std::move(installed.error)});
     }
   }
   Finish(std::move(outcome));

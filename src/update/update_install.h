@@ -1,10 +1,10 @@
 #pragma once
-// Installing downloaded update files into the data folder, all or nothing as
-// far as the file system allows: every file is first staged next to its
-// target (written and flushed in full), and only when all are staged are they
-// renamed over their old copies, so a reader never sees a half-written file
-// and a failure while staging leaves every old file in place. The dates of the
-// files that were replaced are then recorded in section `updateinfo`.
+// Installing downloaded update files into the data folder, all or nothing:
+// every new file is written in full and flushed beside its target before any
+// old file is replaced, and should a replacement fail, the files already
+// replaced get their old contents back (base::WriteFilesAtomically). A reader
+// never sees a half-written file. The dates of the files are then recorded in
+// section `updateinfo`.
 
 #include <filesystem>
 #include <string>
@@ -22,9 +22,10 @@ std::filesystem::path UpdateDir(const std::filesystem::path& home);
 std::filesystem::path LocalFileName(std::string_view name);
 
 struct InstallResult {
-  /// The files that replaced their old copies (their dates are recorded).
+  /// The files that replaced their old copies: all of them, or none.
   std::vector<ListedFile> copied;
-  /// Why installing stopped; empty when every file was copied and recorded.
+  /// Why installing failed (nothing copied), or why the dates of the copied
+  /// files could not be recorded; empty on success.
   std::string error;
 };
 

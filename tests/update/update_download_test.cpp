@@ -117,9 +117,9 @@ TEST(UpdateDownload, ChangedFilesAreDownloadedCopiedAndRecorded) {
   EXPECT_EQ(config.ReadString("updateinfo", "Language.ini", ""), "2024-06-02");
   EXPECT_EQ(config.ReadString("updateinfo", "picmem.dat", ""), "2024-01-01");
   EXPECT_EQ(config.ReadInteger("Config", "lang", 0), 1);
-  // No staged file is left behind.
+  // No temporary file is left behind.
   for (const auto& [file, contents] : home.Snapshot())
-    EXPECT_EQ(file.find(".update"), std::string::npos) << file;
+    EXPECT_EQ(file.find("data/."), std::string::npos) << file;
 
   // The next run finds everything up to date.
   EXPECT_EQ(RunSequence(Settings(server.BaseUrl()), home).outcome.text, kTextUpToDate);
@@ -337,21 +337,24 @@ TEST(UpdateDownload, ASharedFolderCanServeTheUpdate) {
             "2024-07-01");
 }
 
-TEST(UpdateDownload, AFileThatCannotBeStagedLeavesEveryOldFile) {
+TEST(UpdateDownload, AFileThatCannotBeWrittenLeavesEveryOldFile) {
   TestHttpServer server;
   UpdateHome home("staging-fails");
   server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
   server.Serve(kLibrary, "new library");
   server.Serve(kPictures, "new pictures");
-  // The staged copy of the second file cannot be written.
-  std::filesystem::create_directories(home.path() / "data/.picmem.dat.update/blocker");
+  // The second file is a link into a folder that does not exist: its new
+  // content cannot be written, after the first one's already was.
+  std::filesystem::remove(home.path() / "data/picmem.dat");
+  std::filesystem::create_symlink(home.path() / "missing/picmem.dat", home.path() / "data/picmem.dat");
   const auto before = home.Snapshot();
   const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
   EXPECT_EQ(run.outcome.text, kTextUpdateFailed);
   EXPECT_TRUE(run.outcome.copied.empty());
   EXPECT_FALSE(run.outcome.install_error.empty());
   EXPECT_EQ(home.Snapshot(), before);
-  EXPECT_FALSE(std::filesystem::exists(home.path() / "data/.acprotocl.dat.update"));
+  for (const auto& entry : std::filesystem::directory_iterator(home.path() / "data"))
+    EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path() << " was left behind";
 }
 
 TEST(UpdateDownload, AFolderWhereAFileWouldGoStopsTheWholeUpdate) {
@@ -432,7 +435,6 @@ TEST(UpdateDownload, ADataFileThatIsALinkIsReplacedWhereItPoints) {
   EXPECT_EQ(run.outcome.text, kTextUpdated);
   EXPECT_TRUE(std::filesystem::is_symlink(home.path() / "data/picmem.dat"));
   EXPECT_EQ(home.Read("shared/pictures.dat"), "new pictures");
-  EXPECT_FALSE(std::filesystem::exists(home.path() / "shared/.pictures.dat.update"));
 }
 
 }  // namespace
