@@ -30,9 +30,9 @@ bool EventLoopDispatcher::RunAndWait(std::function<void()> task) {
   if (shut_down_) return false;
   queue_.push_back(Task{std::move(task), &done, &ran});
   queue_changed_.notify_all();
-  if (on_queued_) {
+  if (queued_hook_) {
     lock.unlock();
-    on_queued_();
+    queued_hook_();
     lock.lock();
   }
   task_done_.wait(lock, [&] { return done; });
@@ -46,7 +46,7 @@ void EventLoopDispatcher::Post(std::function<void()> task) {
     queue_.push_back(Task{std::move(task), nullptr, nullptr});
     queue_changed_.notify_all();
   }
-  if (on_queued_) on_queued_();
+  if (queued_hook_) queued_hook_();
 }
 
 void EventLoopDispatcher::Wake() {

@@ -56,12 +56,12 @@ class EventLoopDispatcher final : public Dispatcher {
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   /// Refuses all later hand-overs and releases every waiting worker unrun.
   void Shutdown();
-  /// Called on the queuing thread, outside the lock, after each task is queued,
-  /// so that another event loop (the GUI's) can schedule ProcessPending. Set it
-  /// before any worker uses the dispatcher.
-  void SetOnQueued(std::function<void()> on_queued) { on_queued_ = std::move(on_queued); }
   /// True on the owner's thread.
   bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
+  /// Called (on the queuing thread, without the lock) each time another thread
+  /// queues a task, so an owner that runs an event loop of its own (the GUI)
+  /// can schedule ProcessPending. Set it before any worker starts.
+  void SetTaskQueuedHook(std::function<void()> hook) { queued_hook_ = std::move(hook); }
 
  private:
   struct Task {
@@ -78,7 +78,7 @@ class EventLoopDispatcher final : public Dispatcher {
   std::deque<Task> queue_;
   bool shut_down_ = false;
   unsigned wakes_ = 0;
-  std::function<void()> on_queued_;
+  std::function<void()> queued_hook_;
 };
 
 }  // namespace klimavo::base
