@@ -1,14 +1,14 @@
 #include "update/update_install.h"
 
 #include <algorithm>
-#include <array>
+#include <optional>
 
 #include "base/atomic_file.h"
 #include "base/file_error.h"
-#include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/home.h"
 #include "store/library.h"
+#include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 
 namespace klimavo::update {
@@ -16,19 +16,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// The files whose lock is held while they are replaced, in the order every
-/// process of the workbench takes them (library first).
-constexpr std::array<std::string_view, 2> kLockedFiles = {store::kLibraryFileName,
-                                                          store::kPictureStoreFileName};
-
-std::vector<base::FileLock> LockGuardedFiles(const fs::path& data_dir, const std::vector<ListedFile>& files) {
-  std::vector<base::FileLock> locks;
-  for (std::string_view guarded : kLockedFiles) {
-    const bool listed =
-        std::any_of(files.begin(), files.end(), [&](const ListedFile& f) { return f.name == guarded; });
-    if (listed) locks.emplace_back(data_dir / guarded);
-  }
-  return locks;
+/// While the update replaces the library or the picture store it holds the
+/// locks of both, taken as every writer of the workbench takes them.
+std::optional<store::StoreLock> LockStoreFiles(const fs::path& data_dir,
+                                               const std::vector<ListedFile>& files) {
+  const bool guarded = std::any_of(files.begin(), files.end(), [](const ListedFile& f) {
+    return f.name == store::kLibraryFileName || f.name == store::kPictureStoreFileName;
+  });
+  if (!guarded) return std::nullopt;
+  return std::optional<store::StoreLock>(std::in_place, data_dir / store::kLibraryFileName,
+                                         data_dir / store::kPictureStoreFileName);
 }
 
 }  // namespace
@@ -42,7 +39,7 @@ InstallResult InstallFiles(const fs::path& home, const std::vector<ListedFile>& 
   const fs::path data_dir = base::DataDir(home);
   const fs::path update_dir = UpdateDir(home);
   try {
-    const std::vector<base::FileLock> locks = LockGuardedFiles(data_dir, files);
+    const std::optional<store::StoreLock> lock = LockStoreFiles(data_dir, files);
     std::vector<base::Bytes> contents;
     std::vector<base::FileReplacement> replacements;
     contents.reserve(files.size());

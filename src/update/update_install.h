@@ -31,9 +31,9 @@ struct InstallResult {
 
 /// Installs `files` (plain names, each downloaded into UpdateDir(home)) into
 /// the data folder of `home` and records their dates in its config.ini. While
-/// it replaces the protocol library or the picture store it holds that file's
-/// lock (base::FileLock, waiting for another process that holds it), so no
-/// other process of the workbench reads or writes it meanwhile. A data file
+/// it replaces the protocol library or the picture store it holds the locks of
+/// both (store::StoreLock, waiting for another process that holds them), so no
+/// other process of the workbench reads or writes them meanwhile. A data file
 /// that is a symbolic link is replaced where the link points, as saves do.
 InstallResult InstallFiles(const std::filesystem::path& home, const std::vector<ListedFile>& files);
 

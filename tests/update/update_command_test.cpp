@@ -1,16 +1,16 @@
 // `klimavo-cli update check|download` through the real executable against a
 // local server: the exact JSON of each command and its exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/ini_file.h"
+#include "cli/cli_runner.h"
 #include "test_http_server.h"
 #include "update_home.h"
 
@@ -20,11 +20,6 @@ namespace {
 using testing::ListText;
 using testing::Route;
 using testing::TestHttpServer;
-
-struct Result {
-  int status = -1;
-  std::string out;
-};
 
 class UpdateCommand : public ::testing::Test {
  protected:
@@ -37,18 +32,12 @@ class UpdateCommand : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(home_); }
 
-  Result Cli(const std::string& arguments) const {
-    Result result;
-    const std::string command = std::string(std::getenv("KLIMAVO_CLI")) + " --home " + home_.string() + " " +
-                                arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+  /// Runs klimavo-cli on the test's home with the blank-separated arguments.
+  cli::testing::CliResult Cli(const std::string& arguments) const {
+    std::vector<std::string> args;
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;) args.push_back(word);
+    return cli::testing::RunCli(home_, args);
   }
 
   std::string Library() const {
@@ -83,7 +72,7 @@ TEST_F(UpdateCommand, CheckPrintsTheVerdictAndTheChangedFiles) {
   };
   for (const auto& c : cases) {
     server.Serve("/upld/ac/v2/up.txt", c.list);
-    const Result r = Cli("update check --json" + url);
+    const cli::testing::CliResult r = Cli("update check --json" + url);
     EXPECT_EQ(r.status, c.status) << c.list;
     EXPECT_EQ(r.out, c.out) << c.list;
   }
@@ -103,7 +92,7 @@ TEST_F(UpdateCommand, DownloadPrintsTheOutcome) {
 
   server.Serve("/upld/ac/v2/up.txt",
                ListText({{"acprotocl.dat", "2024-01-01"}, {"..\\x", "1"}, {"a/b", "1"}}));
-  Result r = Cli("update download --json" + url);
+  cli::testing::CliResult r = Cli("update download --json" + url);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, R"({"ok": false, "copied": [], "refused": ["..\\x", "a/b"], "failed": [], )"
                    R"("text": "The update failed."})"
@@ -151,7 +140,7 @@ TEST_F(UpdateCommand, TheConfiguredServerAndProxyAreUsed) {
       << "[Config]\nUpdateUrl=http://update.invalid/\nproxySvr=127.0.0.1\n"
       << "proxtPort=" << proxy.Port() << "\n[updateinfo]\nacprotocl.dat=2024-01-01\n";
   // `download` goes through the proxy; `check`, like the automatic check, never does.
-  const Result download = Cli("update download --json");
+  const cli::testing::CliResult download = Cli("update download --json");
   EXPECT_EQ(download.status, 0) << download.out;
   EXPECT_EQ(proxy.RequestsFor("/upld/ac/v2/up.txt"), 1);
   EXPECT_EQ(Cli("update check --json").status, 1);
