@@ -105,6 +105,7 @@ void TfrmAirEditor::BuildMenus() {
   auto* file = menuBar()->addMenu("文件");
   file->setObjectName("mnuFile");
   file->addActions({actn_new_, actn_save_});
+  BuildSafetyActions(file);
   file->addSeparator();
   file->addAction(actn_close_);
 
@@ -429,6 +430,7 @@ void TfrmAirEditor::UpdateActions() {
   for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_}) a->setEnabled(has_format);
   load_picture_button_->setEnabled(current_index_ >= 0);
   clear_picture_button_->setEnabled(current_index_ >= 0);
+  ApplyProtection();
 }
 
 void TfrmAirEditor::showEvent(QShowEvent* event) {
@@ -440,6 +442,7 @@ void TfrmAirEditor::showEvent(QShowEvent* event) {
   updating_ = false;
   StartCapturing();
   QTimer::singleShot(0, this, &TfrmAirEditor::ShowStartupProblems);
+  if (LibraryProtected()) QTimer::singleShot(0, this, &TfrmAirEditor::ReportDamage);
   StartAutoUpdate();
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
+#include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
 #include "ui/qt_dispatcher.h"
@@ -96,6 +97,22 @@ class TfrmAirEditor : public QMainWindow {
   /// The automatic checker while it exists.
   update::TIRAutoUpdate* AutoUpdate() const;
 
+  // Data safety: the protected state of a damaged library or picture store, the
+  // question about a library changed on disk, and the rescue of the records
+  // read whole (main_window_safety.cpp).
+  /// Before a write of the library: when another program changed the file
+  /// since it was loaded or last written, asks Reload / Overwrite / Cancel.
+  /// True when the write may go on (the file is unchanged, or Overwrite);
+  /// false when the caller must stop (Cancel; or Reload, which reloads the
+  /// library and keeps a record with unsaved changes as a new, modified record).
+  /// Call it without holding the library's lock: Reload takes it.
+  bool ConfirmLibraryUnchangedOnDisk();
+  /// Writes the records read whole, with their pictures, to an exchange file.
+  void SaveReadableRecordsAs();
+  /// True while the library or the picture store is damaged: every command
+  /// that writes them is disabled.
+  bool LibraryProtected() const { return workbench_.library_protected; }
+
   // Capture routing, the learner and the record workflows.
   /// New record: key editor on the template, format chooser, then the Assistant analyser.
   void NewCommand();
@@ -169,6 +186,17 @@ class TfrmAirEditor : public QMainWindow {
   /// refused with a message and the edit shows the stored text again.
   void StoreTypedText(int field, const QString& text);
 
+  // Data safety (main_window_safety.cpp).
+  void BuildSafetyActions(QMenu* file_menu);
+  void BuildProtectionNotice();
+  void ReportDamage();
+  void ApplyProtection();
+  void ReloadLibrary();
+  /// For a command that writes the library or the picture store: refuses in
+  /// the protected state and settles a change on disk. Returns the locks to
+  /// hold until the write is done, or nullopt when the command must stop.
+  std::optional<store::StoreLock> BeginStoreWrite();
+
   Workbench& workbench_;
   UserPrompts& prompts_;
 
@@ -187,6 +215,7 @@ class TfrmAirEditor : public QMainWindow {
   store::TBtnLines current_lines_;
   store::TMemPic_Info current_picture_;
   ui::TfrmGeShiSelect* format_chooser_ = nullptr;
+  bool hold_current_ = false;  ///< a reload keeps the record shown while the list is refilled
 
   // Actions and controls.
   QAction* actn_new_ = nullptr;
@@ -228,6 +257,9 @@ class TfrmAirEditor : public QMainWindow {
   std::chrono::milliseconds auto_update_read_timeout_ = update::kReadTimeout;
   std::unique_ptr<ui::QtDispatcher> update_dispatcher_;
   std::unique_ptr<update::TIRAutoUpdate> auto_update_;
+
+  QAction* act_save_readable_ = nullptr;
+  QLabel* protected_label_ = nullptr;
 };
 
 }  // namespace klimavo::app

@@ -51,7 +51,7 @@ void TfrmAirEditor::RefreshLibraryList() {
 }
 
 void TfrmAirEditor::LibraryRowChanged(int row) {
-  if (updating_ || row < 1) return;
+  if (updating_ || hold_current_ || row < 1) return;
   bool ok = false;
   const int index = library_grid_->Cell(5, row).toInt(&ok);
   if (!ok || index < 0 || index == current_index_) return;
@@ -107,6 +107,8 @@ bool TfrmAirEditor::ValidateCurrentRecord() {
 
 void TfrmAirEditor::SaveCommand() {
   if (!ValidateCurrentRecord()) return;
+  const auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(27));
     if (record_modified_) {
@@ -140,13 +142,12 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   if (prompts_.Ask(this, Text(9), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
+  const auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(27));
-    for (int index : indices) {
-      const auto& record = workbench_.library.Records()[static_cast<std::size_t>(index)].Record;
-      store::StorePicture(base::Trim(record.CodeNo.str()), {}, workbench_.PictureFile());
-    }
-    workbench_.library.DeleteRecords(indices);
+    // The records and their pictures go in one change of both files.
+    store::DeleteRecordsWithPictures(workbench_.library, indices, workbench_.PictureFile());
   } catch (const std::exception& e) {
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
   }
@@ -178,6 +179,8 @@ void TfrmAirEditor::ExportSelectedRecords() {
 void TfrmAirEditor::ImportRecords() {
   auto source = prompts_.OpenFile(this, QString(), "AC File(*.acpf)");
   if (!source) return;
+  const auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     const store::ImportResult result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
     if (!result.valid_file) {
@@ -189,6 +192,8 @@ void TfrmAirEditor::ImportRecords() {
       text += ",Code No Start:" + FromGbk(result.first_new_code);
       RefreshLibraryList();
     }
+    for (const store::DamagedPicture& damaged : result.damaged_pictures)
+      text += "\n" + Text(138) + " " + FromGbk(damaged.new_code);
     prompts_.Tell(this, Text(9), text);
   } catch (const std::exception& e) {
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));

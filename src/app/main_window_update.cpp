@@ -88,7 +88,7 @@ void TfrmAirEditor::UpdateCommand() {
   {
     ui::TfrmUpdate dialog(*update_dispatcher_, workbench_.home, server, workbench_.language, this);
     dialog.SetAutoStart(true);
-    dialog.exec();
+    prompts_.RunDialog(dialog);
     copied = dialog.FilesCopied();
   }
   if (copied) AfterUpdateCopiedFiles();
@@ -97,9 +97,8 @@ void TfrmAirEditor::UpdateCommand() {
 void TfrmAirEditor::AfterUpdateCopiedFiles() {
   // The update may have replaced the library this window has loaded; a later
   // save would overwrite it with the old records unless the changed-on-disk
-  // check (Reload / Overwrite / Cancel) runs now.
-  // LIBRARY-CHANGED-ON-DISK CHECK: call ConfirmLibraryUnchangedOnDisk() here once
-  // the data-safety work that provides it has landed.
+  // question (Reload / Overwrite / Cancel) is settled now.
+  ConfirmLibraryUnchangedOnDisk();
 }
 
 update::TIRAutoUpdate* TfrmAirEditor::AutoUpdate() const { return auto_update_.get(); }

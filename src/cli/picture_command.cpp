@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/home.h"
@@ -39,6 +40,14 @@ struct PictureOptions {
 
 std::filesystem::path StorePath(Context& ctx) {
   return base::DataDir(ctx.Home()) / store::kPictureStoreFileName;
+}
+
+// The store's lock, held until the new file is in place; temporary files a
+// killed save of the store left behind are removed under it.
+base::FileLock LockStore(Context& ctx) {
+  base::FileLock lock(StorePath(ctx));
+  base::RemoveStaleTemporaryFiles(StorePath(ctx));
+  return lock;
 }
 
 std::string CheckedCode(const std::string& raw) {
@@ -81,7 +90,7 @@ std::vector<std::string> GbkModels(const std::vector<std::string>& models) {
 
 void RunSet(const PictureOptions& o, Context& ctx) {
   std::string code = CheckedCode(o.code);
-  const base::FileLock lock(StorePath(ctx));
+  const base::FileLock lock = LockStore(ctx);
   store::TMemPic_Info info;
   store::LoadPicture(code, info, StorePath(ctx));
   info.Picture = ReadJpeg(o.jpeg);
@@ -104,7 +113,7 @@ void RunShow(const PictureOptions& o, Context& ctx) {
 
 void RunClear(const PictureOptions& o, Context& ctx) {
   std::string code = CheckedCode(o.code);
-  const base::FileLock lock(StorePath(ctx));
+  const base::FileLock lock = LockStore(ctx);
   if (store::StorePicture(code, store::TMemPic_Info{}, StorePath(ctx)) == store::PictureChange::kRemoved) {
     std::cout << base::GbkToUtf8(code) << ": picture and model names removed\n";
     return;

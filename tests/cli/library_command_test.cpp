@@ -168,6 +168,26 @@ TEST_F(LibraryCommand, ADamagedPictureStoreIsNeverChanged) {
   }
 }
 
+TEST_F(LibraryCommand, TheNextChangeRemovesWhatAKilledSaveLeftBehind) {
+  const fs::path data = home_ / "data";
+  struct Case {
+    const char* left_behind;
+    std::vector<std::string> change;
+  };
+  const Case cases[] = {
+      {".picmem.dat.Ab12Cd", {"picture", "clear", "0149"}},
+      {".acprotocl.dat.Zz99Yy", {"library", "add", JsonFile("7100").string()}},
+      {".picmem.dat.Q1w2E3", {"library", "delete", "0"}},
+  };
+  for (const Case& c : cases) {
+    Write(data / c.left_behind, std::string(1000, 'x'));
+    Write(data / "notes.txt", "mine");
+    RunCli(home_, c.change);
+    EXPECT_FALSE(fs::exists(data / c.left_behind)) << c.left_behind;
+    EXPECT_TRUE(fs::exists(data / "notes.txt"));
+  }
+}
+
 TEST_F(LibraryCommand, HostileJsonIsRefusedWithAMessage) {
   const std::string library_before = Read(library_);
   const fs::path deep = root_ / "deep.json";

@@ -36,6 +36,7 @@ class ScriptedPrompts : public app::UserPrompts {
   std::deque<QMessageBox::StandardButton> answers;
   std::deque<std::optional<QString>> files;
   std::deque<std::optional<QString>> inputs;
+  std::deque<int> choices;  ///< answers to Choose, as button indexes
   std::vector<QString> questions;
   std::vector<QString> messages;
   /// Plays the part of the user in the next dialog a command runs; returns its
@@ -63,6 +64,13 @@ class ScriptedPrompts : public app::UserPrompts {
     auto play = std::move(dialogs.front());
     dialogs.pop_front();
     return play(dialog);
+  }
+  int Choose(QWidget*, const QString&, const QString& text, const QStringList& buttons) override {
+    questions.push_back(text);
+    if (choices.empty()) return static_cast<int>(buttons.size()) - 1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
   }
 
  private:

@@ -1,8 +1,9 @@
 // The main window's part of the online update: the automatic check starts when
 // the window is first shown and asks through the window whether it is active,
 // the update notice asks its question, Yes runs the Update command (whose
-// dialog installs the files) and No leaves the check stopped, and the window
-// can be closed while the check waits.
+// dialog installs the files, after which the window settles the library that
+// changed on disk) and No leaves the check stopped, and the window can be
+// closed while the check waits.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -11,11 +12,13 @@
 #include <QTest>
 #include <QTimer>
 #include <fstream>
+#include <functional>
 
 #include "app/main_window.h"
 #include "base/gbk.h"
 #include "base/ini_file.h"
 #include "gui_test_support.h"
+#include "store/library.h"
 #include "ui/dialogs/update_dialog.h"
 #include "update/test_http_server.h"
 #include "update/update_outcome.h"
@@ -34,36 +37,34 @@ std::string ReadFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-/// Closes the update dialog once it has finished (or after `limit`), from the
-/// event loop of its modal run; remembers how it ended.
-class DialogCloser : public QObject {
- public:
-  explicit DialogCloser(std::chrono::milliseconds limit = 20s) {
-    timer_.setInterval(20);
-    QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-    deadline_.start();
-    limit_ = limit;
-    timer_.start();
-  }
-  bool seen = false;
+/// Plays the user of the update dialog that a command runs: shows it (the
+/// update starts by itself), waits for the outcome and presses the button.
+struct UpdateDialogPlayer {
+  bool ran = false;
   bool finished = false;
   QString label;
-
- private:
-  void Poll() {
-    auto* dialog = qobject_cast<ui::TfrmUpdate*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    seen = true;
-    if (!dialog->Finished() && deadline_.elapsed() < limit_.count()) return;
-    finished = dialog->Finished();
-    label = dialog->Label()->text();
-    timer_.stop();
-    QTest::mouseClick(dialog->Button(), Qt::LeftButton);
+  int operator()(QDialog& shown) {
+    auto& dialog = dynamic_cast<ui::TfrmUpdate&>(shown);
+    ran = true;
+    dialog.show();
+    finished = QTest::qWaitFor([&] { return dialog.Finished(); }, 20000);
+    label = dialog.Label()->text();
+    QTest::mouseClick(dialog.Button(), Qt::LeftButton);
+    return dialog.result();
   }
-  QTimer timer_;
-  QElapsedTimer deadline_;
-  std::chrono::milliseconds limit_{};
 };
+
+/// The seed library without its first record, as a server would publish it.
+std::string LibraryWithoutFirstRecord(const std::filesystem::path& home) {
+  const std::filesystem::path copy = home / "published.dat";
+  std::filesystem::copy_file(home / "data/acprotocl.dat", copy);
+  store::ProtocolLibrary library(copy);
+  library.Load();
+  library.DeleteRecords({0});
+  const std::string bytes = ReadFile(copy);
+  std::filesystem::remove(copy);
+  return bytes;
+}
 
 }  // namespace
 
@@ -84,11 +85,16 @@ class MainWindowUpdateTest : public QObject {
   void theCheckAsksWhenTheWindowIsActiveAndYesUpdates() {
     TestHttpServer server;
     testing::TestHome home(true);
-    const std::string new_library = ReadFile(home.path() / "data/acprotocl.dat") + std::string(100, '\0');
+    const std::string new_library = LibraryWithoutFirstRecord(home.path());
     Publish(server, new_library);
     Workbench workbench(home.path());
+    const int records_before = workbench.library.Size();
     testing::ScriptedPrompts prompts;
     prompts.answers = {QMessageBox::Yes};
+    UpdateDialogPlayer player;
+    prompts.dialogs.push_back(std::ref(player));
+    // The library changed on disk: Reload.
+    prompts.choices = {0};
     TfrmAirEditor window(workbench, prompts);
     window.SetUpdateServer(server.BaseUrl());
     window.SetAutoUpdateTiming(kFastTiming, 2000ms);
@@ -98,15 +104,17 @@ class MainWindowUpdateTest : public QObject {
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QVERIFY(!window.AnswerUpdateQuery());
-    DialogCloser closer;
-    QVERIFY(QTest::qWaitFor([&] { return closer.seen && !QApplication::activeModalWidget(); }, 20000));
-    QCOMPARE(prompts.questions.size(), std::size_t{1});
+    QVERIFY(QTest::qWaitFor([&] { return player.ran && prompts.choices.empty(); }, 20000));
+    QCOMPARE(prompts.questions.size(), std::size_t{2});
     QCOMPARE(prompts.questions[0], Text(workbench, update::kTextUpdateQuestion));
-    QVERIFY(closer.finished);
-    QCOMPARE(closer.label, Text(workbench, update::kTextUpdated));
+    QVERIFY(player.finished);
+    QCOMPARE(player.label, Text(workbench, update::kTextUpdated));
     QCOMPARE(ReadFile(home.path() / "data/acprotocl.dat"), new_library);
     QCOMPARE(base::IniFile::Load(home.path() / "config.ini").ReadString("updateinfo", "acprotocl.dat", ""),
              std::string("2099-01-01"));
+    // Right after the update the window asked about the changed library, and
+    // Reload took the new one.
+    QCOMPARE(workbench.library.Size(), records_before - 1);
     // The Update command ended the checker for good.
     QVERIFY(window.AutoUpdate() == nullptr);
   }
@@ -126,7 +134,6 @@ class MainWindowUpdateTest : public QObject {
     window.activateWindow();
     QVERIFY(QTest::qWaitFor([&] { return !prompts.questions.empty(); }, 20000));
     QTest::qWait(300);
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(window.AutoUpdate()->Finished());
     QCOMPARE(server.RequestsFor("/upld/ac/v2/up.txt"), 1);
     QCOMPARE(server.RequestsFor("/upld/ac/v2/acprotocl.dat"), 0);
@@ -167,13 +174,15 @@ class MainWindowUpdateTest : public QObject {
     testing::ScriptedPrompts prompts;
     TfrmAirEditor window(workbench, prompts);
     window.show();
+    UpdateDialogPlayer player;
+    prompts.dialogs.push_back(std::ref(player));
     QAction* item = window.findChild<QAction*>("mnuUpdate");
     QVERIFY(item != nullptr);
-    DialogCloser closer;
     item->trigger();
-    QVERIFY(closer.finished);
-    // No server set: the dialog says so.
-    QCOMPARE(closer.label, Text(workbench, update::kTextNoServer));
+    QVERIFY(player.finished);
+    // No server set: the dialog says so, and nothing was copied, so nothing is asked.
+    QCOMPARE(player.label, Text(workbench, update::kTextNoServer));
+    QVERIFY(prompts.questions.empty());
   }
 
   void theNoticeWithoutAnUpdateSaysNothing() {
@@ -184,9 +193,13 @@ class MainWindowUpdateTest : public QObject {
     window.UpdateNotice(false, "msg");
     QVERIFY(prompts.questions.empty());
     // Any parameter but 1 asks for nothing.
+    UpdateDialogPlayer player;
+    prompts.dialogs.push_back(std::ref(player));
     window.PostUpdateRequest(0);
     QTest::qWait(50);
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(!player.ran);
+    window.PostUpdateRequest(1);
+    QVERIFY(QTest::qWaitFor([&] { return player.ran; }, 5000));
   }
 
   // The check found an update and waits, asking every few milliseconds, while

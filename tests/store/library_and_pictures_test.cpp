@@ -168,6 +168,36 @@ TEST_F(LibraryAndPictures, ADamagedPictureStoreStopsADeleteOrAnImportWithPicture
   ExpectUnchanged(library);
 }
 
+TEST_F(LibraryAndPictures, LinkedFilesAreWrittenThroughTheirLinks) {
+  // The library and the picture store live elsewhere; the home holds links.
+  const fs::path shared = dir_ / "shared";
+  fs::create_directories(shared);
+  fs::rename(library_file_, shared / "acprotocl.dat");
+  fs::rename(pictures_, shared / "picmem.dat");
+  fs::create_symlink("../shared/acprotocl.dat", library_file_);
+  fs::create_symlink(shared / "picmem.dat", pictures_);
+  ProtocolLibrary library = Loaded();
+  {
+    StoreLock lock(library_file_, pictures_);
+    EXPECT_EQ(ImportRecords(library, data_, exchange_).count, 2);
+    DeleteRecordsWithPictures(library, {0}, pictures_);
+    library.StoreRecord(MakeRecord("0900").Record, {{}}, -1);
+    StorePicture("0900", Picture("nine", 10), pictures_);
+  }
+  EXPECT_TRUE(fs::is_symlink(library_file_));
+  EXPECT_TRUE(fs::is_symlink(pictures_));
+  ProtocolLibrary through_link = Loaded();
+  EXPECT_EQ(through_link.Size(), 5);
+  EXPECT_EQ(through_link.Records().back().Record.CodeNo.str(), "0900");
+  TMemPic_Info info;
+  EXPECT_TRUE(LoadPicture("0900", info, shared / "picmem.dat"));
+  EXPECT_FALSE(LoadPicture("0001", info, shared / "picmem.dat"));
+  // The locks and every temporary file sit beside the real files.
+  EXPECT_EQ(FileNames(data_), (std::vector<std::string>{"acprotocl.dat", "picmem.dat"}));
+  EXPECT_EQ(FileNames(shared), (std::vector<std::string>{"acprotocl.dat", "acprotocl.dat.lock", "picmem.dat",
+                                                         "picmem.dat.lock"}));
+}
+
 TEST_F(LibraryAndPictures, TheLockRemovesWhatAKilledSaveLeftBehind) {
   // A save killed part-way (SIGXFSZ) leaves its temporary file.
   pid_t pid = ::fork();
