@@ -5,6 +5,7 @@
 //                                          the workbench with a simulated learner that plays
 //                                          the captures of F (default: the sample captures),
 //                                          one per press of F9 or the "Press key" button
+//   --update-url URL                       the update server (instead of UpdateUrl of config.ini)
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
@@ -80,6 +81,8 @@ int main(int argc, char** argv) {
   parser.addOption(simulate_captures_option);
   parser.addOption(capture_option);
   parser.addOption(screenshot_option);
+  QCommandLineOption update_url_option("update-url", "Update server (http://, https:// or file://).", "URL");
+  parser.addOption(update_url_option);
   parser.process(app);
 
   std::optional<std::filesystem::path> home_arg;
@@ -141,6 +144,7 @@ int main(int argc, char** argv) {
   workbench.device = &device;
   klimavo::app::DialogPrompts prompts;
   klimavo::app::TfrmAirEditor window(workbench, prompts);
+  if (parser.isSet(update_url_option)) window.SetUpdateServer(parser.value(update_url_option).toStdString());
   window.show();
   if (parser.isSet(screenshot_option)) ScheduleScreenshot(window, parser.value(screenshot_option));
   return QApplication::exec();

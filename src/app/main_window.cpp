@@ -53,6 +53,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   BuildPanes();
   CompleteMenus();
   SetUpLibraryColumns();
+  BuildUpdateCommands();
 
   // Window creation, in order.
   updating_ = record_modified_ = picture_modified_ = false;
@@ -471,6 +472,7 @@ void TfrmAirEditor::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, &TfrmAirEditor::ShowStartupProblems);
   if (!library_columns_restored_) FitLibraryColumns();
   if (LibraryProtected()) QTimer::singleShot(0, this, &TfrmAirEditor::ReportDamage);
+  StartAutoUpdate();
 }
 
 void TfrmAirEditor::closeEvent(QCloseEvent* event) {

@@ -6,8 +6,11 @@
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/user_prompts.h"
@@ -16,6 +19,8 @@
 #include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
+#include "ui/qt_dispatcher.h"
+#include "update/auto_update.h"
 
 class QAction;
 class QActionGroup;
@@ -83,6 +88,23 @@ class TfrmAirEditor : public QMainWindow {
   const store::TdiskAir& CurrentRecord() const { return current_record_; }
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
+
+  // Online update: the automatic check's life, its question and notice, the Update command.
+  /// The update server given on the command line (--update-url); it overrides config.ini.
+  void SetUpdateServer(std::optional<std::string> url);
+  /// The timing of the automatic check (set before the window is first shown).
+  void SetAutoUpdateTiming(update::AutoCheckTiming timing,
+                           std::chrono::milliseconds read_timeout = update::kReadTimeout);
+  /// "Update": stops the automatic check and runs the update dialog.
+  void UpdateCommand();
+  /// The automatic check's question: true while this is not the active window.
+  bool AnswerUpdateQuery() const;
+  /// The update notice: with an update available, asks whether to update now.
+  void UpdateNotice(bool available, const std::string& msg);
+  /// Posts the Update request to the window itself; 1 runs the Update command.
+  void PostUpdateRequest(int wparam);
+  /// The automatic checker while it exists.
+  update::TIRAutoUpdate* AutoUpdate() const;
 
   // Data safety: the protected state of a damaged library or picture store, the
   // question about a library changed on disk, and the rescue of the records
@@ -197,6 +219,10 @@ class TfrmAirEditor : public QMainWindow {
   /// the protected state and settles a change on disk. Returns the locks to
   /// hold until the write is done, or nullopt when the command must stop.
   std::optional<store::StoreLock> BeginStoreWrite();
+  // Online update.
+  void BuildUpdateCommands();
+  void StartAutoUpdate();
+  void AfterUpdateCopiedFiles();
 
   // Capture routing, the learner and the record workflows.
   void ConnectDeviceManager();
@@ -293,6 +319,14 @@ class TfrmAirEditor : public QMainWindow {
 
   // Function analysis wizard and the pulse feed.
   PulseFeed* pulse_feed_ = nullptr;
+
+  // Online update. The checker comes after its dispatcher: it is destroyed
+  // first, and its end is served by the dispatcher.
+  std::optional<std::string> update_url_;
+  update::AutoCheckTiming auto_update_timing_;
+  std::chrono::milliseconds auto_update_read_timeout_ = update::kReadTimeout;
+  std::unique_ptr<ui::QtDispatcher> update_dispatcher_;
+  std::unique_ptr<update::TIRAutoUpdate> auto_update_;
 };
 
 }  // namespace klimavo::app

@@ -30,7 +30,9 @@
 #include "ui/dialogs/options_dialog.h"
 #include "ui/dialogs/programming_dialog.h"
 #include "ui/dialogs/remote_check_dialog.h"
+#include "ui/dialogs/update_dialog.h"
 #include "ui/dialogs/wait_message.h"
+#include "ui/qt_dispatcher.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 
@@ -192,6 +194,9 @@ class TranslationsTest : public QObject {
     workbench.library.FetchRecord(0, record, lines);
     ui::TfrmWizard wizard(record, lines, workbench.language, workbench.settings, workbench.captures);
     CheckEntries(wizard, workbench.language);
+    ui::QtDispatcher dispatcher;
+    ui::TfrmUpdate update(dispatcher, home.path(), {}, workbench.language);
+    CheckEntries(update, workbench.language);
   }
 
   void everyWindowShowsOnlyItsLanguage() {
@@ -201,7 +206,7 @@ class TranslationsTest : public QObject {
     const std::set<QString> translated = TranslatedEnglish(
         workbench.language,
         {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg",
-         "frmCheckAc", "frmDownProc", "frmWizard"});
+         "frmCheckAc", "frmDownProc", "frmWizard", "frmUpdate"});
     QVERIFY(translated.count("Compare code") == 1);  // the files hold what the check relies on
     const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
     testing::ScriptedPrompts prompts;
@@ -236,6 +241,9 @@ class TranslationsTest : public QObject {
       workbench.library.FetchRecord(0, record, lines);
       ui::TfrmWizard wizard(record, lines, language, workbench.settings, workbench.captures);
       CheckLanguageOf(ShownTexts(wizard), language_no, translated, "function wizard" + suffix);
+      ui::QtDispatcher dispatcher;
+      ui::TfrmUpdate update(dispatcher, home.path(), {}, language);
+      CheckLanguageOf(ShownTexts(update), language_no, translated, "update" + suffix);
     }
   }
 
