@@ -22,8 +22,8 @@ namespace klimavo::analysis {
 enum StatesTableRow { kRowFrame = 0, kRowBit = 1, kRowWidth = 2, kRowKind = 3, kFirstStateRow = 4 };
 /// Language texts of the row headings and of the mode key's flag columns.
 inline constexpr int kTextKind = 42;
-inline constexpr int kTextModeFixesTemp = 46;
-inline constexpr int kTextModeFixesFan = 47;
+inline constexpr int kTextModeFixesTemp = 144;
+inline constexpr int kTextModeFixesFan = 145;
 inline constexpr int kTextFrame = 48;
 inline constexpr int kTextBit = 49;
 inline constexpr int kTextWidth = 50;
