@@ -66,6 +66,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   current_index_ = -1;
   current_picture_ = {};
   UpdateActions();
+  BuildWizardCommands();
 }
 
 QString TfrmAirEditor::Text(int number) const {

@@ -29,6 +29,8 @@ class DataGrid;
 
 namespace klimavo::app {
 
+class PulseFeed;
+
 class TfrmAirEditor : public QMainWindow {
   Q_OBJECT
 
@@ -58,6 +60,13 @@ class TfrmAirEditor : public QMainWindow {
   void ClearPicture();
   void DeleteModelRow(int row);
   void RenameKey();
+
+  // Function analysis wizard and the pulse feed (main_window_wizards.cpp).
+  /// "Assistant analyser": the function analysis wizard over the current record.
+  void AssistantAnalyserCommand();
+  /// The stored codes of the current record changed: the summary is shown again.
+  void RefreshSummary();
+  PulseFeed* Feed() const { return pulse_feed_; }
 
   // State, for the commands of later dialogs and for tests.
   int CurrentIndex() const { return current_index_; }
@@ -93,6 +102,8 @@ class TfrmAirEditor : public QMainWindow {
   QString Text(int number) const;
   QString MemoOfLanguage(const store::TdiskAir& record) const;
   std::vector<int> SelectedLibraryIndices() const;
+  /// Connects the wizard commands and starts the pulse feed (main_window_wizards.cpp).
+  void BuildWizardCommands();
 
   Workbench& workbench_;
   UserPrompts& prompts_;
@@ -139,6 +150,9 @@ class TfrmAirEditor : public QMainWindow {
   ui::DataGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
+
+  // Function analysis wizard and the pulse feed.
+  PulseFeed* pulse_feed_ = nullptr;
 };
 
 }  // namespace klimavo::app

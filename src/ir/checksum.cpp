@@ -28,52 +28,6 @@ bool InBits(const TSSByteArray& bits, std::int64_t pos) {
 
 char BitChar(std::uint8_t bit) { return bit == 1 ? '1' : '0'; }
 
-// The running state of one item's calculation over its segments.
-struct Accumulator {
-  const CrcKindInfo& info;
-  int operand_width;
-  bool lsb_first;
-  std::uint32_t value = 0;
-  int operand_index = 0;  // kind 9 counts its operands over the whole item
-
-  void AddOperand(std::uint32_t operand) {
-    switch (info.combination) {
-      case CrcCombination::Xor:
-        value ^= operand;
-        break;
-      case CrcCombination::NibbleSum:
-        value += operand_index < kNibbleSumLowOperands ? (operand & kLowNibble) : (operand >> kNibbleBits);
-        ++operand_index;
-        break;
-      default:
-        value += operand;
-        break;
-    }
-  }
-
-  void AddSegment(const std::string& text) {
-    if (info.combination == CrcCombination::CountOnes) {
-      value += static_cast<std::uint32_t>(std::count(text.begin(), text.end(), '1'));
-      return;
-    }
-    if (info.combination == CrcCombination::CountZeros) {
-      value += static_cast<std::uint32_t>(std::count(text.begin(), text.end(), '0'));
-      return;
-    }
-    // Kind 8 shifts the text by one leading 0 bit; its last character then
-    // falls out of the last whole piece.
-    const std::string cut = info.shifted ? "0" + text : text;
-    const std::size_t width = static_cast<std::size_t>(operand_width);
-    const std::size_t pieces = cut.size() / width;
-    for (std::size_t i = 0; i < pieces; ++i) {
-      std::string piece = cut.substr(i * width, width);
-      piece.erase(std::remove(piece.begin(), piece.end(), ' '), piece.end());
-      if (piece.empty()) continue;  // a piece of padding only
-      AddOperand(static_cast<std::uint32_t>(BitTextValue(piece, lsb_first)));
-    }
-  }
-};
-
 std::uint32_t CutToWidth(std::uint32_t value, int width) {
   if (width <= 0) return 0;
   if (width >= kWordBits) return value;
@@ -84,7 +38,54 @@ std::uint32_t SwapLowNibble(std::uint32_t value) {
   return (value >> kNibbleBits) + ((value & kLowNibble) << kNibbleBits);
 }
 
+// Cuts a segment text into whole pieces of `width` characters and feeds them
+// as operands; kind 8 first shifts the text by one leading 0 bit, so its last
+// character falls out of the last whole piece. A piece of padding only is skipped.
+void AddPieces(CrcAccumulator& acc, const std::string& text, int operand_width, bool lsb_first) {
+  const std::string cut = acc.Info().shifted ? "0" + text : text;
+  const std::size_t width = static_cast<std::size_t>(operand_width);
+  const std::size_t pieces = cut.size() / width;
+  for (std::size_t i = 0; i < pieces; ++i) {
+    std::string piece = cut.substr(i * width, width);
+    piece.erase(std::remove(piece.begin(), piece.end(), ' '), piece.end());
+    if (piece.empty()) continue;
+    acc.AddOperand(static_cast<std::uint32_t>(BitTextValue(piece, lsb_first)));
+  }
+}
+
 }  // namespace
+
+void CrcAccumulator::AddOperand(std::uint32_t operand) {
+  switch (info_->combination) {
+    case CrcCombination::Xor:
+      value_ ^= operand;
+      break;
+    case CrcCombination::NibbleSum:
+      value_ += operand_index_ < kNibbleSumLowOperands ? (operand & kLowNibble) : (operand >> kNibbleBits);
+      ++operand_index_;
+      break;
+    default:
+      value_ += operand;
+      break;
+  }
+}
+
+void CrcAccumulator::SkipOperand() {
+  if (info_->combination == CrcCombination::NibbleSum) ++operand_index_;
+}
+
+void CrcAccumulator::AddCount(std::string_view text) {
+  const char counted = info_->combination == CrcCombination::CountZeros ? '0' : '1';
+  value_ += static_cast<std::uint32_t>(std::count(text.begin(), text.end(), counted));
+}
+
+std::int32_t CrcAccumulator::Finish(const TCrcItem& item) const {
+  std::uint32_t value = value_;
+  if (info_->complement) value = ~value;
+  if (item.Const != 0) value = ApplyConstOp(value, item.ConstOp, item.Const);
+  if (info_->nibble_swap) value = SwapLowNibble(value);
+  return static_cast<std::int32_t>(CutToWidth(value, item.TargetWidth));
+}
 
 std::int64_t BitTextValue(std::string_view text, bool lsb_first) {
   std::uint64_t value = 0;
@@ -132,7 +133,7 @@ std::int32_t CrcCalculate(const TSSByteArray& bits, const TCrcItem& item, const 
   if (info == nullptr) return -1;
   if (info->cuts_operands && item.OperandWidth == 0) return -1;  // no operand can be cut
 
-  Accumulator acc{*info, item.OperandWidth, lsb_first};
+  CrcAccumulator acc(*info);
   const int zones = std::min<int>(item.ZoneCount, kMaxCrcZones);
   for (int z = 0; z < zones; ++z) {
     const TCrcZone& zone = item.Zones[static_cast<std::size_t>(z)];
@@ -140,15 +141,14 @@ std::int32_t CrcCalculate(const TSSByteArray& bits, const TCrcItem& item, const 
       const int start_bit = frame == zone.StartFrame ? zone.StartBit : 0;
       const int end_bit = frame == zone.EndFrame ? zone.EndBit : -1;
       const std::string text = GetZoneBitText(bits, elements, frame, start_bit, end_bit, item.OperandWidth);
-      if (!text.empty()) acc.AddSegment(text);
+      if (text.empty()) continue;
+      if (acc.Counts())
+        acc.AddCount(text);
+      else
+        AddPieces(acc, text, item.OperandWidth, lsb_first);
     }
   }
-
-  std::uint32_t value = acc.value;
-  if (info->complement) value = ~value;
-  if (item.Const != 0) value = ApplyConstOp(value, item.ConstOp, item.Const);
-  if (info->nibble_swap) value = SwapLowNibble(value);
-  return static_cast<std::int32_t>(CutToWidth(value, item.TargetWidth));
+  return acc.Finish(item);
 }
 
 std::int32_t CrcReadTarget(const TSSByteArray& bits, const TCrcItem& item, const TStrProt_Listbase& elements,

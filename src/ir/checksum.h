@@ -61,6 +61,37 @@ std::span<const CrcKindInfo> CrcKinds();
 /// The registry entry of a stored kind code, or nullptr above 10.
 const CrcKindInfo* FindCrcKind(int code);
 
+/// The running value of one item's calculation, shared by every place that
+/// computes checksums from its own view of a code (the code bits here, the
+/// cell texts of the comparison grid). Operands are fed piece by piece, or
+/// whole segment texts for the counting kinds; Finish applies the complement,
+/// the constant operation, the nibble exchange and the cut to the target width.
+class CrcAccumulator {
+ public:
+  explicit CrcAccumulator(const CrcKindInfo& info) : info_(&info) {}
+
+  const CrcKindInfo& Info() const { return *info_; }
+  /// True for the kinds that count characters instead of cutting operands.
+  bool Counts() const {
+    return info_->combination == CrcCombination::CountOnes ||
+           info_->combination == CrcCombination::CountZeros;
+  }
+  /// Combines one operand (sum, exclusive or, or the nibble sum's next position).
+  void AddOperand(std::uint32_t operand);
+  /// A position of the nibble sum that holds no operand: it still moves the
+  /// sum from low to high nibbles. No effect for the other kinds.
+  void SkipOperand();
+  /// Counting kinds: adds the '1' (or '0') characters of a segment text.
+  void AddCount(std::string_view text);
+  /// The finished value of `item`, cut to its target width.
+  std::int32_t Finish(const TCrcItem& item) const;
+
+ private:
+  const CrcKindInfo* info_;
+  std::uint32_t value_ = 0;
+  int operand_index_ = 0;  // the nibble sum counts its operands over the whole item
+};
+
 /// The value of `item` over `bits`, or -1 for a kind above 10. A kind that cuts
 /// its zones into operands also gives -1 for an operand width of 0; the count
 /// kinds (2..5) do not use the width and compute as usual. At most two zones

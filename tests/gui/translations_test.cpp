@@ -13,6 +13,7 @@
 #include "gui_test_support.h"
 #include "lang/form_entry.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
@@ -53,6 +54,11 @@ class TranslationsTest : public QObject {
     CheckWindow(about, workbench.language);
     CaptureViewer viewer({}, 0.21, workbench.language, "none");
     CheckWindow(viewer, workbench.language);
+    store::TdiskAir record;
+    store::TBtnLines lines;
+    workbench.library.FetchRecord(0, record, lines);
+    ui::TfrmWizard wizard(record, lines, workbench.language, workbench.settings, workbench.captures);
+    CheckWindow(wizard, workbench.language);
   }
 
   void gridColumnHeadingsAndCaptionsAreApplied() {

@@ -1,0 +1,49 @@
+// The main window's commands of the function analysis wizard, and the pulse
+// feed through which other programs reach the open analysis wizards.
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+
+#include "app/main_window.h"
+#include "app/pulse_feed.h"
+#include "base/gbk.h"
+#include "store/record_summary.h"
+#include "ui/dialogs/function_wizard_dialog.h"
+
+namespace klimavo::app {
+namespace {
+
+constexpr int kTextFeedUnavailable = 143;
+
+}  // namespace
+
+void TfrmAirEditor::BuildWizardCommands() {
+  connect(act_auto_wizard_, &QAction::triggered, this, &TfrmAirEditor::AssistantAnalyserCommand);
+  pulse_feed_ = new PulseFeed(workbench_.captures, this);
+  if (!pulse_feed_->Listen(workbench_.home))
+    statusBar()->showMessage(Text(kTextFeedUnavailable) + " " + pulse_feed_->ErrorText());
+}
+
+void TfrmAirEditor::AssistantAnalyserCommand() {
+  // The wizard holds its capture slot for as long as it exists, also when it
+  // ends by an error.
+  ui::TfrmWizard wizard(current_record_, current_lines_, workbench_.language, workbench_.settings,
+                        workbench_.captures, this);
+  wizard.SetTell([this](QWidget* parent, const QString& caption, const QString& text) {
+    prompts_.Tell(parent, caption, text);
+  });
+  // The wizard's word that a stored code changed is handled once control is
+  // back in the event loop, as a posted message would be.
+  connect(&wizard, &ui::TfrmWizard::StoredCodesChanged, this, &TfrmAirEditor::RefreshSummary,
+          Qt::QueuedConnection);
+  wizard.exec();
+  if (wizard.RecordChanged()) MarkRecordModified();
+  ShowCurrentRecord();
+}
+
+void TfrmAirEditor::RefreshSummary() {
+  summary_memo_->setPlainText(QString::fromStdString(
+      base::GbkToUtf8(store::RecordSummaryText(current_record_, workbench_.language))));
+}
+
+}  // namespace klimavo::app

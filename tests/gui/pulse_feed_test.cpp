@@ -1,0 +1,158 @@
+// The pulse feed of the running workbench, with clients the test starts: a
+// local socket writing message and pulse lines, and klimavo-cli feed.
+#include "app/pulse_feed.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "device/pulse_feed_protocol.h"
+
+namespace klimavo::app {
+namespace {
+
+// What each wizard slot received, as "d1,d2,...@carrier".
+struct WizardSlots {
+  device::CaptureRouter router;
+  QStringList function_wizard;
+  QStringList checksum_wizard;
+  device::CaptureRouter::Lease function_lease;
+  device::CaptureRouter::Lease checksum_lease;
+
+  static QString Text(const ir::TIRIntegerArr& d, std::int32_t carrier) {
+    QStringList parts;
+    for (std::int32_t x : d) parts << QString::number(x);
+    return parts.join(",") + "@" + QString::number(carrier);
+  }
+  void OpenFunctionWizard() {
+    function_lease =
+        router.Occupy(device::CaptureConsumer::FunctionWizard,
+                      [this](const ir::TIRIntegerArr& d, std::int32_t c) { function_wizard << Text(d, c); });
+  }
+  void OpenChecksumWizard() {
+    checksum_lease =
+        router.Occupy(device::CaptureConsumer::ChecksumWizard,
+                      [this](const ir::TIRIntegerArr& d, std::int32_t c) { checksum_wizard << Text(d, c); });
+  }
+};
+
+void Write(QLocalSocket& socket, const QByteArray& bytes) {
+  socket.write(bytes);
+  QVERIFY(socket.waitForBytesWritten(2000));
+}
+
+}  // namespace
+
+class PulseFeedTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void messagesReachTheFunctionWizard() {
+    QTemporaryDir home;
+    WizardSlots wizards;
+    wizards.OpenFunctionWizard();
+    PulseFeed feed(wizards.router);
+    QVERIFY2(feed.Listen(home.path().toStdString()), qPrintable(feed.ErrorText()));
+    QCOMPARE(feed.Name().toStdString(), device::PulseFeedName(home.path().toStdString()));
+
+    QLocalSocket client;
+    client.connectToServer(feed.Name());
+    QVERIFY(client.waitForConnected(2000));
+    Write(client, "MSG 0 3\nMSG 1 9000\nMSG 2 -4500\n");
+    QTest::qWait(50);
+    QVERIFY(wizards.function_wizard.isEmpty());  // two of three durations
+    Write(client, "MSG 3 560\nMSG 4 1\n");
+    QTRY_COMPARE(wizards.function_wizard, QStringList{"90000,-45000,5600@38000"});
+    Write(client, "PULSES 100 -200\n");
+    QTRY_COMPARE(wizards.function_wizard.size(), 2);
+    QCOMPARE(wizards.function_wizard[1], QString("1000,-2000@38000"));
+  }
+
+  void bothWizardsGetATrainAndNothingElseDoes() {
+    QTemporaryDir home;
+    WizardSlots wizards;
+    bool chooser_called = false;
+    auto chooser =
+        wizards.router.Occupy(device::CaptureConsumer::FormatChooser,
+                              [&](const ir::TIRIntegerArr&, std::int32_t) { chooser_called = true; });
+    PulseFeed feed(wizards.router);
+    QVERIFY(feed.Listen(home.path().toStdString()));
+    QLocalSocket client;
+    client.connectToServer(feed.Name());
+    QVERIFY(client.waitForConnected(2000));
+    Write(client, "PULSES 1\n");  // no wizard open: dropped
+    QTest::qWait(200);
+    wizards.OpenFunctionWizard();
+    wizards.OpenChecksumWizard();
+    Write(client, "PULSES 2\n");
+    QTRY_COMPARE(wizards.checksum_wizard, QStringList{"20@38000"});
+    QCOMPARE(wizards.function_wizard, QStringList{"20@38000"});
+    QVERIFY(!chooser_called);
+  }
+
+  void aSecondWorkbenchOfTheHomeDoesNotTakeTheFeed() {
+    QTemporaryDir home;
+    WizardSlots wizards;
+    PulseFeed first(wizards.router);
+    QVERIFY(first.Listen(home.path().toStdString()));
+    PulseFeed second(wizards.router);
+    QVERIFY(!second.Listen(home.path().toStdString()));
+    QVERIFY(second.ErrorText().contains("already listens"));
+    QVERIFY(first.Listening());
+  }
+
+  void aSocketLeftByACrashIsReplaced() {
+    QTemporaryDir home;
+    const std::string path = device::PulseFeedSocketPath(home.path().toStdString()).string();
+    // A bound socket nobody listens on, as a killed workbench leaves it.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.c_str());
+    QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    QVERIFY(QFile::exists(QString::fromStdString(path)));
+    WizardSlots wizards;
+    PulseFeed feed(wizards.router);
+    QVERIFY2(feed.Listen(home.path().toStdString()), qPrintable(feed.ErrorText()));
+  }
+
+  void theCliFeedsTheCapturesOfAFile() {
+    QTemporaryDir home;
+    WizardSlots wizards;
+    wizards.OpenFunctionWizard();
+    PulseFeed feed(wizards.router);
+    QVERIFY(feed.Listen(home.path().toStdString()));
+    const QString file = home.path() + "/captures.txt";
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("9000 -4500 560 -560\n\n560 -1690\n");
+    out.close();
+
+    QProcess cli;
+    cli.start(qEnvironmentVariable("KLIMAVO_CLI"), {"--home", home.path(), "feed", file});
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), 0);
+    QTRY_COMPARE(wizards.function_wizard,
+                 (QStringList{"90000,-45000,5600,-5600@38000", "5600,-16900@38000"}));
+
+    feed.deleteLater();
+    QProcess nobody;
+    QTemporaryDir other_home;
+    nobody.start(qEnvironmentVariable("KLIMAVO_CLI"), {"--home", other_home.path(), "feed", file});
+    QVERIFY(nobody.waitForFinished(20000));
+    QCOMPARE(nobody.exitCode(), 1);
+    QVERIFY(nobody.readAllStandardError().contains("no workbench of this home is running"));
+  }
+};
+
+}  // namespace klimavo::app
+
+QTEST_MAIN(klimavo::app::PulseFeedTest)
+#include "pulse_feed_test.moc"
