@@ -11,12 +11,15 @@
 // constant operations are tried with which kinds and zone counts.
 //
 // A definition found by chance is not reported: each candidate must carry more
-// evidence (target bits times the codes that differ over its zones and target,
-// less what its constant absorbs) than the number of definitions tried could
-// explain. Candidates that compute the same value for every code are reported
-// once. The list is ordered by (zone count, constant used, kind, operand width 8
-// before 4, target frame, target bit, target width 8 before 4, zones: earlier
-// start and then longer zone first, constant operation, constant).
+// evidence (how unlikely its value is to match the target in each code that
+// differs over its bits, less what its constant absorbs) than it takes bits to
+// name it. Candidates that compute the same value for every code are reported
+// once, and those that only restate or approximate a better candidate are left
+// out (docs/checksum-discovery.md says which). The list is
+// ordered by (zone count, constant used, kind, operand width 8 before 4, target
+// frame, target bit, target width 8 before 4, zones: earlier start, then a zone
+// ending on a nibble boundary or just before the target, then the longer zone;
+// constant operation, constant).
 
 #include <span>
 #include <string>

@@ -110,7 +110,12 @@ SearchSpace::SearchSpace(const FrameLayout& layout, std::span<const ir::TSSByteA
   std::mt19937_64 random(kProbeSeed);
   for (int p = 0; p < kProbeCount; ++p) {
     ir::TSSByteArray probe(static_cast<std::size_t>(layout_.total));
-    for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = static_cast<std::uint8_t>((random() >> 17) & 1);
+    for (std::size_t i = 0; i < probe.size(); ++i) {
+      const std::uint64_t draw = random();
+      probe[i] = p < kUniformProbes
+                     ? static_cast<std::uint8_t>((draw >> 17) & 1)
+                     : bits_[static_cast<std::size_t>(draw % static_cast<std::uint64_t>(rows_))][i];
+    }
     bits_.push_back(std::move(probe));
   }
   FindChangingBits();

@@ -22,8 +22,13 @@ namespace klimavo::analysis::discovery {
 
 /// At most this many distinct rows take part; more add little a search can use.
 inline constexpr int kMaxRows = 32;
-/// Random codes on which candidates are compared with each other.
-inline constexpr int kProbeCount = 16;
+/// Codes on which candidates are compared: first uniformly random codes (what
+/// a definition computes for any code), then codes whose every bit is taken
+/// from a random row (what it computes for codes like the rows: bits constant
+/// in the rows stay constant, and how the values spread there).
+inline constexpr int kUniformProbes = 32;
+inline constexpr int kRowLikeProbes = 32;
+inline constexpr int kProbeCount = kUniformProbes + kRowLikeProbes;
 /// Bits beyond this take part in no zone or target.
 inline constexpr int kMaxSearchBits = 512;
 

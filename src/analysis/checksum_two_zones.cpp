@@ -199,6 +199,9 @@ void SearchHypothesis(const SearchSpace& space, std::size_t hypothesis, const Co
     const int prior = h.kind == 9 ? std::min<int>(space.Nibbles(static_cast<int>(z), h.width_index, 0).count,
                                                   kNibbleLowOperands)
                                   : 0;
+    // After four 4-bit operands a nibble sum adds their high parts, all 0:
+    // a second zone would add nothing.
+    if (h.kind == 9 && kOperandWidths[h.width_index] == 4 && prior == kNibbleLowOperands) continue;
     FirstZone f{static_cast<int>(z), prior, ZoneColumn(contributions[0][z], h, rows, with_constant, mask), 0};
     f.key = hash.Of(f.column);
     first.push_back(f);
