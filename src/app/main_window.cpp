@@ -67,6 +67,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   current_picture_ = {};
   UpdateActions();
   BuildWizardCommands();
+  BuildChecksumCommands();
 }
 
 QString TfrmAirEditor::Text(int number) const {

@@ -13,6 +13,7 @@
 #include "gui_test_support.h"
 #include "lang/form_entry.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/checksum_wizard_dialog.h"
 #include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/translate_form.h"
@@ -59,6 +60,8 @@ class TranslationsTest : public QObject {
     workbench.library.FetchRecord(0, record, lines);
     ui::TfrmWizard wizard(record, lines, workbench.language, workbench.settings, workbench.captures);
     CheckWindow(wizard, workbench.language);
+    ui::TfrmChechWizard checksum_wizard(record, workbench.language, workbench.settings, workbench.captures);
+    CheckWindow(checksum_wizard, workbench.language);
   }
 
   void gridColumnHeadingsAndCaptionsAreApplied() {
