@@ -12,6 +12,7 @@
 
 #include "analysis/compare_grid.h"
 #include "analysis/function_fields.h"
+#include "firmware/parts_model.h"
 #include "lang/language.h"
 #include "store/protocol_record.h"
 
@@ -26,12 +27,12 @@ inline constexpr int kTextModeFixesFan = 47;
 inline constexpr int kTextFrame = 48;
 inline constexpr int kTextBit = 49;
 inline constexpr int kTextWidth = 50;
-/// Keys with a special role in the table.
-inline constexpr int kKeyPower = 0;
-inline constexpr int kKeyTemperature = 1;
-inline constexpr int kKeyMode = 2;
-inline constexpr int kKeyFan = 3;
-inline constexpr int kKeySwing = 4;
+/// Keys with a special role in the table: their roles are fixed by index.
+using firmware::kKeyFan;
+using firmware::kKeyMode;
+using firmware::kKeyPower;
+using firmware::kKeySwing;
+inline constexpr int kKeyTemperature = firmware::kKeyTemp;
 
 struct StatesTable {
   std::vector<std::string> column_headings;

@@ -1,6 +1,10 @@
 // klimavo: the Qt workbench.
 //   klimavo [--home DIR]                   the main window over the home's library
 //   klimavo [--home DIR] --show-capture F  a viewer of the captures of file F
+//   klimavo [--home DIR] --simulate-device [--simulate-captures F]
+//                                          the workbench with a simulated learner that plays
+//                                          the captures of F (default: the sample captures),
+//                                          one per press of F9 or the "Press key" button
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
@@ -11,9 +15,12 @@
 #include <optional>
 
 #include "app/capture_viewer.h"
+#include "app/device_session.h"
 #include "app/main_window.h"
 #include "app/user_prompts.h"
 #include "app/workbench.h"
+#include "app/workbench_application.h"
+#include "base/gbk.h"
 #include "base/home.h"
 #include "capture/capture_format.h"
 #include "config/config.h"
@@ -30,10 +37,31 @@ void ScheduleScreenshot(QWidget& window, const QString& file) {
   });
 }
 
+// The device session of the run: the hidraw learner, or the simulated one
+// playing the captures of a file. Nullopt (after a message) when that file
+// cannot be read.
+std::optional<klimavo::app::DeviceSessionOptions> DeviceOptions(bool simulate, const QString& captures_file) {
+  klimavo::app::DeviceSessionOptions options;
+  options.simulate = simulate;
+  if (!simulate) return options;
+  const std::filesystem::path file =
+      captures_file.isEmpty() ? klimavo::app::DefaultSimulatedCaptures() : std::filesystem::path(captures_file.toStdString());
+  klimavo::capture::ReadOptions read_options;
+  read_options.source = file.string();
+  auto read = klimavo::capture::ReadCaptureFile(file, read_options);
+  if (!read.ok()) {
+    std::cerr << "klimavo: " << read.error->What() << "\n";
+    QMessageBox::critical(nullptr, "Klimavo", QString::fromStdString(read.error->What()));
+    return std::nullopt;
+  }
+  options.captures = std::move(read.captures);
+  return options;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  klimavo::app::WorkbenchApplication app(argc, argv);
   QApplication::setApplicationName("klimavo");
   QApplication::setApplicationVersion(KLIMAVO_VERSION);
 
@@ -44,7 +72,13 @@ int main(int argc, char** argv) {
   QCommandLineOption home_option("home", "Workbench home folder.", "DIR");
   QCommandLineOption capture_option("show-capture", "Show the captures of FILE.", "FILE");
   QCommandLineOption screenshot_option("screenshot", "Save the first window as PNG FILE and quit.", "FILE");
+  QCommandLineOption simulate_option("simulate-device",
+                                     "Run with a simulated learner; F9 or the Press key button sends its next capture.");
+  QCommandLineOption simulate_captures_option(
+      "simulate-captures", "Captures the simulated learner plays (default: the sample captures).", "FILE");
   parser.addOption(home_option);
+  parser.addOption(simulate_option);
+  parser.addOption(simulate_captures_option);
   parser.addOption(capture_option);
   parser.addOption(screenshot_option);
   parser.process(app);
@@ -86,7 +120,18 @@ int main(int argc, char** argv) {
     return QApplication::exec();
   }
 
+  const auto device_options =
+      DeviceOptions(parser.isSet(simulate_option) || parser.isSet(simulate_captures_option),
+                    parser.value(simulate_captures_option));
+  if (!device_options) return 2;
   klimavo::app::Workbench workbench(home);
+  app.SetErrorReporter([&workbench](const QString&, const QString& text) {
+    auto lang_text = [&workbench](int n) { return QString::fromStdString(klimavo::base::GbkToUtf8(workbench.language.Text(n))); };
+    QMessageBox::critical(QApplication::activeWindow(), lang_text(9), lang_text(78) + "\n" + text);
+  });
+  // The device manager exists before the main window and ends after it.
+  klimavo::app::DeviceSession device(*device_options);
+  workbench.device = &device;
   klimavo::app::DialogPrompts prompts;
   klimavo::app::TfrmAirEditor window(workbench, prompts);
   window.show();

@@ -23,6 +23,7 @@
 #include "ui/dialogs/options_dialog.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
+#include "workflow/text_fields.h"
 
 namespace klimavo::app {
 namespace {
@@ -62,6 +63,8 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   sort_descending_ = false;
   workbench_.ReadSettings();
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
+  ConnectDeviceManager();
+  ConnectWorkflowCommands();
   updating_ = record_modified_ = picture_modified_ = false;
   current_index_ = -1;
   current_picture_ = {};
@@ -320,22 +323,12 @@ void TfrmAirEditor::BuildPanes() {
   splitter->setSizes({480, 200, kRightPaneWidth});
   setCentralWidget(splitter);
 
-  connect(brand_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (updating_) return;
-    current_record_.Brand.assign(base::Utf8ToGbk(text.toStdString()).value_or(""));
-    MarkRecordModified();
-  });
-  connect(code_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (updating_) return;
-    current_record_.CodeNo.assign(base::Utf8ToGbk(text.toStdString()).value_or(""));
-    MarkRecordModified();
-  });
-  connect(memo_edit_, &QPlainTextEdit::textChanged, this, [this] {
-    if (updating_) return;
-    const std::string gbk = base::Utf8ToGbk(memo_edit_->toPlainText().toStdString()).value_or("");
-    (workbench_.language.IsChinese() ? current_record_.MemoCn : current_record_.MemoEn).assign(gbk);
-    MarkRecordModified();
-  });
+  connect(brand_edit_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::Brand), text); });
+  connect(code_edit_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::CodeNo), text); });
+  connect(memo_edit_, &QPlainTextEdit::textChanged, this,
+          [this] { StoreTypedText(static_cast<int>(workflow::TextField::Memo), memo_edit_->toPlainText()); });
   connect(key_list_, &QListWidget::itemClicked, this, [this] { KeyClicked(); });
   connect(model_grid_, &ui::DataGrid::CellEdited, this, [this](int, int row) {
     MarkPictureModified();
@@ -394,19 +387,35 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   ApplyLanguage();
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();
-  config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
+  try {
+    config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+  }
 }
 
 void TfrmAirEditor::ToggleReadOnly() {
   workbench_.settings.ReadOnlyMode = !workbench_.settings.ReadOnlyMode;
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
-  config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
   UpdateActions();
+  try {
+    config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+  }
 }
 
 void TfrmAirEditor::OpenOptions() {
-  ui::TFrmConfigure dialog(workbench_.ConfigFile(), workbench_.language, this);
-  if (dialog.exec() == QDialog::Accepted) workbench_.ReadSettings();
+  try {
+    ui::TFrmConfigure dialog(workbench_.ConfigFile(), workbench_.language, this);
+    if (dialog.exec() == QDialog::Accepted) {
+      workbench_.ReadSettings();
+      ApplyDeviceSettings();
+    }
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+  }
+  ShowStartupProblems();
 }
 
 void TfrmAirEditor::ShowAbout() {
@@ -430,6 +439,8 @@ void TfrmAirEditor::showEvent(QShowEvent* event) {
   ShowCurrentRecord();
   RefreshLibraryList();
   updating_ = false;
+  StartCapturing();
+  QTimer::singleShot(0, this, &TfrmAirEditor::ShowStartupProblems);
 }
 
 void TfrmAirEditor::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <vector>
 
 #include "app/user_prompts.h"
@@ -21,10 +22,13 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace klimavo::ui {
 class DataGrid;
+class TfrmGeShiSelect;
+struct DialogMessages;
 }
 
 namespace klimavo::app {
@@ -61,9 +65,8 @@ class TfrmAirEditor : public QMainWindow {
   void DeleteModelRow(int row);
   void RenameKey();
 
-  // Function analysis wizard and the pulse feed (main_window_wizards.cpp).
-  /// "Assistant analyser": the function analysis wizard over the current record.
-  void AssistantAnalyserCommand();
+  // Function analysis wizard and the pulse feed (main_window_wizards.cpp;
+  // AssistantAnalyserCommand is declared with the record workflows below).
   /// The stored codes of the current record changed: the summary is shown again.
   void RefreshSummary();
   PulseFeed* Feed() const { return pulse_feed_; }
@@ -81,6 +84,37 @@ class TfrmAirEditor : public QMainWindow {
   const store::TdiskAir& CurrentRecord() const { return current_record_; }
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
+
+  // Capture routing, the learner and the record workflows.
+  /// New record: key editor on the template, format chooser, then the Assistant analyser.
+  void NewCommand();
+  void SaveAsCommand();
+  /// Key editor on a copy of the current record (only for a stored record).
+  void EditKeys();
+  /// Format chooser in edit mode over the current record's timing and frames.
+  void ModifyFormat();
+  /// Format chooser in filter mode: every decode asks for a library search.
+  void FilterByLearning();
+  /// The function analysis wizard on the current record.
+  void AssistantAnalyserCommand();
+  /// The device manager's capture handler: to the first open consumer.
+  void RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier);
+  /// The device manager's status handler: near/far buttons and status bar.
+  void ShowDeviceStatus(bool connected);
+  /// Puts the near/far button down that matches the learn mode.
+  void SyncCaptureButtons();
+  /// Near (tag 1) or far (tag 2) button: listening off, 100 ms, learn mode, listening on.
+  void CaptureButtonClicked(int tag);
+  /// Presses a key of the simulated remote (only with the simulated learner).
+  void SimulatedKeyCommand();
+  /// The format chooser while one is open, else null.
+  ui::TfrmGeShiSelect* FormatChooser() const { return format_chooser_; }
+  QTimer* ListenTimer() const { return listen_timer_; }
+
+ signals:
+  /// The format chooser opened by Filter by learning, before it is shown:
+  /// connect its FilterDecoded and CompareWithRecordRequested here.
+  void LearnFilterChooserOpened(ui::TfrmGeShiSelect* chooser);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -111,6 +145,19 @@ class TfrmAirEditor : public QMainWindow {
   /// Connects "Checksum assistant" (main_window_checksum.cpp).
   void BuildChecksumCommands();
 
+  // Capture routing, the learner and the record workflows.
+  void ConnectDeviceManager();
+  /// The learner's truncation time from the settings (after the options dialog).
+  void ApplyDeviceSettings();
+  void ConnectWorkflowCommands();
+  void StartCapturing();
+  void ListenTimerTick();
+  void ShowStartupProblems();
+  ui::DialogMessages Messages();
+  /// Stores a typed brand, code number or memo; a text without a GBK form is
+  /// refused with a message and the edit shows the stored text again.
+  void StoreTypedText(int field, const QString& text);
+
   Workbench& workbench_;
   UserPrompts& prompts_;
 
@@ -128,6 +175,7 @@ class TfrmAirEditor : public QMainWindow {
   store::TdiskAir current_record_;
   store::TBtnLines current_lines_;
   store::TMemPic_Info current_picture_;
+  ui::TfrmGeShiSelect* format_chooser_ = nullptr;
 
   // Actions and controls.
   QAction* actn_new_ = nullptr;
@@ -156,6 +204,11 @@ class TfrmAirEditor : public QMainWindow {
   ui::DataGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
+  QAction* near_button_ = nullptr;
+  QAction* far_button_ = nullptr;
+  QAction* simulated_key_ = nullptr;
+  QLabel* status_device_ = nullptr;
+  QTimer* listen_timer_ = nullptr;
 
   // Function analysis wizard and the pulse feed.
   PulseFeed* pulse_feed_ = nullptr;

@@ -15,6 +15,7 @@
 #include "store/library.h"
 #include "store/library_list.h"
 #include "store/record_validation.h"
+#include "ui/dialogs/wait_message.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
@@ -86,7 +87,9 @@ bool TfrmAirEditor::ConfirmPendingChanges() {
   bool any_assigned = false;
   for (std::size_t k = 0; k < current_record_.UsedKeys(); ++k)
     any_assigned = any_assigned || current_record_.Keys[k].Columns[0].InUse();
-  if (!(worth_asking && any_assigned)) return true;
+  // A record made by New and never stored is asked about as well: dropping it loses it.
+  const bool never_stored = current_index_ < 0;
+  if (!(worth_asking && (any_assigned || never_stored))) return true;
   const auto answer = prompts_.Ask(this, Text(9), Text(18), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
@@ -105,6 +108,7 @@ bool TfrmAirEditor::ValidateCurrentRecord() {
 void TfrmAirEditor::SaveCommand() {
   if (!ValidateCurrentRecord()) return;
   try {
+    ui::WaitMessageScope wait(Text(27));
     if (record_modified_) {
       current_record_.ChangeTime = base::NowAsDateTime();
       current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, current_index_);
@@ -137,6 +141,7 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
   try {
+    ui::WaitMessageScope wait(Text(27));
     for (int index : indices) {
       const auto& record = workbench_.library.Records()[static_cast<std::size_t>(index)].Record;
       store::StorePicture(base::Trim(record.CodeNo.str()), {}, workbench_.PictureFile());

@@ -15,6 +15,7 @@
 #include "store/library.h"
 #include "store/record_summary.h"
 #include "ui/widgets/data_grid.h"
+#include "workflow/text_fields.h"
 
 namespace klimavo::app {
 namespace {
@@ -140,7 +141,7 @@ void TfrmAirEditor::DeleteModelRow(int row) {
 void TfrmAirEditor::LoadPictureFile(const QString& file) {
   const QString suffix = "." + QFileInfo(file).suffix().toUpper();
   if (suffix != ".JPG" && suffix != ".JPEG") {
-    prompts_.Tell(this, Text(9), Text(31));
+    prompts_.Tell(this, Text(9), Text(65));
     return;
   }
   if (QFileInfo(file).size() > kMaxPictureBytes) {
@@ -170,7 +171,13 @@ void TfrmAirEditor::RenameKey() {
     prompts_.Tell(this, "信息", "名称不能为空");
     return;
   }
-  key.Name.assign(ToGbk(*name));
+  const auto gbk = workflow::RecordText(name->toStdString());
+  if (!gbk) {
+    prompts_.Tell(this, Text(9), QString::fromStdString(workflow::NotGbkMessage(workbench_.language,
+                                                                                workflow::TextField::KeyName)));
+    return;
+  }
+  key.Name.assign(*gbk);
   MarkRecordModified();
   const int keep = current_button_;
   ShowCurrentRecord();

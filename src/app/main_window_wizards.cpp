@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
+#include "app/device_session.h"
 #include "app/main_window.h"
 #include "app/pulse_feed.h"
 #include "base/gbk.h"
@@ -36,7 +37,17 @@ void TfrmAirEditor::AssistantAnalyserCommand() {
   // back in the event loop, as a posted message would be.
   connect(&wizard, &ui::TfrmWizard::StoredCodesChanged, this, &TfrmAirEditor::RefreshSummary,
           Qt::QueuedConnection);
-  wizard.exec();
+  // The near and far items of its waveform menu switch the learner's range.
+  wizard.SetLearnModeHandler([this](int tag) {
+    if (workbench_.device) workbench_.device->Manager().SetLearnMode(tag);
+  });
+  // The capture buttons follow the learn mode however the wizard ends.
+  struct SyncButtons {
+    TfrmAirEditor* window;
+    ~SyncButtons() { window->SyncCaptureButtons(); }
+  } sync{this};
+  prompts_.RunDialog(wizard);
+  wizard.Finish();
   if (wizard.RecordChanged()) MarkRecordModified();
   ShowCurrentRecord();
 }

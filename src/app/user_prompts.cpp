@@ -5,6 +5,8 @@
 
 namespace klimavo::app {
 
+int UserPrompts::RunDialog(QDialog& dialog) { return dialog.exec(); }
+
 QMessageBox::StandardButton DialogPrompts::Ask(QWidget* parent, const QString& caption, const QString& text,
                                                QMessageBox::StandardButtons buttons) {
   return QMessageBox::question(parent, caption, text, buttons);

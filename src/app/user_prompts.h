@@ -3,6 +3,7 @@
 // the real dialogs; tests hand in scripted answers, so every path of a command
 // can be driven without a modal loop.
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QString>
 
@@ -21,6 +22,8 @@ class UserPrompts {
                                           const QString& suffix) = 0;
   virtual std::optional<QString> InputText(QWidget* parent, const QString& caption, const QString& prompt,
                                            const QString& value) = 0;
+  /// Runs a modal dialog and returns its result (QDialog::Accepted or Rejected).
+  virtual int RunDialog(QDialog& dialog);
 };
 
 /// The real dialogs.

@@ -7,20 +7,30 @@
 namespace klimavo::app {
 namespace {
 
-int StartLanguage(const std::filesystem::path& home) {
-  const long long value = base::ReadIniInteger(base::ConfigPath(home), "Config", "lang", 0);
-  const int language_no = static_cast<int>(static_cast<std::uint8_t>(value));
-  const int count = lang::Language(home, 1).LanguageCount();
-  return (language_no == 0 || language_no > count) ? 1 : language_no;
+int StartLanguage(const std::filesystem::path& home, std::vector<std::string>& problems) {
+  try {
+    const long long value = base::ReadIniInteger(base::ConfigPath(home), "Config", "lang", 0);
+    const int language_no = static_cast<int>(static_cast<std::uint8_t>(value));
+    const int count = lang::Language(home, 1).LanguageCount();
+    return (language_no == 0 || language_no > count) ? 1 : language_no;
+  } catch (const std::exception& e) {
+    problems.push_back(e.what());
+    return 1;
+  }
 }
 
 }  // namespace
 
 Workbench::Workbench(std::filesystem::path home_folder)
     : home(std::move(home_folder)),
-      language(home, StartLanguage(home)),
+      language(home, StartLanguage(home, startup_problems)),
       library(base::DataDir(home) / "acprotocl.dat") {
-  library.Load();
+  // A library that cannot be read leaves the workbench running with what loaded.
+  try {
+    library.Load();
+  } catch (const std::exception& e) {
+    startup_problems.push_back(e.what());
+  }
   ReadSettings();
 }
 
@@ -30,6 +40,12 @@ std::filesystem::path Workbench::PictureFile() const {
   return DataDir() / std::string(store::kPictureStoreFileName);
 }
 
-void Workbench::ReadSettings() { settings = config::Derive(config::ReadConfig(ConfigFile())); }
+void Workbench::ReadSettings() {
+  try {
+    settings = config::Derive(config::ReadConfig(ConfigFile()));
+  } catch (const std::exception& e) {
+    startup_problems.push_back(e.what());
+  }
+}
 
 }  // namespace klimavo::app

@@ -30,15 +30,23 @@ bool EventLoopDispatcher::RunAndWait(std::function<void()> task) {
   if (shut_down_) return false;
   queue_.push_back(Task{std::move(task), &done, &ran});
   queue_changed_.notify_all();
+  if (queued_hook_) {
+    lock.unlock();
+    queued_hook_();
+    lock.lock();
+  }
   task_done_.wait(lock, [&] { return done; });
   return ran;
 }
 
 void EventLoopDispatcher::Post(std::function<void()> task) {
-  std::lock_guard lock(mutex_);
-  if (shut_down_) return;
-  queue_.push_back(Task{std::move(task), nullptr, nullptr});
-  queue_changed_.notify_all();
+  {
+    std::lock_guard lock(mutex_);
+    if (shut_down_) return;
+    queue_.push_back(Task{std::move(task), nullptr, nullptr});
+    queue_changed_.notify_all();
+  }
+  if (queued_hook_) queued_hook_();
 }
 
 void EventLoopDispatcher::Wake() {

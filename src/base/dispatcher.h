@@ -58,6 +58,10 @@ class EventLoopDispatcher final : public Dispatcher {
   void Shutdown();
   /// True on the owner's thread.
   bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
+  /// Called (on the queuing thread, without the lock) each time another thread
+  /// queues a task, so an owner that runs an event loop of its own (the GUI)
+  /// can schedule ProcessPending. Set it before any worker starts.
+  void SetTaskQueuedHook(std::function<void()> hook) { queued_hook_ = std::move(hook); }
 
  private:
   struct Task {
@@ -74,6 +78,7 @@ class EventLoopDispatcher final : public Dispatcher {
   std::deque<Task> queue_;
   bool shut_down_ = false;
   unsigned wakes_ = 0;
+  std::function<void()> queued_hook_;
 };
 
 }  // namespace klimavo::base

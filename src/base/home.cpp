@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #include "base/file_error.h"
@@ -20,6 +21,9 @@ fs::path ExecutableDir() {
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   return ec ? fs::path() : exe.parent_path();
 }
+
+/// Present in a home while it is being seeded.
+constexpr const char* kSeedingMarker = ".klimavo-seeding";
 
 bool IsEmptyDir(const fs::path& dir) {
   std::error_code ec;
@@ -50,15 +54,27 @@ bool EnsureHomeSeeded(const fs::path& home, const fs::path& seed_dir) {
   std::error_code ec;
   bool exists = fs::exists(home, ec);
   if (exists && !fs::is_directory(home, ec)) throw FileError(home, "is not a folder");
-  if (exists && !IsEmptyDir(home)) return false;
+  const fs::path marker = home / kSeedingMarker;
+  const bool unfinished = fs::exists(marker, ec);
+  if (exists && !IsEmptyDir(home) && !unfinished) return false;
   fs::create_directories(home, ec);
   if (ec) throw FileError(home, "cannot create the folder: " + ec.message());
+  // The marker stays until every seed file is in place: a home seeded part-way
+  // (a full disk, a killed process) is seeded again, over what it has, at the
+  // next start. A home without the marker is the user's and is left alone.
+  if (!unfinished) {
+    std::ofstream out(marker);
+    out << "seeding of this home has not finished; it is completed at the next start\n";
+    out.close();
+    if (!out) throw FileError(marker, "cannot write");
+  }
   if (!seed_dir.empty() && fs::is_directory(seed_dir, ec)) {
-    fs::copy(seed_dir, home, fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+    fs::copy(seed_dir, home, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) throw FileError(home, "cannot seed from " + seed_dir.string() + ": " + ec.message());
   }
   fs::create_directories(DataDir(home), ec);
   fs::create_directories(BinnDir(home), ec);
+  if (!fs::remove(marker, ec) || ec) throw FileError(marker, "cannot remove: " + ec.message());
   return true;
 }
 

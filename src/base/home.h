@@ -3,7 +3,8 @@
 // store, template, language files, work files) and Binn/ (colour schemes).
 // Chosen by --home DIR, else $KLIMAVO_HOME, else the executable's folder when it
 // holds data/, else the XDG data folder (~/.local/share/klimavo). A home that is
-// missing or empty is created and seeded with the bundled data.
+// missing or empty is created and seeded with the bundled data; a home whose
+// seeding did not finish (a full disk) is seeded again at the next start.
 
 #include <filesystem>
 #include <optional>
@@ -15,8 +16,10 @@ std::filesystem::path ResolveHome(const std::optional<std::filesystem::path>& ex
 /// The bundled seed data: <exe>/../share/klimavo/seed when installed, else the
 /// build tree's seed folder.
 std::filesystem::path BundledSeedDir();
-/// Creates the home when missing and seeds it when empty. Returns true when it
-/// seeded. Throws FileError when the folder cannot be created or filled.
+/// Creates the home when missing and seeds it when empty, or when an earlier
+/// seeding did not finish (its marker file .klimavo-seeding is still there:
+/// the seed files are then copied again over what is there). Returns true when
+/// it seeded. Throws FileError when the folder cannot be created or filled.
 bool EnsureHomeSeeded(const std::filesystem::path& home, const std::filesystem::path& seed_dir);
 /// ResolveHome + EnsureHomeSeeded with the bundled seed.
 std::filesystem::path PrepareHome(const std::optional<std::filesystem::path>& explicit_home);

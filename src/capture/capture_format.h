@@ -4,26 +4,33 @@
 // the capture corpus, LIRC mode2, ir-ctl, Pronto learned codes).
 //
 // Each format is one descriptor with a content probe, which returns how sure it
-// is that a text is in its format, and a reader. Reading never throws for bad
-// content: it returns the captures or one error that names the file, the line
-// and the token at fault. Every reader is bounded (file size, durations per
-// capture, magnitude of a duration), so no input can crash it or exhaust memory.
+// is that the start of a file is in its format, and a reader. Readers take the
+// file line by line and hand each capture over as soon as it is complete, so a
+// file of any length is read in memory that does not grow with it. Reading
+// never throws for bad content: it stops with one error that names the file,
+// the line and the token at fault. Every reader is bounded (line length,
+// durations per capture, magnitude of a duration), so no input can crash it or
+// exhaust memory.
 
 #include <cstdint>
 #include <filesystem>
-#include <iosfwd>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "capture/capture_error.h"
+#include "capture/line_source.h"
 #include "ir/ir_types.h"
 
 namespace klimavo::capture {
 
-/// Limits of every reader.
-inline constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
+/// Bytes at the start of a file that format detection looks at.
+inline constexpr std::size_t kDetectBytes = 1024u * 1024u;
+/// Longest line of any capture file, without its line end.
+inline constexpr std::size_t kMaxLineBytes = 16u * 1024u * 1024u;
 inline constexpr std::size_t kMaxDurationsPerCapture = 1'000'000;
 /// Largest magnitude of a duration in µs: ten times it still fits a 32-bit tick count.
 inline constexpr std::int64_t kMaxMicros = 214'748'364;
@@ -46,29 +53,44 @@ struct CaptureRead {
   int line = 0;  ///< line on which the capture starts
 };
 
-/// Where a file could not be read, and why.
-struct CaptureError {
-  std::string file;   ///< as given by ReadOptions::source
-  int line = 0;       ///< 1-based; 0 when the fault is not on one line
-  std::string token;  ///< the token at fault (empty when there is none)
-  std::string message;
-
-  /// "file:line: message: 'token'" (line and token left out when absent).
-  std::string What() const;
+/// What one line and one capture may hold at most; a file beyond them is an error.
+struct ReadLimits {
+  std::size_t line_bytes = kMaxLineBytes;
+  std::size_t durations = kMaxDurationsPerCapture;
 };
 
-/// How to read: the file's name for messages, and the defaults of the formats
-/// that leave carrier or unit open.
+struct CaptureFormat;
+
+/// How to read: the file's name for messages, the defaults of the formats that
+/// leave carrier or unit open, and the limits.
 struct ReadOptions {
   std::string source = "-";
   std::int32_t default_carrier = ir::kDefaultCarrier;
   /// The unit of formats that do not fix one (the plain duration list).
   DurationUnit unit = DurationUnit::kMicroseconds;
+  ReadLimits limits{};
+  /// Read as this format instead of detecting one. Detection waits for the first
+  /// kDetectBytes (or the end) of the input; a named format reads a pipe line by
+  /// line from its first line.
+  const CaptureFormat* format = nullptr;
+};
+
+/// Takes each capture as soon as its reader has completed it.
+using CaptureSink = std::function<void(CaptureRead&& capture)>;
+
+/// How a streamed read ended: the format, the captures handed over, and the
+/// error that stopped it. Captures handed over before an error stay valid.
+struct StreamResult {
+  std::string format;  ///< id of the format that read it (empty when the file could not be opened)
+  std::size_t captures = 0;
+  std::optional<CaptureError> error;
+
+  bool ok() const { return !error.has_value(); }
 };
 
 /// The captures of a file, or the error that stopped reading.
 struct ReadResult {
-  std::vector<CaptureRead> captures;
+  std::vector<CaptureRead> captures;  ///< empty when there is an error
   std::optional<CaptureError> error;
   std::string format;  ///< id of the format that read it
 
@@ -86,24 +108,37 @@ struct CaptureFormat {
   std::string_view id;           ///< short name, e.g. "flipper"
   std::string_view description;  ///< one line for listings
   int priority;                  ///< breaks ties between equal confidences: lower wins
-  int (*probe)(std::string_view text);
-  ReadResult (*read)(std::string_view text, const ReadOptions& options);
+  /// How sure the format is of a file from its first bytes (at most kDetectBytes,
+  /// cut at a line end unless the file ends there).
+  int (*probe)(std::string_view head);
+  /// Reads every line, handing each capture to the sink; the error that stopped it, if any.
+  std::optional<CaptureError> (*read)(LineSource& lines, const ReadOptions& options, const CaptureSink& sink);
 };
 
 /// Every format, by ascending priority.
 std::span<const CaptureFormat> CaptureFormats();
 /// The format with this id, or nullptr.
 const CaptureFormat* FindCaptureFormat(std::string_view id);
-/// The format whose probe is surest of the text (ties: lower priority); the
+/// The format whose probe is surest of the head (ties: lower priority); the
 /// plain duration list when no probe is sure, so its reader names the fault.
-const CaptureFormat& DetectCaptureFormat(std::string_view text);
+const CaptureFormat& DetectCaptureFormat(std::string_view head);
 
-/// Detects the format and reads the text. No capture at all is an error.
+/// Detects the format from the first kDetectBytes of the input (unless the
+/// options name one) and reads it capture by capture. No capture at all is an error.
+StreamResult StreamCaptures(const ByteReader& read, const ReadOptions& options, const CaptureSink& sink);
+/// As StreamCaptures, from a file; a file that cannot be opened is an error of line 0.
+StreamResult StreamCaptureFile(const std::filesystem::path& path, const ReadOptions& options,
+                               const CaptureSink& sink);
+/// A reader of an open file descriptor (e.g. standard input); it returns what
+/// has arrived, so lines are read as they come.
+ByteReader DescriptorReader(int fd);
+
+/// Collects every capture of a text (see StreamCaptures).
 ReadResult ReadCaptureText(std::string_view text, const ReadOptions& options);
-/// Reads a file (at most kMaxFileBytes); an unreadable file is an error of line 0.
+/// Collects every capture of a file (see StreamCaptureFile).
 ReadResult ReadCaptureFile(const std::filesystem::path& path, const ReadOptions& options);
-/// Reads a stream to its end (at most kMaxFileBytes), e.g. standard input.
-ReadResult ReadCaptureStream(std::istream& in, const ReadOptions& options);
+/// Reads a text with the given format, without detection; no capture is not an error.
+ReadResult ReadWithFormat(const CaptureFormat& format, std::string_view text, const ReadOptions& options);
 
 /// The capture as the decoder takes it: durations in 0.1 µs ticks.
 ir::Capture ToCapture(const CaptureRead& read);

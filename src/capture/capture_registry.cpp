@@ -4,11 +4,12 @@
 // table rather than self-registering objects: the formats live in a static
 // library, where an object file that nothing references would be left out of
 // the program together with its registration.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <fstream>
-#include <istream>
+#include <cerrno>
 #include <system_error>
 
 #include "capture/capture_format.h"
@@ -18,6 +19,8 @@ namespace klimavo::capture {
 namespace {
 
 constexpr std::size_t kFormatCount = 6;
+/// Room for the first read of the head; it doubles up to kDetectBytes.
+constexpr std::size_t kFirstHeadRead = 4096;
 
 std::array<CaptureFormat, kFormatCount> SortedFormats() {
   std::array<CaptureFormat, kFormatCount> formats{PlainTextFormat(), FlipperFormat(), JsonLinesFormat(),
@@ -27,9 +30,67 @@ std::array<CaptureFormat, kFormatCount> SortedFormats() {
   return formats;
 }
 
-ReadResult FileFailure(const ReadOptions& options, std::string message) {
+CaptureError FileError(const ReadOptions& options, std::string message) {
+  return CaptureError{options.source, 0, "", std::move(message)};
+}
+
+std::string ErrnoText(int fault) { return std::error_code(fault, std::generic_category()).message(); }
+
+// The first bytes of an input, taken for format detection.
+struct Head {
+  std::string bytes;
+  bool ended = false;  // the input ended within them
+  std::optional<CaptureError> error;
+};
+
+Head ReadHead(const ByteReader& read, const ReadOptions& options) {
+  Head head;
+  std::size_t got = 0;
+  while (got < kDetectBytes) {
+    // Room doubles from a few KiB, so a short input takes a short buffer.
+    head.bytes.resize(std::min(kDetectBytes, std::max(kFirstHeadRead, 2 * got)));
+    const std::ptrdiff_t n = read(head.bytes.data() + got, head.bytes.size() - got);
+    if (n < 0) {
+      head.error = FileError(options, "cannot be read: " + ErrnoText(errno));
+      break;
+    }
+    if (n == 0) {
+      head.ended = true;
+      break;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  head.bytes.resize(got);
+  return head;
+}
+
+// What the probes see of the head. When the input goes on past it, the head is
+// cut after its last line end (or, when it holds no line end, after its last
+// separator), so that no probe sees a line or token cut in two.
+std::string_view ProbeWindow(std::string_view head, bool ended) {
+  if (ended) return head;
+  std::size_t cut = head.rfind('\n');
+  if (cut == std::string_view::npos) cut = head.find_last_of(" \t,");
+  return cut == std::string_view::npos ? head : head.substr(0, cut + 1);
+}
+
+// A reader of a text in memory; `rest` is what is left to read.
+ByteReader TextReader(std::string_view& rest) {
+  return [&rest](char* buffer, std::size_t size) -> std::ptrdiff_t {
+    const std::size_t n = rest.copy(buffer, size);
+    rest.remove_prefix(n);
+    return static_cast<std::ptrdiff_t>(n);
+  };
+}
+
+// Collects what a streaming read hands over; the captures are dropped on an error.
+template <typename StreamFn>
+ReadResult Collect(StreamFn&& stream) {
   ReadResult r;
-  r.error = CaptureError{options.source, 0, "", std::move(message)};
+  const StreamResult s = stream([&r](CaptureRead&& c) { r.captures.push_back(std::move(c)); });
+  r.format = s.format;
+  r.error = s.error;
+  if (r.error) r.captures.clear();
   return r;
 }
 
@@ -54,11 +115,11 @@ const CaptureFormat* FindCaptureFormat(std::string_view id) {
   return nullptr;
 }
 
-const CaptureFormat& DetectCaptureFormat(std::string_view text) {
+const CaptureFormat& DetectCaptureFormat(std::string_view head) {
   const CaptureFormat* best = nullptr;
   int best_confidence = kProbeFallback;
   for (const CaptureFormat& f : CaptureFormats()) {  // by priority, so a tie keeps the earlier
-    const int confidence = f.probe(text);
+    const int confidence = f.probe(head);
     if (confidence > best_confidence) {
       best = &f;
       best_confidence = confidence;
@@ -67,36 +128,74 @@ const CaptureFormat& DetectCaptureFormat(std::string_view text) {
   return best ? *best : PlainTextFormat();
 }
 
-ReadResult ReadCaptureText(std::string_view text, const ReadOptions& options) {
-  const CaptureFormat& format = DetectCaptureFormat(text);
-  ReadResult r = format.read(text, options);
+StreamResult StreamCaptures(const ByteReader& read, const ReadOptions& options, const CaptureSink& sink) {
+  StreamResult r;
+  Head head;
+  if (!options.format) head = ReadHead(read, options);
+  if (head.error) {
+    r.error = std::move(head.error);
+    return r;
+  }
+  const CaptureFormat& format =
+      options.format ? *options.format : DetectCaptureFormat(ProbeWindow(head.bytes, head.ended));
   r.format = std::string(format.id);
-  if (r.ok() && r.captures.empty()) r.error = CaptureError{options.source, 0, "", "no capture found"};
+  LineSource lines(std::move(head.bytes), head.ended, read, options.source, options.limits.line_bytes);
+  const CaptureSink counted = [&r, &sink](CaptureRead&& c) {
+    ++r.captures;
+    sink(std::move(c));
+  };
+  r.error = format.read(lines, options, counted);
+  if (!r.error && r.captures == 0) r.error = FileError(options, "no capture found");
   return r;
 }
 
-ReadResult ReadCaptureStream(std::istream& in, const ReadOptions& options) {
-  std::string text;
-  char buffer[1 << 16];
-  while (in) {
-    in.read(buffer, sizeof buffer);
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (text.size() + got > kMaxFileBytes)
-      return FileFailure(options, "larger than " + std::to_string(kMaxFileBytes) + " bytes");
-    text.append(buffer, got);
+ByteReader DescriptorReader(int fd) {
+  return [fd](char* buffer, std::size_t size) -> std::ptrdiff_t {
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, size);
+      if (n >= 0 || errno != EINTR) return n;
+    }
+  };
+}
+
+StreamResult StreamCaptureFile(const std::filesystem::path& path, const ReadOptions& options,
+                               const CaptureSink& sink) {
+  StreamResult r;
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    r.error = FileError(options, "is a folder, not a capture file");
+    return r;
   }
-  if (in.bad()) return FileFailure(options, "cannot be read");
-  return ReadCaptureText(text, options);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    r.error = FileError(options, "cannot be opened: " + ErrnoText(errno));
+    return r;
+  }
+  r = StreamCaptures(DescriptorReader(fd), options, sink);
+  ::close(fd);
+  return r;
+}
+
+ReadResult ReadCaptureText(std::string_view text, const ReadOptions& options) {
+  std::string_view rest = text;
+  const ByteReader reader = TextReader(rest);
+  return Collect([&](const CaptureSink& sink) { return StreamCaptures(reader, options, sink); });
 }
 
 ReadResult ReadCaptureFile(const std::filesystem::path& path, const ReadOptions& options) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return FileFailure(options, "is a folder, not a capture file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return FileFailure(options,
-                       "cannot be opened: " + std::error_code(errno, std::generic_category()).message());
-  return ReadCaptureStream(in, options);
+  return Collect([&](const CaptureSink& sink) { return StreamCaptureFile(path, options, sink); });
+}
+
+ReadResult ReadWithFormat(const CaptureFormat& format, std::string_view text, const ReadOptions& options) {
+  std::string_view rest = text;
+  const ByteReader reader = TextReader(rest);
+  return Collect([&](const CaptureSink& sink) {
+    LineSource lines({}, false, reader, options.source, options.limits.line_bytes);
+    StreamResult s;
+    s.format = std::string(format.id);
+    s.error = format.read(lines, options, sink);
+    return s;
+  });
 }
 
 ir::Capture ToCapture(const CaptureRead& read) {

@@ -44,40 +44,41 @@ int Probe(std::string_view text) {
   return kProbeNo;
 }
 
-// The block being read.
+// The block being read. Its texts are copies: the lines they come from are
+// gone by the time the block ends.
 struct Block {
   bool open = false;
   int line = 0;
   std::string name;
-  std::string_view type;
+  std::string type;
   int type_line = 0;
   std::optional<std::int32_t> carrier;
-  std::string_view data;
+  std::string data;
   int data_line = 0;
 };
 
 class FlipperReader {
  public:
-  explicit FlipperReader(const ReadOptions& options)
-      : options_(options), errors_(options), collector_(options, DurationUnit::kMicroseconds) {}
+  FlipperReader(const ReadOptions& options, const CaptureSink& sink)
+      : options_(options), errors_(options), collector_(options, DurationUnit::kMicroseconds, sink) {}
 
-  ReadResult Read(std::string_view text) {
-    for (const scan::Line& line : scan::SplitLines(text)) {
-      if (scan::IsBlank(line.text) || scan::IsComment(line.text)) continue;
-      auto kv = SplitKey(scan::Trimmed(line.text));
-      if (!kv) return errors_.Fail(line.number, scan::Trimmed(line.text), "expected 'key: value'");
-      if (auto r = Take(*kv, line.number); r) return std::move(*r);
+  std::optional<CaptureError> Read(LineSource& lines) {
+    while (const auto line = lines.Next()) {
+      if (scan::IsBlank(line->text) || scan::IsComment(line->text)) continue;
+      const std::string_view trimmed = scan::Trimmed(line->text);
+      if (auto fault = errors_.ControlByte(line->number, trimmed, false)) return fault;
+      auto kv = SplitKey(trimmed);
+      if (!kv) return errors_.Fail(line->number, trimmed, "expected 'key: value'");
+      if (auto fault = Take(*kv, line->number)) return fault;
     }
-    if (auto r = EndBlock(); r) return std::move(*r);
-    ReadResult result;
-    result.captures = collector_.Finish();
-    return result;
+    if (lines.Error()) return lines.Error();
+    return EndBlock();
   }
 
  private:
-  std::optional<ReadResult> Take(const KeyValue& kv, int line) {
+  std::optional<CaptureError> Take(const KeyValue& kv, int line) {
     if (kv.key == "name") {
-      if (auto r = EndBlock(); r) return r;
+      if (auto fault = EndBlock()) return fault;
       block_ = Block{};
       block_.open = true;
       block_.line = line;
@@ -88,7 +89,7 @@ class FlipperReader {
     if (!block_key) return std::nullopt;
     if (!block_.open) return errors_.Fail(line, kv.key, "key outside a signal block (no 'name:' before it)");
     if (kv.key == "type") {
-      block_.type = kv.value;
+      block_.type = std::string(kv.value);
       block_.type_line = line;
     } else if (kv.key == "frequency") {
       std::int64_t hz = 0;
@@ -98,13 +99,13 @@ class FlipperReader {
       block_.carrier = static_cast<std::int32_t>(hz);
     } else {
       if (!block_.data.empty()) return errors_.Fail(line, kv.key, "second 'data:' line in one signal");
-      block_.data = kv.value;
+      block_.data = std::string(kv.value);
       block_.data_line = line;
     }
     return std::nullopt;
   }
 
-  std::optional<ReadResult> EndBlock() {
+  std::optional<CaptureError> EndBlock() {
     if (!block_.open) return std::nullopt;
     block_.open = false;
     if (block_.type == "parsed") return std::nullopt;
@@ -117,7 +118,9 @@ class FlipperReader {
     CaptureRead& capture = collector_.Open(block_.line);
     capture.name = block_.name;
     bool mark = true;
-    for (std::string_view token : scan::Tokens(block_.data, false)) {
+    scan::TokenScanner tokens(block_.data, false);
+    while (const auto next = tokens.Next()) {
+      const std::string_view token = *next;
       std::int64_t v = 0;
       const auto status = scan::ParseDecimal(token, false, kMaxMicros, v);
       if (status != scan::NumberStatus::kOk)
@@ -136,8 +139,8 @@ class FlipperReader {
   Block block_;
 };
 
-ReadResult Read(std::string_view text, const ReadOptions& options) {
-  return FlipperReader(options).Read(text);
+std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {
+  return FlipperReader(options, sink).Read(lines);
 }
 
 }  // namespace

@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::string_view kTimeoutWord = "timeout";
 constexpr std::string_view kCarrierWord = "carrier";
-/// How far into the text the probe looks for a timeout comment.
-constexpr std::size_t kProbeWindow = 64 * 1024;
 
 bool IsSignedToken(std::string_view token) {
   std::int64_t v = 0;
@@ -29,10 +27,11 @@ bool IsSignedToken(std::string_view token) {
 
 // Signed "+N -N" lines are also a valid plain duration list, which joins lines
 // differently. The probe is therefore sure only when it sees what ir-ctl writes
-// and a plain list does not hold: a "# timeout" comment or a "carrier N" line.
-int Probe(std::string_view text) {
-  bool own_mark = text.substr(0, kProbeWindow).find("# timeout") != std::string_view::npos;
-  for (std::string_view line : scan::FirstMeaningfulLines(text, 4)) {
+// and a plain list does not hold: a "# timeout" comment anywhere in the head
+// (the first kDetectBytes of the file) or a "carrier N" line among the first lines.
+int Probe(std::string_view head) {
+  bool own_mark = head.find("# timeout") != std::string_view::npos;
+  for (std::string_view line : scan::FirstMeaningfulLines(head, 4)) {
     const std::string_view body = scan::Trimmed(line.substr(0, line.find('#')));
     const auto tokens = scan::Tokens(body, false);
     if (tokens.size() == 2 && tokens[0] == kCarrierWord) {
@@ -47,54 +46,57 @@ int Probe(std::string_view text) {
   return kProbeNo;
 }
 
-ReadResult Read(std::string_view text, const ReadOptions& options) {
+std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {
   const scan::ErrorSink errors(options);
-  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds);
-  for (const scan::Line& line : scan::SplitLines(text)) {
-    if (scan::IsBlank(line.text)) {
+  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds, sink);
+  while (const auto line = lines.Next()) {
+    if (scan::IsBlank(line->text)) {
       collector.Close();
       continue;
     }
-    const std::size_t hash = line.text.find('#');
-    const std::string_view body = line.text.substr(0, hash);
-    const auto tokens = scan::Tokens(body, false);
-    if (!tokens.empty() && tokens[0] == kCarrierWord) {
+    const std::size_t hash = line->text.find('#');
+    const std::string_view body = line->text.substr(0, hash);
+    if (auto fault = errors.ControlByte(line->number, body, false)) return fault;
+    scan::TokenScanner tokens(body, false);
+    const auto first = tokens.Next();
+    if (first == kCarrierWord) {
+      const auto value = tokens.Next();
+      const bool one_value = value && !tokens.Next();
       std::int64_t hz = 0;
-      const std::string_view value = tokens.size() == 2 ? tokens[1] : tokens[0];
-      const auto status = tokens.size() == 2 ? scan::ParseDecimal(value, false, kMaxCarrierHz, hz)
-                                             : scan::NumberStatus::kNotANumber;
+      const auto status =
+          one_value ? scan::ParseDecimal(*value, false, kMaxCarrierHz, hz) : scan::NumberStatus::kNotANumber;
       if (status != scan::NumberStatus::kOk)
-        return errors.FailNumber(line.number, value, status, "a carrier in Hz");
+        return errors.FailNumber(line->number, one_value ? *value : *first, status, "a carrier in Hz");
       if (collector.IsOpen())
         collector.Current().carrier = static_cast<std::int32_t>(hz);
       else
         collector.SetNextCarrier(static_cast<std::int32_t>(hz));
       continue;
     }
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-      const std::string_view token = tokens[i];
+    bool line_start = true;
+    for (auto token = first; token; token = tokens.Next(), line_start = false) {
       std::int64_t v = 0;
-      const auto status = token.front() == '+' || token.front() == '-'
-                              ? scan::ParseDecimal(token, true, kMaxMicros, v)
+      const auto status = token->front() == '+' || token->front() == '-'
+                              ? scan::ParseDecimal(*token, true, kMaxMicros, v)
                               : scan::NumberStatus::kNotANumber;
       if (status != scan::NumberStatus::kOk)
-        return errors.FailNumber(line.number, token, status, "a '+N' or '-N' duration");
-      const bool pulse = token.front() == '+';
-      if (i == 0 && pulse && collector.IsOpen() && !collector.Current().durations.empty() &&
+        return errors.FailNumber(line->number, *token, status, "a '+N' or '-N' duration");
+      const bool pulse = token->front() == '+';
+      if (line_start && pulse && collector.IsOpen() && !collector.Current().durations.empty() &&
           collector.Current().durations.back() > 0)
         collector.Close();
       if (!pulse && !collector.IsOpen()) continue;  // idle time before the first pulse
-      collector.Open(line.number);
+      collector.Open(line->number);
       if (auto fault = collector.AppendMerging(static_cast<std::int32_t>(v)); !fault.empty())
-        return errors.Fail(line.number, token, std::string(fault));
+        return errors.Fail(line->number, *token, std::string(fault));
     }
     if (hash != std::string_view::npos &&
-        scan::StartsWithNoCase(scan::Trimmed(line.text.substr(hash + 1)), kTimeoutWord))
+        scan::StartsWithNoCase(scan::Trimmed(line->text.substr(hash + 1)), kTimeoutWord))
       collector.Close();
   }
-  ReadResult r;
-  r.captures = collector.Finish();
-  return r;
+  if (lines.Error()) return lines.Error();
+  collector.Close();
+  return std::nullopt;
 }
 
 }  // namespace

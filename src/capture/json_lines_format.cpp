@@ -3,7 +3,15 @@
 //   {"source": "...", "name": "POWER", "carrier_hz": 38000, "durations_us": [9000, -4500, ...]}
 //
 // `durations_us` is required (signed integers in µs); `carrier_hz` and `name`
-// are optional; other keys are ignored. Blank lines are skipped.
+// are optional; other keys are ignored, and of a key given twice the last
+// counts. Blank lines are skipped.
+//
+// A line is parsed with SAX events, without building a document: the durations
+// go straight into the capture, so a line takes little more memory than its
+// text and its durations (a document of a million numbers would take 16 bytes
+// each and more). Nesting costs one bit per level, so deep nesting is an error
+// like any other, not a crash.
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -13,69 +21,196 @@
 namespace klimavo::capture {
 namespace {
 
-constexpr const char* kDurationsKey = "durations_us";
-constexpr const char* kCarrierKey = "carrier_hz";
-constexpr const char* kNameKey = "name";
+constexpr std::string_view kDurationsKey = "durations_us";
+constexpr std::string_view kCarrierKey = "carrier_hz";
+constexpr std::string_view kNameKey = "name";
 
-int Probe(std::string_view text) {
-  const auto lines = scan::FirstMeaningfulLines(text, 1);
+int Probe(std::string_view head) {
+  const auto lines = scan::FirstMeaningfulLines(head, 1);
   if (lines.empty() || lines[0].front() != '{') return kProbeNo;
   return 90;
 }
 
-// An integer of a JSON value within ±max; false for anything else.
-bool IntegerIn(const nlohmann::json& value, std::int64_t max, std::int64_t& out) {
-  if (value.is_number_unsigned()) {
-    const auto u = value.get<std::uint64_t>();
-    if (u > static_cast<std::uint64_t>(max)) return false;
-    out = static_cast<std::int64_t>(u);
+// One value as the handler sees it: an integer (saturated at the int64 range),
+// a string, or anything else (fraction, bool, null, array, object).
+struct Value {
+  enum class Kind { kInteger, kString, kOther } kind = Kind::kOther;
+  std::int64_t integer = 0;
+  std::string* text = nullptr;
+
+  bool IntegerIn(std::int64_t low, std::int64_t high) const {
+    return kind == Kind::kInteger && integer >= low && integer <= high;
+  }
+};
+
+// What one line holds, gathered from the parser's events. Only the members of
+// the outer object count; the elements of `durations_us` are kept as they come.
+class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  enum class Durations { kAbsent, kNotArray, kArray };
+
+  LineHandler(std::size_t max_durations, std::int64_t default_carrier)
+      : max_durations_(max_durations), default_carrier_(default_carrier), carrier_(default_carrier) {}
+
+  bool null() override { return Take(Value{}); }
+  bool boolean(bool) override { return Take(Value{}); }
+  bool number_integer(number_integer_t v) override { return Take(Value{Value::Kind::kInteger, v}); }
+  bool number_unsigned(number_unsigned_t v) override {
+    constexpr auto kMax = static_cast<number_unsigned_t>(std::numeric_limits<std::int64_t>::max());
+    return Take(Value{Value::Kind::kInteger, static_cast<std::int64_t>(v > kMax ? kMax : v)});
+  }
+  bool number_float(number_float_t, const string_t&) override { return Take(Value{}); }
+  bool string(string_t& s) override { return Take(Value{Value::Kind::kString, 0, &s}); }
+  bool binary(binary_t&) override { return Take(Value{}); }
+  bool start_object(std::size_t) override { return Open(false); }
+  bool start_array(std::size_t) override { return Open(true); }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& k) override {
+    if (depth_ == 1) Begin(k);
     return true;
   }
-  if (!value.is_number_integer()) return false;
-  const auto i = value.get<std::int64_t>();
-  if (i > max || i < -max) return false;
-  out = i;
-  return true;
+  bool parse_error(std::size_t position, const std::string&, const nlohmann::json::exception&) override {
+    syntax_error_at_ = position;
+    return false;
+  }
+
+  bool is_object() const { return is_object_; }
+  std::size_t syntax_error_at() const { return syntax_error_at_; }
+  Durations durations() const { return durations_; }
+  std::size_t count() const { return count_; }
+  std::optional<std::size_t> first_bad() const { return first_bad_; }
+  ir::TIRIntegerArr& values() { return values_; }
+  bool carrier_bad() const { return carrier_bad_; }
+  std::int64_t carrier() const { return carrier_; }
+  bool name_bad() const { return name_bad_; }
+  std::optional<std::string>& name() { return name_; }
+
+ private:
+  enum class Member { kOther, kDurations, kCarrier, kName };
+
+  // A member of the outer object starts: it replaces one of the same key before it.
+  void Begin(std::string_view k) {
+    member_ = k == kDurationsKey ? Member::kDurations
+              : k == kCarrierKey ? Member::kCarrier
+              : k == kNameKey    ? Member::kName
+                                 : Member::kOther;
+    if (member_ == Member::kDurations) {
+      durations_ = Durations::kAbsent;
+      count_ = 0;
+      first_bad_.reset();
+      values_.clear();
+    } else if (member_ == Member::kCarrier) {
+      carrier_ = default_carrier_;
+      carrier_bad_ = false;
+    } else if (member_ == Member::kName) {
+      name_.reset();
+      name_bad_ = false;
+    }
+  }
+
+  bool Open(bool array) {
+    if (depth_ == 0) {
+      is_object_ = !array;
+      depth_ = 1;
+      return is_object_;  // anything but an object stops here
+    }
+    if (depth_ == 1 && array && member_ == Member::kDurations) {
+      durations_ = Durations::kArray;
+      in_durations_ = true;
+    } else {
+      Take(Value{});
+    }
+    ++depth_;
+    return true;
+  }
+
+  bool Close() {
+    --depth_;
+    if (depth_ == 1) in_durations_ = false;
+    return true;
+  }
+
+  // A value (a container counts as it opens) at the current depth.
+  bool Take(const Value& v) {
+    if (depth_ == 0) return false;  // a line that is a lone value: not an object
+    if (depth_ == 1) {
+      if (member_ == Member::kDurations) {
+        durations_ = Durations::kNotArray;
+      } else if (member_ == Member::kCarrier) {
+        carrier_bad_ = !v.IntegerIn(0, kMaxCarrierHz);
+        if (!carrier_bad_) carrier_ = v.integer;
+      } else if (member_ == Member::kName) {
+        name_bad_ = v.kind != Value::Kind::kString;
+        if (!name_bad_) name_ = std::move(*v.text);
+      }
+    } else if (depth_ == 2 && in_durations_) {
+      if (!v.IntegerIn(-kMaxMicros, kMaxMicros)) {
+        if (!first_bad_) first_bad_ = count_;
+      } else if (count_ < max_durations_) {
+        values_.push_back(static_cast<std::int32_t>(v.integer));
+      }
+      ++count_;
+    }
+    return true;
+  }
+
+  std::size_t max_durations_;
+  std::int64_t default_carrier_;
+  int depth_ = 0;
+  bool is_object_ = false;
+  std::size_t syntax_error_at_ = 0;
+  Member member_ = Member::kOther;
+  bool in_durations_ = false;
+  Durations durations_ = Durations::kAbsent;
+  std::size_t count_ = 0;
+  std::optional<std::size_t> first_bad_;
+  ir::TIRIntegerArr values_;
+  std::int64_t carrier_;
+  bool carrier_bad_ = false;
+  std::optional<std::string> name_;
+  bool name_bad_ = false;
+};
+
+std::optional<CaptureError> ReadLine(const Line& line, const ReadOptions& options,
+                                     const scan::ErrorSink& errors, scan::CaptureCollector& collector) {
+  const std::string_view trimmed = scan::Trimmed(line.text);
+  LineHandler h(options.limits.durations, options.default_carrier);
+  if (!nlohmann::json::sax_parse(trimmed.data(), trimmed.data() + trimmed.size(), &h) || !h.is_object()) {
+    std::string message = "not a JSON object";
+    if (h.syntax_error_at() > 0) {
+      const auto column = h.syntax_error_at() + static_cast<std::size_t>(trimmed.data() - line.text.data());
+      message += " (syntax error at byte " + std::to_string(column) + ")";
+    }
+    return errors.Fail(line.number, trimmed, message);
+  }
+  if (h.durations() != LineHandler::Durations::kArray)
+    return errors.Fail(line.number, kDurationsKey, "missing or not an array");
+  if (h.count() > options.limits.durations)
+    return errors.Fail(line.number, kDurationsKey,
+                       "more than " + std::to_string(options.limits.durations) + " durations in one capture");
+  if (h.carrier_bad()) return errors.Fail(line.number, kCarrierKey, "not a carrier in Hz (0 to 1000000)");
+  if (h.name_bad()) return errors.Fail(line.number, kNameKey, "not a string");
+  if (h.first_bad())
+    return errors.Fail(line.number, std::string(kDurationsKey) + "[" + std::to_string(*h.first_bad()) + "]",
+                       "not a duration in µs (an integer of at most 214748364)");
+  collector.SetNextCarrier(static_cast<std::int32_t>(h.carrier()));
+  CaptureRead& capture = collector.Open(line.number);
+  capture.name = std::move(h.name());
+  capture.durations = std::move(h.values());
+  collector.Close();
+  return std::nullopt;
 }
 
-ReadResult Read(std::string_view text, const ReadOptions& options) {
+std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {
   const scan::ErrorSink errors(options);
-  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds);
-  for (const scan::Line& line : scan::SplitLines(text)) {
-    if (scan::IsBlank(line.text)) continue;
-    const std::string_view trimmed = scan::Trimmed(line.text);
-    const nlohmann::json object = nlohmann::json::parse(trimmed, nullptr, false);
-    if (object.is_discarded() || !object.is_object())
-      return errors.Fail(line.number, trimmed, "not a JSON object");
-    const auto durations = object.find(kDurationsKey);
-    if (durations == object.end() || !durations->is_array())
-      return errors.Fail(line.number, kDurationsKey, "missing or not an array");
-    if (durations->size() > kMaxDurationsPerCapture)
-      return errors.Fail(line.number, kDurationsKey, "more than 1000000 durations in one capture");
-    std::int64_t carrier = options.default_carrier;
-    if (const auto c = object.find(kCarrierKey); c != object.end() && !IntegerIn(*c, kMaxCarrierHz, carrier))
-      return errors.Fail(line.number, kCarrierKey, "not a carrier in Hz (0 to 1000000)");
-    if (carrier < 0) return errors.Fail(line.number, kCarrierKey, "not a carrier in Hz (0 to 1000000)");
-    std::optional<std::string> name;
-    if (const auto n = object.find(kNameKey); n != object.end()) {
-      if (!n->is_string()) return errors.Fail(line.number, kNameKey, "not a string");
-      name = n->get<std::string>();
-    }
-    collector.SetNextCarrier(static_cast<std::int32_t>(carrier));
-    CaptureRead& capture = collector.Open(line.number);
-    capture.name = std::move(name);
-    for (std::size_t i = 0; i < durations->size(); ++i) {
-      std::int64_t v = 0;
-      if (!IntegerIn((*durations)[i], kMaxMicros, v))
-        return errors.Fail(line.number, std::string(kDurationsKey) + "[" + std::to_string(i) + "]",
-                           "not a duration in µs (an integer of at most 214748364)");
-      (void)collector.Append(static_cast<std::int32_t>(v));
-    }
-    collector.Close();
+  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds, sink);
+  while (const auto line = lines.Next()) {
+    if (scan::IsBlank(line->text)) continue;
+    if (auto fault = errors.ControlByte(line->number, scan::Trimmed(line->text), false)) return fault;
+    if (auto fault = ReadLine(*line, options, errors, collector)) return fault;
   }
-  ReadResult r;
-  r.captures = collector.Finish();
-  return r;
+  return lines.Error();
 }
 
 }  // namespace

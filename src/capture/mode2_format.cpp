@@ -32,25 +32,28 @@ int Probe(std::string_view text) {
   return kProbeNo;
 }
 
-ReadResult Read(std::string_view text, const ReadOptions& options) {
+std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {
   const scan::ErrorSink errors(options);
-  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds);
-  for (const scan::Line& line : scan::SplitLines(text)) {
-    if (scan::IsBlank(line.text)) {
+  scan::CaptureCollector collector(options, DurationUnit::kMicroseconds, sink);
+  while (const auto line = lines.Next()) {
+    if (scan::IsBlank(line->text)) {
       collector.Close();
       continue;
     }
-    if (scan::IsComment(line.text)) continue;
-    const auto tokens = scan::Tokens(line.text, false);
-    if (!IsMode2Word(tokens[0]))
-      return errors.Fail(line.number, tokens[0], "expected pulse, space, timeout or carrier");
-    if (tokens.size() != 2) return errors.Fail(line.number, tokens[0], "expected one number after the word");
-    const std::string_view word = tokens[0];
+    if (scan::IsComment(line->text)) continue;
+    if (auto fault = errors.ControlByte(line->number, line->text, false)) return fault;
+    scan::TokenScanner tokens(line->text, false);
+    const std::string_view word = tokens.Next().value_or(std::string_view());
+    if (!IsMode2Word(word))
+      return errors.Fail(line->number, word, "expected pulse, space, timeout or carrier");
+    const auto number = tokens.Next();
+    if (!number || tokens.Next())
+      return errors.Fail(line->number, word, "expected one number after the word");
     const bool is_carrier = word == "carrier";
     std::int64_t v = 0;
-    const auto status = scan::ParseDecimal(tokens[1], false, is_carrier ? kMaxCarrierHz : kMaxMicros, v);
+    const auto status = scan::ParseDecimal(*number, false, is_carrier ? kMaxCarrierHz : kMaxMicros, v);
     if (status != scan::NumberStatus::kOk)
-      return errors.FailNumber(line.number, tokens[1], status, is_carrier ? "a carrier in Hz" : "a duration");
+      return errors.FailNumber(line->number, *number, status, is_carrier ? "a carrier in Hz" : "a duration");
     if (is_carrier) {
       if (collector.IsOpen())
         collector.Current().carrier = static_cast<std::int32_t>(v);
@@ -59,17 +62,17 @@ ReadResult Read(std::string_view text, const ReadOptions& options) {
     } else if (word == "timeout") {
       collector.Close();
     } else if (word == "pulse") {
-      collector.Open(line.number);
+      collector.Open(line->number);
       if (auto fault = collector.AppendMerging(static_cast<std::int32_t>(v)); !fault.empty())
-        return errors.Fail(line.number, tokens[1], std::string(fault));
+        return errors.Fail(line->number, *number, std::string(fault));
     } else if (collector.IsOpen()) {  // a space inside a capture
       if (auto fault = collector.AppendMerging(static_cast<std::int32_t>(-v)); !fault.empty())
-        return errors.Fail(line.number, tokens[1], std::string(fault));
+        return errors.Fail(line->number, *number, std::string(fault));
     }
   }
-  ReadResult r;
-  r.captures = collector.Finish();
-  return r;
+  if (lines.Error()) return lines.Error();
+  collector.Close();
+  return std::nullopt;
 }
 
 }  // namespace

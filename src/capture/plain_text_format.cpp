@@ -43,39 +43,41 @@ int Probe(std::string_view text) {
   return kProbeFallback;
 }
 
-ReadResult Read(std::string_view text, const ReadOptions& options) {
+std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {
   const scan::ErrorSink errors(options);
-  scan::CaptureCollector collector(options, options.unit);
+  scan::CaptureCollector collector(options, options.unit, sink);
   const std::int64_t max = scan::MaxMagnitude(options.unit);
-  for (const scan::Line& line : scan::SplitLines(text)) {
-    if (scan::IsBlank(line.text)) {
+  while (const auto line = lines.Next()) {
+    if (scan::IsBlank(line->text)) {
       collector.Close();
       continue;
     }
-    if (scan::IsComment(line.text)) continue;
-    const std::string_view trimmed = scan::Trimmed(line.text);
+    if (scan::IsComment(line->text)) continue;
+    const std::string_view trimmed = scan::Trimmed(line->text);
+    if (auto fault = errors.ControlByte(line->number, trimmed, true)) return fault;
     if (auto value = CarrierValue(trimmed)) {
       collector.Close();
       std::int64_t carrier = 0;
       const auto status = scan::ParseDecimal(*value, false, kMaxCarrierHz, carrier);
       if (status != scan::NumberStatus::kOk)
-        return errors.FailNumber(line.number, value->empty() ? trimmed : *value, status, "a carrier in Hz");
+        return errors.FailNumber(line->number, value->empty() ? trimmed : *value, status, "a carrier in Hz");
       collector.SetNextCarrier(static_cast<std::int32_t>(carrier));
       continue;
     }
-    for (std::string_view token : scan::Tokens(trimmed, true)) {
+    scan::TokenScanner tokens(trimmed, true);
+    while (const auto token = tokens.Next()) {
       std::int64_t v = 0;
-      const auto status = scan::ParseDecimal(token, true, max, v);
+      const auto status = scan::ParseDecimal(*token, true, max, v);
       if (status != scan::NumberStatus::kOk)
-        return errors.FailNumber(line.number, token, status, "a duration");
-      collector.Open(line.number);
+        return errors.FailNumber(line->number, *token, status, "a duration");
+      collector.Open(line->number);
       if (auto fault = collector.Append(static_cast<std::int32_t>(v)); !fault.empty())
-        return errors.Fail(line.number, token, std::string(fault));
+        return errors.Fail(line->number, *token, std::string(fault));
     }
   }
-  ReadResult r;
-  r.captures = collector.Finish();
-  return r;
+  if (lines.Error()) return lines.Error();
+  collector.Close();
+  return std::nullopt;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // sequence, then the pairs (mark, space) in carrier periods. A capture is the
 // once sequence followed by one copy of the repeat sequence. A code may run over
 // several lines; the word after a complete code starts the next one.
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -51,64 +52,68 @@ int Probe(std::string_view text) {
   return 80;
 }
 
-// A word of a code with where it stands.
+// A word of a code with where it stands; its text is kept for messages, as the
+// line it came from is gone when a code runs over several lines.
 struct Word {
+  Word(std::uint32_t v, std::string_view t, int l) : value(v), line(l) { t.copy(text.data(), kWordDigits); }
+  std::string_view Token() const { return {text.data(), kWordDigits}; }
   std::uint32_t value;
-  std::string_view token;
+  std::array<char, kWordDigits> text{};
   int line;
 };
 
 class ProntoReader {
  public:
-  explicit ProntoReader(const ReadOptions& options)
-      : errors_(options), collector_(options, DurationUnit::kMicroseconds) {}
+  ProntoReader(const ReadOptions& options, const CaptureSink& sink)
+      : errors_(options), collector_(options, DurationUnit::kMicroseconds, sink) {}
 
-  ReadResult Read(std::string_view text) {
-    for (const scan::Line& line : scan::SplitLines(text)) {
-      if (scan::IsComment(line.text)) continue;
-      if (scan::IsBlank(line.text)) {
-        if (auto r = Incomplete(); r) return std::move(*r);
+  std::optional<CaptureError> Read(LineSource& lines) {
+    while (const auto line = lines.Next()) {
+      if (scan::IsComment(line->text)) continue;
+      if (scan::IsBlank(line->text)) {
+        if (auto fault = Incomplete()) return fault;
         continue;
       }
-      for (std::string_view token : scan::Tokens(line.text, false)) {
+      if (auto fault = errors_.ControlByte(line->number, line->text, false)) return fault;
+      scan::TokenScanner tokens(line->text, false);
+      while (const auto token = tokens.Next()) {
         std::uint32_t value = 0;
-        if (!HexWord(token, value))
-          return errors_.Fail(line.number, token, "not a Pronto word (four hex digits)");
-        if (auto r = Take(Word{value, token, line.number}); r) return std::move(*r);
+        if (!HexWord(*token, value))
+          return errors_.Fail(line->number, *token, "not a Pronto word (four hex digits)");
+        if (auto fault = Take(Word{value, *token, line->number})) return fault;
       }
     }
-    if (auto r = Incomplete(); r) return std::move(*r);
-    ReadResult result;
-    result.captures = collector_.Finish();
-    return result;
+    if (lines.Error()) return lines.Error();
+    return Incomplete();
   }
 
  private:
-  std::optional<ReadResult> Take(const Word& w) {
+  std::optional<CaptureError> Take(const Word& w) {
     words_.push_back(w);
     if (words_.size() == 1 && w.value != 0)
-      return errors_.Fail(w.line, w.token, "only learned Pronto codes (starting 0000) are read");
+      return errors_.Fail(w.line, w.Token(), "only learned Pronto codes (starting 0000) are read");
     if (words_.size() == 2 && (w.value == 0 || 1e6 / (w.value * kProntoClockMicros) > kMaxCarrierHz))
-      return errors_.Fail(w.line, w.token, "carrier word out of range");
+      return errors_.Fail(w.line, w.Token(), "carrier word out of range");
     if (words_.size() == kHeaderWords) {
       pairs_ = std::size_t{words_[2].value} + words_[3].value;
-      if (pairs_ == 0) return errors_.Fail(w.line, w.token, "a Pronto code without burst pairs");
+      if (pairs_ == 0) return errors_.Fail(w.line, w.Token(), "a Pronto code without burst pairs");
     }
     if (words_.size() >= kHeaderWords && words_.size() == kHeaderWords + 2 * pairs_) return Emit();
     return std::nullopt;
   }
 
-  std::optional<ReadResult> Emit() {
+  std::optional<CaptureError> Emit() {
     const double period_us = words_[1].value * kProntoClockMicros;
     collector_.SetNextCarrier(static_cast<std::int32_t>(std::lround(1e6 / period_us)));
     collector_.Open(words_[0].line);
     for (std::size_t i = kHeaderWords; i < words_.size(); ++i) {
       const double us = std::round(words_[i].value * period_us);
       if (us > static_cast<double>(kMaxMicros))
-        return errors_.Fail(words_[i].line, words_[i].token, "duration out of range");
+        return errors_.Fail(words_[i].line, words_[i].Token(), "duration out of range");
       const auto v = static_cast<std::int32_t>(us);
       const bool mark = (i - kHeaderWords) % 2 == 0;
-      (void)collector_.Append(mark ? v : -v);
+      if (auto fault = collector_.Append(mark ? v : -v); !fault.empty())
+        return errors_.Fail(words_[i].line, words_[i].Token(), std::string(fault));
     }
     collector_.Close();
     words_.clear();
@@ -116,13 +121,13 @@ class ProntoReader {
   }
 
   // A code cut short by a blank line or the end of the file.
-  std::optional<ReadResult> Incomplete() {
+  std::optional<CaptureError> Incomplete() {
     if (words_.empty()) return std::nullopt;
     const Word& last = words_.back();
     const std::string expected = words_.size() < kHeaderWords ? std::to_string(kHeaderWords)
                                                               : std::to_string(kHeaderWords + 2 * pairs_);
     return errors_.Fail(
-        last.line, last.token,
+        last.line, last.Token(),
         "Pronto code ends after " + std::to_string(words_.size()) + " of " + expected + " words");
   }
 
@@ -132,8 +137,8 @@ class ProntoReader {
   std::size_t pairs_ = 0;
 };
 
-ReadResult Read(std::string_view text, const ReadOptions& options) {
-  return ProntoReader(options).Read(text);
+std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {
+  return ProntoReader(options, sink).Read(lines);
 }
 
 }  // namespace

@@ -6,27 +6,29 @@ namespace klimavo::capture::scan {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::string_view kTooManyDurations = "more than 1000000 durations in one capture";
-static_assert(kMaxDurationsPerCapture == 1000000, "keep the message above in step with the limit");
 constexpr std::string_view kMergedTooLong = "duration out of range when joined to the one before";
+constexpr char kHex[] = "0123456789ABCDEF";
 
-bool IsSpace(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlankByte(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool IsControlByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u < 0x20 || u == 0x7F) && !IsBlankByte(c);
+}
+
+std::string HexByte(unsigned char u) { return {kHex[u >> 4], kHex[u & 0xF]}; }
 
 // Quotes a token for a message: cut to kMaxQuotedToken bytes, control bytes as \xNN.
 std::string Quote(std::string_view token) {
   std::string out;
   const bool cut = token.size() > kMaxQuotedToken;
   if (cut) token = token.substr(0, kMaxQuotedToken);
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (char c : token) {
     const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) {
-      out += "\\x";
-      out += kHex[u >> 4];
-      out += kHex[u & 0xF];
-    } else {
+    if (u < 0x20 || u == 0x7F)
+      out += "\\x" + HexByte(u);
+    else
       out += c;
-    }
   }
   if (cut) out += "...";
   return out;
@@ -34,24 +36,9 @@ std::string Quote(std::string_view token) {
 
 }  // namespace
 
-std::vector<Line> SplitLines(std::string_view text) {
-  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
-  std::vector<Line> lines;
-  int number = 1;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(Line{line, number++});
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-  return lines;
-}
-
 std::string_view Trimmed(std::string_view line) {
-  while (!line.empty() && IsSpace(line.front())) line.remove_prefix(1);
-  while (!line.empty() && IsSpace(line.back())) line.remove_suffix(1);
+  while (!line.empty() && IsBlankByte(line.front())) line.remove_prefix(1);
+  while (!line.empty() && IsBlankByte(line.back())) line.remove_suffix(1);
   return line;
 }
 
@@ -62,16 +49,19 @@ bool IsComment(std::string_view line) {
   return !t.empty() && t.front() == '#';
 }
 
+std::optional<std::string_view> TokenScanner::Next() {
+  auto separator = [this](char c) { return IsBlankByte(c) || (commas_ && c == ','); };
+  while (at_ < line_.size() && separator(line_[at_])) ++at_;
+  const std::size_t start = at_;
+  while (at_ < line_.size() && !separator(line_[at_])) ++at_;
+  if (at_ == start) return std::nullopt;
+  return line_.substr(start, at_ - start);
+}
+
 std::vector<std::string_view> Tokens(std::string_view line, bool commas) {
   std::vector<std::string_view> out;
-  std::size_t i = 0;
-  auto separator = [commas](char c) { return IsSpace(c) || (commas && c == ','); };
-  while (i < line.size()) {
-    while (i < line.size() && separator(line[i])) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && !separator(line[i])) ++i;
-    if (i > start) out.push_back(line.substr(start, i - start));
-  }
+  TokenScanner scanner(line, commas);
+  while (const auto token = scanner.Next()) out.push_back(*token);
   return out;
 }
 
@@ -128,44 +118,57 @@ std::int64_t MaxMagnitude(DurationUnit unit) {
   return unit == DurationUnit::kMicroseconds ? kMaxMicros : kMaxTicks;
 }
 
-ReadResult ErrorSink::Fail(int line, std::string_view token, std::string message) const {
-  ReadResult r;
-  r.error = CaptureError{source_, line, Quote(token), std::move(message)};
-  return r;
+CaptureError ErrorSink::Fail(int line, std::string_view token, std::string message) const {
+  return CaptureError{source_, line, Quote(token), std::move(message)};
 }
 
-ReadResult ErrorSink::FailNumber(int line, std::string_view token, NumberStatus status,
-                                 std::string_view what) const {
+CaptureError ErrorSink::FailNumber(int line, std::string_view token, NumberStatus status,
+                                   std::string_view what) const {
   const std::string message =
       status == NumberStatus::kOutOfRange ? std::string(what) + " out of range" : "not " + std::string(what);
   return Fail(line, token, message);
 }
 
-CaptureCollector::CaptureCollector(const ReadOptions& options, DurationUnit unit)
-    : default_carrier_(options.default_carrier), unit_(unit) {}
+std::optional<CaptureError> ErrorSink::ControlByte(int line, std::string_view text, bool commas) const {
+  std::size_t at = 0;
+  while (at < text.size() && !IsControlByte(text[at])) ++at;
+  if (at == text.size()) return std::nullopt;
+  auto separator = [commas](char c) { return IsBlankByte(c) || (commas && c == ','); };
+  std::size_t start = at, end = at + 1;
+  while (start > 0 && !separator(text[start - 1])) --start;
+  while (end < text.size() && !separator(text[end])) ++end;
+  return Fail(line, text.substr(start, end - start),
+              "control byte 0x" + HexByte(static_cast<unsigned char>(text[at])) + " is not a separator");
+}
+
+CaptureCollector::CaptureCollector(const ReadOptions& options, DurationUnit unit, const CaptureSink& sink)
+    : sink_(sink),
+      default_carrier_(options.default_carrier),
+      unit_(unit),
+      max_durations_(options.limits.durations),
+      too_many_("more than " + std::to_string(options.limits.durations) + " durations in one capture") {}
 
 CaptureRead& CaptureCollector::Open(int line) {
   if (!open_) {
-    CaptureRead c;
-    c.carrier = next_carrier_.value_or(default_carrier_);
-    c.unit = unit_;
-    c.line = line;
+    current_ = CaptureRead{};
+    current_.carrier = next_carrier_.value_or(default_carrier_);
+    current_.unit = unit_;
+    current_.line = line;
     next_carrier_.reset();
-    captures_.push_back(std::move(c));
     open_ = true;
   }
-  return captures_.back();
+  return current_;
 }
 
 std::string_view CaptureCollector::Append(std::int32_t value) {
-  auto& d = captures_.back().durations;
-  if (d.size() >= kMaxDurationsPerCapture) return kTooManyDurations;
+  auto& d = current_.durations;
+  if (d.size() >= max_durations_) return too_many_;
   d.push_back(value);
   return {};
 }
 
 std::string_view CaptureCollector::AppendMerging(std::int32_t value) {
-  auto& d = captures_.back().durations;
+  auto& d = current_.durations;
   if (!d.empty() && value != 0 && d.back() != 0 && (d.back() > 0) == (value > 0)) {
     const std::int64_t sum = static_cast<std::int64_t>(d.back()) + value;
     if (sum > MaxMagnitude(unit_) || sum < -MaxMagnitude(unit_)) return kMergedTooLong;
@@ -176,13 +179,9 @@ std::string_view CaptureCollector::AppendMerging(std::int32_t value) {
 }
 
 void CaptureCollector::Close() {
-  if (open_ && captures_.back().durations.empty()) captures_.pop_back();
+  if (!open_) return;
   open_ = false;
-}
-
-std::vector<CaptureRead> CaptureCollector::Finish() {
-  Close();
-  return std::move(captures_);
+  if (!current_.durations.empty()) sink_(std::move(current_));
 }
 
 }  // namespace klimavo::capture::scan

@@ -1,7 +1,12 @@
 #pragma once
-// Line and token scanning shared by the text readers of capture files: lines
-// with their numbers, tokens, bounded integer parsing, and the capture being
-// assembled with its limits.
+// Line and token scanning shared by the text readers of capture files: tokens,
+// bounded integer parsing, the errors that name the file, line and token, and
+// the capture being assembled with its limits.
+//
+// Only blanks, tabs and (where a format allows them) commas separate tokens; a
+// CR counts as part of the line end. Any other control byte inside or between
+// tokens is an error, never a separator: a NUL inside "5600" must not turn it
+// into two durations.
 
 #include <cstdint>
 #include <optional>
@@ -13,21 +18,26 @@
 
 namespace klimavo::capture::scan {
 
-/// One line of a file (without its line end) and its 1-based number.
-struct Line {
-  std::string_view text;
-  int number = 0;
-};
-
-/// The lines of a text; a leading UTF-8 byte-order mark and CR before LF are dropped.
-std::vector<Line> SplitLines(std::string_view text);
-/// The line without blanks and control characters at both ends.
+/// The line without blanks, tabs and CRs at both ends.
 std::string_view Trimmed(std::string_view line);
-/// True for a line that holds nothing but blanks.
+/// True for a line that holds nothing but blanks, tabs and CRs.
 bool IsBlank(std::string_view line);
 /// True for a comment line: the first non-blank character is '#'.
 bool IsComment(std::string_view line);
-/// The tokens of a line, split at blanks and, when `commas`, also at commas.
+/// The tokens of a line one at a time, split at blanks and tabs and, when
+/// `commas`, also at commas. Lines can be long: nothing is collected.
+class TokenScanner {
+ public:
+  TokenScanner(std::string_view line, bool commas) : line_(line), commas_(commas) {}
+  /// The next token, or nullopt after the last.
+  std::optional<std::string_view> Next();
+
+ private:
+  std::string_view line_;
+  bool commas_;
+  std::size_t at_ = 0;
+};
+/// All tokens of a short line (probes), as TokenScanner splits them.
 std::vector<std::string_view> Tokens(std::string_view line, bool commas);
 /// The first meaningful lines of a text (neither blank nor comment), at most `count`.
 std::vector<std::string_view> FirstMeaningfulLines(std::string_view text, std::size_t count);
@@ -48,42 +58,47 @@ std::int64_t MaxMagnitude(DurationUnit unit);
 class ErrorSink {
  public:
   explicit ErrorSink(const ReadOptions& options) : source_(options.source) {}
-  ReadResult Fail(int line, std::string_view token, std::string message) const;
+  CaptureError Fail(int line, std::string_view token, std::string message) const;
   /// The error for a number token that did not parse.
-  ReadResult FailNumber(int line, std::string_view token, NumberStatus status, std::string_view what) const;
+  CaptureError FailNumber(int line, std::string_view token, NumberStatus status, std::string_view what) const;
+  /// The error for the first control byte (other than a tab) in `text`, naming
+  /// the byte and quoting the token around it; nullopt when there is none.
+  /// `commas`: commas separate tokens in this text.
+  std::optional<CaptureError> ControlByte(int line, std::string_view text, bool commas) const;
 
  private:
   std::string source_;
 };
 
 /// The captures of a file as they are assembled: one open capture at a time,
-/// closed by the reader at separators; empty captures are never kept.
+/// handed to the sink when the reader closes it; empty captures are dropped.
 class CaptureCollector {
  public:
-  explicit CaptureCollector(const ReadOptions& options, DurationUnit unit);
+  CaptureCollector(const ReadOptions& options, DurationUnit unit, const CaptureSink& sink);
 
   /// Opens a capture on `line` unless one is open; returns it.
   CaptureRead& Open(int line);
   bool IsOpen() const { return open_; }
-  CaptureRead& Current() { return captures_.back(); }
+  CaptureRead& Current() { return current_; }
   /// Appends a duration to the open capture. Returns the message of the limit
-  /// it would exceed (kMaxDurationsPerCapture), or an empty text.
+  /// it would exceed (ReadLimits::durations), or an empty text.
   std::string_view Append(std::int32_t value);
   /// As Append, but a duration of the same sign as the last one is added to it
   /// (bounded by the unit's largest magnitude).
   std::string_view AppendMerging(std::int32_t value);
   /// The carrier given to the next capture opened.
   void SetNextCarrier(std::int32_t carrier) { next_carrier_ = carrier; }
-  /// Closes the open capture (dropping it when it holds no duration).
+  /// Closes the open capture and hands it to the sink (dropping it when it holds no duration).
   void Close();
-  /// Closes and hands over every capture.
-  std::vector<CaptureRead> Finish();
 
  private:
-  std::vector<CaptureRead> captures_;
+  const CaptureSink& sink_;
+  CaptureRead current_;
   std::int32_t default_carrier_;
   std::optional<std::int32_t> next_carrier_;
   DurationUnit unit_;
+  std::size_t max_durations_;
+  std::string too_many_;
   bool open_ = false;
 };
 

@@ -10,6 +10,8 @@
 // becomes a grid row in file order. --extract prints the columns that auto
 // extraction would write for key K. Captures that do not decode are skipped.
 // Exit status: 0, 1 when a capture was skipped, 2 for unusable arguments or input.
+#include <unistd.h>
+
 #include <iostream>
 #include <optional>
 #include <string>
@@ -86,13 +88,14 @@ int RunWidthOf(const CompareOptions& o, bool with_record) {
   return width;
 }
 
-capture::ReadResult ReadCaptures(const CompareOptions& o) {
+/// Reads the captures of FILE (or standard input) one by one into `sink`.
+void ReadCaptures(const CompareOptions& o, const capture::CaptureSink& sink) {
   capture::ReadOptions options;
   options.source = o.file == "-" ? std::string(kStdinName) : o.file;
-  capture::ReadResult read = o.file == "-" ? capture::ReadCaptureStream(std::cin, options)
-                                           : capture::ReadCaptureFile(o.file, options);
+  const capture::StreamResult read =
+      o.file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), options, sink)
+                    : capture::StreamCaptureFile(o.file, options, sink);
   if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
-  return read;
 }
 
 // ----- Output -----
@@ -189,8 +192,6 @@ void RunCompare(const CompareOptions& o, Context& ctx) {
   const int run_width = RunWidthOf(o, rc.has_value());
   const std::filesystem::path& home = ctx.Home();
   const double tolerance = config::Derive(config::ReadConfig(base::ConfigPath(home))).DecodeTolerance;
-  const capture::ReadResult read = ReadCaptures(o);
-
   analysis::CompareGridModel grid;
   grid.SetMaxRunWidth(run_width);
   bool lsb_first = !o.msb;
@@ -204,9 +205,11 @@ void RunCompare(const CompareOptions& o, Context& ctx) {
   }
   grid.SetLowPre(lsb_first);
 
+  // Each capture becomes a row as it is read; only the grid is kept.
   std::vector<int> skipped;
-  for (std::size_t i = 0; i < read.captures.size(); ++i) {
-    const ir::Capture input = capture::ToCapture(read.captures[i]);
+  int position = 0;
+  ReadCaptures(o, [&](capture::CaptureRead&& read) {
+    const ir::Capture input = capture::ToCapture(read);
     bool added = false;
     if (rc) {
       const analysis::RecordCapture c =
@@ -223,8 +226,9 @@ void RunCompare(const CompareOptions& o, Context& ctx) {
         added = true;
       }
     }
-    if (!added) skipped.push_back(static_cast<int>(i));
-  }
+    if (!added) skipped.push_back(position);
+    ++position;
+  });
 
   const analysis::TSameInfoResultArr runs = grid.GetDifferences(grid.LineCount());
   std::optional<std::vector<store::TdiskBitColumn>> columns;

@@ -3,12 +3,16 @@
 // one JSON line.
 //
 //   klimavo-cli [--home DIR] decode [--both] [--msb] [--tolerance PERCENT]
-//               [--units us|0.1us] [--carrier HZ] [--json] FILE|-
+//               [--units us|0.1us] [--carrier HZ] [--format ID] [--json] FILE|-
 //
-// Exit status: 0 when every capture decoded, 1 when one did not, 2 for unusable
-// arguments or unreadable input.
+// Captures are printed as they are read. Exit status: 0 when every capture
+// decoded, 1 when one did not, 2 for unusable arguments or unreadable input
+// (the captures before a fault in the file are printed already).
+#include <unistd.h>
+
 #include <cmath>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "base/gbk.h"
@@ -38,6 +42,7 @@ struct DecodeOptions {
   std::string units = "us";
   long long carrier = -1;  // < 0: 38000
   bool json = false;
+  std::string format;  // empty: detected from the file
   std::string file;
 };
 
@@ -58,12 +63,16 @@ capture::ReadOptions ReadOptionsOf(const DecodeOptions& o) {
   if (o.carrier >= 0) read.default_carrier = static_cast<std::int32_t>(o.carrier);
   read.unit =
       o.units == "0.1us" ? capture::DurationUnit::kTenthMicroseconds : capture::DurationUnit::kMicroseconds;
+  if (!o.format.empty()) read.format = capture::FindCaptureFormat(o.format);
   return read;
 }
 
 void CheckArguments(const DecodeOptions& o) {
   if (o.units != "us" && o.units != "0.1us")
     throw CommandError{kExitUsage, "--units must be 'us' or '0.1us', not '" + o.units + "'"};
+  if (!o.format.empty() && !capture::FindCaptureFormat(o.format))
+    throw CommandError{kExitUsage,
+                       "--format must be one of the ids of capture-formats, not '" + o.format + "'"};
   if (o.carrier > capture::kMaxCarrierHz)
     throw CommandError{kExitUsage,
                        "--carrier must be 0 to " + std::to_string(capture::kMaxCarrierHz) + " Hz"};
@@ -78,34 +87,36 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
   const double tolerance = o.tolerance_percent >= 0
                                ? o.tolerance_percent / 100.0
                                : config::Derive(config::ReadConfig(base::ConfigPath(home))).DecodeTolerance;
-  const capture::ReadOptions read_options = ReadOptionsOf(o);
-  const capture::ReadResult read = o.file == "-" ? capture::ReadCaptureStream(std::cin, read_options)
-                                                 : capture::ReadCaptureFile(o.file, read_options);
-  if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
-
-  capture::SummaryLabels labels;
-  if (!o.json) labels = Labels(ctx, home);
   const bool lsb_first = !o.msb;
+  std::optional<capture::SummaryLabels> labels;  // read with the first capture, after the file opened
   bool all_decoded = true;
   bool first = true;
-  for (const capture::CaptureRead& c : read.captures) {
+  // Each capture is decoded and printed as soon as it is read, so a long file
+  // or a pipe shows results while it is read and memory stays that of one capture.
+  const capture::CaptureSink print = [&](capture::CaptureRead&& c) {
     const ir::Capture input = capture::ToCapture(c);
     ir::Tcomp_aval result;
     capture::DecodeReport report =
         ir::DecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance, result)
             ? capture::MakeDecodeReport(result, lsb_first, o.both)
             : capture::MakeFailedReport();
-    report.name = c.name;
+    report.name = std::move(c.name);
     all_decoded = all_decoded && report.ok;
     if (o.json) {
       std::cout << capture::DecodeReportJson(report) << '\n';
     } else {
+      if (!labels) labels = Labels(ctx, home);
       if (!first) std::cout << '\n';
-      std::cout << capture::DecodeReportText(report, labels);
+      std::cout << capture::DecodeReportText(report, *labels);
     }
+    std::cout.flush();
     first = false;
-  }
-  std::cout.flush();
+  };
+  const capture::ReadOptions read_options = ReadOptionsOf(o);
+  const capture::StreamResult read =
+      o.file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), read_options, print)
+                    : capture::StreamCaptureFile(o.file, read_options, print);
+  if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
   ctx.exit_code = all_decoded ? kExitOk : kExitFailed;
 }
 
@@ -124,6 +135,9 @@ const CommandRegistration kDecode(100, [](CLI::App& app, Context& ctx) {
   cmd->add_option("--carrier", options->carrier,
                   "Carrier in Hz of captures whose file gives none (default 38000)")
       ->check(CLI::Range(0LL, static_cast<long long>(capture::kMaxCarrierHz)));
+  cmd->add_option("--format", options->format,
+                  "Read the file in this format (an id of capture-formats) instead of detecting it from its "
+                  "first MiB; a pipe is then decoded from its first capture on");
   cmd->add_flag("--json", options->json, "Print one JSON object per capture, one per line");
   cmd->add_option("FILE", options->file, "Capture file, or - for standard input")->required();
   cmd->callback([options, &ctx] { RunDecode(*options, ctx); });

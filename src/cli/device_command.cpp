@@ -231,10 +231,21 @@ struct ProgramOptions {
   bool simulate = false;
 };
 
+// Refuses an image the remote cannot take, naming its size and the limit.
+void CheckImageSize(const std::string& what, std::uint64_t size) {
+  const std::string problem = device::ProgramImageSizeProblem(size);
+  if (!problem.empty()) throw CommandError{kExitUsage, what + ": " + problem + "; nothing was sent"};
+}
+
 base::Bytes ImageToProgram(const ProgramOptions& o, Context& ctx) {
   if (!o.image.empty()) {
+    // The size is checked before the file is read: a file of any size may be named.
+    std::error_code ec;
+    const std::uint64_t size = std::filesystem::file_size(o.image, ec);
+    if (!ec) CheckImageSize("image file " + o.image, size);
     auto bytes = base::ReadWholeFile(o.image);
     if (!bytes) throw CommandError{kExitUsage, "cannot read the image file " + o.image};
+    CheckImageSize("image file " + o.image, bytes->size());
     return *bytes;
   }
   if (o.index < 0) throw CommandError{kExitUsage, "give a library INDEX or --image FILE"};
@@ -248,6 +259,7 @@ base::Bytes ImageToProgram(const ProgramOptions& o, Context& ctx) {
   base::Bytes image;
   const int code = firmware::BuildTableImage(record, bit_lines, true, timing, image);
   if (code != 0) throw CommandError{kExitFailed, "the table image cannot be built (error " + std::to_string(code) + ")"};
+  CheckImageSize("the table image of record " + std::to_string(o.index), image.size());
   return image;
 }
 

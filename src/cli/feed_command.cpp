@@ -81,16 +81,21 @@ std::string PulsesLine(const capture::CaptureRead& read) {
 }
 
 void RunFeed(const std::string& file, Context& ctx) {
-  capture::ReadOptions options;
-  options.source = file == "-" ? std::string(kStdinName) : file;
-  const capture::ReadResult read =
-      file == "-" ? capture::ReadCaptureStream(std::cin, options) : capture::ReadCaptureFile(file, options);
-  if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
   FeedSocket socket(device::PulseFeedSocketPath(ctx.Home()));
   if (!socket.Connected()) throw CommandError{kExitFailed, socket.Error()};
-  for (const capture::CaptureRead& c : read.captures)
+  // Each capture is sent as soon as it is read.
+  std::size_t sent = 0;
+  capture::ReadOptions options;
+  options.source = file == "-" ? std::string(kStdinName) : file;
+  const capture::CaptureSink send = [&](capture::CaptureRead&& c) {
     if (!socket.Send(PulsesLine(c))) throw CommandError{kExitFailed, socket.Error()};
-  std::cout << read.captures.size() << " capture(s) sent\n";
+    ++sent;
+  };
+  const capture::StreamResult read =
+      file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), options, send)
+                  : capture::StreamCaptureFile(file, options, send);
+  if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
+  std::cout << sent << " capture(s) sent\n";
   ctx.exit_code = kExitOk;
 }
 

@@ -34,6 +34,26 @@ void SealBlock(TransferBlock& block) {
 
 }  // namespace
 
+ImageSizeCheck CheckProgramImageSize(std::uint64_t size) {
+  if (size < kProgramHeaderBytes) return ImageSizeCheck::kTooSmall;
+  if (size > kMaxProgramImageBytes) return ImageSizeCheck::kTooLarge;
+  return ImageSizeCheck::kOk;
+}
+
+std::string ProgramImageSizeProblem(std::uint64_t size) {
+  switch (CheckProgramImageSize(size)) {
+    case ImageSizeCheck::kTooSmall:
+      return "the image has " + std::to_string(size) + " bytes, fewer than its " +
+             std::to_string(kProgramHeaderBytes) + "-byte download header";
+    case ImageSizeCheck::kTooLarge:
+      return "the image has " + std::to_string(size) + " bytes, more than the remote's buffer of " +
+             std::to_string(kMaxProgramImageBytes) + " bytes (download header included)";
+    case ImageSizeCheck::kOk:
+      break;
+  }
+  return {};
+}
+
 base::Bytes StampImage(const base::Bytes& image, const StampTime& time) {
   if (image.size() < kProgramHeaderBytes) return {};
   base::Bytes out = image;

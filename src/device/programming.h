@@ -21,6 +21,8 @@
 namespace klimavo::device {
 
 inline constexpr std::size_t kProgramHeaderBytes = 32;
+/// The remote's image buffer, download header included: no image may be larger.
+inline constexpr std::size_t kMaxProgramImageBytes = 4132;
 inline constexpr std::size_t kBlockPayload = 6;
 inline constexpr std::uint32_t kWaitForDeviceMs = 500;
 inline constexpr std::uint32_t kUnpluggedRetryMs = 300;
@@ -40,6 +42,17 @@ struct StampTime {
   int day = 1;
   int hour = 0;
 };
+
+/// Whether an image of `size` bytes can be programmed.
+enum class ImageSizeCheck {
+  kOk,
+  kTooSmall,  ///< shorter than its download header
+  kTooLarge,  ///< larger than the remote's buffer
+};
+ImageSizeCheck CheckProgramImageSize(std::uint64_t size);
+/// What is wrong with an image of `size` bytes, naming its size and the limit
+/// it breaks; empty when it can be programmed.
+std::string ProgramImageSizeProblem(std::uint64_t size);
 
 /// Stamps a copy of `image` (bytes 20-23 time, 25-26 zero, 28 header check) and
 /// appends its 16-bit sum and the sum's complement. Empty when the image is

@@ -38,6 +38,26 @@ std::optional<std::int64_t> Integer(std::string_view token) {
 }  // namespace
 
 void PulseFeedReader::Feed(std::string_view bytes) {
+  // A receiver that waits for the user (a message box) lets more bytes of the
+  // connection arrive while a train is being handed over: they wait their turn.
+  if (feeding_) {
+    pending_.append(bytes);
+    return;
+  }
+  feeding_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{feeding_};
+  FeedLines(bytes);
+  while (!pending_.empty()) {
+    const std::string more = std::move(pending_);
+    pending_.clear();
+    FeedLines(more);
+  }
+}
+
+void PulseFeedReader::FeedLines(std::string_view bytes) {
   while (!bytes.empty()) {
     const std::size_t end = bytes.find('\n');
     const std::string_view piece = bytes.substr(0, end);
@@ -50,14 +70,14 @@ void PulseFeedReader::Feed(std::string_view bytes) {
       }
     }
     if (end == std::string_view::npos) return;
-    if (!dropping_) {
-      std::string_view line = partial_;
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      HandleLine(line);
-    }
-    partial_.clear();
-    dropping_ = false;
     bytes.remove_prefix(end + 1);
+    std::string line = std::move(partial_);
+    partial_.clear();
+    const bool dropped = dropping_;
+    dropping_ = false;
+    if (dropped) continue;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    HandleLine(line);
   }
 }
 

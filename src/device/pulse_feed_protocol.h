@@ -39,7 +39,8 @@ class PulseFeedReader {
 
   explicit PulseFeedReader(Deliver deliver) : deliver_(std::move(deliver)) {}
 
-  /// Bytes as they arrive; every complete line (LF, or CR LF) is handled.
+  /// Bytes as they arrive; every complete line (LF, or CR LF) is handled, in
+  /// order, also when the receiver feeds more bytes while it takes a train.
   void Feed(std::string_view bytes);
   /// One line without its end.
   void HandleLine(std::string_view line);
@@ -49,9 +50,13 @@ class PulseFeedReader {
   const ir::TIRIntegerArr& Train() const { return train_; }
 
  private:
+  void FeedLines(std::string_view bytes);
+
   Deliver deliver_;
   ir::TIRIntegerArr train_;
   std::string partial_;
+  std::string pending_;  // bytes that arrived while a train was handed over
+  bool feeding_ = false;
   bool dropping_ = false;  // inside a line that grew too long
 };
 

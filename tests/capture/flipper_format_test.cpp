@@ -7,6 +7,7 @@ namespace klimavo::capture {
 namespace {
 
 using testing::ReaderCase;
+using namespace std::string_literals;
 
 constexpr const char* kHeader = "Filetype: IR signals file\nVersion: 1\n";
 
@@ -42,6 +43,20 @@ const ReaderCase kFlipperCases[] = {
     {"data before any name", std::string(kHeader) + "data: 1 2\n", {}, 3, "data", "outside a signal block"},
     {"second data line", "name: A\ntype: raw\ndata: 1\ndata: 2\n", {}, 4, "data", "second 'data:'"},
     {"line without colon", "name: A\ntype: raw\n9000 4500\n", {}, 3, "9000 4500", "key: value"},
+    {"tab separates durations", "name: A\ntype: raw\ndata: 9000\t4500\n", {{{9000, -4500}, 38000, "A"}}},
+    {"NUL inside a duration",
+     "name: A\ntype: raw\ndata: 9000 45\0"s
+     "00 560\n",
+     {},
+     3,
+     "45\\x0000",
+     "control byte 0x00"},
+    {"control byte in a key",
+     "name: A\ntype: raw\nda\x02ta: 1 2\n",
+     {},
+     3,
+     "da\\x02ta:",
+     "control byte 0x02"},
 };
 
 TEST(FlipperFormat, ReadsRawBlocksOrNamesTheFault) {
@@ -51,9 +66,20 @@ TEST(FlipperFormat, ReadsRawBlocksOrNamesTheFault) {
 TEST(FlipperFormat, DurationsStayInMicrosecondsWhateverTheOption) {
   ReadOptions options;
   options.unit = DurationUnit::kTenthMicroseconds;
-  const ReadResult r = FlipperFormat().read("name: A\ntype: raw\ndata: 1 2\n", options);
+  const ReadResult r = ReadWithFormat(FlipperFormat(), "name: A\ntype: raw\ndata: 1 2\n", options);
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(r.captures.at(0).unit, DurationUnit::kMicroseconds);
+}
+
+const ReaderCase kFlipperLimitCases[] = {
+    {"four durations fit", "name: A\ntype: raw\ndata: 1 2 3 4\n", {{{1, -2, 3, -4}, 38000, "A"}}},
+    {"a fifth is refused", "name: A\ntype: raw\ndata: 1 2 3 4 5\n", {}, 3, "5", "more than 4 durations"},
+    {"a long line", "name: " + std::string(27, 'n') + "\n", {}, 1, "", "line longer than 32 bytes"},
+};
+
+TEST(FlipperFormat, LimitsNameTheLineAndTheLimit) {
+  for (const ReaderCase& c : kFlipperLimitCases)
+    testing::CheckReaderCase(FlipperFormat(), c, testing::SmallLimits());
 }
 
 }  // namespace

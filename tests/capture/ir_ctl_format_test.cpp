@@ -7,6 +7,7 @@ namespace klimavo::capture {
 namespace {
 
 using testing::ReaderCase;
+using namespace std::string_literals;
 
 const ReaderCase kIrCtlCases[] = {
     {"one message per line with timeout comments",
@@ -21,10 +22,30 @@ const ReaderCase kIrCtlCases[] = {
     {"word", "+9000 -abc\n", {}, 1, "-abc", "'+N' or '-N'"},
     {"too large", "+214748365\n", {}, 1, "+214748365", "out of range"},
     {"bad carrier", "carrier x\n", {}, 1, "x", "carrier"},
+    {"tabs separate", "+9000\t-4500\t+560\n", {{{9000, -4500, 560}}}},
+    {"NUL inside a duration",
+     "+9000 -45\0"s
+     "00 +560\n",
+     {},
+     1,
+     "-45\\x0000",
+     "control byte 0x00"},
+    {"control byte in a comment is left alone", "+1 -2 +3 # \x01 timeout\n", {{{1, -2, 3}}}},
 };
 
 TEST(IrCtlFormat, ReadsSignedLinesOrNamesTheFault) {
   for (const ReaderCase& c : kIrCtlCases) testing::CheckReaderCase(IrCtlFormat(), c);
+}
+
+const ReaderCase kIrCtlLimitCases[] = {
+    {"four durations fit", "+1 -2 +3 -4\n", {{{1, -2, 3, -4}}}},
+    {"a fifth is refused", "+1 -2\n+3 -4 +5\n", {}, 2, "+5", "more than 4 durations"},
+    {"a long line", "+1 -2 +3 -4 # " + std::string(19, 'x') + "\n", {}, 1, "", "line longer than 32 bytes"},
+};
+
+TEST(IrCtlFormat, LimitsNameTheLineAndTheLimit) {
+  for (const ReaderCase& c : kIrCtlLimitCases)
+    testing::CheckReaderCase(IrCtlFormat(), c, testing::SmallLimits());
 }
 
 }  // namespace

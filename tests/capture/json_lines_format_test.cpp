@@ -7,6 +7,7 @@ namespace klimavo::capture {
 namespace {
 
 using testing::ReaderCase;
+using namespace std::string_literals;
 
 const ReaderCase kJsonLinesCases[] = {
     {"corpus lines",
@@ -48,6 +49,33 @@ const ReaderCase kJsonLinesCases[] = {
      1,
      "{\"name\":\"\xFF\",\"durations_us\":[1]}",
      "not a JSON object"},
+    {"last of a repeated key counts",
+     R"({"durations_us":"x","carrier_hz":1,"durations_us":[7,-8],"carrier_hz":36000})",
+     {{{7, -8}, 36000}}},
+    {"keys of nested objects are ignored",
+     R"({"meta":{"durations_us":"x","name":5},"durations_us":[7]})",
+     {{{7}}}},
+    {"tab between values", "{\"durations_us\":\t[1,\t-2]}", {{{1, -2}}}},
+    {"a syntax error names its byte",
+     "  {\"durations_us\":[1,,2]}",
+     {},
+     1,
+     "{\"durations_us\":[1,,2]}",
+     "not a JSON object (syntax error at byte 22)"},
+    {"NUL between values",
+     "{\"durations_us\":[1,\0"s
+     "2]}",
+     {},
+     1,
+     "{\"durations_us\":[1,\\x002]}",
+     "control byte 0x00"},
+    {"a lone number is not an object", "5\n", {}, 1, "5", "not a JSON object"},
+    {"nested array as a duration",
+     R"({"durations_us":[1,[2],3]})",
+     {},
+     1,
+     "durations_us[1]",
+     "not a duration"},
 };
 
 TEST(JsonLinesFormat, ReadsCorpusLinesOrNamesTheFault) {
@@ -56,9 +84,46 @@ TEST(JsonLinesFormat, ReadsCorpusLinesOrNamesTheFault) {
 
 TEST(JsonLinesFormat, DeepNestingIsAnErrorNotACrash) {
   const std::string deep = "{\"durations_us\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
-  const ReadResult r = JsonLinesFormat().read(deep, ReadOptions{});
+  const ReadResult r = ReadWithFormat(JsonLinesFormat(), deep, ReadOptions{});
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.error->token, "durations_us[0]");
+}
+
+const ReaderCase kJsonLinesLimitCases[] = {
+    {"four durations fit", R"({"durations_us":[1,-2,3,-4]})", {{{1, -2, 3, -4}}}},
+    {"a fifth is refused",
+     R"({"durations_us":[1,-2,3,-4,5]})",
+     {},
+     1,
+     "durations_us",
+     "more than 4 durations in one capture"},
+    {"a long line",
+     "{\"durations_us\":[1]}\n{\"durations_us\":[1,2,3,4,5,6,7,8,9]}\n",
+     {},
+     2,
+     "",
+     "line longer than 32 bytes"},
+};
+
+TEST(JsonLinesFormat, LimitsNameTheLineAndTheLimit) {
+  for (const ReaderCase& c : kJsonLinesLimitCases)
+    testing::CheckReaderCase(JsonLinesFormat(), c, testing::SmallLimits());
+}
+
+// A line at the real limit, parsed without a document: a million durations read,
+// one more refused before any is kept.
+TEST(JsonLinesFormat, AMillionDurationsOnOneLine) {
+  std::string line = "{\"durations_us\":[";
+  for (std::size_t i = 0; i < kMaxDurationsPerCapture; ++i) line += i % 2 ? "-1," : "1,";
+  line.back() = ']';
+  line += "}";
+  const ReadResult r = ReadWithFormat(JsonLinesFormat(), line, ReadOptions{});
+  ASSERT_TRUE(r.ok()) << r.error->What();
+  EXPECT_EQ(r.captures.at(0).durations.size(), kMaxDurationsPerCapture);
+  line.insert(line.size() - 2, ",1");
+  const ReadResult over = ReadWithFormat(JsonLinesFormat(), line, ReadOptions{"big.jsonl"});
+  ASSERT_FALSE(over.ok());
+  EXPECT_EQ(over.error->What(), "big.jsonl:1: more than 1000000 durations in one capture: 'durations_us'");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ namespace klimavo::capture {
 namespace {
 
 using testing::ReaderCase;
+using namespace std::string_literals;
 
 const ReaderCase kMode2Cases[] = {
     {"ir-ctl --mode2 with carrier and timeout",
@@ -24,10 +25,42 @@ const ReaderCase kMode2Cases[] = {
     {"signed number", "pulse -1\n", {}, 1, "-1", "not a duration"},
     {"too large", "pulse 214748365\n", {}, 1, "214748365", "out of range"},
     {"joined too large", "pulse 214748364\npulse 1\n", {}, 2, "1", "out of range"},
+    {"tab separates", "pulse\t9000\nspace \t 4500\npulse 560\n", {{{9000, -4500, 560}}}},
+    {"comma does not separate", "pulse 9000,\n", {}, 1, "9000,", "not a duration"},
+    {"NUL inside a duration",
+     "pulse 9000\nspace 45\0"s
+     "00\n",
+     {},
+     2,
+     "45\\x0000",
+     "control byte 0x00"},
+    {"NUL after the word",
+     "pulse\0"s
+     "9000\n",
+     {},
+     1,
+     "pulse\\x009000",
+     "control byte 0x00"},
 };
 
 TEST(Mode2Format, ReadsPulseSpaceLinesOrNamesTheFault) {
   for (const ReaderCase& c : kMode2Cases) testing::CheckReaderCase(Mode2Format(), c);
+}
+
+const ReaderCase kMode2LimitCases[] = {
+    {"four durations fit", "pulse 1\nspace 2\npulse 3\nspace 4\n", {{{1, -2, 3, -4}}}},
+    {"a fifth is refused",
+     "pulse 1\nspace 2\npulse 3\nspace 4\npulse 5\n",
+     {},
+     5,
+     "5",
+     "more than 4 durations"},
+    {"a long line", "pulse 1\n# " + std::string(31, 'x') + "\n", {}, 2, "", "line longer than 32 bytes"},
+};
+
+TEST(Mode2Format, LimitsNameTheLineAndTheLimit) {
+  for (const ReaderCase& c : kMode2LimitCases)
+    testing::CheckReaderCase(Mode2Format(), c, testing::SmallLimits());
 }
 
 }  // namespace

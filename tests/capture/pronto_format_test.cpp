@@ -7,6 +7,7 @@ namespace klimavo::capture {
 namespace {
 
 using testing::ReaderCase;
+using namespace std::string_literals;
 
 // Frequency word 0x006D = 109 periods of 0.241246 µs = 26.2958 µs: 38029 Hz.
 // 0x0156 = 342 periods = 8993 µs, 0x00AB = 171 -> 4497 µs, 0x0015 = 21 -> 552 µs,
@@ -38,6 +39,14 @@ const ReaderCase kProntoCases[] = {
      1,
      "FFFF",
      "duration out of range"},
+    {"tab separates", "0000\t006D 0001 0000\t0015 0040\n", {{{552, -1683}, 38029}}},
+    {"NUL inside a word",
+     "0000 006D 0001 0000 00\0"s
+     "15 0040\n",
+     {},
+     1,
+     "00\\x0015",
+     "control byte 0x00"},
 };
 
 TEST(ProntoFormat, ReadsLearnedCodesOrNamesTheFault) {
@@ -45,10 +54,26 @@ TEST(ProntoFormat, ReadsLearnedCodesOrNamesTheFault) {
 }
 
 TEST(ProntoFormat, SmallestCarrierWordGivesTheHighestCarrier) {
-  const ReadResult r = ProntoFormat().read("0000 0005 0001 0000 FFFF FFFF\n", ReadOptions{});
+  const ReadResult r = ReadWithFormat(ProntoFormat(), "0000 0005 0001 0000 FFFF FFFF\n", ReadOptions{});
   ASSERT_TRUE(r.ok()) << r.error->What();
   EXPECT_EQ(r.captures.at(0).durations, (ir::TIRIntegerArr{79050, -79050}));
   EXPECT_EQ(r.captures.at(0).carrier, 829029);
+}
+
+const ReaderCase kProntoLimitCases[] = {
+    {"four durations fit", "0000 006D 0002 0000\n0015 0015\n0015 0015\n", {{{552, -552, 552, -552}, 38029}}},
+    {"a fifth is refused",
+     "0000 006D 0003 0000\n0015 0015\n0015 0015\n0015 0015\n",
+     {},
+     4,
+     "0015",
+     "more than 4 durations"},
+    {"a long line", "0000 006D 0003 0000 0015 0015 0015\n", {}, 1, "", "line longer than 32 bytes"},
+};
+
+TEST(ProntoFormat, LimitsNameTheLineAndTheLimit) {
+  for (const ReaderCase& c : kProntoLimitCases)
+    testing::CheckReaderCase(ProntoFormat(), c, testing::SmallLimits());
 }
 
 }  // namespace

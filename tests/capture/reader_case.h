@@ -39,10 +39,18 @@ struct ReaderCase {
   std::string error_words;  ///< words the message must contain
 };
 
+/// Options with limits small enough for a table row to reach them.
+inline ReadOptions SmallLimits() {
+  ReadOptions options;
+  options.limits.line_bytes = 32;
+  options.limits.durations = 4;
+  return options;
+}
+
 inline void CheckReaderCase(const CaptureFormat& format, const ReaderCase& c,
                             const ReadOptions& options = {}) {
   SCOPED_TRACE(c.label);
-  const ReadResult r = format.read(c.text, options);
+  const ReadResult r = ReadWithFormat(format, c.text, options);
   if (c.error_line > 0) {
     ASSERT_FALSE(r.ok()) << "expected an error";
     EXPECT_EQ(r.error->file, options.source);

@@ -19,11 +19,11 @@ struct Result {
   std::string out;
 };
 
-Result RunCli(const std::string& arguments) {
+Result RunCli(const std::string& arguments, const char* stderr_to = "/dev/null") {
   const char* cli = std::getenv("KLIMAVO_CLI");
   Result result;
   const std::filesystem::path home = std::filesystem::temp_directory_path() / "klimavo-device-cli-test";
-  const std::string command = std::string(cli) + " --home " + home.string() + " " + arguments + " 2>/dev/null";
+  const std::string command = std::string(cli) + " --home " + home.string() + " " + arguments + " 2>" + stderr_to;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
   std::array<char, 4096> buffer{};
@@ -90,6 +90,26 @@ TEST_F(DeviceCommand, SimulatedProgramOfARawImage) {
   EXPECT_EQ(RunCli("device program --simulate --image " + file.string()).status, 0);
   std::filesystem::remove(file);
   EXPECT_EQ(RunCli("device program --simulate --image " + file.string()).status, 2);
+}
+
+TEST_F(DeviceCommand, ImagesTheRemoteCannotHoldAreRefusedBeforeAnythingIsSent) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "klimavo-device-cli-size.bin";
+  const struct {
+    std::size_t size;
+    const char* limit;
+  } cases[] = {{8192, "4132"}, {4133, "4132"}, {16, "32-byte"}};
+  for (const auto& c : cases) {
+    {
+      std::ofstream out(file, std::ios::binary);
+      out << std::string(c.size, '\x5A');
+    }
+    const Result r = RunCli("device program --simulate --image " + file.string(), "&1");
+    EXPECT_EQ(r.status, 2) << c.size;
+    EXPECT_NE(r.out.find(std::to_string(c.size) + " bytes"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(c.limit), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("programmed"), std::string::npos) << r.out;
+  }
+  std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "device/learner_manager.h"
 #include "device/simulated_device.h"
+#include "firmware/table_image.h"
 
 namespace klimavo::device {
 namespace {
@@ -48,6 +49,27 @@ TEST(StampImage, ImageShorterThanItsHeaderIsNotSent) {
   EXPECT_TRUE(StampImage(Image(31), kTime).empty());
   EXPECT_TRUE(BuildTransferBlocks(StampImage(Image(31), kTime)).empty());
   EXPECT_EQ(StampImage(Image(32), kTime).size(), 36u);
+}
+
+TEST(ProgramImageSize, FromItsHeaderUpToTheRemotesBuffer) {
+  static_assert(kMaxProgramImageBytes == firmware::kImageBufferSize, "the buffer the table image is built in");
+  const struct {
+    std::uint64_t size;
+    ImageSizeCheck check;
+  } cases[] = {
+      {0, ImageSizeCheck::kTooSmall},    {31, ImageSizeCheck::kTooSmall},   {32, ImageSizeCheck::kOk},
+      {4132, ImageSizeCheck::kOk},       {4133, ImageSizeCheck::kTooLarge}, {8192, ImageSizeCheck::kTooLarge},
+      {20'000'000, ImageSizeCheck::kTooLarge},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckProgramImageSize(c.size), c.check) << c.size;
+    const std::string problem = ProgramImageSizeProblem(c.size);
+    EXPECT_EQ(problem.empty(), c.check == ImageSizeCheck::kOk) << c.size;
+    if (problem.empty()) continue;
+    // Both sizes are named: the image's and the limit it breaks.
+    EXPECT_NE(problem.find(std::to_string(c.size) + " bytes"), std::string::npos) << problem;
+    EXPECT_NE(problem.find(c.check == ImageSizeCheck::kTooLarge ? "4132" : "32-byte"), std::string::npos) << problem;
+  }
 }
 
 TEST(TransferBlocks, FortyByteImage) {

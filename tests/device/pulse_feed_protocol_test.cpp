@@ -65,6 +65,20 @@ TEST(PulseFeedReaderTest, AnOverlongLineIsDroppedAndTheNextOneRead) {
             (std::vector<std::string>{"20@38000"}));
 }
 
+TEST(PulseFeedReaderTest, BytesFedWhileATrainIsTakenWaitTheirTurn) {
+  std::vector<std::int32_t> firsts;
+  PulseFeedReader* self = nullptr;
+  PulseFeedReader reader([&](const ir::TIRIntegerArr& d, std::int32_t) {
+    firsts.push_back(d[0]);
+    if (firsts.size() == 1) self->Feed("PULSES 7\nPUL");  // as a receiver waiting for the user may
+    EXPECT_EQ(d, self->Train());
+  });
+  self = &reader;
+  reader.Feed("PULSES 1\nPULSES 2\n");
+  reader.Feed("SES 8\n");
+  EXPECT_EQ(firsts, (std::vector<std::int32_t>{10, 20, 70, 80}));
+}
+
 TEST(PulseFeedNameTest, NamesTheHomeByUserAndResolvedPath) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "klimavo-feed-name-test";
   std::filesystem::create_directories(dir / "home");

@@ -13,7 +13,6 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
-#include <QTimer>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -233,32 +232,50 @@ class FunctionWizardTest : public QObject {
     QVERIFY(window.Feed() != nullptr && window.Feed()->Listening());
     auto* summary = window.findChild<QPlainTextEdit*>("memoSummary");
     bool ran = false;
-    QTimer::singleShot(0, &window, [&] {
-      auto* wizard = qobject_cast<ui::TfrmWizard*>(QApplication::activeModalWidget());
-      QVERIFY(wizard != nullptr);
-      QVERIFY(workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
-      wizard->KeyTabs()->setCurrentIndex(2);
-      const ir::Capture cool = CaptureNamed("Cool");
-      workbench.captures.Route(cool.Durations, cool.Carrier);
-      const int last = wizard->Logic().Grid().LineCount() - 1;
-      wizard->Grid()->SelectRow(last);
-      store::TGrdDataLine line;
-      QVERIFY(wizard->Logic().Grid().GetLine(last, line));
-      ir::TSSByteArray bytes;
-      QVERIFY(ir::BitsToBytes(line.Elements, line.Data, true, bytes));
-      QString code;
-      for (std::uint8_t b : bytes) code += QString("%1 ").arg(b, 2, 16, QChar('0')).toUpper();
-      QVERIFY(!summary->toPlainText().contains(code));
-      QTest::mouseClick(wizard->findChild<QPushButton*>("btnSetInitial"), Qt::LeftButton);
-      QCoreApplication::processEvents();  // the summary follows the stored code at once
-      QVERIFY2(summary->toPlainText().contains(code), qPrintable(code));
-      ran = true;
+    prompts.dialogs.push_back([&](QDialog& dialog) {
+      auto* wizard = qobject_cast<ui::TfrmWizard*>(&dialog);
+      if (wizard == nullptr) return static_cast<int>(QDialog::Rejected);
+      wizard->show();
+      QCoreApplication::processEvents();
+      [&] {
+        QVERIFY(workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
+        wizard->KeyTabs()->setCurrentIndex(2);
+        const ir::Capture cool = CaptureNamed("Cool");
+        workbench.captures.Route(cool.Durations, cool.Carrier);
+        const int last = wizard->Logic().Grid().LineCount() - 1;
+        wizard->Grid()->SelectRow(last);
+        store::TGrdDataLine line;
+        QVERIFY(wizard->Logic().Grid().GetLine(last, line));
+        ir::TSSByteArray bytes;
+        QVERIFY(ir::BitsToBytes(line.Elements, line.Data, true, bytes));
+        QString code;
+        for (std::uint8_t b : bytes) code += QString("%1 ").arg(b, 2, 16, QChar('0')).toUpper();
+        QVERIFY(!summary->toPlainText().contains(code));
+        QTest::mouseClick(wizard->findChild<QPushButton*>("btnSetInitial"), Qt::LeftButton);
+        QCoreApplication::processEvents();  // the summary follows the stored code at once
+        QVERIFY2(summary->toPlainText().contains(code), qPrintable(code));
+        ran = true;
+      }();
       wizard->accept();
+      return static_cast<int>(QDialog::Accepted);
     });
     window.findChild<QAction*>("actAutoWizard")->trigger();
     QVERIFY(ran);
     QVERIFY(!workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
     QVERIFY(window.RecordModified());
+    // The mode key's rows are its code lines now: the wizard opened again shows them.
+    int rows_again = 0;
+    prompts.dialogs.push_back([&](QDialog& dialog) {
+      auto* wizard = qobject_cast<ui::TfrmWizard*>(&dialog);
+      wizard->show();
+      QCoreApplication::processEvents();
+      wizard->KeyTabs()->setCurrentIndex(2);
+      rows_again = wizard->Logic().Grid().LineCount();
+      wizard->reject();
+      return static_cast<int>(QDialog::Rejected);
+    });
+    window.findChild<QAction*>("actAutoWizard")->trigger();
+    QCOMPARE(rows_again, 3 + 1);
   }
 };
 

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "app/user_prompts.h"
@@ -37,6 +38,9 @@ class ScriptedPrompts : public app::UserPrompts {
   std::deque<std::optional<QString>> inputs;
   std::vector<QString> questions;
   std::vector<QString> messages;
+  /// Plays the part of the user in the next dialog a command runs; returns its
+  /// result. Without one the dialog is cancelled (no modal loop ever runs).
+  std::deque<std::function<int(QDialog&)>> dialogs;
 
   QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString& text,
                                   QMessageBox::StandardButtons) override {
@@ -53,6 +57,12 @@ class ScriptedPrompts : public app::UserPrompts {
   }
   std::optional<QString> InputText(QWidget*, const QString&, const QString&, const QString&) override {
     return Next(inputs);
+  }
+  int RunDialog(QDialog& dialog) override {
+    if (dialogs.empty()) return QDialog::Rejected;
+    auto play = std::move(dialogs.front());
+    dialogs.pop_front();
+    return play(dialog);
   }
 
  private:

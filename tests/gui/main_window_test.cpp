@@ -137,7 +137,7 @@ class MainWindowTest : public QObject {
     Fixture f(true);
     const QString dir = QString::fromStdString(f.home.path().string());
     f.window.LoadPictureFile(PictureFile(dir, "a.png", 10));
-    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(31))));
+    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(65))));
     f.window.LoadPictureFile(PictureFile(dir, "b.JPG", 102401));
     QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(32))));
     QVERIFY(!f.window.PictureModified());

@@ -14,8 +14,11 @@
 #include "lang/form_entry.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
+#include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/function_wizard_dialog.h"
+#include "ui/dialogs/key_editor_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/wait_message.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 
@@ -55,6 +58,12 @@ class TranslationsTest : public QObject {
     CheckWindow(about, workbench.language);
     CaptureViewer viewer({}, 0.21, workbench.language, "none");
     CheckWindow(viewer, workbench.language);
+    ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, workbench.language, {});
+    CheckWindow(chooser, workbench.language);
+    ui::TfrmStatusEditor editor(store::TdiskAir{}, workbench.language, workbench.DataDir(), {});
+    CheckWindow(editor, workbench.language);
+    ui::Tfrmmsg wait;
+    CheckWindow(wait, workbench.language);
     store::TdiskAir record;
     store::TBtnLines lines;
     workbench.library.FetchRecord(0, record, lines);

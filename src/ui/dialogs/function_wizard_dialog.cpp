@@ -419,11 +419,15 @@ void TfrmWizard::showEvent(QShowEvent* event) {
 }
 
 void TfrmWizard::done(int result) {
-  if (lease_.Active()) {
-    lease_.Reset();
-    logic_.Close();
-  }
+  Finish();
   QDialog::done(result);
+}
+
+void TfrmWizard::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  lease_.Reset();
+  if (shown_) logic_.Close();
 }
 
 void TfrmWizard::CaptureReceived(const ir::TIRIntegerArr& durations, std::int32_t carrier) {

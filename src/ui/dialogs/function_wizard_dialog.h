@@ -59,6 +59,10 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   analysis::FunctionWizard& Logic() { return logic_; }
   /// Whether the wizard changed the record (known once the window has closed).
   bool RecordChanged() const { return logic_.RecordChanged(); }
+  /// Ends the analysis once: gives up the capture slot and, when the window
+  /// was shown, saves the rows and squeezes the format slots. Closing the
+  /// window does it; the opener calls it too, however the window ended.
+  void Finish();
 
   TCompareGrid* Grid() const { return grid_; }
   DataGrid* StatesTable() const { return states_; }
@@ -108,6 +112,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   std::function<void(int)> learn_mode_;
   bool filling_ = false;
   bool shown_ = false;
+  bool finished_ = false;
 
   QTabBar* tabs_ = nullptr;
   QStackedWidget* panels_ = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/widgets/compare_grid_widget.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -36,6 +37,15 @@ QColor MarkColour(BitMark mark, bool selected) {
       break;
   }
   return selected ? Qt::white : Qt::black;
+}
+
+// The lines below and left of a cell; a frame starts with a dark line.
+void DrawCellLines(QPainter& p, const GridColumn& c, const QRect& cell) {
+  p.setPen(kGridLine);
+  p.drawLine(cell.bottomLeft(), cell.bottomRight());
+  const bool frame_start = c.kind == GridColumnKind::Bits && c.first_char == 0;
+  p.setPen(frame_start ? kFrameLine : kGridLine);
+  p.drawLine(cell.topLeft(), cell.bottomLeft());
 }
 
 }  // namespace
@@ -78,6 +88,10 @@ int CompareGridGeometry::ColumnAt(int x) const {
 TCompareGrid::TCompareGrid(QWidget* parent) : QAbstractScrollArea(parent), run_chooser_(new QComboBox(this)) {
   setObjectName("gridCompare");
   setFocusPolicy(Qt::StrongFocus);
+  // Bits line up in their columns only in a fixed-pitch font.
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fixed.setPointSize(font().pointSize());
+  setFont(fixed);
   viewport()->setBackgroundRole(QPalette::Base);
   run_chooser_->setObjectName("cmbColumSelect");
   run_chooser_->hide();
@@ -125,7 +139,7 @@ void TCompareGrid::ModelChanged(analysis::GridChange change) {
 
 void TCompareGrid::Relayout() {
   const QFontMetrics fm(font());
-  geometry_ = model_ != nullptr ? CompareGridGeometry::Of(*model_, fm.horizontalAdvance('A'), fm.height() + 4)
+  geometry_ = model_ != nullptr ? CompareGridGeometry::Of(*model_, fm.horizontalAdvance('0'), fm.height() + 4)
                                 : CompareGridGeometry{};
   const QSize view = viewport()->size();
   const int fixed = geometry_.width.empty() ? 0 : geometry_.width[0];
@@ -315,9 +329,18 @@ void TCompareGrid::Render(QPainter& p, const QRect& area) const {
   for (int c = 1; c < columns; ++c) {
     const QRect header = CellRect(c, -1);
     if (header.right() < geometry_.width[0] || header.left() > area.right()) continue;
-    for (int r = first_row; r <= last_row; ++r) PaintCell(p, c, r, CellRect(c, r), selected_.count(r) > 0);
+    // How a bit is marked does not depend on the row: worked out once per column.
+    ColumnMarks marks;
+    const GridColumn& column = model_->Columns()[static_cast<std::size_t>(c)];
+    if (column.kind == GridColumnKind::Bits) {
+      for (int i = 0; i < model_->ColumnBits(); ++i)
+        marks.bits.push_back(model_->MarkOf(column.frame, column.first_char + i));
+      marks.any = std::find(marks.bits.begin(), marks.bits.end(), BitMark::Differs) != marks.bits.end();
+    }
+    for (int r = first_row; r <= last_row; ++r)
+      PaintCell(p, c, r, CellRect(c, r), selected_.count(r) > 0, marks);
   }
-  for (int r = first_row; r <= last_row; ++r) PaintCell(p, 0, r, CellRect(0, r), selected_.count(r) > 0);
+  for (int r = first_row; r <= last_row; ++r) PaintCell(p, 0, r, CellRect(0, r), selected_.count(r) > 0, {});
   for (int c = 1; c < columns; ++c) {
     const QRect header = CellRect(c, -1);
     if (header.right() < geometry_.width[0] || header.left() > area.right()) continue;
@@ -364,15 +387,16 @@ void TCompareGrid::PaintHeader(QPainter& p, int column, const QRect& cell) const
       break;
     }
   }
-  p.setPen(kGridLine);
-  p.drawLine(cell.bottomLeft(), cell.bottomRight());
-  // A frame starts with a dark line.
-  const bool frame_start = c.kind == GridColumnKind::Bits && c.first_char == 0;
-  p.setPen(frame_start ? kFrameLine : kGridLine);
-  p.drawLine(cell.topLeft(), cell.bottomLeft());
+  DrawCellLines(p, c, cell);
 }
 
-void TCompareGrid::PaintCell(QPainter& p, int column, int row, const QRect& cell, bool selected) const {
+int TCompareGrid::Baseline(const QRect& cell) const {
+  const QFontMetrics fm(font());
+  return cell.top() + (cell.height() + fm.ascent() - fm.descent()) / 2;
+}
+
+void TCompareGrid::PaintCell(QPainter& p, int column, int row, const QRect& cell, bool selected,
+                             const ColumnMarks& marks) const {
   const GridColumn& c = model_->Columns()[static_cast<std::size_t>(column)];
   const bool code_row = row < model_->LineCount();
   if (c.kind == GridColumnKind::RowNumber)
@@ -389,17 +413,23 @@ void TCompareGrid::PaintCell(QPainter& p, int column, int row, const QRect& cell
         break;
       case GridColumnKind::Bits:
         if (model_->HexMode()) {
-          p.setPen(MarkColour(model_->ColumnMarked(c) ? BitMark::Differs : BitMark::Plain, selected));
-          p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft,
-                     QString::fromStdString(model_->ColumnText(row, c)));
+          p.setPen(MarkColour(marks.any ? BitMark::Differs : BitMark::Plain, selected));
+          p.drawText(QPoint(text.left(), Baseline(cell)), QString::fromStdString(model_->ColumnText(row, c)));
         } else {
+          // The grid's font is fixed-pitch: a run of characters of one colour
+          // is one text, each character in its own slot.
           const std::string bits = model_->ColumnText(row, c);
-          for (int i = 0; i < static_cast<int>(bits.size()); ++i) {
-            if (bits[static_cast<std::size_t>(i)] == ' ') continue;
-            p.setPen(MarkColour(model_->MarkOf(c.frame, c.first_char + i), selected));
-            p.drawText(QRect(text.left() + i * geometry_.char_width, text.top(), geometry_.char_width,
-                             text.height()),
-                       Qt::AlignCenter, QString(QChar(bits[static_cast<std::size_t>(i)])));
+          const int count = static_cast<int>(bits.size());
+          const int baseline = Baseline(cell);
+          for (int i = 0; i < count;) {
+            const BitMark mark = marks.bits[static_cast<std::size_t>(i)];
+            int j = i + 1;
+            while (j < count && marks.bits[static_cast<std::size_t>(j)] == mark) ++j;
+            const QColor colour = MarkColour(mark, selected);
+            p.setPen(colour);
+            p.drawText(QPoint(text.left() + i * geometry_.char_width, baseline),
+                       QString::fromLatin1(bits.data() + i, j - i));
+            i = j;
           }
         }
         break;
@@ -417,11 +447,7 @@ void TCompareGrid::PaintCell(QPainter& p, int column, int row, const QRect& cell
       }
     }
   }
-  p.setPen(kGridLine);
-  p.drawLine(cell.bottomLeft(), cell.bottomRight());
-  const bool frame_start = c.kind == GridColumnKind::Bits && c.first_char == 0;
-  p.setPen(frame_start ? kFrameLine : kGridLine);
-  p.drawLine(cell.topLeft(), cell.bottomLeft());
+  DrawCellLines(p, c, cell);
 }
 
 }  // namespace klimavo::ui

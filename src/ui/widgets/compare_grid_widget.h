@@ -78,8 +78,16 @@ class TCompareGrid : public QAbstractScrollArea {
   void RefillRunChooser();
   void MoveCurrent(int row, bool extend);
   void PaintHeader(QPainter& p, int column, const QRect& cell) const;
-  void PaintCell(QPainter& p, int column, int row, const QRect& cell, bool selected) const;
+  /// The marks of a bit column's characters, the same in every row.
+  struct ColumnMarks {
+    std::vector<analysis::BitMark> bits;
+    bool any = false;  ///< some bit differs (checksum mode: lies in a checksum target)
+  };
+  void PaintCell(QPainter& p, int column, int row, const QRect& cell, bool selected,
+                 const ColumnMarks& marks) const;
   int RowAt(int y) const;
+  /// Where the text of a cell stands (point-placed text draws faster than aligned text).
+  int Baseline(const QRect& cell) const;
 
   analysis::CompareGridModel* model_ = nullptr;
   QComboBox* run_chooser_ = nullptr;

@@ -1,0 +1,145 @@
+// The learner in the main window: the device manager prepared at window
+// creation, listening one second after the window appears, captures routed to
+// the open consumer or dropped, the near/far buttons and the status bar in
+// step with the device, and the learn mode around the format chooser.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "record_workflow_support.h"
+#include "ui/dialogs/format_chooser_dialog.h"
+#include "ui/dialogs/wait_message.h"
+
+namespace klimavo::app {
+
+using testing::WaitFor;
+using testing::WorkbenchFixture;
+
+class CaptureRoutingTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static QAction* Button(WorkbenchFixture& f, const char* name) {
+    return f.window->findChild<QAction*>(name);
+  }
+  static QString DeviceState(WorkbenchFixture& f) {
+    return f.window->findChild<QLabel*>("lblStatusDevice")->text();
+  }
+
+ private slots:
+  void theDeviceManagerIsPreparedAndListensAfterOneSecond() {
+    WorkbenchFixture f;
+    device::TMyHIDUSBMange& manager = f.device->Manager();
+    QVERIFY(manager.Connected());
+    QCOMPARE(manager.LearnMode(), 1);
+    QCOMPARE(manager.TrimTime(), 180);
+    QVERIFY(!manager.Listening());
+    QVERIFY(f.window->ListenTimer()->isActive());
+    QCOMPARE(f.window->ListenTimer()->interval(), 1000);
+    QVERIFY(WaitFor([&] { return manager.Listening(); }, 3000));
+    QVERIFY(!f.window->ListenTimer()->isActive());
+    // The learner found at start shows at once: its name, both buttons usable (model 7 has long range).
+    QCOMPARE(DeviceState(f), QString("KLV-L07"));
+    QVERIFY(Button(f, "btnNearCapture")->isEnabled());
+    QVERIFY(Button(f, "btnFarCapture")->isEnabled());
+    QVERIFY(Button(f, "actSimulatedKey")->isVisible());
+  }
+
+  void withoutALearnerTheButtonsWaitForTheDevice() {
+    WorkbenchFixture f(true, false);
+    QCOMPARE(DeviceState(f), f.Text(79));
+    QVERIFY(!Button(f, "btnNearCapture")->isEnabled());
+    QVERIFY(!Button(f, "btnFarCapture")->isEnabled());
+    QVERIFY(!Button(f, "actSimulatedKey")->isVisible());
+  }
+
+  void unpluggingAndPluggingFollowTheDevice() {
+    WorkbenchFixture f;
+    f.device->SimulatedLearner()->Unplug();
+    QVERIFY(WaitFor([&] { return DeviceState(f) == f.Text(79); }));
+    QVERIFY(!Button(f, "btnNearCapture")->isEnabled());
+    QVERIFY(!Button(f, "btnFarCapture")->isEnabled());
+    f.device->SimulatedLearner()->Plug();
+    QVERIFY(WaitFor([&] { return DeviceState(f) == "KLV-L07"; }));
+    QVERIFY(Button(f, "btnNearCapture")->isEnabled());
+  }
+
+  void aCaptureWithoutAConsumerIsDroppedQuietly() {
+    WorkbenchFixture f;
+    QVERIFY(WaitFor([&] { return f.device->Manager().Listening(); }, 3000));
+    f.window->SimulatedKeyCommand();
+    QVERIFY(WaitFor([&] {
+      return f.device->SimulatedLearner()->PendingPackets() == 0 &&
+             !f.device->Manager().CaptureDurations().empty();
+    }));
+    QVERIFY(f.prompts.messages.empty());
+    // The packet was decoded under the wait message, which is gone again.
+    QVERIFY(ui::WaitMessageWindow() != nullptr);
+    QCOMPARE(ui::WaitMessageWindow()->Text(), QString("Waiting..."));
+    QVERIFY(!ui::WaitMessageWindow()->isVisible());
+    QCOMPARE(ui::WaitMessageWindow()->windowTitle(), QString("Infomation"));
+    f.window->ChangeLanguage(1);
+    ui::ShowWaitMessage(f.Text(27));
+    QCOMPARE(ui::WaitMessageWindow()->windowTitle(), QString("提示"));
+    QVERIFY(ui::WaitMessageWindow()->isVisible());
+    QVERIFY(ui::WaitMessageWindow()->grab().save(testing::ScreenshotDir() + "/wait-message.png"));
+    ui::HideWaitMessage();
+    QVERIFY(!ui::WaitMessageWindow()->isVisible());
+  }
+
+  void theFarButtonSwitchesTheRangeAndTheChooserBorrowsCloseRange() {
+    WorkbenchFixture f;
+    device::TMyHIDUSBMange& manager = f.device->Manager();
+    Button(f, "btnFarCapture")->trigger();
+    QCOMPARE(manager.LearnMode(), 2);
+    QVERIFY(manager.Listening());
+    QVERIFY(Button(f, "btnFarCapture")->isChecked());
+    int mode_inside = 0;
+    f.prompts.dialogs.push_back([&](QDialog&) {
+      mode_inside = manager.LearnMode();
+      return int(QDialog::Rejected);
+    });
+    f.window->ModifyFormat();
+    QCOMPARE(mode_inside, 1);
+    QCOMPARE(manager.LearnMode(), 2);
+    QVERIFY(Button(f, "btnFarCapture")->isChecked());
+
+    // A learn mode changed behind the buttons' back is shown after the next dialog.
+    manager.SetLearnMode(1);
+    f.window->ModifyFormat();
+    QVERIFY(Button(f, "btnNearCapture")->isChecked());
+  }
+
+  void filterByLearningAnnouncesItsChooserAndEveryDecode() {
+    WorkbenchFixture f;
+    int decodes = 0;
+    ui::TfrmGeShiSelect* announced = nullptr;
+    connect(f.window.get(), &TfrmAirEditor::LearnFilterChooserOpened, this,
+            [&](ui::TfrmGeShiSelect* chooser) {
+              announced = chooser;
+              connect(chooser, &ui::TfrmGeShiSelect::FilterDecoded, this, [&] { ++decodes; });
+            });
+    bool seen = false;
+    f.prompts.dialogs.push_back([&](QDialog& dialog) {
+      auto& chooser = dynamic_cast<ui::TfrmGeShiSelect&>(dialog);
+      chooser.show();
+      seen = announced == &chooser && !chooser.NextButton()->isVisible() && chooser.Model().BothOrders() &&
+             chooser.windowTitle() == f.Text(41);
+      QTest::keyClick(&chooser, kSimulatedKeyShortcut);
+      WaitFor([&] { return decodes == 1; });
+      return int(QDialog::Rejected);
+    });
+    const store::TdiskAir before = f.window->CurrentRecord();
+    f.window->FilterByLearning();
+    QVERIFY(seen);
+    QCOMPARE(decodes, 1);
+    QVERIFY(f.window->CurrentRecord() == before);
+  }
+};
+
+}  // namespace klimavo::app
+
+QTEST_MAIN(klimavo::app::CaptureRoutingTest)
+#include "capture_routing_test.moc"
