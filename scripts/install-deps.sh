@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  libhidapi-dev libudev-dev libcurl4-openssl-dev
+  libhidapi-dev libudev-dev libcurl4-openssl-dev libssl-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-wqy-microhei
 )

@@ -3,8 +3,8 @@
 # and UndefinedBehaviorSanitizer (warnings are errors in the project's own code)
 # and runs every test: unit tests, golden CLI tests, the GUI tests on the
 # offscreen platform and each fuzz target over its seeds. Then builds the device
-# link under ThreadSanitizer and runs its tests. Any failure, a suite that ran no
-# test or a skipped test fails the run.
+# link and the online update under ThreadSanitizer and runs their tests. Any
+# failure, a suite that ran no test or a skipped test fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KLIMAVO_TEST_BUILD_DIR:-$root/build/test-asan}
@@ -46,7 +46,7 @@ run_ctest() {
 }
 
 # Every label must hold tests: a suite that ran nothing fails the run.
-for label in base ir capture config lang store workflow firmware analysis device cli golden fuzz gui; do
+for label in base ir capture config lang store workflow firmware analysis device update cli golden fuzz gui; do
   count=$(ctest --test-dir "$build" -N -L "^${label}\$" | sed -n 's/^Total Tests: //p')
   if [ "${count:-0}" -eq 0 ]; then
     echo "test: no tests carry the label '$label'" >&2
@@ -59,6 +59,6 @@ run_ctest "$build"
 cmake -S "$root" -B "$tsan_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DKLIMAVO_TSAN=ON -DKLIMAVO_WERROR=ON \
   -DKLIMAVO_BUILD_GUI=OFF -DKLIMAVO_BUILD_BENCH=OFF
-cmake --build "$tsan_build" -j"$jobs" --target klimavo_device_tests
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$tsan_build" -L '^device$'
+cmake --build "$tsan_build" -j"$jobs" --target klimavo_device_tests klimavo_update_tests klimavo-cli klimavo_seed
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$tsan_build" -L '^(device|update)$'
 echo "test: all suites passed"

@@ -5,6 +5,7 @@
 //                                          the workbench with a simulated learner that plays
 //                                          the captures of F (default: the sample captures),
 //                                          one per press of F9 or the "Press key" button
+//   --update-url URL                       the update server (instead of UpdateUrl of config.ini)
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
@@ -22,7 +23,6 @@
 #include "app/workbench_application.h"
 #include "base/gbk.h"
 #include "base/home.h"
-#include "capture/capture_format.h"
 #include "config/config.h"
 #include "store/colour_scheme.h"
 #include "ui/waveview/wave_show.h"
@@ -81,6 +81,8 @@ int main(int argc, char** argv) {
   parser.addOption(simulate_captures_option);
   parser.addOption(capture_option);
   parser.addOption(screenshot_option);
+  QCommandLineOption update_url_option("update-url", "Update server (http://, https:// or file://).", "URL");
+  parser.addOption(update_url_option);
   parser.process(app);
 
   std::optional<std::filesystem::path> home_arg;
@@ -104,17 +106,25 @@ int main(int argc, char** argv) {
   });
 
   if (parser.isSet(capture_option)) {
-    const std::string file = parser.value(capture_option).toStdString();
-    klimavo::capture::ReadOptions options;
-    options.source = file;
-    auto read = klimavo::capture::ReadCaptureFile(file, options);
-    if (!read.ok()) {
-      std::cerr << "klimavo: " << read.error->What() << "\n";
+    const QString file = parser.value(capture_option);
+    klimavo::app::Workbench workbench(home);
+    auto load = klimavo::app::LoadCaptureFile(file, workbench.language);
+    if (!load.ok()) {
+      // On the terminal for scripts, in a window for the user who started it from a desktop.
+      std::cerr << "klimavo: " << load.error.toStdString() << "\n";
+      const QString caption = QString::fromStdString(klimavo::base::GbkToUtf8(workbench.language.Text(9)));
+      if (parser.isSet(screenshot_option)) {
+        QMessageBox box(QMessageBox::Warning, caption, load.error);
+        box.show();
+        ScheduleScreenshot(box, parser.value(screenshot_option));
+        QApplication::exec();
+      } else {
+        klimavo::app::DialogPrompts().Tell(nullptr, caption, load.error);
+      }
       return 2;
     }
-    klimavo::app::Workbench workbench(home);
-    klimavo::app::CaptureViewer viewer(std::move(read.captures), workbench.settings.DecodeTolerance,
-                                       workbench.language, QString::fromStdString(file));
+    klimavo::app::CaptureViewer viewer(std::move(load.captures), workbench.settings.DecodeTolerance,
+                                       workbench.language, file);
     viewer.show();
     if (parser.isSet(screenshot_option)) ScheduleScreenshot(viewer, parser.value(screenshot_option));
     return QApplication::exec();
@@ -134,6 +144,7 @@ int main(int argc, char** argv) {
   workbench.device = &device;
   klimavo::app::DialogPrompts prompts;
   klimavo::app::TfrmAirEditor window(workbench, prompts);
+  if (parser.isSet(update_url_option)) window.SetUpdateServer(parser.value(update_url_option).toStdString());
   window.show();
   if (parser.isSet(screenshot_option)) ScheduleScreenshot(window, parser.value(screenshot_option));
   return QApplication::exec();

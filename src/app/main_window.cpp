@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/device_session.h"
 #include "base/gbk.h"
 #include "config/config.h"
 #include "store/library.h"
@@ -39,7 +40,7 @@ constexpr int kLanguageImageBase = 25;
 TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), workbench_(workbench), prompts_(prompts) {
   setObjectName("frmAirEditor");
-  setWindowTitle("Klimavo Protocols Analyser V2.01");
+  setWindowTitle(QString("Klimavo Protocols Analyser V") + KLIMAVO_VERSION);
   resize(kWindowWidth, kWindowHeight);
   QFont window_font = font();
   window_font.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", window_font.family()});
@@ -50,6 +51,9 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   BuildMenus();
   BuildToolBar();
   BuildPanes();
+  CompleteMenus();
+  SetUpLibraryColumns();
+  BuildUpdateCommands();
 
   // Window creation, in order.
   updating_ = record_modified_ = picture_modified_ = false;
@@ -68,9 +72,11 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   updating_ = record_modified_ = picture_modified_ = false;
   current_index_ = -1;
   current_picture_ = {};
-  UpdateActions();
+  ConnectOutputCommands();
   BuildWizardCommands();
   BuildChecksumCommands();
+  UpdateActions();
+  RestoreWindowLayout();
 }
 
 QString TfrmAirEditor::Text(int number) const {
@@ -106,6 +112,7 @@ void TfrmAirEditor::BuildMenus() {
   auto* file = menuBar()->addMenu("文件");
   file->setObjectName("mnuFile");
   file->addActions({actn_new_, actn_save_});
+  BuildSafetyActions(file);
   file->addSeparator();
   file->addAction(actn_close_);
 
@@ -171,18 +178,19 @@ void TfrmAirEditor::BuildToolBar() {
   QAction* check = bar->addAction("Check images");
   check->setObjectName("btnCheckImages");
 
+  // The hint panel takes what the index panel leaves, so it never sets the window's minimum width.
   status_hint_ = new QLabel(this);
-  status_hint_->setMinimumWidth(720);
   status_index_ = new QLabel(this);
   status_index_->setObjectName("lblStatusIndex");
   status_index_->setMinimumWidth(50);
-  statusBar()->addWidget(status_hint_);
+  statusBar()->addWidget(status_hint_, 1);
   statusBar()->addWidget(status_index_);
 }
 
 void TfrmAirEditor::BuildPanes() {
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   splitter->setObjectName("splitter");
+  splitter->setChildrenCollapsible(false);
 
   // Left pane: record fields, keys and their bit fields, summary.
   auto* left = new QWidget(splitter);
@@ -279,7 +287,6 @@ void TfrmAirEditor::BuildPanes() {
 
   // Right pane: keyword, learn filter and the library list.
   auto* right = new QWidget(splitter);
-  right->setMinimumWidth(kRightPaneWidth - 60);
   auto* right_layout = new QVBoxLayout(right);
   auto* search = new QHBoxLayout;
   auto* keyword_label = new QLabel("输入关键词", right);
@@ -329,7 +336,11 @@ void TfrmAirEditor::BuildPanes() {
           [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::CodeNo), text); });
   connect(memo_edit_, &QPlainTextEdit::textChanged, this,
           [this] { StoreTypedText(static_cast<int>(workflow::TextField::Memo), memo_edit_->toPlainText()); });
-  connect(key_list_, &QListWidget::itemClicked, this, [this] { KeyClicked(); });
+  // The key under a right click becomes current before its menu opens, so the
+  // menu's commands work on the key the user pointed at.
+  connect(key_list_, &QListWidget::currentRowChanged, this, [this] {
+    if (!updating_) KeyClicked();
+  });
   connect(model_grid_, &ui::DataGrid::CellEdited, this, [this](int, int row) {
     MarkPictureModified();
     if (row == model_grid_->Rows() && !model_grid_->Cell(1, row).isEmpty()) model_grid_->SetRows(row + 1);
@@ -339,8 +350,9 @@ void TfrmAirEditor::BuildPanes() {
   });
   connect(clear_picture_button_, &QPushButton::clicked, this, &TfrmAirEditor::ClearPicture);
   connect(keyword_edit_, &QLineEdit::textChanged, this, [this] {
-    if (!updating_) RefreshLibraryList();
+    if (!updating_) KeywordEdited();
   });
+  connect(keyword_edit_, &QLineEdit::returnPressed, this, &TfrmAirEditor::ApplyKeyword);
   connect(reset, &QPushButton::clicked, this, [this] {
     learn_filter_on_ = false;
     RefreshLibraryList();
@@ -361,6 +373,8 @@ void TfrmAirEditor::ApplyLanguage() {
   parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
   parts_grid_->SetHeading(1, "  " + Text(1) + "\n\n" + Text(2));
   RebuildLanguageMenu();
+  ApplyToolBarTexts();
+  UpdateMinimumSize();
 }
 
 void TfrmAirEditor::RebuildLanguageMenu() {
@@ -371,8 +385,12 @@ void TfrmAirEditor::RebuildLanguageMenu() {
     old->deleteLater();
   }
   const auto names = workbench_.language.LanguageNames();
+  auto* group = new QActionGroup(language_menu_);
   for (std::size_t p = 0; p < names.size(); ++p) {
     QAction* item = language_menu_->addAction(QString::fromStdString(base::GbkToUtf8(names[p])));
+    item->setCheckable(true);
+    item->setChecked(static_cast<int>(p) + 1 == workbench_.language.LanguageNo());
+    group->addAction(item);
     item->setData(static_cast<int>(p));
     item->setObjectName(QString("mnuLanguage%1").arg(p));
     item->setProperty("imageIndex", static_cast<int>(p) + kLanguageImageBase);
@@ -385,6 +403,8 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   if (workbench_.language.LanguageNo() == tag + 1) return;
   workbench_.language.SetLanguageNo(tag + 1);
   ApplyLanguage();
+  // The device state in the status bar is a language text too.
+  ShowDeviceStatus(workbench_.device != nullptr && workbench_.device->Manager().Connected());
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();
   try {
@@ -395,6 +415,12 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
 }
 
 void TfrmAirEditor::ToggleReadOnly() {
+  // Changes made before Read Only is switched on are asked about now, while
+  // they can still be saved; Cancel leaves the mode as it was.
+  if (!workbench_.settings.ReadOnlyMode && !ConfirmPendingChanges()) {
+    read_only_item_->setChecked(false);
+    return;
+  }
   workbench_.settings.ReadOnlyMode = !workbench_.settings.ReadOnlyMode;
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
   UpdateActions();
@@ -430,24 +456,33 @@ void TfrmAirEditor::UpdateActions() {
   for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_}) a->setEnabled(has_format);
   load_picture_button_->setEnabled(current_index_ >= 0);
   clear_picture_button_->setEnabled(current_index_ >= 0);
+  ApplyReadOnlyState();
+  DisableCommandsNotBuiltYet();
+  ApplyProtection();
 }
 
 void TfrmAirEditor::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_once_) return;
   shown_once_ = true;
+  ApplySavedPaneSizes();
   ShowCurrentRecord();
   RefreshLibraryList();
   updating_ = false;
   StartCapturing();
   QTimer::singleShot(0, this, &TfrmAirEditor::ShowStartupProblems);
+  if (!library_columns_restored_) FitLibraryColumns();
+  if (LibraryProtected()) QTimer::singleShot(0, this, &TfrmAirEditor::ReportDamage);
+  StartAutoUpdate();
 }
 
 void TfrmAirEditor::closeEvent(QCloseEvent* event) {
-  if (ConfirmPendingChanges())
+  if (ConfirmPendingChanges()) {
+    SaveWindowLayout();
     event->accept();
-  else
+  } else {
     event->ignore();
+  }
 }
 
 void TfrmAirEditor::MarkRecordModified() {

@@ -6,13 +6,21 @@
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/user_prompts.h"
 #include "app/workbench.h"
+#include "ir/ir_types.h"
+#include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 #include "store/protocol_record.h"
+#include "ui/qt_dispatcher.h"
+#include "update/auto_update.h"
 
 class QAction;
 class QActionGroup;
@@ -85,6 +93,58 @@ class TfrmAirEditor : public QMainWindow {
   const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
   Workbench& State() { return workbench_; }
 
+  // Online update: the automatic check's life, its question and notice, the Update command.
+  /// The update server given on the command line (--update-url); it overrides config.ini.
+  void SetUpdateServer(std::optional<std::string> url);
+  /// The timing of the automatic check (set before the window is first shown).
+  void SetAutoUpdateTiming(update::AutoCheckTiming timing,
+                           std::chrono::milliseconds read_timeout = update::kReadTimeout);
+  /// "Update": stops the automatic check and runs the update dialog.
+  void UpdateCommand();
+  /// The automatic check's question: true while this is not the active window.
+  bool AnswerUpdateQuery() const;
+  /// The update notice: with an update available, asks whether to update now.
+  void UpdateNotice(bool available, const std::string& msg);
+  /// Posts the Update request to the window itself; 1 runs the Update command.
+  void PostUpdateRequest(int wparam);
+  /// The automatic checker while it exists.
+  update::TIRAutoUpdate* AutoUpdate() const;
+
+  // Data safety: the protected state of a damaged library or picture store, the
+  // question about a library changed on disk, and the rescue of the records
+  // read whole (main_window_safety.cpp).
+  /// Before a write of the library: when another program changed the file
+  /// since it was loaded or last written, asks Reload / Overwrite / Cancel.
+  /// True when the write may go on (the file is unchanged, or Overwrite);
+  /// false when the caller must stop (Cancel; or Reload, which reloads the
+  /// library and keeps a record with unsaved changes as a new, modified record).
+  /// Call it without holding the library's lock: Reload takes it.
+  bool ConfirmLibraryUnchangedOnDisk();
+  /// Writes the records read whole, with their pictures, to an exchange file.
+  void SaveReadableRecordsAs();
+  /// True while the library or the picture store is damaged: every command
+  /// that writes them is disabled.
+  bool LibraryProtected() const { return workbench_.library_protected; }
+  // Output and verification commands (main_window_output.cpp): the remote
+  // check, filter by learning, programming, the C array, the chip-image check
+  // of all records, the universal conversion and the mobile bundle.
+  void CompareCode();
+  void ProgramCommand();
+  void CreateCArray();
+  void CheckAllChipImages();
+  void ConvertToUniversal();
+  void ExportMobileBundle();
+  /// Message 0x401: a line of the table generator for the memo edit.
+  void AppendMemoLine(const QString& line);
+  /// Message 0x403: filter the library by a decoded capture.
+  void LearnFilterSearch(const ir::Tcomp_aval& decoded);
+  /// Message 0x405: compare a decoded capture with one record (diagnostics only).
+  void CompareWithRecord(const ir::Tcomp_aval& decoded, int index);
+  /// Message 0x404: a (library index, reason code) pair for the summary memo.
+  void AppendDiagnostic(int index, int reason);
+  bool LearnFilterOn() const { return learn_filter_on_; }
+  const std::vector<int>& LearnFilterHits() const { return learn_filter_hits_; }
+
   // Capture routing, the learner and the record workflows.
   /// New record: key editor on the template, format chooser, then the Assistant analyser.
   void NewCommand();
@@ -110,6 +170,17 @@ class TfrmAirEditor : public QMainWindow {
   /// The format chooser while one is open, else null.
   ui::TfrmGeShiSelect* FormatChooser() const { return format_chooser_; }
   QTimer* ListenTimer() const { return listen_timer_; }
+
+  // Window layout, menus, the library list's selection and the commands' availability.
+  /// Writes the geometry, pane sizes and library column widths into [window] of config.ini.
+  void SaveWindowLayout();
+  /// Refreshes the library list without loading another record, and selects
+  /// the row of the shown record (after Save and Save as).
+  void RefreshLibraryListKeepingRecord();
+  /// The list row (1-based) of a library index, 0 when it has none.
+  int RowOfLibraryIndex(int index) const;
+  /// Applies the keyword box's text to the list now (Enter, or typing that paused).
+  void ApplyKeyword();
 
  signals:
   /// The format chooser opened by Filter by learning, before it is shown:
@@ -144,6 +215,20 @@ class TfrmAirEditor : public QMainWindow {
   void BuildWizardCommands();
   /// Connects "Checksum assistant" (main_window_checksum.cpp).
   void BuildChecksumCommands();
+  // Data safety (main_window_safety.cpp).
+  void BuildSafetyActions(QMenu* file_menu);
+  void BuildProtectionNotice();
+  void ReportDamage();
+  void ApplyProtection();
+  void ReloadLibrary();
+  /// For a command that writes the library or the picture store: refuses in
+  /// the protected state and settles a change on disk. Returns the locks to
+  /// hold until the write is done, or nullopt when the command must stop.
+  std::optional<store::StoreLock> BeginStoreWrite();
+  // Online update.
+  void BuildUpdateCommands();
+  void StartAutoUpdate();
+  void AfterUpdateCopiedFiles();
 
   // Capture routing, the learner and the record workflows.
   void ConnectDeviceManager();
@@ -157,6 +242,26 @@ class TfrmAirEditor : public QMainWindow {
   /// Stores a typed brand, code number or memo; a text without a GBK form is
   /// refused with a message and the edit shows the stored text again.
   void StoreTypedText(int field, const QString& text);
+
+  // Window layout, menus, the library list's selection and the commands' availability.
+  void CompleteMenus();
+  void SetPaneMinimums();
+  void SetUpLibraryColumns();
+  void FitLibraryColumns();
+  void RestoreWindowLayout();
+  void ApplySavedPaneSizes();
+  void ApplyToolBarTexts();
+  void UpdateMinimumSize();
+  void ApplyReadOnlyState();
+  void DisableCommandsNotBuiltYet();
+  /// Selects the row of the shown record, or no row when it has none.
+  void SyncLibrarySelection();
+  void KeywordEdited();
+  bool keep_shown_record_ = false;
+  bool library_columns_restored_ = false;
+  std::vector<int> pending_splitter_sizes_;
+  QString applied_keyword_;
+  QTimer* keyword_timer_ = nullptr;
 
   Workbench& workbench_;
   UserPrompts& prompts_;
@@ -175,6 +280,7 @@ class TfrmAirEditor : public QMainWindow {
   store::TdiskAir current_record_;
   store::TBtnLines current_lines_;
   store::TMemPic_Info current_picture_;
+  bool hold_current_ = false;  ///< a reload keeps the record shown while the list is refilled
   ui::TfrmGeShiSelect* format_chooser_ = nullptr;
 
   // Actions and controls.
@@ -204,6 +310,13 @@ class TfrmAirEditor : public QMainWindow {
   ui::DataGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
+  QAction* act_save_readable_ = nullptr;
+  QLabel* protected_label_ = nullptr;
+
+  // Output and verification commands.
+  void ConnectOutputCommands();
+  void PostDiagnostics(const std::vector<std::pair<int, int>>& pairs);
+
   QAction* near_button_ = nullptr;
   QAction* far_button_ = nullptr;
   QAction* simulated_key_ = nullptr;
@@ -212,6 +325,14 @@ class TfrmAirEditor : public QMainWindow {
 
   // Function analysis wizard and the pulse feed.
   PulseFeed* pulse_feed_ = nullptr;
+
+  // Online update. The checker comes after its dispatcher: it is destroyed
+  // first, and its end is served by the dispatcher.
+  std::optional<std::string> update_url_;
+  update::AutoCheckTiming auto_update_timing_;
+  std::chrono::milliseconds auto_update_read_timeout_ = update::kReadTimeout;
+  std::unique_ptr<ui::QtDispatcher> update_dispatcher_;
+  std::unique_ptr<update::TIRAutoUpdate> auto_update_;
 };
 
 }  // namespace klimavo::app

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
@@ -45,20 +46,28 @@ void TfrmAirEditor::RefreshLibraryList() {
     library_grid_->SetCell(4, r, QString::fromStdString(rows[i].change_time));
     library_grid_->SetCell(5, r, QString::number(rows[i].index));
   }
-  library_grid_->SetHeading(3, QString("Memo/Record:%1").arg(rows.size()));
+  library_grid_->SetHeading(3, Text(90) + QString::number(rows.size()));
   updating_ = false;
-  if (!rows.empty()) LibraryRowChanged(std::max(1, library_grid_->CurrentRow()));
+  // The shown record keeps its row when the list still has one. Otherwise the
+  // record of the grid's current row is loaded (unless the caller keeps the
+  // shown record); either way the selection then matches the editor.
+  if (!rows.empty() && RowOfLibraryIndex(current_index_) == 0 && !keep_shown_record_)
+    LibraryRowChanged(std::clamp(library_grid_->CurrentRow(), 1, static_cast<int>(rows.size())));
+  SyncLibrarySelection();
 }
 
 void TfrmAirEditor::LibraryRowChanged(int row) {
-  if (updating_ || row < 1) return;
+  if (updating_ || hold_current_ || row < 1) return;
   bool ok = false;
   const int index = library_grid_->Cell(5, row).toInt(&ok);
   if (!ok || index < 0 || index == current_index_) return;
-  if (!ConfirmPendingChanges()) return;
+  // A refused change leaves the shown record; its row gets the selection back
+  // once the click that moved it has been handled.
+  auto keep_selection = [this] { QTimer::singleShot(0, this, &TfrmAirEditor::SyncLibrarySelection); };
+  if (!ConfirmPendingChanges()) return keep_selection();
   store::TdiskAir record;
   store::TBtnLines lines;
-  if (!workbench_.library.FetchRecord(index, record, lines)) return;
+  if (!workbench_.library.FetchRecord(index, record, lines)) return keep_selection();
   current_record_ = record;
   current_lines_ = std::move(lines);
   try {
@@ -73,6 +82,7 @@ void TfrmAirEditor::LibraryRowChanged(int row) {
   status_index_->setText(QString::number(index));
   record_modified_ = picture_modified_ = false;
   UpdateActions();
+  SyncLibrarySelection();
 }
 
 void TfrmAirEditor::LibraryHeadingClicked(int column) {
@@ -107,6 +117,8 @@ bool TfrmAirEditor::ValidateCurrentRecord() {
 
 void TfrmAirEditor::SaveCommand() {
   if (!ValidateCurrentRecord()) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(27));
     if (record_modified_) {
@@ -121,9 +133,12 @@ void TfrmAirEditor::SaveCommand() {
       picture_modified_ = false;
     }
   } catch (const std::exception& e) {
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
   }
   UpdateActions();
+  // The list shows the stored code number and change time at once, with the saved record's row selected.
+  RefreshLibraryListKeepingRecord();
 }
 
 std::vector<int> TfrmAirEditor::SelectedLibraryIndices() const {
@@ -140,16 +155,19 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   if (prompts_.Ask(this, Text(9), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(27));
-    for (int index : indices) {
-      const auto& record = workbench_.library.Records()[static_cast<std::size_t>(index)].Record;
-      store::StorePicture(base::Trim(record.CodeNo.str()), {}, workbench_.PictureFile());
-    }
-    workbench_.library.DeleteRecords(indices);
+    // The records and their pictures go in one change of both files.
+    store::DeleteRecordsWithPictures(workbench_.library, indices, workbench_.PictureFile());
   } catch (const std::exception& e) {
+    // A failed delete changed neither file nor the list.
+    lock.reset();
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  lock.reset();
   // Keep CurrentIndex naming the shown record: a deleted current record is no
   // longer stored, and records before it moved down.
   if (current_index_ >= 0) {
@@ -178,21 +196,30 @@ void TfrmAirEditor::ExportSelectedRecords() {
 void TfrmAirEditor::ImportRecords() {
   auto source = prompts_.OpenFile(this, QString(), "AC File(*.acpf)");
   if (!source) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
+  store::ImportResult result;
   try {
-    const store::ImportResult result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
-    if (!result.valid_file) {
-      prompts_.Tell(this, QString(), "error file");
-      return;
-    }
-    QString text = Text(10) + QString::number(result.count);
-    if (result.count > 0) {
-      text += ",Code No Start:" + FromGbk(result.first_new_code);
-      RefreshLibraryList();
-    }
-    prompts_.Tell(this, Text(9), text);
+    ui::WaitMessageScope wait(Text(27));
+    result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
   } catch (const std::exception& e) {
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  lock.reset();
+  if (!result.valid_file) {
+    prompts_.Tell(this, QString(), Text(98));
+    return;
+  }
+  QString text = Text(10) + QString::number(result.count);
+  if (result.count > 0) {
+    text += Text(99) + FromGbk(result.first_new_code);
+    RefreshLibraryList();
+  }
+  for (const store::DamagedPicture& damaged : result.damaged_pictures)
+    text += "\n" + Text(138) + " " + FromGbk(damaged.new_code);
+  prompts_.Tell(this, Text(9), text);
 }
 
 }  // namespace klimavo::app

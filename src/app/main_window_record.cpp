@@ -78,7 +78,9 @@ void TfrmAirEditor::ShowButtonTable() {
     if (k > parts_grid_->Columns()) break;
     parts_grid_->SetColumnHidden(k, false);
     if (!column.InUse()) continue;
-    parts_grid_->SetHeading(k, QString("Frame:%1\nBit:%2\nWidth:%3").arg(column.Frame).arg(column.BitPos).arg(column.Width));
+    parts_grid_->SetHeading(k, Text(91) + QString::number(column.Frame) + "\n" + Text(92) +
+                                   QString::number(column.BitPos) + "\n" + Text(93) +
+                                   QString::number(column.Width));
     for (int r = 1; r <= states; ++r)
       parts_grid_->SetCell(k, r, QString::number(column.Values[static_cast<std::size_t>(r - 1)], 16).toUpper());
     ++k;
@@ -165,10 +167,12 @@ void TfrmAirEditor::ClearPicture() {
 void TfrmAirEditor::RenameKey() {
   if (current_button_ < 0 || current_button_ >= static_cast<int>(current_record_.UsedKeys())) return;
   store::TdiskKey& key = current_record_.Keys[static_cast<std::size_t>(current_button_)];
-  auto name = prompts_.InputText(this, "请输入增功能名称", " ", FromGbk(key.Name.str()));
+  // The box names the key it renames (as the list shows it).
+  const QString shown_name = key_list_->item(current_button_)->text();
+  auto name = prompts_.InputText(this, Text(94), Text(95).arg(shown_name), FromGbk(key.Name.str()));
   if (!name) return;
   if (name->trimmed().isEmpty()) {
-    prompts_.Tell(this, "信息", "名称不能为空");
+    prompts_.Tell(this, Text(97), Text(96));
     return;
   }
   const auto gbk = workflow::RecordText(name->toStdString());

@@ -11,7 +11,6 @@
 #include "app/main_window.h"
 #include "base/date_time.h"
 #include "base/file_error.h"
-#include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/text.h"
 #include "store/library.h"
@@ -166,27 +165,27 @@ void TfrmAirEditor::NewCommand() {
 }
 
 void TfrmAirEditor::SaveAsCommand() {
+  // The code number must differ from every record, this one's stored copy too.
   const int remembered = current_index_;
   current_index_ = -1;
-  if (!ValidateCurrentRecord()) {
-    current_index_ = remembered;
-    return;
-  }
+  const bool valid = ValidateCurrentRecord();
+  current_index_ = remembered;
+  if (!valid) return;
+  auto lock = BeginStoreWrite();
+  if (!lock) return;
   try {
     ui::WaitMessageScope wait(Text(kTextPleaseWait));
     current_record_.ChangeTime = base::NowAsDateTime();
-    {
-      const base::FileLock lock(workbench_.library.File());
-      current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, -1);
-    }
+    current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, -1);
     if (current_index_ >= 0) record_modified_ = false;
     status_index_->setText(QString::number(current_index_));
     CollectModelNames();
-    const base::FileLock lock(workbench_.PictureFile());
     store::StorePicture(base::Trim(current_record_.CodeNo.str()), current_picture_, workbench_.PictureFile());
     picture_modified_ = false;
+    lock.reset();
+    RefreshLibraryListKeepingRecord();
   } catch (const std::exception& e) {
-    if (current_index_ < 0) current_index_ = remembered;
+    lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(e.what()));
   }
   UpdateActions();

@@ -2,6 +2,10 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
 
 namespace klimavo::app {
 
@@ -14,6 +18,19 @@ QMessageBox::StandardButton DialogPrompts::Ask(QWidget* parent, const QString& c
 
 void DialogPrompts::Tell(QWidget* parent, const QString& caption, const QString& text) {
   QMessageBox::information(parent, caption, text);
+}
+
+int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+  std::vector<QAbstractButton*> added;
+  for (int i = 0; i < buttons.size(); ++i) {
+    const bool last = i + 1 == buttons.size();
+    added.push_back(box.addButton(buttons[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+  }
+  if (!added.empty()) box.setEscapeButton(added.back());
+  box.exec();
+  const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+  return chosen == added.end() ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(chosen - added.begin());
 }
 
 std::optional<QString> DialogPrompts::OpenFile(QWidget* parent, const QString& caption, const QString& filter) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -24,6 +25,10 @@ class UserPrompts {
                                            const QString& value) = 0;
   /// Runs a modal dialog and returns its result (QDialog::Accepted or Rejected).
   virtual int RunDialog(QDialog& dialog);
+  /// A question answered by one of `buttons` (the last one cancels); returns
+  /// the index of the button chosen, the last one when the box is closed. The
+  /// real dialog unless a subclass answers.
+  virtual int Choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons);
 };
 
 /// The real dialogs.

@@ -1,7 +1,11 @@
 #include "app/workbench.h"
 
+#include <optional>
+
+#include "base/atomic_file.h"
 #include "base/home.h"
 #include "base/ini_file.h"
+#include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 
 namespace klimavo::app {
@@ -25,13 +29,25 @@ Workbench::Workbench(std::filesystem::path home_folder)
     : home(std::move(home_folder)),
       language(home, StartLanguage(home, startup_problems)),
       library(base::DataDir(home) / "acprotocl.dat") {
-  // A library that cannot be read leaves the workbench running with what loaded.
-  try {
-    library.Load();
-  } catch (const std::exception& e) {
-    startup_problems.push_back(e.what());
-  }
+  // A library that cannot be read leaves the workbench running, protected,
+  // with what loaded; the main window reports it.
+  LoadLibrary();
   ReadSettings();
+}
+
+void Workbench::LoadLibrary() {
+  std::optional<store::StoreLock> lock;
+  std::error_code ec;
+  try {
+    if (std::filesystem::is_directory(DataDir(), ec)) lock.emplace(library.File(), PictureFile());
+    library_load = library.LoadChecked();
+    const auto pictures = base::ReadWholeFile(PictureFile());
+    picture_check = pictures ? store::CheckPictureFile(*pictures) : store::PictureFileIntegrity{};
+  } catch (const std::exception& e) {
+    library_load.fault = store::LibraryFault::kUnreadable;
+    library_load.reason = e.what();
+  }
+  library_protected = library_load.Damaged() || !picture_check.ok();
 }
 
 std::filesystem::path Workbench::ConfigFile() const { return base::ConfigPath(home); }

@@ -11,6 +11,7 @@
 #include "device/capture_router.h"
 #include "lang/language.h"
 #include "store/library.h"
+#include "store/picture_store.h"
 
 namespace klimavo::app {
 
@@ -18,8 +19,8 @@ class DeviceSession;
 
 struct Workbench {
   /// Start-up: reads the language number (0 or beyond the listed languages
-  /// means 1) and loads the library (a missing or rejected file gives an empty
-  /// library, without a message).
+  /// means 1) and loads the library (a missing file gives an empty library; a
+  /// damaged one the records read whole, and the protection).
   explicit Workbench(std::filesystem::path home_folder);
 
   std::filesystem::path home;
@@ -34,6 +35,16 @@ struct Workbench {
   device::CaptureRouter captures;
   /// The process-wide device manager (null when the workbench runs without one).
   DeviceSession* device = nullptr;
+
+  // Data safety: how the library and the picture store loaded. A damaged
+  // one protects both files for the rest of the run (not ReadOnlyMode, never
+  // written to config.ini): every command that would write them is refused.
+  store::LibraryLoadResult library_load;
+  store::PictureFileIntegrity picture_check;
+  bool library_protected = false;
+  /// Loads the library and checks the picture store under their locks, and
+  /// sets the protection from what they hold.
+  void LoadLibrary();
 
   std::filesystem::path ConfigFile() const;
   std::filesystem::path DataDir() const;

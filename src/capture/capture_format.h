@@ -51,6 +51,7 @@ struct CaptureRead {
   std::int32_t carrier = ir::kDefaultCarrier;
   DurationUnit unit = DurationUnit::kMicroseconds;
   int line = 0;  ///< line on which the capture starts
+  std::optional<std::string> origin;  ///< the file it came from, when the file names one (bytes as written)
 };
 
 /// What one line and one capture may hold at most; a file beyond them is an error.

@@ -3,8 +3,8 @@
 //   {"source": "...", "name": "POWER", "carrier_hz": 38000, "durations_us": [9000, -4500, ...]}
 //
 // `durations_us` is required (signed integers in µs); `carrier_hz` and `name`
-// are optional; other keys are ignored, and of a key given twice the last
-// counts. Blank lines are skipped.
+// are optional; a string `source` is kept as the capture's origin; other keys
+// are ignored, and of a key given twice the last counts. Blank lines are skipped.
 //
 // A line is parsed with SAX events, without building a document: the durations
 // go straight into the capture, so a line takes little more memory than its
@@ -24,6 +24,7 @@ namespace {
 constexpr std::string_view kDurationsKey = "durations_us";
 constexpr std::string_view kCarrierKey = "carrier_hz";
 constexpr std::string_view kNameKey = "name";
+constexpr std::string_view kSourceKey = "source";
 
 int Probe(std::string_view head) {
   const auto lines = scan::FirstMeaningfulLines(head, 1);
@@ -85,15 +86,17 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
   std::int64_t carrier() const { return carrier_; }
   bool name_bad() const { return name_bad_; }
   std::optional<std::string>& name() { return name_; }
+  std::optional<std::string>& source() { return source_; }
 
  private:
-  enum class Member { kOther, kDurations, kCarrier, kName };
+  enum class Member { kOther, kDurations, kCarrier, kName, kSource };
 
   // A member of the outer object starts: it replaces one of the same key before it.
   void Begin(std::string_view k) {
     member_ = k == kDurationsKey ? Member::kDurations
               : k == kCarrierKey ? Member::kCarrier
               : k == kNameKey    ? Member::kName
+              : k == kSourceKey  ? Member::kSource
                                  : Member::kOther;
     if (member_ == Member::kDurations) {
       durations_ = Durations::kAbsent;
@@ -106,6 +109,8 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
     } else if (member_ == Member::kName) {
       name_.reset();
       name_bad_ = false;
+    } else if (member_ == Member::kSource) {
+      source_.reset();
     }
   }
 
@@ -143,6 +148,8 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
       } else if (member_ == Member::kName) {
         name_bad_ = v.kind != Value::Kind::kString;
         if (!name_bad_) name_ = std::move(*v.text);
+      } else if (member_ == Member::kSource && v.kind == Value::Kind::kString) {
+        source_ = std::move(*v.text);  // only a string names a file; anything else is ignored
       }
     } else if (depth_ == 2 && in_durations_) {
       if (!v.IntegerIn(-kMaxMicros, kMaxMicros)) {
@@ -170,6 +177,7 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
   bool carrier_bad_ = false;
   std::optional<std::string> name_;
   bool name_bad_ = false;
+  std::optional<std::string> source_;
 };
 
 std::optional<CaptureError> ReadLine(const Line& line, const ReadOptions& options,
@@ -197,6 +205,7 @@ std::optional<CaptureError> ReadLine(const Line& line, const ReadOptions& option
   collector.SetNextCarrier(static_cast<std::int32_t>(h.carrier()));
   CaptureRead& capture = collector.Open(line.number);
   capture.name = std::move(h.name());
+  capture.origin = std::move(h.source());
   capture.durations = std::move(h.values());
   collector.Close();
   return std::nullopt;

@@ -2,18 +2,21 @@
 //
 //   klimavo-cli [--home DIR] device list
 //   klimavo-cli [--home DIR] device listen [--model-set N] [--far] [--simulate CAPTURES [--simulate-model M]] [--json]
-//   klimavo-cli [--home DIR] device program INDEX [--simulate] | --image FILE [--simulate]
+//   klimavo-cli [--home DIR] device program INDEX | --image FILE [--simulate [--simulate-wrong-replies N]]
 //   klimavo-cli [--home DIR] device decode-packet --model N HEX
 //
 // listen prints each capture (durations in µs, carrier in Hz) and its blind
 // decode until Ctrl-C; with --simulate the captures of a file come from a
 // simulated learner and listen ends after the last one. program writes a
-// record's table image (with its download header) into a universal remote and
-// shows a progress bar. decode-packet runs a model's packet decoder on one
-// packet and prints {"ok": B, "carrier": C, "durations": [0.1 µs values]}.
+// record's table image (with its download header) into a universal remote,
+// printing the programming dialog's texts and a progress bar; Ctrl-C cancels.
+// decode-packet runs a model's packet decoder on one packet and prints
+// {"ok": B, "carrier": C, "durations": [0.1 µs values]}.
 //
-// Exit status: 0 done, 1 a packet raised nothing / the transfer was cancelled,
-// 2 unusable arguments or input.
+// Exit status: 0 done (program: every block acknowledged), 1 a packet raised
+// nothing / the transfer was cancelled or did not complete, 2 unusable
+// arguments or input (an image that cannot be built or that the remote cannot hold).
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <iostream>
@@ -32,6 +35,7 @@
 #include "device/hid_transport.h"
 #include "device/learner_manager.h"
 #include "device/programming.h"
+#include "device/programming_progress.h"
 #include "device/simulated_device.h"
 #include "firmware/table_image.h"
 #include "ir/decode.h"
@@ -127,14 +131,19 @@ struct ListenOptions {
   bool json = false;
 };
 
-capture::SummaryLabels Labels(Context& ctx) {
+// The language of the home (or of --lang).
+lang::Language UserLanguage(Context& ctx) {
   const std::filesystem::path& home = ctx.Home();
   int language_no = ctx.lang;
   if (language_no == 0) {
     const int lang = config::ReadConfig(base::ConfigPath(home)).lang;
     language_no = config::CorrectLanguageNo(lang, lang::Language(home, 1).LanguageCount());
   }
-  const lang::Language language(home, language_no);
+  return lang::Language(home, language_no);
+}
+
+capture::SummaryLabels Labels(Context& ctx) {
+  const lang::Language language = UserLanguage(ctx);
   return {base::GbkToUtf8(language.Text(kTextCarrier)), base::GbkToUtf8(language.Text(kTextLogicCodes)),
           base::GbkToUtf8(language.Text(kTextSplitCodes))};
 }
@@ -229,6 +238,7 @@ struct ProgramOptions {
   int index = -1;
   std::string image;
   bool simulate = false;
+  int simulate_wrong_replies = 0;
 };
 
 // Refuses an image the remote cannot take, naming its size and the limit.
@@ -258,57 +268,89 @@ base::Bytes ImageToProgram(const ProgramOptions& o, Context& ctx) {
   const auto timing = config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home()))).Timing;
   base::Bytes image;
   const int code = firmware::BuildTableImage(record, bit_lines, true, timing, image);
-  if (code != 0) throw CommandError{kExitFailed, "the table image cannot be built (error " + std::to_string(code) + ")"};
+  if (code != 0)
+    throw CommandError{kExitUsage, "the table image of record " + std::to_string(o.index) +
+                                       " cannot be built (error " + std::to_string(code) +
+                                       "); nothing was sent"};
   CheckImageSize("the table image of record " + std::to_string(o.index), image.size());
   return image;
 }
 
 void DrawProgress(int position, int maximum) {
   if (maximum <= 0) return;
-  const int filled = position * kProgressBarWidth / maximum;
+  const int filled = std::clamp(position, 0, maximum) * kProgressBarWidth / maximum;
   std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
             << std::string(static_cast<std::size_t>(kProgressBarWidth - filled), ' ') << "] " << position << "/"
             << maximum << std::flush;
 }
 
+// Prints each text of the programming dialog as it appears: status lines and
+// progress captions on standard output, the progress bar on standard error.
+class ProgramPrinter {
+ public:
+  explicit ProgramPrinter(const lang::Language& language) : language_(language) {}
+
+  void Flush(const device::ProgrammingProgress& progress) {
+    const auto& shown = progress.Shown();
+    for (; printed_ < shown.size(); ++printed_) {
+      const device::ProgramText& t = shown[printed_];
+      if (bar_drawn_) std::cerr << "\n";
+      bar_drawn_ = false;
+      std::cout << (t.text >= 0 ? base::GbkToUtf8(language_.Text(t.text)) : t.literal) << "\n" << std::flush;
+    }
+    if (progress.Maximum() > 0 && progress.Position() != last_position_) {
+      last_position_ = progress.Position();
+      DrawProgress(last_position_, progress.Maximum());
+      bar_drawn_ = true;
+    }
+  }
+  void End() {
+    if (bar_drawn_) std::cerr << "\n";
+    bar_drawn_ = false;
+  }
+
+ private:
+  const lang::Language& language_;
+  std::size_t printed_ = 0;
+  int last_position_ = -1;
+  bool bar_drawn_ = false;
+};
+
 void RunProgram(const ProgramOptions& o, Context& ctx) {
   const base::Bytes image = ImageToProgram(o, ctx);
+  const lang::Language language = UserLanguage(ctx);
   InterruptScope interrupt;
   Link link(o.simulate, kDefaultSimulatedModel);
+  if (link.sim != nullptr && o.simulate_wrong_replies > 0) link.sim->CorruptReplies(o.simulate_wrong_replies);
   device::TMyHIDUSBMange& m = *link.manager;
-  m.SetOnStatus([&m](bool connected) { ReportStatus(m, connected); });
+  device::ProgrammingProgress progress;
+  ProgramPrinter printer(language);
+  m.SetOnStatus([&](bool connected) {
+    progress.Connected(connected);
+    printer.Flush(progress);
+  });
   m.SelectModelSet(0);
   m.SetListening(false);
   if (!m.OpenProblem().empty()) throw CommandError{kExitUsage, m.OpenProblem()};
-  if (!m.Connected()) std::cerr << "waiting for the device (Ctrl-C to cancel)\n";
+  progress.Connected(m.Connected());
+  printer.Flush(progress);
 
-  int maximum = 0;
-  int acknowledged = 0;
-  int blocks_expected = 0;
-  bool nothing = false;
-  device::ProgrammingJob job(m, link.loop, device::SteadyClock::Instance(), [&](const device::ProgramMessage& msg) {
-    using Kind = device::ProgramMessage::Kind;
-    switch (msg.kind) {
-      case Kind::kProgressMax: maximum = blocks_expected = msg.value; break;
-      case Kind::kProgress: DrawProgress(msg.value, maximum); break;
-      case Kind::kAcknowledged: ++acknowledged; break;
-      case Kind::kErrorCode:
-        std::cerr << "\nError Code: ";
-        for (std::uint8_t b : msg.code) std::cerr << std::hex << std::uppercase << (b >> 4) << (b & 0xF) << std::dec << " ";
-        std::cerr << "\n";
-        break;
-      case Kind::kStatusText: std::cerr << "programming " << image.size() << " bytes\n"; break;
-      case Kind::kNothingToSend: nothing = true; break;
-      case Kind::kTransferOver: std::cerr << "\n"; break;
-    }
-  });
+  device::ProgrammingJob job(m, link.loop, device::SteadyClock::Instance(),
+                             [&](const device::ProgramMessage& msg) {
+                               progress.Apply(msg);
+                               printer.Flush(progress);
+                             });
   job.Start(image);
-  link.loop.RunUntil([&] { return g_interrupted.load() || job.Finished(); }, std::chrono::milliseconds::max());
+  // Ctrl-C is the dialog's Cancel: the thread is stopped and waited for.
+  link.loop.RunUntil([&] { return g_interrupted.load() || job.Finished(); },
+                     std::chrono::milliseconds::max());
   job.Stop();
   m.SetOnStatus(nullptr);
-  const bool complete = !nothing && !g_interrupted.load() && blocks_expected > 0 && acknowledged >= blocks_expected;
-  std::cerr << (complete ? "programmed\n" : "not programmed\n");
-  ctx.exit_code = complete ? kExitOk : kExitFailed;
+  printer.End();
+  if (!progress.Completed())
+    std::cerr << "klimavo-cli: " << (g_interrupted.load() ? "cancelled" : "the transfer did not complete")
+              << ": not programmed\n";
+  ctx.exit_code = progress.Completed() ? kExitOk : kExitFailed;
 }
 
 // --- decode-packet ---
@@ -375,6 +417,10 @@ const CommandRegistration kDevice(500, [](CLI::App& app, Context& ctx) {
   program->add_option("INDEX", program_options->index, "Library index of the record");
   program->add_option("--image", program_options->image, "Program this raw image file (download header included)");
   program->add_flag("--simulate", program_options->simulate, "Program a simulated device");
+  program
+      ->add_option("--simulate-wrong-replies", program_options->simulate_wrong_replies,
+                   "The simulated device answers the first N blocks wrongly")
+      ->check(CLI::Range(0, 1000));
   program->callback([program_options, &ctx] { RunProgram(*program_options, ctx); });
 
   auto model = std::make_shared<int>(-1);

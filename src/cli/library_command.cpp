@@ -11,6 +11,11 @@
 //
 // Texts are UTF-8 on the command line and in JSON, GBK in the library. Errors
 // name the record, the field and the value at fault; their exit status is 2.
+//
+// Every verb that changes the library holds the locks of the library and the
+// picture store from before it reads them until the new files are in place, so
+// two programs that change one home at once never lose a record. A library or
+// picture store that does not load cleanly is damaged: it is never changed.
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -30,6 +35,7 @@
 #include "lang/language.h"
 #include "store/exchange_file.h"
 #include "store/library.h"
+#include "store/library_and_pictures.h"
 #include "store/library_list.h"
 #include "store/picture_store.h"
 #include "store/record_json.h"
@@ -41,7 +47,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kPictureFileName = "picmem.dat";
 
 struct LibraryOptions {
   std::string keyword;
@@ -65,24 +70,34 @@ int LanguageNo(Context& ctx, const fs::path& home) {
 }
 
 fs::path LibraryFile(const fs::path& home) { return base::DataDir(home) / store::kLibraryFileName; }
+fs::path PictureFile(const fs::path& home) { return base::DataDir(home) / store::kPictureStoreFileName; }
 
-// The library for reading: a file that does not load in full is reported, and
-// what did load is used.
+// The library for reading: a damaged file is reported, and the records read
+// whole are used.
 store::ProtocolLibrary OpenForReading(const fs::path& home) {
   store::ProtocolLibrary library(LibraryFile(home));
-  if (!library.Load() && fs::exists(library.File()))
-    std::cerr << "klimavo-cli: warning: " << library.File().string() << " did not load in full\n";
+  const store::LibraryLoadResult result = library.LoadChecked();
+  if (result.fault == store::LibraryFault::kUnreadable)
+    Fail("library " + library.File().string() + ": " + store::DescribeLibraryFault(result));
+  if (result.Damaged())
+    std::cerr << "klimavo-cli: warning: library " << library.File().string()
+              << " is damaged: " << store::DescribeLibraryFault(result) << "\n";
   return library;
 }
 
-// The library for a change: a file that exists but does not load is never
-// overwritten, so a damaged library can still be rescued.
+// The library for a change, read while the caller holds the StoreLock: a file
+// that exists but does not load cleanly is never overwritten, so the records
+// it holds can still be rescued.
 store::ProtocolLibrary OpenForChange(const fs::path& home) {
   store::ProtocolLibrary library(LibraryFile(home));
-  if (!library.Load() && fs::exists(library.File()))
-    Fail("library " + library.File().string() + ": the file does not load (damaged); it was not changed");
+  const store::LibraryLoadResult result = library.LoadChecked();
+  if (result.Damaged())
+    Fail("library " + library.File().string() + " is damaged: " + store::DescribeLibraryFault(result) +
+         "; it was not changed");
   return library;
 }
+
+store::StoreLock LockStore(const fs::path& home) { return store::StoreLock(LibraryFile(home), PictureFile(home)); }
 
 void CheckIndex(const store::ProtocolLibrary& library, int index) {
   if (index < 0 || index >= library.Size())
@@ -94,6 +109,11 @@ std::string Quoted(const std::string& gbk) { return "\"" + base::GbkToUtf8(gbk) 
 
 // Reads a JSON record file; errors name the file, the field and the value.
 store::EditableRecord ReadJsonRecord(const std::string& file) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(file, ec);
+  if (!ec && size > store::kMaxRecordJsonBytes)
+    Fail("record " + file + ": the file has " + std::to_string(size) + " bytes; a JSON record may have at most " +
+         std::to_string(store::kMaxRecordJsonBytes));
   std::optional<base::Bytes> bytes = base::ReadWholeFile(file);
   if (!bytes) Fail("record " + file + ": no such file");
   try {
@@ -190,12 +210,14 @@ void RunShow(const LibraryOptions& o, Context& ctx) {
 
 void RunAdd(const LibraryOptions& o, Context& ctx) {
   store::EditableRecord e = ReadJsonRecord(o.file);
+  const store::StoreLock lock = LockStore(ctx.Home());
   store::ProtocolLibrary library = OpenForChange(ctx.Home());
   std::cout << Store(o.file, e, library, -1) << "\n";
 }
 
 void RunReplace(const LibraryOptions& o, Context& ctx) {
   store::EditableRecord e = ReadJsonRecord(o.file);
+  const store::StoreLock lock = LockStore(ctx.Home());
   store::ProtocolLibrary library = OpenForChange(ctx.Home());
   CheckIndex(library, o.index);
   Store(o.file, e, library, o.index);
@@ -203,15 +225,11 @@ void RunReplace(const LibraryOptions& o, Context& ctx) {
 
 void RunDelete(const LibraryOptions& o, Context& ctx) {
   const fs::path& home = ctx.Home();
+  const store::StoreLock lock = LockStore(home);
   store::ProtocolLibrary library = OpenForChange(home);
   for (int i : o.indices) CheckIndex(library, i);
-  // The pictures and model names of a deleted record go with it.
-  std::set<int> unique(o.indices.begin(), o.indices.end());
-  for (int i : unique) {
-    std::string code = base::Trim(library.Records()[static_cast<std::size_t>(i)].Record.CodeNo.str());
-    store::StorePicture(code, store::TMemPic_Info{}, base::DataDir(home) / kPictureFileName);
-  }
-  library.DeleteRecords(o.indices);
+  // The pictures and model names of a deleted record go with it, in one change of both files.
+  store::DeleteRecordsWithPictures(library, o.indices, PictureFile(home));
 }
 
 void RunExport(const LibraryOptions& o, Context& ctx) {
@@ -223,11 +241,18 @@ void RunExport(const LibraryOptions& o, Context& ctx) {
 
 void RunImport(const LibraryOptions& o, Context& ctx) {
   const fs::path& home = ctx.Home();
-  store::ProtocolLibrary library = OpenForChange(home);
   if (!fs::is_regular_file(o.file)) Fail("exchange file " + o.file + ": no such file");
+  const store::StoreLock lock = LockStore(home);
+  store::ProtocolLibrary library = OpenForChange(home);
   store::ImportResult result = store::ImportRecords(library, base::DataDir(home), o.file);
   if (!result.valid_file) Fail("exchange file " + o.file + ": not an exchange file (its length disagrees with its header)");
-  if (result.count == 0) Fail("exchange file " + o.file + ": its records do not load; nothing was imported");
+  if (result.count == 0 && result.record_part.Loaded()) Fail("exchange file " + o.file + ": it holds no records");
+  if (result.count == 0)
+    Fail("exchange file " + o.file + ": its records do not load (" + store::DescribeLibraryFault(result.record_part) +
+         "); nothing was imported");
+  for (const store::DamagedPicture& d : result.damaged_pictures)
+    std::cerr << "klimavo-cli: warning: record " << base::GbkToUtf8(d.new_code) << " (" << base::GbkToUtf8(d.old_code)
+              << " in " << o.file << ") was imported without its picture and model names: its picture entry is damaged\n";
   std::cout << result.count << "\t" << base::GbkToUtf8(result.first_new_code) << "\n";
 }
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "base/date_time.h"
 #include "base/file_lock.h"
 #include "base/gbk.h"
@@ -121,8 +122,11 @@ void RunNew(const NewOptions& o, Context& ctx) {
   store::ProtocolLibrary library(base::DataDir(home) / store::kLibraryFileName);
   // Another program changing the library waits until this record is in the file.
   const base::FileLock lock(library.File());
-  if (!library.Load() && fs::exists(library.File()))
-    Refuse("library " + library.File().string() + ": the file does not load (damaged); it was not changed");
+  base::RemoveStaleTemporaryFiles(library.File());
+  const store::LibraryLoadResult loaded = library.LoadChecked();
+  if (loaded.Damaged())
+    Refuse("library " + library.File().string() + " is damaged: " + store::DescribeLibraryFault(loaded) +
+           "; it was not changed");
   const workflow::NewRecordResult made =
       workflow::NewRecordFromCapture(library, base::DataDir(home), request);
   if (!made.ok()) Refuse(RefusalText(made, o, library));

@@ -8,13 +8,18 @@
 // `set` stores the JPEG file (.jpg or .jpeg, at most 102400 bytes, as the main
 // window accepts) with the given model names; without --model the entry keeps
 // the names it has. Texts are UTF-8 on the command line and GBK in the file.
-// Exit status: 0 on success, 2 for unusable arguments, a missing entry or a
-// file error.
+// `clear` removes only an entry stored under exactly CODE.
+// Exit status: 0 on success, 1 when `clear` found nothing to remove, 2 for
+// unusable arguments, a missing entry, a damaged picture store (never
+// rewritten) or a file error. `set` and `clear` hold the store's lock from
+// before they read it until the new file is in place.
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/home.h"
 #include "base/text.h"
@@ -35,6 +40,14 @@ struct PictureOptions {
 
 std::filesystem::path StorePath(Context& ctx) {
   return base::DataDir(ctx.Home()) / store::kPictureStoreFileName;
+}
+
+// The store's lock, held until the new file is in place; temporary files a
+// killed save of the store left behind are removed under it.
+base::FileLock LockStore(Context& ctx) {
+  base::FileLock lock(StorePath(ctx));
+  base::RemoveStaleTemporaryFiles(StorePath(ctx));
+  return lock;
 }
 
 std::string CheckedCode(const std::string& raw) {
@@ -77,6 +90,7 @@ std::vector<std::string> GbkModels(const std::vector<std::string>& models) {
 
 void RunSet(const PictureOptions& o, Context& ctx) {
   std::string code = CheckedCode(o.code);
+  const base::FileLock lock = LockStore(ctx);
   store::TMemPic_Info info;
   store::LoadPicture(code, info, StorePath(ctx));
   info.Picture = ReadJpeg(o.jpeg);
@@ -99,11 +113,13 @@ void RunShow(const PictureOptions& o, Context& ctx) {
 
 void RunClear(const PictureOptions& o, Context& ctx) {
   std::string code = CheckedCode(o.code);
-  store::TMemPic_Info existing;
-  bool had = store::LoadPicture(code, existing, StorePath(ctx));
-  store::StorePicture(code, store::TMemPic_Info{}, StorePath(ctx));
-  std::cout << base::GbkToUtf8(code)
-            << (had ? ": picture and model names removed\n" : ": nothing to remove\n");
+  const base::FileLock lock = LockStore(ctx);
+  if (store::StorePicture(code, store::TMemPic_Info{}, StorePath(ctx)) == store::PictureChange::kRemoved) {
+    std::cout << base::GbkToUtf8(code) << ": picture and model names removed\n";
+    return;
+  }
+  std::cout << base::GbkToUtf8(code) << ": nothing stored under exactly this code; nothing removed\n";
+  ctx.exit_code = kExitFailed;
 }
 
 const CommandRegistration kPicture(310, [](CLI::App& app, Context& ctx) {

@@ -35,6 +35,8 @@ class TIRTongxun {
   /// At most one receiver each; an empty function removes it.
   void SetOnStatus(StatusHandler handler) { on_status_ = std::move(handler); }
   void SetOnCapture(CaptureHandler handler) { on_capture_ = std::move(handler); }
+  /// The status receiver now assigned (a dialog that takes it over puts it back).
+  const StatusHandler& OnStatus() const { return on_status_; }
 
   // The virtual operations of the link; the base does nothing and answers false.
   virtual void ListeningChanged() {}

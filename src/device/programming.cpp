@@ -126,6 +126,7 @@ void ProgrammingJob::Start(base::Bytes image) {
   Stop();
   stop_.store(false);
   finished_.store(false);
+  completed_.store(false);
   thread_ = std::thread([this, image = std::move(image)]() mutable {
     Run(std::move(image));
     finished_.store(true);
@@ -191,9 +192,10 @@ void ProgrammingJob::SendBlocks(const std::vector<TransferBlock>& blocks) {
     base::Bytes reply;
     if (!link_.ReadReply(reply)) {
       step_back();
-    } else if (reply.size() >= report.size() && std::equal(report.begin() + 1, report.end(), reply.begin() + 1)) {
-      Send({ProgramMessage::Kind::kAcknowledged, 0, {}});
+    } else if (reply.size() >= report.size() &&
+               std::equal(report.begin() + 1, report.end(), reply.begin() + 1)) {
       ++i;
+      Send({ProgramMessage::Kind::kAcknowledged, i, {}});
       p = (i - p < kFastAdvance) ? i : p + (i - p) / 2;
     } else {
       base::Bytes code(kErrorCodeBytes, 0);
@@ -204,6 +206,7 @@ void ProgrammingJob::SendBlocks(const std::vector<TransferBlock>& blocks) {
     }
     Send({ProgramMessage::Kind::kProgress, p, {}});
   }
+  completed_.store(i == total);
 }
 
 }  // namespace klimavo::device

@@ -71,7 +71,7 @@ struct ProgramMessage {
     kTransferOver,   ///< value: kTransferOverCode
     kNothingToSend,  ///< value: 0 nothing to send, 1 cancelled while building
     kStatusText,     ///< value: language text number
-    kAcknowledged,   ///< a block was echoed
+    kAcknowledged,   ///< a block was echoed; value: blocks acknowledged in sequence (header included)
     kErrorCode,      ///< code: bytes 1-3 of an unexpected reply
     kProgressMax,    ///< value: number of blocks
     kProgress,       ///< value: position
@@ -99,6 +99,9 @@ class ProgrammingJob {
   void Stop();
   /// True once the thread has sent its last message.
   bool Finished() const { return finished_.load(); }
+  /// True when the last transfer got every block acknowledged (also when a
+  /// stop was asked after the last echo).
+  bool Completed() const { return completed_.load(); }
 
  private:
   void Run(base::Bytes image);
@@ -113,6 +116,7 @@ class ProgrammingJob {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> finished_{false};
+  std::atomic<bool> completed_{false};
 };
 
 }  // namespace klimavo::device

@@ -129,7 +129,7 @@ bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lin
       if (slot >= formats_of_b->size()) continue;
       const auto& ids = (*formats_of_b)[slot].KeyIndexes;
       const bool carries_power = std::find(ids.begin(), ids.end(), kKeyPower) != ids.end() ||
-                                 std::find(ids.begin(), ids.end(), kPowerSecondFrame) != ids.end();
+                                 std::find(ids.begin(), ids.end(), store::kPowerSecondFrameMarker) != ids.end();
       if (!carries_power) continue;
     }
     record.Keys[k].FixedFlags |= 1;
@@ -140,7 +140,7 @@ bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lin
 bool KeySendsFormat(const store::Tex_gsstrut& format, int key) {
   const auto& ids = format.KeyIndexes;
   if (std::find(ids.begin(), ids.end(), key) != ids.end()) return true;
-  return key == kKeyPower && std::find(ids.begin(), ids.end(), kPowerSecondFrame) != ids.end();
+  return key == kKeyPower && std::find(ids.begin(), ids.end(), store::kPowerSecondFrameMarker) != ids.end();
 }
 
 std::uint8_t PartsControlBits(const store::TdiskAir& record, const PartsModel& model, bool single_power_code) {

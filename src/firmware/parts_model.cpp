@@ -154,13 +154,13 @@ class Builder {
     for (int p = 0; p < keys_; ++p) {
       if (!HasLines(p)) continue;
       const store::TGrdDataLine& line = src_.lines[static_cast<std::size_t>(p)].front();
-      for (int d = 0; d <= kPowerSecondFrame; ++d) {
+      for (int d = 0; d <= kFixedStepFlag; ++d) {
         if (!(Key(p).FixedFlags & (1u << d))) continue;
-        const int dk = d == kPowerSecondFrame ? kKeyTemp : d;
+        const int dk = d == kFixedStepFlag ? kKeyTemp : d;
         if (dk == p || dk >= keys_) continue;
         const std::vector<TPartsInfo> sources = Parts(dk);
         for (const TPartsInfo& s : sources) {
-          bool wanted = d == kPowerSecondFrame ? s.Type == kPartStep
+          bool wanted = d == kFixedStepFlag ? s.Type == kPartStep
                                                : (s.Type == kPartNormal || s.Type == kPartReference);
           if (!wanted) continue;
           if (model_.two_power_formats && dk == kKeyPower && s.Format >= 0 && Key(p).Slot != s.Format) continue;
@@ -173,7 +173,7 @@ class Builder {
           f.ByteIndex = s.ByteIndex;
           f.StartBit = s.StartBit;
           f.Width = s.Width;
-          f.StepFlag = d == kPowerSecondFrame ? 1 : 0;
+          f.StepFlag = d == kFixedStepFlag ? 1 : 0;
           f.Values = {v};
           f.Included = true;
           f.Group = InitialGroup(kPartFixed);
@@ -547,7 +547,7 @@ void FindPowerFormats(const store::Tex_gssList& formats, PartsModel& model) {
     return found;
   };
   model.power_format1 = last_with(kKeyPower);
-  model.power_format2 = last_with(kPowerSecondFrame);
+  model.power_format2 = last_with(store::kPowerSecondFrameMarker);
   if (model.power_format2 < 0) model.power_format2 = model.power_format1;
   model.two_power_formats = model.power_format1 != model.power_format2;
 }

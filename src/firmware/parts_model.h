@@ -39,7 +39,7 @@ inline constexpr int kKeyMode = 2;
 inline constexpr int kKeyFan = 3;
 inline constexpr int kKeySwing = 4;
 inline constexpr int kKeyVane = 5;
-inline constexpr int kPowerSecondFrame = 6;  ///< KeyIndexes marker / flag bit of the power key's second frame
+inline constexpr int kFixedStepFlag = 6;  ///< fixed-value flag bit of the temperature step
 
 // Results of the generators besides 0 and 1 (the caller reports r - 500).
 inline constexpr int kPartsByteIndexTooLarge = kPartsResultByteIndex;

@@ -10,6 +10,9 @@ namespace klimavo::firmware {
 namespace {
 
 constexpr std::size_t kMinKeys = 6;
+// The remote's firmware knows six function keys (power to vane), each with its
+// field of the key-format word: a seventh key has no place in the tables.
+constexpr std::size_t kMaxKeys = 6;
 constexpr std::size_t kMaxFormats = 4;
 constexpr std::size_t kMaxItems = 4;
 constexpr std::uint8_t kAppendOneBitKind = 8;  // "Append one bit,CheckSum"
@@ -173,6 +176,10 @@ PreparedFormats PrepareRecordForTables(store::TdiskAir& copy) {
   PreparedFormats out;
   if (copy.KeyCount < kMinKeys) {
     out.status = PrepareStatus::kKeyCount;
+    return out;
+  }
+  if (copy.KeyCount > kMaxKeys) {
+    out.status = PrepareStatus::kTooManyKeys;
     return out;
   }
   out.seven_bit_first = DecideSevenBitFirst(copy);

@@ -15,6 +15,7 @@ namespace klimavo::firmware {
 enum class PrepareStatus {
   kOk,
   kKeyCount,          ///< fewer than 6 keys
+  kTooManyKeys,       ///< more than 6 keys: the key-format word has fields for six
   kFormatWithoutKey,  ///< a format that no key sends
   kTooManyFormats,    ///< more than 4 formats
   kNoFormat,          ///< no format

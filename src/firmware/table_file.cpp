@@ -11,7 +11,6 @@
 namespace klimavo::firmware {
 namespace {
 
-constexpr std::size_t kPowerSecondFrameKey = 6;  // the key index of the power key's second frame
 constexpr std::uint8_t kControlChecksums = 0x10;
 constexpr std::uint8_t kControlMsbFirst = 0x20;
 constexpr int kRemoteWithoutDisplayRaise = 192;
@@ -35,6 +34,8 @@ int PrepareError(PrepareStatus status) {
   switch (status) {
     case PrepareStatus::kKeyCount:
       return kFileErrKeyCount;
+    case PrepareStatus::kTooManyKeys:
+      return kFileErrTooManyKeys;
     case PrepareStatus::kFormatWithoutKey:
       return kFileErrFormatWithoutKey;
     case PrepareStatus::kTooManyFormats:
@@ -93,7 +94,7 @@ std::uint16_t KeyFormatWord(const store::TdiskAir& record, const store::Tex_gssL
     word |= field(k) << shift;
     shift += 2;
     if (k == 0) {
-      word |= field(kPowerSecondFrameKey) << shift;
+      word |= field(store::kPowerSecondFrameMarker) << shift;
       shift += 2;
     }
   }

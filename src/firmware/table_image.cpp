@@ -18,6 +18,8 @@ int PrepareError(PrepareStatus status) {
   switch (status) {
     case PrepareStatus::kKeyCount:
       return kImageErrKeyCount;
+    case PrepareStatus::kTooManyKeys:
+      return kImageErrTooManyKeys;
     case PrepareStatus::kFormatWithoutKey:
       return kImageErrFormatWithoutKey;
     case PrepareStatus::kTooManyFormats:

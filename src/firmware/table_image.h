@@ -22,6 +22,7 @@ inline constexpr int kImageErrFormatWithoutKey = -3;
 inline constexpr int kImageErrTooManyFormats = -4;
 inline constexpr int kImageErrNoFormat = -5;
 inline constexpr int kImageErrTables = -6;
+inline constexpr int kImageErrTooManyKeys = -7;  ///< more than 6 keys
 
 inline constexpr std::size_t kImageBufferSize = 4132;  ///< the image buffer, download header included
 inline constexpr std::size_t kMaxListBytes = 4096;     ///< one converted list

@@ -6,6 +6,7 @@
 #include "base/byte_io.h"
 #include "base/file_error.h"
 #include "base/text.h"
+#include "store/library_and_pictures.h"
 #include "store/picture_store.h"
 
 namespace klimavo::store {
@@ -86,18 +87,37 @@ ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, c
   ExchangeParts parts;
   if (!SplitExchangeFile(*file, parts)) return result;
   result.valid_file = true;
-  WorkFiles work(data_dir);
-  base::WriteFileAtomically(work.records(), parts.records);
-  base::WriteFileAtomically(work.pictures(), parts.pictures);
-  AppendResult appended = library.AppendRecordsFromFile(work.records());
-  result.count = appended.count;
-  if (appended.count > 0 && !appended.new_codes.empty()) result.first_new_code = appended.new_codes.front();
-  const fs::path store = data_dir / kPictureStoreFileName;
-  for (std::size_t i = 0; i < appended.old_codes.size() && i < appended.new_codes.size(); ++i) {
+  TdiskAirList loaded;
+  result.record_part = ParseLibraryBytesChecked(parts.records, loaded);
+  if (!result.record_part.Loaded() || loaded.empty()) return result;
+
+  AppendResult appended;
+  TdiskAirList records = library.WithAppended(std::move(loaded), appended);
+  std::vector<PictureEdit> edits;
+  for (std::size_t i = 0; i < appended.old_codes.size(); ++i) {
     TMemPic_Info info;
-    if (LoadPicture(appended.old_codes[i], info, work.pictures()))
-      StorePicture(appended.new_codes[i], info, store);
+    switch (SalvagePictureEntry(parts.pictures, appended.old_codes[i], info)) {
+      case SalvagedEntry::kFound:
+        edits.push_back({appended.new_codes[i], std::move(info)});
+        break;
+      case SalvagedEntry::kDamaged:
+        result.damaged_pictures.push_back({appended.old_codes[i], appended.new_codes[i]});
+        break;
+      case SalvagedEntry::kNotFound:
+        break;
+    }
   }
+  if (edits.empty()) {
+    library.ReplaceRecords(std::move(records));
+  } else {
+    // All pictures go into the store in one rewrite, together with the records.
+    const fs::path store = data_dir / kPictureStoreFileName;
+    std::vector<PictureChange> changes;
+    const base::Bytes pictures = PictureFileWithEdits(base::ReadWholeFile(store), edits, store, changes);
+    CommitLibraryAndPictures(library, std::move(records), store, pictures);
+  }
+  result.count = appended.count;
+  result.first_new_code = appended.new_codes.front();
   return result;
 }
 

@@ -30,16 +30,29 @@ inline constexpr std::string_view kExchangePicturesWorkFile = "tmp2.tmp";
 void ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices,
                    const std::filesystem::path& data_dir, const std::filesystem::path& target);
 
+/// An imported record whose picture entry in the exchange file is damaged: it
+/// was imported without its picture and model names.
+struct DamagedPicture {
+  std::string old_code;  ///< its code number in the exchange file
+  std::string new_code;  ///< its code number in the library
+};
+
 struct ImportResult {
   bool valid_file = false;  ///< false: missing file or wrong length ("error file"); nothing changed
   int count = 0;            ///< records appended (0 when the record part is rejected)
   std::string first_new_code;
+  LibraryLoadResult record_part;                 ///< how the record part loaded
+  std::vector<DamagedPicture> damaged_pictures;  ///< records imported without their damaged picture
 };
 
 /// Appends the records of an exchange file to the library with new code numbers
 /// following the current maximum, and stores their pictures under the new codes
-/// in data_dir/picmem.dat. The length is checked before anything is touched;
-/// the work files are deleted on every path. Throws base::FileError.
+/// in data_dir/picmem.dat. The length is checked before anything is touched,
+/// and a record part that does not load cleanly imports nothing. The records
+/// and all their pictures are written in one change of the library and the
+/// picture store: on a failure (a full disk, an unwritable or damaged picture
+/// store) both files and the library in memory are as they were. Throws
+/// base::FileError. The caller holds the StoreLock of the home.
 ImportResult ImportRecords(ProtocolLibrary& library, const std::filesystem::path& data_dir,
                            const std::filesystem::path& source);
 

@@ -14,8 +14,7 @@ Tex_gssList BuildFormatList(const TdiskAir& record) {
     for (std::size_t k = 0; k < record.UsedKeys(); ++k) {
       if (record.Keys[k].Slot == j) entry.KeyIndexes.push_back(static_cast<std::uint8_t>(k));
     }
-    // The power key's second code is named by the key count, one past the last key.
-    if (record.UsedKeys() > 0 && record.Keys[0].Slot2 == j) entry.KeyIndexes.push_back(record.KeyCount);
+    if (record.UsedKeys() > 0 && record.Keys[0].Slot2 == j) entry.KeyIndexes.push_back(kPowerSecondFrameMarker);
     list.push_back(std::move(entry));
   }
   return list;

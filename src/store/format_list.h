@@ -11,9 +11,13 @@
 
 namespace klimavo::store {
 
+/// The entry of `KeyIndexes` that names the power key's second frame. It is no
+/// key index, so it never stands for a key of a record with seven or eight keys.
+inline constexpr std::uint8_t kPowerSecondFrameMarker = 255;
+
 struct Tex_gsstrut {
   std::string Text;               ///< the frame's protocol text (GBK bytes as stored)
-  ir::TSSByteArray KeyIndexes;    ///< keys that send it; the key count appended for key 0's second frame
+  ir::TSSByteArray KeyIndexes;    ///< keys that send it; kPowerSecondFrameMarker for key 0's second frame
   std::int32_t KeyField = 0;      ///< not set by the builder; the parts generators use it
   ir::TSSByteArray CodeData;      ///< the frame's 64 stored code bytes
   std::int32_t FrameIndex = 0;    ///< slot 0..8

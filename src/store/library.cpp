@@ -129,32 +129,52 @@ bool ReadLineBlock(Source& src, LibraryRecord& entry) {
   return true;
 }
 
-const TdiskAir& ZeroRecord() {
-  static const TdiskAir zero = TdiskAir::FromImage(base::Bytes(TdiskAir::kSize, 0));
-  return zero;
-}
-
+// Reads one whole record (image and line block) into `entry`. A record that
+// does not fit in what remains is not whole: kFewerRecords when not even its
+// image is there, kCutLineBlock when its lines are cut short.
 template <class Source>
-bool ParseLibrary(Source& src, std::uint64_t file_size, TdiskAirList& list) {
-  std::array<std::uint8_t, kLibraryHeaderSize> header_bytes{};
-  if (!src.Read(header_bytes)) return false;
-  Header header = ReadHeader(header_bytes);
-  if (header.total_length != file_size) return false;
-  // Entries the header promises beyond what the bytes could hold are not
-  // allocated: a damaged count must not make the loader claim gigabytes.
-  std::uint64_t could_hold = src.Remaining() / TdiskAir::kSize + 1;
-  std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(header.record_count, could_hold));
-  list.clear();
-  list.resize(count, LibraryRecord{ZeroRecord(), {}});
+LibraryFault ReadRecord(Source& src, LibraryRecord& entry) {
   std::array<std::uint8_t, TdiskAir::kSize> image{};
-  for (std::size_t i = 0; i < header.record_count; ++i) {
-    if (i >= count || !src.Read(image)) return false;
-    list[i].Record.ReadImage(image);
-    if (!ReadLineBlock(src, list[i])) return false;
-  }
-  return true;
+  if (!src.Read(image)) return LibraryFault::kFewerRecords;
+  entry.Record.ReadImage(image);
+  if (!ReadLineBlock(src, entry)) return LibraryFault::kCutLineBlock;
+  return LibraryFault::kNone;
 }
 
+// Reads every record that is whole. The counted records come first; bytes left
+// after them are damage, but whole records among them are kept too, so that a
+// count that went wrong loses nothing. The fault reported is the first one
+// found, except that a wrong length field always wins: it is what the header
+// says about the whole file.
+template <class Source>
+LibraryLoadResult ParseLibrary(Source& src, std::uint64_t file_size, TdiskAirList& list) {
+  LibraryLoadResult result;
+  result.file_size = file_size;
+  list.clear();
+  std::array<std::uint8_t, kLibraryHeaderSize> header_bytes{};
+  if (!src.Read(header_bytes)) {
+    result.fault = LibraryFault::kShorterThanHeader;
+    return result;
+  }
+  Header header = ReadHeader(header_bytes);
+  result.length_field = header.total_length;
+  result.header_count = header.record_count;
+  LibraryFault first = LibraryFault::kNone;
+  for (std::uint64_t i = 0; src.Remaining() > 0 || i < header.record_count; ++i) {
+    if (i == header.record_count && first == LibraryFault::kNone) first = LibraryFault::kBytesAfterRecords;
+    LibraryRecord entry;
+    LibraryFault fault = ReadRecord(src, entry);
+    if (fault != LibraryFault::kNone) {
+      // Past the count, a part record is already covered by kBytesAfterRecords.
+      if (first == LibraryFault::kNone) first = fault;
+      break;
+    }
+    list.push_back(std::move(entry));
+  }
+  result.records_read = list.size();
+  result.fault = header.total_length != file_size ? LibraryFault::kLengthField : first;
+  return result;
+}
 void CheckLine(const TGrdDataLine& line, std::size_t key, std::size_t index) {
   if (line.Data.size() > kMaxLineCodeBytes || line.Elements.size() > kMaxLineElements) {
     throw RecordRejected("code line " + std::to_string(index) + " of key " + std::to_string(key) + " has " +
@@ -176,28 +196,99 @@ void CheckRecordRange(const TdiskAir& record) {
 
 bool LinesMatch(const LibraryRecord& entry) { return entry.Lines.size() == LineListCount(entry.Record); }
 
+// The largest trimmed code number that reads as an integer; 0 when none does.
+long long LargestCodeNumber(const TdiskAirList& records) {
+  long long largest = 0;
+  for (const auto& entry : records) {
+    long long value = 0;
+    if (base::ParseInteger(base::Trim(entry.Record.CodeNo.str()), value)) largest = std::max(largest, value);
+  }
+  return largest;
+}
+
+// A code number in decimal with at least four digits.
+std::string CodeNumberText(long long value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*lld", kMinCodeDigits, value);
+  return text;
+}
+
 }  // namespace
 
 std::size_t LineListCount(const TdiskAir& record) {
   return std::min<std::size_t>(record.KeyCount, kLineCountEntries);
 }
 
-bool ParseLibraryBytes(std::span<const std::uint8_t> data, TdiskAirList& list) {
+LibraryLoadResult ParseLibraryBytesChecked(std::span<const std::uint8_t> data, TdiskAirList& list) {
   SpanSource src(data);
   return ParseLibrary(src, data.size(), list);
 }
 
-bool LoadLibraryFile(const std::filesystem::path& path, TdiskAirList& list) {
+bool ParseLibraryBytes(std::span<const std::uint8_t> data, TdiskAirList& list) {
+  return ParseLibraryBytesChecked(data, list).Loaded();
+}
+
+LibraryLoadResult LoadLibraryFileChecked(const std::filesystem::path& path, TdiskAirList& list) {
+  LibraryLoadResult result;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  if (!std::filesystem::exists(path, ec)) {
+    result.fault = LibraryFault::kMissing;
+    return result;
+  }
+  auto unreadable = [&](const std::string& reason) {
+    list.clear();
+    result.fault = LibraryFault::kUnreadable;
+    result.reason = reason;
+    return result;
+  };
+  if (!std::filesystem::is_regular_file(path, ec)) return unreadable("it is not a regular file");
   std::uint64_t size = std::filesystem::file_size(path, ec);
-  if (ec) throw base::FileError(path, "cannot read the size: " + ec.message());
+  if (ec) return unreadable(ec.message());
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw base::FileError(path, "cannot open for reading");
+  if (!in) return unreadable("it cannot be opened for reading");
   FileSource src(in, size);
-  bool ok = ParseLibrary(src, size, list);
-  if (in.bad()) throw base::FileError(path, "cannot read");
-  return ok;
+  result = ParseLibrary(src, size, list);
+  if (in.bad()) return unreadable("reading it failed");
+  return result;
+}
+
+bool LoadLibraryFile(const std::filesystem::path& path, TdiskAirList& list) {
+  LibraryLoadResult result = LoadLibraryFileChecked(path, list);
+  if (result.fault == LibraryFault::kUnreadable) throw base::FileError(path, "cannot read: " + result.reason);
+  return result.Loaded();
+}
+
+std::string DescribeLibraryFault(const LibraryLoadResult& r) {
+  std::string text;
+  switch (r.fault) {
+    case LibraryFault::kNone:
+      return "it loads cleanly";
+    case LibraryFault::kMissing:
+      return "there is no such file";
+    case LibraryFault::kUnreadable:
+      return "it cannot be read (" + r.reason + ")";
+    case LibraryFault::kShorterThanHeader:
+      return "it has " + std::to_string(r.file_size) + " bytes, fewer than its " +
+             std::to_string(kLibraryHeaderSize) + "-byte header";
+    case LibraryFault::kLengthField:
+      text = "its length field reads " + std::to_string(r.length_field) + " bytes but the file has " +
+             std::to_string(r.file_size);
+      break;
+    case LibraryFault::kFewerRecords:
+      text = "it ends before all the records its header counts";
+      break;
+    case LibraryFault::kCutLineBlock:
+      text = "the code lines of record " + std::to_string(r.records_read) + " are cut short";
+      break;
+    case LibraryFault::kBytesAfterRecords:
+      text = "bytes are left after the records its header counts";
+      break;
+  }
+  text += "; " + std::to_string(std::min<std::size_t>(r.records_read, r.header_count)) + " of " +
+          std::to_string(r.header_count) + " counted records read whole";
+  if (r.records_read > r.header_count)
+    text += ", and " + std::to_string(r.records_read - r.header_count) + " whole records after them";
+  return text;
 }
 
 base::Bytes LibraryFileBytes(const TdiskAirList& list, double written_at) {
@@ -262,13 +353,36 @@ TBtnLines UnpackLines(const TBtnLines& packed_lines, bool lsb_first) {
   return unpacked;
 }
 
-bool ProtocolLibrary::Load() { return LoadLibraryFile(file_, records_); }
+LibraryLoadResult ProtocolLibrary::LoadChecked() {
+  stamp_ = base::FileStamp::Of(file_);
+  TdiskAirList loaded;
+  LibraryLoadResult result = LoadLibraryFileChecked(file_, loaded);
+  records_ = std::move(loaded);
+  return result;
+}
 
-void ProtocolLibrary::Save() {
-  for (auto& entry : records_) {
+bool ProtocolLibrary::Load() {
+  LibraryLoadResult result = LoadChecked();
+  if (result.fault == LibraryFault::kUnreadable)
+    throw base::FileError(file_, "cannot read: " + result.reason);
+  return result.Loaded();
+}
+
+bool ProtocolLibrary::ChangedOnDisk() const { return base::FileStamp::Of(file_) != stamp_; }
+
+void ProtocolLibrary::AcceptDiskState() { stamp_ = base::FileStamp::Of(file_); }
+
+void ProtocolLibrary::AdoptWritten(TdiskAirList records) {
+  records_ = std::move(records);
+  stamp_ = base::FileStamp::Of(file_);
+}
+
+void ProtocolLibrary::ReplaceRecords(TdiskAirList records) {
+  for (auto& entry : records) {
     if (!LinesMatch(entry)) entry.Lines.assign(LineListCount(entry.Record), {});
   }
-  SaveLibraryFile(records_, file_);
+  SaveLibraryFile(records, file_);
+  AdoptWritten(std::move(records));
 }
 
 int ProtocolLibrary::StoreRecord(const TdiskAir& record, const TBtnLines& bit_lines, int index) {
@@ -280,13 +394,14 @@ int ProtocolLibrary::StoreRecord(const TdiskAir& record, const TBtnLines& bit_li
     entry.Lines.assign(LineListCount(record), {});
   for (std::size_t k = 0; k < entry.Lines.size(); ++k)
     for (std::size_t i = 0; i < entry.Lines[k].size(); ++i) CheckLine(entry.Lines[k][i], k, i);
+  TdiskAirList records = records_;
   if (index < 0 || index >= Size()) {
-    records_.push_back(std::move(entry));
-    index = Size() - 1;
+    records.push_back(std::move(entry));
+    index = static_cast<int>(records.size()) - 1;
   } else {
-    records_[static_cast<std::size_t>(index)] = std::move(entry);
+    records[static_cast<std::size_t>(index)] = std::move(entry);
   }
-  Save();
+  ReplaceRecords(std::move(records));
   return index;
 }
 
@@ -318,26 +433,20 @@ int ProtocolLibrary::IndexOfCode(std::string_view code) const {
 }
 
 std::string ProtocolLibrary::NextCodeNumber() const {
-  long long largest = 0;
-  for (const auto& entry : records_) {
-    long long value = 0;
-    if (base::ParseInteger(base::Trim(entry.Record.CodeNo.str()), value)) largest = std::max(largest, value);
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%0*lld", kMinCodeDigits, largest + 1);
-  return text;
+  return CodeNumberText(LargestCodeNumber(records_) + 1);
 }
 
-void ProtocolLibrary::DeleteRecords(const std::vector<int>& indices) {
+TdiskAirList ProtocolLibrary::Without(const std::vector<int>& indices) const {
   std::set<int> doomed(indices.begin(), indices.end());
   TdiskAirList kept;
   kept.reserve(records_.size());
   for (int i = 0; i < Size(); ++i) {
-    if (!doomed.contains(i)) kept.push_back(std::move(records_[static_cast<std::size_t>(i)]));
+    if (!doomed.contains(i)) kept.push_back(records_[static_cast<std::size_t>(i)]);
   }
-  records_ = std::move(kept);
-  Save();
+  return kept;
 }
+
+void ProtocolLibrary::DeleteRecords(const std::vector<int>& indices) { ReplaceRecords(Without(indices)); }
 
 void ProtocolLibrary::SaveRecordsToFile(const std::vector<int>& indices, const std::filesystem::path& path) const {
   TdiskAirList chosen;
@@ -347,19 +456,29 @@ void ProtocolLibrary::SaveRecordsToFile(const std::vector<int>& indices, const s
   SaveLibraryFile(chosen, path);
 }
 
+TdiskAirList ProtocolLibrary::WithAppended(TdiskAirList loaded, AppendResult& result) const {
+  // Code numbers run on from the largest one: each appended code is the new
+  // largest, so the next one is simply one more.
+  TdiskAirList records = records_;
+  records.reserve(records_.size() + loaded.size());
+  long long next = LargestCodeNumber(records_) + 1;
+  result = AppendResult{};
+  for (auto& entry : loaded) {
+    result.old_codes.push_back(base::Trim(entry.Record.CodeNo.str()));
+    std::string code = CodeNumberText(next++);
+    entry.Record.CodeNo.assign(code);
+    result.new_codes.push_back(base::Trim(code));
+    records.push_back(std::move(entry));
+  }
+  result.count = static_cast<int>(loaded.size());
+  return records;
+}
+
 AppendResult ProtocolLibrary::AppendRecordsFromFile(const std::filesystem::path& path) {
   TdiskAirList loaded;
   AppendResult result;
   if (!LoadLibraryFile(path, loaded)) return result;
-  for (auto& entry : loaded) {
-    result.old_codes.push_back(base::Trim(entry.Record.CodeNo.str()));
-    std::string code = NextCodeNumber();
-    entry.Record.CodeNo.assign(code);
-    result.new_codes.push_back(base::Trim(code));
-    records_.push_back(std::move(entry));
-  }
-  result.count = static_cast<int>(loaded.size());
-  Save();
+  ReplaceRecords(WithAppended(std::move(loaded), result));
   return result;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_stamp.h"
 #include "store/protocol_record.h"
 
 namespace klimavo::store {
@@ -43,13 +44,48 @@ std::size_t LineListCount(const TdiskAir& record);
 /// The bit order the line conversions use: any non-zero byte is LSB first.
 inline bool IsLsbFirst(const TdiskAir& record) { return record.LsbFirst != 0; }
 
-/// Reads a library file into `list`. False when the file is missing, shorter
-/// than its header, or its length field disagrees with its size (list
-/// untouched), or when it holds fewer records than its header says (complete
-/// records kept, the rest zero-filled). Throws base::FileError when the file
-/// exists but cannot be read.
+/// What is wrong with a library file, when anything is.
+enum class LibraryFault {
+  kNone,
+  kMissing,            ///< there is no such file: an empty library, not damage
+  kUnreadable,         ///< the file exists but cannot be read
+  kShorterThanHeader,  ///< not even the 29-byte header is there
+  kLengthField,        ///< the header's length field differs from the file's size
+  kFewerRecords,       ///< the file ends before all the records its header counts
+  kCutLineBlock,       ///< the code lines of a record are cut short
+  kBytesAfterRecords,  ///< bytes are left after the records the header counts
+};
+
+/// The outcome of reading a library file. Every fault but kMissing is damage:
+/// such a file must not be overwritten, since the records it holds beyond what
+/// could be read would be lost.
+struct LibraryLoadResult {
+  LibraryFault fault = LibraryFault::kNone;
+  std::uint64_t file_size = 0;
+  std::uint64_t length_field = 0;  ///< total length the header states
+  std::uint32_t header_count = 0;  ///< record count the header states
+  std::size_t records_read = 0;    ///< records read whole (the list holds exactly these)
+  std::string reason;              ///< the system's message for kUnreadable
+
+  bool Loaded() const { return fault == LibraryFault::kNone; }
+  bool Damaged() const { return fault != LibraryFault::kNone && fault != LibraryFault::kMissing; }
+};
+/// What is wrong, in words with the numbers: "its length field reads 11253
+/// bytes but the file has 11243; 1 of 2 counted records read whole".
+std::string DescribeLibraryFault(const LibraryLoadResult& result);
+
+/// Reads a library file into `list`. A file that loads cleanly fills it with
+/// its records. A damaged file fills it with the records that were read whole,
+/// in file order (the one that is cut short is dropped, never zero-filled;
+/// whole records beyond the header's count are kept too). A missing file leaves
+/// the list untouched. A file that exists but cannot be read gives kUnreadable.
+LibraryLoadResult LoadLibraryFileChecked(const std::filesystem::path& path, TdiskAirList& list);
+/// LoadLibraryFileChecked over bytes already in memory.
+LibraryLoadResult ParseLibraryBytesChecked(std::span<const std::uint8_t> data, TdiskAirList& list);
+/// LoadLibraryFileChecked(...).Loaded(), except that a file that exists but
+/// cannot be read throws base::FileError.
 bool LoadLibraryFile(const std::filesystem::path& path, TdiskAirList& list);
-/// LoadLibraryFile over bytes already in memory.
+/// ParseLibraryBytesChecked(...).Loaded().
 bool ParseLibraryBytes(std::span<const std::uint8_t> data, TdiskAirList& list);
 /// Writes a library file atomically (throws base::FileError, or RecordRejected
 /// for an over-long line, before anything is written). Records whose line-list
@@ -69,7 +105,10 @@ class ProtocolLibrary {
  public:
   explicit ProtocolLibrary(std::filesystem::path file) : file_(std::move(file)) {}
 
-  /// LoadLibraryFile into this library (a failed load leaves it as the loader says).
+  /// Reads the file into this library (a missing file gives an empty one; a
+  /// damaged one the records read whole) and remembers the file's stamp.
+  LibraryLoadResult LoadChecked();
+  /// LoadChecked(...).Loaded(); throws base::FileError when the file cannot be read.
   bool Load();
   const std::filesystem::path& File() const { return file_; }
   const TdiskAirList& Records() const { return records_; }
@@ -96,10 +135,33 @@ class ProtocolLibrary {
   /// numbers; nothing changes when that file does not load.
   AppendResult AppendRecordsFromFile(const std::filesystem::path& path);
 
+  // Every change above writes the new library to the file first and changes
+  // the records in memory only when that succeeded: a failed write (a full
+  // disk) leaves memory and file as they were, so a retry does not add twice.
+
+  /// The records with `loaded` appended under new consecutive code numbers
+  /// (what AppendRecordsFromFile stores); `result` gets the codes.
+  TdiskAirList WithAppended(TdiskAirList loaded, AppendResult& result) const;
+  /// The records without those at `indices` (what DeleteRecords stores).
+  TdiskAirList Without(const std::vector<int>& indices) const;
+  /// Writes `records` as the library file and then takes them as the library.
+  void ReplaceRecords(TdiskAirList records);
+  /// Takes `records` as the library after the caller has written them to
+  /// File() (together with another file), and the file's stamp as it is now.
+  void AdoptWritten(TdiskAirList records);
+
+  /// True when the file on disk is no longer the one this library was read
+  /// from or last wrote (another program changed it): its size, modification
+  /// time or inode differ.
+  bool ChangedOnDisk() const;
+  /// Takes the file as it is now on disk as the one this library stands for,
+  /// so the next change overwrites it.
+  void AcceptDiskState();
+
  private:
-  void Save();
   std::filesystem::path file_;
   TdiskAirList records_;
+  base::FileStamp stamp_;
 };
 
 /// New-record defaults; keys, key names and state counts survive.

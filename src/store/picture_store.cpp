@@ -63,9 +63,11 @@ std::string SlotText(const NameSlot& slot) {
 }
 
 // Reads the names and picture of a directory entry; false when a name slot is
-// incomplete or the offset lies past the end of the file.
+// incomplete or the offset lies past the end of the file. A picture that runs
+// past the end is read as none, and `whole` tells it.
 bool ReadEntryData(std::span<const std::uint8_t> file, const DirEntry& dir, TMemPic_Details& slots,
-                   base::Bytes& picture) {
+                   base::Bytes& picture, bool* whole = nullptr) {
+  if (whole != nullptr) *whole = false;
   if (dir.offset > file.size()) return false;
   base::ByteReader in(file);
   in.seek(static_cast<std::size_t>(dir.offset));
@@ -77,7 +79,10 @@ bool ReadEntryData(std::span<const std::uint8_t> file, const DirEntry& dir, TMem
     slots.push_back(slot);
   }
   picture.clear();
-  if (in.remaining() >= dir.picture_length) picture = in.bytes(dir.picture_length);
+  if (in.remaining() >= dir.picture_length) {
+    picture = in.bytes(dir.picture_length);
+    if (whole != nullptr) *whole = true;
+  }
   return true;
 }
 
@@ -122,40 +127,74 @@ int FindEntry(std::span<const std::uint8_t> file, std::string_view code, TMemPic
 
 std::optional<base::Bytes> ReadIfPresent(const fs::path& path) { return base::ReadWholeFile(path); }
 
-// Deletes the work file when the store operation ends, however it ends.
-class WorkFile {
- public:
-  explicit WorkFile(fs::path path) : path_(std::move(path)) {}
-  ~WorkFile() {
-    std::error_code ec;
-    fs::remove(path_, ec);
+bool SameCode(const RawPictureEntry& entry, const std::string& key) {
+  for (std::size_t i = 0; i < kPictureCodeSize; ++i) {
+    const std::uint8_t wanted = i < key.size() ? static_cast<std::uint8_t>(key[i]) : 0;
+    if (entry.Code[i] != wanted) return false;
   }
-  WorkFile(const WorkFile&) = delete;
-  WorkFile& operator=(const WorkFile&) = delete;
-  const fs::path& path() const { return path_; }
+  return true;
+}
 
- private:
-  fs::path path_;
-};
-
-// The old entries of the work file to keep, in order; an entry that cannot
-// be read becomes an empty entry. Only directory entries that lie inside the
-// file count, so a corrupt count cannot make the rewrite grow without bound.
-std::vector<RawPictureEntry> KeptEntries(std::span<const std::uint8_t> work, int replaced) {
-  std::vector<RawPictureEntry> kept;
-  auto count = CheckedCount(work);
-  if (!count || work.size() <= kPictureHeaderSize) return kept;
-  std::size_t n = std::min<std::size_t>(*count, (work.size() - kPictureHeaderSize) / kPictureDirEntrySize);
-  for (std::size_t j = 0; j < n; ++j) {
-    if (static_cast<int>(j) == replaced) continue;
-    RawPictureEntry entry;
-    if (!ReadPictureEntry(work, j, entry)) entry = RawPictureEntry{};
-    kept.push_back(std::move(entry));
-  }
-  return kept;
+// The entries of a picture file that CheckPictureFile passed, in order.
+std::vector<RawPictureEntry> AllEntries(std::span<const std::uint8_t> file, std::uint32_t count) {
+  std::vector<RawPictureEntry> entries(count);
+  for (std::size_t i = 0; i < count; ++i) ReadPictureEntry(file, i, entries[i]);
+  return entries;
 }
 
 }  // namespace
+
+PictureFileIntegrity CheckPictureFile(std::span<const std::uint8_t> file) {
+  PictureFileIntegrity check;
+  check.file_size = file.size();
+  if (file.empty()) return check;
+  if (file.size() < kPictureHeaderSize) {
+    check.fault = PictureFault::kShorterThanHeader;
+    return check;
+  }
+  base::ByteReader in(file);
+  check.length_field = in.u64();
+  check.count = in.u32();
+  if (check.length_field != file.size()) {
+    check.fault = PictureFault::kLengthField;
+    return check;
+  }
+  if (check.count > (file.size() - kPictureHeaderSize) / kPictureDirEntrySize) {
+    check.fault = PictureFault::kDirectoryPastEnd;
+    return check;
+  }
+  for (std::size_t i = 0; i < check.count; ++i) {
+    DirEntry dir;
+    ReadDirEntry(file, i, dir);
+    const std::uint64_t names = std::uint64_t{dir.name_count} * kPictureNameSize;
+    if (dir.offset > file.size() || names > file.size() - dir.offset ||
+        dir.picture_length > file.size() - dir.offset - names) {
+      check.fault = PictureFault::kEntryPastEnd;
+      check.entry = i;
+      return check;
+    }
+  }
+  return check;
+}
+
+std::string DescribePictureFault(const PictureFileIntegrity& c) {
+  switch (c.fault) {
+    case PictureFault::kNone:
+      return "its entries add up";
+    case PictureFault::kShorterThanHeader:
+      return "it has " + std::to_string(c.file_size) + " bytes, fewer than its " +
+             std::to_string(kPictureHeaderSize) + "-byte header";
+    case PictureFault::kLengthField:
+      return "its length field reads " + std::to_string(c.length_field) + " bytes but the file has " +
+             std::to_string(c.file_size);
+    case PictureFault::kDirectoryPastEnd:
+      return "the directory of its " + std::to_string(c.count) + " entries runs past the end of the file";
+    case PictureFault::kEntryPastEnd:
+      return "entry " + std::to_string(c.entry) + " of " + std::to_string(c.count) +
+             " runs past the end of the file";
+  }
+  return {};
+}
 
 int FindPictureEntry(std::span<const std::uint8_t> file, std::string_view code, TMemPic_Info& info) {
   return FindEntry(file, code, info, false);
@@ -219,22 +258,70 @@ base::Bytes PictureFileBytes(const std::vector<RawPictureEntry>& entries) {
   return file;
 }
 
-void StorePicture(std::string_view code, const TMemPic_Info& info, const fs::path& path) {
-  // An empty code would match every entry as a prefix; nothing is stored under it.
-  if (code.empty()) return;
-  WorkFile work(path.parent_path() / kPictureWorkFileName);
-  base::Bytes old = ReadIfPresent(path).value_or(base::Bytes{});
-  base::WriteFileAtomically(work.path(), old);
-  base::Bytes copy = base::ReadWholeFile(work.path()).value_or(base::Bytes{});
-  TMemPic_Info existing;
-  // Only an entry stored under exactly this code is replaced: "1000" must not
-  // overwrite the entry of "10000".
-  int replaced = FindEntry(copy, code, existing, true);
-  if (replaced < 0 && info.Empty()) return;
+SalvagedEntry SalvagePictureEntry(std::span<const std::uint8_t> file, std::string_view code,
+                                  TMemPic_Info& info) {
+  info = TMemPic_Info{};
+  const bool damaged = !CheckPictureFile(file).ok();
+  if (code.empty()) return SalvagedEntry::kNotFound;
+  if (file.size() < kPictureHeaderSize) return damaged ? SalvagedEntry::kDamaged : SalvagedEntry::kNotFound;
+  base::ByteReader in(file);
+  in.skip(8);
+  const std::size_t count =
+      std::min<std::size_t>(in.u32(), (file.size() - kPictureHeaderSize) / kPictureDirEntrySize);
+  DirEntry entry;
+  if (MatchEntry(file, static_cast<std::uint32_t>(count), CodeBytes(code), false, entry) < 0)
+    return damaged ? SalvagedEntry::kDamaged : SalvagedEntry::kNotFound;
+  TMemPic_Details slots;
+  base::Bytes picture;
+  bool whole = false;
+  if (!ReadEntryData(file, entry, slots, picture, &whole) || !whole) return SalvagedEntry::kDamaged;
+  for (const auto& slot : slots) info.Names.push_back(SlotText(slot));
+  info.Picture = std::move(picture);
+  return SalvagedEntry::kFound;
+}
+
+base::Bytes PictureFileWithEdits(const std::optional<base::Bytes>& old, const std::vector<PictureEdit>& edits,
+                                 const fs::path& path, std::vector<PictureChange>& changes) {
   std::vector<RawPictureEntry> entries;
-  if (!info.Empty()) entries.push_back(MakeRawEntry(code, info));
-  for (auto& entry : KeptEntries(copy, replaced)) entries.push_back(std::move(entry));
-  base::WriteFileAtomically(path, PictureFileBytes(entries));
+  if (old) {
+    PictureFileIntegrity check = CheckPictureFile(*old);
+    if (!check.ok())
+      throw base::FileError(
+          path, "the picture store is damaged (" + DescribePictureFault(check) + "); it was not changed");
+    entries = AllEntries(*old, check.count);
+  }
+  changes.clear();
+  for (const PictureEdit& edit : edits) {
+    // An empty code would match every entry as a prefix; nothing is stored under it.
+    if (edit.code.empty()) {
+      changes.push_back(PictureChange::kUnchanged);
+      continue;
+    }
+    // Only an entry stored under exactly this code is replaced: "1000" must
+    // not overwrite the entry of "10000".
+    const std::string key = CodeBytes(edit.code);
+    auto found = std::find_if(entries.begin(), entries.end(),
+                              [&](const RawPictureEntry& e) { return SameCode(e, key); });
+    const bool had = found != entries.end();
+    if (had) entries.erase(found);
+    if (!edit.info.Empty()) {
+      entries.insert(entries.begin(), MakeRawEntry(edit.code, edit.info));
+      changes.push_back(PictureChange::kStored);
+    } else {
+      changes.push_back(had ? PictureChange::kRemoved : PictureChange::kUnchanged);
+    }
+  }
+  return PictureFileBytes(entries);
+}
+
+PictureChange StorePicture(std::string_view code, const TMemPic_Info& info, const fs::path& path) {
+  if (code.empty()) return PictureChange::kUnchanged;
+  std::vector<PictureChange> changes;
+  base::Bytes bytes =
+      PictureFileWithEdits(ReadIfPresent(path), {PictureEdit{std::string(code), info}}, path, changes);
+  if (changes.front() == PictureChange::kUnchanged) return PictureChange::kUnchanged;
+  base::WriteFileAtomically(path, bytes);
+  return changes.front();
 }
 
 PictureFileCheck ReadPictureFile(const fs::path& file, base::Bytes& bytes) {
@@ -256,7 +343,7 @@ int ExportPictures(const std::vector<std::string>& codes, const fs::path& store,
   auto file = ReadIfPresent(store);
   for (const auto& code : codes) {
     TMemPic_Info info;
-    if (file && !code.empty()) FindPictureEntry(*file, code, info);
+    if (file) SalvagePictureEntry(*file, code, info);
     entries.push_back(MakeRawEntry(code, info));
   }
   base::WriteFileAtomically(target, PictureFileBytes(entries));

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,7 +26,6 @@ inline constexpr std::size_t kPictureDirEntrySize = 24;
 inline constexpr std::size_t kPictureNameSize = 32;
 inline constexpr std::size_t kPictureCodeSize = 6;
 inline constexpr std::uint32_t kPictureMagic = 0x12345678;
-inline constexpr std::string_view kPictureWorkFileName = "temp.tmp";
 inline constexpr std::string_view kPictureStoreFileName = "picmem.dat";
 /// Largest picture file the workbench accepts, in bytes.
 inline constexpr std::size_t kMaxPictureFileBytes = 102400;
@@ -49,6 +49,30 @@ struct RawPictureEntry {
   base::Bytes Picture;
 };
 
+/// What is wrong with a picture file, when anything is. An empty (0-byte) file
+/// holds no entries and is not damage.
+enum class PictureFault {
+  kNone,
+  kShorterThanHeader,  ///< not even the 32-byte header is there
+  kLengthField,        ///< the header's length field differs from the file's size
+  kDirectoryPastEnd,   ///< the directory of the counted entries runs past the end
+  kEntryPastEnd,       ///< the names or the picture of an entry run past the end
+};
+struct PictureFileIntegrity {
+  PictureFault fault = PictureFault::kNone;
+  std::uint64_t file_size = 0;
+  std::uint64_t length_field = 0;
+  std::uint32_t count = 0;  ///< entries the header counts
+  std::size_t entry = 0;    ///< the first entry that runs past the end (kEntryPastEnd)
+  bool ok() const { return fault == PictureFault::kNone; }
+};
+/// Checks that the length field and the entries of a picture file add up. A
+/// damaged picture store is never rewritten: the entries it holds beyond what
+/// can be read would be lost.
+PictureFileIntegrity CheckPictureFile(std::span<const std::uint8_t> file);
+/// What is wrong, in words with the numbers.
+std::string DescribePictureFault(const PictureFileIntegrity& check);
+
 /// Looks `code` up in the bytes of a picture file and fills `info` (emptied
 /// first). A directory code matches when its first L bytes equal the L bytes of
 /// `code` (cut to 6), so "014" finds "0149"; an entry stored under exactly
@@ -60,18 +84,46 @@ int FindPictureEntry(std::span<const std::uint8_t> file, std::string_view code, 
 /// name slot is incomplete or the data offset lies past the end; a picture
 /// that runs past the end is read as none.
 bool ReadPictureEntry(std::span<const std::uint8_t> file, std::size_t index, RawPictureEntry& entry);
+/// Looks `code` up as FindPictureEntry does, but in a file whose length field
+/// may be wrong: the entries are taken from the directory as far as it lies in
+/// the file. kDamaged when the entry of `code` is found but runs past the end,
+/// or the file is damaged and `code` is not found in what can be read.
+enum class SalvagedEntry { kFound, kNotFound, kDamaged };
+SalvagedEntry SalvagePictureEntry(std::span<const std::uint8_t> file, std::string_view code,
+                                  TMemPic_Info& info);
+
 /// `LoadPicture`: false for an empty code, a missing file or no entry.
 bool LoadPicture(std::string_view code, TMemPic_Info& info, const std::filesystem::path& path);
+
+/// What a store operation did to the entry of a code.
+enum class PictureChange {
+  kStored,     ///< the entry was inserted or replaced
+  kRemoved,    ///< an entry stored under exactly this code was removed
+  kUnchanged,  ///< nothing to remove (or an empty code): the file is untouched
+};
+/// One entry to store (or, when `info` is empty, to remove).
+struct PictureEdit {
+  std::string code;
+  TMemPic_Info info;
+};
+/// The picture file `old` (nullopt: no file yet) after the edits, in order, as
+/// StorePicture would make them one by one; `changes` gets one result per
+/// edit. Throws base::FileError naming `path` when `old` is damaged.
+base::Bytes PictureFileWithEdits(const std::optional<base::Bytes>& old, const std::vector<PictureEdit>& edits,
+                                 const std::filesystem::path& path, std::vector<PictureChange>& changes);
 /// `StorePicture`: inserts or replaces the entry of `code` as the first entry,
-/// or removes it when `info` is empty. The other entries keep their order. The
-/// old file is copied to the work file temp.tmp beside it and the new file
-/// written atomically, so a failed write leaves the old store as it was; the
-/// work file is deleted on every path. Removing a code that has no entry, or
-/// storing under an empty code, leaves the file untouched. Throws base::FileError.
-void StorePicture(std::string_view code, const TMemPic_Info& info, const std::filesystem::path& path);
+/// or removes the entry stored under exactly `code` when `info` is empty. The
+/// other entries keep their order. The new file is written atomically, so a
+/// failed write leaves the old store as it was. Removing a code that has no
+/// entry, or storing under an empty code, leaves the file untouched. A damaged
+/// store is not rewritten: base::FileError names the file and the fault. Throws
+/// base::FileError. The caller holds the store's lock (base::FileLock).
+PictureChange StorePicture(std::string_view code, const TMemPic_Info& info,
+                           const std::filesystem::path& path);
 /// `ExportPictures`: writes a picture file with one entry per code, in order,
-/// taken from the store at `store` (an empty entry when it has none). Returns
-/// the number of entries. Throws base::FileError.
+/// taken from the store at `store` (an empty entry when it has none; entries
+/// of a damaged store are taken as far as they can be read). Returns the
+/// number of entries. Throws base::FileError.
 int ExportPictures(const std::vector<std::string>& codes, const std::filesystem::path& store,
                    const std::filesystem::path& target);
 

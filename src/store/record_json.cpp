@@ -144,11 +144,187 @@ Json KeyToJson(const TdiskKey& key, const TGrdLines* lines) {
 
 // ---- reading ---------------------------------------------------------------
 
-std::string Shown(const Json& value) {
-  std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  constexpr std::size_t kMaxShown = 60;
-  return text.size() > kMaxShown ? text.substr(0, kMaxShown) + "..." : text;
+// At most kMaxQuotedValueChars characters (not bytes) of a text, "..." when cut.
+class BoundedText {
+ public:
+  bool Full() const { return full_; }
+  void Add(std::string_view text) {
+    for (std::size_t i = 0; i < text.size() && !full_; ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      const bool starts_character = (byte & 0xC0) != 0x80;
+      if (starts_character && characters_ == kMaxQuotedValueChars) {
+        out_ += "...";
+        full_ = true;
+        break;
+      }
+      characters_ += starts_character ? 1 : 0;
+      out_ += text[i];
+    }
+  }
+  std::string Take() { return std::move(out_); }
+
+ private:
+  std::string out_;
+  std::size_t characters_ = 0;
+  bool full_ = false;
+};
+
+std::string Dumped(const Json& value) {
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+// The value's JSON text, written only as far as it is shown: a long text or a
+// large list costs no more than what fits, and the depth followed is bounded
+// by the characters shown.
+void Quote(const Json& value, BoundedText& out) {
+  if (out.Full()) return;
+  if (value.is_string()) {
+    // A cut text needs at most four bytes per character shown and its quote.
+    const std::string& text = value.get_ref<const std::string&>();
+    out.Add(Dumped(Json(text.substr(0, 4 * kMaxQuotedValueChars + 4))));
+    return;
+  }
+  if (value.is_array()) {
+    out.Add("[");
+    bool first = true;
+    for (const Json& item : value) {
+      if (out.Full()) return;
+      if (!first) out.Add(",");
+      first = false;
+      Quote(item, out);
+    }
+    out.Add("]");
+    return;
+  }
+  if (value.is_object()) {
+    out.Add("{");
+    bool first = true;
+    for (const auto& [name, item] : value.items()) {
+      if (out.Full()) return;
+      if (!first) out.Add(",");
+      first = false;
+      Quote(Json(name), out);
+      out.Add(":");
+      Quote(item, out);
+    }
+    out.Add("}");
+    return;
+  }
+  out.Add(Dumped(value));
+}
+
+std::string Shown(const Json& value) {
+  BoundedText out;
+  Quote(value, out);
+  return out.Take();
+}
+
+// Follows a JSON text as it is parsed: where the parser stands (as a field
+// path) and how deep it is. Stops at the first fault with its position, so
+// that the real parse only ever sees a well-formed text of bounded depth.
+class TextCheck : public nlohmann::json_sax<Json> {
+ public:
+  explicit TextCheck(std::string_view text) : text_(text) {}
+
+  /// Throws RecordJsonError for a text that is not JSON or nests too deep.
+  void Run() {
+    Json::sax_parse(text_.begin(), text_.end(), this);
+    if (too_deep_)
+      throw RecordJsonError(
+          field_, "",
+          "nests lists and objects deeper than " + std::to_string(kMaxRecordJsonDepth) + " levels");
+    if (failed_) throw RecordJsonError::Syntax(field_, line_, column_, problem_);
+  }
+
+  bool null() override { return Value(); }
+  bool boolean(bool) override { return Value(); }
+  bool number_integer(number_integer_t) override { return Value(); }
+  bool number_unsigned(number_unsigned_t) override { return Value(); }
+  bool number_float(number_float_t, const string_t&) override { return Value(); }
+  bool string(string_t&) override { return Value(); }
+  bool binary(binary_t&) override { return Value(); }
+  bool start_object(std::size_t) override { return Enter(false); }
+  bool end_object() override { return Leave(); }
+  bool start_array(std::size_t) override { return Enter(true); }
+  bool end_array() override { return Leave(); }
+  bool key(string_t& name) override {
+    frames_.back().key = name;
+    return true;
+  }
+  // `position` counts the bytes read up to the end of the token at fault.
+  bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex) override {
+    failed_ = true;
+    field_ = Path();
+    Locate(position);
+    // nlohmann's text starts with its own code and position; keep what follows.
+    std::string what = ex.what();
+    const std::size_t column_at = what.find("column ");
+    const std::size_t detail_at =
+        column_at == std::string::npos ? std::string::npos : what.find(": ", column_at);
+    problem_ = detail_at == std::string::npos ? what : what.substr(detail_at + 2);
+    return false;
+  }
+
+ private:
+  struct Frame {
+    bool array = false;
+    std::size_t index = 0;
+    std::string key;
+  };
+
+  bool Value() {
+    if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
+    return true;
+  }
+  bool Enter(bool array) {
+    if (frames_.size() == kMaxRecordJsonDepth) {
+      too_deep_ = true;
+      field_ = Path();
+      return false;
+    }
+    frames_.push_back(Frame{array, 0, {}});
+    return true;
+  }
+  bool Leave() {
+    frames_.pop_back();
+    return Value();
+  }
+  // The field the parser stands in: each list adds its entry, each object the
+  // name read last.
+  std::string Path() const {
+    std::string path;
+    for (const Frame& frame : frames_) {
+      if (frame.array)
+        path += "[" + std::to_string(frame.index) + "]";
+      else if (!frame.key.empty())
+        path += (path.empty() ? "" : ".") + frame.key;
+    }
+    return path.empty() ? "record" : path;
+  }
+  // Line and column (from 1) of the byte at `position` (counted from 1).
+  void Locate(std::size_t position) {
+    line_ = 1;
+    column_ = 1;
+    const std::size_t end = std::min(position == 0 ? 0 : position - 1, text_.size());
+    for (std::size_t i = 0; i < end; ++i) {
+      if (text_[i] == '\n') {
+        ++line_;
+        column_ = 1;
+      } else if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) {
+        ++column_;
+      }
+    }
+  }
+
+  std::string_view text_;
+  std::vector<Frame> frames_;
+  bool too_deep_ = false;
+  bool failed_ = false;
+  std::string field_;
+  std::string problem_;
+  std::size_t line_ = 0;
+  std::size_t column_ = 0;
+};
 
 [[noreturn]] void Fail(const std::string& field, const Json& value, const std::string& problem) {
   throw RecordJsonError(field, Shown(value), problem);
@@ -421,9 +597,19 @@ void HeaderFromJson(const Json& j, TdiskAir& r) {
 nlohmann::ordered_json CrcItemToJson(std::size_t index, const ir::TCrcItem& item) { return ItemToJson(index, item); }
 
 RecordJsonError::RecordJsonError(std::string field, std::string value, const std::string& problem)
-    : std::runtime_error("field " + field + ": value " + value + " " + problem),
+    : std::runtime_error("field " + field + (value.empty() ? "" : ": value " + value) + " " + problem),
       field_(std::move(field)),
       value_(std::move(value)) {}
+
+RecordJsonError::RecordJsonError(Prepared, std::string field, const std::string& message)
+    : std::runtime_error(message), field_(std::move(field)) {}
+
+RecordJsonError RecordJsonError::Syntax(std::string field, std::size_t line, std::size_t column,
+                                        const std::string& problem) {
+  std::string where = "line " + std::to_string(line) + ", column " + std::to_string(column);
+  if (field != "record") where += " (field " + field + ")";
+  return RecordJsonError(Prepared{}, std::move(field), where + ": not valid JSON: " + problem);
+}
 
 std::string ChangeTimeToIso(double value) {
   std::string text = base::FormatIsoDateTime(value);
@@ -527,8 +713,13 @@ EditableRecord RecordFromJson(const Json& j) {
 }
 
 EditableRecord RecordFromJsonText(std::string_view text) {
+  if (text.size() > kMaxRecordJsonBytes)
+    throw RecordJsonError("record", "",
+                          "has " + std::to_string(text.size()) + " bytes; a JSON record may have at most " +
+                              std::to_string(kMaxRecordJsonBytes));
+  TextCheck(text).Run();
   Json j = Json::parse(text.begin(), text.end(), nullptr, false);
-  if (j.is_discarded()) throw RecordJsonError("record", "(the file)", "is not valid JSON");
+  if (j.is_discarded()) throw RecordJsonError("record", "", "is not valid JSON");
   return RecordFromJson(j);
 }
 

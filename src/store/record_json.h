@@ -15,15 +15,30 @@
 
 namespace klimavo::store {
 
+/// Largest JSON record text read, in bytes.
+inline constexpr std::size_t kMaxRecordJsonBytes = 64 * 1024 * 1024;
+/// Deepest nesting of lists and objects a JSON record may have (the record
+/// form itself needs eight).
+inline constexpr std::size_t kMaxRecordJsonDepth = 32;
+/// An error text quotes at most this many characters of the value at fault.
+inline constexpr std::size_t kMaxQuotedValueChars = 80;
+
 /// A JSON record that cannot become a record: names the field (a path such
-/// as "keys[2].states[0]"), the value at fault and what is wrong with it.
+/// as "keys[2].states[0]"), the value at fault and what is wrong with it. A
+/// text that is not JSON names the line and column (and the field, when the
+/// fault lies inside one); its value is empty.
 class RecordJsonError : public std::runtime_error {
  public:
   RecordJsonError(std::string field, std::string value, const std::string& problem);
+  /// A fault of the JSON text itself at `line` and `column` (both from 1).
+  static RecordJsonError Syntax(std::string field, std::size_t line, std::size_t column,
+                                const std::string& problem);
   const std::string& field() const { return field_; }
   const std::string& value() const { return value_; }
 
  private:
+  struct Prepared {};
+  RecordJsonError(Prepared, std::string field, const std::string& message);
   std::string field_;
   std::string value_;
 };
@@ -47,7 +62,8 @@ std::string LibraryRecordToJsonText(const LibraryRecord& entry);
 
 /// Reads a JSON record; throws RecordJsonError.
 EditableRecord RecordFromJson(const nlohmann::ordered_json& json);
-/// Parses JSON text and reads the record; throws RecordJsonError.
+/// Parses JSON text and reads the record; throws RecordJsonError, also for a
+/// text above kMaxRecordJsonBytes or nested deeper than kMaxRecordJsonDepth.
 EditableRecord RecordFromJsonText(std::string_view text);
 /// RecordFromJsonText with the lines packed as the library stores them.
 LibraryRecord LibraryRecordFromJsonText(std::string_view text);

@@ -150,6 +150,7 @@ TEST(CaptureRegistry, TheCorpusReadsAsItsJson) {
     ASSERT_LT(i, r.captures.size());
     EXPECT_EQ(r.captures[i].durations, j["durations_us"].get<ir::TIRIntegerArr>()) << j["source"];
     EXPECT_EQ(r.captures[i].name, j["name"].get<std::string>());
+    EXPECT_EQ(r.captures[i].origin, j["source"].get<std::string>());
     EXPECT_EQ(r.captures[i].carrier, j["carrier_hz"].get<int>());
     ++i;
   }

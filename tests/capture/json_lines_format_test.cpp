@@ -82,6 +82,21 @@ TEST(JsonLinesFormat, ReadsCorpusLinesOrNamesTheFault) {
   for (const ReaderCase& c : kJsonLinesCases) testing::CheckReaderCase(JsonLinesFormat(), c);
 }
 
+// The corpus names the file each capture came from; a source that is not a text is ignored.
+TEST(JsonLinesFormat, KeepsTheSourceOfEachCaptureAsItsOrigin) {
+  const ReadResult r = ReadWithFormat(JsonLinesFormat(), R"({"source":"ACs/Gree/YB1F2.ir","durations_us":[1]})"
+                                              "\n"
+                                              R"({"source":7,"durations_us":[2]})"
+                                              "\n"
+                                              R"({"durations_us":[3]})",
+                                              ReadOptions{});
+  ASSERT_TRUE(r.ok());
+  ASSERT_EQ(r.captures.size(), 3u);
+  EXPECT_EQ(r.captures[0].origin, "ACs/Gree/YB1F2.ir");
+  EXPECT_EQ(r.captures[1].origin, std::nullopt);
+  EXPECT_EQ(r.captures[2].origin, std::nullopt);
+}
+
 TEST(JsonLinesFormat, DeepNestingIsAnErrorNotACrash) {
   const std::string deep = "{\"durations_us\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
   const ReadResult r = ReadWithFormat(JsonLinesFormat(), deep, ReadOptions{});

@@ -1,7 +1,6 @@
 // `klimavo-cli device`: decode-packet output and exit statuses, and a whole
 // simulated listening session, through the real executable.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -19,11 +18,13 @@ struct Result {
   std::string out;
 };
 
-Result RunCli(const std::string& arguments, const char* stderr_to = "/dev/null") {
+Result RunCli(const std::string& arguments, const char* stderr_to = "/dev/null",
+              const std::string& prefix = "") {
   const char* cli = std::getenv("KLIMAVO_CLI");
   Result result;
   const std::filesystem::path home = std::filesystem::temp_directory_path() / "klimavo-device-cli-test";
-  const std::string command = std::string(cli) + " --home " + home.string() + " " + arguments + " 2>" + stderr_to;
+  const std::string command =
+      prefix + std::string(cli) + " --home " + home.string() + " " + arguments + " 2>" + stderr_to;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
   std::array<char, 4096> buffer{};
@@ -90,6 +91,21 @@ TEST_F(DeviceCommand, SimulatedProgramOfARawImage) {
   EXPECT_EQ(RunCli("device program --simulate --image " + file.string()).status, 0);
   std::filesystem::remove(file);
   EXPECT_EQ(RunCli("device program --simulate --image " + file.string()).status, 2);
+}
+
+TEST_F(DeviceCommand, CtrlCCancelsTheTransfer) {
+  // Every block is answered wrongly, so the transfer never completes; Ctrl-C
+  // after a second stops it with exit status 1.
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "klimavo-device-cli-cancel.bin";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (int i = 0; i < 40; ++i) out.put(static_cast<char>(i));
+  }
+  const Result r = RunCli("device program --simulate --simulate-wrong-replies 1000 --image " + file.string(),
+                          "/dev/null", "timeout --preserve-status -s INT 1 ");
+  std::filesystem::remove(file);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("\nError Code:AA 5A 00 \n"), std::string::npos) << r.out;
 }
 
 TEST_F(DeviceCommand, ImagesTheRemoteCannotHoldAreRefusedBeforeAnythingIsSent) {

@@ -153,6 +153,27 @@ TEST_F(ProgrammingTest, CleanTransferSendsEveryBlockOnceAndFinishesTwice) {
   EXPECT_EQ(messages_.back().value, kTransferOverCode);
   EXPECT_EQ(Count(Kind::kAcknowledged), 9u);
   EXPECT_EQ(Count(Kind::kErrorCode), 0u);
+  EXPECT_TRUE(job_.Completed());
+  const auto last_ack = std::find_if(messages_.rbegin(), messages_.rend(),
+                                     [](auto& m) { return m.kind == Kind::kAcknowledged; });
+  EXPECT_EQ(last_ack->value, 9);
+}
+
+TEST_F(ProgrammingTest, StopHalfWayLeavesTheTransferIncomplete) {
+  bool stopped = false;
+  job_.Stop();
+  ProgrammingJob job(link_, loop_, clock_, [&](const ProgramMessage& m) {
+    messages_.push_back(m);
+    if (m.kind == Kind::kAcknowledged && m.value == 4) stopped = true;
+  });
+  job.SetTimeSource([] { return kTime; });
+  job.Start(Image(40));
+  ASSERT_TRUE(loop_.RunUntil([&] { return stopped; }, std::chrono::seconds(20)));
+  job.Stop();
+  EXPECT_TRUE(job.Finished());
+  EXPECT_FALSE(job.Completed());
+  EXPECT_EQ(messages_.back().kind, Kind::kTransferOver);
+  EXPECT_LT(BlockMarks().size(), 9u);
 }
 
 TEST_F(ProgrammingTest, WrongEchoShowsErrorCodeAndRepeatsTheBlock) {
@@ -206,6 +227,7 @@ TEST_F(ProgrammingTest, FaultsCostOneProgressStepAndRestartAtZero) {
       if (r.bytes[1] == 0xAA || (r.bytes[1] & 0xF8) == 0xA0) marks.push_back(r.bytes[1]);
     }
     EXPECT_EQ(marks, c.marks) << c.name;
+    EXPECT_TRUE(job.Completed()) << c.name;
   }
 }
 
@@ -246,6 +268,7 @@ TEST_F(ProgrammingTest, CancelWhileWaitingForTheDeviceStillEndsWithTransferOver)
   EXPECT_EQ(messages_.back().kind, Kind::kTransferOver);
   EXPECT_EQ(Count(Kind::kNothingToSend), 1u);
   EXPECT_EQ(messages_[messages_.size() - 2].value, 1);  // cancelled while building
+  EXPECT_FALSE(job_.Completed());
 }
 
 TEST_F(ProgrammingTest, ShortImageIsNothingToSend) {
@@ -253,6 +276,7 @@ TEST_F(ProgrammingTest, ShortImageIsNothingToSend) {
   EXPECT_TRUE(BlockMarks().empty());
   ASSERT_EQ(Count(Kind::kNothingToSend), 1u);
   EXPECT_EQ(messages_.back().kind, Kind::kTransferOver);
+  EXPECT_FALSE(job_.Completed());
 }
 
 }  // namespace

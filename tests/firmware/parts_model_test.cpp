@@ -38,7 +38,7 @@ struct Fixture {
     rec.Slots[0].Text.assign("<0>[32]<1>");
     store::Tex_gsstrut f;
     f.Text = "<0>[32]<1>";
-    f.KeyIndexes = {0, 1, 2, 3, 4, 5, 6};
+    f.KeyIndexes = {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker};
     f.CodeData.assign(64, 0);
     formats.push_back(f);
   }

@@ -80,7 +80,7 @@ void ExpectLines(const Lines& actual, const Lines& expected) {
 // written in the host key 1's section; every reference byte carries ClampKey.
 TEST(PartsTablesA, SeparateFieldsBecomeInitializationData) {
   Record r;
-  r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, 6}, {0x12, 0x34, 0x56, 0x78});
+  r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0x12, 0x34, 0x56, 0x78});
   r.rec.Keys[1].StateCount = 3;
   r.rec.Keys[2].StateCount = 3;
   r.Column(0, 3, 1, {0, 1});
@@ -135,7 +135,7 @@ store::TGrdDataLine CodeLine(const std::string& bits) {
 // code's temperature field is taken from it too.
 TEST(PartsTablesA, ModeDependentTemperature) {
   Record r;
-  r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, 6}, {0, 0, 0, 0});
+  r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0, 0, 0, 0});
   r.rec.Keys[2].StateCount = 3;
   r.rec.Keys[2].Extra[0] = 0b010;
   r.rec.Keys[0].FixedFlags = 0b10;  // the power code fixes the temperature
@@ -185,7 +185,7 @@ TEST(PartsTablesA, ModeDependentTemperature) {
 // state; the fan part is initialized through that entry and owns no group.
 TEST(PartsTablesA, ModeDependentFan) {
   Record r;
-  r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5, 6}, {0, 0});
+  r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0, 0});
   r.rec.Keys[3].StateCount = 3;
   r.rec.Keys[2].Extra[1] = 0b01;  // mode state 0 fixes the fan
   r.rec.Keys[2].StateNames[0].assign("Cool");
@@ -219,7 +219,7 @@ TEST(PartsTablesA, ModeDependentFan) {
 // run from the initialization data ("转到" its entry index).
 TEST(PartsTablesA, UnresolvedReferenceIsRunFromTheInitializationData) {
   Record r;
-  r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5, 6}, {0, 0});
+  r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0, 0});
   r.Column(0, 0, 1, {0, 1});
   r.Column(3, 8, 2, {1, 2});
   r.Column(4, 4, 2, {3, 241});
@@ -242,7 +242,7 @@ TEST(PartsTablesA, UnresolvedReferenceIsRunFromTheInitializationData) {
 // Status, step, reference and power special entries in their keys' sections.
 TEST(PartsTablesA, KeySectionsWriteTheirEntries) {
   Record r;
-  r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, 6}, {0xA5, 0x0F, 0x01, 0x80});
+  r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0xA5, 0x0F, 0x01, 0x80});
   r.rec.Keys[2].StateCount = 3;
   r.rec.Keys[5].StateCount = 3;
   r.Column(0, 16, 1, {241, 0});       // power off sets the bit and its neighbour
@@ -291,7 +291,7 @@ TEST(PartsTablesA, KeySectionsWriteTheirEntries) {
 
 TEST(PartsTablesA, SinglePowerCodeLineSetsControlBitAndFixesPowerInOtherKeys) {
   Record r;
-  r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5, 6}, {0, 0});
+  r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0, 0});
   r.Column(0, 0, 1, {0, 1});
   r.Column(3, 4, 2, {1, 2});
   r.Column(4, 8, 2, {1, 2});
@@ -334,7 +334,7 @@ TEST(PartsTablesA, RefusesRecordsTheFirmwareWouldMisread) {
   };
   for (const Case& c : cases) {
     Record r;
-    r.Format(0, c.text, {0, 1, 2, 3, 4, 5, 6}, {});
+    r.Format(0, c.text, {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {});
     r.Column(0, 0, 1, {0, 1});
     r.Column(3, c.fan_bit, 2, {1, 2});
     if (c.keys_with_parts > 2) r.Column(4, 8, 2, {1, 2});
@@ -406,7 +406,7 @@ TEST(PartsTablesB, EveryFormatGetsItsInitializationList) {
 TEST(PartsTablesB, PowerPartsOfTwoFormatsGoToTheirOwnLists) {
   Record r;
   r.Format(0, "<0>[16]<1>", {0, 2, 3, 4, 5}, {0, 0});
-  r.Format(1, "<0>[8]<1>", {1, 6}, {0});
+  r.Format(1, "<0>[8]<1>", {1, store::kPowerSecondFrameMarker}, {0});
   r.rec.Keys[0].Slot2 = 1;
   r.rec.Keys[1].Slot = 1;
   r.Column(0, 0, 1, {1, 255});  // only in the first frame
@@ -438,7 +438,7 @@ TEST(PartsTablesB, PowerPartsOfTwoFormatsGoToTheirOwnLists) {
 TEST(PartsTablesB, FormatWithoutInitializationDataIsSkippedInTheNumbering) {
   Record r;
   r.Format(0, "<0>[8]<1>", {1}, {0});
-  r.Format(1, "<0>[16]<1>", {0, 2, 3, 4, 5, 6}, {0, 0});
+  r.Format(1, "<0>[16]<1>", {0, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0, 0});
   for (int k = 0; k < 6; ++k) r.rec.Keys[k].Slot = k == 1 ? 0 : 1;
   r.Column(1, 0, 4, {5, 6}, 241);  // a step part needs no initialization
   r.Column(0, 0, 1, {0, 1});
@@ -563,7 +563,7 @@ TEST(PartsTablesFirmware, ModeStateThatFixesTheTemperatureWins) {
 TEST(PartsTablesB, PowerSpecialPartUsesOneGroupForBothBits) {
   Record r;
   r.Format(0, "<0>[16]<1>", {0, 1, 2, 3, 4, 5}, {0, 0});
-  r.Format(1, "<0>[8]<1>", {6}, {0});
+  r.Format(1, "<0>[8]<1>", {store::kPowerSecondFrameMarker}, {0});
   r.rec.Keys[0].Slot2 = 1;
   r.Column(0, 8, 1, {241, 0});
   r.Column(3, 8, 1, {1, 0});

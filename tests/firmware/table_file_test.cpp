@@ -145,6 +145,7 @@ struct ErrorCase {
 TEST(TableFile, FailingRecordsLeaveAnErrorLine) {
   const ErrorCase cases[] = {
       {"five keys", [](store::TdiskAir& r) { r.KeyCount = 5; }, kFileErrKeyCount},
+      {"seven keys", [](store::TdiskAir& r) { r.KeyCount = 7; }, kFileErrTooManyKeys},
       {"format without key", [](store::TdiskAir& r) { r.Slots[1].Text.assign("<0>[32]<1>"); },
        kFileErrFormatWithoutKey},
       {"five formats",

@@ -236,7 +236,7 @@ TEST(BuildTableImage, ErrorCodes) {
     return r;
   };
   store::TdiskAir too_large = KeyTableRecord(SixKeyRecord());
-  too_large.KeyCount = 8;
+  too_large.KeyCount = 6;  // the most keys the tables take; their codes differ in every byte
   too_large.Slots[0].Text.assign("[512]");
   for (std::size_t i = 0; i < 9; ++i)
     for (std::size_t b = 0; b < 64; ++b) too_large.Slots[i].Code[b] = static_cast<std::uint8_t>(i * 7 + b);
@@ -246,6 +246,12 @@ TEST(BuildTableImage, ErrorCodes) {
   }
   const Case cases[] = {
       {"five keys", changed([](store::TdiskAir& r) { r.KeyCount = 5; }), kImageErrKeyCount},
+      {"seven keys", changed([](store::TdiskAir& r) { r.KeyCount = 7; }), kImageErrTooManyKeys},
+      {"eight keys without display", changed([](store::TdiskAir& r) {
+         r = KeyTableRecord(r);
+         r.KeyCount = 8;
+       }),
+       kImageErrTooManyKeys},
       {"format without key", changed([](store::TdiskAir& r) { r.Slots[2].Text.assign("[8]"); }),
        kImageErrFormatWithoutKey},
       {"five formats", changed([](store::TdiskAir& r) {

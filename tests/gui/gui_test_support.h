@@ -36,11 +36,15 @@ class ScriptedPrompts : public app::UserPrompts {
   std::deque<QMessageBox::StandardButton> answers;
   std::deque<std::optional<QString>> files;
   std::deque<std::optional<QString>> inputs;
+  std::deque<int> choices;  ///< answers to Choose, as button indexes
   std::vector<QString> questions;
   std::vector<QString> messages;
   /// Plays the part of the user in the next dialog a command runs; returns its
   /// result. Without one the dialog is cancelled (no modal loop ever runs).
   std::deque<std::function<int(QDialog&)>> dialogs;
+  std::vector<QString> message_captions;
+  /// Caption and prompt of every input box asked.
+  std::vector<std::pair<QString, QString>> input_boxes;
 
   QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString& text,
                                   QMessageBox::StandardButtons) override {
@@ -50,13 +54,25 @@ class ScriptedPrompts : public app::UserPrompts {
     answers.pop_front();
     return a;
   }
-  void Tell(QWidget*, const QString&, const QString& text) override { messages.push_back(text); }
+  void Tell(QWidget*, const QString& caption, const QString& text) override {
+    message_captions.push_back(caption);
+    messages.push_back(text);
+  }
   std::optional<QString> OpenFile(QWidget*, const QString&, const QString&) override { return Next(files); }
   std::optional<QString> SaveFile(QWidget*, const QString&, const QString&, const QString&) override {
     return Next(files);
   }
-  std::optional<QString> InputText(QWidget*, const QString&, const QString&, const QString&) override {
+  std::optional<QString> InputText(QWidget*, const QString& caption, const QString& prompt,
+                                   const QString&) override {
+    input_boxes.emplace_back(caption, prompt);
     return Next(inputs);
+  }
+  int Choose(QWidget*, const QString&, const QString& text, const QStringList& buttons) override {
+    questions.push_back(text);
+    if (choices.empty()) return static_cast<int>(buttons.size()) - 1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
   }
   int RunDialog(QDialog& dialog) override {
     if (dialogs.empty()) return QDialog::Rejected;

@@ -122,10 +122,14 @@ class MainWindowTest : public QObject {
     }
   }
 
-  void readOnlyDropsChangesWithoutAQuestion() {
+  void readOnlyTakesNoChangesSoNoneAreDropped() {
     Fixture f(true);
     f.window.ToggleReadOnly();
+    const std::string brand = f.window.CurrentRecord().Brand.str();
     QTest::keyClicks(f.Edit("edtBrand"), "Q");
+    // The brand is read-only: nothing typed, nothing to lose on the record change.
+    QCOMPARE(f.window.CurrentRecord().Brand.str(), brand);
+    QVERIFY(!f.window.RecordModified());
     const int first = f.window.CurrentIndex();
     f.Library()->SetCurrentRow(f.Library()->Cell(5, 1).toInt() == first ? 2 : 1);
     QVERIFY(f.prompts.questions.empty());

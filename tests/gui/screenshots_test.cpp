@@ -1,31 +1,59 @@
 // Renders the windows of the workbench to PNG files in the build folder
-// (screenshots/), so a reviewer can see them without a display.
+// (screenshots/), so a reviewer can see them without a display: the main
+// window and the capture viewer in both languages at a large size and at
+// their minimum size, the about box and the rename box.
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/capture_viewer.h"
 #include "app/main_window.h"
+#include "base/gbk.h"
 #include "capture/capture_format.h"
 #include "gui_test_support.h"
+#include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::app {
+namespace {
+
+constexpr QSize kLargeSize(1600, 1000);
+
+QString Shot(const QString& name) { return testing::ScreenshotDir() + "/" + name + ".png"; }
+
+// Shows the window at a size (its minimum when the size is empty) and saves it.
+bool SaveAt(QWidget& window, QSize size, const QString& name) {
+  window.resize(size.isEmpty() ? window.minimumSize() : size);
+  window.show();
+  QCoreApplication::processEvents();
+  return window.grab().save(Shot(name));
+}
+
+std::vector<capture::CaptureRead> SampleCaptures() {
+  const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
+  auto read = capture::ReadCaptureFile(sample.toStdString(), capture::ReadOptions{});
+  return read.captures;
+}
+
+}  // namespace
 
 class ScreenshotsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void mainWindowInBothLanguages() {
+  void mainWindowInBothLanguagesLargeAndAtItsMinimum() {
     testing::TestHome home(true);
     Workbench workbench(home.path());
     testing::ScriptedPrompts prompts;
     TfrmAirEditor window(workbench, prompts);
-    window.show();
-    QCoreApplication::processEvents();
-    QVERIFY(window.grab().save(testing::ScreenshotDir() + "/main-window-en.png"));
+    QVERIFY(SaveAt(window, {1047, 569}, "main-window-en"));
+    QVERIFY(SaveAt(window, kLargeSize, "main-window-en-large"));
+    QVERIFY(SaveAt(window, {}, "main-window-en-minimum"));
     window.ChangeLanguage(1);
-    QCoreApplication::processEvents();
-    QVERIFY(window.grab().save(testing::ScreenshotDir() + "/main-window-zh.png"));
+    QVERIFY(SaveAt(window, {1047, 569}, "main-window-zh"));
+    QVERIFY(SaveAt(window, kLargeSize, "main-window-zh-large"));
+    QVERIFY(SaveAt(window, {}, "main-window-zh-minimum"));
   }
 
   void optionsDialog() {
@@ -34,25 +62,74 @@ class ScreenshotsTest : public QObject {
     ui::TFrmConfigure dialog(home.path() / "config.ini", language);
     dialog.show();
     QCoreApplication::processEvents();
-    QVERIFY(dialog.grab().save(testing::ScreenshotDir() + "/options-dialog.png"));
+    QVERIFY(dialog.grab().save(Shot("options-dialog")));
   }
 
-  void waveformInCaptureAndTreeMode() {
-    const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
-    capture::ReadOptions options;
-    auto read = capture::ReadCaptureFile(sample.toStdString(), options);
+  void aboutBoxInBothLanguages() {
+    testing::TestHome home(false);
+    for (int language_no : {1, 2}) {
+      lang::Language language(home.path(), language_no);
+      ui::AboutDialog about(home.path(), language);
+      about.show();
+      QCoreApplication::processEvents();
+      QVERIFY(about.grab().save(Shot(language_no == 1 ? "about-en" : "about-zh")));
+    }
+  }
+
+  void renameBoxInBothLanguages() {
+    // The box is a standard input dialog: rendered with the caption and prompt the command asks with.
+    testing::TestHome home(true);
+    Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor window(workbench, prompts);
+    window.show();
+    QCoreApplication::processEvents();
+    for (int tag : {0, 1}) {
+      window.ChangeLanguage(tag);
+      window.RenameKey();
+      QVERIFY(!prompts.input_boxes.empty());
+      QInputDialog box(&window);
+      box.setWindowTitle(prompts.input_boxes.back().first);
+      box.setLabelText(prompts.input_boxes.back().second);
+      box.setTextValue(QString::fromStdString(base::GbkToUtf8(window.CurrentRecord().Keys[0].Name.str())));
+      box.show();
+      QCoreApplication::processEvents();
+      QVERIFY(box.grab().save(Shot(tag == 0 ? "rename-box-en" : "rename-box-zh")));
+    }
+  }
+
+  void captureViewerInBothLanguagesLargeAndAtItsMinimum() {
+    const auto captures = SampleCaptures();
+    QVERIFY(!captures.empty());
+    testing::TestHome home(false);
+    for (int language_no : {1, 2}) {
+      lang::Language language(home.path(), language_no);
+      CaptureViewer viewer(captures, 0.21, language, "ac_remote.ir");
+      const QString suffix = language_no == 1 ? "en" : "zh";
+      QVERIFY(SaveAt(viewer, {1047, 569}, "capture-viewer-" + suffix));
+      QVERIFY(!viewer.CaptureView()->IsEmpty());
+      QVERIFY(!viewer.TreeView()->IsEmpty());
+      QVERIFY(SaveAt(viewer, kLargeSize, "capture-viewer-" + suffix + "-large"));
+      QVERIFY(SaveAt(viewer, {}, "capture-viewer-" + suffix + "-minimum"));
+      if (language_no == 1) {
+        viewer.resize(1047, 569);
+        QCoreApplication::processEvents();
+        QVERIFY(viewer.CaptureView()->grab().save(Shot("waveform-capture")));
+        QVERIFY(viewer.TreeView()->grab().save(Shot("waveform-tree")));
+      }
+    }
+  }
+
+  void captureViewerOverTheCorpus() {
+    const std::string corpus = KLIMAVO_CORPUS_FILE;
+    if (corpus.empty()) QSKIP("corpus not present");
+    auto read = capture::ReadCaptureFile(corpus, capture::ReadOptions{corpus});
     QVERIFY(read.ok());
-    QVERIFY(!read.captures.empty());
     testing::TestHome home(false);
     lang::Language language(home.path(), 1);
-    CaptureViewer viewer(read.captures, 0.21, language, sample);
-    viewer.show();
-    QCoreApplication::processEvents();
-    QVERIFY(!viewer.CaptureView()->IsEmpty());
-    QVERIFY(!viewer.TreeView()->IsEmpty());
-    QVERIFY(viewer.grab().save(testing::ScreenshotDir() + "/capture-viewer.png"));
-    QVERIFY(viewer.CaptureView()->grab().save(testing::ScreenshotDir() + "/waveform-capture.png"));
-    QVERIFY(viewer.TreeView()->grab().save(testing::ScreenshotDir() + "/waveform-tree.png"));
+    CaptureViewer viewer(std::move(read.captures), 0.21, language, QString::fromStdString(corpus));
+    viewer.findChild<QLineEdit*>("edtSearch")->setText("Gree");
+    QVERIFY(SaveAt(viewer, {1047, 569}, "capture-viewer-corpus"));
   }
 };
 

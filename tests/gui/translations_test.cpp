@@ -1,6 +1,16 @@
-// Every window built so far ships English and Chinese entries, and every entry
-// names a component the window really has.
+// Every window ships English and Chinese entries, every entry names a component
+// the window really has, and every text a window shows is in the window's
+// language: no Chinese in English, and no English text in Chinese where the
+// language files hold a translation of it.
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 #include <functional>
 #include <memory>
@@ -12,23 +22,98 @@
 #include "base/ini_file.h"
 #include "gui_test_support.h"
 #include "lang/form_entry.h"
+#include "lang/language.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/programming_dialog.h"
+#include "ui/dialogs/remote_check_dialog.h"
+#include "ui/dialogs/update_dialog.h"
 #include "ui/dialogs/wait_message.h"
+#include "ui/qt_dispatcher.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
+namespace {
+
+constexpr int kEnglish = 1;
+constexpr int kChinese = 2;
+
+// A text as the user reads it: without mnemonics ("&File", "文件(&F)") or markup.
+QString Plain(QString text) {
+  if (text.contains('<')) text = QTextDocumentFragment::fromHtml(text).toPlainText();
+  static const QRegularExpression kBracketed(R"(\(&[^&]\))");
+  return text.remove(kBracketed).remove('&').trimmed();
+}
+
+bool HasChinese(const QString& text) {
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    if ((u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF))
+      return true;
+  }
+  return false;
+}
+
+// The texts a window shows of its own (not the record data in its edits, lists and cells).
+QStringList ShownTexts(QWidget& window) {
+  QStringList texts{window.windowTitle()};
+  auto add = [&texts](const QString& text) {
+    if (!Plain(text).isEmpty()) texts << Plain(text);
+  };
+  for (QWidget* w : window.findChildren<QWidget*>()) {
+    add(w->toolTip());
+    if (auto* label = qobject_cast<QLabel*>(w)) add(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) add(button->text());
+    if (auto* group = qobject_cast<QGroupBox*>(w)) add(group->title());
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) add(edit->placeholderText());
+    if (auto* menu = qobject_cast<QMenu*>(w)) add(menu->title());
+    if (auto* grid = qobject_cast<ui::DataGrid*>(w))
+      for (int c = 1; c <= grid->Columns(); ++c)
+        if (!grid->IsColumnHidden(c)) add(grid->Heading(c));
+  }
+  for (QAction* a : window.findChildren<QAction*>()) {
+    // The language menu names every language in that language.
+    if (a->isSeparator() || (a->objectName().startsWith("mnuLanguage") && a->objectName() != "mnuLanguage"))
+      continue;
+    add(a->text());
+    add(a->toolTip());
+  }
+  return texts;
+}
+
+// English texts of the language files whose Chinese differs: the window texts
+// of every window and the numbered texts.
+std::set<QString> TranslatedEnglish(const lang::Language& language, const QStringList& forms) {
+  std::set<QString> english;
+  const auto names = base::IniFile::Load(language.NamesPath());
+  for (const QString& form : forms) {
+    for (const auto& [path, value] : names.Entries("0_" + form.toStdString())) {
+      const auto chinese = names.Value("1_" + form.toStdString(), path);
+      if (chinese && *chinese != value) english.insert(Plain(QString::fromStdString(base::GbkToUtf8(value))));
+    }
+  }
+  const auto texts = base::IniFile::Load(language.TextsPath());
+  for (const auto& [key, value] : texts.Entries("1")) {
+    const auto chinese = texts.Value("2", key);
+    const QString text =
+        Plain(QString::fromStdString(base::GbkToUtf8(value)).remove(QRegularExpression("%\\d")));
+    if (chinese && *chinese != value && text.size() >= 3) english.insert(text);
+  }
+  return english;
+}
+
+}  // namespace
 
 class TranslationsTest : public QObject {
   Q_OBJECT
 
  private:
-  void CheckWindow(QWidget& window, const lang::Language& language) {
+  void CheckEntries(QWidget& window, const lang::Language& language) {
     const std::string form = window.objectName().toStdString();
     const auto names = base::IniFile::Load(language.NamesPath());
     std::set<std::string> english_paths, chinese_paths;
@@ -45,32 +130,126 @@ class TranslationsTest : public QObject {
     }
   }
 
+  // `texts` were shown in language `language_no`: none in the other language.
+  void CheckLanguageOf(const QStringList& texts, int language_no, const std::set<QString>& translated_english,
+                       const QString& where) {
+    for (const QString& text : texts) {
+      if (language_no == kEnglish) {
+        QVERIFY2(!HasChinese(text), qPrintable(where + " shows Chinese in English: " + text));
+        continue;
+      }
+      for (const QString& english : translated_english) {
+        const bool same = text == english;
+        const bool labelled = english.endsWith(':') && text.startsWith(english);
+        QVERIFY2(!same && !labelled, qPrintable(where + " shows untranslated English in Chinese: " + text));
+      }
+    }
+  }
+
+  // What the main window shows, its menus and the texts of its questions and boxes included.
+  QStringList MainWindowTexts(TfrmAirEditor& window, testing::ScriptedPrompts& prompts, const QString& home) {
+    prompts.questions.clear();
+    prompts.messages.clear();
+    prompts.message_captions.clear();
+    prompts.input_boxes.clear();
+    QStringList texts = ShownTexts(window);
+    prompts.inputs = {QString("  ")};  // rename: an empty name is refused with a message
+    window.RenameKey();
+    prompts.files = {home + "/config.ini"};  // import: not an exchange file
+    window.ImportRecords();
+    prompts.answers = {QMessageBox::No};
+    window.DeleteSelectedRecords();
+    for (const auto& [caption, prompt] : prompts.input_boxes) texts << caption << prompt;
+    for (const QString& text : prompts.messages) texts << text;
+    for (const QString& text : prompts.message_captions) texts << text;
+    for (const QString& text : prompts.questions) texts << text;
+    texts.removeAll(QString());
+    return texts;
+  }
+
  private slots:
   void everyWindowHasBothLanguagesAndRealComponents() {
     testing::TestHome home(true);
     Workbench workbench(home.path());
     testing::ScriptedPrompts prompts;
     TfrmAirEditor main_window(workbench, prompts);
-    CheckWindow(main_window, workbench.language);
+    CheckEntries(main_window, workbench.language);
     ui::TFrmConfigure options(home.path() / "config.ini", workbench.language);
-    CheckWindow(options, workbench.language);
+    CheckEntries(options, workbench.language);
     ui::AboutDialog about(home.path(), workbench.language);
-    CheckWindow(about, workbench.language);
+    CheckEntries(about, workbench.language);
     CaptureViewer viewer({}, 0.21, workbench.language, "none");
-    CheckWindow(viewer, workbench.language);
+    CheckEntries(viewer, workbench.language);
+    ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, workbench.language);
+    CheckEntries(remote_check, workbench.language);
+    ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), workbench.language, home.path() / "Binn");
+    CheckEntries(programming, workbench.language);
     ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, workbench.language, {});
-    CheckWindow(chooser, workbench.language);
+    CheckEntries(chooser, workbench.language);
     ui::TfrmStatusEditor editor(store::TdiskAir{}, workbench.language, workbench.DataDir(), {});
-    CheckWindow(editor, workbench.language);
+    CheckEntries(editor, workbench.language);
     ui::Tfrmmsg wait;
-    CheckWindow(wait, workbench.language);
+    CheckEntries(wait, workbench.language);
     store::TdiskAir record;
     store::TBtnLines lines;
     workbench.library.FetchRecord(0, record, lines);
     ui::TfrmWizard wizard(record, lines, workbench.language, workbench.settings, workbench.captures);
-    CheckWindow(wizard, workbench.language);
+    CheckEntries(wizard, workbench.language);
     ui::TfrmChechWizard checksum_wizard(record, workbench.language, workbench.settings, workbench.captures);
-    CheckWindow(checksum_wizard, workbench.language);
+    CheckEntries(checksum_wizard, workbench.language);
+    ui::QtDispatcher dispatcher;
+    ui::TfrmUpdate update(dispatcher, home.path(), {}, workbench.language);
+    CheckEntries(update, workbench.language);
+  }
+
+  void everyWindowShowsOnlyItsLanguage() {
+    testing::TestHome home(true);
+    const QString home_dir = QString::fromStdString(home.path().string());
+    Workbench workbench(home.path());
+    const std::set<QString> translated = TranslatedEnglish(
+        workbench.language,
+        {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg",
+         "frmCheckAc", "frmDownProc", "frmWizard", "frmChechWizard", "frmUpdate"});
+    QVERIFY(translated.count("Compare code") == 1);  // the files hold what the check relies on
+    const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor main_window(workbench, prompts);
+    main_window.show();
+    QCoreApplication::processEvents();
+    for (int language_no : {kEnglish, kChinese}) {
+      main_window.ChangeLanguage(language_no - 1);
+      const QString suffix = language_no == kEnglish ? " (English)" : " (Chinese)";
+      CheckLanguageOf(MainWindowTexts(main_window, prompts, home_dir), language_no, translated,
+                      "main window" + suffix);
+
+      lang::Language language(home.path(), language_no);
+      ui::TFrmConfigure options(home.path() / "config.ini", language);
+      CheckLanguageOf(ShownTexts(options), language_no, translated, "options" + suffix);
+      ui::AboutDialog about(home.path(), language);
+      CheckLanguageOf(ShownTexts(about), language_no, translated, "about" + suffix);
+      CaptureViewer viewer(LoadCaptureFile(sample, language).captures, 0.21, language, sample);
+      QStringList viewer_texts = ShownTexts(viewer);
+      viewer_texts << LoadCaptureFile(home_dir + "/no-such-file.ir", language).error.split('\n').front();
+      CheckLanguageOf(viewer_texts, language_no, translated, "capture viewer" + suffix);
+      ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, language, {});
+      CheckLanguageOf(ShownTexts(chooser), language_no, translated, "format chooser" + suffix);
+      ui::TfrmStatusEditor editor(store::TdiskAir{}, language, workbench.DataDir(), {});
+      CheckLanguageOf(ShownTexts(editor), language_no, translated, "key editor" + suffix);
+      ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, language);
+      CheckLanguageOf(ShownTexts(remote_check), language_no, translated, "remote check" + suffix);
+      ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), language, home.path() / "Binn");
+      CheckLanguageOf(ShownTexts(programming), language_no, translated, "programming" + suffix);
+      store::TdiskAir record;
+      store::TBtnLines lines;
+      workbench.library.FetchRecord(0, record, lines);
+      ui::TfrmWizard wizard(record, lines, language, workbench.settings, workbench.captures);
+      CheckLanguageOf(ShownTexts(wizard), language_no, translated, "function wizard" + suffix);
+      ui::TfrmChechWizard checksum_wizard(record, language, workbench.settings, workbench.captures);
+      CheckLanguageOf(ShownTexts(checksum_wizard), language_no, translated, "checksum wizard" + suffix);
+      ui::QtDispatcher dispatcher;
+      ui::TfrmUpdate update(dispatcher, home.path(), {}, language);
+      CheckLanguageOf(ShownTexts(update), language_no, translated, "update" + suffix);
+    }
   }
 
   void gridColumnHeadingsAndCaptionsAreApplied() {

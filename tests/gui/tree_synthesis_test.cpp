@@ -3,21 +3,13 @@
 #include <QTest>
 
 #include "ir/protocol.h"
+#include "pulse_distance_timing.h"
 #include "ui/waveview/wave_renderer.h"
 
 namespace klimavo::ui {
 namespace {
 
-ir::TIRGsPara PulseDistanceTiming() {
-  ir::TIRGsPara p;
-  p.LogicCount = 2;
-  p.Logic[0] = {560, -560, ir::kUnusedDuration, ir::kUnusedDuration};
-  p.Logic[1] = {560, -1690, ir::kUnusedDuration, ir::kUnusedDuration};
-  p.SplitCount = 2;
-  p.Split[0] = {9000, -4500};
-  p.Split[1] = {560, -20000};
-  return p;
-}
+using testing::PulseDistanceTiming;
 
 ir::FormatTreeControl Control(std::string_view text, bool lsb_first) {
   ir::FormatTreeControl control;

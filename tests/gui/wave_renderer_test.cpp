@@ -80,7 +80,9 @@ class WaveRendererTest : public QObject {
     QVERIFY(HasText(r, "2"));
     QVERIFY(HasText(r, "No.:"));
     QVERIFY(HasText(r, "007"));
-    QCOMPARE(FindText(r, "LEV. QTY.:")->x, 684);
+    // "LEV. QTY.:" keeps its place unless the carrier before it needs the room.
+    const DrawnText* carrier = FindText(r, "38.0KHz");
+    QCOMPARE(FindText(r, "LEV. QTY.:")->x, std::max(684, carrier->x + carrier->width + 8));
     state.Chinese = true;
     r = Render(state);
     QCOMPARE(FindText(r, "格式:")->x, 96);
@@ -95,10 +97,72 @@ class WaveRendererTest : public QObject {
     state.CursorA = 0;
     state.CursorB = 11200;
     const Rendered r = Render(state);
-    QVERIFY(HasText(r, "1120.0"));
+    // The reading between the cursors and the header's AB value, both with their unit.
+    QCOMPARE(std::count_if(r.texts.begin(), r.texts.end(),
+                           [](const DrawnText& t) { return t.text == "1120.0us"; }),
+             2);
     QVERIFY(HasText(r, "LEV Qty.:2"));
-    QVERIFY(HasText(r, "1120.0us"));
     QCOMPARE(FindText(r, "A")->x, 4 - 3);
+  }
+  void headerTextsNeverOverlapAndStayInside() {
+    // Long code values (a 14-byte frame in tree mode) and narrow views in both
+    // languages: every header text is whole, inside the view and clear of the others.
+    WaveState state;
+    state.Durations.assign(227, 5600);
+    state.Carrier = 38000;
+    state.RecordNo = 1;
+    state.ShowLineAB = true;
+    state.Title = "CHO";
+    state.CursorA = 1000;
+    state.CursorB = 20000;
+    state.ProtocolName = "ZOV7300";
+    state.ProtocolName2 = "DedeRodoza";
+    for (int id = 1; id <= 14; ++id) {
+      WaveSegment s;
+      s.Kind = WaveSegment::kField;
+      s.NodeId = static_cast<std::uint8_t>(id);
+      s.Value = 0x23 + id;
+      s.SymbolCount = 8;
+      state.Segments.push_back(s);
+    }
+    for (bool chinese : {false, true})
+      for (bool tree_mode : {false, true})
+        for (int width : {1500, 900, 800, 640, 480}) {
+          state.Chinese = chinese;
+          state.TreeMode = tree_mode;
+          const Rendered r = Render(state, {width, 200});
+          std::vector<DrawnText> header;
+          for (const DrawnText& t : r.texts)
+            if (t.y == 2 && !t.text.isEmpty()) header.push_back(t);
+          std::sort(header.begin(), header.end(),
+                    [](const DrawnText& a, const DrawnText& b) { return a.x < b.x; });
+          const QString where = QString("zh=%1 tree=%2 width=%3").arg(chinese).arg(tree_mode).arg(width);
+          QVERIFY2(!header.empty(), qPrintable(where));
+          for (std::size_t i = 0; i < header.size(); ++i) {
+            QVERIFY2(header[i].x >= 0 && header[i].x + header[i].width <= width,
+                     qPrintable(where + " " + header[i].text));
+            if (i > 0)
+              QVERIFY2(header[i - 1].x + header[i - 1].width <= header[i].x,
+                       qPrintable(where + " " + header[i - 1].text + " / " + header[i].text));
+          }
+          // The carrier, the level count and the AB reading are never shortened.
+          QVERIFY2(HasText(r, "38.0KHz"), qPrintable(where));
+          QVERIFY2(HasText(r, "227"), qPrintable(where));
+          QVERIFY2(HasText(r, "1900.0us"), qPrintable(where));
+        }
+  }
+  void highlightedLevelsAreDrawnAsSelected() {
+    WaveState state;
+    state.ZoomIndex = 17;  // 0.025 px per tick: each 5600 level is 140 px wide
+    state.Durations = {5600, -5600, 5600, -5600};
+    state.Highlights = {{2, 2}};
+    const Rendered r = Render(state);
+    const WaveColours colours = WaveColours::Defaults();
+    QCOMPARE(r.image.pixelColor(4 + 2 * 140 + 65, 37), colours[WaveRole::FocusedLevel]);  // the lit mark
+    QCOMPARE(r.image.pixelColor(4 + 65, 37), colours[WaveRole::Levels]);  // the first one is not
+    // The band behind the lit level differs from the plain background.
+    QVERIFY(r.image.pixelColor(4 + 2 * 140 + 65, 130) != colours[WaveRole::Background]);
+    QCOMPARE(r.image.pixelColor(4 + 140 + 65, 130), colours[WaveRole::Background]);
   }
   void fieldSegmentsShowTheirValueInEachFormat() {
     WaveState state;

@@ -1,9 +1,11 @@
 #include "ui/waveview/wave_show.h"
 
 #include <QTest>
+#include <QTreeWidgetItemIterator>
 #include <QWheelEvent>
 
 #include "ir/format_tree.h"
+#include "pulse_distance_timing.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_geometry.h"
@@ -32,6 +34,22 @@ struct Views {
   TMoveWaveHandle bar;
   TWaveShow a;
   TWaveShow b;
+};
+
+// A view in tree mode over a leader, one data byte and a trailer, shown.
+struct TreeModeView {
+  TreeModeView() : tree(&host), view(&host) {
+    host.resize(900, 200);
+    tree.ShowFormatTree(ir::BuildFormatTreeFromText(testing::PulseDistanceTiming(), "<0>[8]<1>", false));
+    view.setGeometry(0, 0, 900, 200);
+    view.SetTreeViewData(&tree);
+    view.SetIsFromTreeView(true);
+    view.FullRedraw();
+    host.show();
+  }
+  QWidget host;
+  FormatTreeWidget tree;
+  TWaveShow view;
 };
 
 }  // namespace
@@ -120,24 +138,10 @@ class WaveShowTest : public QObject {
   }
 
   void doubleClickEditsAFieldValueInTreeMode() {
-    ir::TIRGsPara timing;
-    timing.LogicCount = 2;
-    timing.Logic[0] = {560, -560, ir::kUnusedDuration, ir::kUnusedDuration};
-    timing.Logic[1] = {560, -1690, ir::kUnusedDuration, ir::kUnusedDuration};
-    timing.SplitCount = 2;
-    timing.Split[0] = {9000, -4500};
-    timing.Split[1] = {560, -20000};
-    QWidget host;
-    host.resize(900, 200);
-    FormatTreeWidget tree(&host);
-    tree.ShowFormatTree(ir::BuildFormatTreeFromText(timing, "<0>[8]<1>", false));
-    TWaveShow view(&host);
-    view.setGeometry(0, 0, 900, 200);
-    view.SetTreeViewData(&tree);
-    view.SetIsFromTreeView(true);
+    TreeModeView t;
+    TWaveShow& view = t.view;
     view.SetZoom(29);  // 5 ms per division: the whole frame in view
     view.FullRedraw();
-    host.show();
     QString asked;
     TWaveShow::SetValuePrompt([&asked](QWidget*, const QString&, const QString&, const QString& value) {
       asked = value;
@@ -157,6 +161,65 @@ class WaveShowTest : public QObject {
     for (const auto& s : view.State().Segments)
       if (s.Kind == WaveSegment::kField && s.SymbolCount == 8) found = found || s.Value == 0xA5;
     QVERIFY(found);
+  }
+
+  void aBarFittedToItsContentEndsWithIt() {
+    Views v;
+    // By default the range is the fixed one of the zoom.
+    QCOMPARE(v.bar.maximum(), ScrollBarMax(17));
+    v.bar.SetFitToContent(true);
+    // 22400 ticks at 0.025 px per tick: 560 px + margins fit the 900-pixel views.
+    QCOMPARE(v.bar.maximum(), 0);
+    v.bar.SetFielsID(5);  // 500 ticks per division: 2240 + 24 px
+    QCOMPARE(v.bar.maximum(), 2240 + 24 - 900);
+    v.b.SetWave(std::vector<std::int32_t>(8, 5600));  // the longer view counts
+    QCOMPARE(v.bar.maximum(), 2 * 2240 + 24 - 900);
+    v.b.ClearWave();
+    QCOMPARE(v.bar.maximum(), 2240 + 24 - 900);
+    // Zooming out stops at the zoom where the content fits; zooming in goes on.
+    const int fit = FitZoomIndex(22400, 900);
+    v.bar.ZoomAndPosition(fit, 0);
+    v.Wheel(v.a, 200, -120);
+    QCOMPARE(v.a.State().ZoomIndex, fit);
+    v.Wheel(v.a, 200, 120);
+    QCOMPARE(v.a.State().ZoomIndex, fit - 1);
+    v.bar.ZoomAndPosition(0, 100000);  // a position beyond the content is brought back
+    QCOMPARE(v.a.State().Position, v.bar.maximum());
+    v.bar.FitWholeContent();
+    QCOMPARE(v.a.State().ZoomIndex, fit);
+    QCOMPARE(v.a.State().Position, 0);
+  }
+
+  void choosingATreeItemHighlightsItsLevels() {
+    TreeModeView t;
+    TWaveShow& view = t.view;
+    FormatTreeWidget& tree = t.tree;
+    // Items in tree order: root, frame, leader, 8-bit field, trailer.
+    const int levels = static_cast<int>(view.State().Durations.size());
+    struct Case {
+      int item;
+      std::vector<LevelRange> expected;
+    };
+    const Case cases[] = {
+        {0, {{0, levels - 1}}},  // the root: everything
+        {1, {{0, levels - 1}}},  // the only frame
+        {2, {{0, 1}}},           // the leader: one mark and one space
+        {3, {{2, 17}}},          // eight bits of two levels each
+        {4, {{18, 19}}},         // the trailer
+    };
+    QCOMPARE(tree.topLevelItemCount(), 1);
+    std::vector<QTreeWidgetItem*> items;
+    for (QTreeWidgetItemIterator it(&tree); *it; ++it) items.push_back(*it);
+    QCOMPARE(static_cast<int>(items.size()), 5);
+    for (const Case& c : cases) {
+      tree.setCurrentItem(items[static_cast<std::size_t>(c.item)]);
+      QCOMPARE(view.State().Highlights, c.expected);
+    }
+    // Redrawing from the tree keeps the choice; no item chosen, nothing lit.
+    view.FullRedraw();
+    QCOMPARE(view.State().Highlights, cases[4].expected);
+    tree.setCurrentItem(nullptr);
+    QVERIFY(view.State().Highlights.empty());
   }
 
   void coloursReloadFromTheirSource() {

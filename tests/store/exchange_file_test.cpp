@@ -194,7 +194,10 @@ TEST_F(ExchangeFile, TheImportMessageNamesTheCountAndTheFirstNewCode) {
   ImportResult none;
   none.valid_file = true;
   EXPECT_EQ(ImportResultText(none, language), "N:0");
-  ImportResult two{true, 2, "0151"};
+  ImportResult two;
+  two.valid_file = true;
+  two.count = 2;
+  two.first_new_code = "0151";
   EXPECT_EQ(ImportResultText(two, language), "N:2,Code No Start:0151");
 }
 

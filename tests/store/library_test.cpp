@@ -13,6 +13,7 @@
 #include "base/atomic_file.h"
 #include "base/byte_io.h"
 #include "base/file_error.h"
+#include "file_test_support.h"
 
 namespace klimavo::store {
 namespace {
@@ -120,17 +121,17 @@ TEST(LibraryFile, LineListsThatDoNotMatchTheKeyCountAreWrittenEmpty) {
   EXPECT_TRUE(loaded[0].Lines[1].empty());
 }
 
-TEST(LibraryFile, MalformedFilesLoadAsTheirResultSays) {
-  base::Bytes good = LibraryFileBytes({TwoKeyRecord("0149"), TwoKeyRecord("0150")}, 0);
-  struct Case {
-    const char* name;
-    base::Bytes bytes;
-    bool loads;
-    std::size_t records;  // list size afterwards; 99 = list untouched
+TEST(LibraryFile, DamagedFilesSayWhatIsWrongAndKeepTheRecordsReadWhole) {
+  TdiskAirList three = {TwoKeyRecord("0149"), TwoKeyRecord("0150"), TwoKeyRecord("0151")};
+  const base::Bytes good = LibraryFileBytes(three, 0);
+  const std::size_t record = TdiskAir::kSize + 32 + 3 * 389;  // one record with its line block
+  auto fixed_length = [](base::Bytes b) {
+    base::WriteU32Le(&b[9], static_cast<std::uint32_t>(b.size()));
+    return b;
   };
-  auto with_length = [&](std::uint64_t delta) {
+  auto with_length = [&](std::int64_t delta) {
     base::Bytes b = good;
-    base::WriteU32Le(&b[9], static_cast<std::uint32_t>(b.size() + delta));
+    base::WriteU32Le(&b[9], static_cast<std::uint32_t>(static_cast<std::int64_t>(b.size()) + delta));
     return b;
   };
   auto with_count = [&](std::uint32_t count) {
@@ -138,35 +139,85 @@ TEST(LibraryFile, MalformedFilesLoadAsTheirResultSays) {
     base::WriteU32Le(&b[17], count);
     return b;
   };
-  base::Bytes cut_lines = good;  // the second record's last line is gone, length field matches
-  cut_lines.resize(cut_lines.size() - 389);
-  base::WriteU32Le(&cut_lines[9], static_cast<std::uint32_t>(cut_lines.size()));
-  std::vector<Case> cases = {
-      {"well formed", good, true, 2},
-      {"length field one less", with_length(static_cast<std::uint64_t>(-1)), false, 99},
-      {"length field one more", with_length(1), false, 99},
-      {"shorter than a header", base::Bytes(28, 0), false, 99},
-      {"empty", {}, false, 99},
-      {"header promises three records", with_count(3), false, 3},
-      {"header promises four billion", with_count(0xFFFFFFFFu), false, 3},
-      {"lines cut short", cut_lines, false, 2},
+  auto cut = [&](std::size_t bytes) {
+    return base::Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(bytes));
+  };
+  auto appended = [&](std::size_t bytes) {
+    base::Bytes b = good;
+    b.insert(b.end(), bytes, 0x5A);
+    return b;
+  };
+  struct Case {
+    const char* name;
+    base::Bytes bytes;
+    LibraryFault fault;
+    std::vector<std::string> codes;  // the records read whole
+  };
+  const std::vector<std::string> all = {"0149", "0150", "0151"};
+  const std::vector<std::string> two = {"0149", "0150"};
+  const std::vector<Case> cases = {
+      {"well formed", good, LibraryFault::kNone, all},
+      {"length field one less", with_length(-1), LibraryFault::kLengthField, all},
+      {"length field one more", with_length(1), LibraryFault::kLengthField, all},
+      {"cut short, length field as written", cut(10), LibraryFault::kLengthField, two},
+      {"shorter than a header", base::Bytes(28, 0), LibraryFault::kShorterThanHeader, {}},
+      {"empty", {}, LibraryFault::kShorterThanHeader, {}},
+      {"header counts four", with_count(4), LibraryFault::kFewerRecords, all},
+      {"header counts four billion", with_count(0xFFFFFFFFu), LibraryFault::kFewerRecords, all},
+      {"last line cut", fixed_length(cut(389)), LibraryFault::kCutLineBlock, two},
+      {"image of the last record cut", fixed_length(cut(record - 100)), LibraryFault::kFewerRecords, two},
+      {"header counts two", with_count(2), LibraryFault::kBytesAfterRecords, all},
+      {"header counts none", with_count(0), LibraryFault::kBytesAfterRecords, all},
+      {"bytes appended", fixed_length(appended(100)), LibraryFault::kBytesAfterRecords, all},
   };
   for (const Case& c : cases) {
     TdiskAirList list(99);
-    EXPECT_EQ(ParseLibraryBytes(c.bytes, list), c.loads) << c.name;
-    EXPECT_EQ(list.size(), c.records) << c.name;
+    LibraryLoadResult result = ParseLibraryBytesChecked(c.bytes, list);
+    EXPECT_EQ(result.fault, c.fault) << c.name;
+    EXPECT_EQ(result.Loaded(), c.fault == LibraryFault::kNone) << c.name;
+    EXPECT_EQ(result.Damaged(), c.fault != LibraryFault::kNone) << c.name;
+    EXPECT_EQ(result.records_read, c.codes.size()) << c.name;
+    std::vector<std::string> codes;
+    for (const auto& e : list) codes.push_back(e.Record.CodeNo.str());
+    EXPECT_EQ(codes, c.codes) << c.name;
+    for (std::size_t i = 0; i < list.size(); ++i)
+      EXPECT_EQ(list[i].Lines, three[i].Lines) << c.name << " " << i;
+    EXPECT_EQ(ParseLibraryBytes(c.bytes, list), c.fault == LibraryFault::kNone) << c.name;
   }
 }
 
-TEST(LibraryFile, RecordsTheHeaderPromisesBeyondTheFileStayZeroFilled) {
+TEST(LibraryFile, TheFaultIsDescribedWithItsNumbers) {
+  const base::Bytes good = LibraryFileBytes({TwoKeyRecord("0149"), TwoKeyRecord("0150")}, 0);
+  base::Bytes cut(good.begin(), good.end() - 10);
+  base::Bytes low_count = good;
+  base::WriteU32Le(&low_count[17], 1);
+  const std::string size = std::to_string(good.size());
+  const std::string cut_size = std::to_string(cut.size());
+  struct Case {
+    base::Bytes bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      {cut, "its length field reads " + size + " bytes but the file has " + cut_size +
+                "; 1 of 2 counted records read whole"},
+      {low_count,
+       "bytes are left after the records its header counts; 1 of 1 counted records read whole, and 1 "
+       "whole records after them"},
+      {base::Bytes(5, 0), "it has 5 bytes, fewer than its 29-byte header"},
+  };
+  for (const Case& c : cases) {
+    TdiskAirList list;
+    EXPECT_EQ(DescribeLibraryFault(ParseLibraryBytesChecked(c.bytes, list)), c.text);
+  }
+}
+
+TEST(LibraryFile, RecordsNotReadWholeAreDroppedNotZeroFilled) {
   base::Bytes bytes = LibraryFileBytes({TwoKeyRecord("0149")}, 0);
   base::WriteU32Le(&bytes[17], 2);
   TdiskAirList list;
   EXPECT_FALSE(ParseLibraryBytes(bytes, list));
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].Record.CodeNo.str(), "0149");
-  EXPECT_EQ(list[1].Record.ToImage(), base::Bytes(TdiskAir::kSize, 0));
-  EXPECT_TRUE(list[1].Lines.empty());
 }
 
 TEST(LibraryFile, OverlongCountsInAStoredLineAreBoundedToItsAreas) {
@@ -187,7 +238,7 @@ TEST(LibraryFile, MissingFileLeavesTheListUntouched) {
   EXPECT_EQ(list.size(), 2u);
 }
 
-TEST(LibraryFile, LengthFieldOffByOneLoadsAnEmptyLibrary) {
+TEST(LibraryFile, LengthFieldOffByOneIsDamageThatKeepsTheRecordsReadWhole) {
   TempDir dir;
   fs::path file = dir.path() / kLibraryFileName;
   base::Bytes bytes = LibraryFileBytes({TwoKeyRecord("0149")}, 0);
@@ -195,7 +246,19 @@ TEST(LibraryFile, LengthFieldOffByOneLoadsAnEmptyLibrary) {
   WriteRaw(file, bytes);
   ProtocolLibrary library(file);
   EXPECT_FALSE(library.Load());
-  EXPECT_EQ(library.Size(), 0);
+  EXPECT_EQ(library.Size(), 1);
+  EXPECT_EQ(library.LoadChecked().fault, LibraryFault::kLengthField);
+}
+
+TEST(LibraryFile, AFileThatCannotBeReadIsReportedNotTakenForEmpty) {
+  TempDir dir;
+  fs::create_directories(dir.path() / kLibraryFileName);  // a folder where the file should be
+  TdiskAirList list;
+  LibraryLoadResult result = LoadLibraryFileChecked(dir.path() / kLibraryFileName, list);
+  EXPECT_EQ(result.fault, LibraryFault::kUnreadable);
+  EXPECT_TRUE(result.Damaged());
+  EXPECT_THROW(LoadLibraryFile(dir.path() / kLibraryFileName, list), base::FileError);
+  EXPECT_EQ(LoadLibraryFileChecked(dir.path() / "absent.dat", list).fault, LibraryFault::kMissing);
 }
 
 // A save that cannot finish must leave the old library as it was.
@@ -410,6 +473,47 @@ TEST_F(LibraryOperations, AppendFromAFileThatDoesNotLoadChangesNothing) {
   EXPECT_EQ(library.AppendRecordsFromFile(other).count, 0);
   EXPECT_EQ(library.AppendRecordsFromFile(dir_.path() / "absent.dat").count, 0);
   EXPECT_EQ(library.Size(), 1);
+}
+
+TEST_F(LibraryOperations, AChangeThatCannotBeWrittenLeavesMemoryAsItWas) {
+  ProtocolLibrary library = WithCodes({"0149", "0150"});
+  const base::Bytes before = ReadAll(file_);
+  const TdiskAir record = TwoKeyRecord("0200").Record;
+  fs::path other = dir_.path() / "import.dat";
+  SaveLibraryFile({TwoKeyRecord("0001")}, other);
+  {
+    testing::FileSizeLimit limit(1000);  // every rewrite of the library fails part-way
+    EXPECT_THROW(library.StoreRecord(record, {{}, {}}, -1), base::FileError);
+    EXPECT_THROW(library.StoreRecord(record, {{}, {}}, 0), base::FileError);
+    EXPECT_THROW(library.DeleteRecords({0}), base::FileError);
+    EXPECT_THROW(library.AppendRecordsFromFile(other), base::FileError);
+  }
+  EXPECT_EQ(Codes(library), (std::vector<std::string>{"0149", "0150"}));
+  EXPECT_EQ(ReadAll(file_), before);
+  // A retry adds the record once.
+  EXPECT_EQ(library.StoreRecord(record, {{}, {}}, -1), 2);
+  EXPECT_EQ(Codes(library), (std::vector<std::string>{"0149", "0150", "0200"}));
+}
+
+TEST_F(LibraryOperations, AChangeByAnotherProgramIsSeenUntilItIsAccepted) {
+  ProtocolLibrary library = WithCodes({"0149"});
+  EXPECT_FALSE(library.ChangedOnDisk());
+  // Another program replaces the record by one of the same size: the inode tells.
+  ProtocolLibrary other(file_);
+  ASSERT_TRUE(other.Load());
+  other.StoreRecord(TwoKeyRecord("0150").Record, {{}, {}}, 0);
+  EXPECT_TRUE(library.ChangedOnDisk());
+  library.AcceptDiskState();
+  EXPECT_FALSE(library.ChangedOnDisk());
+  // The library's own changes are not changes by another program.
+  library.StoreRecord(TwoKeyRecord("0151").Record, {{}, {}}, -1);
+  EXPECT_FALSE(library.ChangedOnDisk());
+  fs::remove(file_);
+  EXPECT_TRUE(library.ChangedOnDisk());
+  // Loading takes the file as it is.
+  library.Load();
+  EXPECT_FALSE(library.ChangedOnDisk());
+  EXPECT_EQ(library.Size(), 0);
 }
 
 TEST(Record, InitRecordSetsDefaultsAndKeepsKeys) {

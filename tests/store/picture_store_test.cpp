@@ -191,39 +191,142 @@ TEST(FindPictureEntry, MalformedFiles) {
   }
 }
 
-TEST_F(PictureStore, ADamagedStoreIsRewrittenWithTheStoredEntryAndUnreadableEntriesBecomeEmpty) {
-  // Header length wrong: the next store keeps only the stored entry.
-  base::Bytes damaged = PictureFileBytes({MakeRawEntry("0149", Info({"A"}, 8))});
-  damaged[0] += 1;
-  WriteBytes(store_, damaged);
-  StorePicture("0150", Info({"B"}, 2), store_);
-  EXPECT_EQ(CountOf(ReadBytes(store_)), 1u);
-
-  // An entry whose data offset lies past the end is written back as an empty entry.
-  base::Bytes file =
-      PictureFileBytes({MakeRawEntry("0149", Info({"A"}, 8)), MakeRawEntry("0151", Info({"C"}, 8))});
-  base::WriteU32Le(&file[32 + 24 + 8], 0x7FFFFFFF);
-  WriteBytes(store_, file);
-  StorePicture("0150", Info({"B"}, 2), store_);
-  base::Bytes after = ReadBytes(store_);
-  ASSERT_EQ(CountOf(after), 3u);
-  EXPECT_EQ(CodeOf(after, 0), "0150");
-  EXPECT_EQ(CodeOf(after, 1), "0149");
-  RawPictureEntry empty;
-  ASSERT_TRUE(ReadPictureEntry(after, 2, empty));
-  EXPECT_EQ(empty.Code, (std::array<std::uint8_t, 6>{}));
-  EXPECT_TRUE(empty.Slots.empty());
-  EXPECT_TRUE(empty.Picture.empty());
+TEST(CheckPictureFile, LengthFieldAndEntriesMustAddUp) {
+  const base::Bytes good =
+      PictureFileBytes({MakeRawEntry("0149", Info({"A", "B"}, 8)), MakeRawEntry("0150", Info({"C"}, 20))});
+  auto with_length = [](base::Bytes f) {
+    base::WriteU32Le(&f[0], static_cast<std::uint32_t>(f.size()));
+    return f;
+  };
+  auto patched = [&](std::size_t at, std::uint32_t value) {
+    base::Bytes f = good;
+    base::WriteU32Le(&f[at], value);
+    return f;
+  };
+  base::Bytes ten_missing(good.begin(), good.end() - 10);
+  const std::size_t second = 32 + 24;  // the directory entry of 0150
+  struct Case {
+    const char* what;
+    base::Bytes file;
+    PictureFault fault;
+  };
+  const Case cases[] = {
+      {"good", good, PictureFault::kNone},
+      {"empty file", {}, PictureFault::kNone},
+      {"ten bytes missing", ten_missing, PictureFault::kLengthField},
+      {"length field one more", patched(0, static_cast<std::uint32_t>(good.size() + 1)),
+       PictureFault::kLengthField},
+      {"shorter than the header", base::Bytes(good.begin(), good.begin() + 20),
+       PictureFault::kShorterThanHeader},
+      {"count beyond the directory", patched(8, 5000), PictureFault::kDirectoryPastEnd},
+      {"offset past the end", patched(second + 8, 100000), PictureFault::kEntryPastEnd},
+      {"picture past the end", patched(second + 16, 21), PictureFault::kEntryPastEnd},
+      {"ten bytes missing, length field as written", with_length(ten_missing), PictureFault::kEntryPastEnd},
+  };
+  for (const auto& c : cases) {
+    PictureFileIntegrity check = CheckPictureFile(c.file);
+    EXPECT_EQ(check.fault, c.fault) << c.what;
+    if (c.fault == PictureFault::kEntryPastEnd) EXPECT_EQ(check.entry, 1u) << c.what;
+  }
+  EXPECT_EQ(DescribePictureFault(CheckPictureFile(ten_missing)),
+            "its length field reads " + std::to_string(good.size()) + " bytes but the file has " +
+                std::to_string(ten_missing.size()));
 }
 
-TEST_F(PictureStore, AnEntryCountBeyondTheFileDoesNotGrowTheRewrite) {
-  base::Bytes file = PictureFileBytes({MakeRawEntry("0149", Info({}, 0))});
-  base::WriteU32Le(&file[8], 100000000);
-  WriteBytes(store_, file);
-  StorePicture("0150", Info({"B"}, 1), store_);
-  base::Bytes after = ReadBytes(store_);
-  EXPECT_EQ(CountOf(after), 2u);
-  EXPECT_EQ(after.size(), 32u + 2 * 24 + 32 + 1);
+TEST_F(PictureStore, ADamagedStoreIsNeverRewritten) {
+  const base::Bytes good =
+      PictureFileBytes({MakeRawEntry("0149", Info({"A"}, 8)), MakeRawEntry("0151", Info({"C"}, 8))});
+  base::Bytes count_beyond = good;
+  base::WriteU32Le(&count_beyond[8], 100000000);
+  base::Bytes offset_beyond = good;
+  base::WriteU32Le(&offset_beyond[32 + 24 + 8], 0x7FFFFFFF);
+  const base::Bytes damaged[] = {base::Bytes(good.begin(), good.end() - 10), count_beyond, offset_beyond};
+  for (const base::Bytes& file : damaged) {
+    WriteBytes(store_, file);
+    // Storing, replacing and removing: each refuses and names the file and the fault.
+    for (const auto& [code, info] : {std::pair{"0150", Info({"B"}, 2)}, std::pair{"0149", Info({"B"}, 2)},
+                                     std::pair{"0151", TMemPic_Info{}}, std::pair{"0999", TMemPic_Info{}}}) {
+      try {
+        StorePicture(code, info, store_);
+        ADD_FAILURE() << "a damaged store was changed for " << code;
+      } catch (const base::FileError& e) {
+        EXPECT_NE(std::string(e.what()).find(store_.string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
+      }
+    }
+    EXPECT_EQ(ReadBytes(store_), file);
+    EXPECT_EQ(FileNames(dir_), std::vector<std::string>{"picmem.dat"});
+  }
+}
+
+TEST_F(PictureStore, StoringSaysWhatItDidAndRemovesOnlyAnEntryOfExactlyThatCode) {
+  StorePicture("0149", Info({"A"}, 10), store_);
+  const base::Bytes before = ReadBytes(store_);
+  struct Case {
+    const char* code;
+    TMemPic_Info info;
+    PictureChange change;
+  };
+  const Case cases[] = {
+      {"01", {}, PictureChange::kUnchanged},  // "01" finds 0149 on lookup, but stores nothing under 01
+      {"", Info({"X"}, 1), PictureChange::kUnchanged},
+      {"0150", {}, PictureChange::kUnchanged},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StorePicture(c.code, c.info, store_), c.change) << c.code;
+    EXPECT_EQ(ReadBytes(store_), before) << c.code;
+  }
+  EXPECT_EQ(StorePicture("0150", Info({"B"}, 2), store_), PictureChange::kStored);
+  EXPECT_EQ(StorePicture("0150", Info({"B2"}, 2), store_), PictureChange::kStored);
+  EXPECT_EQ(StorePicture("0149", {}, store_), PictureChange::kRemoved);
+  EXPECT_EQ(StorePicture("0149", {}, store_), PictureChange::kUnchanged);
+  EXPECT_EQ(CountOf(ReadBytes(store_)), 1u);
+}
+
+TEST_F(PictureStore, ManyEditsInOneRewriteGiveWhatOneByOneGives) {
+  StorePicture("0001", Info({"one"}, 5), store_);
+  StorePicture("0002", Info({"two"}, 6), store_);
+  StorePicture("0003", Info({}, 7), store_);
+  const base::Bytes start = ReadBytes(store_);
+  const std::vector<PictureEdit> edits = {
+      {"0004", Info({"four"}, 8)}, {"0002", {}},
+      {"0001", Info({"uno"}, 9)},  {"0009", {}},
+      {"0005", Info({}, 3)},       {"0004", Info({"4"}, 1)},
+      {"", Info({"none"}, 1)},
+  };
+  std::vector<PictureChange> changes;
+  const base::Bytes batch = PictureFileWithEdits(start, edits, store_, changes);
+  std::vector<PictureChange> one_by_one;
+  for (const PictureEdit& edit : edits) one_by_one.push_back(StorePicture(edit.code, edit.info, store_));
+  EXPECT_EQ(batch, ReadBytes(store_));
+  EXPECT_EQ(changes, one_by_one);
+  EXPECT_EQ(changes, (std::vector<PictureChange>{PictureChange::kStored, PictureChange::kRemoved,
+                                                 PictureChange::kStored, PictureChange::kUnchanged,
+                                                 PictureChange::kStored, PictureChange::kStored,
+                                                 PictureChange::kUnchanged}));
+}
+
+TEST_F(PictureStore, AnExportTakesWhatADamagedStoreStillHolds) {
+  const base::Bytes good =
+      PictureFileBytes({MakeRawEntry("0149", Info({"A"}, 10)), MakeRawEntry("0150", Info({"B"}, 10))});
+  WriteBytes(store_, base::Bytes(good.begin(), good.end() - 4));  // the last picture is cut
+  auto target = dir_ / "out.dat";
+  ExportPictures({"0149", "0150"}, store_, target);
+  TMemPic_Info info;
+  EXPECT_EQ(FindPictureEntry(ReadBytes(target), "0149", info), 0);
+  EXPECT_EQ(info, Info({"A"}, 10));
+  EXPECT_EQ(FindPictureEntry(ReadBytes(target), "0150", info), 1);
+  EXPECT_TRUE(info.Empty());
+  struct Case {
+    const char* code;
+    SalvagedEntry result;
+  };
+  const base::Bytes cut(good.begin(), good.end() - 4);
+  for (const Case& c : {Case{"0149", SalvagedEntry::kFound}, Case{"0150", SalvagedEntry::kDamaged},
+                        Case{"0151", SalvagedEntry::kDamaged}}) {
+    EXPECT_EQ(SalvagePictureEntry(cut, c.code, info), c.result) << c.code;
+  }
+  EXPECT_EQ(SalvagePictureEntry(good, "0151", info), SalvagedEntry::kNotFound);
 }
 
 TEST_F(PictureStore, AWriteThatFailsPartWayLeavesTheOldStoreAndNoWorkFile) {

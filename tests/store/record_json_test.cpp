@@ -143,7 +143,7 @@ TEST(RecordJson, ErrorsNameTheFieldAtFault) {
   const Case cases[] = {
       {R"({"colour":1})", "colour"},
       {R"([1,2])", "record"},
-      {R"({"code":)", "record"},
+      {R"({"code":)", "code"},
       {R"({"brand":"123456789012345678901234567890123"})", "brand"},
       {R"({"brand":"\ud83d\ude00"})", "brand"},
       {R"({"code":"1234567"})", "code"},
@@ -160,7 +160,8 @@ TEST(RecordJson, ErrorsNameTheFieldAtFault) {
       {R"({"slots":[{"index":1},{"index":1}]})", "slots[1].index"},
       {R"({"slots":[{"index":0,"code":"0G"}]})", "slots[0].code"},
       {R"({"slots":[{"index":0,"code":"123"}]})", "slots[0].code"},
-      {R"({"slots":[{"index":0,"crc":{"items":[{"index":0,"target":[1,2]}]}}]})", "slots[0].crc.items[0].target"},
+      {R"({"slots":[{"index":0,"crc":{"items":[{"index":0,"target":[1,2]}]}}]})",
+       "slots[0].crc.items[0].target"},
       {R"({"slots":[{"index":0,"crc":{"items":[{"index":0,"zones":[[0,0,0,1],[0,0,0,1],[0,0,0,1]]}]}}]})",
        "slots[0].crc.items[0].zones"},
       {R"({"slots":[{"index":0,"crc":{"mode":1}}]})", "slots[0].crc.mode"},
@@ -186,6 +187,125 @@ TEST(RecordJson, ErrorsNameTheFieldAtFault) {
       EXPECT_EQ(e.field(), c.field) << c.json << " -> " << e.what();
     }
   }
+}
+
+// Nesting beyond 32 levels, however deep, is refused before it is parsed or
+// shown: neither the parser nor the error text may follow it.
+TEST(RecordJson, DeepNestingIsRefusedAtThirtyTwoLevels) {
+  auto nested = [](std::size_t levels, const char* open, const char* close) {
+    std::string text;
+    for (std::size_t i = 0; i < levels; ++i) text += open;
+    for (std::size_t i = 0; i < levels; ++i) text += close;
+    return text;
+  };
+  struct Case {
+    std::string json;
+    bool too_deep;
+    const char* field;
+  };
+  const Case cases[] = {
+      {R"({"brand":)" + nested(31, "[", "]") + "}", false,
+       "brand"},                                                     // 32 levels in all: read, but not a text
+      {R"({"brand":)" + nested(32, "[", "]") + "}", true, nullptr},  // 33 levels
+      {nested(70000, "[", "]"), true, nullptr},
+      {R"({"keys":[{"name":)" + nested(10000, "{\"a\":[", "]}") + "}]}", true, nullptr},
+  };
+  for (const Case& c : cases) {
+    try {
+      RecordFromJsonText(c.json);
+      ADD_FAILURE() << "accepted " << c.json.substr(0, 40);
+    } catch (const RecordJsonError& e) {
+      const std::string what = e.what();
+      EXPECT_EQ(what.find("deeper than 32 levels") != std::string::npos, c.too_deep) << what.substr(0, 200);
+      if (c.field != nullptr) EXPECT_EQ(e.field(), c.field) << what.substr(0, 200);
+      EXPECT_LT(what.size(), 400u) << what.substr(0, 200);
+    }
+  }
+  try {
+    RecordFromJsonText(R"({"brand":)" + nested(32, "[", "]") + "}");
+  } catch (const RecordJsonError& e) {
+    std::string field = "brand";
+    for (int i = 0; i < 31; ++i) field += "[0]";  // where the 33rd level opens
+    EXPECT_EQ(e.field(), field);
+  }
+}
+
+TEST(RecordJson, ErrorTextsQuoteAtMostEightyCharactersOfAValue) {
+  const std::string long_text(5000, 'x');
+  const std::string chinese = "\xE6\xA0\xBC";  // one character, three bytes
+  std::string many_chinese;
+  for (int i = 0; i < 200; ++i) many_chinese += chinese;
+  std::string long_list = "[";
+  for (int i = 0; i < 100000; ++i) long_list += (i ? ",1" : "1");
+  long_list += "]";
+  struct Case {
+    std::string json;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {R"({"brand":")" + long_text + R"("})", "\"" + std::string(79, 'x') + "..."},
+      {R"({"brand":")" + many_chinese + R"("})", "\"" + many_chinese.substr(0, 79 * 3) + "..."},
+      {R"({"brand":)" + long_list + "}", "[1" +
+                                             [] {
+                                               std::string ones;
+                                               for (int i = 0; i < 39; ++i) ones += ",1";
+                                               return ones;
+                                             }() +
+                                             "..."},
+      {R"({"brand":5})", "5"},
+  };
+  for (const Case& c : cases) {
+    try {
+      RecordFromJsonText(c.json);
+      ADD_FAILURE() << "accepted";
+    } catch (const RecordJsonError& e) {
+      EXPECT_EQ(e.value(), c.shown);
+      EXPECT_NE(std::string(e.what()).find(c.shown), std::string::npos);
+    }
+  }
+}
+
+// The position is where the parser stopped: the last character of the token at
+// fault, counted in characters (a Chinese character is one column).
+TEST(RecordJson, SyntaxErrorsNameTheLineTheColumnAndTheField) {
+  struct Case {
+    const char* json;
+    const char* where;
+    const char* field;
+  };
+  const Case cases[] = {
+      {"{\n  \"brand\": \"Gree\",\n  \"code\": 0149\n}", "line 3, column 14 (field code)", "code"},
+      {"{\"keys\": [\n {\"name\": \"Power\", \"states\": [\"off\" \"on\"]}]}",
+       "line 2, column 40 (field keys[0].states[1])", "keys[0].states[1]"},
+      {"{\"brand\": \"\xE6\xA0\xBC\xE5\x8A\x9B\", }", "line 1, column 17 (field brand)", "brand"},
+      {"", "line 1, column 1:", "record"},
+      {"{} x", "line 1, column 4:", "record"},
+  };
+  for (const Case& c : cases) {
+    try {
+      RecordFromJsonText(c.json);
+      ADD_FAILURE() << "accepted " << c.json;
+    } catch (const RecordJsonError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.where, 0), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find("not valid JSON"), std::string::npos) << e.what();
+      EXPECT_EQ(e.field(), c.field) << e.what();
+    }
+  }
+}
+
+TEST(RecordJson, TextsAboveSixtyFourMebibytesAreRefusedUnread) {
+  std::string big(kMaxRecordJsonBytes + 1, ' ');
+  big.front() = '{';
+  big.back() = '}';
+  try {
+    RecordFromJsonText(big);
+    ADD_FAILURE() << "accepted";
+  } catch (const RecordJsonError& e) {
+    EXPECT_NE(std::string(e.what()).find("67108865 bytes"), std::string::npos) << e.what();
+  }
+  big.resize(kMaxRecordJsonBytes);
+  big.back() = '}';
+  EXPECT_NO_THROW(RecordFromJsonText(big));
 }
 
 TEST(RecordJson, LinesThatDoNotFitAStoredLineAreRefused) {

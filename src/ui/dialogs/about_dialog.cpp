@@ -1,17 +1,15 @@
 #include "ui/dialogs/about_dialog.h"
 
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPixmap>
+#include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "ui/translate_form.h"
-
-#ifndef KLIMAVO_UI_VERSION
-#define KLIMAVO_UI_VERSION "2.1.0"
-#endif
 
 namespace klimavo::ui {
 namespace {
@@ -44,14 +42,29 @@ AboutDialog::AboutDialog(const std::filesystem::path& home, const lang::Language
     setAutoFillBackground(true);
   }
   auto* layout = new QVBoxLayout(this);
+  // The version is the build's (the project version), the one the main window's caption shows.
+  auto* title_row = new QHBoxLayout;
+  title_row->setSpacing(4);
   auto* title = new QLabel(kTitle, this);
   title->setObjectName("lblTitle");
-  auto* version = new QLabel(KLIMAVO_UI_VERSION ".0", this);
+  auto* version = new QLabel(KLIMAVO_UI_VERSION, this);
   version->setObjectName("lblVersion");
-  layout->addWidget(title);
-  layout->addWidget(version);
+  title_row->addWidget(title);
+  title_row->addWidget(version);
+  title_row->addStretch(1);
+  layout->addLayout(title_row);
   layout->addWidget(LinkLabel(kWebAddress, kWebAddress, this));
   layout->addWidget(LinkLabel(kMailAddress, QString("mailto:") + kMailAddress, this));
+  layout->addStretch(1);
+  // A button that closes the box, for a desktop without a window manager's close button.
+  auto* buttons = new QHBoxLayout;
+  auto* close = new QPushButton("Close", this);
+  close->setObjectName("btnClose");
+  close->setDefault(true);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  layout->addLayout(buttons);
   TranslateForm(this, language);
 }
 

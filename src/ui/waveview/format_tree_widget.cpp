@@ -31,9 +31,14 @@ void FormatTreeWidget::RefreshItems() {
       item = new QTreeWidgetItem(items[static_cast<std::size_t>(node.Parent)], QStringList{caption});
     else
       item = new QTreeWidgetItem(this, QStringList{caption});
+    item->setData(0, kItemIndexRole, static_cast<int>(items.size()));
     items.push_back(item);
   }
   expandAll();
+}
+
+int FormatTreeWidget::ItemIndex(const QTreeWidgetItem* item) {
+  return item ? item->data(0, kItemIndexRole).toInt() : -1;
 }
 
 }  // namespace klimavo::ui

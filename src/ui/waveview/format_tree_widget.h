@@ -21,8 +21,11 @@ class FormatTreeWidget : public QTreeWidget {
   const ir::FormatTreeControl& Control() const { return control_; }
   /// Refreshes the item captions after the records changed.
   void RefreshItems();
+  /// The index in Control().Items of a tree item, -1 for none.
+  static int ItemIndex(const QTreeWidgetItem* item);
 
  private:
+  static constexpr int kItemIndexRole = Qt::UserRole + 1;
   ir::FormatTreeControl control_;
 };
 

@@ -22,15 +22,40 @@ void TMoveWaveHandle::Detach(TWaveShow* view) {
   views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
 }
 
+void TMoveWaveHandle::SetFitToContent(bool on) {
+  fit_to_content_ = on;
+  UpdateRange();
+}
+
 void TMoveWaveHandle::UpdateRange() {
-  setMaximum(ScrollBarMax(zoom_index_));
+  int maximum = ScrollBarMax(zoom_index_);
+  if (fit_to_content_) {
+    maximum = 0;
+    for (const TWaveShow* view : views_)
+      maximum =
+          std::max(maximum, ContentScrollMax(TotalTime(view->State().Durations), zoom_index_, view->width()));
+  }
+  setMaximum(maximum);
   setPageStep(std::max(1, width() - 20));
   setSingleStep(10);
 }
 
+int TMoveWaveHandle::ContentFitZoom() const {
+  int zoom = -1;
+  for (const TWaveShow* view : views_) {
+    const std::int64_t total = TotalTime(view->State().Durations);
+    if (total > 0) zoom = std::max(zoom, FitZoomIndex(total, view->width()));
+  }
+  return zoom < 0 ? kMaxZoomIndex : zoom;
+}
+
+int TMoveWaveHandle::MaxUsefulZoom() const { return fit_to_content_ ? ContentFitZoom() : kMaxZoomIndex; }
+
+void TMoveWaveHandle::FitWholeContent() { ZoomAndPosition(ContentFitZoom(), 0); }
+
 void TMoveWaveHandle::resizeEvent(QResizeEvent* event) {
   QScrollBar::resizeEvent(event);
-  setPageStep(std::max(1, width() - 20));
+  UpdateRange();
 }
 
 void TMoveWaveHandle::PositionChanged(int value) {
@@ -46,12 +71,13 @@ void TMoveWaveHandle::SetFielsID(int zoom_index) {
 
 void TMoveWaveHandle::ZoomAndPosition(int zoom_index, int position) {
   suppress_ = true;
-  for (TWaveShow* view : views_) {
-    view->SetPosition(position);
-    view->SetZoom(zoom_index);
-  }
   zoom_index_ = std::clamp(zoom_index, 0, kMaxZoomIndex);
   UpdateRange();
+  position = std::clamp(position, 0, maximum());
+  for (TWaveShow* view : views_) {
+    view->SetPosition(position);
+    view->SetZoom(zoom_index_);
+  }
   setValue(position);
   suppress_ = false;
 }

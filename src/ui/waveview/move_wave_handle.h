@@ -1,6 +1,8 @@
 #pragma once
 // The scroll bar that drives the horizontal position and the zoom of one or
-// more waveform views together.
+// more waveform views together. By default its range is the fixed one of the
+// zoom; fitted to the content, it ends where the longest attached content ends
+// and zooming out stops once that content fits, so it never shows empty time.
 
 #include <QScrollBar>
 
@@ -31,6 +33,16 @@ class TMoveWaveHandle : public QScrollBar {
   void SetCursors(std::int64_t a, std::int64_t b);
   /// Full redraw of every view.
   void RedrawAll();
+  /// Range and zoom-out limited by the attached content (see above).
+  void SetFitToContent(bool on);
+  bool FitsToContent() const { return fit_to_content_; }
+  /// Recomputes the range after the views' content or sizes changed.
+  void UpdateRange();
+  /// The coarsest zoom worth having: the one at which the longest content just
+  /// fits its view (the coarsest of all when no view has content).
+  int MaxUsefulZoom() const;
+  /// Shows the whole of the longest content: the zoom at which it fits, from its start.
+  void FitWholeContent();
   /// Every view reloads its colours and redraws (the colour-reload message).
   void ReloadColours();
 
@@ -38,12 +50,13 @@ class TMoveWaveHandle : public QScrollBar {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void UpdateRange();
   void PositionChanged(int value);
+  int ContentFitZoom() const;
 
   std::vector<TWaveShow*> views_;
   int zoom_index_ = 0;
   bool suppress_ = false;
+  bool fit_to_content_ = false;
 };
 
 }  // namespace klimavo::ui

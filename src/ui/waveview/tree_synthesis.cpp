@@ -49,6 +49,7 @@ class FrameSynthesiser {
       auto* leaf = std::get_if<ir::FormatLeafRecord>(&tree_.Items[leaves[n]].Record);
       if (!leaf) continue;
       const bool last_leaf = n + 1 == leaves.size();
+      leaf_item_ = static_cast<std::int32_t>(leaves[n]);
       if (leaf->IsData) DataLeaf(*leaf, last_leaf);
       else SplitLeaf(*leaf);
     }
@@ -59,6 +60,7 @@ class FrameSynthesiser {
       box.StartLevel = static_cast<std::int32_t>(frame_start_level_);
       box.EndLevel = static_cast<std::int32_t>(state_.Durations.size() - 1);
       box.NodeId = static_cast<std::uint8_t>(place);
+      box.TreeItem = static_cast<std::int32_t>(frame_item);
       state_.Segments.push_back(box);
     }
   }
@@ -104,6 +106,7 @@ class FrameSynthesiser {
     s.EndLevel = static_cast<std::int32_t>(state_.Durations.size() - 1);
     s.Name = base::GbkToUtf8(leaf.KindName);
     s.NodeId = static_cast<std::uint8_t>(leaf.Id);
+    s.TreeItem = leaf_item_;
     s.SymbolCount = 0;
     s.Radix = static_cast<std::uint8_t>(state_.SymbolRadix);
     state_.Segments.push_back(s);
@@ -155,6 +158,7 @@ class FrameSynthesiser {
         bit.EndLevel = static_cast<std::int32_t>(state_.Durations.size() - 1);
         bit.Name = "D" + std::to_string(lsb_first ? i : n - 1 - i);
         bit.NodeId = static_cast<std::uint8_t>(lsb_first ? i : n - 1 - i);
+        bit.TreeItem = leaf_item_;
         state_.Segments.push_back(bit);
       }
     }
@@ -170,6 +174,7 @@ class FrameSynthesiser {
     field.SymbolCount = static_cast<std::uint8_t>(n);
     field.Radix = static_cast<std::uint8_t>(state_.SymbolRadix);
     field.NodeId = static_cast<std::uint8_t>(leaf.Id);
+    field.TreeItem = leaf_item_;
     state_.Segments.push_back(field);
   }
 
@@ -178,6 +183,7 @@ class FrameSynthesiser {
   WaveState& state_;
   std::vector<ir::TIRIntegerArr> logic_;
   ir::FormatFrameRecord* frame_ = nullptr;
+  std::int32_t leaf_item_ = -1;  // tree item of the leaf being drawn
   std::size_t frame_start_level_ = 0;
   std::int64_t frame_time_ = 0;
   int earlier_symbols_ = 0;

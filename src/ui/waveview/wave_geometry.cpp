@@ -1,5 +1,6 @@
 #include "ui/waveview/wave_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +89,23 @@ std::int64_t TotalTime(const std::vector<std::int32_t>& durations) {
 int ScrollBarMax(int zoom_index) {
   return static_cast<int>(
       ir::RoundHalfEven(5e7 / kZoomTable[static_cast<std::size_t>(ClampZoom(zoom_index))] * 80));
+}
+
+std::int64_t ContentWidth(std::int64_t total_time, int zoom_index) {
+  return ir::RoundHalfEven(static_cast<double>(total_time) * PixelsPerUnit(zoom_index)) + kLeftMargin +
+         kRightMargin;
+}
+
+int ContentScrollMax(std::int64_t total_time, int zoom_index, int view_width) {
+  const std::int64_t room = ContentWidth(total_time, zoom_index) - std::max(view_width, 0);
+  return static_cast<int>(std::clamp<std::int64_t>(room, 0, ScrollBarMax(zoom_index)));
+}
+
+int FitZoomIndex(std::int64_t total_time, int view_width) {
+  if (total_time <= 0) return 0;
+  for (int zoom = 0; zoom <= kMaxZoomIndex; ++zoom)
+    if (ContentWidth(total_time, zoom) <= view_width) return zoom;
+  return kMaxZoomIndex;
 }
 
 }  // namespace klimavo::ui

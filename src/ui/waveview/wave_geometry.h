@@ -20,6 +20,7 @@ inline constexpr int kGridSpacing = 50;   ///< pixels per grid division
 inline constexpr int kLeftMargin = 4;     ///< x of time 0 at position 0
 inline constexpr int kHighLevelY = 37;    ///< y of the high level
 inline constexpr int kLowLevelMargin = 30;  ///< the low level is drawn at height - 30
+inline constexpr int kRightMargin = 20;     ///< room kept after the last level when scrolled to the end
 
 /// Pixels per 0.1 µs at a zoom index.
 double PixelsPerUnit(int zoom_index);
@@ -37,7 +38,14 @@ int LevelAt(const std::vector<std::int32_t>& durations, std::int64_t t);
 std::int64_t SnapToEdge(const std::vector<std::int32_t>& durations, std::int64_t t);
 /// Sum of all duration magnitudes.
 std::int64_t TotalTime(const std::vector<std::int32_t>& durations);
-/// Max of the scroll bar that drives the views at a zoom index.
+/// Max of the scroll bar that drives the views at a zoom index (the fixed range, without content).
 int ScrollBarMax(int zoom_index);
+/// Pixels a content of that total time needs at a zoom: left margin, levels, right margin.
+std::int64_t ContentWidth(std::int64_t total_time, int zoom_index);
+/// The scroll position at which the content's end meets the view's right edge; 0 when it fits.
+int ContentScrollMax(std::int64_t total_time, int zoom_index, int view_width);
+/// The finest zoom index at which the whole content fits a view of that width
+/// (the coarsest index when none does; 0 for no content).
+int FitZoomIndex(std::int64_t total_time, int view_width);
 
 }  // namespace klimavo::ui

@@ -24,6 +24,9 @@ constexpr int kSkippedLevelX = -100;
 constexpr int kBoxTop = 14;
 constexpr int kBoxBottom = 26;
 constexpr int kBitBoxBottom = 36;
+constexpr int kHeaderGap = 8;        // least room between two header fields
+constexpr int kHeaderRightEdge = 4;  // header texts end this far from the right edge
+constexpr int kHighlightAlpha = 70;  // the band behind highlighted levels
 
 QString Decimal1(double value) { return QString::number(value, 'f', 1); }
 
@@ -63,7 +66,7 @@ int WaveRenderer::XAt(std::int64_t time) const { return XAtTime(time, state_.Pos
 
 void WaveRenderer::TextAt(QPainter& painter, int x, int y, const QString& text) {
   painter.drawText(x, y + painter.fontMetrics().ascent(), text);
-  texts_.push_back({text, x, y});
+  texts_.push_back({text, x, y, painter.fontMetrics().horizontalAdvance(text)});
 }
 
 void WaveRenderer::TextCentred(QPainter& painter, int x0, int x1, int y, const QString& text) {
@@ -81,6 +84,7 @@ void WaveRenderer::Paint(QPainter& painter) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(0, 0, size_.width() - 1, size_.height() - 1);
   }
+  PaintHighlights(painter);
   PaintSegments(painter);
   PaintLevels(painter);
   PaintScope(painter);
@@ -131,6 +135,27 @@ QString WaveRenderer::FieldText(const WaveState& state, const WaveSegment& s) {
       value = QString::number(s.Value);
   }
   return Translated(state, s.Name) + ":" + value;
+}
+
+bool WaveRenderer::Highlighted(std::size_t level) const {
+  for (const LevelRange& r : state_.Highlights)
+    if (static_cast<std::int64_t>(level) >= r.First && static_cast<std::int64_t>(level) <= r.Last)
+      return true;
+  return false;
+}
+
+void WaveRenderer::PaintHighlights(QPainter& painter) {
+  const std::size_t count = state_.Durations.size();
+  QColor band = colours_[WaveRole::FocusedLevel];
+  band.setAlpha(kHighlightAlpha);
+  for (const LevelRange& r : state_.Highlights) {
+    if (r.First < 0 || r.Last < r.First || static_cast<std::size_t>(r.Last) >= count) continue;
+    const int x0 = XAt(starts_[static_cast<std::size_t>(r.First)]);
+    const int x1 = XAt(starts_[static_cast<std::size_t>(r.Last) + 1]);
+    if (x1 < 0 || x0 > size_.width()) continue;
+    painter.fillRect(
+        QRect(QPoint(x0, kGridTop), QPoint(std::max(x0 + 1, x1), size_.height() - kAxisFromBottom)), band);
+  }
 }
 
 void WaveRenderer::PaintSegments(QPainter& painter) {
@@ -195,7 +220,8 @@ void WaveRenderer::PaintLevels(QPainter& painter) {
     const bool focused = static_cast<int>(i) == state_.FocusedLevel;
     const int y = high ? high_y : low_y;
     if (x1 > x || focused) {
-      painter.setPen(focused ? colours_[WaveRole::FocusedLevel] : colours_[WaveRole::Levels]);
+      painter.setPen(focused || Highlighted(i) ? colours_[WaveRole::FocusedLevel]
+                                               : colours_[WaveRole::Levels]);
       painter.drawLine(x, y, x1, y);
     }
     // A label needs at least its own width plus the margin; narrow levels skip the measuring.
@@ -244,15 +270,21 @@ void WaveRenderer::PaintCursors(QPainter& painter) {
   TextAt(painter, xb - 3, 4, "B");
   const int left = std::min(xa, xb);
   const int right = std::max(xa, xb);
-  const QString distance = Decimal1(static_cast<double>(std::llabs(state_.CursorA - state_.CursorB)) / 10.0);
-  const int dw = painter.fontMetrics().horizontalAdvance(distance);
-  painter.fillRect(left + (right - left - dw) / 2, h - 54, dw, painter.fontMetrics().height(),
-                   colours_[WaveRole::Background]);
-  TextCentred(painter, left, right, h - 54, distance);
+  // Centred between the lines, but never cut by the view's edges when the cursors are close to one.
+  auto x_of = [&](const QString& text) {
+    const int w = painter.fontMetrics().horizontalAdvance(text);
+    return std::clamp(left + (right - left - w) / 2, 2, std::max(2, size_.width() - w - 2));
+  };
+  const QString distance =
+      Decimal1(static_cast<double>(std::llabs(state_.CursorA - state_.CursorB)) / 10.0) + "us";
+  const int dx = x_of(distance);
+  painter.fillRect(dx, h - 54, painter.fontMetrics().horizontalAdvance(distance),
+                   painter.fontMetrics().height(), colours_[WaveRole::Background]);
+  TextAt(painter, dx, h - 54, distance);
   const int level_a = state_.CursorA == 0 ? -1 : LevelAt(state_.Durations, state_.CursorA);
   const int level_b = LevelAt(state_.Durations, state_.CursorB);
   const QString levels = QString(state_.Chinese ? "电平数:" : "LEV Qty.:") + QString::number(std::abs(level_a - level_b));
-  TextCentred(painter, left, right, h - 36, levels);
+  TextAt(painter, x_of(levels), h - 36, levels);
 }
 
 QString WaveRenderer::CodeValueText(const WaveState& state) {
@@ -270,47 +302,109 @@ QString WaveRenderer::CodeValueText(const WaveState& state) {
 void WaveRenderer::PaintHeader(QPainter& painter) {
   const bool zh = state_.Chinese;
   const QFontMetrics metrics = painter.fontMetrics();
-  const int title_x = state_.ShowMoveOnStatus ? 20 : 2;
-  if (!QString::fromStdString(state_.Title).trimmed().isEmpty()) {
-    painter.setPen(colours_[WaveRole::Title]);
-    TextAt(painter, title_x, 2, QString::fromStdString(state_.Title));
-  }
-  struct Field {
-    QString label;
-    int label_x;
-    int zh_value_x;
-    int en_offset;
-    WaveRole role;
-    QString value;
-  };
   QString protocol = QString::fromStdString(state_.ProtocolName);
   if (!QString::fromStdString(state_.ProtocolName2).trimmed().isEmpty())
     protocol += " " + QString::fromStdString(state_.ProtocolName2);
   const QString carrier =
       state_.Carrier == kNoCarrier ? QString() : Decimal1(state_.Carrier / 1000.0) + "KHz";
-  std::vector<Field> fields = {
-      {zh ? "格式:" : "PROTOCOL:", 96, 128, 64, WaveRole::ProtocolText, protocol},
-      {zh ? "码值:" : "CODE VALUE:", 296, 328, 262, WaveRole::CodeValue, CodeValueText(state_)},
-      {zh ? "载波:" : "CARRIER:", 586, 618, 552, WaveRole::CarrierAndLevels, carrier},
-      {zh ? "电平数:" : "LEV. QTY.:", zh ? 676 : 684, 718, 650, WaveRole::CarrierAndLevels,
-       QString::number(state_.Durations.size())},
+  // Each field at its usual place: the value follows its label (at a fixed
+  // place in Chinese, right after the label's text otherwise).
+  auto field = [&](const QString& label, int label_x, int zh_value_x, int en_offset, WaveRole role,
+                   const QString& value, bool elidable) {
+    const int value_x = zh ? zh_value_x : 36 + en_offset + metrics.horizontalAdvance(label);
+    return HeaderField{label, label_x, value_x - label_x, role, value, elidable};
   };
+  std::vector<HeaderField> fields;
+  if (!QString::fromStdString(state_.Title).trimmed().isEmpty())
+    fields.push_back({QString::fromStdString(state_.Title),
+                      state_.ShowMoveOnStatus ? 20 : 2,
+                      0,
+                      WaveRole::Title,
+                      {},
+                      false});
+  if (!state_.TreeMode)
+    fields.push_back({zh ? "序号:" : "No.:", zh ? 36 : 42, zh ? 32 : 24, WaveRole::Title,
+                      QString("%1").arg(state_.RecordNo, 3, 10, QChar('0')), false});
+  fields.push_back(field(zh ? "格式:" : "PROTOCOL:", 96, 128, 64, WaveRole::ProtocolText, protocol, true));
+  fields.push_back(
+      field(zh ? "码值:" : "CODE VALUE:", 296, 328, 262, WaveRole::CodeValue, CodeValueText(state_), true));
+  fields.push_back(
+      field(zh ? "载波:" : "CARRIER:", 586, 618, 552, WaveRole::CarrierAndLevels, carrier, false));
+  fields.push_back(field(zh ? "电平数:" : "LEV. QTY.:", zh ? 676 : 684, 718, 650, WaveRole::CarrierAndLevels,
+                         QString::number(state_.Durations.size()), false));
   if (state_.ShowLineAB)
-    fields.push_back({"AB:", 766, 766 + metrics.horizontalAdvance("AB:") + 2, 732, WaveRole::CursorTexts,
-                      Decimal1(static_cast<double>(std::llabs(state_.CursorA - state_.CursorB)) / 10.0) + "us"});
-  if (!state_.TreeMode) {
+    fields.push_back(field(
+        "AB:", 766, 766 + metrics.horizontalAdvance("AB:") + 2, 732, WaveRole::CursorTexts,
+        Decimal1(static_cast<double>(std::llabs(state_.CursorA - state_.CursorB)) / 10.0) + "us", false));
+  for (const PlacedHeaderField& f : LayOutHeader(fields, size_.width(), metrics)) {
     painter.setPen(colours_[WaveRole::Title]);
-    TextAt(painter, zh ? 36 : 42, 2, zh ? "序号:" : "No.:");
-    painter.setPen(colours_[WaveRole::Title]);
-    TextAt(painter, zh ? 68 : 66, 2, QString("%1").arg(state_.RecordNo, 3, 10, QChar('0')));
+    TextAt(painter, f.label_x, 2, f.field.label);
+    if (f.value.isEmpty()) continue;
+    painter.setPen(colours_[f.field.role]);
+    TextAt(painter, f.value_x, 2, f.value);
   }
-  for (const Field& f : fields) {
-    painter.setPen(colours_[WaveRole::Title]);
-    TextAt(painter, f.label_x, 2, f.label);
-    const int value_x = zh ? f.zh_value_x : 36 + f.en_offset + metrics.horizontalAdvance(f.label);
-    painter.setPen(colours_[f.role]);
-    TextAt(painter, value_x, 2, f.value);
+}
+
+std::vector<PlacedHeaderField> WaveRenderer::LayOutHeader(const std::vector<HeaderField>& fields, int width,
+                                                          const QFontMetrics& metrics) {
+  std::vector<PlacedHeaderField> placed;
+  // Left to right: each field at its usual place, or after the one before it.
+  int previous_end = std::numeric_limits<int>::min() / 2;
+  for (const HeaderField& f : fields) {
+    PlacedHeaderField p{f, std::max(f.label_x, previous_end + kHeaderGap), 0, f.value};
+    p.value_x =
+        p.label_x + std::max(f.value_offset, f.value.isEmpty() ? 0 : metrics.horizontalAdvance(f.label) + 2);
+    previous_end = p.End(metrics);
+    placed.push_back(p);
   }
+  // Too wide: from the right, the fixed fields move left as far as needed and
+  // the long values (protocol, code value) are shortened to the room left.
+  const int right_edge = width - kHeaderRightEdge;
+  if (placed.empty() || placed.back().End(metrics) <= right_edge) return placed;
+  int limit = right_edge;
+  for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+    PlacedHeaderField& p = *it;
+    if (p.label_x < 0) continue;  // given up for the field after it
+    // A long value after another one (the code value after the protocol) takes
+    // the room of the one before it first: it says more. When even that is not
+    // enough, the one before goes altogether, label and all.
+    const auto before = std::next(it);
+    if (p.field.elidable && before != placed.rend() && before->field.elidable && p.End(metrics) > limit) {
+      const int need = p.End(metrics) - limit;
+      int shift = std::min(need, p.label_x - (before->value_x + kHeaderGap));
+      if (need > shift) {
+        shift = std::min(need, p.label_x - before->label_x);
+        before->label_x = -1;
+      }
+      if (shift > 0) {
+        p.label_x -= shift;
+        p.value_x -= shift;
+      }
+    }
+    if (p.field.elidable && p.End(metrics) > limit) {
+      // Shortened to nothing, the field goes, label and all.
+      const QString shortened = metrics.elidedText(p.value, Qt::ElideRight, limit - p.value_x);
+      if (shortened.isEmpty() || shortened == QString(QChar(0x2026))) {
+        p.label_x = -1;
+        continue;
+      }
+      p.value = shortened;
+    }
+    const int overflow = p.End(metrics) - limit;
+    if (overflow > 0) {
+      p.label_x -= overflow;
+      p.value_x -= overflow;
+    }
+    limit = p.label_x - kHeaderGap;
+  }
+  // What no longer fits at the left is left out rather than drawn over another.
+  std::erase_if(placed, [](const PlacedHeaderField& p) { return p.label_x < 0; });
+  return placed;
+}
+
+int PlacedHeaderField::End(const QFontMetrics& metrics) const {
+  if (value.isEmpty()) return label_x + metrics.horizontalAdvance(field.label);
+  return value_x + metrics.horizontalAdvance(value);
 }
 
 }  // namespace klimavo::ui

@@ -84,10 +84,42 @@ void TWaveShow::SetScrollBarCtl(TMoveWaveHandle* bar) {
     bar_->Attach(this);
     state_.ZoomIndex = bar_->FielsID();
     state_.Position = bar_->value();
+    bar_->UpdateRange();
   }
 }
 
-void TWaveShow::SetTreeViewData(FormatTreeWidget* tree) { tree_ = tree; }
+void TWaveShow::SetTreeViewData(FormatTreeWidget* tree) {
+  disconnect(tree_selection_);
+  tree_ = tree;
+  if (tree_)
+    tree_selection_ = connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+      HighlightTreeItem(FormatTreeWidget::ItemIndex(item));
+    });
+}
+
+void TWaveShow::ContentChanged() {
+  if (bar_) bar_->UpdateRange();
+}
+
+void TWaveShow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ContentChanged();
+}
+
+void TWaveShow::HighlightTreeItem(int tree_item) {
+  highlighted_item_ = tree_item;
+  state_.Highlights = LevelsOfTreeItem(state_, tree_item);
+  update();
+  if (state_.Highlights.empty()) return;
+  // Bring the first highlighted level into view when it is outside.
+  std::int64_t start = 0;
+  const auto first = static_cast<std::size_t>(state_.Highlights.front().First);
+  for (std::size_t i = 0; i < first && i < state_.Durations.size(); ++i)
+    start += std::llabs(state_.Durations[i]);
+  const int x = XAtTime(start, state_.Position, state_.ZoomIndex);
+  if (x < kLeftMargin || x > width() - kRightMargin)
+    MoveScroll(std::max(0, state_.Position + x - 2 * kRightMargin));
+}
 void TWaveShow::SetIsFromTreeView(bool on) { state_.TreeMode = on; }
 void TWaveShow::SetShowLineAB(bool on) { state_.ShowLineAB = on; update(); }
 void TWaveShow::SetShowFocus(bool on) { state_.ShowFocus = on; update(); }
@@ -97,12 +129,15 @@ void TWaveShow::SetChinese(bool chinese) { state_.Chinese = chinese; update(); }
 void TWaveShow::SetWave(const std::vector<std::int32_t>& durations) {
   state_.Durations = durations;
   state_.FocusedLevel = -1;
+  state_.Highlights.clear();
   update();
+  ContentChanged();
 }
 
 void TWaveShow::ClearWave() {
   state_.Clear();
   update();
+  ContentChanged();
 }
 
 void TWaveShow::SetCarrier(std::int32_t carrier) { state_.Carrier = carrier; update(); }
@@ -140,8 +175,12 @@ bool TWaveShow::IsEmpty() const {
 }
 
 void TWaveShow::FullRedraw() {
-  if (IsTreeMode()) SynthesiseFromTree(tree_->Control(), state_);
+  if (IsTreeMode()) {
+    SynthesiseFromTree(tree_->Control(), state_);
+    state_.Highlights = LevelsOfTreeItem(state_, highlighted_item_);
+  }
   update();
+  ContentChanged();
 }
 
 void TWaveShow::ReloadColours() {
@@ -248,7 +287,9 @@ void TWaveShow::MoveScroll(int position) {
 
 void TWaveShow::Zoom(int step, int anchor_x) {
   const int index = state_.ZoomIndex + step;
-  if (index < 0 || index > kMaxZoomIndex) {
+  // A bar fitted to its content zooms out no further than needed to see all of it.
+  const int coarsest = bar_ ? bar_->MaxUsefulZoom() : kMaxZoomIndex;
+  if (index < 0 || index > kMaxZoomIndex || (step > 0 && index > coarsest)) {
     QApplication::beep();
     return;
   }
@@ -325,6 +366,7 @@ bool TWaveShow::DropTraceFrom(TWaveShow* source) {
   state_.ProtocolName2 = from.ProtocolName2;
   state_.Carrier = from.Carrier;
   update();
+  ContentChanged();
   if (from.Scrolling && !from.TreeMode) source->ClearWave();
   return true;
 }

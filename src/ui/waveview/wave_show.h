@@ -65,6 +65,10 @@ class TWaveShow : public QWidget {
   bool IsEmpty() const;
   bool IsTreeMode() const;
 
+  /// Shows the levels a format-tree item covers as selected and scrolls them
+  /// into view (-1: none). Selecting an item of the tree control does this.
+  void HighlightTreeItem(int tree_item);
+
   /// Takes the trace of another view (drag and drop); false when this view
   /// does not accept it (fixed, tree mode, same tag, no drag-move).
   bool DropTraceFrom(TWaveShow* source);
@@ -87,6 +91,7 @@ class TWaveShow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   enum class Grab { None, Trace, CursorA, CursorB };
@@ -97,6 +102,8 @@ class TWaveShow : public QWidget {
   bool AcceptsDrop(const TWaveShow* source) const;
   void StartDrag();
   void EditField(int x);
+  /// The levels changed: the scroll bar's range follows.
+  void ContentChanged();
 
   WaveState state_;
   WaveColours colours_;
@@ -108,6 +115,8 @@ class TWaveShow : public QWidget {
   QPoint press_point_;
   int press_position_ = 0;
   std::int64_t press_cursor_time_ = 0;
+  int highlighted_item_ = -1;
+  QMetaObject::Connection tree_selection_;
 };
 
 }  // namespace klimavo::ui

@@ -22,6 +22,14 @@ struct WaveSegment {
   std::int32_t Value = 0;      ///< field value
   std::uint8_t SymbolCount = 0;
   std::uint8_t Radix = 2;
+  std::int32_t TreeItem = -1;  ///< index of the format-tree item that made it (tree mode), -1 for none
+};
+
+/// A run of levels, first and last index inclusive.
+struct LevelRange {
+  std::int32_t First = 0;
+  std::int32_t Last = 0;
+  friend bool operator==(const LevelRange&, const LevelRange&) = default;
 };
 
 struct WaveState {
@@ -50,8 +58,13 @@ struct WaveState {
   std::int64_t ScopeStart = 0;
   std::int64_t ScopeEnd = 0;
   bool Chinese = false;                 ///< language identifier 2052
+  std::vector<LevelRange> Highlights;   ///< levels shown as selected (the chosen format-tree item)
 
   void Clear();
 };
+
+/// The levels a format-tree item covers: all levels for the root, the frame's
+/// levels (every time it is drawn) for a frame, the field's levels for a leaf.
+std::vector<LevelRange> LevelsOfTreeItem(const WaveState& state, int tree_item);
 
 }  // namespace klimavo::ui

@@ -18,7 +18,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableWidget(parent) {
     if (row != previous_row && row >= 0) emit RowChanged(row + 1);
   });
   connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-    if (!filling_) emit CellEdited(item->column() + 1, item->row() + 1);
+    if (filling_) return;
+    const bool unchanged = editing_.isValid() && editing_.row() == item->row() &&
+                           editing_.column() == item->column() && editing_text_ == item->text();
+    if (!unchanged) emit CellEdited(item->column() + 1, item->row() + 1);
   });
 }
 
@@ -28,19 +31,34 @@ void DataGrid::SetMode(Mode mode) {
     case Mode::ListBox:
       setSelectionBehavior(QAbstractItemView::SelectRows);
       setSelectionMode(QAbstractItemView::ExtendedSelection);
-      setEditTriggers(QAbstractItemView::NoEditTriggers);
       break;
     case Mode::BrowseOnly:
-      setSelectionBehavior(QAbstractItemView::SelectItems);
-      setSelectionMode(QAbstractItemView::SingleSelection);
-      setEditTriggers(QAbstractItemView::NoEditTriggers);
-      break;
     case Mode::EditInsert:
       setSelectionBehavior(QAbstractItemView::SelectItems);
       setSelectionMode(QAbstractItemView::SingleSelection);
-      setEditTriggers(QAbstractItemView::AllEditTriggers);
       break;
   }
+  ApplyEditTriggers();
+}
+
+void DataGrid::SetReadOnly(bool read_only) {
+  read_only_ = read_only;
+  ApplyEditTriggers();
+}
+
+void DataGrid::ApplyEditTriggers() {
+  const bool editable = mode_ == Mode::EditInsert && !read_only_;
+  setEditTriggers(editable ? QAbstractItemView::AllEditTriggers : QAbstractItemView::NoEditTriggers);
+}
+
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (read_only_) return false;
+  const bool opened = QTableWidget::edit(index, trigger, event);
+  if (opened) {
+    editing_ = index;
+    editing_text_ = index.data(Qt::EditRole).toString();
+  }
+  return opened;
 }
 
 void DataGrid::SetColumns(int count) { setColumnCount(count); }

@@ -3,7 +3,8 @@
 // (both counted from 1; row 0 is the heading row), headings that wrap, hidden
 // columns, a column count set at run time, list-box mode with one selected row,
 // browse-only and edit-insert modes, a current row with a change signal,
-// heading clicks, an end-of-edit signal and a context menu per grid.
+// heading clicks, an end-of-edit signal (only when a cell's text changed) and
+// a context menu per grid.
 
 #include <QTableWidget>
 
@@ -16,6 +17,7 @@ class DataGrid : public QTableWidget {
   enum class Mode { ListBox, BrowseOnly, EditInsert };
 
   explicit DataGrid(QWidget* parent = nullptr);
+  using QTableWidget::edit;
 
   void SetMode(Mode mode);
   void SetColumns(int count);
@@ -35,15 +37,28 @@ class DataGrid : public QTableWidget {
   void SetCurrentRow(int row);
   /// The selected rows (1-based) in selection order.
   QList<int> SelectedRows() const;
+  /// A read-only grid opens no editor, whatever its mode.
+  void SetReadOnly(bool read_only);
+  bool IsReadOnly() const { return read_only_; }
 
  signals:
   void RowChanged(int row);
   void HeadingClicked(int column);
   void CellEdited(int column, int row);
 
+ protected:
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
  private:
+  void ApplyEditTriggers();
+
   Mode mode_ = Mode::BrowseOnly;
   bool filling_ = false;
+  bool read_only_ = false;
+  // The cell whose editor is open and its text when it opened: an editor
+  // closed without a change is no edit.
+  QPersistentModelIndex editing_;
+  QString editing_text_;
 };
 
 }  // namespace klimavo::ui

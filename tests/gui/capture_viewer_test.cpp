@@ -1,0 +1,165 @@
+// The capture viewer as a newcomer uses it: an unreadable file gives a message,
+// the scroll range and the zoom end with the capture, "fit the whole capture"
+// works by key and menu, a newly chosen capture starts at its beginning, and
+// the list names each capture's source and line and can be searched.
+#include "app/capture_viewer.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTest>
+
+#include "base/gbk.h"
+#include "gui_test_support.h"
+#include "ui/waveview/move_wave_handle.h"
+#include "ui/waveview/wave_geometry.h"
+#include "ui/waveview/wave_show.h"
+
+namespace klimavo::app {
+namespace {
+
+QString Sample() { return QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir"; }
+
+struct Viewer {
+  explicit Viewer(const QString& file = Sample())
+      : home(false),
+        language(home.path(), 1),
+        viewer(LoadCaptureFile(file, language).captures, 0.21, language, file) {
+    viewer.resize(1047, 569);
+    viewer.show();
+    QCoreApplication::processEvents();
+  }
+  ui::TWaveShow& View() { return *viewer.CaptureView(); }
+  ui::TMoveWaveHandle& Bar() { return *View().ScrollBarCtl(); }
+  std::int64_t Total() { return ui::TotalTime(View().State().Durations); }
+  QStringList VisibleRows() {
+    QStringList rows;
+    for (int i = 0; i < viewer.List()->count(); ++i)
+      if (!viewer.List()->item(i)->isHidden()) rows << viewer.List()->item(i)->text();
+    return rows;
+  }
+
+  testing::TestHome home;
+  lang::Language language;
+  CaptureViewer viewer;
+};
+
+}  // namespace
+
+class CaptureViewerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void anUnreadableFileGivesAMessageNamingIt() {
+    testing::TestHome home(false);
+    lang::Language language(home.path(), 1);
+    const QString dir = QString::fromStdString(home.path().string());
+    QFile bad(dir + "/bad.txt");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("9000 -4500 x560\n");
+    bad.close();
+    const QString heading = QString::fromStdString(base::GbkToUtf8(language.Text(100)));
+    for (const QString& file : {dir + "/bad.txt", dir + "/missing.ir"}) {
+      const CaptureFileLoad load = LoadCaptureFile(file, language);
+      QVERIFY(!load.ok());
+      QVERIFY(load.captures.empty());
+      QVERIFY2(load.error.startsWith(heading + "\n"), qPrintable(load.error));
+      QVERIFY2(load.error.contains(file), qPrintable(load.error));
+    }
+    QVERIFY(LoadCaptureFile(dir + "/bad.txt", language).error.contains(":1:"));  // the line at fault
+    QVERIFY(LoadCaptureFile(Sample(), language).ok());
+  }
+
+  void scrollingAndZoomingEndWithTheCapture() {
+    Viewer v;
+    const int width = v.View().width();
+    // The range ends where the capture ends, at every zoom it can have.
+    for (int zoom : {0, 11, 29}) {
+      v.Bar().ZoomAndPosition(zoom, 0);
+      QCOMPARE(v.Bar().maximum(), ui::ContentScrollMax(v.Total(), zoom, width));
+      v.Bar().setValue(v.Bar().maximum());
+      const int end_x = ui::XAtTime(v.Total(), v.View().State().Position, zoom);
+      QVERIFY2(end_x > 0 && end_x <= width, qPrintable(QString("zoom %1: end at %2").arg(zoom).arg(end_x)));
+    }
+    // Zooming out stops once the whole capture is in view.
+    const int fit = ui::FitZoomIndex(v.Total(), width);
+    QVERIFY(fit > 0 && fit < ui::kMaxZoomIndex);
+    v.View().setFocus();
+    for (int i = 0; i < 20; ++i) QTest::keyClick(&v.View(), Qt::Key_Down);
+    QCOMPARE(v.View().State().ZoomIndex, fit);
+    QCOMPARE(v.Bar().maximum(), 0);
+    QVERIFY(ui::ContentWidth(v.Total(), fit) <= width);
+  }
+
+  void fitTheWholeCaptureByKeyAndMenu() {
+    Viewer v;
+    const int fit = ui::FitZoomIndex(v.Total(), v.View().width());
+    QAction* fit_action = v.viewer.findChild<QAction*>("actFitCapture");
+    QVERIFY(fit_action);
+    QVERIFY(v.viewer.menuBar()->actions().contains(v.viewer.findChild<QMenu*>("mnuView")->menuAction()));
+    QCOMPARE(fit_action->shortcut(), QKeySequence(Qt::Key_F));
+    for (bool by_key : {true, false}) {
+      v.Bar().ZoomAndPosition(5, 400);
+      QCOMPARE(v.View().State().Position, 400);
+      if (by_key) {
+        v.View().setFocus();
+        QTest::keyClick(&v.View(), Qt::Key_F);
+      } else {
+        fit_action->trigger();
+      }
+      QCOMPARE(v.View().State().ZoomIndex, fit);
+      QCOMPARE(v.View().State().Position, 0);
+    }
+  }
+
+  void aNewlyChosenCaptureStartsAtItsBeginning() {
+    Viewer v;
+    QVERIFY(v.viewer.List()->count() >= 2);
+    v.Bar().setValue(300);
+    QCOMPARE(v.View().State().Position, 300);
+    v.viewer.List()->setCurrentRow(1);
+    QCOMPARE(v.viewer.ShownCapture(), 1);
+    QCOMPARE(v.Bar().value(), 0);
+    QCOMPARE(v.View().State().Position, 0);
+    QCOMPARE(v.viewer.TreeView()->State().Position, 0);
+  }
+
+  void theListNamesSourceAndLineAndCanBeSearched() {
+    const QString corpus = KLIMAVO_CORPUS_FILE;
+    if (corpus.isEmpty()) QSKIP("corpus not present");
+    Viewer v(corpus);
+    QCOMPARE(v.viewer.List()->count(), 608);
+    // First line of the corpus: source "ACs/Admiral/Admiral_AC.ir", name "Fan_2".
+    const QString first = v.viewer.RowText(0);
+    QVERIFY2(
+        first.contains("Fan_2") && first.contains("ACs/Admiral/Admiral_AC.ir") && first.contains("line 1,"),
+        qPrintable(first));
+    auto* search = v.viewer.findChild<QLineEdit*>("edtSearch");
+    auto* count = v.viewer.findChild<QLabel*>("lblCount");
+    QCOMPARE(count->text(), QString("608 of 608 captures"));
+    struct Case {
+      const char* text;
+      int at_least;
+    };
+    for (const Case& c : {Case{"admiral", 1}, Case{"Fan_2", 2}, Case{"line 12,", 1}}) {
+      search->setText(c.text);
+      const QStringList rows = v.VisibleRows();
+      QVERIFY2(rows.size() >= c.at_least && rows.size() < 608, c.text);
+      for (const QString& row : rows) QVERIFY2(row.contains(c.text, Qt::CaseInsensitive), qPrintable(row));
+      QCOMPARE(count->text(), QString("%1 of 608 captures").arg(rows.size()));
+      // The capture shown is one of the matches.
+      QVERIFY(v.viewer.RowText(v.viewer.ShownCapture()).contains(c.text, Qt::CaseInsensitive));
+    }
+    search->setText("no capture is called this");
+    QVERIFY(v.VisibleRows().isEmpty());
+    search->clear();
+    QCOMPARE(v.VisibleRows().size(), 608);
+  }
+};
+
+}  // namespace klimavo::app
+
+QTEST_MAIN(klimavo::app::CaptureViewerTest)
+#include "capture_viewer_test.moc"

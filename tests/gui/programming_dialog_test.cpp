@@ -1,0 +1,126 @@
+// Programming through the simulated programmer from the main window's Program
+// command: a run to 100 % closes the dialog with OK and says so, a run
+// cancelled half-way stops the thread and is not reported as programmed.
+#include "ui/dialogs/programming_dialog.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include "app/device_session.h"
+#include "base/gbk.h"
+#include "record_workflow_support.h"
+#include "ui/widgets/data_grid.h"
+
+namespace klimavo::app {
+namespace {
+
+using testing::WaitFor;
+
+constexpr int kRecord = 0;
+
+struct Fixture : testing::WorkbenchFixture {
+  Fixture() {
+    auto* grid = window->findChild<ui::DataGrid*>("gridLibrary");
+    for (int r = 1; r <= grid->Rows(); ++r)
+      if (grid->Cell(5, r).toInt() == kRecord) grid->SetCurrentRow(r);
+  }
+  QString StatusHint() {
+    for (QLabel* label : window->statusBar()->findChildren<QLabel*>())
+      if (label->text() == Text(0) || label->text() == Text(167)) return label->text();
+    return {};
+  }
+  /// Blocks of the transfer the programmer received (header and data blocks).
+  int BlocksReceived() {
+    int n = 0;
+    for (const auto& r : device->SimulatedLearner()->Received())
+      if (r.bytes.size() > 1 && (r.bytes[1] == 0xAA || (r.bytes[1] & 0xF8) == 0xA0)) ++n;
+    return n;
+  }
+};
+
+}  // namespace
+
+class ProgrammingDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void runsToTheEnd() {
+    Fixture f;
+    QCOMPARE(f.window->CurrentIndex(), kRecord);
+    int maximum = 0;
+    int position = 0;
+    QString status;
+    QString caption;
+    f.prompts.dialogs.push_back([&](QDialog& d) {
+      auto& dialog = dynamic_cast<ui::TfrmDownProc&>(d);
+      QObject::connect(&dialog, &QDialog::finished, [&] {
+        maximum = dialog.Bar()->maximum();
+        position = dialog.Bar()->value();
+        status = dialog.StatusText();
+        caption = dialog.CaptionText();
+        dialog.grab().save(testing::ScreenshotDir() + "/programming-done.png");
+      });
+      dialog.show();
+      WaitFor([&] { return !dialog.isVisible(); });
+      return dialog.result();
+    });
+    f.window->ProgramCommand();
+    QVERIFY(maximum > 2);
+    QCOMPARE(position, maximum);
+    QCOMPARE(status, f.Text(0));
+    QCOMPARE(caption, f.Text(69));
+    QCOMPARE(f.BlocksReceived(), maximum);
+    QCOMPARE(f.StatusHint(), f.Text(0));
+    QVERIFY(f.device->Manager().Listening());
+  }
+
+  void cancelledHalfWay() {
+    Fixture f;
+    int maximum = 0;
+    int cancelled_at = -1;
+    QString status;
+    f.prompts.dialogs.push_back([&](QDialog& d) {
+      auto& dialog = dynamic_cast<ui::TfrmDownProc&>(d);
+      QObject::connect(dialog.Bar(), &QProgressBar::valueChanged, &dialog, [&](int value) {
+        maximum = dialog.Bar()->maximum();
+        if (cancelled_at >= 0 || maximum <= 1 || value < maximum / 2) return;
+        cancelled_at = value;
+        dialog.grab().save(testing::ScreenshotDir() + "/programming-half-way.png");
+        QTimer::singleShot(0, &dialog, [&] { QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton); });
+      });
+      dialog.show();
+      WaitFor([&] { return !dialog.isVisible(); });
+      status = dialog.StatusText();
+      return dialog.result();
+    });
+    f.window->ProgramCommand();
+    QVERIFY(cancelled_at >= maximum / 2);
+    QVERIFY(cancelled_at < maximum);
+    QVERIFY(status != f.Text(0));
+    QVERIFY(f.BlocksReceived() < maximum);
+    QCOMPARE(f.StatusHint(), f.Text(167));
+  }
+
+  void waitsForTheDevice() {
+    Fixture f;
+    f.device->SimulatedLearner()->Unplug();
+    ui::TfrmDownProc dialog(&f.device->Manager(), device::SteadyClock::Instance(), f.workbench.language,
+                            f.home.path() / "Binn");
+    dialog.StartProgramming(base::Bytes(40, 1));
+    dialog.show();
+    QVERIFY(WaitFor([&] { return dialog.StatusText() == f.Text(26); }));
+    QVERIFY(dialog.grab().save(testing::ScreenshotDir() + "/programming-waiting.png"));
+    dialog.reject();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.Progress().Completed());
+  }
+};
+
+}  // namespace klimavo::app
+
+QTEST_MAIN(klimavo::app::ProgrammingDialogTest)
+#include "programming_dialog_test.moc"
