@@ -12,6 +12,8 @@ namespace klimavo::analysis {
 namespace {
 
 constexpr std::int32_t kNoCarrier = -1;
+/// Carriers within this factor of the record's keep the record's carrier.
+constexpr double kNearCarrier = 0.15;
 
 // Sets a flag for the time of a call, also when it leaves early.
 class Busy {
@@ -166,7 +168,7 @@ void ChecksumWizard::CaptureReceived(const ir::TIRIntegerArr& durations, std::in
   // A carrier far from the record's becomes the record's; an unknown one
   // (-1, or 0 from the learner) leaves it alone.
   if (carrier != kNoCarrier && carrier > 0 && carrier <= UINT16_MAX &&
-      !ir::IsNear(carrier, record_.Params.Carrier, kCarrierTolerance, kCarrierTolerance)) {
+      !ir::IsNear(carrier, record_.Params.Carrier, kNearCarrier, kNearCarrier)) {
     record_.Params.Carrier = static_cast<std::uint16_t>(carrier);
     Changed();
   }

@@ -26,8 +26,6 @@ namespace klimavo::analysis {
 
 /// The item count choices the wizard offers: 1 to 3.
 inline constexpr int kMaxChosenItems = 3;
-/// Carriers within this factor of the record's keep the record's carrier.
-inline constexpr double kCarrierTolerance = 0.15;
 
 /// The columns of the items table, in order.
 enum class ItemColumn {

@@ -10,6 +10,8 @@
 // the rows, the format, the candidates and a note (docs/checksum-discovery.md).
 // Exit status: 0 with a candidate, 1 with none or too few rows, 2 for unusable
 // arguments or input.
+#include <unistd.h>
+
 #include <iostream>
 #include <map>
 #include <string>
@@ -42,46 +44,61 @@ struct FormatRows {
   std::size_t first_capture = 0;
 };
 
-/// The rows of the protocol text that most captures decode to; on a tie, the
-/// text of the earliest capture.
-std::pair<std::string, FormatRows> MostFrequentFormat(const capture::ReadResult& read, bool lsb_first,
-                                                      double tolerance) {
-  std::map<std::string, FormatRows> by_text;
-  for (std::size_t i = 0; i < read.captures.size(); ++i) {
-    const ir::Capture input = capture::ToCapture(read.captures[i]);
+/// The decoded codes of a file, by protocol text.
+class FormatTally {
+ public:
+  FormatTally(bool lsb_first, double tolerance) : lsb_first_(lsb_first), tolerance_(tolerance) {}
+
+  void Add(const capture::CaptureRead& read) {
+    const ir::Capture input = capture::ToCapture(read);
     ir::Tcomp_aval result;
-    if (!ir::DecodeCapture(input.Durations, input.Carrier, false, lsb_first, tolerance, result) ||
+    const std::size_t position = position_++;
+    if (!ir::DecodeCapture(input.Durations, input.Carrier, false, lsb_first_, tolerance_, result) ||
         result.Bits.empty())
-      continue;
-    auto [it, added] = by_text.try_emplace(ir::PrintProtocol(result.Protocol));
+      return;
+    auto [it, added] = by_text_.try_emplace(ir::PrintProtocol(result.Protocol));
     if (added) {
       it->second.elements = result.Protocol.Elements;
-      it->second.first_capture = i;
+      it->second.first_capture = position;
     }
     it->second.rows.push_back(result.Bits);
   }
-  const std::pair<const std::string, FormatRows>* best = nullptr;
-  for (const auto& entry : by_text) {
-    if (best == nullptr || entry.second.rows.size() > best->second.rows.size() ||
-        (entry.second.rows.size() == best->second.rows.size() &&
-         entry.second.first_capture < best->second.first_capture))
-      best = &entry;
+
+  /// The rows of the protocol text that most captures decode to; on a tie,
+  /// the text of the earliest capture. Empty when none decoded.
+  std::pair<std::string, FormatRows> MostFrequent() const {
+    const std::pair<const std::string, FormatRows>* best = nullptr;
+    for (const auto& entry : by_text_) {
+      if (best == nullptr || entry.second.rows.size() > best->second.rows.size() ||
+          (entry.second.rows.size() == best->second.rows.size() &&
+           entry.second.first_capture < best->second.first_capture))
+        best = &entry;
+    }
+    if (best == nullptr) return {};
+    return *best;
   }
-  if (best == nullptr) return {};
-  return *best;
-}
+
+ private:
+  bool lsb_first_;
+  double tolerance_;
+  std::size_t position_ = 0;
+  std::map<std::string, FormatRows> by_text_;
+};
 
 void RunChecksum(const ChecksumOptions& o, Context& ctx) {
   const std::filesystem::path& home = ctx.Home();
   const double tolerance = config::Derive(config::ReadConfig(base::ConfigPath(home))).DecodeTolerance;
   capture::ReadOptions options;
   options.source = o.file == "-" ? std::string(kStdinName) : o.file;
-  const capture::ReadResult read = o.file == "-" ? capture::ReadCaptureStream(std::cin, options)
-                                                 : capture::ReadCaptureFile(o.file, options);
+  const bool lsb_first = !o.msb;
+  FormatTally tally(lsb_first, tolerance);
+  const capture::CaptureSink add = [&tally](capture::CaptureRead&& read) { tally.Add(read); };
+  const capture::StreamResult read =
+      o.file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), options, add)
+                    : capture::StreamCaptureFile(o.file, options, add);
   if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
 
-  const bool lsb_first = !o.msb;
-  const auto [format, rows] = MostFrequentFormat(read, lsb_first, tolerance);
+  const auto [format, rows] = tally.MostFrequent();
   const analysis::ChecksumDiscovery result = analysis::DiscoverChecksums(rows.elements, rows.rows, lsb_first);
   if (o.json) {
     std::cout << analysis::DiscoveryJson(result, format) << '\n';

@@ -213,6 +213,21 @@ TEST(ChecksumDiscovery, FindsTwoChecksumsOfOneCode) {
   EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
 }
 
+// Formats with frames shorter than a zone step or a target and with split
+// codes between data groups: whatever is found holds.
+TEST(ChecksumDiscovery, CopesWithOddFormats) {
+  for (const char* protocol : {"[3]<0>[1]<1>[20]", "<0>[2]<1>[2]<2>[12]<3>", "<0>[9]<1>[7]<0>[16]<1>"}) {
+    SCOPED_TRACE(protocol);
+    const auto elements = ir::ParseProtocol(protocol).Elements;
+    const int last = ir::DataRunCount(elements) - 1;
+    const TCrcItem sum =
+        OneZoneItem(0, 4, Zone(0, 0, 1), last, static_cast<int>(ir::BitsInRun(elements, last)) - 4, 4);
+    const auto codes = RandomCodes(elements, {sum}, true, 10, 3);
+    const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
+    for (const TCrcItem& c : result.candidates) EXPECT_TRUE(HoldsOnFreshCodes(elements, {sum}, c, true));
+  }
+}
+
 TEST(ChecksumDiscovery, InventsNothingForCodesNoChecksumExplains) {
   for (bool lsb : {true, false}) {
     for (int rows : {4, 6, 16}) {

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocalSocket>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
+#include "app/pulse_feed.h"
 #include "gui_test_support.h"
 #include "learner_support.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
@@ -213,6 +215,29 @@ class ChecksumWizardTest : public QObject {
     QTest::mouseClick(wizard.findChild<QPushButton*>("btnFind"), Qt::LeftButton);
     QCOMPARE(GreenRows(wizard.Logic().Grid()), 6);
     SaveScreenshot(wizard, "checksum_wizard_chinese.png");
+    wizard.reject();
+  }
+
+  void trainsOfThePulseFeedBecomeRows() {
+    MitsubishiFixture f;
+    ui::TfrmChechWizard wizard(f.record, f.workbench.language, f.workbench.settings, f.workbench.captures);
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+    PulseFeed feed(f.workbench.captures);
+    QVERIFY2(feed.Listen(f.home.path()), qPrintable(feed.ErrorText()));
+    QLocalSocket client;
+    client.connectToServer(feed.Name());
+    QVERIFY(client.waitForConnected(2000));
+    // One train a line, in µs as another program sends it.
+    for (const auto& [name, capture] : testing::CorpusCaptures(kMitsubishiSource)) {
+      QStringList micros;
+      for (std::int32_t ticks : capture.Durations) micros << QString::number(ticks / 10);
+      client.write("PULSES " + micros.join(' ').toLatin1() + "\n");
+    }
+    QVERIFY(client.waitForBytesWritten(2000));
+    QTRY_COMPARE(wizard.Logic().Grid().LineCount(), 6);
+    QTest::mouseClick(wizard.findChild<QPushButton*>("btnFind"), Qt::LeftButton);
+    QCOMPARE(GreenRows(wizard.Logic().Grid()), 6);
     wizard.reject();
   }
 
