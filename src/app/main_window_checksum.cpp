@@ -2,6 +2,7 @@
 // the current record.
 #include <QAction>
 
+#include "app/device_session.h"
 #include "app/main_window.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
 
@@ -19,7 +20,17 @@ void TfrmAirEditor::ChecksumAssistantCommand() {
   wizard.SetTell([this](QWidget* parent, const QString& caption, const QString& text) {
     prompts_.Tell(parent, caption, text);
   });
-  wizard.exec();
+  // It opens the learner at long range; the near and far items of its
+  // waveform menu switch the range.
+  wizard.SetLearnModeHandler([this](int tag) {
+    if (workbench_.device) workbench_.device->Manager().SetLearnMode(tag);
+  });
+  // The capture buttons follow the learn mode however the wizard ends.
+  struct SyncButtons {
+    TfrmAirEditor* window;
+    ~SyncButtons() { window->SyncCaptureButtons(); }
+  } sync{this};
+  prompts_.RunDialog(wizard);
   if (wizard.RecordChanged()) MarkRecordModified();
   ShowCurrentRecord();
 }

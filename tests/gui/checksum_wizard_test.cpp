@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <cstdlib>
 
 #include "app/main_window.h"
@@ -253,17 +252,22 @@ class ChecksumWizardTest : public QObject {
       if (library->Cell(5, row).toInt() == kMitsubishiIndex) library->SetCurrentRow(row);
     QCOMPARE(window.CurrentIndex(), kMitsubishiIndex);
     bool ran = false;
-    QTimer::singleShot(0, &window, [&] {
-      auto* wizard = qobject_cast<ui::TfrmChechWizard*>(QApplication::activeModalWidget());
-      QVERIFY(wizard != nullptr);
-      QVERIFY(workbench.captures.Occupied(device::CaptureConsumer::ChecksumWizard));
-      // The sample record's checksum holds on its remote's codes.
-      for (const auto& [name, capture] : testing::CorpusCaptures(kMitsubishiSource))
-        workbench.captures.Route(capture.Durations, capture.Carrier);
-      QCOMPARE(GreenRows(wizard->Logic().Grid()), 6);
-      wizard->findChild<QAction*>("mnuLast4")->trigger();  // a change to the record
-      ran = true;
+    prompts.dialogs.push_back([&](QDialog& dialog) {
+      auto* wizard = qobject_cast<ui::TfrmChechWizard*>(&dialog);
+      if (wizard == nullptr) return static_cast<int>(QDialog::Rejected);
+      wizard->show();
+      QCoreApplication::processEvents();
+      [&] {
+        QVERIFY(workbench.captures.Occupied(device::CaptureConsumer::ChecksumWizard));
+        // The sample record's checksum holds on its remote's codes.
+        for (const auto& [name, capture] : testing::CorpusCaptures(kMitsubishiSource))
+          workbench.captures.Route(capture.Durations, capture.Carrier);
+        QCOMPARE(GreenRows(wizard->Logic().Grid()), 6);
+        wizard->findChild<QAction*>("mnuLast4")->trigger();  // a change to the record
+        ran = true;
+      }();
       wizard->accept();
+      return static_cast<int>(QDialog::Accepted);
     });
     window.findChild<QAction*>("actnChecked")->trigger();
     QVERIFY(ran);

@@ -42,6 +42,8 @@ constexpr int kTextNotes = 151;
 constexpr int kTextCodesOfFormat = 156;
 constexpr int kTextPressKeys = 157;
 constexpr int kHeadingPadding = 16;
+constexpr int kNearRange = 1;
+constexpr int kLongRange = 2;
 constexpr int kNumberColumnPixels = 48;
 constexpr int kComboColumnPixels = 150;
 constexpr int kSmallComboPixels = 64;
@@ -287,10 +289,10 @@ void TfrmChechWizard::BuildWaveMenu() {
     format_view_->addAction(a);
   };
   add("mnuNear", "近距离", [this] {
-    if (learn_mode_) learn_mode_(1);
+    if (learn_mode_) learn_mode_(kNearRange);
   });
   add("mnuFar", "远距离", [this] {
-    if (learn_mode_) learn_mode_(2);
+    if (learn_mode_) learn_mode_(kLongRange);
   });
   add("mnuShowHex", "显示16进制", [this] {
     format_view_->SetValueFormat(kHexValues);
@@ -343,6 +345,7 @@ void TfrmChechWizard::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  if (learn_mode_) learn_mode_(kLongRange);  // the wizard listens at long range
   logic_.Open();
   ShowCandidates();
   UpdateRowActions();
