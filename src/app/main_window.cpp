@@ -74,6 +74,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   current_picture_ = {};
   ConnectOutputCommands();
   BuildWizardCommands();
+  BuildChecksumCommands();
   UpdateActions();
   RestoreWindowLayout();
 }

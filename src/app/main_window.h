@@ -79,6 +79,10 @@ class TfrmAirEditor : public QMainWindow {
   void RefreshSummary();
   PulseFeed* Feed() const { return pulse_feed_; }
 
+  // Checksum analysis wizard (main_window_checksum.cpp).
+  /// "Checksum assistant": the checksum analysis wizard over the current record.
+  void ChecksumAssistantCommand();
+
   // State, for the commands of later dialogs and for tests.
   int CurrentIndex() const { return current_index_; }
   bool RecordModified() const { return record_modified_; }
@@ -209,6 +213,8 @@ class TfrmAirEditor : public QMainWindow {
   std::vector<int> SelectedLibraryIndices() const;
   /// Connects the wizard commands and starts the pulse feed (main_window_wizards.cpp).
   void BuildWizardCommands();
+  /// Connects "Checksum assistant" (main_window_checksum.cpp).
+  void BuildChecksumCommands();
   // Data safety (main_window_safety.cpp).
   void BuildSafetyActions(QMenu* file_menu);
   void BuildProtectionNotice();

@@ -30,7 +30,7 @@ namespace {
 // Commands that are shown but have nothing behind them yet. They stay disabled
 // (greyed) until their work is built; each entry goes when its command gets its
 // handler. Names are the object names of the actions and buttons.
-constexpr std::array<std::string_view, 1> kCommandsNotBuiltYet = {"actnChecked"};
+constexpr std::array<std::string_view, 0> kCommandsNotBuiltYet = {};
 
 constexpr config::WindowSize kFirstStartSize{1047, 569};
 constexpr std::size_t kPaneCount = 3;

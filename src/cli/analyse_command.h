@@ -9,5 +9,7 @@ namespace klimavo::cli {
 
 /// `analyse compare`: the comparison grid of the captures of a file.
 void AddAnalyseCompare(CLI::App& analyse, Context& ctx);
+/// `analyse checksum`: the checksum items that explain the codes of a file.
+void AddAnalyseChecksum(CLI::App& analyse, Context& ctx);
 
 }  // namespace klimavo::cli

@@ -594,6 +594,8 @@ void HeaderFromJson(const Json& j, TdiskAir& r) {
 
 }  // namespace
 
+nlohmann::ordered_json CrcItemToJson(std::size_t index, const ir::TCrcItem& item) { return ItemToJson(index, item); }
+
 RecordJsonError::RecordJsonError(std::string field, std::string value, const std::string& problem)
     : std::runtime_error("field " + field + (value.empty() ? "" : ": value " + value) + " " + problem),
       field_(std::move(field)),

@@ -49,6 +49,10 @@ struct EditableRecord {
   TBtnLines bit_lines;
 };
 
+/// The JSON form of checksum item `index` of a slot: {"index", "target",
+/// "zones", "kind", "width", "const", "const_op", "aux_const", "aux_op"}.
+nlohmann::ordered_json CrcItemToJson(std::size_t index, const ir::TCrcItem& item);
+
 /// The JSON form of a record whose lines are held one byte per bit.
 nlohmann::ordered_json RecordToJson(const TdiskAir& record, const TBtnLines& bit_lines);
 /// The JSON form of a library entry (lines packed as stored).

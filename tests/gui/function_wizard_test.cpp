@@ -23,6 +23,7 @@
 #include "device/learner_manager.h"
 #include "device/simulated_device.h"
 #include "gui_test_support.h"
+#include "learner_support.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
 #include "ui/dialogs/function_wizard_dialog.h"
@@ -35,53 +36,14 @@ namespace {
 constexpr int kGreeIndex = 0;
 constexpr const char* kGreeSource = "ACs/GREE/Gree_airco.ir";
 
-// The captures of one source of the corpus, by name, in file order.
-std::vector<std::pair<std::string, ir::Capture>> CorpusCaptures(const std::string& source) {
-  std::vector<std::pair<std::string, ir::Capture>> captures;
-  std::ifstream in(KLIMAVO_CORPUS_FILE);
-  std::string line;
-  while (std::getline(in, line)) {
-    const auto json = nlohmann::json::parse(line);
-    if (json["source"] != source) continue;
-    ir::Capture capture;
-    for (int us : json["durations_us"]) capture.Durations.push_back(us * 10);
-    capture.Carrier = json["carrier_hz"].get<int>();
-    captures.emplace_back(json["name"].get<std::string>(), capture);
-  }
-  return captures;
-}
+using testing::CorpusCaptures;
+using testing::SimulatedLearner;
 
 ir::Capture CaptureNamed(const std::string& name) {
   for (auto& [n, c] : CorpusCaptures(kGreeSource))
     if (n == name) return c;
   return {};
 }
-
-// The learner, simulated, sending its captures into the workbench's routing.
-struct SimulatedLearner {
-  explicit SimulatedLearner(device::CaptureRouter& router)
-      : device(clock, device::SimulatedOptions{}), link(device, loop, clock) {
-    link.SetOnCapture([&router, this](const ir::TIRIntegerArr& d, std::int32_t carrier) {
-      router.Route(d, carrier);
-      ++captures;
-    });
-    link.SelectModelSet(0);
-    link.SetListening(true);
-  }
-  ~SimulatedLearner() { link.SetListening(false); }
-  /// Presses the remote's key: the capture goes through the learner and its packets.
-  bool Press(const ir::Capture& capture) {
-    const int before = captures;
-    device.QueueCapture(capture);
-    return loop.RunUntil([&] { return captures > before; }, std::chrono::seconds(20));
-  }
-
-  device::ManualClock clock{1000};
-  base::EventLoopDispatcher loop;
-  device::SimulatedDevice device;
-  device::TMyHIDUSBMange link;
-  int captures = 0;
-};
 
 QString Cell(ui::DataGrid* grid, int column, int row) { return grid->Cell(column, row); }
 

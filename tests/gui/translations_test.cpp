@@ -24,6 +24,7 @@
 #include "lang/form_entry.h"
 #include "lang/language.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/checksum_wizard_dialog.h"
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/dialogs/key_editor_dialog.h"
@@ -194,6 +195,8 @@ class TranslationsTest : public QObject {
     workbench.library.FetchRecord(0, record, lines);
     ui::TfrmWizard wizard(record, lines, workbench.language, workbench.settings, workbench.captures);
     CheckEntries(wizard, workbench.language);
+    ui::TfrmChechWizard checksum_wizard(record, workbench.language, workbench.settings, workbench.captures);
+    CheckEntries(checksum_wizard, workbench.language);
     ui::QtDispatcher dispatcher;
     ui::TfrmUpdate update(dispatcher, home.path(), {}, workbench.language);
     CheckEntries(update, workbench.language);
@@ -206,7 +209,7 @@ class TranslationsTest : public QObject {
     const std::set<QString> translated = TranslatedEnglish(
         workbench.language,
         {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg",
-         "frmCheckAc", "frmDownProc", "frmWizard", "frmUpdate"});
+         "frmCheckAc", "frmDownProc", "frmWizard", "frmChechWizard", "frmUpdate"});
     QVERIFY(translated.count("Compare code") == 1);  // the files hold what the check relies on
     const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
     testing::ScriptedPrompts prompts;
@@ -241,6 +244,8 @@ class TranslationsTest : public QObject {
       workbench.library.FetchRecord(0, record, lines);
       ui::TfrmWizard wizard(record, lines, language, workbench.settings, workbench.captures);
       CheckLanguageOf(ShownTexts(wizard), language_no, translated, "function wizard" + suffix);
+      ui::TfrmChechWizard checksum_wizard(record, language, workbench.settings, workbench.captures);
+      CheckLanguageOf(ShownTexts(checksum_wizard), language_no, translated, "checksum wizard" + suffix);
       ui::QtDispatcher dispatcher;
       ui::TfrmUpdate update(dispatcher, home.path(), {}, language);
       CheckLanguageOf(ShownTexts(update), language_no, translated, "update" + suffix);

@@ -1,0 +1,64 @@
+#include "analysis/checksum_discovery_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include "capture/decode_report.h"
+#include "store/record_json.h"
+
+namespace klimavo::analysis {
+namespace {
+
+// JSON on one line with the separators the CLI prints everywhere.
+void AppendCompact(std::string& out, const nlohmann::ordered_json& j) {
+  if (j.is_object()) {
+    out += '{';
+    bool first = true;
+    for (const auto& [key, value] : j.items()) {
+      if (!first) out += ", ";
+      first = false;
+      out += capture::JsonString(key);
+      out += ": ";
+      AppendCompact(out, value);
+    }
+    out += '}';
+  } else if (j.is_array()) {
+    out += '[';
+    for (std::size_t i = 0; i < j.size(); ++i) {
+      if (i) out += ", ";
+      AppendCompact(out, j[i]);
+    }
+    out += ']';
+  } else if (j.is_string()) {
+    out += capture::JsonString(j.get<std::string>());
+  } else {
+    out += j.dump();
+  }
+}
+
+}  // namespace
+
+std::string CandidateJson(std::size_t index, const ir::TCrcItem& item) {
+  std::string out;
+  AppendCompact(out, store::CrcItemToJson(index, item));
+  return out;
+}
+
+std::string DiscoveryJson(const ChecksumDiscovery& result, std::string_view format) {
+  std::string out = "{\"rows\": " + std::to_string(result.rows) +
+                    ", \"format\": " + capture::JsonString(format) + ", \"candidates\": [";
+  for (std::size_t i = 0; i < result.candidates.size(); ++i) {
+    if (i) out += ", ";
+    out += CandidateJson(i, result.candidates[i]);
+  }
+  out += "], \"note\": " + capture::JsonString(DiscoveryNoteName(result.note)) + "}";
+  return out;
+}
+
+std::string DiscoveryText(const ChecksumDiscovery& result) {
+  std::string out;
+  for (std::size_t i = 0; i < result.candidates.size(); ++i)
+    out += CandidateJson(i, result.candidates[i]) + "\n";
+  return out;
+}
+
+}  // namespace klimavo::analysis

@@ -1,0 +1,22 @@
+#pragma once
+// The text forms of a checksum discovery: the JSON object of
+// `klimavo-cli analyse checksum --json` and the one-item-per-line text form.
+// Each candidate is written as the protocol record's JSON writes a checksum
+// item (docs/record-json.md), its index being its place in the list, so that
+// it can be pasted into a record.
+
+#include <string>
+#include <string_view>
+
+#include "analysis/checksum_discovery.h"
+
+namespace klimavo::analysis {
+
+/// One candidate as a record's checksum item, on one line: ", " and ": " as separators.
+std::string CandidateJson(std::size_t index, const ir::TCrcItem& item);
+/// {"rows": N, "format": TEXT, "candidates": [...], "note": NOTE} on one line.
+std::string DiscoveryJson(const ChecksumDiscovery& result, std::string_view format);
+/// One candidate per line, best first; empty without candidates.
+std::string DiscoveryText(const ChecksumDiscovery& result);
+
+}  // namespace klimavo::analysis

@@ -1,0 +1,357 @@
+#include "analysis/checksum_discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_rows.h"
+#include "ir/checksum.h"
+#include "ir/protocol.h"
+
+namespace klimavo::analysis {
+namespace {
+
+using ir::TCrcItem;
+using ir::TCrcZone;
+using testing::OneZoneItem;
+using testing::RandomCodes;
+
+TCrcZone Zone(int frame, int start, int end) {
+  return {static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(start),
+          static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(end)};
+}
+
+TCrcItem WithConst(TCrcItem item, int op, int constant) {
+  item.ConstOp = static_cast<std::uint8_t>(op);
+  item.Const = static_cast<std::uint16_t>(constant);
+  return item;
+}
+
+TCrcItem WithSecondZone(TCrcItem item, TCrcZone zone) {
+  item.ZoneCount = 2;
+  item.Zones[1] = zone;
+  return item;
+}
+
+std::string Describe(const TCrcItem& i) {
+  std::string s = "target " + std::to_string(i.TargetFrame) + "/" + std::to_string(i.TargetBit) + "/" +
+                  std::to_string(i.TargetWidth) + " kind " + std::to_string(i.Kind) + " width " +
+                  std::to_string(i.OperandWidth) + " const " + std::to_string(i.Const) + " op " +
+                  std::to_string(i.ConstOp) + " zones";
+  for (int z = 0; z < i.ZoneCount && z < 2; ++z) {
+    const auto& zz = i.Zones[static_cast<std::size_t>(z)];
+    s += " " + std::to_string(zz.StartFrame) + ":" + std::to_string(zz.StartBit) + "-" +
+         std::to_string(zz.EndFrame) + ":" + std::to_string(zz.EndBit);
+  }
+  return s;
+}
+
+// The candidates, one per line, for failure messages.
+std::string ListOf(const ChecksumDiscovery& result) {
+  return std::string(DiscoveryNoteName(result.note)) + "\n" + DiscoveryText(result);
+}
+
+bool SameTarget(const TCrcItem& a, const TCrcItem& b) {
+  return a.TargetFrame == b.TargetFrame && a.TargetBit == b.TargetBit && a.TargetWidth == b.TargetWidth;
+}
+
+// The item holds (computes the value at its target) on fresh random codes
+// that carry the true checksums.
+::testing::AssertionResult HoldsOnFreshCodes(const ir::TStrProt_Listbase& elements,
+                                             const std::vector<TCrcItem>& truth, const TCrcItem& found,
+                                             bool lsb_first) {
+  for (const auto& bits : RandomCodes(elements, truth, lsb_first, 64, 4242)) {
+    const std::int32_t computed = ir::CrcCalculate(bits, found, elements, lsb_first);
+    if (computed < 0 || computed != ir::CrcReadTarget(bits, found, elements, lsb_first))
+      return ::testing::AssertionFailure() << Describe(found) << " fails on a fresh code";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+enum class Target { Listed, MayBeOther };
+enum class Note { Ok, MayStayOpen };
+
+// The best candidate holds on codes the search did not see, and (unless the
+// checksum has equivalent forms at other targets) a candidate for the true
+// target is listed and holds too.
+void ExpectFound(const char* protocol, const TCrcItem& truth, bool lsb_first, int rows, const char* what,
+                 Target target = Target::Listed, Note note = Note::Ok) {
+  SCOPED_TRACE(std::string(what) + (lsb_first ? " LSB-first" : " MSB-first"));
+  const auto elements = ir::ParseProtocol(protocol).Elements;
+  const auto codes = RandomCodes(elements, {truth}, lsb_first, rows, 99);
+  const ChecksumDiscovery result = DiscoverChecksums(elements, codes, lsb_first);
+  ASSERT_FALSE(result.candidates.empty()) << DiscoveryNoteName(result.note);
+  EXPECT_LE(result.candidates.size(), static_cast<std::size_t>(kMaxChecksumCandidates));
+  EXPECT_TRUE(HoldsOnFreshCodes(elements, {truth}, result.candidates[0], lsb_first));
+  for (std::size_t i = 1; i < result.candidates.size(); ++i)
+    EXPECT_FALSE(CandidateBefore(result.candidates[i], result.candidates[i - 1])) << i;
+  if (target == Target::MayBeOther) return;
+  const auto same = std::find_if(result.candidates.begin(), result.candidates.end(),
+                                 [&](const TCrcItem& c) { return SameTarget(c, truth); });
+  ASSERT_NE(same, result.candidates.end())
+      << "no candidate for the target; best " << Describe(result.candidates[0]);
+  EXPECT_TRUE(HoldsOnFreshCodes(elements, {truth}, *same, lsb_first));
+  if (note == Note::Ok) EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
+}
+
+struct KindCase {
+  int kind;
+  int width;
+};
+
+class DiscoveryFindsEachKind : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(DiscoveryFindsEachKind, OneZoneWithoutConstant) {
+  const KindCase k = GetParam();
+  // Eight bytes: the checksum over bytes 0..6 sits in byte 7. An exclusive or
+  // of nibbles is a nibble and gets a 4-bit target: in a byte its upper half
+  // would be 0 in every code, and whether a zone takes those bits in would be
+  // open.
+  const bool nibble_xor = (k.kind == 6 || k.kind == 10) && k.width == 4;
+  const TCrcItem truth = OneZoneItem(k.kind, k.width, Zone(0, 0, 55), 0, 56, nibble_xor ? 4 : 8);
+  // Before the nibble exchange, a sum plus 255 differs from the sum only for
+  // sums ending in hexadecimal 0: twelve codes leave that open half the time.
+  const Note note = k.kind == 7 ? Note::MayStayOpen : Note::Ok;
+  for (bool lsb : {true, false}) ExpectFound("<0>[64]<1>", truth, lsb, 12, "kind", Target::Listed, note);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DiscoveryFindsEachKind,
+                         ::testing::Values(KindCase{0, 8}, KindCase{0, 4}, KindCase{1, 8}, KindCase{1, 4},
+                                           KindCase{2, 8}, KindCase{3, 8}, KindCase{4, 8}, KindCase{5, 8},
+                                           KindCase{6, 8}, KindCase{6, 4}, KindCase{7, 8}, KindCase{7, 4},
+                                           KindCase{8, 8}, KindCase{8, 4}, KindCase{9, 8}, KindCase{9, 4},
+                                           KindCase{10, 8}, KindCase{10, 4}));
+
+struct ConstantCase {
+  const char* what;
+  TCrcItem truth;
+};
+
+class DiscoverySolvesConstants : public ::testing::TestWithParam<ConstantCase> {};
+
+TEST_P(DiscoverySolvesConstants, OneZoneWithConstant) {
+  for (bool lsb : {true, false}) ExpectFound("<0>[64]<1>", GetParam().truth, lsb, 12, GetParam().what);
+}
+
+const TCrcItem kSumOverBytes0To6 = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, DiscoverySolvesConstants,
+    ::testing::Values(ConstantCase{"+", WithConst(kSumOverBytes0To6, 0, 0x2A)},
+                      ConstantCase{"- (found as + of the complement)", WithConst(kSumOverBytes0To6, 1, 5)},
+                      ConstantCase{"xor", WithConst(kSumOverBytes0To6, 2, 0x5A)},
+                      ConstantCase{"*", WithConst(kSumOverBytes0To6, 3, 3)},
+                      ConstantCase{"/ with quotients wider than the target",
+                                   WithConst(kSumOverBytes0To6, 4, 3)},
+                      ConstantCase{"/ with quotients inside the target", WithConst(kSumOverBytes0To6, 4, 20)},
+                      ConstantCase{"and", WithConst(kSumOverBytes0To6, 5, 0x7E)},
+                      ConstantCase{"or", WithConst(kSumOverBytes0To6, 6, 0x81)},
+                      ConstantCase{"complemented sum + constant",
+                                   WithConst(OneZoneItem(1, 8, Zone(0, 0, 55), 0, 56), 0, 1)},
+                      ConstantCase{"xor of nibbles, xor constant, into 4 bits",
+                                   WithConst(OneZoneItem(6, 4, Zone(0, 0, 55), 0, 56, 4), 2, 9)},
+                      ConstantCase{"nibble sum + constant into 4 bits",
+                                   WithConst(OneZoneItem(9, 8, Zone(0, 0, 55), 0, 60, 4), 0, 10)},
+                      ConstantCase{"sum + constant before the nibble exchange",
+                                   WithConst(OneZoneItem(7, 8, Zone(0, 0, 55), 0, 56), 0, 0x31)},
+                      ConstantCase{"count of ones xor constant",
+                                   WithConst(OneZoneItem(2, 8, Zone(0, 0, 55), 0, 56), 2, 0x55)}));
+
+struct TwoZoneCase {
+  const char* what;
+  TCrcItem truth;
+};
+
+class DiscoveryFindsTwoZones : public ::testing::TestWithParam<TwoZoneCase> {};
+
+TEST_P(DiscoveryFindsTwoZones, AroundATargetInTheMiddle) {
+  // An exclusive or of all other bytes makes the exclusive or of all bytes 0,
+  // and a complemented sum of them makes the sum of all bytes 255: every byte
+  // is then a checksum of the others, and the one after its zones is listed.
+  const int kind = GetParam().truth.Kind;
+  const Target target = kind == 6 || kind == 1 ? Target::MayBeOther : Target::Listed;
+  for (bool lsb : {true, false})
+    ExpectFound("<0>[64]<1>", GetParam().truth, lsb, 16, GetParam().what, target);
+}
+
+// Eight bytes; the checksum in byte 4 covers bytes 0..3 and 5..7.
+TCrcItem Around(int kind, int width) {
+  return WithSecondZone(OneZoneItem(kind, width, Zone(0, 0, 31), 0, 32), Zone(0, 40, 63));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, DiscoveryFindsTwoZones,
+    ::testing::Values(TwoZoneCase{"sum", Around(0, 8)}, TwoZoneCase{"nibble sum", Around(0, 4)},
+                      TwoZoneCase{"inverted sum", Around(1, 8)}, TwoZoneCase{"xor", Around(6, 8)},
+                      TwoZoneCase{"count of ones", Around(2, 8)}, TwoZoneCase{"shifted sum", Around(8, 4)},
+                      TwoZoneCase{"nibble sum (kind 9)", Around(9, 8)},
+                      TwoZoneCase{"sum + constant", WithConst(Around(0, 8), 0, 0x33)},
+                      TwoZoneCase{"xor, xor constant", WithConst(Around(6, 4), 2, 0xC)}));
+
+TEST(ChecksumDiscovery, FindsAZoneAcrossFramesAndATargetInALaterFrame) {
+  const TCrcItem truth = OneZoneItem(0, 8, TCrcZone{0, 0, 1, 39}, 1, 40);
+  for (bool lsb : {true, false}) ExpectFound("<0>[48]<1>[48]<2>", truth, lsb, 12, "frames");
+}
+
+TEST(ChecksumDiscovery, FindsTwoChecksumsOfOneCode) {
+  const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
+  const TCrcItem nibble = OneZoneItem(0, 4, Zone(0, 0, 23), 0, 24, 4);
+  const TCrcItem last = OneZoneItem(1, 8, Zone(0, 0, 55), 0, 56);
+  const auto codes = RandomCodes(elements, {nibble, last}, true, 16, 5);
+  const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
+  ASSERT_FALSE(result.candidates.empty());
+  int matched = 0;
+  for (const TCrcItem& c : result.candidates) {
+    EXPECT_TRUE(HoldsOnFreshCodes(elements, {nibble, last}, c, true));
+    if (SameTarget(c, nibble) || SameTarget(c, last)) ++matched;
+  }
+  EXPECT_GE(matched, 2);
+  EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
+}
+
+// Formats with frames shorter than a zone step or a target and with split
+// codes between data groups: whatever is found holds.
+TEST(ChecksumDiscovery, CopesWithOddFormats) {
+  for (const char* protocol : {"[3]<0>[1]<1>[20]", "<0>[2]<1>[2]<2>[12]<3>", "<0>[9]<1>[7]<0>[16]<1>"}) {
+    SCOPED_TRACE(protocol);
+    const auto elements = ir::ParseProtocol(protocol).Elements;
+    const int last = ir::DataRunCount(elements) - 1;
+    const TCrcItem sum =
+        OneZoneItem(0, 4, Zone(0, 0, 1), last, static_cast<int>(ir::BitsInRun(elements, last)) - 4, 4);
+    const auto codes = RandomCodes(elements, {sum}, true, 10, 3);
+    const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
+    for (const TCrcItem& c : result.candidates) EXPECT_TRUE(HoldsOnFreshCodes(elements, {sum}, c, true));
+  }
+}
+
+TEST(ChecksumDiscovery, InventsNothingForCodesNoChecksumExplains) {
+  for (bool lsb : {true, false}) {
+    for (int rows : {4, 6, 16}) {
+      SCOPED_TRACE(std::to_string(rows) + " rows");
+      const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
+      const auto codes = RandomCodes(elements, {}, lsb, rows, 1234u + static_cast<unsigned>(rows));
+      const ChecksumDiscovery result = DiscoverChecksums(elements, codes, lsb);
+      EXPECT_TRUE(result.candidates.empty()) << Describe(result.candidates[0]);
+      if (rows >= 16)
+        EXPECT_EQ(result.note, DiscoveryNote::NoCandidate);
+      else
+        EXPECT_NE(result.note, DiscoveryNote::Ok);
+    }
+  }
+}
+
+struct NoteCase {
+  const char* what;
+  std::vector<std::string> rows;  // "0"/"1" texts
+  DiscoveryNote note;
+  int used_rows;
+};
+
+class DiscoveryNotes : public ::testing::TestWithParam<NoteCase> {};
+
+TEST_P(DiscoveryNotes, SayWhyThereIsNoList) {
+  const NoteCase& c = GetParam();
+  std::vector<ir::TSSByteArray> rows;
+  for (const std::string& text : c.rows) {
+    ir::TSSByteArray bits;
+    for (char ch : text) bits.push_back(ch == '1' ? 1 : 0);
+    rows.push_back(bits);
+  }
+  const ChecksumDiscovery result = DiscoverChecksums(ir::ParseProtocol("<0>[16]<1>").Elements, rows, true);
+  EXPECT_EQ(result.note, c.note) << c.what;
+  EXPECT_EQ(result.rows, c.used_rows) << c.what;
+  EXPECT_TRUE(result.candidates.empty()) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DiscoveryNotes,
+    ::testing::Values(NoteCase{"no rows", {}, DiscoveryNote::TooFewRows, 0},
+                      NoteCase{"one row", {"1010101011110000"}, DiscoveryNote::TooFewRows, 1},
+                      NoteCase{"rows of another length are left out",
+                               {"1010101011110000", "10101010", "101010101111000011"},
+                               DiscoveryNote::TooFewRows,
+                               1},
+                      NoteCase{"the same code three times",
+                               {"1010101011110000", "1010101011110000", "1010101011110000"},
+                               DiscoveryNote::RowsTooAlike,
+                               3}));
+
+TEST(ChecksumDiscovery, SaysAmbiguousWhenTheRowsCannotPlaceTheZoneEnd) {
+  // Bytes 4..6 are zero in every row: the sum over bytes 0..6 in byte 7 may
+  // or may not include them.
+  const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
+  const TCrcItem truth = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
+  auto codes = RandomCodes(elements, {}, true, 10, 77);
+  for (auto& bits : codes) {
+    std::fill(bits.begin() + 32, bits.begin() + 56, 0);
+    testing::WriteTarget(bits, elements, truth,
+                         static_cast<std::uint32_t>(ir::CrcCalculate(bits, truth, elements, true)), true);
+  }
+  const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
+  ASSERT_FALSE(result.candidates.empty());
+  EXPECT_EQ(result.note, DiscoveryNote::Ambiguous) << ListOf(result);
+  // The zone up to the target comes first: it also holds when those bytes are set.
+  EXPECT_TRUE(HoldsOnFreshCodes(elements, {truth}, result.candidates[0], true));
+}
+
+struct OrderCase {
+  const char* what;
+  TCrcItem before;
+  TCrcItem after;
+};
+
+class CandidateOrder : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(CandidateOrder, ListsByTheFixedKeys) {
+  EXPECT_TRUE(CandidateBefore(GetParam().before, GetParam().after)) << GetParam().what;
+  EXPECT_FALSE(CandidateBefore(GetParam().after, GetParam().before)) << GetParam().what;
+}
+
+const TCrcItem kBase = OneZoneItem(6, 8, Zone(0, 8, 40), 1, 16);
+
+TCrcItem Changed(TCrcItem item, void (*change)(TCrcItem&)) {
+  change(item);
+  return item;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, CandidateOrder,
+    ::testing::Values(
+        OrderCase{"one zone before two", Changed(kBase, [](TCrcItem& i) { i.Kind = 10; }),
+                  WithSecondZone(OneZoneItem(0, 8, Zone(0, 0, 7), 0, 8), Zone(0, 16, 23))},
+        OrderCase{"no constant before a constant", Changed(kBase, [](TCrcItem& i) { i.Kind = 10; }),
+                  WithConst(OneZoneItem(0, 8, Zone(0, 0, 7), 0, 8), 0, 1)},
+        OrderCase{"kind", Changed(kBase, [](TCrcItem& i) { i.Kind = 1; }), kBase},
+        OrderCase{"operand width 8 before 4", Changed(kBase, [](TCrcItem& i) { i.TargetFrame = 3; }),
+                  Changed(kBase, [](TCrcItem& i) { i.OperandWidth = 4; })},
+        OrderCase{"target frame", kBase, Changed(kBase, [](TCrcItem& i) { i.TargetFrame = 2; })},
+        OrderCase{"target bit", kBase, Changed(kBase, [](TCrcItem& i) { i.TargetBit = 20; })},
+        OrderCase{"target width 8 before 4", kBase, Changed(kBase, [](TCrcItem& i) { i.TargetWidth = 4; })},
+        OrderCase{"earlier zone start", Changed(kBase, [](TCrcItem& i) { i.Zones[0].StartBit = 4; }), kBase},
+        OrderCase{"the longer of two zones ending on a nibble boundary",
+                  Changed(kBase, [](TCrcItem& i) { i.Zones[0].EndBit = 47; }),
+                  Changed(kBase, [](TCrcItem& i) { i.Zones[0].EndBit = 43; })},
+        OrderCase{"a zone ending on a nibble boundary before a longer one",
+                  Changed(kBase, [](TCrcItem& i) { i.Zones[0].EndBit = 39; }), kBase},
+        OrderCase{"a zone ending just before the target",
+                  Changed(kBase,
+                          [](TCrcItem& i) {
+                            i.Zones[0].EndBit = 14;
+                            i.TargetFrame = 0;
+                            i.TargetBit = 15;
+                          }),
+                  Changed(kBase,
+                          [](TCrcItem& i) {
+                            i.Zones[0].EndBit = 50;
+                            i.TargetFrame = 0;
+                            i.TargetBit = 15;
+                          })},
+        OrderCase{"constant operation", WithConst(kBase, 0, 9), WithConst(kBase, 2, 1)},
+        OrderCase{"constant", WithConst(kBase, 2, 1), WithConst(kBase, 2, 9)}));
+
+}  // namespace
+}  // namespace klimavo::analysis
