@@ -457,7 +457,6 @@ void TfrmAirEditor::UpdateActions() {
   load_picture_button_->setEnabled(current_index_ >= 0);
   clear_picture_button_->setEnabled(current_index_ >= 0);
   ApplyReadOnlyState();
-  DisableCommandsNotBuiltYet();
   ApplyProtection();
 }
 

@@ -253,7 +253,6 @@ class TfrmAirEditor : public QMainWindow {
   void ApplyToolBarTexts();
   void UpdateMinimumSize();
   void ApplyReadOnlyState();
-  void DisableCommandsNotBuiltYet();
   /// Selects the row of the shown record, or no row when it has none.
   void SyncLibrarySelection();
   void KeywordEdited();

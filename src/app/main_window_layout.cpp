@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <string_view>
 
 #include "app/main_window.h"
 #include "base/file_error.h"
@@ -26,11 +25,6 @@
 
 namespace klimavo::app {
 namespace {
-
-// Commands that are shown but have nothing behind them yet. They stay disabled
-// (greyed) until their work is built; each entry goes when its command gets its
-// handler. Names are the object names of the actions and buttons.
-constexpr std::array<std::string_view, 0> kCommandsNotBuiltYet = {};
 
 constexpr config::WindowSize kFirstStartSize{1047, 569};
 constexpr std::size_t kPaneCount = 3;
@@ -213,14 +207,6 @@ void TfrmAirEditor::ApplyReadOnlyState() {
   load_picture_button_->setEnabled(current_index_ >= 0 && !read_only);
   clear_picture_button_->setEnabled(current_index_ >= 0 && !read_only);
   act_save_as_->setEnabled(!read_only);
-}
-
-void TfrmAirEditor::DisableCommandsNotBuiltYet() {
-  for (std::string_view name : kCommandsNotBuiltYet) {
-    const QString object_name = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-    if (auto* action = findChild<QAction*>(object_name)) action->setEnabled(false);
-    if (auto* button = findChild<QPushButton*>(object_name)) button->setEnabled(false);
-  }
 }
 
 }  // namespace klimavo::app

@@ -1,6 +1,6 @@
 // The main window's frame: where it opens and what it remembers, its minimum
 // size, the library columns, the menus with their mnemonics and the Delete key,
-// commands that have nothing behind them yet, the language menu and the version.
+// the availability of every command, the language menu and the version.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -245,14 +245,14 @@ class MainWindowLayoutTest : public QObject {
     QCOMPARE(f.workbench.library.Records().size(), before - 1);
   }
 
-  void commandsWithNothingBehindThemAreGreyed() {
+  void everyCommandIsAvailableOnAStoredRecordWithAFormat() {
     MainWindowFixture f;
     QVERIFY(!f.window.CurrentRecord().Slots[0].Text.empty());  // a record that enables the wizards
-    // Commands that do their work stay available.
-    for (const char* name : {"mnuUpdate", "actAutoWizard", "actnChecked", "actnNew", "actSaveAs", "mnuEditKeys", "actnReGeshi", "actnProgram", "btnCompareCode",
-                             "btnCheckImages", "mnuConvertOne", "mnuMobileFile", "mnuCreateCpp", "actnClose", "mnuImport",
-                             "mnuExport", "mnuDeleteRecords", "mnuRenameKey", "mnuReadOnly", "mnuSettings",
-                             "mnuAbout", "mnuDeleteModel"})
+    for (const char* name : {"mnuUpdate", "actAutoWizard", "actnChecked", "actnNew", "actSaveAs", "mnuEditKeys",
+                             "actnReGeshi", "actnProgram", "btnCompareCode", "btnCheckImages", "mnuConvertOne",
+                             "mnuMobileFile", "mnuCreateCpp", "actnClose", "mnuImport", "mnuExport",
+                             "mnuDeleteRecords", "mnuRenameKey", "mnuReadOnly", "mnuSettings", "mnuAbout",
+                             "mnuDeleteModel"})
       QVERIFY2(f.Action(name)->isEnabled(), name);
     QVERIFY(f.window.findChild<QPushButton*>("btnResetFilter")->isEnabled());
     QVERIFY(f.window.findChild<QPushButton*>("btnLearnFilter")->isEnabled());
