@@ -2,10 +2,12 @@
 
 #include <curl/curl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace klimavo::update {
 namespace {
@@ -23,6 +25,34 @@ void InitialiseCurlOnce() {
 struct EasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+struct PartDeleter {
+  void operator()(char* part) const { curl_free(part); }
+};
+
+// A file:// address must name a regular file (links followed). A shared folder
+// may hold anything under a published name: libcurl would wait without end for
+// a writer of a FIFO (neither the time-out nor Cancel reaches it there) and
+// read a device or a folder as if it were the file. The reason, or nullopt for
+// any other address and for a file that is missing (libcurl then says so).
+std::optional<std::string> IrregularLocalFile(const std::string& url) {
+  std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
+  char* scheme_part = nullptr;
+  if (curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme_part, 0) != CURLUE_OK) return std::nullopt;
+  const std::unique_ptr<char, PartDeleter> scheme(scheme_part);
+  if (std::string_view(scheme.get()) != "file") return std::nullopt;
+  char* path_part = nullptr;
+  if (curl_url_get(parsed.get(), CURLUPART_PATH, &path_part, CURLU_URLDECODE) != CURLUE_OK) return std::nullopt;
+  const std::unique_ptr<char, PartDeleter> path(path_part);
+  struct stat status {};
+  if (::stat(path.get(), &status) != 0 || S_ISREG(status.st_mode)) return std::nullopt;
+  return std::string(path.get()) + " is not a regular file";
+}
 
 }  // namespace
 
@@ -107,6 +137,10 @@ FetchResult HttpFetch::Run(const FetchRequest& request, const Progress& progress
     return result;
   }
   InitialiseCurlOnce();
+  if (std::optional<std::string> refusal = IrregularLocalFile(request.url)) {
+    result.detail = std::move(*refusal);
+    return result;
+  }
   std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
   if (!handle) {
     result.detail = "cannot start a transfer";

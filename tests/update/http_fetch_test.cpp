@@ -2,10 +2,15 @@
 // misbehaves on purpose, from a shared folder, and cancelled from another thread.
 #include "update/http_fetch.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "test_http_server.h"
@@ -125,6 +130,48 @@ TEST(HttpFetch, ReadsFromASharedFolderAndRefusesOtherSchemes) {
   EXPECT_EQ(HttpFetch().Run(Request(folder + "/big.dat"), nullptr).status, FetchStatus::kTooLarge);
   EXPECT_EQ(HttpFetch().Run(Request("ftp://127.0.0.1/up.txt"), nullptr).status, FetchStatus::kFailed);
   EXPECT_EQ(HttpFetch().Run(Request("dict://127.0.0.1/up.txt"), nullptr).status, FetchStatus::kFailed);
+  std::filesystem::remove_all(dir);
+}
+
+// A shared folder is writable by others: what stands there under a published
+// name may be anything. Only a regular file (also through a link) is read; a
+// FIFO must not make the fetch wait for a writer that never comes.
+TEST(HttpFetch, ASharedFolderServesOnlyRegularFiles) {
+  const std::filesystem::path dir = testing::TempFolder("http-fetch-kinds");
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "folder.dat");
+  std::ofstream(dir / "plain.dat") << "plain";
+  std::filesystem::create_symlink(dir / "plain.dat", dir / "link.dat");
+  std::filesystem::create_symlink("/dev/zero", dir / "zero.dat");
+  ASSERT_EQ(::mkfifo((dir / "fifo.dat").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    FetchStatus status;
+    const char* body;
+  } cases[] = {
+      {"plain.dat", FetchStatus::kOk, "plain"},
+      {"link.dat", FetchStatus::kOk, "plain"},
+      {"folder.dat", FetchStatus::kFailed, ""},
+      {"zero.dat", FetchStatus::kFailed, ""},
+      {"fifo.dat", FetchStatus::kFailed, ""},
+  };
+  for (const auto& c : cases) {
+    const std::filesystem::path file = dir / c.name;
+    auto fetch = std::async(std::launch::async, [&] {
+      return HttpFetch().Run(Request("file://" + file.string()), nullptr);
+    });
+    if (fetch.wait_for(5s) == std::future_status::timeout) {
+      // Let a fetch that waits on the FIFO go, so the test ends.
+      const int writer = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+      ADD_FAILURE() << c.name << ": the fetch did not end";
+      continue;
+    }
+    const FetchResult result = fetch.get();
+    EXPECT_EQ(result.status, c.status) << c.name << ": " << result.detail;
+    EXPECT_EQ(result.body, c.body) << c.name;
+    if (!result.ok()) EXPECT_NE(result.detail.find("not a regular file"), std::string::npos) << result.detail;
+  }
   std::filesystem::remove_all(dir);
 }
 
