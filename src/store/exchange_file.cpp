@@ -114,7 +114,7 @@ ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, c
     const fs::path store = data_dir / kPictureStoreFileName;
     std::vector<PictureChange> changes;
     const base::Bytes pictures = PictureFileWithEdits(base::ReadWholeFile(store), edits, store, changes);
-    CommitLibraryAndPictures(library, std::move(records), store, pictures);
+    CommitLibraryAndPictures(library, std::move(records), store, pictures, StoreChange::kAddsRecords);
   }
   result.count = appended.count;
   result.first_new_code = appended.new_codes.front();

@@ -15,14 +15,22 @@ StoreLock::StoreLock(const std::filesystem::path& library_file, const std::files
   base::RemoveStaleTemporaryFiles(picture_file);
 }
 
+std::vector<base::FileReplacement> ReplacementOrder(StoreChange change, base::FileReplacement library,
+                                                    base::FileReplacement pictures) {
+  if (change == StoreChange::kRemovesRecords) return {library, pictures};
+  return {pictures, library};
+}
+
 void CommitLibraryAndPictures(ProtocolLibrary& library, TdiskAirList records,
-                              const std::filesystem::path& picture_file, const base::Bytes& pictures) {
+                              const std::filesystem::path& picture_file, const base::Bytes& pictures,
+                              StoreChange change) {
   for (auto& entry : records) {
     if (entry.Lines.size() != LineListCount(entry.Record))
       entry.Lines.assign(LineListCount(entry.Record), {});
   }
   const base::Bytes library_bytes = LibraryFileBytes(records, base::NowAsDateTime());
-  base::WriteFilesAtomically({{picture_file, pictures}, {library.File(), library_bytes}});
+  base::WriteFilesAtomically(
+      ReplacementOrder(change, {library.File(), library_bytes}, {picture_file, pictures}));
   library.AdoptWritten(std::move(records));
 }
 
@@ -44,7 +52,7 @@ void DeleteRecordsWithPictures(ProtocolLibrary& library, const std::vector<int>&
     library.DeleteRecords(indices);
     return;
   }
-  CommitLibraryAndPictures(library, std::move(kept), picture_file, pictures);
+  CommitLibraryAndPictures(library, std::move(kept), picture_file, pictures, StoreChange::kRemovesRecords);
 }
 
 }  // namespace klimavo::store

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/file_lock.h"
 #include "store/library.h"
 
@@ -27,12 +28,27 @@ class StoreLock {
   base::FileLock pictures_;
 };
 
+/// What a change of both files does; it decides which file goes in first.
+enum class StoreChange {
+  kAddsRecords,    ///< an import: new pictures, new records that show them
+  kRemovesRecords  ///< a delete: records gone, their pictures gone
+};
+
+/// The order in which the two files of a change are renamed into place. A
+/// process killed between the two renames must leave at worst pictures that
+/// no record shows, never records whose pictures are gone: records that are
+/// added go in after their pictures, records that are removed go out before
+/// their pictures.
+std::vector<base::FileReplacement> ReplacementOrder(StoreChange change, base::FileReplacement library,
+                                                    base::FileReplacement pictures);
+
 /// Writes the new picture store and the new library together
-/// (base::WriteFilesAtomically, the picture store first) and, when both are in
+/// (base::WriteFilesAtomically, in ReplacementOrder) and, when both are in
 /// place, makes `records` the library in memory. On failure both files and the
 /// library in memory are as they were. Throws base::FileError.
 void CommitLibraryAndPictures(ProtocolLibrary& library, TdiskAirList records,
-                              const std::filesystem::path& picture_file, const base::Bytes& pictures);
+                              const std::filesystem::path& picture_file, const base::Bytes& pictures,
+                              StoreChange change);
 
 /// Deletes the records at `indices` and the picture entries of their code
 /// numbers in one change of both files. A damaged picture store throws

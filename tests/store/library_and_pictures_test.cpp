@@ -113,6 +113,26 @@ TEST_F(LibraryAndPictures, DeleteRemovesTheRecordsAndTheirPicturesTogether) {
   EXPECT_FALSE(library.ChangedOnDisk());
 }
 
+// A process killed between the two renames leaves the first file new and the
+// second old. That may leave pictures no record shows, never a record whose
+// picture is gone: added records go in last, removed records go out first.
+TEST(ReplacementOrder, AKillBetweenTheRenamesNeverLeavesARecordWithoutItsPicture) {
+  const base::Bytes bytes{1};
+  const base::FileReplacement library{"acprotocl.dat", bytes};
+  const base::FileReplacement pictures{"picmem.dat", bytes};
+  struct Case {
+    StoreChange change;
+    const char* first;
+  };
+  for (const Case& c : {Case{StoreChange::kAddsRecords, "picmem.dat"},
+                        Case{StoreChange::kRemovesRecords, "acprotocl.dat"}}) {
+    const std::vector<base::FileReplacement> order = ReplacementOrder(c.change, library, pictures);
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order.front().path, c.first);
+    EXPECT_NE(order.back().path, c.first);
+  }
+}
+
 TEST_F(LibraryAndPictures, ADeleteOrImportThatCannotBeWrittenChangesNeitherFile) {
   // Each write fails part-way on a full disk, before any file is replaced.
   const struct {
