@@ -182,7 +182,11 @@ std::optional<TexCrc_zones> CrcRangesOfItem(const ir::TCrcItem& item) {
     if (zone.EndBit % 8 == 7) {
       out.push_back(r);
     } else if (zone.EndBit % 8 == 3) {
-      out.push_back({zone.StartFrame, zone.StartBit, zone.EndFrame, zone.EndBit - 4, 8});
+      // Whole bytes up to the last one, then its first nibble. A zone of that
+      // nibble alone has no whole byte: it gets no byte range, which would end
+      // before it starts and sum bytes the zone does not hold.
+      const bool whole_bytes = zone.StartFrame != zone.EndFrame || zone.EndBit - 4 >= zone.StartBit;
+      if (whole_bytes) out.push_back({zone.StartFrame, zone.StartBit, zone.EndFrame, zone.EndBit - 4, 8});
       out.push_back({zone.EndFrame, zone.EndBit - 3, zone.EndFrame, zone.EndBit, 4});
     } else {
       return std::nullopt;

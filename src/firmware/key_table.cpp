@@ -3,6 +3,7 @@
 // down"), so each key writes the bytes in which the slots differ.
 
 #include <algorithm>
+#include <array>
 
 #include "firmware/parts_model.h"
 #include "firmware/parts_tables.h"
@@ -14,24 +15,42 @@ namespace {
 constexpr std::int64_t kMaxCodeBytes = 64;  // frame bytes the firmware can index (6 bits)
 constexpr int kBitsPerByte = 8;
 
-// The code bytes of slots 0 to the key count over the byte count of slot 0's format.
+using CodeBytes = std::array<std::uint8_t, store::kSlotCodeBytes>;
+
+// The code bytes of slots 0 to the key count over the byte count of slot 0's
+// format, as a key's part writes them: the bits of a partial last byte in its
+// low bits.
 struct Tprt_Btns {
   std::int64_t count = 0;
-  std::vector<const std::array<std::uint8_t, store::kSlotCodeBytes>*> slots;
+  std::vector<CodeBytes> slots;
   std::vector<bool> equal;
   std::vector<int> widths;
 };
 
+// Preparation moved the r bits of a most-significant-bit-first slot's partial
+// byte to the top of the byte, where the frame sends them; but a part writes
+// the low r bits of its value there, so a slot with a format text gets them
+// back down (a slot without text was never moved).
+CodeBytes PartBytes(const store::TdiskAir& record, std::size_t slot, std::int64_t count, int rest) {
+  CodeBytes bytes = record.Slots[slot].Code;
+  if (record.LsbFirst == 0 && rest != 0 && !record.Slots[slot].Text.empty() && count > 0) {
+    std::uint8_t& last = bytes[static_cast<std::size_t>(count - 1)];
+    last = static_cast<std::uint8_t>(last >> (kBitsPerByte - rest));
+  }
+  return bytes;
+}
+
 Tprt_Btns CollectButtons(const store::TdiskAir& record, const ir::TStrProt_Listbase& elements) {
   Tprt_Btns b;
-  b.count = ir::TotalBytes(elements);
+  b.count = std::min<std::int64_t>(ir::TotalBytes(elements), store::kSlotCodeBytes);
+  const int rest = static_cast<int>(ir::TotalBits(elements) % kBitsPerByte);
   const std::size_t last_slot = std::min<std::size_t>(record.UsedKeys(), store::kFormatSlots - 1);
-  for (std::size_t i = 0; i <= last_slot; ++i) b.slots.push_back(&record.Slots[i].Code);
-  const std::int64_t rest = ir::TotalBits(elements) % kBitsPerByte;
+  for (std::size_t i = 0; i <= last_slot; ++i) b.slots.push_back(PartBytes(record, i, b.count, rest));
   for (std::int64_t p = 0; p < b.count; ++p) {
     const auto at = static_cast<std::size_t>(p);
-    b.equal.push_back(std::all_of(b.slots.begin(), b.slots.end(), [&](auto* s) { return (*s)[at] == (*b.slots[0])[at]; }));
-    b.widths.push_back(p == b.count - 1 && rest != 0 ? static_cast<int>(rest) : kBitsPerByte);
+    b.equal.push_back(
+        std::all_of(b.slots.begin(), b.slots.end(), [&](const CodeBytes& s) { return s[at] == b.slots[0][at]; }));
+    b.widths.push_back(p == b.count - 1 && rest != 0 ? rest : kBitsPerByte);
   }
   return b;
 }
@@ -46,7 +65,7 @@ int WriteKeyTable(const PartsInput& in, Lines& relation) {
   // A code beyond the 64 stored bytes cannot be indexed by the firmware.
   if (ir::TotalBytes(protocol.Elements) > kMaxCodeBytes) return kPartsByteIndexTooLarge;
   const Tprt_Btns b = CollectButtons(record, protocol.Elements);
-  const auto& slot0 = *b.slots.front();
+  const CodeBytes& slot0 = record.Slots[0].Code;  // the base code, as the frame sends it
 
   relation.push_back(Gbk(";==基础数据0"));
   relation.push_back(DbHex(b.count + 1, Gbk(";码值数") + Dec(b.count + 1)));
@@ -59,7 +78,7 @@ int WriteKeyTable(const PartsInput& in, Lines& relation) {
     const store::TdiskKey& key = record.Keys[k];
     relation.push_back(KeyTitleLine(key));
     const std::size_t title = relation.size();
-    const auto& own = *b.slots[std::min(k, b.slots.size() - 1)];
+    const CodeBytes& own = b.slots[std::min(k, b.slots.size() - 1)];
     int bytes = 0;
     auto db = [&](std::string line) {
       relation.push_back(std::move(line));
@@ -73,8 +92,8 @@ int WriteKeyTable(const PartsInput& in, Lines& relation) {
       db(DbHex(p, Gbk(";起始字节") + Dec(p)));
       db(DbBin((b.widths[at] - 1) * 8, Gbk(";起位:0,位数:") + Dec(b.widths[at])));
       if (k == static_cast<std::size_t>(kKeyTemp)) {
-        db(DbHex((*b.slots[std::min<std::size_t>(1, b.slots.size() - 1)])[at], ";temp+"));
-        db(DbHex((*b.slots.back())[at], ";temp-"));
+        db(DbHex(b.slots[std::min<std::size_t>(1, b.slots.size() - 1)][at], ";temp+"));
+        db(DbHex(b.slots.back()[at], ";temp-"));
         continue;
       }
       const int states = k == static_cast<std::size_t>(kKeyVane) ? 1 : key.StateCount;

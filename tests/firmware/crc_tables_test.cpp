@@ -208,6 +208,8 @@ TEST(CrcRangesOfItem, SplitsAtTheNibble) {
   auto ranges = CrcRangesOfItem(item);
   ASSERT_TRUE(ranges);
   EXPECT_EQ(*ranges, (TexCrc_zones{{0, 0, 0, 7, 8}, {0, 8, 0, 11, 4}}));
+  item.Zones[0] = {1, 8, 1, 11};  // one nibble: no byte range before it
+  EXPECT_EQ(*CrcRangesOfItem(item), (TexCrc_zones{{1, 8, 1, 11, 4}}));
   item.OperandWidth = 4;
   item.Zones[0] = {0, 4, 1, 6};
   EXPECT_EQ(*CrcRangesOfItem(item), (TexCrc_zones{{0, 4, 1, 6, 4}}));

@@ -109,6 +109,25 @@ TEST(KeyTable, LastByteCarriesTheRemainingBitsAndTitleIsTrimmed) {
                          "\tDB $05\t;status=0", "\tDB $05\t;status=1"}));
 }
 
+// Most significant bit first, prepared: slot 0 carries the format text, so its
+// 4 bits of the partial byte were moved to the top (0x50); slots without text
+// keep them low (0x0A). A part writes the low bits of its value, so key 0 must
+// write 5, not the moved byte's low bits 0.
+TEST(KeyTable, PartialByteOfAPreparedMsbFirstSlotIsWrittenWithItsBitsLow) {
+  store::TdiskAir r = KeyTableRecord("<0>[12]<1>", {0x00, 0x05});
+  r.LsbFirst = 0;
+  r.KeyCount = 1;
+  r.Slots[0].Code[1] = 0x50;
+  r.Slots[1].Code[1] = 0x0A;
+  const Lines out = RunKeyTable(r);
+  const Lines tail(out.end() - 6, out.end());
+  EXPECT_EQ(tail, (Lines{"\t ;====Power-------------------------", "\tDB $03;byte count=4-1",
+                         "\tDB $01\t" + G(";起始字节1"), "\tDB 00011000B\t" + G(";起位:0,位数:4"),
+                         "\tDB $05\t;status=0", "\tDB $05\t;status=1"}));
+  // The base code stays as the frame sends it.
+  EXPECT_EQ(out[3], "\tDB 01010000B\t" + G(";码值1"));
+}
+
 TEST(KeyTable, Refusals) {
   struct Case {
     const char* name;
