@@ -35,6 +35,7 @@
 #include "ui/dialogs/wait_message.h"
 #include "ui/qt_dispatcher.h"
 #include "ui/translate_form.h"
+#include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
@@ -75,6 +76,7 @@ QStringList ShownTexts(QWidget& window) {
     if (auto* grid = qobject_cast<ui::DataGrid*>(w))
       for (int c = 1; c <= grid->Columns(); ++c)
         if (!grid->IsColumnHidden(c)) add(grid->Heading(c));
+    if (auto* wave = qobject_cast<ui::TWaveShow*>(w)) add(QString::fromStdString(wave->State().Title));
   }
   for (QAction* a : window.findChildren<QAction*>()) {
     // The language menu names every language in that language.
@@ -144,6 +146,14 @@ class TranslationsTest : public QObject {
         QVERIFY2(!same && !labelled, qPrintable(where + " shows untranslated English in Chinese: " + text));
       }
     }
+  }
+
+  // The waveform views paint their field labels ("CODE VALUE:" or "码值:") and ask for
+  // values in the language they are told: the window's.
+  void CheckWaveViews(QWidget& window, int language_no, const QString& where) {
+    for (ui::TWaveShow* wave : window.findChildren<ui::TWaveShow*>())
+      QVERIFY2(wave->State().Chinese == (language_no == kChinese),
+               qPrintable(where + ": waveform view " + wave->objectName() + " labels in the other language"));
   }
 
   // What the main window shows, its menus and the texts of its questions and boxes included.
@@ -221,6 +231,7 @@ class TranslationsTest : public QObject {
       const QString suffix = language_no == kEnglish ? " (English)" : " (Chinese)";
       CheckLanguageOf(MainWindowTexts(main_window, prompts, home_dir), language_no, translated,
                       "main window" + suffix);
+      CheckWaveViews(main_window, language_no, "main window" + suffix);
 
       lang::Language language(home.path(), language_no);
       ui::TFrmConfigure options(home.path() / "config.ini", language);
@@ -231,8 +242,10 @@ class TranslationsTest : public QObject {
       QStringList viewer_texts = ShownTexts(viewer);
       viewer_texts << LoadCaptureFile(home_dir + "/no-such-file.ir", language).error.split('\n').front();
       CheckLanguageOf(viewer_texts, language_no, translated, "capture viewer" + suffix);
+      CheckWaveViews(viewer, language_no, "capture viewer" + suffix);
       ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, language, {});
       CheckLanguageOf(ShownTexts(chooser), language_no, translated, "format chooser" + suffix);
+      CheckWaveViews(chooser, language_no, "format chooser" + suffix);
       ui::TfrmStatusEditor editor(store::TdiskAir{}, language, workbench.DataDir(), {});
       CheckLanguageOf(ShownTexts(editor), language_no, translated, "key editor" + suffix);
       ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, language);
@@ -244,8 +257,10 @@ class TranslationsTest : public QObject {
       workbench.library.FetchRecord(0, record, lines);
       ui::TfrmWizard wizard(record, lines, language, workbench.settings, workbench.captures);
       CheckLanguageOf(ShownTexts(wizard), language_no, translated, "function wizard" + suffix);
+      CheckWaveViews(wizard, language_no, "function wizard" + suffix);
       ui::TfrmChechWizard checksum_wizard(record, language, workbench.settings, workbench.captures);
       CheckLanguageOf(ShownTexts(checksum_wizard), language_no, translated, "checksum wizard" + suffix);
+      CheckWaveViews(checksum_wizard, language_no, "checksum wizard" + suffix);
       ui::QtDispatcher dispatcher;
       ui::TfrmUpdate update(dispatcher, home.path(), {}, language);
       CheckLanguageOf(ShownTexts(update), language_no, translated, "update" + suffix);

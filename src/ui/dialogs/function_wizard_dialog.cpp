@@ -39,6 +39,7 @@ constexpr int kTextCaption = 9;
 constexpr int kTextCodeTooLong = 140;
 constexpr int kTextRepeatMismatch = 141;
 constexpr int kTextTooManyFormats = 142;
+constexpr int kTextStandardFormat = 146;
 constexpr int kNameColumnPixels = 110;
 constexpr int kStatesColumnPixels = 52;
 constexpr int kByteColumnPixels = 32;
@@ -69,6 +70,9 @@ TfrmWizard::TfrmWizard(store::TdiskAir& record, store::TBtnLines& lines, const l
   wave_bar_->SetFielsID(kWaveZoom);
   capture_view_->SetValueFormat(kSymbolValues);
   format_view_->SetValueFormat(kSymbolValues);
+  // The views label their fields, and ask for values, in the window's language.
+  capture_view_->SetChinese(language_.IsChinese());
+  format_view_->SetChinese(language_.IsChinese());
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
@@ -264,7 +268,7 @@ QWidget* TfrmWizard::BuildViews() {
   capture_view_->SetShowFocus(true);
   format_view_ = new TWaveShow(waves);
   format_view_->setObjectName("wavFormat");
-  format_view_->SetTitle("标准格式");
+  format_view_->SetTitle(Text(kTextStandardFormat));
   format_view_->SetTreeViewData(tree_);
   format_view_->SetIsFromTreeView(true);
   wave_bar_ = new TMoveWaveHandle(waves);
