@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +35,7 @@ constexpr int kWindowWidth = 1047;
 constexpr int kWindowHeight = 569;
 constexpr int kRightPaneWidth = 360;
 constexpr int kPartsGridColumns = 33;
+constexpr int kPartsHeadingHeight = 42;
 constexpr int kLanguageImageBase = 25;
 
 }  // namespace
@@ -239,7 +242,7 @@ void TfrmAirEditor::BuildPanes() {
   parts_grid_ = new ui::DataGrid(left);
   parts_grid_->setObjectName("gridParts");
   parts_grid_->SetMode(ui::DataGrid::Mode::BrowseOnly);
-  parts_grid_->SetHeadingHeight(42);
+  parts_grid_->SetHeadingHeight(kPartsHeadingHeight);
   parts_column->addWidget(parts_label);
   parts_column->addWidget(parts_grid_);
   middle_block->addLayout(keys_column);
@@ -372,6 +375,9 @@ void TfrmAirEditor::ApplyLanguage() {
   ui::TranslateForm(this, workbench_.language);
   parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
   parts_grid_->SetHeading(1, "  " + Text(1) + "\n\n" + Text(2));
+  // The bit-field headings are three lines: the row grows when the language's font needs it.
+  const QFontMetrics heading(parts_grid_->horizontalHeader()->font());
+  parts_grid_->SetHeadingHeight(std::max(kPartsHeadingHeight, heading.size(0, "A\nA\nA").height()));
   RebuildLanguageMenu();
   ApplyToolBarTexts();
   UpdateMinimumSize();
