@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +25,7 @@
 #include "store/library.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/standard_button_texts.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 #include "workflow/text_fields.h"
@@ -49,6 +51,9 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   window_font.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", window_font.family()});
   window_font.setPointSize(9);
   setFont(window_font);
+  // The standard buttons of message and input boxes speak the workbench's language
+  // for as long as the window exists.
+  QCoreApplication::installTranslator(new ui::StandardButtonTexts(workbench_.language, this));
 
   BuildActions();
   BuildMenus();

@@ -5,9 +5,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -264,6 +266,32 @@ class TranslationsTest : public QObject {
       ui::QtDispatcher dispatcher;
       ui::TfrmUpdate update(dispatcher, home.path(), {}, language);
       CheckLanguageOf(ShownTexts(update), language_no, translated, "update" + suffix);
+    }
+  }
+
+  void standardButtonsSpeakTheWorkbenchLanguage() {
+    testing::TestHome home(true);
+    Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor window(workbench, prompts);
+    const struct {
+      QMessageBox::StandardButton button;
+      const char* english;
+      const char* chinese;
+    } cases[] = {{QMessageBox::Ok, "OK", "确定"},          {QMessageBox::Cancel, "Cancel", "取消"},
+                 {QMessageBox::Yes, "&Yes", "是(&Y)"},     {QMessageBox::No, "&No", "否(&N)"},
+                 {QMessageBox::Close, "Close", "关闭"},    {QMessageBox::Save, "Save", "保存"},
+                 {QMessageBox::Abort, "Abort", "中止"},    {QMessageBox::Discard, "Discard", "放弃"},
+                 {QMessageBox::Open, "Open", "打开"},      {QMessageBox::Apply, "Apply", "应用"}};
+    for (int tag : {1, 0}) {
+      window.ChangeLanguage(tag);
+      QMessageBox box;
+      for (const auto& c : cases) box.addButton(c.button);
+      for (const auto& c : cases)
+        QCOMPARE(box.button(c.button)->text(), QString::fromUtf8(tag == 0 ? c.english : c.chinese));
+      QInputDialog input;
+      QCOMPARE(input.okButtonText(), QString::fromUtf8(tag == 0 ? "OK" : "确定"));
+      QCOMPARE(input.cancelButtonText(), QString::fromUtf8(tag == 0 ? "Cancel" : "取消"));
     }
   }
 
