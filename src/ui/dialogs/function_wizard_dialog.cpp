@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -47,6 +48,25 @@ constexpr int kByteColumns = 8;
 constexpr int kHeadingPadding = 14;
 constexpr int kMainPanel = 0;
 constexpr int kNoDisplayPanel = 1;
+
+// Shows a caption only while the control it names is shown, so that no caption
+// stands beside an empty place.
+class FollowVisibility : public QObject {
+ public:
+  FollowVisibility(QWidget* control, QWidget* caption) : QObject(caption), caption_(caption) {
+    control->installEventFilter(this);
+    caption->setVisible(!control->isHidden());
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::ShowToParent) caption_->setVisible(true);
+    if (event->type() == QEvent::HideToParent) caption_->setVisible(false);
+    return false;
+  }
+
+ private:
+  QWidget* caption_;
+};
 
 }  // namespace
 
@@ -129,6 +149,8 @@ QWidget* TfrmWizard::BuildMainPanel() {
   run_label->setBuddy(grid_->RunChooser());
   top->addWidget(run_label);
   top->addWidget(grid_->RunChooser());
+  // The run chooser is there only while the codes differ in more than one run.
+  new FollowVisibility(grid_->RunChooser(), run_label);
   layout->addLayout(top);
   layout->addWidget(grid_, 3);
   BuildGridMenu();
