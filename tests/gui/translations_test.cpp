@@ -278,11 +278,11 @@ class TranslationsTest : public QObject {
       QMessageBox::StandardButton button;
       const char* english;
       const char* chinese;
-    } cases[] = {{QMessageBox::Ok, "OK", "确定"},          {QMessageBox::Cancel, "Cancel", "取消"},
-                 {QMessageBox::Yes, "&Yes", "是(&Y)"},     {QMessageBox::No, "&No", "否(&N)"},
-                 {QMessageBox::Close, "Close", "关闭"},    {QMessageBox::Save, "Save", "保存"},
-                 {QMessageBox::Abort, "Abort", "中止"},    {QMessageBox::Discard, "Discard", "放弃"},
-                 {QMessageBox::Open, "Open", "打开"},      {QMessageBox::Apply, "Apply", "应用"}};
+    } cases[] = {{QMessageBox::Ok, "OK", "确定"},       {QMessageBox::Cancel, "Cancel", "取消"},
+                 {QMessageBox::Yes, "&Yes", "是(&Y)"},  {QMessageBox::No, "&No", "否(&N)"},
+                 {QMessageBox::Close, "Close", "关闭"}, {QMessageBox::Save, "Save", "保存"},
+                 {QMessageBox::Abort, "Abort", "中止"}, {QMessageBox::Discard, "Discard", "放弃"},
+                 {QMessageBox::Open, "Open", "打开"},   {QMessageBox::Apply, "Apply", "应用"}};
     for (int tag : {1, 0}) {
       window.ChangeLanguage(tag);
       QMessageBox box;

@@ -95,8 +95,11 @@ class WaveShowTest : public QObject {
       Qt::Key key;
       bool accepted;
       bool rejected;
-    } cases[] = {{Qt::Key_Return, true, false}, {Qt::Key_Enter, true, false},
-                 {Qt::Key_Escape, false, true}, {Qt::Key_Down, false, false}, {Qt::Key_Home, false, false}};
+    } cases[] = {{Qt::Key_Return, true, false},
+                 {Qt::Key_Enter, true, false},
+                 {Qt::Key_Escape, false, true},
+                 {Qt::Key_Down, false, false},
+                 {Qt::Key_Home, false, false}};
     for (const auto& c : cases) {
       QDialog dialog;
       TWaveShow view(&dialog);
