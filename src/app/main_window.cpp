@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,6 +25,7 @@
 #include "store/library.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/standard_button_texts.h"
 #include "ui/translate_form.h"
 #include "ui/widgets/data_grid.h"
 #include "workflow/text_fields.h"
@@ -33,6 +37,7 @@ constexpr int kWindowWidth = 1047;
 constexpr int kWindowHeight = 569;
 constexpr int kRightPaneWidth = 360;
 constexpr int kPartsGridColumns = 33;
+constexpr int kPartsHeadingHeight = 42;
 constexpr int kLanguageImageBase = 25;
 
 }  // namespace
@@ -46,6 +51,9 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   window_font.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", window_font.family()});
   window_font.setPointSize(9);
   setFont(window_font);
+  // The standard buttons of message and input boxes speak the workbench's language
+  // for as long as the window exists.
+  QCoreApplication::installTranslator(new ui::StandardButtonTexts(workbench_.language, this));
 
   BuildActions();
   BuildMenus();
@@ -239,7 +247,7 @@ void TfrmAirEditor::BuildPanes() {
   parts_grid_ = new ui::DataGrid(left);
   parts_grid_->setObjectName("gridParts");
   parts_grid_->SetMode(ui::DataGrid::Mode::BrowseOnly);
-  parts_grid_->SetHeadingHeight(42);
+  parts_grid_->SetHeadingHeight(kPartsHeadingHeight);
   parts_column->addWidget(parts_label);
   parts_column->addWidget(parts_grid_);
   middle_block->addLayout(keys_column);
@@ -372,6 +380,9 @@ void TfrmAirEditor::ApplyLanguage() {
   ui::TranslateForm(this, workbench_.language);
   parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
   parts_grid_->SetHeading(1, "  " + Text(1) + "\n\n" + Text(2));
+  // The bit-field headings are three lines: the row grows when the language's font needs it.
+  const QFontMetrics heading(parts_grid_->horizontalHeader()->font());
+  parts_grid_->SetHeadingHeight(std::max(kPartsHeadingHeight, heading.size(0, "A\nA\nA").height()));
   RebuildLanguageMenu();
   ApplyToolBarTexts();
   UpdateMinimumSize();

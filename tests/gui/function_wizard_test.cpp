@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -83,6 +84,9 @@ class FunctionWizardTest : public QObject {
     QVERIFY(f.workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
     QCOMPARE(wizard.KeyTabs()->count(), 6);
     QCOMPARE(wizard.KeyTabs()->currentIndex(), 0);
+    // No codes, no runs: neither the run chooser nor its caption is shown.
+    QVERIFY(!wizard.Grid()->RunChooser()->isVisible());
+    QVERIFY(!wizard.findChild<QLabel*>("lblRun")->isVisible());
 
     // Captures in: the power key off, then on.
     SimulatedLearner learner(f.workbench.captures);
@@ -156,6 +160,7 @@ class FunctionWizardTest : public QObject {
     wizard.Grid()->SelectRow(4);
     QCOMPARE(wizard.Logic().SelectedRow(), 4);
     QVERIFY(wizard.Grid()->RunChooser()->isVisible());
+    QVERIFY(wizard.findChild<QLabel*>("lblRun")->isVisible());
     QCOMPARE(wizard.Grid()->RunChooser()->count(), static_cast<int>(wizard.Logic().Grid().Runs().size()));
     SaveScreenshot(wizard, "function_wizard_filled.png");
 

@@ -151,6 +151,17 @@ class MainWindowLayoutTest : public QObject {
                                 .arg(needed.width())
                                 .arg(needed.height())));
       }
+      // The bit-field headings are three lines ("Frame:0", "Bit:42", "Width:1"): none is cut.
+      const ui::DataGrid* parts = f.window.findChild<ui::DataGrid*>("gridParts");
+      const QHeaderView* heading = parts->horizontalHeader();
+      for (int c = 1; c <= parts->Columns(); ++c) {
+        const int needed = QFontMetrics(heading->font()).size(0, parts->Heading(c)).height();
+        QVERIFY2(heading->height() >= needed, qPrintable(QString("heading %1 (language %2): %3 < %4")
+                                                             .arg(c)
+                                                             .arg(tag + 1)
+                                                             .arg(heading->height())
+                                                             .arg(needed)));
+      }
     }
   }
 

@@ -1,6 +1,7 @@
 #include "ui/dialogs/options_dialog.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTest>
 
@@ -47,6 +48,37 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(ini.ReadInteger("Config", "ErrorOfDeccode", 0), 8);
     QCOMPARE(ini.ReadInteger("Config", "trimtime", 0), 250);
     QCOMPARE(ini.ReadInteger("Config", "Skipbase", 0), 1);
+  }
+
+  void everyCaptionIsShownWhole() {
+    // The dialog has a fixed size: its captions and spin edits must all fit, in every language.
+    testing::TestHome home(true);
+    for (int language_no : {1, 2}) {
+      lang::Language language(home.path(), language_no);
+      TFrmConfigure dialog(home.path() / "config.ini", language);
+      dialog.show();
+      QCoreApplication::processEvents();
+      for (QWidget* w : dialog.findChildren<QWidget*>()) {
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w) && !qobject_cast<QSpinBox*>(w))
+          continue;
+        QSize needed = w->minimumSizeHint();
+        // A caption that wraps needs its longest word across and the height of its lines.
+        if (auto* label = qobject_cast<QLabel*>(w); label && label->wordWrap()) {
+          needed.setWidth(0);
+          for (const QString& word : label->text().split(' ', Qt::SkipEmptyParts))
+            needed.setWidth(std::max(needed.width(), label->fontMetrics().horizontalAdvance(word)));
+          needed.setHeight(label->heightForWidth(label->width()));
+        }
+        QVERIFY2(w->width() >= needed.width() && w->height() >= needed.height(),
+                 qPrintable(QString("%1 (language %2): %3x%4 < %5x%6")
+                                .arg(w->objectName())
+                                .arg(language_no)
+                                .arg(w->width())
+                                .arg(w->height())
+                                .arg(needed.width())
+                                .arg(needed.height())));
+      }
+    }
   }
 
   void cancelWritesNothing() {

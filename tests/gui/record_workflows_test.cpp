@@ -12,6 +12,7 @@
 #include "record_workflow_support.h"
 #include "store/library.h"
 #include "ui/dialogs/format_chooser_dialog.h"
+#include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
@@ -86,9 +87,21 @@ class RecordWorkflowsTest : public QObject {
       chooser.NextClicked();
       return chooser.result();
     });
+    // The function wizard follows; the user looks at it and closes it before pressing a key.
+    bool wizard_shown = false;
+    f.prompts.dialogs.push_back([&](QDialog& dialog) {
+      auto& wizard = dynamic_cast<ui::TfrmWizard&>(dialog);
+      wizard.show();
+      wizard_shown = QTest::qWaitForWindowExposed(&wizard);
+      wizard.reject();
+      return wizard.result();
+    });
     f.window->findChild<QAction*>("actnNew")->trigger();
     QVERIFY(editor_ok);
     QVERIFY(chooser_ok);
+    QVERIFY(wizard_shown);
+    // The decoded format outlives the wizard: the record can be analysed further.
+    QVERIFY(f.window->findChild<QAction*>("actAutoWizard")->isEnabled());
     QVERIFY(f.window->FormatChooser() == nullptr);
     QVERIFY(!f.workbench.captures.Occupied(device::CaptureConsumer::FormatChooser));
 

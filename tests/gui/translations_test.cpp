@@ -5,9 +5,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -35,6 +37,7 @@
 #include "ui/dialogs/wait_message.h"
 #include "ui/qt_dispatcher.h"
 #include "ui/translate_form.h"
+#include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
 
 namespace klimavo::app {
@@ -75,6 +78,7 @@ QStringList ShownTexts(QWidget& window) {
     if (auto* grid = qobject_cast<ui::DataGrid*>(w))
       for (int c = 1; c <= grid->Columns(); ++c)
         if (!grid->IsColumnHidden(c)) add(grid->Heading(c));
+    if (auto* wave = qobject_cast<ui::TWaveShow*>(w)) add(QString::fromStdString(wave->State().Title));
   }
   for (QAction* a : window.findChildren<QAction*>()) {
     // The language menu names every language in that language.
@@ -144,6 +148,14 @@ class TranslationsTest : public QObject {
         QVERIFY2(!same && !labelled, qPrintable(where + " shows untranslated English in Chinese: " + text));
       }
     }
+  }
+
+  // The waveform views paint their field labels ("CODE VALUE:" or "码值:") and ask for
+  // values in the language they are told: the window's.
+  void CheckWaveViews(QWidget& window, int language_no, const QString& where) {
+    for (ui::TWaveShow* wave : window.findChildren<ui::TWaveShow*>())
+      QVERIFY2(wave->State().Chinese == (language_no == kChinese),
+               qPrintable(where + ": waveform view " + wave->objectName() + " labels in the other language"));
   }
 
   // What the main window shows, its menus and the texts of its questions and boxes included.
@@ -221,6 +233,7 @@ class TranslationsTest : public QObject {
       const QString suffix = language_no == kEnglish ? " (English)" : " (Chinese)";
       CheckLanguageOf(MainWindowTexts(main_window, prompts, home_dir), language_no, translated,
                       "main window" + suffix);
+      CheckWaveViews(main_window, language_no, "main window" + suffix);
 
       lang::Language language(home.path(), language_no);
       ui::TFrmConfigure options(home.path() / "config.ini", language);
@@ -231,8 +244,10 @@ class TranslationsTest : public QObject {
       QStringList viewer_texts = ShownTexts(viewer);
       viewer_texts << LoadCaptureFile(home_dir + "/no-such-file.ir", language).error.split('\n').front();
       CheckLanguageOf(viewer_texts, language_no, translated, "capture viewer" + suffix);
+      CheckWaveViews(viewer, language_no, "capture viewer" + suffix);
       ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, language, {});
       CheckLanguageOf(ShownTexts(chooser), language_no, translated, "format chooser" + suffix);
+      CheckWaveViews(chooser, language_no, "format chooser" + suffix);
       ui::TfrmStatusEditor editor(store::TdiskAir{}, language, workbench.DataDir(), {});
       CheckLanguageOf(ShownTexts(editor), language_no, translated, "key editor" + suffix);
       ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, language);
@@ -244,11 +259,39 @@ class TranslationsTest : public QObject {
       workbench.library.FetchRecord(0, record, lines);
       ui::TfrmWizard wizard(record, lines, language, workbench.settings, workbench.captures);
       CheckLanguageOf(ShownTexts(wizard), language_no, translated, "function wizard" + suffix);
+      CheckWaveViews(wizard, language_no, "function wizard" + suffix);
       ui::TfrmChechWizard checksum_wizard(record, language, workbench.settings, workbench.captures);
       CheckLanguageOf(ShownTexts(checksum_wizard), language_no, translated, "checksum wizard" + suffix);
+      CheckWaveViews(checksum_wizard, language_no, "checksum wizard" + suffix);
       ui::QtDispatcher dispatcher;
       ui::TfrmUpdate update(dispatcher, home.path(), {}, language);
       CheckLanguageOf(ShownTexts(update), language_no, translated, "update" + suffix);
+    }
+  }
+
+  void standardButtonsSpeakTheWorkbenchLanguage() {
+    testing::TestHome home(true);
+    Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor window(workbench, prompts);
+    const struct {
+      QMessageBox::StandardButton button;
+      const char* english;
+      const char* chinese;
+    } cases[] = {{QMessageBox::Ok, "OK", "确定"},       {QMessageBox::Cancel, "Cancel", "取消"},
+                 {QMessageBox::Yes, "&Yes", "是(&Y)"},  {QMessageBox::No, "&No", "否(&N)"},
+                 {QMessageBox::Close, "Close", "关闭"}, {QMessageBox::Save, "Save", "保存"},
+                 {QMessageBox::Abort, "Abort", "中止"}, {QMessageBox::Discard, "Discard", "放弃"},
+                 {QMessageBox::Open, "Open", "打开"},   {QMessageBox::Apply, "Apply", "应用"}};
+    for (int tag : {1, 0}) {
+      window.ChangeLanguage(tag);
+      QMessageBox box;
+      for (const auto& c : cases) box.addButton(c.button);
+      for (const auto& c : cases)
+        QCOMPARE(box.button(c.button)->text(), QString::fromUtf8(tag == 0 ? c.english : c.chinese));
+      QInputDialog input;
+      QCOMPARE(input.okButtonText(), QString::fromUtf8(tag == 0 ? "OK" : "确定"));
+      QCOMPARE(input.cancelButtonText(), QString::fromUtf8(tag == 0 ? "Cancel" : "取消"));
     }
   }
 

@@ -1,5 +1,8 @@
 #include "ui/waveview/wave_show.h"
 
+#include <QDialog>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 #include <QWheelEvent>
@@ -83,6 +86,39 @@ class WaveShowTest : public QObject {
     QCOMPARE(v.b.State().Position, 10);
     QTest::keyClick(&v.a, Qt::Key_Home);
     QCOMPARE(v.a.State().Position, 0);
+  }
+
+  void keysTheViewHasNoUseForReachItsDialog() {
+    // With the focus in the view, Enter still presses the dialog's default button and
+    // Escape still closes it; the view's own keys stay with the view.
+    const struct {
+      Qt::Key key;
+      bool accepted;
+      bool rejected;
+    } cases[] = {{Qt::Key_Return, true, false},
+                 {Qt::Key_Enter, true, false},
+                 {Qt::Key_Escape, false, true},
+                 {Qt::Key_Down, false, false},
+                 {Qt::Key_Home, false, false}};
+    for (const auto& c : cases) {
+      QDialog dialog;
+      TWaveShow view(&dialog);
+      view.setGeometry(0, 0, 400, 150);
+      view.SetWave({5600, -5600, 5600, -5600});
+      auto* ok = new QPushButton("OK", &dialog);
+      ok->move(0, 160);
+      ok->setDefault(true);
+      QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+      QSignalSpy accepted(&dialog, &QDialog::accepted);
+      QSignalSpy rejected(&dialog, &QDialog::rejected);
+      dialog.show();
+      view.setFocus();
+      QTest::keyClick(&view, c.key);
+      const QByteArray key = QByteArray::number(c.key, 16);
+      QVERIFY2(accepted.count() == (c.accepted ? 1 : 0), key.constData());
+      QVERIFY2(rejected.count() == (c.rejected ? 1 : 0), key.constData());
+      QVERIFY2(dialog.isVisible() == (!c.accepted && !c.rejected), key.constData());
+    }
   }
 
   void deleteClearsOnlyAScrollingView() {

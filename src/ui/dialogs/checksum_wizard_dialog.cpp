@@ -41,6 +41,8 @@ constexpr int kTextRepeatMismatch = 150;
 constexpr int kTextNotes = 151;
 constexpr int kTextCodesOfFormat = 156;
 constexpr int kTextPressKeys = 157;
+/// Shared with the function wizard, whose format view has the same title.
+constexpr int kTextStandardFormat = 146;
 constexpr int kHeadingPadding = 16;
 constexpr int kNearRange = 1;
 constexpr int kLongRange = 2;
@@ -76,6 +78,8 @@ TfrmChechWizard::TfrmChechWizard(store::TdiskAir& record, const lang::Language& 
   format_label_->setText(Text(kTextPressKeys));
   wave_bar_->SetFielsID(kWaveZoom);
   format_view_->SetValueFormat(kSymbolValues);
+  // The view labels its fields, and asks for values, in the window's language.
+  format_view_->SetChinese(language_.IsChinese());
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
@@ -237,7 +241,7 @@ QWidget* TfrmChechWizard::BuildViews() {
   layout->setContentsMargins(0, 0, 0, 0);
   format_view_ = new TWaveShow(waves);
   format_view_->setObjectName("wavFormat");
-  format_view_->SetTitle("标准格式");
+  format_view_->SetTitle(Text(kTextStandardFormat));
   format_view_->SetTreeViewData(tree_);
   format_view_->SetIsFromTreeView(true);
   wave_bar_ = new TMoveWaveHandle(waves);

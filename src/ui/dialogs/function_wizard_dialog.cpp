@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -39,6 +40,7 @@ constexpr int kTextCaption = 9;
 constexpr int kTextCodeTooLong = 140;
 constexpr int kTextRepeatMismatch = 141;
 constexpr int kTextTooManyFormats = 142;
+constexpr int kTextStandardFormat = 146;
 constexpr int kNameColumnPixels = 110;
 constexpr int kStatesColumnPixels = 52;
 constexpr int kByteColumnPixels = 32;
@@ -46,6 +48,25 @@ constexpr int kByteColumns = 8;
 constexpr int kHeadingPadding = 14;
 constexpr int kMainPanel = 0;
 constexpr int kNoDisplayPanel = 1;
+
+// Shows a caption only while the control it names is shown, so that no caption
+// stands beside an empty place.
+class FollowVisibility : public QObject {
+ public:
+  FollowVisibility(QWidget* control, QWidget* caption) : QObject(caption), caption_(caption) {
+    control->installEventFilter(this);
+    caption->setVisible(!control->isHidden());
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::ShowToParent) caption_->setVisible(true);
+    if (event->type() == QEvent::HideToParent) caption_->setVisible(false);
+    return false;
+  }
+
+ private:
+  QWidget* caption_;
+};
 
 }  // namespace
 
@@ -69,6 +90,9 @@ TfrmWizard::TfrmWizard(store::TdiskAir& record, store::TBtnLines& lines, const l
   wave_bar_->SetFielsID(kWaveZoom);
   capture_view_->SetValueFormat(kSymbolValues);
   format_view_->SetValueFormat(kSymbolValues);
+  // The views label their fields, and ask for values, in the window's language.
+  capture_view_->SetChinese(language_.IsChinese());
+  format_view_->SetChinese(language_.IsChinese());
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
@@ -125,6 +149,8 @@ QWidget* TfrmWizard::BuildMainPanel() {
   run_label->setBuddy(grid_->RunChooser());
   top->addWidget(run_label);
   top->addWidget(grid_->RunChooser());
+  // The run chooser is there only while the codes differ in more than one run.
+  new FollowVisibility(grid_->RunChooser(), run_label);
   layout->addLayout(top);
   layout->addWidget(grid_, 3);
   BuildGridMenu();
@@ -264,7 +290,7 @@ QWidget* TfrmWizard::BuildViews() {
   capture_view_->SetShowFocus(true);
   format_view_ = new TWaveShow(waves);
   format_view_->setObjectName("wavFormat");
-  format_view_->SetTitle("标准格式");
+  format_view_->SetTitle(Text(kTextStandardFormat));
   format_view_->SetTreeViewData(tree_);
   format_view_->SetIsFromTreeView(true);
   wave_bar_ = new TMoveWaveHandle(waves);

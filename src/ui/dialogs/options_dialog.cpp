@@ -25,12 +25,15 @@ QSpinBox* AddSpin(QGridLayout* grid, int row, const char* name, const QString& l
   spin->setRange(min, max);
   spin->setFixedWidth(62);
   caption->setBuddy(spin);
+  // The dialog has a fixed size: a long caption takes a second line rather than being cut.
+  caption->setWordWrap(true);
   auto* unit_label = new QLabel(unit, parent);
   unit_label->setObjectName(QString("lblUnit") + name);
   grid->setContentsMargins(6, 2, 6, 2);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
   grid->addWidget(caption, row, 0);
+  grid->setColumnStretch(0, 1);
   grid->addWidget(spin, row, 1);
   grid->addWidget(unit_label, row, 2);
   return spin;

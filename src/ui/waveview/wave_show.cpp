@@ -329,7 +329,12 @@ void TWaveShow::keyPressEvent(QKeyEvent* event) {
       else
         QApplication::beep();
       break;
-    default: emit KeyDown(event->key(), event->modifiers()); return;
+    default:
+      emit KeyDown(event->key(), event->modifiers());
+      // Keys the view has no use for go on to its window: Enter to the default button,
+      // Escape to close a dialog.
+      QWidget::keyPressEvent(event);
+      return;
   }
   event->accept();
 }

@@ -1,0 +1,37 @@
+#include "ui/standard_button_texts.h"
+
+#include <cstring>
+
+#include "base/gbk.h"
+
+namespace klimavo::ui {
+namespace {
+
+/// Qt's texts of the standard buttons and the language texts that replace them.
+struct ButtonText {
+  const char* qt_text;
+  int number;
+};
+constexpr ButtonText kButtonTexts[] = {
+    {"OK", 170},   {"Cancel", 171}, {"&Yes", 172},    {"&No", 173},  {"Close", 174},
+    {"Save", 175}, {"Abort", 176},  {"Discard", 177}, {"Open", 178}, {"Apply", 179},
+};
+
+}  // namespace
+
+StandardButtonTexts::StandardButtonTexts(const lang::Language& language, QObject* parent)
+    : QTranslator(parent), language_(language) {}
+
+QString StandardButtonTexts::translate(const char* context, const char* source_text, const char*, int) const {
+  if (language_.LanguageNo() <= 1 || context == nullptr || source_text == nullptr ||
+      std::strcmp(context, "QPlatformTheme") != 0)
+    return {};
+  for (const ButtonText& b : kButtonTexts) {
+    if (std::strcmp(source_text, b.qt_text) != 0) continue;
+    const std::string text = language_.Text(b.number);
+    return text.empty() ? QString() : QString::fromStdString(base::GbkToUtf8(text));
+  }
+  return {};
+}
+
+}  // namespace klimavo::ui
