@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KLIMAVO_BUILD_DIR:-$root/build/release}
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKLIMAVO_BUILD_BENCH=OFF
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKLIMAVO_BUILD_TESTS=OFF -DKLIMAVO_BUILD_BENCH=OFF
 cmake --build "$build" -j"$(nproc)"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
