@@ -20,10 +20,7 @@
 #include "base/gbk.h"
 #include "ir/checksum.h"
 #include "ui/translate_form.h"
-#include "ui/waveview/format_tree_widget.h"
-#include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/tree_synthesis.h"
-#include "ui/waveview/wave_show.h"
+#include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
 
@@ -33,8 +30,6 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 800;
 constexpr int kWaveZoom = 29;
-constexpr int kSymbolValues = 1;
-constexpr int kHexValues = 0;
 constexpr int kTextCaption = 9;
 constexpr int kTextRepeatMismatch = 150;
 /// The notes of a search, in the order of analysis::DiscoveryNote.
@@ -44,8 +39,6 @@ constexpr int kTextPressKeys = 157;
 /// Shared with the function wizard, whose format view has the same title.
 constexpr int kTextStandardFormat = 146;
 constexpr int kHeadingPadding = 16;
-constexpr int kNearRange = 1;
-constexpr int kLongRange = 2;
 constexpr int kNumberColumnPixels = 48;
 constexpr int kComboColumnPixels = 150;
 constexpr int kSmallComboPixels = 64;
@@ -76,10 +69,6 @@ TfrmChechWizard::TfrmChechWizard(store::TdiskAir& record, const lang::Language& 
   FitHeadings(items_);
   FitHeadings(zones_);
   format_label_->setText(Text(kTextPressKeys));
-  wave_bar_->SetFielsID(kWaveZoom);
-  format_view_->SetValueFormat(kSymbolValues);
-  // The view labels its fields, and asks for values, in the window's language.
-  format_view_->SetChinese(language_.IsChinese());
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
@@ -232,29 +221,12 @@ QWidget* TfrmChechWizard::BuildChecksumPanel() {
 }
 
 QWidget* TfrmChechWizard::BuildViews() {
-  auto* side = new QSplitter(Qt::Vertical, this);
-  side->setObjectName("splViews");
-  tree_ = new FormatTreeWidget(side);
-  tree_->setObjectName("treeFormat");
-  auto* waves = new QWidget(side);
-  auto* layout = new QVBoxLayout(waves);
-  layout->setContentsMargins(0, 0, 0, 0);
-  format_view_ = new TWaveShow(waves);
-  format_view_->setObjectName("wavFormat");
-  format_view_->SetTitle(Text(kTextStandardFormat));
-  format_view_->SetTreeViewData(tree_);
-  format_view_->SetIsFromTreeView(true);
-  wave_bar_ = new TMoveWaveHandle(waves);
-  wave_bar_->setObjectName("barWaves");
-  format_view_->SetScrollBarCtl(wave_bar_);
-  layout->addWidget(format_view_, 1);
-  layout->addWidget(wave_bar_);
-  side->addWidget(tree_);
-  side->addWidget(waves);
-  side->setStretchFactor(0, 1);
-  side->setStretchFactor(1, 1);
-  BuildWaveMenu();
-  return side;
+  views_ = new WizardWavePanel(WizardWavePanel::Waves::FormatOnly, Text(kTextStandardFormat), kWaveZoom,
+                               language_.IsChinese(), this);
+  connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
+    if (learn_mode_) learn_mode_(range);
+  });
+  return views_;
 }
 
 void TfrmChechWizard::BuildGridMenu() {
@@ -282,30 +254,6 @@ void TfrmChechWizard::BuildItemsMenu() {
   };
   preset("mnuLast4", "最后4", analysis::ChecksumPreset::Last4);
   preset("mnuLast8", "最后8位", analysis::ChecksumPreset::Last8);
-}
-
-void TfrmChechWizard::BuildWaveMenu() {
-  format_view_->setContextMenuPolicy(Qt::ActionsContextMenu);
-  auto add = [this](const char* name, const char* caption, auto slot) {
-    auto* a = new QAction(caption, format_view_);
-    a->setObjectName(name);
-    connect(a, &QAction::triggered, this, slot);
-    format_view_->addAction(a);
-  };
-  add("mnuNear", "近距离", [this] {
-    if (learn_mode_) learn_mode_(kNearRange);
-  });
-  add("mnuFar", "远距离", [this] {
-    if (learn_mode_) learn_mode_(kLongRange);
-  });
-  add("mnuShowHex", "显示16进制", [this] {
-    format_view_->SetValueFormat(kHexValues);
-    wave_bar_->RedrawAll();
-  });
-  add("mnuShowSymbols", "显示2进制", [this] {
-    format_view_->SetValueFormat(kSymbolValues);
-    wave_bar_->RedrawAll();
-  });
 }
 
 // ----- Wiring -----
@@ -349,7 +297,7 @@ void TfrmChechWizard::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  if (learn_mode_) learn_mode_(kLongRange);  // the wizard listens at long range
+  if (learn_mode_) learn_mode_(WizardWavePanel::kLongRange);  // the wizard listens at long range
   logic_.Open();
   ShowCandidates();
   UpdateRowActions();
@@ -563,20 +511,11 @@ void TfrmChechWizard::ShowCandidates() {
 }
 
 void TfrmChechWizard::ShowFormatTree() {
-  const ir::TMyTeeView* tree = logic_.FormatTree();
-  if (tree == nullptr) return;
-  tree_->ShowFormatTree(*tree);
-  tree_->expandAll();
-  ShowFieldValues();
+  if (const ir::TMyTeeView* tree = logic_.FormatTree())
+    views_->ShowFormat(*tree, logic_.FieldBytes(), logic_.RepeatCount());
 }
 
-void TfrmChechWizard::ShowFieldValues() {
-  SetNodeValues(tree_->Control(), logic_.FieldBytes(), false);
-  tree_->RefreshItems();
-  tree_->expandAll();
-  format_view_->SetRepeatCount(logic_.RepeatCount() > 1 ? logic_.RepeatCount() : 0);
-  format_view_->FullRedraw();
-}
+void TfrmChechWizard::ShowFieldValues() { views_->ShowFieldValues(logic_.FieldBytes(), logic_.RepeatCount()); }
 
 void TfrmChechWizard::UpdateRowActions() {
   clear_all_->setEnabled(logic_.Grid().LineCount() > 0);

@@ -29,10 +29,8 @@ class QRadioButton;
 namespace klimavo::ui {
 
 class DataGrid;
-class FormatTreeWidget;
 class TCompareGrid;
-class TMoveWaveHandle;
-class TWaveShow;
+class WizardWavePanel;
 
 class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   Q_OBJECT
@@ -75,7 +73,6 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   QWidget* BuildViews();
   void BuildGridMenu();
   void BuildItemsMenu();
-  void BuildWaveMenu();
   void Connect();
 
   void ShowFormats();
@@ -120,9 +117,7 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   QPushButton* find_ = nullptr;
   QLabel* note_ = nullptr;
   QListWidget* candidates_ = nullptr;
-  FormatTreeWidget* tree_ = nullptr;
-  TWaveShow* format_view_ = nullptr;
-  TMoveWaveHandle* wave_bar_ = nullptr;
+  WizardWavePanel* views_ = nullptr;
 };
 
 }  // namespace klimavo::ui

@@ -21,10 +21,7 @@
 
 #include "base/gbk.h"
 #include "ui/translate_form.h"
-#include "ui/waveview/format_tree_widget.h"
-#include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/tree_synthesis.h"
-#include "ui/waveview/wave_show.h"
+#include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
 
@@ -34,8 +31,6 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 760;
 constexpr int kWaveZoom = 38;
-constexpr int kSymbolValues = 1;
-constexpr int kHexValues = 0;
 constexpr int kTextCaption = 9;
 constexpr int kTextCodeTooLong = 140;
 constexpr int kTextRepeatMismatch = 141;
@@ -87,12 +82,6 @@ TfrmWizard::TfrmWizard(store::TdiskAir& record, store::TBtnLines& lines, const l
   Connect();
   TranslateForm(this, language_);
   ApplyTexts();
-  wave_bar_->SetFielsID(kWaveZoom);
-  capture_view_->SetValueFormat(kSymbolValues);
-  format_view_->SetValueFormat(kSymbolValues);
-  // The views label their fields, and ask for values, in the window's language.
-  capture_view_->SetChinese(language_.IsChinese());
-  format_view_->SetChinese(language_.IsChinese());
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
@@ -277,35 +266,12 @@ QWidget* TfrmWizard::BuildNoDisplayPanel() {
 }
 
 QWidget* TfrmWizard::BuildViews() {
-  auto* side = new QSplitter(Qt::Vertical, this);
-  side->setObjectName("splViews");
-  tree_ = new FormatTreeWidget(side);
-  tree_->setObjectName("treeFormat");
-  auto* waves = new QWidget(side);
-  auto* layout = new QVBoxLayout(waves);
-  layout->setContentsMargins(0, 0, 0, 0);
-  capture_view_ = new TWaveShow(waves);
-  capture_view_->setObjectName("wavCapture");
-  capture_view_->SetTitle("CH0");
-  capture_view_->SetShowFocus(true);
-  format_view_ = new TWaveShow(waves);
-  format_view_->setObjectName("wavFormat");
-  format_view_->SetTitle(Text(kTextStandardFormat));
-  format_view_->SetTreeViewData(tree_);
-  format_view_->SetIsFromTreeView(true);
-  wave_bar_ = new TMoveWaveHandle(waves);
-  wave_bar_->setObjectName("barWaves");
-  capture_view_->SetScrollBarCtl(wave_bar_);
-  format_view_->SetScrollBarCtl(wave_bar_);
-  layout->addWidget(capture_view_, 1);
-  layout->addWidget(format_view_, 1);
-  layout->addWidget(wave_bar_);
-  side->addWidget(tree_);
-  side->addWidget(waves);
-  side->setStretchFactor(0, 1);
-  side->setStretchFactor(1, 2);
-  BuildWaveMenu();
-  return side;
+  views_ = new WizardWavePanel(WizardWavePanel::Waves::CaptureAndFormat, Text(kTextStandardFormat), kWaveZoom,
+                               language_.IsChinese(), this);
+  connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
+    if (learn_mode_) learn_mode_(range);
+  });
+  return views_;
 }
 
 void TfrmWizard::BuildGridMenu() {
@@ -332,35 +298,6 @@ void TfrmWizard::BuildGridMenu() {
     menu.addActions(grid_->actions());
     menu.exec(grid_->viewport()->mapToGlobal(at));
   });
-}
-
-void TfrmWizard::BuildWaveMenu() {
-  for (TWaveShow* view : {capture_view_, format_view_}) {
-    view->setContextMenuPolicy(Qt::ActionsContextMenu);
-    const QString suffix = view == capture_view_ ? "" : "2";
-    auto add = [&](const QString& name, const char* caption, auto slot) {
-      auto* a = new QAction(caption, view);
-      a->setObjectName(name + suffix);
-      connect(a, &QAction::triggered, this, slot);
-      view->addAction(a);
-    };
-    add("mnuNear", "近距离", [this] {
-      if (learn_mode_) learn_mode_(1);
-    });
-    add("mnuFar", "远距离", [this] {
-      if (learn_mode_) learn_mode_(2);
-    });
-    add("mnuShowHex", "显示16进制", [this] {
-      capture_view_->SetValueFormat(kHexValues);
-      format_view_->SetValueFormat(kHexValues);
-      wave_bar_->RedrawAll();
-    });
-    add("mnuShowSymbols", "显示2进制", [this] {
-      capture_view_->SetValueFormat(kSymbolValues);
-      format_view_->SetValueFormat(kSymbolValues);
-      wave_bar_->RedrawAll();
-    });
-  }
 }
 
 void TfrmWizard::ApplyTexts() {
@@ -537,28 +474,17 @@ void TfrmWizard::ShowKey() {
 }
 
 void TfrmWizard::ShowFormatTree() {
-  const ir::TMyTeeView* tree = logic_.FormatTree();
-  if (tree == nullptr) return;
-  tree_->ShowFormatTree(*tree);
-  tree_->expandAll();
-  ShowFieldValues();
+  if (const ir::TMyTeeView* tree = logic_.FormatTree())
+    views_->ShowFormat(*tree, logic_.FieldBytes(), logic_.RepeatCount());
 }
 
-void TfrmWizard::ShowFieldValues() {
-  SetNodeValues(tree_->Control(), logic_.FieldBytes(), false);
-  tree_->RefreshItems();
-  tree_->expandAll();
-  format_view_->SetRepeatCount(logic_.RepeatCount() > 1 ? logic_.RepeatCount() : 0);
-  format_view_->FullRedraw();
-}
+void TfrmWizard::ShowFieldValues() { views_->ShowFieldValues(logic_.FieldBytes(), logic_.RepeatCount()); }
 
 void TfrmWizard::ShowCapture(bool clear) {
-  capture_view_->ClearWave();
-  if (!clear) {
-    capture_view_->SetWave(logic_.LastCapture());
-    capture_view_->SetCarrier(logic_.LastCarrier());
-  }
-  wave_bar_->RedrawAll();
+  if (clear)
+    views_->ClearCapture();
+  else
+    views_->ShowCapture(logic_.LastCapture(), logic_.LastCarrier());
 }
 
 void TfrmWizard::FillStatesTable() {

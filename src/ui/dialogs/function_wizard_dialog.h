@@ -32,10 +32,8 @@ class QTabBar;
 namespace klimavo::ui {
 
 class DataGrid;
-class FormatTreeWidget;
 class TCompareGrid;
-class TMoveWaveHandle;
-class TWaveShow;
+class WizardWavePanel;
 
 class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   Q_OBJECT
@@ -89,7 +87,6 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   QWidget* BuildNoDisplayPanel();
   QWidget* BuildViews();
   void BuildGridMenu();
-  void BuildWaveMenu();
   void Connect();
   void ApplyTexts();
 
@@ -134,10 +131,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   QLabel* temperature_ = nullptr;
   DataGrid* no_display_ = nullptr;
   QPushButton* simulate_no_display_ = nullptr;
-  FormatTreeWidget* tree_ = nullptr;
-  TWaveShow* capture_view_ = nullptr;
-  TWaveShow* format_view_ = nullptr;
-  TMoveWaveHandle* wave_bar_ = nullptr;
+  WizardWavePanel* views_ = nullptr;
   QAction* sort_ascending_ = nullptr;
   QAction* sort_descending_ = nullptr;
   int states_cursor_column_ = 0;
