@@ -1,8 +1,10 @@
 #include "analysis/checksum_discovery_report.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "capture/decode_report.h"
+#include "ir/checksum.h"
 #include "store/record_json.h"
 
 namespace klimavo::analysis {
@@ -59,6 +61,24 @@ std::string DiscoveryText(const ChecksumDiscovery& result) {
   for (std::size_t i = 0; i < result.candidates.size(); ++i)
     out += CandidateJson(i, result.candidates[i]) + "\n";
   return out;
+}
+
+std::string CandidateSummary(const ir::TCrcItem& item, const lang::Language& language) {
+  auto number = [](int n) { return std::to_string(n); };
+  std::string text = "[" + number(item.TargetFrame) + ", " + number(item.TargetBit) + ", " +
+                     number(item.TargetWidth) + "] = " + lang::CrcKindName(item.Kind, language.LanguageNo()) +
+                     "(" + number(item.OperandWidth) + ")";
+  for (int z = 0; z < item.ZoneCount && z < ir::kMaxCrcZones; ++z) {
+    const ir::TCrcZone& zone = item.Zones[static_cast<std::size_t>(z)];
+    text += "  " + number(zone.StartFrame) + ":" + number(zone.StartBit) + " - " + number(zone.EndFrame) + ":" +
+            number(zone.EndBit);
+  }
+  if (item.Const != 0) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(item.Const));
+    text += "  " + lang::CrcOpName(item.ConstOp) + " " + hex;
+  }
+  return text;
 }
 
 }  // namespace klimavo::analysis

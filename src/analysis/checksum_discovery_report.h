@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "analysis/checksum_discovery.h"
+#include "lang/language.h"
 
 namespace klimavo::analysis {
 
@@ -18,5 +19,9 @@ std::string CandidateJson(std::size_t index, const ir::TCrcItem& item);
 std::string DiscoveryJson(const ChecksumDiscovery& result, std::string_view format);
 /// One candidate per line, best first; empty without candidates.
 std::string DiscoveryText(const ChecksumDiscovery& result);
+/// A candidate as the checksum wizard lists it, in the language's kind names
+/// (GBK): "[target frame, bit, width] = kind(operand width)", each zone as
+/// "  start frame:bit - end frame:bit", and a constant as "  operation HH".
+std::string CandidateSummary(const ir::TCrcItem& item, const lang::Language& language);
 
 }  // namespace klimavo::analysis

@@ -355,3 +355,38 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace klimavo::analysis
+
+namespace klimavo::analysis {
+namespace {
+
+using lang::kChineseLanguageNo;
+using testing::OneZoneItem;
+
+struct SummaryCase {
+  const char* name;
+  ir::TCrcItem item;
+  int language_no;
+  std::string expected;
+};
+
+class CandidateSummaryLine : public ::testing::TestWithParam<SummaryCase> {};
+
+TEST_P(CandidateSummaryLine, NamesTargetKindZonesAndConstant) {
+  const lang::Language language(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/home", GetParam().language_no);
+  EXPECT_EQ(CandidateSummary(GetParam().item, language), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, CandidateSummaryLine,
+    ::testing::Values(
+        SummaryCase{"one_zone", OneZoneItem(0, 8, Zone(0, 0, 103), 0, 104), 1,
+                    "[0, 104, 8] = CheckSum(8)  0:0 - 0:103"},
+        SummaryCase{"two_zones_and_a_constant_of_three_digits",
+                    WithConst(WithSecondZone(OneZoneItem(1, 4, Zone(0, 0, 15), 1, 4, 4), Zone(1, 8, 31)), 5, 0x1A3),
+                    1, "[1, 4, 4] = Flips of CheckSum(4)  0:0 - 0:15  1:8 - 1:31  and 1A3"},
+        SummaryCase{"chinese_kind_name", WithConst(OneZoneItem(0, 8, Zone(0, 0, 7), 0, 8), 2, 0x0F), kChineseLanguageNo,
+                    "[0, 8, 8] = \xC7\xF3\xBA\xCD(8)  0:0 - 0:7  xor 0F"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace klimavo::analysis

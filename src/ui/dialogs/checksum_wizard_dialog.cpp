@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "analysis/checksum_discovery_report.h"
 #include "base/gbk.h"
 #include "ir/checksum.h"
 #include "ui/translate_form.h"
@@ -473,28 +474,6 @@ void TfrmChechWizard::ZoneCellEdited(int column, int row) {
       Qt::QueuedConnection);
 }
 
-QString TfrmChechWizard::CandidateText(const ir::TCrcItem& item) const {
-  QString text = QString("[%1, %2, %3] = %4(%5)")
-                     .arg(item.TargetFrame)
-                     .arg(item.TargetBit)
-                     .arg(item.TargetWidth)
-                     .arg(FromGbk(lang::CrcKindName(item.Kind, language_.LanguageNo())))
-                     .arg(item.OperandWidth);
-  for (int z = 0; z < item.ZoneCount && z < ir::kMaxCrcZones; ++z) {
-    const ir::TCrcZone& zone = item.Zones[static_cast<std::size_t>(z)];
-    text += QString("  %1:%2 - %3:%4")
-                .arg(zone.StartFrame)
-                .arg(zone.StartBit)
-                .arg(zone.EndFrame)
-                .arg(zone.EndBit);
-  }
-  if (item.Const != 0)
-    text += QString("  %1 %2")
-                .arg(QString::fromStdString(lang::CrcOpName(item.ConstOp)))
-                .arg(QString("%1").arg(item.Const, 2, 16, QChar('0')).toUpper());
-  return text;
-}
-
 void TfrmChechWizard::ShowCandidates() {
   candidates_->clear();
   const analysis::ChecksumDiscovery& found = logic_.Discovery();
@@ -506,7 +485,7 @@ void TfrmChechWizard::ShowCandidates() {
                      .arg(found.rows)
                      .arg(Text(kTextCodesOfFormat))
                      .arg(Text(kTextNotes + static_cast<int>(found.note))));
-  for (const ir::TCrcItem& item : found.candidates) candidates_->addItem(CandidateText(item));
+  for (const ir::TCrcItem& item : found.candidates) candidates_->addItem(FromGbk(analysis::CandidateSummary(item, language_)));
   if (!found.candidates.empty()) candidates_->setCurrentRow(0);
 }
 
