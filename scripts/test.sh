@@ -12,8 +12,8 @@ tsan_build=${KLIMAVO_TSAN_BUILD_DIR:-$root/build/test-tsan}
 jobs=$(nproc)
 
 bash "$root/scripts/install-deps.sh"
-if [ ! -f "$root/../shared/corpus/ac-raw-captures.jsonl" ]; then
-  echo "test: the capture corpus ../shared/corpus/ac-raw-captures.jsonl is missing" >&2
+if [ ! -f "$root/data/corpus/ac-raw-captures.jsonl" ]; then
+  echo "test: the capture corpus data/corpus/ac-raw-captures.jsonl is missing" >&2
   exit 1
 fi
 

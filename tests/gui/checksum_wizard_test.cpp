@@ -1,6 +1,6 @@
 // The checksum analysis wizard as an engineer uses it, with the simulated
 // learner: the Mitsubishi sample record (0102, library index 1), whose codes
-// come from ../shared/corpus/ac-raw-captures.jsonl, source
+// come from data/corpus/ac-raw-captures.jsonl, source
 // ACs/Mitsubishi/Mitsubishi_MSH_GA71VB.ir. Its checksum (byte 13, the sum of
 // bytes 0..12) is cleared first: captures in, "Find checksum", every row green;
 // a capture with a bit flipped in transit stays red. Then the tables, and the

@@ -1,6 +1,6 @@
 // The function analysis wizard as an engineer uses it, with the simulated
 // learner: the Gree sample record (0101, library index 0), whose codes come
-// from ../shared/corpus/ac-raw-captures.jsonl, source ACs/GREE/Gree_airco.ir.
+// from data/corpus/ac-raw-captures.jsonl, source ACs/GREE/Gree_airco.ir.
 // Captures in, rows shown, auto extraction, the states table, the firmware
 // simulation; and the main window's "Assistant analyser" command around it.
 #include <QAction>

@@ -19,7 +19,7 @@
 
 namespace klimavo::testing {
 
-/// The captures of one source of ../shared/corpus/ac-raw-captures.jsonl, by
+/// The captures of one source of data/corpus/ac-raw-captures.jsonl, by
 /// name, in file order (durations in 0.1 µs).
 inline std::vector<std::pair<std::string, ir::Capture>> CorpusCaptures(const std::string& source) {
   std::vector<std::pair<std::string, ir::Capture>> captures;

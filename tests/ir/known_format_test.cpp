@@ -324,7 +324,7 @@ const TIRGsPara kGree = Params({{650, -550, x, x}, {650, -1650, x, x}}, {{9000, 
 // final mark.
 TEST(KnownFormatOnRealCaptures, BothReadingsAgreeOnAGreeFrame) {
   auto durations = CorpusCapture("ACs/GREE/Gree_airco.ir", "Off");
-  if (!durations) GTEST_SKIP() << "no capture corpus";
+  ASSERT_TRUE(durations) << "the capture is missing from the corpus";
   const KnownFormat f{kGree, kTolerance};
   const TStrProt_Stru protocol = ParseProtocol("<0>[35]<1>[32]<1>");
   TSSByteArray along;
@@ -347,7 +347,7 @@ TEST(KnownFormatOnRealCaptures, BothReadingsAgreeOnAGreeFrame) {
 // pair after the 35 bits (pair 36).
 TEST(KnownFormatOnRealCaptures, ReportsThePairThatMatchesNothing) {
   const auto durations = CorpusCapture("ACs/GREE/Gree_airco.ir", "Warm");
-  if (!durations) GTEST_SKIP() << "no capture corpus";
+  ASSERT_TRUE(durations) << "the capture is missing from the corpus";
   TIRGsPara no_gap = kGree;
   no_gap.SplitCount = 1;
   TSSByteArray bits;
@@ -359,7 +359,7 @@ TEST(KnownFormatOnRealCaptures, ReportsThePairThatMatchesNothing) {
 // gap, sent twice (the second time without the gap).
 TEST(KnownFormatOnRealCaptures, ARepeatedFrameIsReadOnceAndItsGapMustMatch) {
   auto durations = CorpusCapture("ACs/Lamborghini/Unknown_Model_1.ir", "Off");
-  if (!durations) GTEST_SKIP() << "no capture corpus";
+  ASSERT_TRUE(durations) << "the capture is missing from the corpus";
   ASSERT_EQ(durations->size(), 235u);
   const TIRGsPara params =
       Params({{600, -520, x, x}, {600, -1650, x, x}}, {{3150, -3000}, {3120, -4400}, {580, -40000}});

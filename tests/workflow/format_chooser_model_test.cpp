@@ -26,7 +26,6 @@ ir::Capture Airmax() {
 }
 
 TEST(FormatChooserModel, ADecodedCaptureBecomesTheResultAndTheWorkingFormat) {
-  if (std::string(KLIMAVO_CORPUS_FILE).empty()) GTEST_SKIP() << "no corpus";
   const ir::Capture capture = Airmax();
   store::TdiskAir record;
   record.Slots[0].Text.assign("<0>[8]<1>");
@@ -54,7 +53,6 @@ TEST(FormatChooserModel, ADecodedCaptureBecomesTheResultAndTheWorkingFormat) {
 }
 
 TEST(FormatChooserModel, AnUnreadableCaptureStopsGoingOnButKeepsTheResult) {
-  if (std::string(KLIMAVO_CORPUS_FILE).empty()) GTEST_SKIP() << "no corpus";
   const ir::Capture capture = Airmax();
   for (const bool edit_mode : {false, true}) {
     FormatChooserModel model(store::TdiskAir{}, kTolerance);
@@ -72,7 +70,6 @@ TEST(FormatChooserModel, AnUnreadableCaptureStopsGoingOnButKeepsTheResult) {
 }
 
 TEST(FormatChooserModel, TheMarkedCarrierIsDecodedButNotKeptAsTheLastCapture) {
-  if (std::string(KLIMAVO_CORPUS_FILE).empty()) GTEST_SKIP() << "no corpus";
   const ir::Capture capture = Airmax();
   FormatChooserModel model(store::TdiskAir{}, kTolerance);
   model.CaptureArrived(kUnreadable, 38000);
@@ -81,7 +78,6 @@ TEST(FormatChooserModel, TheMarkedCarrierIsDecodedButNotKeptAsTheLastCapture) {
 }
 
 TEST(FormatChooserModel, BitOrderAndBothOrdersShowInTheSummaryAndTheFilterMessage) {
-  if (std::string(KLIMAVO_CORPUS_FILE).empty()) GTEST_SKIP() << "no corpus";
   const ir::Capture capture = Airmax();
   struct Case {
     bool lsb_first;

@@ -107,7 +107,6 @@ class LibraryNewCommand : public ::testing::Test {
 };
 
 TEST_F(LibraryNewCommand, TheRecordCarriesWhatDecodeReports) {
-  if (std::string(KLIMAVO_CORPUS_FILE).empty()) GTEST_SKIP() << "no corpus";
   const fs::path file = CorpusFile(dir_);
   constexpr int kSampleRecords = 6;
   int made_count = 0;

@@ -93,7 +93,7 @@ TEST(ApplyDecodedFormat, TakesTimingTextBitOrderAndAtMost64CodeBytes) {
 // Corpus: ACs/Airmax/Airmax.ir, "Power_on".
 TEST(NewRecordFromCapture, MakesTheRecordNewMakesWithoutWritingAnything) {
   const auto capture = CorpusCapture("ACs/Airmax/Airmax.ir", "Power_on");
-  if (!capture) GTEST_SKIP() << "no corpus";
+  ASSERT_TRUE(capture) << "the capture is missing from the corpus";
   const fs::path dir = ScratchDir("workflow");
   store::ProtocolLibrary library = LibraryWith(dir, {"0149", "0150", "ABC"});
   const auto library_bytes = store::testing::ReadBytes(library.File());
@@ -119,7 +119,7 @@ TEST(NewRecordFromCapture, MakesTheRecordNewMakesWithoutWritingAnything) {
 
 TEST(NewRecordFromCapture, Refusals) {
   const auto capture = CorpusCapture("ACs/Airmax/Airmax.ir", "Power_on");
-  if (!capture) GTEST_SKIP() << "no corpus";
+  ASSERT_TRUE(capture) << "the capture is missing from the corpus";
   const fs::path dir = ScratchDir("workflow");
   struct Case {
     const char* what;
