@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "capture/capture_error.h"
+#include "capture/capture_label.h"
 #include "capture/line_source.h"
 #include "ir/ir_types.h"
 
@@ -52,6 +53,7 @@ struct CaptureRead {
   DurationUnit unit = DurationUnit::kMicroseconds;
   int line = 0;  ///< line on which the capture starts
   std::optional<std::string> origin;  ///< the file it came from, when the file names one (bytes as written)
+  CaptureLabel label;                 ///< the remote's state, when the file gives one
 };
 
 /// What one line and one capture may hold at most; a file beyond them is an error.
