@@ -11,6 +11,7 @@ packages=(
   libhidapi-dev libudev-dev libcurl4-openssl-dev libssl-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-wqy-microhei
+  help2man man-db file dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

@@ -3,8 +3,9 @@
 # and UndefinedBehaviorSanitizer (warnings are errors in the project's own code)
 # and runs every test: unit tests, golden CLI tests, the GUI tests on the
 # offscreen platform and each fuzz target over its seeds. Then builds the device
-# link and the online update under ThreadSanitizer and runs their tests. Any
-# failure, a suite that ran no test or a skipped test fails the run.
+# link and the online update under ThreadSanitizer and runs their tests, and
+# builds and checks the Debian package. Any failure, a suite that ran no test
+# or a skipped test fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KLIMAVO_TEST_BUILD_DIR:-$root/build/test-asan}
@@ -61,4 +62,7 @@ cmake -S "$root" -B "$tsan_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DKLIMAVO_BUILD_GUI=OFF -DKLIMAVO_BUILD_BENCH=OFF
 cmake --build "$tsan_build" -j"$jobs" --target klimavo_device_tests klimavo_update_tests klimavo-cli klimavo_seed
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$tsan_build" -L '^(device|update)$'
+
+# The Debian package builds, holds what it must and seeds a home when unpacked.
+bash "$root/scripts/package.sh"
 echo "test: all suites passed"

@@ -7,6 +7,7 @@
 //                                          one per press of F9 or the "Press key" button
 //   --update-url URL                       the update server (instead of UpdateUrl of config.ini)
 #include <QApplication>
+#include <QIcon>
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <QTimer>
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
   klimavo::app::WorkbenchApplication app(argc, argv);
   QApplication::setApplicationName("klimavo");
   QApplication::setApplicationVersion(KLIMAVO_VERSION);
+  // The installed launcher's name and icon, so that the desktop shows the
+  // workbench's windows under its launcher and icon.
+  QGuiApplication::setDesktopFileName("org.klimavo.workbench");
+  QApplication::setWindowIcon(QIcon::fromTheme("org.klimavo.workbench"));
 
   QCommandLineParser parser;
   parser.setApplicationDescription("Klimavo workbench for air-conditioner IR protocols");
