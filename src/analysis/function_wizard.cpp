@@ -396,8 +396,8 @@ std::string FunctionWizard::FixedValueCaption(int box) const {
   if (box == kFixedValueBoxes - 1)
     name = std::string(kTemperatureUpDown);
   else if (box < KeyCount())
-    name = " " + lang::TranslateKeyName(record_.Keys[static_cast<std::size_t>(box)].Name.str(),
-                                        language_.LanguageNo());
+    name = base::Concat(
+        {" ", lang::TranslateKeyName(record_.Keys[static_cast<std::size_t>(box)].Name.str(), language_.LanguageNo())});
   // Chinese runs the words together; other languages need a blank before the last one.
   const std::string gap = language_.IsChinese() ? "" : " ";
   return language_.Text(kTextFixesPrefix) + name + gap + language_.Text(kTextFixesSuffix);

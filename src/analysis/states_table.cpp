@@ -136,7 +136,7 @@ StatesTable BuildStatesTable(const store::TdiskAir& record, int key, int cursor_
   const store::TdiskKey& k = KeyOf(record, key);
   const int language_no = language.LanguageNo();
   table.key_columns = KeyColumnCount(record, key);
-  for (int c = 0; c < table.key_columns; ++c) table.column_headings.push_back("Z" + std::to_string(c + 1));
+  for (int c = 0; c < table.key_columns; ++c) table.column_headings.push_back(base::Concat({"Z", std::to_string(c + 1)}));
   if (key == kKeyMode) {
     table.column_headings.push_back(language.Text(kTextModeFixesTemp));
     table.column_headings.push_back(language.Text(kTextModeFixesFan));
@@ -174,7 +174,8 @@ StatesTable BuildStatesTable(const store::TdiskAir& record, int key, int cursor_
       for (int s = 0; s < std::min(states, kFlagStates); ++s)
         if ((mask >> s) & 1)
           table.cells[static_cast<std::size_t>(kFirstStateRow + s)]
-                     [static_cast<std::size_t>(table.key_columns + flag)] = "1";
+                     [static_cast<std::size_t>(table.key_columns + flag)]
+                         .assign(1, '1');
     }
   }
   return table;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/file_error.h"
+#include "base/text.h"
 
 namespace klimavo::base {
 namespace fs = std::filesystem;
@@ -47,7 +48,7 @@ void SyncDirectory(const fs::path& dir) {
 // ".<name>.XXXXXX" beside the file: the name every temporary file of a save of
 // `target` gets, so that the ones a killed save leaves can be recognised.
 std::string TemporaryPattern(const fs::path& target) {
-  return (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  return (target.parent_path() / Concat({".", target.filename().string(), ".XXXXXX"})).string();
 }
 
 // A new, flushed file beside its target, renamed over the target on Commit and

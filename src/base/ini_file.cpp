@@ -104,7 +104,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     if (sections_.empty()) sections_.push_back(Section{});
     Section fresh;
     fresh.name = std::string(section);
-    fresh.header = "[" + std::string(section) + "]";
+    fresh.header = Concat({"[", section, "]"});
     sections_.push_back(std::move(fresh));
     s = &sections_.back();
   }

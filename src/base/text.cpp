@@ -38,4 +38,13 @@ bool ParseInteger(std::string_view s, long long& value) {
   return ec == std::errc() && ptr == v.data() + v.size();
 }
 
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string text;
+  text.reserve(size);
+  for (std::string_view part : parts) text.append(part);
+  return text;
+}
+
 }  // namespace klimavo::base

@@ -98,7 +98,10 @@ ReadResult Collect(StreamFn&& stream) {
 
 std::string CaptureError::What() const {
   std::string out = file;
-  if (line > 0) out += ":" + std::to_string(line);
+  if (line > 0) {
+    out += ':';
+    out += std::to_string(line);
+  }
   out += ": " + message;
   if (!token.empty()) out += ": '" + token + "'";
   return out;

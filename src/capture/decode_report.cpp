@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "ir/protocol.h"
 
 namespace klimavo::capture {
@@ -140,7 +141,7 @@ std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& la
   }
   out += "\n" + labels.split;
   for (const auto& code : report.split)
-    out += "(" + std::to_string(code[0]) + "," + std::to_string(code[1]) + ")";
+    out += base::Concat({"(", std::to_string(code[0]), ",", std::to_string(code[1]), ")"});
   out += "\n" + report.protocol + "\n";
   out += HexBytes(report.bytes, " ") + "\n";
   if (report.bytes_msb) out += HexBytes(*report.bytes_msb, " ") + "\n";

@@ -68,7 +68,10 @@ std::vector<int> CheckedColumns(const std::vector<int>& v, std::size_t count) {
 
 std::string JoinList(const std::vector<int>& values) {
   std::string text;
-  for (std::size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + std::to_string(values[i]);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i) text += ',';
+    text += std::to_string(values[i]);
+  }
   return text;
 }
 

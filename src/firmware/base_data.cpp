@@ -177,7 +177,9 @@ int WritePartsTable(const store::TdiskAir& record, const PartsModel& model, Line
       if (t.FirstGroupLength > kMaxNibble || t.GroupCount > kMaxNibble + 1) error = kPartsReferenceTooLarge;
       v = t.FirstGroupLength + (t.GroupCount - 1) * 16;
     }
-    counts += "$" + Hex2(v) + (k + 1 < model.tables.size() ? "," : "");
+    counts += '$';
+    counts += Hex2(v);
+    if (k + 1 < model.tables.size()) counts += ',';
   }
   table.push_back(counts + " ;per group per count");
   for (std::size_t k = 0; k < model.tables.size(); ++k) {

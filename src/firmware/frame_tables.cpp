@@ -358,7 +358,11 @@ bool WriteFrameTable(Lines& lines, const TACTmpGs& entry, int index, const Gener
   FrameStructure s = BuildFrameStructure(entry, settings.TableImageMode);
   if (s.width_error) lines.push_back("errorframe!");
   std::string structure;
-  for (std::uint8_t b : s.bytes) structure += "$" + HexByte(b) + ",";
+  for (std::uint8_t b : s.bytes) {
+    structure += '$';
+    structure += HexByte(b);
+    structure += ',';
+  }
   lines.push_back("\tDB " + DropFinalComma(structure) + t.structure);
   const auto S = static_cast<std::int64_t>(s.bytes.size());
   count += static_cast<int>(S);

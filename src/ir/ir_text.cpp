@@ -155,14 +155,14 @@ std::int64_t BinStrToInt(std::string_view text) {
 std::string IntToRadixStr(std::uint8_t radix, int width, std::uint32_t value) {
   std::string text = RadixDigitsReversed(radix, width, value);
   std::reverse(text.begin(), text.end());
-  if (text.empty()) text = "0";
+  if (text.empty()) text.push_back('0');
   if (width > 0 && text.size() < static_cast<std::size_t>(width)) text.insert(0, width - text.size(), '0');
   return text;
 }
 
 std::string IntToRadixStrRev(std::uint8_t radix, int width, std::uint32_t value) {
   std::string text = RadixDigitsReversed(radix, width, value);
-  if (text.empty()) text = "0";
+  if (text.empty()) text.push_back('0');
   if (width > 0 && text.size() < static_cast<std::size_t>(width)) text.append(width - text.size(), '0');
   return text;
 }

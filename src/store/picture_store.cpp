@@ -219,7 +219,7 @@ bool LoadPicture(std::string_view code, TMemPic_Info& info, const fs::path& path
 RawPictureEntry MakeRawEntry(std::string_view code, const TMemPic_Info& info) {
   RawPictureEntry entry;
   std::string key = CodeBytes(code);
-  std::copy(key.begin(), key.end(), entry.Code.begin());
+  std::copy_n(key.begin(), std::min(key.size(), entry.Code.size()), entry.Code.begin());
   for (std::size_t i = 0; i < info.Names.size() && i < kMaxNames; ++i) {
     std::string name = base::GbkCut(info.Names[i], kPictureNameSize);
     NameSlot slot{};

@@ -295,7 +295,7 @@ class TextCheck : public nlohmann::json_sax<Json> {
     std::string path;
     for (const Frame& frame : frames_) {
       if (frame.array)
-        path += "[" + std::to_string(frame.index) + "]";
+        path += base::Concat({"[", std::to_string(frame.index), "]"});
       else if (!frame.key.empty())
         path += (path.empty() ? "" : ".") + frame.key;
     }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/gbk.h"
+#include "base/text.h"
 
 namespace klimavo::update {
 namespace {
@@ -38,18 +39,18 @@ FailedFile DescribeFetchFailure(std::string name, const FetchResult& result) {
 std::string WhyText(const FailedFile& failed, const lang::Language& language) {
   if (failed.text == 0) return DetailAsGbk(failed.detail);
   std::string why = language.Text(failed.text);
-  if (!failed.detail.empty()) why += " " + DetailAsGbk(failed.detail);
+  if (!failed.detail.empty()) why += base::Concat({" ", DetailAsGbk(failed.detail)});
   return why;
 }
 
 std::string OutcomeLabel(const UpdateOutcome& outcome, const lang::Language& language) {
   std::string label = language.Text(outcome.text);
   for (const std::string& name : outcome.refused)
-    label += "\n" + language.Text(kTextRefusedName) + " " + name;
+    label += base::Concat({"\n", language.Text(kTextRefusedName), " ", name});
   for (const FailedFile& failed : outcome.failed)
     label += "\n" + failed.name + ": " + WhyText(failed, language);
   if (!outcome.install_error.empty())
-    label += "\n" + language.Text(kTextNotReplaced) + " " + DetailAsGbk(outcome.install_error);
+    label += base::Concat({"\n", language.Text(kTextNotReplaced), " ", DetailAsGbk(outcome.install_error)});
   return label;
 }
 

@@ -15,7 +15,7 @@ EditorMessage Literal(std::string_view caption, std::string_view text) {
 int ShownStates(const store::TdiskKey& key) { return std::min<int>(key.StateCount, store::kMaxStates); }
 
 std::string StateRange() {
-  return "(" + std::to_string(kMinStates) + ".." + std::to_string(store::kMaxStates) + ")";
+  return base::Concat({"(", std::to_string(kMinStates), "..", std::to_string(store::kMaxStates), ")"});
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ std::optional<EditorMessage> KeyEditorModel::SetStateCount(int key, std::string_
   if (!ValidKey(key)) return std::nullopt;
   long long value = 0;
   if (!base::ParseInteger(text, value))
-    return Numbered(kTextNumberOutOfRange, "\"" + std::string(text) + "\" " + StateRange());
+    return Numbered(kTextNumberOutOfRange, base::Concat({"\"", text, "\" ", StateRange()}));
   if (value < kMinStates) return Literal(kCaptionInfo, kBelowTwoStates);
   if (value > static_cast<long long>(store::kMaxStates))
     return Numbered(kTextNumberOutOfRange, std::to_string(value) + " " + StateRange());

@@ -156,7 +156,7 @@ class FrameSynthesiser {
         bit.Kind = WaveSegment::kBitNumber;
         bit.StartLevel = static_cast<std::int32_t>(symbol_first);
         bit.EndLevel = static_cast<std::int32_t>(state_.Durations.size() - 1);
-        bit.Name = "D" + std::to_string(lsb_first ? i : n - 1 - i);
+        bit.Name = base::Concat({"D", std::to_string(lsb_first ? i : n - 1 - i)});
         bit.NodeId = static_cast<std::uint8_t>(lsb_first ? i : n - 1 - i);
         bit.TreeItem = leaf_item_;
         state_.Segments.push_back(bit);
