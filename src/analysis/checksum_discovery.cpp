@@ -149,8 +149,9 @@ void SelectRows(const ir::TStrProt_Listbase& elements, std::span<const ir::TSSBy
 // The rivals of listed candidates that the engine confirms, by candidate and
 // then in listing order, at most kMaxChecksumRivals.
 void ListRivals(const std::vector<discovery::LeftOutRival>& rivals,
-                const std::vector<std::optional<std::size_t>>& listed_as, const ir::TStrProt_Listbase& elements,
-                std::span<const ir::TSSByteArray> rows, bool lsb_first, std::vector<ChecksumRival>& out) {
+                const std::vector<std::optional<std::size_t>>& listed_as,
+                const ir::TStrProt_Listbase& elements, std::span<const ir::TSSByteArray> rows, bool lsb_first,
+                std::vector<ChecksumRival>& out) {
   for (const discovery::LeftOutRival& rival : rivals) {
     const std::optional<std::size_t> listed = listed_as[rival.kept];
     if (listed && EngineConfirms(elements, rows, rival.candidate.item, lsb_first))

@@ -288,8 +288,8 @@ bool RestatesAnother(const SearchSpace& space, const std::vector<Candidate>& kep
 // The candidate that candidate i is a rival of: one for its target, with more
 // evidence to spare, that computes the same on many codes like the rows.
 // `open` learns whether the two differ on some random code.
-std::optional<std::size_t> FoldsIntoRival(const std::vector<Candidate>& kept, const Groups& groups, std::size_t i,
-                                          bool& open) {
+std::optional<std::size_t> FoldsIntoRival(const std::vector<Candidate>& kept, const Groups& groups,
+                                          std::size_t i, bool& open) {
   for (std::size_t j : groups.all[groups.of[i]].members) {
     if (j == i || kept[j].surplus < kept[i].surplus || (kept[j].surplus == kept[i].surplus && j > i))
       continue;

@@ -30,7 +30,7 @@ CheckGridModel TwoLines(bool lsb_first) {
   CheckGridModel grid;
   grid.SetLsbFirst(lsb_first);
   std::vector<CheckFieldList> lists(3);
-  lists[0] = {{0, 0, 4, {}}};  // power: element 0, bits 0-3
+  lists[0] = {{0, 0, 4, {}}};   // power: element 0, bits 0-3
   lists[2] = {{1, 14, 4, {}}};  // mode: element 1, bits 14-17 (the checksum target covers 16, 17 too)
   grid.SetFieldLists(lists, {{1, 16, 4, {}}});  // checksum target: element 1, bits 16-19
   grid.AddLine(Line("<0>[12]<1>[20]<2>",

@@ -306,7 +306,8 @@ TEST(ChecksumDiscovery, SaysAmbiguousWhenTheRowsCannotPlaceTheZoneEnd) {
     EXPECT_TRUE(SameTarget(rival.item, candidate));
     EXPECT_FALSE(rival.item == candidate);
     for (const auto& bits : codes)
-      EXPECT_EQ(ir::CrcCalculate(bits, rival.item, elements, true), ir::CrcReadTarget(bits, rival.item, elements, true));
+      EXPECT_EQ(ir::CrcCalculate(bits, rival.item, elements, true),
+                ir::CrcReadTarget(bits, rival.item, elements, true));
   }
   // One of them stops the zone where the bytes that are 0 in every code begin.
   EXPECT_TRUE(std::any_of(result.rivals.begin(), result.rivals.end(), [](const ChecksumRival& r) {
@@ -317,7 +318,8 @@ TEST(ChecksumDiscovery, SaysAmbiguousWhenTheRowsCannotPlaceTheZoneEnd) {
 TEST(ChecksumDiscovery, ListsNoRivalWhenTheCodesSettleTheDefinition) {
   const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
   const TCrcItem truth = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
-  const ChecksumDiscovery result = DiscoverChecksums(elements, RandomCodes(elements, {truth}, true, 10, 77), true);
+  const ChecksumDiscovery result =
+      DiscoverChecksums(elements, RandomCodes(elements, {truth}, true, 10, 77), true);
   EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
   EXPECT_TRUE(result.rivals.empty()) << RivalsText(result);
 }
@@ -339,9 +341,9 @@ TEST(ChecksumDiscoveryReport, RivalsFollowTheNoteWithTheirCandidatesIndex) {
   const std::string rival =
       R"({"index": 1, "target": [0, 24, 8], "zones": [[0, 0, 0, 15]], "kind": 1, "width": 8, "const": 0, )"
       R"("const_op": 0, "aux_const": 0, "aux_op": 0})";
-  EXPECT_EQ(DiscoveryJson(result, "<0>[32]<1>"), R"({"rows": 3, "format": "<0>[32]<1>", "candidates": [)" + item0 +
-                                                     ", " + item1 + R"(], "note": "ambiguous", "rivals": [)" +
-                                                     rival + "]}");
+  EXPECT_EQ(DiscoveryJson(result, "<0>[32]<1>"), R"({"rows": 3, "format": "<0>[32]<1>", "candidates": [)" +
+                                                     item0 + ", " + item1 +
+                                                     R"(], "note": "ambiguous", "rivals": [)" + rival + "]}");
   EXPECT_EQ(DiscoveryText(result), item0 + "\n" + item1 + "\n");
   EXPECT_EQ(RivalsText(result), rival + "\n");
   result.rivals.clear();
