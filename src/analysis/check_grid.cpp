@@ -1,7 +1,6 @@
 #include "analysis/check_grid.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace klimavo::analysis {
 namespace {
@@ -18,6 +17,22 @@ int RoundUpToCell(int bits) { return (bits + kBitsPerCell - 1) / kBitsPerCell * 
 const char kHexDigits[] = "0123456789ABCDEF";
 
 }  // namespace
+
+void CheckGridModel::SetFieldLists(std::vector<CheckFieldList> key_lists, CheckFieldList checksum_targets) {
+  key_lists_ = std::move(key_lists);
+  checksum_targets_ = std::move(checksum_targets);
+}
+
+void CheckGridModel::Prepare(const RemoteCheck& check) {
+  SetLsbFirst(check.LsbFirst());
+  std::vector<CheckFieldList> lists = check.FieldLists();
+  CheckFieldList targets;
+  if (check.HasChecksumList() && !lists.empty()) {
+    targets = std::move(lists.back());
+    lists.pop_back();
+  }
+  SetFieldLists(std::move(lists), std::move(targets));
+}
 
 void CheckGridModel::AddLine(TAcChkedLine line) {
   const std::vector<int> bits = DataElementBits(line.Protocol.Elements);
@@ -62,11 +77,24 @@ int CheckGridModel::BitIndex(const TAcChkedLine& line, int element, int position
   return -1;
 }
 
-int CheckGridModel::ListCovering(int element, int position) const {
-  for (std::size_t l = 0; l < lists_.size(); ++l)
-    for (const CheckField& f : lists_[l])
-      if (f.frame == element && position >= f.bit && position < f.bit + f.width) return static_cast<int>(l);
+namespace {
+
+bool Covers(const CheckField& f, int element, int position) {
+  return f.frame == element && position >= f.bit && position < f.bit + f.width;
+}
+
+}  // namespace
+
+int CheckGridModel::KeyCovering(int element, int position) const {
+  for (std::size_t k = 0; k < key_lists_.size(); ++k)
+    for (const CheckField& f : key_lists_[k])
+      if (Covers(f, element, position)) return static_cast<int>(k);
   return -1;
+}
+
+bool CheckGridModel::ChecksumCovers(int element, int position) const {
+  return std::any_of(checksum_targets_.begin(), checksum_targets_.end(),
+                     [&](const CheckField& f) { return Covers(f, element, position); });
 }
 
 std::string CheckGridModel::BinaryText(int line, int column) const {
@@ -93,7 +121,7 @@ std::vector<CellColour> CheckGridModel::BinaryColours(int line, int column) cons
     if (index < 0) continue;
     if (static_cast<std::size_t>(index) < l.Errors.size() && l.Errors[static_cast<std::size_t>(index)] != 0)
       colours[static_cast<std::size_t>(i)] = CellColour::kRed;
-    else if (ListCovering(at.element, position) >= 0)
+    else if (KeyCovering(at.element, position) >= 0 || ChecksumCovers(at.element, position))
       colours[static_cast<std::size_t>(i)] = CellColour::kBlue;
   }
   return colours;
@@ -126,9 +154,14 @@ std::string CheckGridModel::HeadingLetters(int column) const {
   const CheckGridColumn at = ColumnAt(column);
   if (at.element < 0) return letters;
   for (int i = 0; i < kBitsPerCell; ++i) {
-    const int list = ListCovering(at.element, at.byte * kBitsPerCell + i);
-    if (list >= 0 && list < static_cast<int>(std::strlen(kListLetters)))
-      letters[static_cast<std::size_t>(i)] = kListLetters[list];
+    const int position = at.byte * kBitsPerCell + i;
+    const int key = KeyCovering(at.element, position);
+    char& letter = letters[static_cast<std::size_t>(i)];
+    if (key >= 0) {
+      if (key < static_cast<int>(kKeyLetters.size())) letter = kKeyLetters[static_cast<std::size_t>(key)];
+    } else if (ChecksumCovers(at.element, position)) {
+      letter = kChecksumLetter;
+    }
   }
   return letters;
 }

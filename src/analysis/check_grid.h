@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/remote_check.h"
@@ -26,11 +27,17 @@ struct CheckGridColumn {
 
 class CheckGridModel {
  public:
-  /// Letters of the first seven field lists in the heading (power,
-  /// temperature, mode, fan, swing, vane, checksum).
-  static constexpr const char* kListLetters = "PTMFSVC";
+  /// Heading letters of the fields of keys 0..5 (power, temperature, mode,
+  /// fan, swing, vane); the fields of later keys have none.
+  static constexpr std::string_view kKeyLetters = "PTMFSV";
+  /// Heading letter of the checksum targets, whatever the number of keys.
+  static constexpr char kChecksumLetter = 'C';
 
-  void SetFieldLists(std::vector<CheckFieldList> lists) { lists_ = std::move(lists); }
+  /// The fields of each key in key order, and the checksum targets (empty
+  /// when the record checks no checksum).
+  void SetFieldLists(std::vector<CheckFieldList> key_lists, CheckFieldList checksum_targets);
+  /// The bit order and the field lists of a prepared check.
+  void Prepare(const RemoteCheck& check);
   void SetLsbFirst(bool lsb_first) { lsb_first_ = lsb_first; }
   bool LsbFirst() const { return lsb_first_; }
 
@@ -57,15 +64,19 @@ class CheckGridModel {
 
   /// "01234567" for LSB-first grids, "76543210" otherwise.
   std::string HeadingBitNumbers() const;
-  /// Per bit of a column, the letter of the first field list covering it (blank if none).
+  /// Per bit of a column, the letter of the first key whose field covers it,
+  /// else "C" when a checksum target covers it, else blank.
   std::string HeadingLetters(int column) const;
 
  private:
   /// The index in the line's bit list of bit `position` of data element e; -1 past it.
   static int BitIndex(const TAcChkedLine& line, int element, int position);
-  int ListCovering(int element, int position) const;
+  /// The key whose field covers the bit, -1 when none.
+  int KeyCovering(int element, int position) const;
+  bool ChecksumCovers(int element, int position) const;
 
-  std::vector<CheckFieldList> lists_;
+  std::vector<CheckFieldList> key_lists_;
+  CheckFieldList checksum_targets_;
   bool lsb_first_ = true;
   TAcChkedLines lines_;
   std::vector<int> widths_;

@@ -1,6 +1,7 @@
 #include "analysis/checksum_discovery.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "analysis/checksum_search.h"
@@ -145,6 +146,24 @@ void SelectRows(const ir::TStrProt_Listbase& elements, std::span<const ir::TSSBy
   }
 }
 
+// The rivals of listed candidates that the engine confirms, by candidate and
+// then in listing order, at most kMaxChecksumRivals.
+void ListRivals(const std::vector<discovery::LeftOutRival>& rivals,
+                const std::vector<std::optional<std::size_t>>& listed_as,
+                const ir::TStrProt_Listbase& elements, std::span<const ir::TSSByteArray> rows, bool lsb_first,
+                std::vector<ChecksumRival>& out) {
+  for (const discovery::LeftOutRival& rival : rivals) {
+    const std::optional<std::size_t> listed = listed_as[rival.kept];
+    if (listed && EngineConfirms(elements, rows, rival.candidate.item, lsb_first))
+      out.push_back({*listed, rival.candidate.item});
+  }
+  std::stable_sort(out.begin(), out.end(), [](const ChecksumRival& a, const ChecksumRival& b) {
+    if (a.candidate != b.candidate) return a.candidate < b.candidate;
+    return KeyOf(a.item) < KeyOf(b.item);
+  });
+  if (out.size() > static_cast<std::size_t>(kMaxChecksumRivals)) out.resize(kMaxChecksumRivals);
+}
+
 }  // namespace
 
 std::string_view DiscoveryNoteName(DiscoveryNote note) {
@@ -197,14 +216,20 @@ ChecksumDiscovery DiscoverChecksums(const ir::TStrProt_Listbase& elements,
     SiftTier(space, description, found, sift);
   }
 
-  const bool rivals_left_open = discovery::DropApproximations(space, sift.kept);
-  for (const Candidate& c : sift.kept) {
+  std::vector<discovery::LeftOutRival> rivals;
+  discovery::DropApproximations(space, sift.kept, rivals);
+  // Where each kept candidate is listed, if it is.
+  std::vector<std::optional<std::size_t>> listed_as(sift.kept.size());
+  for (std::size_t k = 0; k < sift.kept.size(); ++k) {
     if (result.candidates.size() >= static_cast<std::size_t>(kMaxChecksumCandidates)) break;
-    if (EngineConfirms(elements, usable, c.item, lsb_first)) result.candidates.push_back(c.item);
+    if (!EngineConfirms(elements, usable, sift.kept[k].item, lsb_first)) continue;
+    listed_as[k] = result.candidates.size();
+    result.candidates.push_back(sift.kept[k].item);
   }
+  ListRivals(rivals, listed_as, elements, usable, lsb_first, result.rivals);
   if (result.candidates.empty()) {
     result.note = sift.any_explains ? DiscoveryNote::TooFewRows : DiscoveryNote::NoCandidate;
-  } else if (crowded || sift.unexamined || rivals_left_open || discovery::Disagree(sift.kept)) {
+  } else if (crowded || sift.unexamined || !rivals.empty() || discovery::Disagree(sift.kept)) {
     result.note = DiscoveryNote::Ambiguous;
   } else {
     result.note = DiscoveryNote::Ok;

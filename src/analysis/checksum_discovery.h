@@ -47,8 +47,22 @@ enum class DiscoveryNote {
 /// "ok", "too_few_rows", "rows_too_alike", "ambiguous", "no_candidate".
 std::string_view DiscoveryNoteName(DiscoveryNote note);
 
+/// At most this many rivals are listed.
+inline constexpr int kMaxChecksumRivals = 20;
+
+/// A definition that explains the codes as well as a listed candidate for the
+/// same target, and computes what it computes on many codes like them, but
+/// other values for other codes: the codes cannot tell which of the two holds.
+struct ChecksumRival {
+  std::size_t candidate = 0;  ///< index of the listed candidate it rivals
+  ir::TCrcItem item;
+};
+
 struct ChecksumDiscovery {
   std::vector<ir::TCrcItem> candidates;  ///< best first, at most kMaxChecksumCandidates
+  /// The rivals of listed candidates, by candidate and then in listing order,
+  /// at most kMaxChecksumRivals. The note is then Ambiguous.
+  std::vector<ChecksumRival> rivals;
   DiscoveryNote note = DiscoveryNote::NoCandidate;
   int rows = 0;           ///< codes of the format's length that took part
   int distinct_rows = 0;  ///< of those, the different ones

@@ -53,7 +53,12 @@ std::string DiscoveryJson(const ChecksumDiscovery& result, std::string_view form
     if (i) out += ", ";
     out += CandidateJson(i, result.candidates[i]);
   }
-  out += "], \"note\": " + capture::JsonString(DiscoveryNoteName(result.note)) + "}";
+  out += "], \"note\": " + capture::JsonString(DiscoveryNoteName(result.note)) + ", \"rivals\": [";
+  for (std::size_t i = 0; i < result.rivals.size(); ++i) {
+    if (i) out += ", ";
+    out += CandidateJson(result.rivals[i].candidate, result.rivals[i].item);
+  }
+  out += "]}";
   return out;
 }
 
@@ -61,6 +66,12 @@ std::string DiscoveryText(const ChecksumDiscovery& result) {
   std::string out;
   for (std::size_t i = 0; i < result.candidates.size(); ++i)
     out += CandidateJson(i, result.candidates[i]) + "\n";
+  return out;
+}
+
+std::string RivalsText(const ChecksumDiscovery& result) {
+  std::string out;
+  for (const ChecksumRival& rival : result.rivals) out += CandidateJson(rival.candidate, rival.item) + "\n";
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -284,10 +285,11 @@ bool RestatesAnother(const SearchSpace& space, const std::vector<Candidate>& kep
   return false;
 }
 
-// Candidate i is a rival for its target that computes the same as one with
-// more evidence to spare on many codes like the rows; `open` learns whether
-// the two differ on some random code.
-bool FoldsIntoRival(const std::vector<Candidate>& kept, const Groups& groups, std::size_t i, bool& open) {
+// The candidate that candidate i is a rival of: one for its target, with more
+// evidence to spare, that computes the same on many codes like the rows.
+// `open` learns whether the two differ on some random code.
+std::optional<std::size_t> FoldsIntoRival(const std::vector<Candidate>& kept, const Groups& groups,
+                                          std::size_t i, bool& open) {
   for (std::size_t j : groups.all[groups.of[i]].members) {
     if (j == i || kept[j].surplus < kept[i].surplus || (kept[j].surplus == kept[i].surplus && j > i))
       continue;
@@ -296,17 +298,19 @@ bool FoldsIntoRival(const std::vector<Candidate>& kept, const Groups& groups, st
       agree += kept[i].probe_values[static_cast<std::size_t>(p)] ==
                kept[j].probe_values[static_cast<std::size_t>(p)];
     if (agree < kRivalAgreement) continue;
+    open = false;
     for (int p = 0; p < kUniformProbes; ++p)
       open = open || kept[i].probe_values[static_cast<std::size_t>(p)] !=
                          kept[j].probe_values[static_cast<std::size_t>(p)];
-    return true;
+    return j;
   }
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace
 
-bool DropApproximations(const SearchSpace& space, std::vector<Candidate>& kept) {
+void DropApproximations(const SearchSpace& space, std::vector<Candidate>& kept,
+                        std::vector<LeftOutRival>& rivals) {
   // First what restates a checksum of another target, then the rivals among
   // what is left: a rival of a restatement says nothing about the codes.
   std::vector<Candidate> own;
@@ -315,13 +319,31 @@ bool DropApproximations(const SearchSpace& space, std::vector<Candidate>& kept) 
     if (!RestatesAnother(space, kept, groups, i)) own.push_back(kept[i]);
   kept = std::move(own);
 
-  bool open = false;
-  own.clear();
+  // Each rival folds into a candidate listed before it or with more evidence
+  // to spare, which may itself fold into another: the one at the end of that
+  // chain is the one kept.
   const Groups left = GroupByTarget(space, kept);
-  for (std::size_t i = 0; i < kept.size(); ++i)
-    if (!FoldsIntoRival(kept, left, i, open)) own.push_back(kept[i]);
+  std::vector<std::optional<std::size_t>> folds_into(kept.size());
+  std::vector<bool> open(kept.size(), false);
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    bool differs = false;
+    folds_into[i] = FoldsIntoRival(kept, left, i, differs);
+    open[i] = differs;
+  }
+  std::vector<std::size_t> new_index(kept.size(), 0);
+  own.clear();
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (folds_into[i]) continue;
+    new_index[i] = own.size();
+    own.push_back(kept[i]);
+  }
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (!folds_into[i] || !open[i]) continue;
+    std::size_t survivor = *folds_into[i];
+    while (folds_into[survivor]) survivor = *folds_into[survivor];
+    rivals.push_back({kept[i], new_index[survivor]});
+  }
   kept = std::move(own);
-  return open;
 }
 
 bool Disagree(const std::vector<Candidate>& kept) {

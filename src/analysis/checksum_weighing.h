@@ -20,6 +20,13 @@ struct Candidate {
   double surplus = 0;  ///< evidence beyond the description length, in bits
 };
 
+/// A candidate left out as the rival of a kept one that computes other values
+/// for some random code.
+struct LeftOutRival {
+  Candidate candidate;
+  std::size_t kept = 0;  ///< index of the kept candidate it rivals, in the thinned list
+};
+
 /// The item a find describes.
 Candidate MakeCandidate(const SearchSpace& space, const Found& found);
 /// The candidate's value in a slot (a row or a probe code).
@@ -77,9 +84,10 @@ class DescriptionLength {
 ///   stated twice, as when every byte is the exclusive or of the others), the
 ///   one whose zones do not all come before its target: a checksum follows
 ///   the bits it covers.
-/// Returns true when a rival left out computes, for some random code, other
-/// than the one kept: the codes leave open which one holds.
-bool DropApproximations(const SearchSpace& space, std::vector<Candidate>& kept);
+/// `rivals` receives the rivals left out that compute, for some random code,
+/// other than the one kept: the codes leave open which one holds.
+void DropApproximations(const SearchSpace& space, std::vector<Candidate>& kept,
+                        std::vector<LeftOutRival>& rivals);
 
 /// True when two candidates for one target remain: they compute different
 /// values for some code (the probes told them apart), so the codes cannot tell

@@ -135,8 +135,9 @@ class ChecksumWizard {
   /// The items table's current row; the zones table shows its zones.
   void SelectItem(int row);
   /// Stores a typed text into an item: decimal numbers, hexadecimal for the
-  /// constant, a negative width stores 8. A text that is not a number, or
-  /// does not fit the field, changes nothing; returns whether it stored.
+  /// constant (of which the low 16 bits are stored), a negative width stores
+  /// 8. A text that is not a number, or does not fit the field, changes
+  /// nothing; returns whether it stored.
   bool EditItem(int row, ItemColumn column, std::string_view text);
   /// Stores a combo's choice (kind 0..10, constant operation 0..6, zone count
   /// choice 0..1).

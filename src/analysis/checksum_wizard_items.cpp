@@ -26,10 +26,12 @@ std::optional<long long> Decimal(std::string_view text) {
   return value;
 }
 
-// The constant is typed in hexadecimal digits only (no sign, no prefix).
-std::optional<long long> Hexadecimal(std::string_view text) {
+// The constant is typed in hexadecimal digits only (no sign, no prefix). An
+// item stores 16 bits of it: a wider number keeps its low 16 bits, which the
+// table then shows, rather than being refused.
+std::optional<long long> Hexadecimal16(std::string_view text) {
   const std::string digits = base::Trim(text);
-  if (digits.empty() || digits.size() > 8) return std::nullopt;
+  if (digits.empty()) return std::nullopt;
   long long value = 0;
   for (char c : digits) {
     int d = 0;
@@ -41,7 +43,7 @@ std::optional<long long> Hexadecimal(std::string_view text) {
       d = c - 'A' + 10;
     else
       return std::nullopt;
-    value = value * 16 + d;
+    value = (value * 16 + d) & 0xFFFF;
   }
   return value;
 }
@@ -122,7 +124,7 @@ bool ChecksumWizard::StoreInItem(ir::TCrcItem& item, ItemColumn column, std::str
     case ItemColumn::OperandWidth:
       return StoreWidth(item.OperandWidth, Decimal(text));
     case ItemColumn::Constant:
-      return StoreIfFits(item.Const, Hexadecimal(text));
+      return StoreIfFits(item.Const, Hexadecimal16(text));
     case ItemColumn::ConstOp: {
       const auto value = Decimal(text);
       if (!value || *value < 0 || *value > kLastConstOp) return false;

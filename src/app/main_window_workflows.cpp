@@ -145,14 +145,9 @@ void TfrmAirEditor::NewCommand() {
     ui::TfrmGeShiSelect chooser(record, workbench_.settings.DecodeTolerance, workbench_.language, Messages(),
                                 this);
     ChooserSession session(workbench_, chooser, true, format_chooser_, [this] { SyncCaptureButtons(); });
-    if (prompts_.RunDialog(chooser) == QDialog::Accepted)
-      workflow::ApplyDecodedFormat(record, chooser.Result(), chooser.LsbFirst());
+    if (prompts_.RunDialog(chooser) != QDialog::Accepted) return;
+    if (!workflow::FinishNewRecord(record, chooser.Result(), chooser.LsbFirst(), workbench_.library)) return;
   }
-  if (record.Slots[0].Text.empty()) return;
-  // The decoded format is the power key's until the wizard learns otherwise: a format
-  // no key uses is dropped when the wizard closes, also when it closes before a capture.
-  if (record.UsedKeys() > 0 && record.Keys[0].Slot == store::kNoSlot) record.Keys[0].Slot = 0;
-  workflow::NameNewRecord(record, workbench_.library);
   current_index_ = -1;
   current_record_ = record;
   current_picture_ = {};

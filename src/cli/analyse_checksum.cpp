@@ -6,8 +6,10 @@
 // Every capture is decoded blind (as `decode` does); the codes whose protocol
 // text occurs most often (on a tie, the text of the earliest capture) are the
 // rows of the search. Without --json, one candidate per line, best first, each
-// a checksum item as a record's JSON writes one; with --json one object with
-// the rows, the format, the candidates and a note (docs/checksum-discovery.md).
+// a checksum item as a record's JSON writes one, and a note other than ok and
+// the rivals of the candidates on standard error; with --json one object with
+// the rows, the format, the candidates, the note and the rivals
+// (docs/checksum-discovery.md).
 // Exit status: 0 with a candidate, 1 with none or too few rows, 2 for unusable
 // arguments or input.
 #include <unistd.h>
@@ -107,6 +109,10 @@ void RunChecksum(const ChecksumOptions& o, Context& ctx) {
     if (result.note != analysis::DiscoveryNote::Ok)
       std::cerr << "klimavo-cli: " << analysis::DiscoveryNoteName(result.note) << " (" << result.rows
                 << " rows of " << (format.empty() ? "no format" : format) << ")\n";
+    if (!result.rivals.empty())
+      std::cerr << "klimavo-cli: these fit the codes as well as the candidate of their index, and compute "
+                   "other values for other codes:\n"
+                << analysis::RivalsText(result);
   }
   std::cout.flush();
   ctx.exit_code = result.candidates.empty() ? kExitFailed : kExitOk;
@@ -120,7 +126,7 @@ void AddAnalyseChecksum(CLI::App& analyse, Context& ctx) {
       "checksum",
       "Find the checksum items that explain the codes of a capture file (the most frequent format)");
   cmd->add_flag("--msb", o->msb, "Read the codes most significant bit first (default LSB first)");
-  cmd->add_flag("--json", o->json, "Print one JSON object: rows, format, candidates, note");
+  cmd->add_flag("--json", o->json, "Print one JSON object: rows, format, candidates, note, rivals");
   cmd->add_option("FILE", o->file, "Capture file, or - for standard input")->required();
   cmd->callback([o, &ctx] { RunChecksum(*o, ctx); });
 }

@@ -329,18 +329,18 @@ bool TACRusher::RunEntry(int key, std::size_t index, int depth) {
 bool TACRusher::RunFourOrThreeByteEntry(int key, const std::uint8_t* entry, int depth) {
   std::size_t size = key < 0 ? kGlobalEntrySize : kKeyLayouts[static_cast<std::size_t>(key)].entry_size;
   std::uint8_t target = entry[0];
-  std::uint8_t spec = entry[1];
+  std::uint8_t bit_layout = entry[1];
   std::uint8_t value = entry[2];
-  bool reference = (spec & 0x80) != 0;
+  bool reference = (bit_layout & 0x80) != 0;
   if (size == kGlobalEntrySize && pressed_state_ != 0) {
     value = entry[3];
-    reference = (spec & 0x40) != 0;
+    reference = (bit_layout & 0x40) != 0;
   }
   if (!reference) {
-    WriteField(target, spec, value);
+    WriteField(target, bit_layout, value);
     return true;
   }
-  return RunReference(value, target, spec, depth);
+  return RunReference(value, target, bit_layout, depth);
 }
 
 bool TACRusher::RunStateEntry(int key, const std::uint8_t* entry, int depth) {
@@ -351,10 +351,10 @@ bool TACRusher::RunStateEntry(int key, const std::uint8_t* entry, int depth) {
   if (s < 0 || s >= values) return false;
   std::uint8_t mask = entry[0];
   std::uint8_t target = entry[1];
-  std::uint8_t spec = entry[2];
+  std::uint8_t bit_layout = entry[2];
   std::uint8_t value = entry[3 + s];
-  if ((mask >> (7 - s)) & 1) return RunReference(value, target, spec, depth);
-  WriteField(target, spec, value);
+  if ((mask >> (7 - s)) & 1) return RunReference(value, target, bit_layout, depth);
+  WriteField(target, bit_layout, value);
   for (int j = 0; j < kKeyLayouts[k].state_count; ++j) {
     std::uint8_t ref = entry[3 + j];
     if (((mask >> (7 - j)) & 1) && (ref & 0x80) == 0) {
@@ -365,11 +365,12 @@ bool TACRusher::RunStateEntry(int key, const std::uint8_t* entry, int depth) {
   return true;
 }
 
-bool TACRusher::RunReference(std::uint8_t reference, std::uint8_t target, std::uint8_t bit_spec, int depth) {
+bool TACRusher::RunReference(std::uint8_t reference, std::uint8_t target, std::uint8_t bit_layout,
+                             int depth) {
   int key = KeyOfCode((reference >> 4) & 7);
   int index = reference & 0x0F;
   if (reference & 0x80) return RunEntry(key, static_cast<std::size_t>(index), depth + 1);
-  WriteField(target, bit_spec, LookUpValue(key, index));
+  WriteField(target, bit_layout, LookUpValue(key, index));
   return true;
 }
 
@@ -430,11 +431,11 @@ void TACRusher::SetStateFromValue(int key, int list_index, std::uint8_t value) {
   }
 }
 
-void TACRusher::WriteField(std::uint8_t target_byte, std::uint8_t bit_spec, std::uint8_t value) {
+void TACRusher::WriteField(std::uint8_t target_byte, std::uint8_t bit_layout, std::uint8_t value) {
   const std::size_t b = target_byte;
   if (b >= frame_bytes_.size()) return;
-  const int start = bit_spec & 7;
-  const int width = ((bit_spec >> 3) & 7) + 1;
+  const int start = bit_layout & 7;
+  const int width = ((bit_layout >> 3) & 7) + 1;
   const std::size_t available_bits = (frame_bytes_.size() - b) * 8;
   for (int i = 0; i < width; ++i) {
     const std::size_t pos = static_cast<std::size_t>(start + i);

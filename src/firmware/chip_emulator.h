@@ -55,10 +55,13 @@ class TACRusher {
   bool RunEntry(int key, std::size_t offset, int depth);
   bool RunFourOrThreeByteEntry(int key, const std::uint8_t* entry, int depth);
   bool RunStateEntry(int key, const std::uint8_t* entry, int depth);
-  bool RunReference(std::uint8_t reference, std::uint8_t target, std::uint8_t bit_spec, int depth);
+  bool RunReference(std::uint8_t reference, std::uint8_t target, std::uint8_t bit_layout, int depth);
   std::uint8_t LookUpValue(int key, int list_index);
   void SetStateFromValue(int key, int list_index, std::uint8_t value);
-  void WriteField(std::uint8_t target_byte, std::uint8_t bit_spec, std::uint8_t value);
+  /// Writes a value into the frame bytes from `target_byte` on. The bit layout
+  /// byte of an entry places it: bits 0-2 the start bit, bits 3-5 the width - 1
+  /// (bits 6 and 7 mark the entry's values as references).
+  void WriteField(std::uint8_t target_byte, std::uint8_t bit_layout, std::uint8_t value);
   bool ApplyChecksums();
   std::uint8_t EvaluateChecksum(const base::Bytes& entry) const;
   bool BuildSignal(ir::TIRIntegerArr& durations) const;

@@ -1,5 +1,5 @@
 // Generator A (one format) and the entry writers that generators A and B share.
-// Every entry is two header lines (byte index, bit spec) and its values; the
+// Every entry is two header lines (byte index, bit layout) and its values; the
 // byte count of a key's table is inserted after its title once it is known.
 
 #include <algorithm>
@@ -15,8 +15,8 @@ namespace {
 constexpr int kMaxByteIndex = 63;    // frame bytes are indexed with 6 bits
 constexpr int kMaxRefIndex = 15;     // a reference byte keeps its group or entry in 4 bits
 constexpr int kMaxKeyCode = 7;       // ... and its key code in 3 bits
-constexpr int kRefBoth = 192;        // bit spec: both values are references
-constexpr int kRefSecond = 64;       // bit spec: the second value is a reference
+constexpr int kRefBoth = 192;        // bit layout: both values are references
+constexpr int kRefSecond = 64;       // bit layout: the second value is a reference
 constexpr int kRunEntry = 128;       // reference byte: run an entry of the key's table
 constexpr int kModeEntry = 176;      // run an entry of the mode key: 128 + ClampKey(2) * 16
 constexpr std::size_t kInitNameBytes = 18;

@@ -1,8 +1,9 @@
 #pragma once
-// Applies the per-window entries of the language file to a Qt window: the
-// entries address components by their object names and Delphi-style property
-// paths ("lblBrand.Caption", "Font.Name", "gridLibrary.Col[3].Heading"); the
-// mapping from those property names to Qt properties lives here, in one place.
+// Applies the per-window entries of the language file to a Qt window: each
+// entry names a component of the window by its object name and one of its
+// texts by the language file's own property path ("lblBrand.Caption",
+// "Font.Name", "gridLibrary.Col[3].Heading"); how those paths map to Qt
+// properties lives here, in one place.
 
 #include <QWidget>
 

@@ -62,6 +62,16 @@ void NameNewRecord(store::TdiskAir& record, const store::ProtocolLibrary& librar
   record.CodeNo.assign(library.NextCodeNumber());
 }
 
+bool FinishNewRecord(store::TdiskAir& record, const ir::Tcomp_aval& decode, bool lsb_first,
+                     const store::ProtocolLibrary& library) {
+  record.KeyCount = static_cast<std::uint8_t>(record.UsedKeys());
+  ApplyDecodedFormat(record, decode, lsb_first);
+  if (record.Slots[0].Text.empty()) return false;
+  if (record.UsedKeys() > 0 && record.Keys[0].Slot == store::kNoSlot) record.Keys[0].Slot = 0;
+  NameNewRecord(record, library);
+  return true;
+}
+
 NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library,
                                      const std::filesystem::path& data_dir, const NewRecordRequest& request) {
   NewRecordResult out;
@@ -93,9 +103,8 @@ NewRecordResult NewRecordFromCapture(const store::ProtocolLibrary& library,
     return refuse(RefusalOf(keys.fault));
   }
   out.record = PrepareNewRecord(start, request.now);
-  out.record.KeyCount = static_cast<std::uint8_t>(out.record.UsedKeys());
-  ApplyDecodedFormat(out.record, out.decode, request.lsb_first);
-  NameNewRecord(out.record, library);
+  if (!FinishNewRecord(out.record, out.decode, request.lsb_first, library))
+    return refuse(NewRecordRefusal::NoDecoding);
   if (request.brand) out.record.Brand.assign(*request.brand);
   out.record.CodeNo.assign(out.code);
   out.record.ChangeTime = request.now;

@@ -34,6 +34,15 @@ store::TdiskAir PrepareNewRecord(const store::TdiskAir& edited_template, double 
 void ApplyDecodedFormat(store::TdiskAir& record, const ir::Tcomp_aval& result, bool lsb_first);
 /// Brand "New File" and the next free code number (cut to 6 bytes).
 void NameNewRecord(store::TdiskAir& record, const store::ProtocolLibrary& library);
+/// Finishes the record New made from the template once the format chooser
+/// accepted `decode`: the decode becomes its format, the power key uses that
+/// format (slot 0) until the function wizard learns otherwise, and the record
+/// is named. A format no key uses is dropped when the wizard closes, so without
+/// the power key's reference the record would lose its format there. The one
+/// place both New and `library new` make their record. False (the record
+/// without a format) when the decode has no protocol text.
+bool FinishNewRecord(store::TdiskAir& record, const ir::Tcomp_aval& decode, bool lsb_first,
+                     const store::ProtocolLibrary& library);
 
 /// Why `NewRecordFromCapture` made no record.
 enum class NewRecordRefusal {

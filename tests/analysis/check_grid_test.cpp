@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ir/protocol.h"
+#include "record_fixtures.h"
 
 namespace klimavo::analysis {
 namespace {
@@ -28,11 +29,10 @@ using C = CellColour;
 CheckGridModel TwoLines(bool lsb_first) {
   CheckGridModel grid;
   grid.SetLsbFirst(lsb_first);
-  std::vector<CheckFieldList> lists(7);
+  std::vector<CheckFieldList> lists(3);
   lists[0] = {{0, 0, 4, {}}};   // power: element 0, bits 0-3
-  lists[6] = {{1, 16, 4, {}}};  // checksum target: element 1, bits 16-19
-  lists[2] = {{1, 14, 4, {}}};  // mode: element 1, bits 14-17 (the checksum list covers 16, 17 later)
-  grid.SetFieldLists(lists);
+  lists[2] = {{1, 14, 4, {}}};  // mode: element 1, bits 14-17 (the checksum target covers 16, 17 too)
+  grid.SetFieldLists(lists, {{1, 16, 4, {}}});  // checksum target: element 1, bits 16-19
   grid.AddLine(Line("<0>[12]<1>[20]<2>",
                     "101100001111"
                     "10000000"
@@ -80,6 +80,42 @@ TEST(CheckGrid, DigitsAreRedWhenFlaggedAndBlueInsideAField) {
   EXPECT_FALSE(grid.HexRed(1, 3));
   EXPECT_EQ(grid.HeadingLetters(0), "PPPP    ");
   EXPECT_EQ(grid.HeadingLetters(4), "MMCC    ");
+}
+
+// A record of n keys, key k with a 4-bit field at bit 4k, and (when `checksum`)
+// a byte sum at bits 32-39, checked as the remote check prepares it.
+TEST(CheckGrid, TheChecksumLetterHeadsTheChecksumBitsWhateverTheNumberOfKeys) {
+  struct Case {
+    std::size_t keys;
+    bool checksum;
+    std::vector<std::string> letters;  // columns 0..4: bits 0-7, ..., 32-39
+  };
+  const std::string blank(8, ' ');
+  const Case cases[] = {
+      {1, true, {"PPPP    ", blank, blank, blank, "CCCCCCCC"}},
+      {3, true, {"PPPPTTTT", "MMMM    ", blank, blank, "CCCCCCCC"}},
+      {6, true, {"PPPPTTTT", "MMMMFFFF", "SSSSVVVV", blank, "CCCCCCCC"}},
+      {8, true, {"PPPPTTTT", "MMMMFFFF", "SSSSVVVV", blank, "CCCCCCCC"}},  // keys 6 and 7 have no letter
+      {6, false, {"PPPPTTTT", "MMMMFFFF", "SSSSVVVV", blank, blank}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.keys) + (c.checksum ? " keys with a checksum" : " keys"));
+    store::TdiskAir record = testing::DisplayRecord("<0>[40]<1>", 0, testing::ByteSum(0, 4, 0, 32));
+    record.HasChecksum = c.checksum ? 1 : 0;
+    for (std::size_t k = testing::kKeys; k < c.keys; ++k) {
+      record.Keys[k] = record.Keys[0];
+      record.Keys[k].Columns[0].BitPos = static_cast<std::uint16_t>(4 * k);
+    }
+    record.KeyCount = static_cast<std::uint8_t>(c.keys);
+    CheckGridModel grid;
+    grid.Prepare(RemoteCheck(record, 0.21));
+    grid.AddLine(Line("<0>[40]<1>", std::string(40, '0')));
+    ASSERT_EQ(grid.CellColumns(), 5);
+    for (int column = 0; column < 5; ++column)
+      EXPECT_EQ(grid.HeadingLetters(column), c.letters[static_cast<std::size_t>(column)]) << column;
+    // The fields of keys 6 and 7 are still shown as known bits.
+    EXPECT_EQ(grid.BinaryColours(0, 3), std::vector<C>(8, c.keys > 6 ? C::kBlue : C::kBlack));
+  }
 }
 
 TEST(CheckGrid, HexadecimalCellsReadTheBitsInTheRecordsOrder) {

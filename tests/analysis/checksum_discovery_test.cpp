@@ -296,6 +296,59 @@ TEST(ChecksumDiscovery, SaysAmbiguousWhenTheRowsCannotPlaceTheZoneEnd) {
   EXPECT_EQ(result.note, DiscoveryNote::Ambiguous) << ListOf(result);
   // The zone up to the target comes first: it also holds when those bytes are set.
   EXPECT_TRUE(HoldsOnFreshCodes(elements, {truth}, result.candidates[0], true));
+  // The rivals are named: each fits every code, at its candidate's target, and
+  // reads other bits than the candidate.
+  ASSERT_FALSE(result.rivals.empty()) << ListOf(result);
+  for (const ChecksumRival& rival : result.rivals) {
+    SCOPED_TRACE(Describe(rival.item));
+    ASSERT_LT(rival.candidate, result.candidates.size());
+    const TCrcItem& candidate = result.candidates[rival.candidate];
+    EXPECT_TRUE(SameTarget(rival.item, candidate));
+    EXPECT_FALSE(rival.item == candidate);
+    for (const auto& bits : codes)
+      EXPECT_EQ(ir::CrcCalculate(bits, rival.item, elements, true),
+                ir::CrcReadTarget(bits, rival.item, elements, true));
+  }
+  // One of them stops the zone where the bytes that are 0 in every code begin.
+  EXPECT_TRUE(std::any_of(result.rivals.begin(), result.rivals.end(), [](const ChecksumRival& r) {
+    return r.item.ZoneCount == 1 && r.item.Zones[0].EndBit == 31;
+  })) << RivalsText(result);
+}
+
+TEST(ChecksumDiscovery, ListsNoRivalWhenTheCodesSettleTheDefinition) {
+  const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
+  const TCrcItem truth = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
+  const ChecksumDiscovery result =
+      DiscoverChecksums(elements, RandomCodes(elements, {truth}, true, 10, 77), true);
+  EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
+  EXPECT_TRUE(result.rivals.empty()) << RivalsText(result);
+}
+
+// The report writes each rival as a checksum item with the index of the
+// candidate it rivals; the fields before "rivals" are as they always were.
+TEST(ChecksumDiscoveryReport, RivalsFollowTheNoteWithTheirCandidatesIndex) {
+  ChecksumDiscovery result;
+  result.rows = 3;
+  result.note = DiscoveryNote::Ambiguous;
+  result.candidates = {OneZoneItem(0, 8, Zone(0, 0, 15), 0, 16), OneZoneItem(1, 8, Zone(0, 0, 7), 0, 24)};
+  result.rivals = {{1, OneZoneItem(1, 8, Zone(0, 0, 15), 0, 24)}};
+  const std::string item0 =
+      R"({"index": 0, "target": [0, 16, 8], "zones": [[0, 0, 0, 15]], "kind": 0, "width": 8, "const": 0, )"
+      R"("const_op": 0, "aux_const": 0, "aux_op": 0})";
+  const std::string item1 =
+      R"({"index": 1, "target": [0, 24, 8], "zones": [[0, 0, 0, 7]], "kind": 1, "width": 8, "const": 0, )"
+      R"("const_op": 0, "aux_const": 0, "aux_op": 0})";
+  const std::string rival =
+      R"({"index": 1, "target": [0, 24, 8], "zones": [[0, 0, 0, 15]], "kind": 1, "width": 8, "const": 0, )"
+      R"("const_op": 0, "aux_const": 0, "aux_op": 0})";
+  EXPECT_EQ(DiscoveryJson(result, "<0>[32]<1>"), R"({"rows": 3, "format": "<0>[32]<1>", "candidates": [)" +
+                                                     item0 + ", " + item1 +
+                                                     R"(], "note": "ambiguous", "rivals": [)" + rival + "]}");
+  EXPECT_EQ(DiscoveryText(result), item0 + "\n" + item1 + "\n");
+  EXPECT_EQ(RivalsText(result), rival + "\n");
+  result.rivals.clear();
+  EXPECT_EQ(RivalsText(result), "");
+  EXPECT_NE(DiscoveryJson(result, "").find(R"("note": "ambiguous", "rivals": []})"), std::string::npos);
 }
 
 struct OrderCase {

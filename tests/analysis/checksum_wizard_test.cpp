@@ -178,8 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const ir::TCrcItem& i) { EXPECT_EQ(i.Const, 0xFFFF); }},
         EditCase{"G is no hexadecimal digit", ItemColumn::Constant, "G", false, nullptr},
         EditCase{"an empty constant", ItemColumn::Constant, "", false, nullptr},
-        EditCase{"a constant wider than 16 bits is refused, not cut", ItemColumn::Constant, "10000", false,
-                 nullptr},
+        EditCase{"a constant wider than 16 bits keeps its low 16 bits", ItemColumn::Constant, "10000", true,
+                 [](const ir::TCrcItem& i) { EXPECT_EQ(i.Const, 0); }},
+        EditCase{"a sign is no hexadecimal digit", ItemColumn::Constant, "-1", false, nullptr},
         EditCase{"a target frame, blanks around it", ItemColumn::TargetFrame, " 2 ", true,
                  [](const ir::TCrcItem& i) { EXPECT_EQ(i.TargetFrame, 2); }},
         EditCase{"a target frame past 255 does not fit", ItemColumn::TargetFrame, "300", false, nullptr},
@@ -198,6 +199,27 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"the last operation", ItemColumn::ConstOp, "6", true,
                  [](const ir::TCrcItem& i) { EXPECT_EQ(i.ConstOp, 6); }},
         EditCase{"no operation 7", ItemColumn::ConstOp, "7", false, nullptr}));
+
+// A checksum item stores 16 bits of constant: a wider one typed is cut to
+// them, and the table shows what was stored.
+TEST_F(ChecksumWizardTest, AWiderConstantIsCutTo16BitsAndShownAsStored) {
+  OpenWithChecksums();
+  struct Case {
+    const char* typed;
+    std::uint16_t stored;
+    const char* shown;
+  };
+  for (const Case& c : {Case{"12345", 0x2345, "2345"}, Case{"FFFFFFFF", 0xFFFF, "FFFF"},
+                        Case{"00000000000000000000ab", 0xAB, "AB"}, Case{"123456789ABCDEF0", 0xDEF0, "DEF0"},
+                        Case{"0x10", 0, ""}}) {
+    SCOPED_TRACE(c.typed);
+    record_.Slots[0].Crc.Items[0].Const = 7;
+    const bool stored = *c.shown != '\0';
+    EXPECT_EQ(wizard_.EditItem(0, ItemColumn::Constant, c.typed), stored);
+    EXPECT_EQ(record_.Slots[0].Crc.Items[0].Const, stored ? c.stored : 7);
+    EXPECT_EQ(wizard_.Item(0).constant, stored ? c.shown : "07");
+  }
+}
 
 TEST_F(ChecksumWizardTest, TheItemsTableShowsStoredValuesWithinTheCombos) {
   OpenWithChecksums();

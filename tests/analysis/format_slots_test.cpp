@@ -151,7 +151,10 @@ TEST(FormatSlotsTest, TooManyFormatsKeepsTheOldSlotsAndTheRows) {
   EXPECT_EQ(lines[0], rows);
 }
 
-TEST(FormatSlotsTest, CompactingMovesUsedSlotsDownWithTheirChecksumsAndRenumbers) {
+// A change users will notice: a checksum belongs to its format, so each
+// checksum block moves down with its format text; it does not stay at its
+// slot number.
+TEST(FormatSlotsTest, ChangeForUsersCompactingMovesEachChecksumBlockWithItsFormat) {
   store::TdiskAir record =
       RecordWithSlots({"<0>[8]<1>", "<0>[9]<1>", "<0>[10]<1>", "<0>[11]<1>", "<0>[12]<1>", "<0>[13]<1>"});
   for (std::size_t s = 0; s < 6; ++s)

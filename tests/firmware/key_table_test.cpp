@@ -59,7 +59,7 @@ TEST(KeyTable, SlotsDifferingInOneByteWriteOneEntryPerKey) {
   int rc = -1;
   Lines expected = BaseBlock({0x10, 0x20, 0x30, 0x40, 0x50, 0xA0});  // slot 0's bytes
   const std::string start = "\tDB $05\t" + G(";起始字节5");
-  const std::string spec = "\tDB 00111000B\t" + G(";起位:0,位数:8");
+  const std::string layout = "\tDB 00111000B\t" + G(";起位:0,位数:8");
   const std::string global = "\tDB 00000000B\t" + G(";从全局中取,=0从下面中取");
   auto status = [](int slot, int n) {
     Lines l;
@@ -67,19 +67,19 @@ TEST(KeyTable, SlotsDifferingInOneByteWriteOneEntryPerKey) {
     return l;
   };
   auto add = [&](const Lines& l) { expected.insert(expected.end(), l.begin(), l.end()); };
-  add({"\t ;====Power-------------------------", "\tDB $03;byte count=4-1", start, spec});
+  add({"\t ;====Power-------------------------", "\tDB $03;byte count=4-1", start, layout});
   add(status(0, 2));
   // Temperature: "+" from slot 1, "-" from the last slot (the key count).
-  add({"\t ;====Temp-------------------------", "\tDB $03;byte count=4-1", start, spec, "\tDB $A1\t;temp+",
+  add({"\t ;====Temp-------------------------", "\tDB $03;byte count=4-1", start, layout, "\tDB $A1\t;temp+",
        "\tDB $A6\t;temp-"});
-  add({"\t ;====Mode-------------------------", "\tDB $07;byte count=8-1", global, start, spec});
+  add({"\t ;====Mode-------------------------", "\tDB $07;byte count=8-1", global, start, layout});
   add(status(2, 5));
-  add({"\t ;====Fan-------------------------", "\tDB $06;byte count=7-1", global, start, spec});
+  add({"\t ;====Fan-------------------------", "\tDB $06;byte count=7-1", global, start, layout});
   add(status(3, 4));
-  add({"\t ;====Swing-------------------------", "\tDB $03;byte count=4-1", start, spec});
+  add({"\t ;====Swing-------------------------", "\tDB $03;byte count=4-1", start, layout});
   add(status(4, 2));
   // Vane writes one state whatever its state count.
-  add({"\t ;====Vane-------------------------", "\tDB $02;byte count=3-1", start, spec});
+  add({"\t ;====Vane-------------------------", "\tDB $02;byte count=3-1", start, layout});
   add(status(5, 1));
   EXPECT_EQ(RunKeyTable(r, &rc), expected);
   EXPECT_EQ(rc, 0);

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "analysis/function_wizard.h"
 #include "base/file_lock.h"
 #include "base/gbk.h"
 #include "store/file_test_support.h"
@@ -177,6 +178,31 @@ TEST_F(LibraryNewCommand, RefusalsChangeNothing) {
     EXPECT_EQ(run.out, "") << c.what;
     EXPECT_EQ(ReadBytes(LibraryFile()), library_before) << c.what;
   }
+}
+
+// The function wizard drops, when it closes, every format no key uses: the
+// record made here must point its power key at its format, as New's does, or
+// opening and closing the wizard would leave it without one.
+TEST_F(LibraryNewCommand, TheRecordKeepsItsFormatThroughTheFunctionWizardsClose) {
+  const std::string sample = std::string(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_captures.txt";
+  ASSERT_EQ(Cli(home_, {"library", "new", "--from-capture", sample}).out, "6\n");
+  store::ProtocolLibrary library(LibraryFile());
+  ASSERT_FALSE(library.LoadChecked().Damaged());
+  store::TdiskAir record;
+  store::TBtnLines lines;
+  ASSERT_TRUE(library.FetchRecord(6, record, lines));
+  const std::string format = record.Slots[0].Text.str();
+  ASSERT_FALSE(format.empty());
+  ASSERT_GT(record.UsedKeys(), 0u);
+  EXPECT_EQ(record.Keys[0].Slot, 0);
+
+  const lang::Language language = testing::HomeLanguage(1);
+  analysis::FunctionWizard wizard(record, lines, language, 0.21, {});
+  wizard.Show();
+  EXPECT_FALSE(wizard.Close()) << "closing on a new record changes nothing";
+  EXPECT_EQ(record.Slots[0].Text.str(), format);
+  EXPECT_EQ(record.Slots[0].CodeStored, 1);
+  EXPECT_EQ(record.Keys[0].Slot, 0);
 }
 
 TEST_F(LibraryNewCommand, WaitsForTheLibrarysLock) {

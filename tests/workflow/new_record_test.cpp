@@ -90,6 +90,30 @@ TEST(ApplyDecodedFormat, TakesTimingTextBitOrderAndAtMost64CodeBytes) {
   EXPECT_EQ(record.Slots[0].Code[1], 0) << "the rest of the code bytes is cleared";
 }
 
+TEST(FinishNewRecord, ThePowerKeyUsesTheDecodedFormatAndTheRecordIsNamed) {
+  const fs::path dir = ScratchDir("workflow");
+  const store::ProtocolLibrary library = LibraryWith(dir, {"0149"});
+  ir::Tcomp_aval decode;
+  decode.Params.LogicCount = 2;
+  decode.Protocol = ir::ParseProtocol("<0>[16]<1>");
+  decode.Bytes = {0x12, 0x34};
+  store::TdiskAir record = PrepareNewRecord(TemplateRecord(), 45000);
+  ASSERT_TRUE(FinishNewRecord(record, decode, true, library));
+  EXPECT_EQ(record.Slots[0].Text.str(), "<0>[16]<1>");
+  EXPECT_EQ(record.Keys[0].Slot, 0);
+  EXPECT_EQ(record.Keys[1].Slot, store::kNoSlot) << "only the power key is given the format";
+  EXPECT_EQ(record.Brand.str(), "New File");
+  EXPECT_EQ(record.CodeNo.str(), "0150");
+
+  store::TdiskAir no_keys = PrepareNewRecord(store::TdiskAir{}, 45000);
+  EXPECT_TRUE(FinishNewRecord(no_keys, decode, true, library));
+  EXPECT_EQ(no_keys.Keys[0].Slot, store::kNoSlot) << "a record without keys has no power key";
+
+  store::TdiskAir no_text = PrepareNewRecord(TemplateRecord(), 45000);
+  EXPECT_FALSE(FinishNewRecord(no_text, ir::Tcomp_aval{}, true, library));
+  EXPECT_EQ(no_text.Keys[0].Slot, store::kNoSlot);
+}
+
 // Corpus: ACs/Airmax/Airmax.ir, "Power_on".
 TEST(NewRecordFromCapture, MakesTheRecordNewMakesWithoutWritingAnything) {
   const auto capture = CorpusCapture("ACs/Airmax/Airmax.ir", "Power_on");
@@ -111,6 +135,7 @@ TEST(NewRecordFromCapture, MakesTheRecordNewMakesWithoutWritingAnything) {
   EXPECT_EQ(result.record.CodeNo.str(), "0151");
   EXPECT_EQ(result.record.KeyCount, 2);  // the keys of library record 0, the template's source
   EXPECT_FALSE(result.record.Keys[0].Columns[0].InUse());
+  EXPECT_EQ(result.record.Keys[0].Slot, 0) << "the power key uses the decoded format, as after New";
   EXPECT_EQ(result.record.ChangeTime, 45001.25);
   EXPECT_EQ(library.Size(), 3);
   EXPECT_EQ(store::testing::ReadBytes(library.File()), library_bytes);

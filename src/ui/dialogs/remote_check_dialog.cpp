@@ -47,8 +47,7 @@ TfrmCheckAc::TfrmCheckAc(const store::TdiskAir& record, double decode_tolerance,
   BuildContextMenu();
 
   // Preparation: the grid reads bits in the record's order and marks its fields.
-  grid_->Model().SetLsbFirst(check_.LsbFirst());
-  grid_->Model().SetFieldLists(check_.FieldLists());
+  grid_->Model().Prepare(check_);
 
   TranslateForm(this, language_);
   const int language_no = language_.LanguageNo();
