@@ -41,6 +41,7 @@ constexpr int kTextReload = 135;
 constexpr int kTextOverwrite = 136;
 constexpr int kTextCancel = 137;
 constexpr int kTextReadableSaved = 139;
+constexpr int kTextPicturesLeftOut = 230;
 constexpr int kTextCaption = 9;
 
 int LibraryFaultText(store::LibraryFault fault) {
@@ -181,11 +182,24 @@ void TfrmAirEditor::SaveReadableRecordsAs() {
   std::vector<int> all(static_cast<std::size_t>(workbench_.library.Size()));
   std::iota(all.begin(), all.end(), 0);
   try {
-    store::ExportRecords(workbench_.library, all, workbench_.DataDir(), target->toStdString());
-    prompts_.Tell(this, Text(kTextCaption), Text(kTextReadableSaved) + " " + QString::number(all.size()));
+    const store::ExportResult result =
+        store::ExportRecords(workbench_.library, all, workbench_.DataDir(), target->toStdString());
+    QString text = Text(kTextReadableSaved) + " " + QString::number(all.size());
+    if (!result.pictures_left_out.empty()) text += "\n" + PicturesLeftOutText(result.pictures_left_out);
+    prompts_.Tell(this, Text(kTextCaption), text);
   } catch (const std::exception& e) {
     prompts_.Tell(this, Text(kTextCaption), QString::fromStdString(e.what()));
   }
+}
+
+QString TfrmAirEditor::PicturesLeftOutText(const std::vector<std::string>& codes) const {
+  QString text = Text(kTextPicturesLeftOut);
+  for (const std::string& code : codes) text += " " + QString::fromStdString(base::GbkToUtf8(code));
+  return text;
+}
+
+void TfrmAirEditor::TellPicturesLeftOut(const std::vector<std::string>& codes) {
+  prompts_.Tell(this, Text(kTextCaption), PicturesLeftOutText(codes));
 }
 
 }  // namespace klimavo::app
