@@ -19,6 +19,10 @@ FailedFile DescribeFetchFailure(std::string name, const FetchResult& result) {
       failed.text = kTextTimedOut;
       failed.detail.clear();
       break;
+    case FetchStatus::kDeadline:
+      failed.text = kTextDeadline;
+      failed.detail.clear();
+      break;
     case FetchStatus::kTooLarge:
       failed.text = kTextTooLarge;
       failed.detail.clear();
@@ -50,6 +54,7 @@ std::string OutcomeLabel(const UpdateOutcome& outcome, const lang::Language& lan
     label += "\n" + failed.name + ": " + WhyText(failed, language);
   if (!outcome.install_error.empty())
     label += "\n" + language.Text(kTextNotReplaced) + " " + DetailAsGbk(outcome.install_error);
+  for (const std::string& path : outcome.kept) label += "\n" + language.Text(kTextKeptCopy) + " " + DetailAsGbk(path);
   return label;
 }
 
