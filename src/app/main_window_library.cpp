@@ -185,7 +185,7 @@ void TfrmAirEditor::ExportSelectedRecords() {
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
   auto target = prompts_.SaveFile(this, QString(), "AC File(*.acpf)", "acpf");
-  if (!target) return;
+  if (!target || RefuseHomeFileAsExport(*target)) return;
   try {
     const store::ExportResult result =
         store::ExportRecords(workbench_.library, indices, workbench_.DataDir(), target->toStdString());

@@ -8,10 +8,13 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <numeric>
+#include <optional>
 
 #include "app/main_window.h"
 #include "base/gbk.h"
+#include "base/home.h"
 #include "base/text.h"
 #include "store/disk_change.h"
 #include "store/exchange_file.h"
@@ -178,7 +181,7 @@ std::optional<store::StoreLock> TfrmAirEditor::BeginStoreWrite() {
 
 void TfrmAirEditor::SaveReadableRecordsAs() {
   auto target = prompts_.SaveFile(this, QString(), "AC File(*.acpf)", "acpf");
-  if (!target) return;
+  if (!target || RefuseHomeFileAsExport(*target)) return;
   std::vector<int> all(static_cast<std::size_t>(workbench_.library.Size()));
   std::iota(all.begin(), all.end(), 0);
   try {
@@ -196,6 +199,14 @@ QString TfrmAirEditor::PicturesLeftOutText(const std::vector<std::string>& codes
   QString text = Text(kTextPicturesLeftOut);
   for (const std::string& code : codes) text += " " + QString::fromStdString(base::GbkToUtf8(code));
   return text;
+}
+
+bool TfrmAirEditor::RefuseHomeFileAsExport(const QString& target) {
+  const std::optional<std::filesystem::path> own = base::HomeFileAt(workbench_.home, target.toStdString());
+  if (!own) return false;
+  prompts_.Tell(this, Text(kTextCaption),
+                QString::fromStdString(own->string() + ": the workbench's own file; it was not written"));
+  return true;
 }
 
 void TfrmAirEditor::TellPicturesLeftOut(const std::vector<std::string>& codes) {
