@@ -85,6 +85,7 @@ class MainWindowUpdateTest : public QObject {
   void theCheckAsksWhenTheWindowIsActiveAndYesUpdates() {
     TestHttpServer server;
     testing::TestHome home(true);
+    const std::string old_library = ReadFile(home.path() / "data/acprotocl.dat");
     const std::string new_library = LibraryWithoutFirstRecord(home.path());
     Publish(server, new_library);
     Workbench workbench(home.path());
@@ -108,7 +109,11 @@ class MainWindowUpdateTest : public QObject {
     QCOMPARE(prompts.questions.size(), std::size_t{2});
     QCOMPARE(prompts.questions[0], Text(workbench, update::kTextUpdateQuestion));
     QVERIFY(player.finished);
-    QCOMPARE(player.label, Text(workbench, update::kTextUpdated));
+    // The outcome names the copy of the replaced library, kept to restore it from.
+    const std::filesystem::path kept = home.path() / "Backup/acprotocl.dat";
+    QCOMPARE(player.label, Text(workbench, update::kTextUpdated) + "\n" + Text(workbench, update::kTextKeptCopy) +
+                               " " + QString::fromStdString(kept.string()));
+    QCOMPARE(ReadFile(kept), old_library);
     QCOMPARE(ReadFile(home.path() / "data/acprotocl.dat"), new_library);
     QCOMPARE(base::IniFile::Load(home.path() / "config.ini").ReadString("updateinfo", "acprotocl.dat", ""),
              std::string("2099-01-01"));
