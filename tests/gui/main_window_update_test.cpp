@@ -190,6 +190,31 @@ class MainWindowUpdateTest : public QObject {
     QVERIFY(prompts.questions.empty());
   }
 
+  // While the protected notice is shown (a damaged library), Tools > Update
+  // treats the library as every writer does: it is not replaced.
+  void theUpdateNeverReplacesADamagedLibrary() {
+    TestHttpServer server;
+    testing::TestHome home(true);
+    const std::filesystem::path file = home.path() / "data/acprotocl.dat";
+    Publish(server, LibraryWithoutFirstRecord(home.path()));
+    std::string damaged = ReadFile(file);
+    damaged.resize(damaged.size() - 10);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
+    Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor window(workbench, prompts);
+    QVERIFY(window.LibraryProtected());
+    window.SetUpdateServer(server.BaseUrl());
+    UpdateDialogPlayer player;
+    prompts.dialogs.push_back(std::ref(player));
+    window.UpdateCommand();
+    QVERIFY(player.finished);
+    QVERIFY2(player.label.startsWith(Text(workbench, update::kTextUpdateFailed)), qPrintable(player.label));
+    QVERIFY2(player.label.contains("damaged"), qPrintable(player.label));
+    QCOMPARE(server.RequestsFor("/upld/ac/v2/acprotocl.dat"), 0);
+    QCOMPARE(ReadFile(file), damaged);
+  }
+
   void theNoticeWithoutAnUpdateSaysNothing() {
     testing::TestHome home(true);
     Workbench workbench(home.path());
