@@ -150,7 +150,9 @@ void RunFeed(const std::string& file, Context& ctx) {
     ctx.exit_code = kExitFailed;
     return;
   }
-  std::cout << sent << " capture(s) sent, " << answers.taken << " taken\n";
+  std::cout << sent << " capture(s) sent, " << answers.taken << " taken";
+  if (answers.answered < sent) std::cout << " (" << sent - answers.answered << " not answered)";
+  std::cout << "\n";
   ctx.exit_code = kExitOk;
 }
 
