@@ -122,6 +122,12 @@ class TfrmAirEditor : public QMainWindow {
   bool ConfirmLibraryUnchangedOnDisk();
   /// Writes the records read whole, with their pictures, to an exchange file.
   void SaveReadableRecordsAs();
+  /// Names the records an export wrote without their picture (a damaged store).
+  QString PicturesLeftOutText(const std::vector<std::string>& codes) const;
+  void TellPicturesLeftOut(const std::vector<std::string>& codes);
+  /// True (and says so) when `target` is one of the home's own files, which an
+  /// export must never replace, however it is named.
+  bool RefuseHomeFileAsExport(const QString& target);
   /// True while the library or the picture store is damaged: every command
   /// that writes them is disabled.
   bool LibraryProtected() const { return workbench_.library_protected; }

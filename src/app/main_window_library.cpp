@@ -185,9 +185,11 @@ void TfrmAirEditor::ExportSelectedRecords() {
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
   auto target = prompts_.SaveFile(this, QString(), "AC File(*.acpf)", "acpf");
-  if (!target) return;
+  if (!target || RefuseHomeFileAsExport(*target)) return;
   try {
-    store::ExportRecords(workbench_.library, indices, workbench_.DataDir(), target->toStdString());
+    const store::ExportResult result =
+        store::ExportRecords(workbench_.library, indices, workbench_.DataDir(), target->toStdString());
+    if (!result.pictures_left_out.empty()) TellPicturesLeftOut(result.pictures_left_out);
   } catch (const std::exception& e) {
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
   }

@@ -183,7 +183,7 @@ void TfrmAirEditor::ConvertToUniversal() {
 
 void TfrmAirEditor::ExportMobileBundle() {
   const auto target = prompts_.SaveFile(this, QString(), "Mobile file (*.bin)", "bin");
-  if (!target) return;
+  if (!target || RefuseHomeFileAsExport(*target)) return;
   updating_ = true;
   memo_edit_->clear();
   try {

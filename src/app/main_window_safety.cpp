@@ -8,10 +8,13 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <numeric>
+#include <optional>
 
 #include "app/main_window.h"
 #include "base/gbk.h"
+#include "base/home.h"
 #include "base/text.h"
 #include "store/disk_change.h"
 #include "store/exchange_file.h"
@@ -41,6 +44,7 @@ constexpr int kTextReload = 135;
 constexpr int kTextOverwrite = 136;
 constexpr int kTextCancel = 137;
 constexpr int kTextReadableSaved = 139;
+constexpr int kTextPicturesLeftOut = 230;
 constexpr int kTextCaption = 9;
 
 int LibraryFaultText(store::LibraryFault fault) {
@@ -177,15 +181,36 @@ std::optional<store::StoreLock> TfrmAirEditor::BeginStoreWrite() {
 
 void TfrmAirEditor::SaveReadableRecordsAs() {
   auto target = prompts_.SaveFile(this, QString(), "AC File(*.acpf)", "acpf");
-  if (!target) return;
+  if (!target || RefuseHomeFileAsExport(*target)) return;
   std::vector<int> all(static_cast<std::size_t>(workbench_.library.Size()));
   std::iota(all.begin(), all.end(), 0);
   try {
-    store::ExportRecords(workbench_.library, all, workbench_.DataDir(), target->toStdString());
-    prompts_.Tell(this, Text(kTextCaption), Text(kTextReadableSaved) + " " + QString::number(all.size()));
+    const store::ExportResult result =
+        store::ExportRecords(workbench_.library, all, workbench_.DataDir(), target->toStdString());
+    QString text = Text(kTextReadableSaved) + " " + QString::number(all.size());
+    if (!result.pictures_left_out.empty()) text += "\n" + PicturesLeftOutText(result.pictures_left_out);
+    prompts_.Tell(this, Text(kTextCaption), text);
   } catch (const std::exception& e) {
     prompts_.Tell(this, Text(kTextCaption), QString::fromStdString(e.what()));
   }
+}
+
+QString TfrmAirEditor::PicturesLeftOutText(const std::vector<std::string>& codes) const {
+  QString text = Text(kTextPicturesLeftOut);
+  for (const std::string& code : codes) text += " " + QString::fromStdString(base::GbkToUtf8(code));
+  return text;
+}
+
+bool TfrmAirEditor::RefuseHomeFileAsExport(const QString& target) {
+  const std::optional<std::filesystem::path> own = base::HomeFileAt(workbench_.home, target.toStdString());
+  if (!own) return false;
+  prompts_.Tell(this, Text(kTextCaption),
+                QString::fromStdString(own->string() + ": the workbench's own file; it was not written"));
+  return true;
+}
+
+void TfrmAirEditor::TellPicturesLeftOut(const std::vector<std::string>& codes) {
+  prompts_.Tell(this, Text(kTextCaption), PicturesLeftOutText(codes));
 }
 
 }  // namespace klimavo::app

@@ -33,6 +33,7 @@ Workbench::Workbench(std::filesystem::path home_folder)
   // with what loaded; the main window reports it.
   LoadLibrary();
   ReadSettings();
+  if (language.TextsMissing()) startup_problems.emplace_back(lang::kMissingTextsMessage);
 }
 
 void Workbench::LoadLibrary() {

@@ -1,5 +1,6 @@
 #include "base/home.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -93,5 +94,21 @@ fs::path DataDir(const fs::path& home) {
 }
 
 fs::path BinnDir(const fs::path& home) { return home / "Binn"; }
+
+std::optional<fs::path> HomeFileAt(const fs::path& home, const fs::path& output) {
+  struct stat target {};
+  if (::stat(output.c_str(), &target) != 0) return std::nullopt;
+  const auto same = [&target](const fs::path& file) {
+    struct stat other {};
+    return ::stat(file.c_str(), &other) == 0 && other.st_dev == target.st_dev && other.st_ino == target.st_ino;
+  };
+  if (same(ConfigPath(home))) return ConfigPath(home);
+  for (const fs::path& dir : {DataDir(home), BinnDir(home)}) {
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      if (same(it->path())) return it->path();
+  }
+  return std::nullopt;
+}
 
 }  // namespace klimavo::base

@@ -29,4 +29,12 @@ std::filesystem::path ConfigPath(const std::filesystem::path& home);
 std::filesystem::path DataDir(const std::filesystem::path& home);
 std::filesystem::path BinnDir(const std::filesystem::path& home);
 
+/// The file of the home that writing to `output` would replace: config.ini or
+/// a file in data/ or Binn/. Compared by identity (device and inode, links
+/// followed), so another spelling, a hard link or a symbolic link to a data
+/// file is found as well as its own name. nullopt when `output` does not exist
+/// yet or is none of them.
+std::optional<std::filesystem::path> HomeFileAt(const std::filesystem::path& home,
+                                                const std::filesystem::path& output);
+
 }  // namespace klimavo::base

@@ -205,7 +205,19 @@ void RunCompare(const CompareOptions& o, Context& ctx) {
   }
   grid.SetLowPre(lsb_first);
 
-  // Each capture becomes a row as it is read; only the grid is kept.
+  // Each capture becomes a row as it is read; the rows go into the grid at
+  // once at the end, since adding them one by one rebuilds the grid each time
+  // (the time then grows with the square of the capture count).
+  store::TGrdLines lines;
+  const auto add_line = [&lines](const ir::TSSByteArray& bits, const ir::TStrProt_Stru& structure) {
+    if (bits.empty() || structure.Elements.empty()) return;
+    store::TGrdDataLine line;
+    line.Data = bits;
+    line.Elements = structure.Elements;
+    line.Repeat = static_cast<std::uint16_t>(structure.Repeat);
+    line.Marker = 0;
+    lines.push_back(std::move(line));
+  };
   std::vector<int> skipped;
   int position = 0;
   ReadCaptures(o, [&](capture::CaptureRead&& read) {
@@ -215,14 +227,14 @@ void RunCompare(const CompareOptions& o, Context& ctx) {
       const analysis::RecordCapture c =
           analysis::ReadRecordCapture(input.Durations, rc->record.Params, rc->record.Slots, tolerance);
       if (c.decoded && !c.bits.empty()) {
-        grid.AddLine(c.bits, c.structure);
+        add_line(c.bits, c.structure);
         added = true;
       }
     } else {
       ir::Tcomp_aval result;
       if (ir::DecodeCapture(input.Durations, input.Carrier, false, lsb_first, tolerance, result) &&
           !result.Bits.empty()) {
-        grid.AddLine(result.Bits, result.Protocol);
+        add_line(result.Bits, result.Protocol);
         added = true;
       }
     }
@@ -230,6 +242,7 @@ void RunCompare(const CompareOptions& o, Context& ctx) {
     ++position;
   });
 
+  grid.SetLines(lines);
   const analysis::TSameInfoResultArr runs = grid.GetDifferences(grid.LineCount());
   std::optional<std::vector<store::TdiskBitColumn>> columns;
   int states = 0;

@@ -6,6 +6,8 @@
 
 #include "base/file_error.h"
 #include "base/home.h"
+#include "config/config.h"
+#include "lang/language.h"
 
 namespace klimavo::cli {
 namespace {
@@ -27,8 +29,16 @@ CommandRegistration::CommandRegistration(int order, CommandSetup setup) {
 }
 
 const std::filesystem::path& Context::Home() {
-  if (!home_) home_ = base::PrepareHome(home_option);
+  if (!home_) {
+    home_ = base::PrepareHome(home_option);
+    if (lang::Language(*home_, 1).TextsMissing()) std::cerr << "klimavo-cli: warning: " << lang::kMissingTextsMessage << "\n";
+  }
   return *home_;
+}
+
+int Context::LanguageNo() {
+  const int lang = this->lang ? *this->lang : config::ReadConfig(base::ConfigPath(Home())).lang;
+  return config::CorrectLanguageNo(lang, lang::Language(Home(), 1).LanguageCount());
 }
 
 int Run(int argc, char** argv) {

@@ -19,11 +19,15 @@ inline constexpr int kExitUsage = 2;     ///< unusable arguments or unreadable i
 /// Options that come before the verb, and the result of the verb that ran.
 struct Context {
   std::optional<std::filesystem::path> home_option;
-  int lang = 0;  ///< --lang N; 0 = take the home's config.ini
+  std::optional<int> lang;  ///< --lang N; absent: key lang of the home's config.ini
   int exit_code = kExitOk;
 
   /// The workbench home, resolved and seeded on first use.
   const std::filesystem::path& Home();
+  /// The language number: --lang N, else key `lang` of config.ini, either one
+  /// read by config::CorrectLanguageNo (0, a negative number or one above the
+  /// count of languages is English), so `--lang 0` and `lang=0` agree.
+  int LanguageNo();
 
  private:
   std::optional<std::filesystem::path> home_;

@@ -47,11 +47,7 @@ struct DecodeOptions {
 };
 
 capture::SummaryLabels Labels(Context& ctx, const std::filesystem::path& home) {
-  int language_no = ctx.lang;
-  if (language_no == 0) {
-    const int lang = config::ReadConfig(base::ConfigPath(home)).lang;
-    language_no = config::CorrectLanguageNo(lang, lang::Language(home, 1).LanguageCount());
-  }
+  const int language_no = ctx.LanguageNo();
   const lang::Language language(home, language_no);
   return {base::GbkToUtf8(language.Text(kTextCarrier)), base::GbkToUtf8(language.Text(kTextLogicCodes)),
           base::GbkToUtf8(language.Text(kTextSplitCodes))};

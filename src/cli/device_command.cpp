@@ -134,11 +134,7 @@ struct ListenOptions {
 // The language of the home (or of --lang).
 lang::Language UserLanguage(Context& ctx) {
   const std::filesystem::path& home = ctx.Home();
-  int language_no = ctx.lang;
-  if (language_no == 0) {
-    const int lang = config::ReadConfig(base::ConfigPath(home)).lang;
-    language_no = config::CorrectLanguageNo(lang, lang::Language(home, 1).LanguageCount());
-  }
+  const int language_no = ctx.LanguageNo();
   return lang::Language(home, language_no);
 }
 

@@ -4,13 +4,21 @@
 //
 //   klimavo-cli [--home DIR] feed FILE|-
 //
-// Exit status: 0 when every capture was sent, 1 when no workbench of the home
-// listens, 2 for unusable arguments or input.
+// The workbench answers each capture with how many open wizards took it; the
+// verb says how many were taken, and that none was when no wizard was open.
+//
+// Exit status: 0 when every capture was sent and at least one taken, 1 when no
+// workbench of the home listens or none of the captures was taken, 2 for
+// unusable arguments or input, or a feed's socket or folder that another user
+// owns or may change.
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -50,6 +58,38 @@ class FeedSocket {
   bool Connected() const { return fd_ >= 0; }
   const std::string& Error() const { return error_; }
 
+  /// After the last capture: stops sending and counts the workbench's answers
+  /// ("TAKEN <n>"), waiting for them at most `wait_ms` in all.
+  struct Answers {
+    std::size_t answered = 0;  ///< captures the workbench answered
+    std::size_t taken = 0;     ///< of them, those that an open wizard took
+  };
+  Answers CollectAnswers(int wait_ms) {
+    Answers answers;
+    ::shutdown(fd_, SHUT_WR);
+    std::string text;
+    char buffer[4096];
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      pollfd poll_fd{fd_, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&poll_fd, 1, static_cast<int>(left.count())) <= 0) break;
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+      const std::string_view line(text.data() + at, end - at);
+      const std::string prefix = std::string(device::kTakenWord) + " ";
+      if (!line.starts_with(prefix)) continue;
+      ++answers.answered;
+      if (line.substr(prefix.size()) != "0") ++answers.taken;
+    }
+    return answers;
+  }
+
   bool Send(std::string_view bytes) {
     while (!bytes.empty()) {
       const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -80,8 +120,17 @@ std::string PulsesLine(const capture::CaptureRead& read) {
   return line + "\n";
 }
 
+/// How long the verb waits for the workbench's answers after the last capture.
+constexpr int kAnswerWaitMs = 10000;
+
 void RunFeed(const std::string& file, Context& ctx) {
-  FeedSocket socket(device::PulseFeedSocketPath(ctx.Home()));
+  const std::filesystem::path path = device::PulseFeedSocketPath(ctx.Home());
+  // A socket that another user could have put there would take the captures.
+  std::string problem = device::PreparePulseFeedFolder(path.parent_path(), false);
+  if (!problem.empty() && std::filesystem::exists(path.parent_path())) throw CommandError{kExitUsage, problem};
+  problem = device::ForeignSocketProblem(path);
+  if (!problem.empty()) throw CommandError{kExitUsage, problem};
+  FeedSocket socket(path);
   if (!socket.Connected()) throw CommandError{kExitFailed, socket.Error()};
   // Each capture is sent as soon as it is read.
   std::size_t sent = 0;
@@ -95,7 +144,15 @@ void RunFeed(const std::string& file, Context& ctx) {
       file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), options, send)
                   : capture::StreamCaptureFile(file, options, send);
   if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
-  std::cout << sent << " capture(s) sent\n";
+  const FeedSocket::Answers answers = socket.CollectAnswers(kAnswerWaitMs);
+  if (sent > 0 && answers.taken == 0 && answers.answered == sent) {
+    std::cout << sent << " capture(s) sent; none was taken: no analysis wizard is open\n";
+    ctx.exit_code = kExitFailed;
+    return;
+  }
+  std::cout << sent << " capture(s) sent, " << answers.taken << " taken";
+  if (answers.answered < sent) std::cout << " (" << sent - answers.answered << " not answered)";
+  std::cout << "\n";
   ctx.exit_code = kExitOk;
 }
 

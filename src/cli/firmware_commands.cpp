@@ -9,6 +9,7 @@
 #include "base/gbk.h"
 #include "base/home.h"
 #include "cli/commands.h"
+#include "cli/output_file.h"
 #include "config/config.h"
 #include "firmware/chip_image_check.h"
 #include "firmware/frame_tables.h"
@@ -51,9 +52,14 @@ const CommandRegistration kTables(400, [](CLI::App& app, Context& ctx) {
     store::ProtocolLibrary library = LoadLibrary(ctx);
     std::filesystem::path out =
         args->out.empty() ? ctx.Home() / kTableFile : std::filesystem::path(args->out);
+    RefuseHomeFileAsOutput(ctx, out);
+    // An index that names no record fails the verb before the table file is
+    // touched: tables without the asked record would replace a good file.
     for (int index : args->indices)
       if (index < 0 || index >= library.Size())
-        std::cerr << "klimavo-cli: index " << index << " is not in the library (skipped)\n";
+        throw CommandError{kExitUsage, "index " + std::to_string(index) + " is not in the library (it holds " +
+                                           std::to_string(library.Size()) + " records); " + out.string() +
+                                           " was not written"};
     firmware::WriteTableFile(out, library, args->indices, Timing(ctx),
                              [](const std::string& message) { std::cerr << Utf8(message) << "\n"; });
     ctx.exit_code = kExitOk;
@@ -87,6 +93,7 @@ const CommandRegistration kImage(410, [](CLI::App& app, Context& ctx) {
   c_array->excludes(hex)->excludes(out);
   hex->excludes(out);
   cmd->callback([args, &ctx] {
+    if (!args->out.empty()) RefuseHomeFileAsOutput(ctx, args->out);
     store::ProtocolLibrary library = LoadLibrary(ctx);
     store::TdiskAir record;
     store::TBtnLines bit_lines;
@@ -124,6 +131,7 @@ const CommandRegistration kBundle(430, [](CLI::App& app, Context& ctx) {
   auto* cmd = app.add_subcommand("bundle", "Write the mobile bundle of all records' table images");
   cmd->add_option("--out", *out, "Output file")->required();
   cmd->callback([out, &ctx] {
+    RefuseHomeFileAsOutput(ctx, *out);
     store::ProtocolLibrary library = LoadLibrary(ctx);
     firmware::MobileBundle bundle = firmware::WriteMobileBundle(*out, library, Timing(ctx));
     for (const auto& code : bundle.skipped) std::cerr << Utf8(code) << "\n";

@@ -31,6 +31,7 @@
 #include "base/home.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "cli/output_file.h"
 #include "config/config.h"
 #include "lang/language.h"
 #include "store/exchange_file.h"
@@ -63,11 +64,6 @@ struct LibraryOptions {
 
 [[noreturn]] void Fail(const std::string& message) { throw CommandError{kExitUsage, message}; }
 
-int LanguageNo(Context& ctx, const fs::path& home) {
-  if (ctx.lang != 0) return ctx.lang;
-  const int lang = config::ReadConfig(base::ConfigPath(home)).lang;
-  return config::CorrectLanguageNo(lang, lang::Language(home, 1).LanguageCount());
-}
 
 fs::path LibraryFile(const fs::path& home) { return base::DataDir(home) / store::kLibraryFileName; }
 fs::path PictureFile(const fs::path& home) { return base::DataDir(home) / store::kPictureStoreFileName; }
@@ -110,6 +106,9 @@ std::string Quoted(const std::string& gbk) { return "\"" + base::GbkToUtf8(gbk) 
 // Reads a JSON record file; errors name the file, the field and the value.
 store::EditableRecord ReadJsonRecord(const std::string& file) {
   std::error_code ec;
+  const fs::file_type type = fs::status(file, ec).type();
+  if (type == fs::file_type::not_found) Fail("record " + file + ": no such file");
+  if (type != fs::file_type::regular) Fail("record " + file + ": not a regular file");
   const std::uintmax_t size = fs::file_size(file, ec);
   if (!ec && size > store::kMaxRecordJsonBytes)
     Fail("record " + file + ": the file has " + std::to_string(size) + " bytes; a JSON record may have at most " +
@@ -171,7 +170,7 @@ void RunList(const LibraryOptions& o, Context& ctx) {
   std::optional<std::string> keyword = base::Utf8ToGbk(o.keyword);
   if (!keyword) Fail("--keyword: value \"" + o.keyword + "\" has a character without a GBK form");
   q.keyword = *keyword;
-  q.language_no = LanguageNo(ctx, home);
+  q.language_no = ctx.LanguageNo();
   q.sort_column = SortColumn(o.sort);
   q.descending = o.descending;
   std::vector<store::LibraryListRow> rows = store::BuildLibraryList(library.Records(), q);
@@ -203,7 +202,7 @@ void RunShow(const LibraryOptions& o, Context& ctx) {
     std::cout << store::LibraryRecordToJsonText(entry);
     return;
   }
-  std::string text = base::GbkToUtf8(store::RecordSummaryText(entry.Record, lang::Language(home, LanguageNo(ctx, home))));
+  std::string text = base::GbkToUtf8(store::RecordSummaryText(entry.Record, lang::Language(home, ctx.LanguageNo())));
   std::erase(text, '\r');
   std::cout << text;
 }
@@ -234,9 +233,14 @@ void RunDelete(const LibraryOptions& o, Context& ctx) {
 
 void RunExport(const LibraryOptions& o, Context& ctx) {
   const fs::path& home = ctx.Home();
+  RefuseHomeFileAsOutput(ctx, o.out);
   store::ProtocolLibrary library = OpenForReading(home);
   for (int i : o.indices) CheckIndex(library, i);
-  store::ExportRecords(library, o.indices, base::DataDir(home), o.out);
+  const store::ExportResult result = store::ExportRecords(library, o.indices, base::DataDir(home), o.out);
+  for (const std::string& code : result.pictures_left_out)
+    std::cerr << "klimavo-cli: warning: the picture store " << PictureFile(home).string()
+              << " is damaged: record " << base::GbkToUtf8(code)
+              << " was exported without its picture and model names\n";
 }
 
 void RunImport(const LibraryOptions& o, Context& ctx) {

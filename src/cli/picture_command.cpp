@@ -15,6 +15,7 @@
 // before they read it until the new file is in place.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,8 +104,18 @@ void RunSet(const PictureOptions& o, Context& ctx) {
 void RunShow(const PictureOptions& o, Context& ctx) {
   std::string code = CheckedCode(o.code);
   store::TMemPic_Info info;
-  if (!store::LoadPicture(code, info, StorePath(ctx)) || info.Empty())
+  const std::optional<base::Bytes> file = base::ReadWholeFile(StorePath(ctx));
+  const store::SalvagedEntry found =
+      file ? store::SalvagePictureEntry(*file, code, info) : store::SalvagedEntry::kNotFound;
+  if (found == store::SalvagedEntry::kDamaged)
+    throw CommandError{kExitUsage, "the picture store " + StorePath(ctx).string() + " is damaged (" +
+                                       store::DescribePictureFault(store::CheckPictureFile(*file)) +
+                                       "): the entry of code number '" + o.code + "' cannot be read"};
+  if (found == store::SalvagedEntry::kNotFound || info.Empty())
     throw CommandError{kExitUsage, "code number '" + o.code + "' has no picture and no model names"};
+  if (!store::CheckPictureFile(*file).ok())
+    std::cerr << "klimavo-cli: warning: the picture store " << StorePath(ctx).string() << " is damaged ("
+              << store::DescribePictureFault(store::CheckPictureFile(*file)) << ")\n";
   std::cout << "code: " << base::GbkToUtf8(code) << "\n";
   std::cout << "picture: " << info.Picture.size() << " bytes\n";
   std::cout << "models: " << info.Names.size() << "\n";

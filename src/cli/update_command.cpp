@@ -42,11 +42,7 @@ struct UpdateOptions {
 
 lang::Language LanguageOf(Context& ctx) {
   const std::filesystem::path& home = ctx.Home();
-  int language_no = ctx.lang;
-  if (language_no == 0) {
-    const int lang = config::ReadConfig(base::ConfigPath(home)).lang;
-    language_no = config::CorrectLanguageNo(lang, lang::Language(home, 1).LanguageCount());
-  }
+  const int language_no = ctx.LanguageNo();
   return lang::Language(home, language_no);
 }
 
@@ -66,6 +62,28 @@ std::string ServerUrl(const UpdateOptions& o, Context& ctx) {
   return address.base_url;
 }
 
+// The server's texts (msg, names, dates) may hold control bytes: printed raw,
+// escape sequences would drive the terminal. They are dropped (C0, DEL and
+// the C1 controls of UTF-8); line breaks between the lines of a label stay.
+std::string Printable(std::string_view utf8, bool keep_line_breaks = false) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c == '\n' && keep_line_breaks) {
+      out += '\n';
+    } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      ++i;
+    } else if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string PrintableGbk(std::string_view gbk) { return Printable(base::GbkToUtf8(gbk)); }
+
 std::string JsonOfGbk(std::string_view gbk) { return capture::JsonString(base::GbkToUtf8(gbk)); }
 
 void RunCheck(const UpdateOptions& o, Context& ctx) {
@@ -74,6 +92,7 @@ void RunCheck(const UpdateOptions& o, Context& ctx) {
   request.url = update::PublishedFileUrl(server.base_url, update::kListFileName);
   request.read_timeout = server.read_timeout;
   request.max_bytes = server.max_list_bytes;
+  request.deadline = server.list_deadline;
   update::HttpFetch fetch;
   const update::FetchResult result = fetch.Run(request, nullptr);
   if (!result.ok()) {
@@ -95,10 +114,10 @@ void RunCheck(const UpdateOptions& o, Context& ctx) {
     std::cout << "]}\n";
   } else {
     std::cout << "update: " << (update ? "yes" : "no") << "\n";
-    if (!list.msg.empty()) std::cout << "msg: " << base::GbkToUtf8(list.msg) << "\n";
+    if (!list.msg.empty()) std::cout << "msg: " << PrintableGbk(list.msg) << "\n";
     std::cout << "changed files: " << changed.size() << "\n";
     for (const auto& file : changed)
-      std::cout << "  " << base::GbkToUtf8(file.name) << "  " << base::GbkToUtf8(file.date) << "\n";
+      std::cout << "  " << PrintableGbk(file.name) << "  " << PrintableGbk(file.date) << "\n";
   }
   ctx.exit_code = kExitOk;
 }
@@ -114,6 +133,14 @@ void PrintDownloadJson(const update::UpdateOutcome& outcome, const lang::Languag
   for (std::size_t i = 0; i < outcome.failed.size(); ++i)
     std::cout << (i ? ", " : "") << "{\"name\": " << JsonOfGbk(outcome.failed[i].name)
               << ", \"why\": " << JsonOfGbk(update::WhyText(outcome.failed[i], language)) << "}";
+  // Downloads that succeeded but could not be installed (a full disk) failed too.
+  for (std::size_t i = 0; i < outcome.not_replaced.size(); ++i)
+    std::cout << (i || !outcome.failed.empty() ? ", " : "") << "{\"name\": " << JsonOfGbk(outcome.not_replaced[i])
+              << ", \"why\": "
+              << JsonOfGbk(update::WhyText(
+                     update::FailedFile{outcome.not_replaced[i], update::kTextNotReplaced, outcome.install_error},
+                     language))
+              << "}";
   std::cout << "], \"text\": " << JsonOfGbk(language.Text(outcome.text)) << "}\n";
 }
 
@@ -125,7 +152,7 @@ void RunDownload(const UpdateOptions& o, Context& ctx) {
   update::UpdateDownload::Events events;
   if (!o.json)
     events.downloading = [](const std::string& name) {
-      std::cerr << "downloading " << base::GbkToUtf8(name) << "\n";
+      std::cerr << "downloading " << PrintableGbk(name) << "\n";
     };
   update::UpdateDownload download(loop, server, home, events);
   download.Start();
@@ -134,9 +161,9 @@ void RunDownload(const UpdateOptions& o, Context& ctx) {
   if (o.json) {
     PrintDownloadJson(outcome, language);
   } else {
-    std::cout << base::GbkToUtf8(update::OutcomeLabel(outcome, language)) << "\n";
+    std::cout << Printable(base::GbkToUtf8(update::OutcomeLabel(outcome, language)), true) << "\n";
     for (const auto& file : outcome.copied)
-      std::cout << "  copied " << base::GbkToUtf8(file.name) << "  " << base::GbkToUtf8(file.date) << "\n";
+      std::cout << "  copied " << PrintableGbk(file.name) << "  " << PrintableGbk(file.date) << "\n";
   }
   ctx.exit_code = outcome.ok() ? kExitOk : kExitFailed;
 }

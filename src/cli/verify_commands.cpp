@@ -73,11 +73,7 @@ config::DerivedSettings Settings(Context& ctx) {
 }
 
 lang::Language UserLanguage(Context& ctx) {
-  int language_no = ctx.lang;
-  if (language_no == 0) {
-    const int lang = config::ReadConfig(base::ConfigPath(ctx.Home())).lang;
-    language_no = config::CorrectLanguageNo(lang, lang::Language(ctx.Home(), 1).LanguageCount());
-  }
+  const int language_no = ctx.LanguageNo();
   return lang::Language(ctx.Home(), language_no);
 }
 

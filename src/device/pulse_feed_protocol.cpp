@@ -1,8 +1,13 @@
 #include "device/pulse_feed_protocol.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <cstdlib>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -37,11 +42,35 @@ std::optional<std::int64_t> Integer(std::string_view token) {
 
 }  // namespace
 
+bool PulseFeedBudget::Take(std::size_t bytes) {
+  if (bytes > limit_ - used_) return false;
+  used_ += bytes;
+  return true;
+}
+
+PulseFeedReader::~PulseFeedReader() { Release(held_); }
+
+bool PulseFeedReader::Hold(std::size_t bytes) {
+  if (budget_ != nullptr && !budget_->Take(bytes)) return false;
+  held_ += bytes;
+  return true;
+}
+
+void PulseFeedReader::Release(std::size_t bytes) {
+  if (budget_ != nullptr) budget_->Give(bytes);
+  held_ -= bytes;
+}
+
 void PulseFeedReader::Feed(std::string_view bytes) {
   // A receiver that waits for the user (a message box) lets more bytes of the
-  // connection arrive while a train is being handed over: they wait their turn.
+  // connection arrive while a train is being handed over: they wait their turn,
+  // within the budget; bytes beyond it are dropped with the line they end.
   if (feeding_) {
-    pending_.append(bytes);
+    if (Hold(bytes.size())) {
+      pending_.append(bytes);
+    } else {
+      dropping_ = true;
+    }
     return;
   }
   feeding_ = true;
@@ -53,6 +82,7 @@ void PulseFeedReader::Feed(std::string_view bytes) {
   while (!pending_.empty()) {
     const std::string more = std::move(pending_);
     pending_.clear();
+    Release(more.size());
     FeedLines(more);
   }
 }
@@ -62,7 +92,9 @@ void PulseFeedReader::FeedLines(std::string_view bytes) {
     const std::size_t end = bytes.find('\n');
     const std::string_view piece = bytes.substr(0, end);
     if (!dropping_) {
-      if (partial_.size() + piece.size() > kMaxFeedLineBytes) {
+      if (partial_.size() + piece.size() > kMaxFeedLineBytes ||
+          (end == std::string_view::npos && !Hold(piece.size()))) {
+        Release(std::min(held_, partial_.size()));
         partial_.clear();
         dropping_ = true;
       } else {
@@ -73,6 +105,8 @@ void PulseFeedReader::FeedLines(std::string_view bytes) {
     bytes.remove_prefix(end + 1);
     std::string line = std::move(partial_);
     partial_.clear();
+    // The line is complete: what its unfinished part held goes back.
+    Release(std::min(held_, line.size() > piece.size() ? line.size() - piece.size() : 0));
     const bool dropped = dropping_;
     dropping_ = false;
     if (dropped) continue;
@@ -127,10 +161,41 @@ std::string PulseFeedName(const std::filesystem::path& home) {
   return "klimavo-feed-" + std::to_string(::getuid()) + "-" + base::Sha1Hex(text).substr(0, kNameHashDigits);
 }
 
-std::filesystem::path PulseFeedSocketPath(const std::filesystem::path& home) {
+std::filesystem::path PulseFeedFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime == '/') return std::filesystem::path(runtime).lexically_normal();
   const char* tmp = std::getenv("TMPDIR");
   std::filesystem::path folder = tmp != nullptr && *tmp != '\0' ? std::filesystem::path(tmp) : "/tmp";
-  return folder.lexically_normal() / PulseFeedName(home);
+  return (folder / ("klimavo-" + std::to_string(::getuid()))).lexically_normal();
+}
+
+std::filesystem::path PulseFeedSocketPath(const std::filesystem::path& home) {
+  std::filesystem::path folder = PulseFeedFolder();
+  if (!folder.has_filename()) folder = folder.parent_path();
+  return folder / PulseFeedName(home);
+}
+
+std::string PreparePulseFeedFolder(const std::filesystem::path& folder, bool create) {
+  const std::string name = folder.string();
+  if (create && ::mkdir(name.c_str(), 0700) != 0 && errno != EEXIST)
+    return "cannot create the feed's folder " + name + ": " + std::strerror(errno);
+  struct stat status {};
+  if (::lstat(name.c_str(), &status) != 0) return "the feed's folder " + name + " is missing";
+  if (!S_ISDIR(status.st_mode)) return "the feed's folder " + name + " is not a real folder";
+  if (status.st_uid != ::getuid())
+    return "the feed's folder " + name + " belongs to another user (uid " + std::to_string(status.st_uid) + ")";
+  if ((status.st_mode & 077) != 0) return "the feed's folder " + name + " is open to other users";
+  return {};
+}
+
+std::string ForeignSocketProblem(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return {};
+  if (!S_ISSOCK(status.st_mode)) return path.string() + " is not a socket";
+  if (status.st_uid != ::getuid())
+    return "the feed's socket " + path.string() + " belongs to another user (uid " + std::to_string(status.st_uid) +
+           ")";
+  return {};
 }
 
 }  // namespace klimavo::device

@@ -48,6 +48,19 @@ std::shared_ptr<const base::IniFile> LoadIfPresent(const std::filesystem::path& 
 
 }  // namespace
 
+extern const unsigned char kBuiltInTextsFile[];
+extern const std::size_t kBuiltInTextsFile_size;
+
+namespace {
+
+const base::IniFile& BuiltInTexts() {
+  static const base::IniFile texts = base::IniFile::FromText(
+      std::string_view(reinterpret_cast<const char*>(kBuiltInTextsFile), kBuiltInTextsFile_size));
+  return texts;
+}
+
+}  // namespace
+
 Language::Language(std::filesystem::path home, int language_no)
     : home_(std::move(home)), language_no_(language_no) {}
 
@@ -56,8 +69,13 @@ std::filesystem::path Language::NamesPath() const { return base::DataDir(home_) 
 
 std::string Language::Text(int number) const {
   if (!texts_) texts_ = LoadIfPresent(TextsPath());
-  if (!texts_) return std::string(kMissingTextsMessage);
+  if (!texts_) return TextOf(BuiltInTexts(), 1, number);
   return TextOf(*texts_, language_no_, number);
+}
+
+bool Language::TextsMissing() const {
+  std::error_code ec;
+  return !std::filesystem::is_regular_file(TextsPath(), ec);
 }
 
 int Language::LanguageCount() const {

@@ -19,8 +19,9 @@ class IniFile;
 namespace klimavo::lang {
 
 inline constexpr int kChineseLanguageNo = 2;
-/// What every numbered text reads while data/Language.ini is missing.
-inline constexpr std::string_view kMissingTextsMessage = "error in language.ini";
+/// Said once when data/Language.ini is missing and the built-in English texts stand in.
+inline constexpr std::string_view kMissingTextsMessage =
+    "data/Language.ini is missing; the built-in English texts are used";
 inline constexpr std::string_view kTextsFileName = "Language.ini";
 inline constexpr std::string_view kNamesFileName = "Language.sil";
 
@@ -35,9 +36,12 @@ class Language {
   /// 2052 for Chinese, else 2057.
   int LocaleId() const { return IsChinese() ? 2052 : 2057; }
 
-  /// `LangText`(n): "error in language.ini" when the text file is missing.
-  /// The file is read on the first call that finds it and kept from then on.
+  /// `LangText`(n). While the text file is missing, the built-in English
+  /// text (the English section of a new home's file). The file is read on the
+  /// first call that finds it and kept from then on.
   std::string Text(int number) const;
+  /// True when data/Language.ini is missing (the built-in texts stand in).
+  bool TextsMissing() const;
   /// `LanguageCount`: names in [Language names] of Language.sil (0 without the file).
   int LanguageCount() const;
   /// `LanguageNames` for the current language.

@@ -4,6 +4,7 @@
 
 #include "base/atomic_file.h"
 #include "base/byte_io.h"
+#include "base/date_time.h"
 #include "base/file_error.h"
 #include "base/text.h"
 #include "store/library_and_pictures.h"
@@ -15,32 +16,6 @@ namespace {
 
 /// Language text that starts the import message.
 constexpr int kTextImported = 10;
-
-// Deletes the two work files when an export or import ends, however it ends.
-class WorkFiles {
- public:
-  explicit WorkFiles(const fs::path& data_dir)
-      : records_(data_dir / kExchangeRecordsWorkFile), pictures_(data_dir / kExchangePicturesWorkFile) {}
-  ~WorkFiles() {
-    std::error_code ec;
-    fs::remove(records_, ec);
-    fs::remove(pictures_, ec);
-  }
-  WorkFiles(const WorkFiles&) = delete;
-  WorkFiles& operator=(const WorkFiles&) = delete;
-  const fs::path& records() const { return records_; }
-  const fs::path& pictures() const { return pictures_; }
-
- private:
-  fs::path records_;
-  fs::path pictures_;
-};
-
-base::Bytes ReadExisting(const fs::path& path) {
-  auto data = base::ReadWholeFile(path);
-  if (!data) throw base::FileError(path, "was not written");
-  return *data;
-}
 
 }  // namespace
 
@@ -57,27 +32,30 @@ bool SplitExchangeFile(std::span<const std::uint8_t> file, ExchangeParts& parts)
   return true;
 }
 
-void ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices, const fs::path& data_dir,
-                   const fs::path& target) {
-  if (indices.empty()) return;
+ExportResult ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices, const fs::path& data_dir,
+                           const fs::path& target) {
+  ExportResult result;
+  if (indices.empty()) return result;
   std::vector<std::string> codes;
+  TdiskAirList chosen;
   for (int i : indices) {
     if (i < 0 || i >= library.Size())
       throw std::out_of_range("library index " + std::to_string(i) + " is outside the library of " +
                               std::to_string(library.Size()) + " records");
-    codes.push_back(base::Trim(library.Records()[static_cast<std::size_t>(i)].Record.CodeNo.str()));
+    chosen.push_back(library.Records()[static_cast<std::size_t>(i)]);
+    codes.push_back(base::Trim(chosen.back().Record.CodeNo.str()));
   }
-  WorkFiles work(data_dir);
-  library.SaveRecordsToFile(indices, work.records());
-  ExportPictures(codes, data_dir / kPictureStoreFileName, work.pictures());
-  base::Bytes records = ReadExisting(work.records());
-  base::Bytes pictures = ReadExisting(work.pictures());
+  const base::Bytes records = LibraryFileBytes(chosen, base::NowAsDateTime());
+  const base::Bytes pictures =
+      ExportedPictureBytes(codes, data_dir / kPictureStoreFileName, result.pictures_left_out);
   base::ByteWriter out;
   out.u64(records.size());
   out.u64(pictures.size());
   out.bytes(records);
   out.bytes(pictures);
   base::WriteFileAtomically(target, out.data());
+  result.count = static_cast<int>(chosen.size());
+  return result;
 }
 
 ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, const fs::path& source) {
@@ -113,7 +91,7 @@ ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, c
     // All pictures go into the store in one rewrite, together with the records.
     const fs::path store = data_dir / kPictureStoreFileName;
     std::vector<PictureChange> changes;
-    const base::Bytes pictures = PictureFileWithEdits(base::ReadWholeFile(store), edits, store, changes);
+    const base::Bytes pictures = PictureFileWithEdits(ReadPictureStoreForChange(store), edits, store, changes);
     CommitLibraryAndPictures(library, std::move(records), store, pictures, StoreChange::kAddsRecords);
   }
   result.count = appended.count;

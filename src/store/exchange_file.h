@@ -19,16 +19,22 @@
 namespace klimavo::store {
 
 inline constexpr std::size_t kExchangeHeaderSize = 16;
-inline constexpr std::string_view kExchangeRecordsWorkFile = "tmp1.tmp";
-inline constexpr std::string_view kExchangePicturesWorkFile = "tmp2.tmp";
+
+/// What an export wrote.
+struct ExportResult {
+  int count = 0;  ///< records written
+  /// Code numbers (GBK, trimmed) whose picture entry could not be read from a
+  /// damaged picture store: their records went out without picture and names.
+  std::vector<std::string> pictures_left_out;
+};
 
 /// Writes the records at `indices` (in that order) and their picture entries
-/// from data_dir/picmem.dat to `target`, replacing it atomically. The work
-/// files data_dir/tmp1.tmp and tmp2.tmp are deleted on every path. Nothing is
-/// written for an empty list; an index outside the library throws
+/// from data_dir/picmem.dat to `target`, replacing it atomically. The file is
+/// built in memory, so exports that run at once never share a work file.
+/// Nothing is written for an empty list; an index outside the library throws
 /// std::out_of_range before anything is written; file errors throw base::FileError.
-void ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices,
-                   const std::filesystem::path& data_dir, const std::filesystem::path& target);
+ExportResult ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices,
+                           const std::filesystem::path& data_dir, const std::filesystem::path& target);
 
 /// An imported record whose picture entry in the exchange file is damaged: it
 /// was imported without its picture and model names.

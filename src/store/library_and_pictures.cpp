@@ -43,7 +43,7 @@ void DeleteRecordsWithPictures(ProtocolLibrary& library, const std::vector<int>&
   }
   std::vector<PictureChange> changes;
   const base::Bytes pictures =
-      PictureFileWithEdits(base::ReadWholeFile(picture_file), edits, picture_file, changes);
+      PictureFileWithEdits(ReadPictureStoreForChange(picture_file), edits, picture_file, changes);
   TdiskAirList kept = library.Without(indices);
   bool pictures_changed = false;
   for (PictureChange change : changes)

@@ -314,11 +314,20 @@ base::Bytes PictureFileWithEdits(const std::optional<base::Bytes>& old, const st
   return PictureFileBytes(entries);
 }
 
+std::optional<base::Bytes> ReadPictureStoreForChange(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (status.type() == fs::file_type::not_found) return std::nullopt;
+  if (ec || status.type() != fs::file_type::regular)
+    throw base::FileError(path, "the picture store is not a regular file; it was not changed");
+  return base::ReadWholeFile(path);
+}
+
 PictureChange StorePicture(std::string_view code, const TMemPic_Info& info, const fs::path& path) {
   if (code.empty()) return PictureChange::kUnchanged;
   std::vector<PictureChange> changes;
   base::Bytes bytes =
-      PictureFileWithEdits(ReadIfPresent(path), {PictureEdit{std::string(code), info}}, path, changes);
+      PictureFileWithEdits(ReadPictureStoreForChange(path), {PictureEdit{std::string(code), info}}, path, changes);
   if (changes.front() == PictureChange::kUnchanged) return PictureChange::kUnchanged;
   base::WriteFileAtomically(path, bytes);
   return changes.front();
@@ -338,16 +347,22 @@ PictureFileCheck ReadPictureFile(const fs::path& file, base::Bytes& bytes) {
   return PictureFileCheck::kOk;
 }
 
-int ExportPictures(const std::vector<std::string>& codes, const fs::path& store, const fs::path& target) {
+base::Bytes ExportedPictureBytes(const std::vector<std::string>& codes, const fs::path& store,
+                                 std::vector<std::string>& left_out) {
   std::vector<RawPictureEntry> entries;
   auto file = ReadIfPresent(store);
   for (const auto& code : codes) {
     TMemPic_Info info;
-    if (file) SalvagePictureEntry(*file, code, info);
+    if (file && SalvagePictureEntry(*file, code, info) == SalvagedEntry::kDamaged) left_out.push_back(code);
     entries.push_back(MakeRawEntry(code, info));
   }
-  base::WriteFileAtomically(target, PictureFileBytes(entries));
-  return static_cast<int>(entries.size());
+  return PictureFileBytes(entries);
+}
+
+int ExportPictures(const std::vector<std::string>& codes, const fs::path& store, const fs::path& target) {
+  std::vector<std::string> left_out;
+  base::WriteFileAtomically(target, ExportedPictureBytes(codes, store, left_out));
+  return static_cast<int>(codes.size());
 }
 
 }  // namespace klimavo::store

@@ -95,6 +95,12 @@ SalvagedEntry SalvagePictureEntry(std::span<const std::uint8_t> file, std::strin
 /// `LoadPicture`: false for an empty code, a missing file or no entry.
 bool LoadPicture(std::string_view code, TMemPic_Info& info, const std::filesystem::path& path);
 
+/// The picture store's bytes for a change: nullopt when there is no store yet.
+/// Throws base::FileError when something other than a regular file (a folder,
+/// a device) stands under its name: a change must not take that for an empty
+/// store.
+std::optional<base::Bytes> ReadPictureStoreForChange(const std::filesystem::path& path);
+
 /// What a store operation did to the entry of a code.
 enum class PictureChange {
   kStored,     ///< the entry was inserted or replaced
@@ -120,9 +126,13 @@ base::Bytes PictureFileWithEdits(const std::optional<base::Bytes>& old, const st
 /// base::FileError. The caller holds the store's lock (base::FileLock).
 PictureChange StorePicture(std::string_view code, const TMemPic_Info& info,
                            const std::filesystem::path& path);
-/// `ExportPictures`: writes a picture file with one entry per code, in order,
-/// taken from the store at `store` (an empty entry when it has none; entries
-/// of a damaged store are taken as far as they can be read). Returns the
+/// The bytes of a picture file with one entry per code, in order, taken from
+/// the store at `store` (an empty entry when it has none; entries of a damaged
+/// store are taken as far as they can be read). `left_out` gets the codes
+/// whose entry a damaged store could not give. Throws base::FileError.
+base::Bytes ExportedPictureBytes(const std::vector<std::string>& codes, const std::filesystem::path& store,
+                                 std::vector<std::string>& left_out);
+/// `ExportPictures`: writes ExportedPictureBytes to `target`. Returns the
 /// number of entries. Throws base::FileError.
 int ExportPictures(const std::vector<std::string>& codes, const std::filesystem::path& store,
                    const std::filesystem::path& target);

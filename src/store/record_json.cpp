@@ -219,6 +219,28 @@ std::string Shown(const Json& value) {
   return out.Take();
 }
 
+// A name as a field path shows it: at most kMaxQuotedValueChars characters.
+std::string ShownName(std::string_view name) {
+  BoundedText out;
+  out.Add(name);
+  return out.Take();
+}
+
+// nlohmann's syntax errors end in "last read: '<the token>'", and a token may
+// be a text of many megabytes: only its start is kept.
+std::string CutLastRead(const std::string& problem) {
+  constexpr std::string_view kLastRead = "last read: '";
+  const std::size_t at = problem.find(kLastRead);
+  if (at == std::string::npos) return problem;
+  const std::size_t start = at + kLastRead.size();
+  const std::size_t end = problem.rfind('\'');
+  std::string_view token(problem);
+  token = token.substr(start, end == std::string::npos || end < start ? std::string_view::npos : end - start);
+  BoundedText out;
+  out.Add(token);
+  return problem.substr(0, start) + out.Take() + "'";
+}
+
 // Follows a JSON text as it is parsed: where the parser stands (as a field
 // path) and how deep it is. Stops at the first fault with its position, so
 // that the real parse only ever sees a well-formed text of bounded depth.
@@ -233,6 +255,7 @@ class TextCheck : public nlohmann::json_sax<Json> {
       throw RecordJsonError(
           field_, "",
           "nests lists and objects deeper than " + std::to_string(kMaxRecordJsonDepth) + " levels");
+    if (!refusal_.empty()) throw RecordJsonError(field_, "", refusal_);
     if (failed_) throw RecordJsonError::Syntax(field_, line_, column_, problem_);
   }
 
@@ -248,7 +271,9 @@ class TextCheck : public nlohmann::json_sax<Json> {
   bool start_array(std::size_t) override { return Enter(true); }
   bool end_array() override { return Leave(); }
   bool key(string_t& name) override {
-    frames_.back().key = name;
+    frames_.back().key = ShownName(name);
+    if (++frames_.back().names > kMaxRecordJsonObjectNames)
+      return Refuse("has more than " + std::to_string(kMaxRecordJsonObjectNames) + " names");
     return true;
   }
   // `position` counts the bytes read up to the end of the token at fault.
@@ -261,7 +286,7 @@ class TextCheck : public nlohmann::json_sax<Json> {
     const std::size_t column_at = what.find("column ");
     const std::size_t detail_at =
         column_at == std::string::npos ? std::string::npos : what.find(": ", column_at);
-    problem_ = detail_at == std::string::npos ? what : what.substr(detail_at + 2);
+    problem_ = CutLastRead(detail_at == std::string::npos ? what : what.substr(detail_at + 2));
     return false;
   }
 
@@ -270,10 +295,27 @@ class TextCheck : public nlohmann::json_sax<Json> {
     bool array = false;
     std::size_t index = 0;
     std::string key;
+    std::size_t names = 0;
   };
 
+  bool Refuse(std::string why) {
+    refusal_ = std::move(why);
+    field_ = Path();
+    return false;
+  }
+  // Counts a value; the bounds are checked before the value is taken, so a
+  // text of many tiny values is refused as soon as it passes them.
+  bool Count() {
+    if (++values_ > kMaxRecordJsonValues)
+      return Refuse("holds more than " + std::to_string(kMaxRecordJsonValues) + " values");
+    if (!frames_.empty() && frames_.back().array && frames_.back().index >= kMaxRecordJsonListEntries)
+      return Refuse("is a list of more than " + std::to_string(kMaxRecordJsonListEntries) + " entries");
+    return true;
+  }
   bool Value() {
-    if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
+    if (!Count()) return false;
+    if (frames_.empty()) return Refuse("is not an object");
+    if (frames_.back().array) ++frames_.back().index;
     return true;
   }
   bool Enter(bool array) {
@@ -282,12 +324,15 @@ class TextCheck : public nlohmann::json_sax<Json> {
       field_ = Path();
       return false;
     }
-    frames_.push_back(Frame{array, 0, {}});
+    if (!Count()) return false;
+    if (frames_.empty() && array) return Refuse("is not an object");
+    frames_.push_back(Frame{array, 0, {}, 0});
     return true;
   }
   bool Leave() {
     frames_.pop_back();
-    return Value();
+    if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
+    return true;
   }
   // The field the parser stands in: each list adds its entry, each object the
   // name read last.
@@ -320,6 +365,8 @@ class TextCheck : public nlohmann::json_sax<Json> {
   std::vector<Frame> frames_;
   bool too_deep_ = false;
   bool failed_ = false;
+  std::string refusal_;
+  std::size_t values_ = 0;
   std::string field_;
   std::string problem_;
   std::size_t line_ = 0;
@@ -339,7 +386,7 @@ void CheckNames(const Json& object, const std::string& field, std::initializer_l
   for (const auto& [name, value] : object.items()) {
     bool known = false;
     for (const char* a : allowed) known = known || name == a;
-    if (!known) Fail(Dot(field, name.c_str()), value, "is not a name of the record form");
+    if (!known) Fail(Dot(field, ShownName(name).c_str()), value, "is not a name of the record form");
   }
 }
 

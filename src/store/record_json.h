@@ -20,8 +20,16 @@ inline constexpr std::size_t kMaxRecordJsonBytes = 64 * 1024 * 1024;
 /// Deepest nesting of lists and objects a JSON record may have (the record
 /// form itself needs eight).
 inline constexpr std::size_t kMaxRecordJsonDepth = 32;
-/// An error text quotes at most this many characters of the value at fault.
+/// An error text quotes at most this many characters of the value at fault
+/// (and of a name or of the text a syntax error stopped at).
 inline constexpr std::size_t kMaxQuotedValueChars = 80;
+/// Most values (texts, numbers, lists, objects) a JSON record may hold in all,
+/// most entries of one list and most names of one object: far more than the
+/// record form needs, and checked while the text is read, before it is held
+/// in memory, so a text of many tiny values cannot take many times its size.
+inline constexpr std::size_t kMaxRecordJsonValues = 1'000'000;
+inline constexpr std::size_t kMaxRecordJsonListEntries = 65535;
+inline constexpr std::size_t kMaxRecordJsonObjectNames = 256;
 
 /// A JSON record that cannot become a record: names the field (a path such
 /// as "keys[2].states[0]"), the value at fault and what is wrong with it. A
@@ -63,7 +71,8 @@ std::string LibraryRecordToJsonText(const LibraryRecord& entry);
 /// Reads a JSON record; throws RecordJsonError.
 EditableRecord RecordFromJson(const nlohmann::ordered_json& json);
 /// Parses JSON text and reads the record; throws RecordJsonError, also for a
-/// text above kMaxRecordJsonBytes or nested deeper than kMaxRecordJsonDepth.
+/// text above kMaxRecordJsonBytes, nested deeper than kMaxRecordJsonDepth,
+/// that is not an object, or holds more values than the bounds above.
 EditableRecord RecordFromJsonText(std::string_view text);
 /// RecordFromJsonText with the lines packed as the library stores them.
 LibraryRecord LibraryRecordFromJsonText(std::string_view text);

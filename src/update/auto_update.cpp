@@ -63,6 +63,7 @@ bool TIRAutoUpdate::CheckOnce(std::string& msg) {
   request.url = PublishedFileUrl(server_.base_url, kListFileName);
   request.read_timeout = server_.read_timeout;
   request.max_bytes = server_.max_list_bytes;
+  request.deadline = server_.list_deadline;
   const FetchResult result = fetch_.Run(request, nullptr);
   if (!result.ok() || result.body.empty()) return false;
   const UpdateList list = ParseUpdateList(result.body);

@@ -34,10 +34,11 @@ struct PartDeleter {
   void operator()(char* part) const { curl_free(part); }
 };
 
-// A file:// address must name a regular file (links followed). A shared folder
-// may hold anything under a published name: libcurl would wait without end for
-// a writer of a FIFO (neither the time-out nor Cancel reaches it there) and
-// read a device or a folder as if it were the file. The reason, or nullopt for
+// A file:// address must name a regular file itself, not a link. A shared
+// folder may hold anything under a published name: libcurl would wait without
+// end for a writer of a FIFO (neither the time-out nor Cancel reaches it there),
+// read a device or a folder as if it were the file, and copy whatever file a
+// link names (another user's secrets) into the data folder. The reason, or nullopt for
 // any other address and for a file that is missing (libcurl then says so).
 std::optional<std::string> IrregularLocalFile(const std::string& url) {
   std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
@@ -50,7 +51,8 @@ std::optional<std::string> IrregularLocalFile(const std::string& url) {
   if (curl_url_get(parsed.get(), CURLUPART_PATH, &path_part, CURLU_URLDECODE) != CURLUE_OK) return std::nullopt;
   const std::unique_ptr<char, PartDeleter> path(path_part);
   struct stat status {};
-  if (::stat(path.get(), &status) != 0 || S_ISREG(status.st_mode)) return std::nullopt;
+  if (::lstat(path.get(), &status) != 0 || S_ISREG(status.st_mode)) return std::nullopt;
+  if (S_ISLNK(status.st_mode)) return std::string(path.get()) + " is a symbolic link, not a regular file";
   return std::string(path.get()) + " is not a regular file";
 }
 
@@ -64,7 +66,9 @@ struct FetchCallbacks {
   std::string body;
   bool too_large = false;
   bool timed_out = false;
-  SteadyClock::time_point last_activity = SteadyClock::now();
+  bool deadline_passed = false;
+  const SteadyClock::time_point started = SteadyClock::now();
+  SteadyClock::time_point last_activity = started;
   std::int64_t reported_total = -1;
   std::int64_t reported_received = -1;
 
@@ -91,7 +95,12 @@ struct FetchCallbacks {
   static int XferInfo(void* user, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t) {
     auto& self = *static_cast<FetchCallbacks*>(user);
     if (self.owner.cancelled_.load()) return 1;
-    if (SteadyClock::now() - self.last_activity > self.request.read_timeout) {
+    const SteadyClock::time_point now = SteadyClock::now();
+    if (self.request.deadline.count() > 0 && now - self.started > self.request.deadline) {
+      self.deadline_passed = true;
+      return 1;
+    }
+    if (now - self.last_activity > self.request.read_timeout) {
       self.timed_out = true;
       return 1;
     }
@@ -162,6 +171,10 @@ FetchResult HttpFetch::Run(const FetchRequest& request, const Progress& progress
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeout_ms);
+  // The progress callback enforces the deadline; libcurl's own limit stops a
+  // transfer stuck where that callback is not reached.
+  if (request.deadline.count() > 0)
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.deadline.count()) + 1000L);
   // Refuses a body announced larger than the cap before it comes; Write stops
   // one that grows beyond it.
   if (request.max_bytes > 0)
@@ -193,6 +206,10 @@ FetchResult HttpFetch::Run(const FetchRequest& request, const Progress& progress
   result.detail = error[0] != '\0' ? error : curl_easy_strerror(code);
   if (cancelled_.load()) {
     result.status = FetchStatus::kCancelled;
+  } else if (state.deadline_passed ||
+             (code == CURLE_OPERATION_TIMEDOUT && request.deadline.count() > 0 && !state.timed_out &&
+              SteadyClock::now() - state.started >= request.deadline)) {
+    result.status = FetchStatus::kDeadline;
   } else if (state.timed_out || code == CURLE_OPERATION_TIMEDOUT) {
     result.status = FetchStatus::kTimedOut;
   } else if (state.too_large || code == CURLE_FILESIZE_EXCEEDED) {

@@ -26,6 +26,9 @@ struct FetchRequest {
   std::chrono::milliseconds read_timeout{8000};
   /// The transfer is stopped as soon as the body would exceed this many bytes.
   std::size_t max_bytes = 0;
+  /// The transfer fails when it has not ended this long after it started,
+  /// however steadily bytes trickle in (0: no limit).
+  std::chrono::milliseconds deadline{0};
 };
 
 /// How a GET ended.
@@ -33,6 +36,7 @@ enum class FetchStatus {
   kOk,
   kCancelled,  ///< Cancel() was called
   kTimedOut,   ///< no byte for the read time-out
+  kDeadline,   ///< the transfer had not ended by its deadline
   kTooLarge,   ///< the body is (or was announced) larger than max_bytes
   kHttpError,  ///< the server answered with an HTTP error status
   kFailed,     ///< any other transfer error (connection refused or closed early, TLS, file missing, ...)

@@ -1,10 +1,15 @@
 #include "update/update_download.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
+#include <span>
 #include <utility>
 
 #include "base/atomic_file.h"
 #include "base/home.h"
+#include "store/library.h"
+#include "update/data_file_check.h"
 #include "update/update_install.h"
 
 namespace klimavo::update {
@@ -73,8 +78,17 @@ void UpdateDownload::Report(std::function<void()> report) {
   });
 }
 
-bool UpdateDownload::FetchInto(const FetchRequest& request, const std::string& name, FetchResult& result) {
+bool UpdateDownload::FetchInto(FetchRequest request, const std::string& name, FetchResult& result) {
   if (aborted_.load()) return false;
+  // The file's own deadline, cut to what is left of the run's.
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      server_.run_deadline - (std::chrono::steady_clock::now() - run_started_));
+  if (left.count() <= 0) {
+    result = FetchResult{};
+    result.status = FetchStatus::kDeadline;
+    return true;
+  }
+  request.deadline = request.deadline.count() > 0 ? std::min(request.deadline, left) : left;
   Report([this, name] {
     if (events_.downloading) events_.downloading(name);
   });
@@ -91,6 +105,7 @@ bool UpdateDownload::FetchInto(const FetchRequest& request, const std::string& n
 }
 
 void UpdateDownload::Run() {
+  run_started_ = std::chrono::steady_clock::now();
   UpdateOutcome& outcome = downloads_.outcome;
   FetchRequest request;
   request.proxy_host = server_.proxy_host;
@@ -98,6 +113,7 @@ void UpdateDownload::Run() {
   request.read_timeout = server_.read_timeout;
   request.url = PublishedFileUrl(server_.base_url, kListFileName);
   request.max_bytes = server_.max_list_bytes;
+  request.deadline = server_.list_deadline;
   FetchResult list_result;
   if (!FetchInto(request, std::string(kListFileName), list_result)) return;
   if (!list_result.ok()) {
@@ -122,6 +138,17 @@ void UpdateDownload::Run() {
     outcome.text = kTextUpdateFailed;
     return;
   }
+  try {
+    if (std::optional<FailedFile> damaged = DamagedStoreFile(home_, changed)) {
+      outcome.text = kTextUpdateFailed;
+      outcome.failed.push_back(std::move(*damaged));
+      return;
+    }
+  } catch (const std::exception& e) {
+    outcome.text = kTextUpdateFailed;
+    outcome.failed.push_back(FailedFile{std::string(store::kLibraryFileName), 0, e.what()});
+    return;
+  }
   DownloadFiles(changed);
 }
 
@@ -134,6 +161,7 @@ void UpdateDownload::DownloadFiles(const std::vector<ListedFile>& changed) {
   request.proxy_port = server_.proxy_port;
   request.read_timeout = server_.read_timeout;
   request.max_bytes = server_.max_file_bytes;
+  request.deadline = server_.file_deadline;
   for (const ListedFile& file : changed) {
     request.url = PublishedFileUrl(server_.base_url, file.name);
     FetchResult result;
@@ -142,9 +170,14 @@ void UpdateDownload::DownloadFiles(const std::vector<ListedFile>& changed) {
       outcome.failed.push_back(DescribeFetchFailure(file.name, result));
       return;
     }
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(result.body.data()),
+                                              result.body.size());
+    if (std::optional<std::string> problem = DataFileProblem(file.name, bytes)) {
+      outcome.failed.push_back(FailedFile{file.name, kTextNotDataFile, std::move(*problem)});
+      return;
+    }
     try {
-      std::filesystem::create_directories(folder);
-      base::WriteFileAtomically(folder / LocalFileName(file.name), result.body);
+      WriteHomeFolderFile(folder, LocalFileName(file.name), bytes);
     } catch (const std::exception& e) {
       outcome.failed.push_back(FailedFile{file.name, 0, e.what()});
       return;
@@ -161,15 +194,17 @@ void UpdateDownload::Complete() {
     if (events_.installing) events_.installing();
     InstallResult installed = InstallFiles(home_, downloads_.to_install);
     outcome.copied = std::move(installed.copied);
+    for (const std::filesystem::path& path : installed.kept) outcome.kept.push_back(path.string());
     if (installed.error.empty()) {
       outcome.text = kTextUpdated;
       outcome.button_text = kTextDoneButton;
     } else {
       outcome.text = kTextUpdateFailed;
       // Copied but not recorded: the next check offers the files again.
-      if (outcome.copied.empty())
+      if (outcome.copied.empty()) {
         outcome.install_error = std::move(installed.error);
-      else
+        for (const ListedFile& file : downloads_.to_install) outcome.not_replaced.push_back(file.name);
+      } else
         outcome.failed.push_back(FailedFile{"config.ini", 0, std::move(installed.error)});
     }
   }

@@ -2,8 +2,11 @@
 // The download sequence of the update dialog (and of `klimavo-cli update
 // download`): read the server's "up.txt", list the files whose published date
 // differs from the recorded one, download each into <home>/Update/, and - only
-// when every name was accepted and every download succeeded, and the sequence
-// was not aborted - install them into the data folder and record their dates.
+// when every name was accepted, every download succeeded and reads as a data
+// file of its kind, and the sequence was not aborted - install them into the
+// data folder and record their dates. A damaged library or picture store that
+// the update would replace stops it before anything is downloaded. Each file
+// and the whole run have a deadline besides the read time-out.
 //
 // The downloads run on a worker thread. Its reports (a download starts,
 // progress, the end of the downloads) are posted to the owner's thread and
@@ -13,6 +16,7 @@
 // report runs after them.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -72,7 +76,7 @@ class UpdateDownload {
   void Run();
   /// Posts `report` to the owner's thread; it is dropped after Abort or destruction.
   void Report(std::function<void()> report);
-  bool FetchInto(const FetchRequest& request, const std::string& name, FetchResult& result);
+  bool FetchInto(FetchRequest request, const std::string& name, FetchResult& result);
   void DownloadFiles(const std::vector<ListedFile>& changed);
   void Complete();
   void Finish(UpdateOutcome outcome);
@@ -83,6 +87,7 @@ class UpdateDownload {
   const std::filesystem::path home_;
   const Events events_;
   RecordedDates recorded_;
+  std::chrono::steady_clock::time_point run_started_;
   Downloads downloads_;  ///< written by the worker, read by the owner after the join
   UpdateOutcome outcome_;
   HttpFetch fetch_;

@@ -20,6 +20,10 @@ FailedFile DescribeFetchFailure(std::string name, const FetchResult& result) {
       failed.text = kTextTimedOut;
       failed.detail.clear();
       break;
+    case FetchStatus::kDeadline:
+      failed.text = kTextDeadline;
+      failed.detail.clear();
+      break;
     case FetchStatus::kTooLarge:
       failed.text = kTextTooLarge;
       failed.detail.clear();
@@ -51,6 +55,8 @@ std::string OutcomeLabel(const UpdateOutcome& outcome, const lang::Language& lan
     label += "\n" + failed.name + ": " + WhyText(failed, language);
   if (!outcome.install_error.empty())
     label += base::Concat({"\n", language.Text(kTextNotReplaced), " ", DetailAsGbk(outcome.install_error)});
+  for (const std::string& path : outcome.kept)
+    label += base::Concat({"\n", language.Text(kTextKeptCopy), " ", DetailAsGbk(path)});
   return label;
 }
 

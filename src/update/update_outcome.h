@@ -30,6 +30,9 @@ inline constexpr int kTextTransferFailed = 86;  ///< why: another transfer error
 inline constexpr int kTextEmptyFile = 87;       ///< why: the server sent no byte
 inline constexpr int kTextRefusedName = 88;     ///< a listed name is not a plain file name
 inline constexpr int kTextNotReplaced = 89;     ///< the data files could not be replaced
+inline constexpr int kTextNotDataFile = 231;    ///< why: the file does not read as a data file of its kind
+inline constexpr int kTextDeadline = 232;       ///< why: the update ran past its deadline
+inline constexpr int kTextKeptCopy = 233;       ///< a copy of a replaced file was kept
 
 /// A download that failed: the file name (GBK) and why.
 struct FailedFile {
@@ -51,6 +54,10 @@ struct UpdateOutcome {
   std::vector<FailedFile> failed;
   /// Why the data files could not be replaced (empty unless that happened).
   std::string install_error;
+  /// The files that were to be installed when installing failed (GBK).
+  std::vector<std::string> not_replaced;
+  /// Where copies of the replaced files were kept (UTF-8 paths).
+  std::vector<std::string> kept;
   /// The outcome is text 37 or 63.
   bool ok() const { return text == kTextUpdated || text == kTextUpToDate; }
 };

@@ -23,6 +23,12 @@ inline constexpr std::string_view kListFileName = "up.txt";
 inline constexpr std::chrono::milliseconds kReadTimeout{8000};
 /// The largest data file an update accepts (bytes); a longer one is stopped.
 inline constexpr std::size_t kMaxDataFileBytes = 128u * 1024 * 1024;
+/// How long fetching "up.txt" may take in all, however steadily it trickles in.
+inline constexpr std::chrono::milliseconds kListDeadline{30'000};
+/// How long one data file may take in all.
+inline constexpr std::chrono::milliseconds kFileDeadline{10 * 60'000};
+/// How long a whole update (the list and every file) may take.
+inline constexpr std::chrono::milliseconds kRunDeadline{30 * 60'000};
 
 /// How the update server is reached.
 struct ServerSettings {
@@ -34,6 +40,9 @@ struct ServerSettings {
   std::chrono::milliseconds read_timeout = kReadTimeout;
   std::size_t max_list_bytes = kMaxListBytes;
   std::size_t max_file_bytes = kMaxDataFileBytes;
+  std::chrono::milliseconds list_deadline = kListDeadline;
+  std::chrono::milliseconds file_deadline = kFileDeadline;
+  std::chrono::milliseconds run_deadline = kRunDeadline;
 };
 
 /// Why an address cannot be used.

@@ -191,7 +191,7 @@ TEST_F(LibraryCommand, TheNextChangeRemovesWhatAKilledSaveLeftBehind) {
 TEST_F(LibraryCommand, HostileJsonIsRefusedWithAMessage) {
   const std::string library_before = Read(library_);
   const fs::path deep = root_ / "deep.json";
-  Write(deep, std::string(70000, '[') + std::string(70000, ']'));
+  Write(deep, "{\"brand\":" + std::string(70000, '[') + std::string(70000, ']') + "}");
   const fs::path big = root_ / "big.json";
   {
     std::ofstream out(big, std::ios::binary);

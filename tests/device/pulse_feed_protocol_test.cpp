@@ -3,9 +3,17 @@
 #include "device/pulse_feed_protocol.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <memory>
+
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,13 +98,102 @@ TEST(PulseFeedNameTest, NamesTheHomeByUserAndResolvedPath) {
   EXPECT_EQ(PulseFeedName(dir / "link"), name);
   EXPECT_EQ(PulseFeedName(dir / "home" / ""), name);
   EXPECT_NE(PulseFeedName(dir), name);
-  const char* old = std::getenv("TMPDIR");
-  const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+  // The socket lies in the user's private folder: $XDG_RUNTIME_DIR, else a
+  // folder of the user's own in the temporary folder.
+  const auto saved = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  };
+  const std::optional<std::string> tmpdir = saved("TMPDIR"), runtime = saved("XDG_RUNTIME_DIR");
+  const std::string own = "klimavo-" + std::to_string(::getuid());
+  ::setenv("XDG_RUNTIME_DIR", "/run/user/77/", 1);
+  EXPECT_EQ(PulseFeedSocketPath(dir / "home"), std::filesystem::path("/run/user/77") / name);
+  ::unsetenv("XDG_RUNTIME_DIR");
   ::setenv("TMPDIR", "/var/tmp/", 1);
-  EXPECT_EQ(PulseFeedSocketPath(dir / "home"), std::filesystem::path("/var/tmp") / name);
+  EXPECT_EQ(PulseFeedSocketPath(dir / "home"), std::filesystem::path("/var/tmp") / own / name);
   ::unsetenv("TMPDIR");
-  EXPECT_EQ(PulseFeedSocketPath(dir / "home"), std::filesystem::path("/tmp") / name);
-  if (saved) ::setenv("TMPDIR", saved->c_str(), 1);
+  EXPECT_EQ(PulseFeedSocketPath(dir / "home"), std::filesystem::path("/tmp") / own / name);
+  if (tmpdir) ::setenv("TMPDIR", tmpdir->c_str(), 1);
+  if (runtime) ::setenv("XDG_RUNTIME_DIR", runtime->c_str(), 1);
+  std::filesystem::remove_all(dir);
+}
+
+// All connections of a feed together hold at most the budget: a line that
+// would grow beyond it is dropped, and what a line held goes back when it ends
+// or its connection closes.
+TEST(PulseFeedReaderTest, TheConnectionsOfAFeedShareOneBudget) {
+  PulseFeedBudget budget(100);
+  std::vector<std::string> trains;
+  const auto deliver = [&](const ir::TIRIntegerArr& d, std::int32_t) { trains.push_back(std::to_string(d.size())); };
+  auto first = std::make_unique<PulseFeedReader>(deliver, &budget);
+  PulseFeedReader second(deliver, &budget);
+  std::string ones;
+  for (int i = 0; i < 30; ++i) ones += "1 ";
+  first->Feed("PULSES " + ones);  // unfinished: held
+  EXPECT_EQ(budget.Used(), 67u);
+  second.Feed("PULSES " + std::string(40, '2'));  // would pass the budget: dropped
+  EXPECT_EQ(budget.Used(), 67u);
+  second.Feed(" 3\nPULSES 4 5\n");  // the dropped line ends; the next one is read
+  EXPECT_EQ(trains, std::vector<std::string>{"2"});
+  first->Feed("\n");
+  EXPECT_EQ(trains, (std::vector<std::string>{"2", "30"}));
+  EXPECT_EQ(budget.Used(), 0u);
+  first->Feed("PULSES 1 2");
+  EXPECT_EQ(budget.Used(), 10u);
+  first.reset();  // the connection closes
+  EXPECT_EQ(budget.Used(), 0u);
+}
+
+// The feed's folder must be the user's own: otherwise another user could put
+// a socket of their own under the feed's name and take the captures.
+TEST(PulseFeedFolderTest, OnlyAPrivateFolderOfTheUserIsUsed) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "klimavo-feed-folder-test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path folder = dir / "feeds";
+  EXPECT_NE(PreparePulseFeedFolder(folder, false), "");  // missing, not created
+  EXPECT_EQ(PreparePulseFeedFolder(folder, true), "");
+  struct stat status {};
+  ASSERT_EQ(::lstat(folder.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"open to others", [&] { ::chmod(folder.c_str(), 0755); }, "open to other users"},
+      {"another user's", [&] { EXPECT_EQ(::chown(folder.c_str(), 4242, 4242), 0); }, "another user"},
+      {"a link", [&] {
+         std::filesystem::create_directories(dir / "real");
+         std::filesystem::remove_all(folder);
+         std::filesystem::create_directory_symlink(dir / "real", folder);
+       }, "not a real folder"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(PreparePulseFeedFolder(folder, true), "") << c.what;
+    c.make();
+    EXPECT_NE(PreparePulseFeedFolder(folder, true).find(c.says), std::string::npos) << c.what;
+  }
+
+  // A socket under the feed's name is the user's own, or it is refused.
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(PreparePulseFeedFolder(folder, true), "");
+  const std::filesystem::path socket_path = folder / "klimavo-feed-x";
+  EXPECT_EQ(ForeignSocketProblem(socket_path), "");
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socket_path.c_str(), sizeof(address.sun_path) - 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  ::close(fd);
+  EXPECT_EQ(ForeignSocketProblem(socket_path), "");
+  ASSERT_EQ(::lchown(socket_path.c_str(), 4242, 4242), 0);
+  EXPECT_NE(ForeignSocketProblem(socket_path).find("another user"), std::string::npos);
+  std::filesystem::remove(socket_path);
+  std::ofstream(socket_path) << "x";
+  EXPECT_NE(ForeignSocketProblem(socket_path).find("not a socket"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 

@@ -146,6 +146,20 @@ class DataSafetyTest : public QObject {
     QCOMPARE(picture.Names, std::vector<std::string>{"KFR-35GW"});
   }
 
+  // Saving the readable records never replaces the home's own files, however
+  // the chosen file is named (here the damaged library itself).
+  void savingReadableRecordsNeverReplacesTheHomesOwnFiles() {
+    testing::TestHome home(true);
+    const fs::path library = home.path() / "data/acprotocl.dat";
+    CutShort(library, 10);
+    const base::Bytes damaged = Read(library);
+    Window w(home.path());
+    w.prompts.files.push_back(QString::fromStdString((home.path() / "data/../data/acprotocl.dat").string()));
+    w.window.SaveReadableRecordsAs();
+    QVERIFY2(w.prompts.messages.back().contains("own file"), qPrintable(w.prompts.messages.back()));
+    QCOMPARE(Read(library), damaged);
+  }
+
   // The picture store is damaged after the window opened: a delete refuses,
   // and the list, the record shown and both files stay as they were.
   void aDeleteThatFailsChangesNothing() {

@@ -85,6 +85,7 @@ class MainWindowUpdateTest : public QObject {
   void theCheckAsksWhenTheWindowIsActiveAndYesUpdates() {
     TestHttpServer server;
     testing::TestHome home(true);
+    const std::string old_library = ReadFile(home.path() / "data/acprotocl.dat");
     const std::string new_library = LibraryWithoutFirstRecord(home.path());
     Publish(server, new_library);
     Workbench workbench(home.path());
@@ -108,7 +109,11 @@ class MainWindowUpdateTest : public QObject {
     QCOMPARE(prompts.questions.size(), std::size_t{2});
     QCOMPARE(prompts.questions[0], Text(workbench, update::kTextUpdateQuestion));
     QVERIFY(player.finished);
-    QCOMPARE(player.label, Text(workbench, update::kTextUpdated));
+    // The outcome names the copy of the replaced library, kept to restore it from.
+    const std::filesystem::path kept = home.path() / "Backup/acprotocl.dat";
+    QCOMPARE(player.label, Text(workbench, update::kTextUpdated) + "\n" + Text(workbench, update::kTextKeptCopy) +
+                               " " + QString::fromStdString(kept.string()));
+    QCOMPARE(ReadFile(kept), old_library);
     QCOMPARE(ReadFile(home.path() / "data/acprotocl.dat"), new_library);
     QCOMPARE(base::IniFile::Load(home.path() / "config.ini").ReadString("updateinfo", "acprotocl.dat", ""),
              std::string("2099-01-01"));
@@ -183,6 +188,31 @@ class MainWindowUpdateTest : public QObject {
     // No server set: the dialog says so, and nothing was copied, so nothing is asked.
     QCOMPARE(player.label, Text(workbench, update::kTextNoServer));
     QVERIFY(prompts.questions.empty());
+  }
+
+  // While the protected notice is shown (a damaged library), Tools > Update
+  // treats the library as every writer does: it is not replaced.
+  void theUpdateNeverReplacesADamagedLibrary() {
+    TestHttpServer server;
+    testing::TestHome home(true);
+    const std::filesystem::path file = home.path() / "data/acprotocl.dat";
+    Publish(server, LibraryWithoutFirstRecord(home.path()));
+    std::string damaged = ReadFile(file);
+    damaged.resize(damaged.size() - 10);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
+    Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor window(workbench, prompts);
+    QVERIFY(window.LibraryProtected());
+    window.SetUpdateServer(server.BaseUrl());
+    UpdateDialogPlayer player;
+    prompts.dialogs.push_back(std::ref(player));
+    window.UpdateCommand();
+    QVERIFY(player.finished);
+    QVERIFY2(player.label.startsWith(Text(workbench, update::kTextUpdateFailed)), qPrintable(player.label));
+    QVERIFY2(player.label.contains("damaged"), qPrintable(player.label));
+    QCOMPARE(server.RequestsFor("/upld/ac/v2/acprotocl.dat"), 0);
+    QCOMPARE(ReadFile(file), damaged);
   }
 
   void theNoticeWithoutAnUpdateSaysNothing() {

@@ -3,6 +3,7 @@
 #include "app/pulse_feed.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
+#include <vector>
 
 #include "device/pulse_feed_protocol.h"
 
@@ -59,7 +62,7 @@ class PulseFeedTest : public QObject {
     wizards.OpenFunctionWizard();
     PulseFeed feed(wizards.router);
     QVERIFY2(feed.Listen(home.path().toStdString()), qPrintable(feed.ErrorText()));
-    QCOMPARE(feed.Name().toStdString(), device::PulseFeedName(home.path().toStdString()));
+    QCOMPARE(feed.Name().toStdString(), device::PulseFeedSocketPath(home.path().toStdString()).string());
 
     QLocalSocket client;
     client.connectToServer(feed.Name());
@@ -110,6 +113,7 @@ class PulseFeedTest : public QObject {
   void aSocketLeftByACrashIsReplaced() {
     QTemporaryDir home;
     const std::string path = device::PulseFeedSocketPath(home.path().toStdString()).string();
+    QCOMPARE(device::PreparePulseFeedFolder(std::filesystem::path(path).parent_path(), true), std::string());
     // A bound socket nobody listens on, as a killed workbench leaves it.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -121,6 +125,76 @@ class PulseFeedTest : public QObject {
     WizardSlots wizards;
     PulseFeed feed(wizards.router);
     QVERIFY2(feed.Listen(home.path().toStdString()), qPrintable(feed.ErrorText()));
+  }
+
+  // Another user who could reach the feed's folder or owns a socket under its
+  // name would take the captures: the feed does not start, and says why.
+  void aFolderOrSocketOfAnotherUserIsNeverUsed() {
+    QTemporaryDir home;
+    QTemporaryDir runtime;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    QVERIFY(::chmod(runtime.path().toUtf8().constData(), 0700) == 0);
+    WizardSlots wizards;
+    {
+      QVERIFY(::chown(runtime.path().toUtf8().constData(), 4242, 4242) == 0);
+      PulseFeed feed(wizards.router);
+      QVERIFY(!feed.Listen(home.path().toStdString()));
+      QVERIFY2(feed.ErrorText().contains("another user"), qPrintable(feed.ErrorText()));
+      QVERIFY(::chown(runtime.path().toUtf8().constData(), ::getuid(), ::getgid()) == 0);
+    }
+    {
+      const std::string path = device::PulseFeedSocketPath(home.path().toStdString()).string();
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.c_str());
+      QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+      QVERIFY(::listen(fd, 4) == 0);
+      QVERIFY(::lchown(path.c_str(), 4242, 4242) == 0);
+      PulseFeed feed(wizards.router);
+      QVERIFY(!feed.Listen(home.path().toStdString()));
+      QVERIFY2(feed.ErrorText().contains("another user"), qPrintable(feed.ErrorText()));
+      // klimavo-cli feed does not hand captures to it either.
+      const QString file = home.path() + "/captures.txt";
+      QFile out(file);
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      out.write("9000 -4500 560 -560\n");
+      out.close();
+      QProcess cli;
+      cli.start(qEnvironmentVariable("KLIMAVO_CLI"), {"--home", home.path(), "feed", file});
+      QVERIFY(cli.waitForFinished(20000));
+      QCOMPARE(cli.exitCode(), 2);
+      QVERIFY(cli.readAllStandardError().contains("another user"));
+      ::close(fd);
+    }
+    if (saved.isNull())
+      qunsetenv("XDG_RUNTIME_DIR");
+    else
+      qputenv("XDG_RUNTIME_DIR", saved);
+  }
+
+  // Connections are capped: one beyond the cap is closed at once, the others
+  // keep working.
+  void connectionsBeyondTheCapAreClosed() {
+    QTemporaryDir home;
+    WizardSlots wizards;
+    wizards.OpenFunctionWizard();
+    PulseFeed feed(wizards.router);
+    QVERIFY(feed.Listen(home.path().toStdString()));
+    std::vector<std::unique_ptr<QLocalSocket>> clients;
+    for (int i = 0; i <= device::kMaxFeedConnections; ++i) {
+      clients.push_back(std::make_unique<QLocalSocket>());
+      clients.back()->connectToServer(feed.Name());
+      QVERIFY(clients.back()->waitForConnected(2000));
+      QTest::qWait(20);
+    }
+    QTRY_COMPARE(clients.back()->state(), QLocalSocket::UnconnectedState);
+    Write(*clients.front(), "PULSES 3\n");
+    QTRY_COMPARE(wizards.function_wizard, QStringList{"30@38000"});
+    // The client is told that the train was taken.
+    QTRY_VERIFY(clients.front()->canReadLine());
+    QCOMPARE(clients.front()->readLine(), QByteArray("TAKEN 1\n"));
   }
 
   void theCliFeedsTheCapturesOfAFile() {
@@ -137,10 +211,21 @@ class PulseFeedTest : public QObject {
 
     QProcess cli;
     cli.start(qEnvironmentVariable("KLIMAVO_CLI"), {"--home", home.path(), "feed", file});
-    QVERIFY(cli.waitForFinished(20000));
+    // The workbench's answers need its event loop running meanwhile.
+    QVERIFY(QTest::qWaitFor([&] { return cli.state() == QProcess::NotRunning; }, 20000));
     QCOMPARE(cli.exitCode(), 0);
     QTRY_COMPARE(wizards.function_wizard,
                  (QStringList{"90000,-45000,5600,-5600@38000", "5600,-16900@38000"}));
+
+    QVERIFY(cli.readAllStandardOutput().contains("2 capture(s) sent, 2 taken"));
+
+    // With no wizard open the captures reach nobody, and the verb says so.
+    wizards.function_lease = {};
+    QProcess untaken;
+    untaken.start(qEnvironmentVariable("KLIMAVO_CLI"), {"--home", home.path(), "feed", file});
+    QVERIFY(QTest::qWaitFor([&] { return untaken.state() == QProcess::NotRunning; }, 20000));
+    QCOMPARE(untaken.exitCode(), 1);
+    QVERIFY(untaken.readAllStandardOutput().contains("2 capture(s) sent; none was taken"));
 
     feed.deleteLater();
     QProcess nobody;

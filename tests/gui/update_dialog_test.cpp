@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "base/gbk.h"
+#include "store/library.h"
 #include "gui_test_support.h"
 #include "ui/qt_dispatcher.h"
 #include "update/test_http_server.h"
@@ -59,7 +60,13 @@ class UpdateDialogTest : public QObject {
     testing::TestHome home(true);
     const std::filesystem::path library_file = home.path() / "data/acprotocl.dat";
     const std::string old_library = ReadFile(library_file);
-    const std::string new_library = old_library + std::string(4000, '\0');
+    // A library that loads (an update installs nothing else): one record more.
+    store::TdiskAirList records;
+    QVERIFY(store::ParseLibraryBytes(
+        std::span(reinterpret_cast<const std::uint8_t*>(old_library.data()), old_library.size()), records));
+    records.push_back(records.front());
+    const base::Bytes bytes = store::LibraryFileBytes(records, 1);
+    const std::string new_library(bytes.begin(), bytes.end());
     PublishSlowLibrary(server, new_library);
     lang::Language language(home.path(), language_no);
     QtDispatcher dispatcher;
@@ -76,7 +83,9 @@ class UpdateDialogTest : public QObject {
     QVERIFY(dialog.grab().save(testing::ScreenshotDir() + "/update-dialog-downloading" + suffix + ".png"));
 
     QVERIFY(QTest::qWaitFor([&] { return dialog.Finished(); }, 20000));
-    QCOMPARE(dialog.Label()->text(), LangText(language, update::kTextUpdated));
+    QCOMPARE(dialog.Label()->text(), LangText(language, update::kTextUpdated) + "\n" +
+                                         LangText(language, update::kTextKeptCopy) + " " +
+                                         QString::fromStdString((home.path() / "Backup/acprotocl.dat").string()));
     QCOMPARE(dialog.Button()->text(), LangText(language, update::kTextDoneButton));
     QCOMPARE(dialog.Gauge()->value(), dialog.Gauge()->maximum());
     QVERIFY(dialog.FilesCopied());

@@ -28,11 +28,18 @@ class LanguageHome : public ::testing::Test {
   fs::path home_;
 };
 
-TEST_F(LanguageHome, MissingTextFileGivesTheErrorTextAndIsRetriedOnTheNextCall) {
+TEST_F(LanguageHome, MissingTextFileGivesTheBuiltInEnglishTextsAndIsRetriedOnTheNextCall) {
+  for (int language_no : {1, 2}) {
+    Language lang(home_, language_no);
+    EXPECT_TRUE(lang.TextsMissing());
+    EXPECT_EQ(lang.Text(37), "The data files have been updated.") << language_no;
+    EXPECT_EQ(lang.Text(9), "Information") << language_no;
+  }
   Language lang(home_, 1);
-  EXPECT_EQ(lang.Text(9), "error in language.ini");
-  Write("Language.ini", "[1]\r\ncon_str009=Information\r\n");
   EXPECT_EQ(lang.Text(9), "Information");
+  Write("Language.ini", "[1]\r\ncon_str009=Own text\r\n");
+  EXPECT_FALSE(lang.TextsMissing());
+  EXPECT_EQ(lang.Text(9), "Own text");
 }
 
 TEST_F(LanguageHome, TextsComeFromTheLanguageSectionWithSectionOneAsFallback) {

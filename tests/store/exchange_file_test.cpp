@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "base/file_error.h"
 #include "file_test_support.h"
@@ -184,6 +185,48 @@ TEST_F(ExchangeFile, AnExportThatFailsPartWayLeavesTheOldTargetAndNoWorkFiles) {
     EXPECT_EQ(ReadBytes(target), base::Bytes(100, 0x42)) << limit;
     EXPECT_TRUE(FileNames(from_).empty()) << limit;
   }
+}
+
+// Exports once shared the work files data/tmp1.tmp and tmp2.tmp: parallel
+// exports wrote each other's records, and a folder under either name stopped
+// every export. An export now builds its file in memory.
+TEST_F(ExchangeFile, ExportsRunningAtOnceEachWriteTheirOwnRecordsAndUseNoWorkFile) {
+  std::filesystem::create_directories(from_ / "tmp1.tmp");
+  std::filesystem::create_directories(from_ / "tmp2.tmp");
+  ProtocolLibrary library(from_ / "acprotocl.dat");
+  for (int i = 0; i < 4; ++i) library.MutableRecords().push_back(MakeRecord("Brand", "010" + std::to_string(i), 1));
+  std::vector<std::thread> exporters;
+  for (int i = 0; i < 4; ++i)
+    exporters.emplace_back([&, i] {
+      for (int round = 0; round < 10; ++round)
+        ExportRecords(library, {i}, from_, root_ / ("out" + std::to_string(i) + ".acpf"));
+    });
+  for (auto& t : exporters) t.join();
+  for (int i = 0; i < 4; ++i) {
+    const base::Bytes exported = ReadBytes(root_ / ("out" + std::to_string(i) + ".acpf"));
+    ExchangeParts parts;
+    ASSERT_TRUE(SplitExchangeFile(exported, parts)) << i;
+    TdiskAirList records;
+    ASSERT_TRUE(ParseLibraryBytes(parts.records, records)) << i;
+    ASSERT_EQ(records.size(), 1u) << i;
+    EXPECT_EQ(records[0].Record.CodeNo.str(), "010" + std::to_string(i));
+  }
+  EXPECT_EQ(FileNames(from_), (std::vector<std::string>{"tmp1.tmp", "tmp2.tmp"}));
+}
+
+TEST_F(ExchangeFile, AnExportFromADamagedPictureStoreNamesThePicturesItLeftOut) {
+  ProtocolLibrary library(from_ / "acprotocl.dat");
+  library.MutableRecords().push_back(MakeRecord("Gree", "0149", 1));
+  library.MutableRecords().push_back(MakeRecord("Midea", "0150", 1));
+  TMemPic_Info a{{"A"}, base::Bytes(10, 1)};
+  TMemPic_Info b{{"B"}, base::Bytes(10, 2)};
+  const base::Bytes good = PictureFileBytes({MakeRawEntry("0149", a), MakeRawEntry("0150", b)});
+  WriteBytes(from_ / "picmem.dat", base::Bytes(good.begin(), good.end() - 4));  // 0150's picture is cut
+  const ExportResult result = ExportRecords(library, {0, 1}, from_, root_ / "two.acpf");
+  EXPECT_EQ(result.count, 2);
+  EXPECT_EQ(result.pictures_left_out, std::vector<std::string>{"0150"});
+  WriteBytes(from_ / "picmem.dat", good);
+  EXPECT_TRUE(ExportRecords(library, {0, 1}, from_, root_ / "two.acpf").pictures_left_out.empty());
 }
 
 TEST_F(ExchangeFile, TheImportMessageNamesTheCountAndTheFirstNewCode) {

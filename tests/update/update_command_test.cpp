@@ -17,7 +17,13 @@
 namespace klimavo::update {
 namespace {
 
+using testing::kNewLibrary;
+using testing::kNewPictures;
+using testing::kOldLibrary;
+using testing::kOldPictures;
+using testing::LibraryText;
 using testing::ListText;
+using testing::PicturesText;
 using testing::Route;
 using testing::TestHttpServer;
 
@@ -86,7 +92,7 @@ TEST_F(UpdateCommand, CheckPrintsTheVerdictAndTheChangedFiles) {
 TEST_F(UpdateCommand, DownloadPrintsTheOutcome) {
   TestHttpServer server;
   const std::string url = " --update-url " + server.BaseUrl();
-  server.Serve("/upld/ac/v2/picmem.dat", "new pictures");
+  server.Serve("/upld/ac/v2/picmem.dat", kNewPictures);
   server.Set("/upld/ac/v2/broken.dat", Route{"", Route::Mode::kNotFound});
   const std::string before = Library();
 
@@ -145,6 +151,28 @@ TEST_F(UpdateCommand, TheConfiguredServerAndProxyAreUsed) {
   EXPECT_EQ(proxy.RequestsFor("/upld/ac/v2/up.txt"), 1);
   EXPECT_EQ(Cli("update check --json").status, 1);
   EXPECT_EQ(proxy.RequestsFor("/upld/ac/v2/up.txt"), 1);
+}
+
+// The server's texts may carry terminal escapes: `check` prints them without
+// control bytes. A download whose install failed lists the files that failed.
+TEST_F(UpdateCommand, ServerTextsLoseTheirControlBytesAndAFailedInstallIsListed) {
+  TestHttpServer server;
+  const std::string url = " --update-url " + server.BaseUrl();
+  server.Serve("/upld/ac/v2/up.txt",
+               ListText({{"Bi\x1b[2Jnn", "2024\x1b]0;x\x07-06"}}, 1, "\x1b[31mred\x1b[0m \x7f" "done"));
+  const cli::testing::CliResult check = Cli("update check" + url);
+  EXPECT_EQ(check.status, 0);
+  EXPECT_EQ(check.out.find_first_of("\x1b\x07\x7f"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("msg: [31mred[0m done"), std::string::npos) << check.out;
+
+  server.Serve("/upld/ac/v2/up.txt", ListText({{"Binn", "2024-06-01"}}));
+  server.Serve("/upld/ac/v2/Binn", "a file where a folder stands");
+  std::filesystem::create_directories(home_ / "data/Binn");
+  const cli::testing::CliResult r = Cli("update download --json" + url);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find(R"("failed": [{"name": "Binn", "why": "The data files could not be replaced: )"),
+            std::string::npos)
+      << r.out;
 }
 
 }  // namespace

@@ -10,17 +10,26 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <thread>
 
 #include "base/file_lock.h"
 #include "base/ini_file.h"
+#include "lang/language.h"
+#include "update/update_install.h"
 #include "test_http_server.h"
 #include "update_home.h"
 
 namespace klimavo::update {
 namespace {
 
+using testing::kNewLibrary;
+using testing::kNewPictures;
+using testing::kOldLibrary;
+using testing::kOldPictures;
+using testing::LibraryText;
 using testing::ListText;
+using testing::PicturesText;
 using testing::Route;
 using testing::TestHttpServer;
 using testing::UpdateHome;
@@ -77,7 +86,7 @@ TEST(UpdateDownload, NothingHappensWhenEveryDateAgrees) {
     TestHttpServer server;
     UpdateHome home("up-to-date");
     server.Serve(kList, ListText({{"acprotocl.dat", "2024-01-01"}, {"picmem.dat", "2024-01-01"}}, softid));
-    server.Serve(kLibrary, "new library");
+    server.Serve(kLibrary, kNewLibrary);
     const auto before = home.Snapshot();
     const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
     EXPECT_EQ(run.outcome.text, kTextUpToDate) << softid;
@@ -96,8 +105,8 @@ TEST(UpdateDownload, ChangedFilesAreDownloadedCopiedAndRecorded) {
   server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"},
                                 {"picmem.dat", "2024-01-01"},
                                 {"Language.ini", "2024-06-02"}}));
-  server.Serve(kLibrary, "new library");
-  server.Serve(kPictures, "new pictures");
+  server.Serve(kLibrary, kNewLibrary);
+  server.Serve(kPictures, kNewPictures);
   server.Serve("/upld/ac/v2/Language.ini", "[1]\ncon_str001=x\n");
   const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
 
@@ -108,10 +117,10 @@ TEST(UpdateDownload, ChangedFilesAreDownloadedCopiedAndRecorded) {
   EXPECT_GT(run.progress_reports, 0);
   EXPECT_TRUE(run.installing);
   EXPECT_EQ(server.RequestsFor(kPictures), 0);
-  EXPECT_EQ(home.Read("data/acprotocl.dat"), "new library");
+  EXPECT_EQ(home.Read("data/acprotocl.dat"), kNewLibrary);
   EXPECT_EQ(home.Read("data/Language.ini"), "[1]\ncon_str001=x\n");
-  EXPECT_EQ(home.Read("data/picmem.dat"), "old pictures");
-  EXPECT_EQ(home.Read("Update/acprotocl.dat"), "new library");
+  EXPECT_EQ(home.Read("data/picmem.dat"), kOldPictures);
+  EXPECT_EQ(home.Read("Update/acprotocl.dat"), kNewLibrary);
   const base::IniFile config = base::IniFile::Load(home.path() / "config.ini");
   EXPECT_EQ(config.ReadString("updateinfo", "acprotocl.dat", ""), "2024-06-01");
   EXPECT_EQ(config.ReadString("updateinfo", "Language.ini", ""), "2024-06-02");
@@ -135,9 +144,9 @@ TEST(UpdateDownload, AnyFailedDownloadCopiesNothing) {
     int why;
   } cases[] = {
       {"404", Route{"", Route::Mode::kNotFound}, kTextTransferFailed},
-      {"closed mid-file", Route{"new pictures", Route::Mode::kCloseMidway, true, 5}, kTextTransferFailed},
-      {"slower than the time-out", Route{"new pictures", Route::Mode::kStall, true, 0, 1, 5s}, kTextTimedOut},
-      {"stalls mid-file", Route{"new pictures", Route::Mode::kTrickle, true, 0, 4, 5s}, kTextTimedOut},
+      {"closed mid-file", Route{kNewPictures, Route::Mode::kCloseMidway, true, 5}, kTextTransferFailed},
+      {"slower than the time-out", Route{kNewPictures, Route::Mode::kStall, true, 0, 1, 5s}, kTextTimedOut},
+      {"stalls mid-file", Route{kNewPictures, Route::Mode::kTrickle, true, 0, 4, 5s}, kTextTimedOut},
       {"announced beyond the cap", Route{large}, kTextTooLarge},
       {"unannounced beyond the cap", Route{large, Route::Mode::kServe, false}, kTextTooLarge},
       {"trickled beyond the cap", Route{large, Route::Mode::kTrickle, false, 0, 250, 10ms}, kTextTooLarge},
@@ -147,7 +156,7 @@ TEST(UpdateDownload, AnyFailedDownloadCopiesNothing) {
     TestHttpServer server;
     UpdateHome home("failed-download");
     server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
-    server.Serve(kLibrary, "new library");
+    server.Serve(kLibrary, kNewLibrary);
     server.Set(kPictures, c.route);
     const auto before = home.Snapshot();
     const auto start = std::chrono::steady_clock::now();
@@ -188,7 +197,7 @@ TEST(UpdateDownload, AListThatCannotBeFetchedOrReadChangesNothing) {
     TestHttpServer server;
     UpdateHome home("bad-list");
     server.Set(kList, c.route);
-    server.Serve(kLibrary, "new library");
+    server.Serve(kLibrary, kNewLibrary);
     const auto before = home.Snapshot();
     const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
     EXPECT_EQ(run.outcome.text, c.text) << c.what;
@@ -226,7 +235,7 @@ TEST(UpdateDownload, EachRefusedFileNameStopsTheUpdate) {
     TestHttpServer server;
     UpdateHome home("refused");
     server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {name, "2024-06-01"}}));
-    server.Serve(kLibrary, "new library");
+    server.Serve(kLibrary, kNewLibrary);
     const auto before = home.Snapshot();
     const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
     EXPECT_EQ(run.outcome.text, kTextUpdateFailed) << name;
@@ -279,7 +288,7 @@ TEST(UpdateDownload, DestroyingTheSequenceStopsItsDownloadAtOnce) {
   TestHttpServer server;
   UpdateHome home("destroy");
   server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}}));
-  server.Set(kLibrary, Route{"new library", Route::Mode::kStall, true, 0, 1, 20s});
+  server.Set(kLibrary, Route{kNewLibrary, Route::Mode::kStall, true, 0, 1, 20s});
   const auto before = home.Snapshot();
   base::EventLoopDispatcher loop;
   bool library_started = false;
@@ -311,14 +320,14 @@ TEST(UpdateDownload, DownloadsGoThroughTheConfiguredProxy) {
   TestHttpServer proxy;
   UpdateHome home("proxy");
   proxy.Serve(std::string("/site") + kList, ListText({{"acprotocl.dat", "2024-06-01"}}));
-  proxy.Serve(std::string("/site") + kLibrary, "library through the proxy");
+  proxy.Serve(std::string("/site") + kLibrary, LibraryText(3));
   ServerSettings settings = Settings("http://update.invalid/site/");
   settings.base_url = "http://update.invalid/site";
   settings.proxy_host = "127.0.0.1";
   settings.proxy_port = proxy.Port();
   const SequenceRun run = RunSequence(settings, home);
   EXPECT_EQ(run.outcome.text, kTextUpdated);
-  EXPECT_EQ(home.Read("data/acprotocl.dat"), "library through the proxy");
+  EXPECT_EQ(home.Read("data/acprotocl.dat"), LibraryText(3));
   EXPECT_EQ(proxy.Requests(),
             (std::vector<std::string>{"http://update.invalid/site/upld/ac/v2/up.txt",
                                       "http://update.invalid/site/upld/ac/v2/acprotocl.dat"}));
@@ -329,10 +338,10 @@ TEST(UpdateDownload, ASharedFolderCanServeTheUpdate) {
   const std::filesystem::path site = home.path() / "site";
   std::filesystem::create_directories(site / "upld/ac/v2");
   std::ofstream(site / "upld/ac/v2/up.txt") << ListText({{"picmem.dat", "2024-07-01"}});
-  std::ofstream(site / "upld/ac/v2/picmem.dat") << "pictures from the share";
+  std::ofstream(site / "upld/ac/v2/picmem.dat") << PicturesText("share");
   const SequenceRun run = RunSequence(Settings("file://" + site.string() + "/"), home);
   EXPECT_EQ(run.outcome.text, kTextUpdated);
-  EXPECT_EQ(home.Read("data/picmem.dat"), "pictures from the share");
+  EXPECT_EQ(home.Read("data/picmem.dat"), PicturesText("share"));
   EXPECT_EQ(base::IniFile::Load(home.path() / "config.ini").ReadString("updateinfo", "picmem.dat", ""),
             "2024-07-01");
 }
@@ -341,8 +350,8 @@ TEST(UpdateDownload, AFileThatCannotBeWrittenLeavesEveryOldFile) {
   TestHttpServer server;
   UpdateHome home("staging-fails");
   server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
-  server.Serve(kLibrary, "new library");
-  server.Serve(kPictures, "new pictures");
+  server.Serve(kLibrary, kNewLibrary);
+  server.Serve(kPictures, kNewPictures);
   // The second file is a link into a folder that does not exist: its new
   // content cannot be written, after the first one's already was.
   std::filesystem::remove(home.path() / "data/picmem.dat");
@@ -361,7 +370,7 @@ TEST(UpdateDownload, AFolderWhereAFileWouldGoStopsTheWholeUpdate) {
   TestHttpServer server;
   UpdateHome home("folder-target");
   server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"Binn", "2024-06-01"}}));
-  server.Serve(kLibrary, "new library");
+  server.Serve(kLibrary, kNewLibrary);
   server.Serve("/upld/ac/v2/Binn", "not a folder");
   std::filesystem::create_directories(home.path() / "data/Binn/keep");
   const auto before = home.Snapshot();
@@ -380,8 +389,8 @@ TEST(UpdateDownload, TheLibraryAndPictureStoreAreReplacedUnderTheirLocks) {
     TestHttpServer server;
     UpdateHome home("locked");
     server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
-    server.Serve(kLibrary, "new library");
-    server.Serve(kPictures, "new pictures");
+    server.Serve(kLibrary, kNewLibrary);
+    server.Serve(kPictures, kNewPictures);
     const std::string guarded = (home.path() / "data" / name).string();
     const std::string lock_file = base::FileLock::LockPathFor(guarded).string();
     const std::string old_contents = home.Read(std::string("data/") + name);
@@ -395,7 +404,7 @@ TEST(UpdateDownload, TheLibraryAndPictureStoreAreReplacedUnderTheirLocks) {
       if (lock < 0 || ::flock(lock, LOCK_EX) != 0) ::_exit(1);
       if (::write(to_parent[1], "L", 1) != 1) ::_exit(1);
       ::usleep(400 * 1000);
-      char seen[64];
+      char seen[256];
       const int file = ::open(guarded.c_str(), O_RDONLY);
       const ssize_t n = file < 0 ? 0 : ::read(file, seen, sizeof seen);
       if (n > 0 && ::write(to_parent[1], seen, static_cast<std::size_t>(n)) != n) ::_exit(1);
@@ -409,7 +418,7 @@ TEST(UpdateDownload, TheLibraryAndPictureStoreAreReplacedUnderTheirLocks) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms)
         << name << ": the update did not wait for the lock";
     std::string seen_under_lock;
-    char buffer[64];
+    char buffer[256];
     for (ssize_t n; (n = ::read(to_parent[0], buffer, sizeof buffer)) > 0;) seen_under_lock.append(buffer, n);
     ::close(to_parent[0]);
     int status = 0;
@@ -417,8 +426,8 @@ TEST(UpdateDownload, TheLibraryAndPictureStoreAreReplacedUnderTheirLocks) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
     EXPECT_EQ(seen_under_lock, old_contents) << name;
     EXPECT_EQ(run.outcome.text, kTextUpdated) << name;
-    EXPECT_EQ(home.Read("data/acprotocl.dat"), "new library") << name;
-    EXPECT_EQ(home.Read("data/picmem.dat"), "new pictures") << name;
+    EXPECT_EQ(home.Read("data/acprotocl.dat"), kNewLibrary) << name;
+    EXPECT_EQ(home.Read("data/picmem.dat"), kNewPictures) << name;
   }
 }
 
@@ -426,15 +435,196 @@ TEST(UpdateDownload, ADataFileThatIsALinkIsReplacedWhereItPoints) {
   TestHttpServer server;
   UpdateHome home("linked");
   server.Serve(kList, ListText({{"picmem.dat", "2024-06-01"}}));
-  server.Serve(kPictures, "new pictures");
+  server.Serve(kPictures, kNewPictures);
   std::filesystem::create_directories(home.path() / "shared");
-  home.Write("shared/pictures.dat", "old shared pictures");
+  home.Write("shared/pictures.dat", PicturesText("old shared"));
   std::filesystem::remove(home.path() / "data/picmem.dat");
   std::filesystem::create_symlink("../shared/pictures.dat", home.path() / "data/picmem.dat");
   const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
   EXPECT_EQ(run.outcome.text, kTextUpdated);
   EXPECT_TRUE(std::filesystem::is_symlink(home.path() / "data/picmem.dat"));
-  EXPECT_EQ(home.Read("shared/pictures.dat"), "new pictures");
+  EXPECT_EQ(home.Read("shared/pictures.dat"), kNewPictures);
+}
+
+// An update treats a damaged library or picture store as every writer does:
+// it never replaces it (the records it still holds would be lost), and says so
+// before anything is downloaded.
+TEST(UpdateDownload, ADamagedLibraryOrPictureStoreIsNeverReplaced) {
+  struct Case {
+    const char* file;
+    const char* says;
+  };
+  for (const Case& c : {Case{"data/acprotocl.dat", "library"}, Case{"data/picmem.dat", "picture store"}}) {
+    TestHttpServer server;
+    UpdateHome home("damaged");
+    server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
+    server.Serve(kLibrary, kNewLibrary);
+    server.Serve(kPictures, kNewPictures);
+    std::string damaged = home.Read(c.file);
+    damaged.resize(damaged.size() - 3);
+    home.Write(c.file, damaged);
+    const auto before = home.Snapshot();
+    const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+    EXPECT_EQ(run.outcome.text, kTextUpdateFailed) << c.file;
+    ASSERT_EQ(run.outcome.failed.size(), 1u) << c.file;
+    EXPECT_NE(run.outcome.failed[0].detail.find(c.says), std::string::npos) << run.outcome.failed[0].detail;
+    EXPECT_NE(run.outcome.failed[0].detail.find("damaged"), std::string::npos) << run.outcome.failed[0].detail;
+    EXPECT_EQ(server.RequestsFor(kLibrary) + server.RequestsFor(kPictures), 0) << c.file;
+    EXPECT_EQ(home.Snapshot(), before) << c.file;
+  }
+  // The install checks again under the locks: a library damaged after the
+  // downloads is not replaced either.
+  UpdateHome home("damaged-late");
+  std::filesystem::create_directories(home.path() / "Update");
+  home.Write("Update/acprotocl.dat", kNewLibrary);
+  home.Write("data/acprotocl.dat", kOldLibrary.substr(0, 20));
+  const InstallResult installed = InstallFiles(home.path(), {{"acprotocl.dat", "2024-06-01"}});
+  EXPECT_TRUE(installed.copied.empty());
+  EXPECT_NE(installed.error.find("damaged"), std::string::npos) << installed.error;
+  EXPECT_EQ(home.Read("data/acprotocl.dat"), kOldLibrary.substr(0, 20));
+}
+
+// Every downloaded data file is read as its reader reads it before the
+// all-or-nothing install: an error page served under a data file's name
+// leaves everything as it was.
+TEST(UpdateDownload, ADownloadedFileThatDoesNotReadAsItsKindIsNeverInstalled) {
+  const std::string page = "<html><body>404 Not Found</body></html>";
+  struct Case {
+    const char* name;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"acprotocl.dat", page},
+      {"acprotocl.dat", kNewLibrary + "x"},
+      {"picmem.dat", page},
+      {"Language.ini", page},
+      {"Language.sil", page},
+      {"templet.apf", page},
+  };
+  for (const Case& c : cases) {
+    TestHttpServer server;
+    UpdateHome home("not-a-data-file");
+    const bool library = std::string(c.name) == "acprotocl.dat";
+    server.Serve(kList, library ? ListText({{c.name, "2024-06-02"}})
+                                : ListText({{"acprotocl.dat", "2024-06-01"}, {c.name, "2024-06-02"}}));
+    if (!library) server.Serve(kLibrary, kNewLibrary);
+    server.Serve(std::string("/upld/ac/v2/") + c.name, c.body);
+    const auto before = home.Snapshot();
+    const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+    EXPECT_EQ(run.outcome.text, kTextUpdateFailed) << c.name;
+    ASSERT_EQ(run.outcome.failed.size(), 1u) << c.name;
+    EXPECT_EQ(run.outcome.failed[0].name, c.name);
+    EXPECT_EQ(run.outcome.failed[0].text, kTextNotDataFile) << c.name;
+    EXPECT_TRUE(run.outcome.copied.empty()) << c.name;
+    EXPECT_EQ(home.Snapshot(), before) << c.name;
+  }
+}
+
+// The downloads are written into a real folder of the home and never through
+// a link planted there; the install reads them back without following links.
+TEST(UpdateDownload, LinksInTheStagingFolderNeverLeadTheDownloadOutsideTheHome) {
+  TestHttpServer server;
+  server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}}));
+  server.Serve(kLibrary, kNewLibrary);
+  {
+    // Update/ itself is a link to a folder elsewhere.
+    UpdateHome home("staging-folder-link");
+    std::filesystem::create_directories(home.path() / "elsewhere");
+    std::filesystem::create_directory_symlink(home.path() / "elsewhere", home.path() / "Update");
+    const auto before = home.Snapshot();
+    const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+    EXPECT_EQ(run.outcome.text, kTextUpdateFailed);
+    EXPECT_TRUE(std::filesystem::is_empty(home.path() / "elsewhere"));
+    EXPECT_EQ(home.Snapshot(), before);
+  }
+  {
+    // A link in Update/ under the downloaded name is replaced, not written through.
+    UpdateHome home("staging-file-link");
+    std::filesystem::create_directories(home.path() / "Update");
+    home.Write("victim", "not to be touched");
+    std::filesystem::create_symlink(home.path() / "victim", home.path() / "Update/acprotocl.dat");
+    const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+    EXPECT_EQ(run.outcome.text, kTextUpdated);
+    EXPECT_EQ(home.Read("victim"), "not to be touched");
+    EXPECT_FALSE(std::filesystem::is_symlink(home.path() / "Update/acprotocl.dat"));
+    EXPECT_EQ(home.Read("data/acprotocl.dat"), kNewLibrary);
+  }
+  {
+    // Installing never reads a staged file through a link.
+    UpdateHome home("install-link");
+    std::filesystem::create_directories(home.path() / "Update");
+    home.Write("outside.dat", kNewLibrary);
+    std::filesystem::create_symlink(home.path() / "outside.dat", home.path() / "Update/acprotocl.dat");
+    const InstallResult installed = InstallFiles(home.path(), {{"acprotocl.dat", "2024-06-01"}});
+    EXPECT_TRUE(installed.copied.empty());
+    EXPECT_NE(installed.error.find("link"), std::string::npos) << installed.error;
+    EXPECT_EQ(home.Read("data/acprotocl.dat"), kOldLibrary);
+  }
+}
+
+TEST(UpdateDownload, ASharedFolderServesOnlyRegularFilesNotLinks) {
+  UpdateHome home("share-link");
+  const std::filesystem::path site = home.path() / "site";
+  std::filesystem::create_directories(site / "upld/ac/v2");
+  std::ofstream(site / "upld/ac/v2/up.txt") << ListText({{"picmem.dat", "2024-07-01"}});
+  home.Write("secret", PicturesText("secret"));
+  std::filesystem::create_symlink(home.path() / "secret", site / "upld/ac/v2/picmem.dat");
+  const auto before = home.Snapshot();
+  const SequenceRun run = RunSequence(Settings("file://" + site.string()), home);
+  EXPECT_EQ(run.outcome.text, kTextUpdateFailed);
+  ASSERT_EQ(run.outcome.failed.size(), 1u);
+  EXPECT_NE(run.outcome.failed[0].detail.find("symbolic link"), std::string::npos) << run.outcome.failed[0].detail;
+  EXPECT_EQ(home.Snapshot(), before);
+}
+
+// A server that sends a byte now and then, never idle long enough for the read
+// time-out, is stopped by the deadline of the file or of the whole run.
+TEST(UpdateDownload, EachFileAndTheWholeRunHaveADeadline) {
+  struct Case {
+    const char* what;
+    std::chrono::milliseconds list_deadline, file_deadline, run_deadline;
+    const char* failed_name;
+  };
+  for (const Case& c : {Case{"the list's deadline", 400ms, 60s, 60s, "up.txt"},
+                        Case{"a file's deadline", 60s, 400ms, 60s, "acprotocl.dat"},
+                        Case{"the run's deadline", 60s, 60s, 600ms, "acprotocl.dat"}}) {
+    TestHttpServer server;
+    UpdateHome home("deadline");
+    const std::string list = ListText({{"acprotocl.dat", "2024-06-01"}});
+    const bool slow_list = std::string(c.failed_name) == "up.txt";
+    server.Set(kList, slow_list ? Route{list, Route::Mode::kTrickle, true, 0, 1, 50ms} : Route{list});
+    server.Set(kLibrary, Route{kNewLibrary, Route::Mode::kTrickle, true, 0, 1, 100ms});
+    ServerSettings settings = Settings(server.BaseUrl());
+    settings.list_deadline = c.list_deadline;
+    settings.file_deadline = c.file_deadline;
+    settings.run_deadline = c.run_deadline;
+    const auto before = home.Snapshot();
+    const auto start = std::chrono::steady_clock::now();
+    const SequenceRun run = RunSequence(settings, home);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms) << c.what;
+    EXPECT_FALSE(run.outcome.ok()) << c.what;
+    ASSERT_EQ(run.outcome.failed.size(), 1u) << c.what;
+    EXPECT_EQ(run.outcome.failed[0].name, c.failed_name) << c.what;
+    EXPECT_EQ(run.outcome.failed[0].text, kTextDeadline) << c.what;
+    EXPECT_EQ(home.Snapshot(), before) << c.what;
+  }
+}
+
+TEST(UpdateDownload, ACopyOfEachReplacedFileIsKeptToRestoreItFrom) {
+  TestHttpServer server;
+  UpdateHome home("backup");
+  server.Serve(kList, ListText({{"acprotocl.dat", "2024-06-01"}, {"picmem.dat", "2024-06-01"}}));
+  server.Serve(kLibrary, kNewLibrary);
+  server.Serve(kPictures, kNewPictures);
+  const SequenceRun run = RunSequence(Settings(server.BaseUrl()), home);
+  EXPECT_EQ(run.outcome.text, kTextUpdated);
+  EXPECT_EQ(home.Read("Backup/acprotocl.dat"), kOldLibrary);
+  EXPECT_EQ(home.Read("Backup/picmem.dat"), kOldPictures);
+  EXPECT_EQ(run.outcome.kept, (std::vector<std::string>{(home.path() / "Backup/acprotocl.dat").string(),
+                                                         (home.path() / "Backup/picmem.dat").string()}));
+  const lang::Language english(home.path(), 1);
+  EXPECT_NE(OutcomeLabel(run.outcome, english).find((home.path() / "Backup/acprotocl.dat").string()),
+            std::string::npos);
 }
 
 }  // namespace

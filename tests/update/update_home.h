@@ -12,7 +12,25 @@
 #include <sstream>
 #include <string>
 
+#include "store/library.h"
+#include "store/picture_store.h"
+
 namespace klimavo::testing {
+
+/// A library file that loads cleanly (no records), told apart by its stamp.
+inline std::string LibraryText(double stamp) {
+  const base::Bytes bytes = store::LibraryFileBytes({}, stamp);
+  return std::string(bytes.begin(), bytes.end());
+}
+/// A picture store with one entry whose model name is `name`.
+inline std::string PicturesText(const std::string& name) {
+  const base::Bytes bytes = store::PictureFileBytes({store::MakeRawEntry("0001", store::TMemPic_Info{{name}, {}})});
+  return std::string(bytes.begin(), bytes.end());
+}
+inline const std::string kOldLibrary = LibraryText(1);
+inline const std::string kNewLibrary = LibraryText(2);
+inline const std::string kOldPictures = PicturesText("old");
+inline const std::string kNewPictures = PicturesText("new");
 
 /// A folder in the temporary directory that no other test process uses.
 inline std::filesystem::path TempFolder(const std::string& name) {
@@ -24,8 +42,8 @@ class UpdateHome {
   explicit UpdateHome(const std::string& name) : path_(TempFolder("update-" + name)) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_ / "data");
-    Write("data/acprotocl.dat", "old library");
-    Write("data/picmem.dat", "old pictures");
+    Write("data/acprotocl.dat", kOldLibrary);
+    Write("data/picmem.dat", kOldPictures);
     Write("config.ini", "[Config]\nlang=1\n[updateinfo]\nacprotocl.dat=2024-01-01\npicmem.dat=2024-01-01\n");
   }
   ~UpdateHome() {
