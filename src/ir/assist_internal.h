@@ -25,17 +25,24 @@ struct Reading {
   Tcomp_aval result;
   int sections = 1;
   int bits_per_symbol = 1;
+  /// How far the reading stretched the configured tolerance, in percent points.
+  int strain = 0;
   std::vector<AssistChange> changes;
 };
 
-/// How sound a reading looks; smaller is better, compared field by field.
+/// How sound a reading looks; smaller is better, compared field by field. A
+/// reading without doubts beats any doubtful one; among equals the one nearer
+/// the configured tolerance wins.
 struct Score {
+  int doubtful = 0;        ///< 1 when DoubtsAbout names anything
   int partial_groups = 0;  ///< data groups that are not a whole number of bytes
-  int lone_classes = 0;    ///< split codes seen once, between two data groups
+  int lone_classes = 0;    ///< split codes seen once, between two data groups, shaped like data
   int groups = 0;          ///< data groups
+  int strain = 0;          ///< Reading::strain
   auto operator<=>(const Score&) const = default;
 };
-Score ScoreOf(const Tcomp_aval& result);
+Score ScoreOf(const Tcomp_aval& result, int strain = 0);
+inline Score ScoreOf(const Reading& reading) { return ScoreOf(reading.result, reading.strain); }
 
 /// The blind decoder at a given tolerance.
 bool Blind(const TIRIntegerArr& ticks, const Request& request, double tolerance, Tcomp_aval& out);

@@ -153,6 +153,7 @@ Reading ReadSections(const TIRIntegerArr& ticks, const Request& request) {
       elements.insert(elements.end(), mapped.begin(), mapped.end());
       bits.insert(bits.end(), r.Bits.begin(), r.Bits.end());
     }
+    out.strain = std::max(out.strain, sections[s].strain);
     for (const AssistChange& c : sections[s].changes)
       out.changes.push_back({"section " + std::to_string(s + 1) + ": " + c.change, c.why});
   }

@@ -71,23 +71,14 @@ Classes ClassesOf(const TIRIntegerArr& micros, double tolerance) {
   return c;
 }
 
-// The classes that carry data: the two most frequent.
-std::vector<std::size_t> DataClasses(const Classes& c) {
-  std::vector<std::size_t> order(c.shapes.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return c.counts[a] > c.counts[b]; });
-  if (order.size() > 2) order.resize(2);
-  return order;
-}
-
-// Tolerances that would merge a near-miss class into a data class, ascending.
+// Tolerances that would merge a near-miss class into a class with more
+// members, ascending.
 std::vector<double> WiderTolerances(const Classes& c, double tolerance) {
   std::set<int> percents;
-  const std::vector<std::size_t> data = DataClasses(c);
   for (std::size_t k = 0; k < c.shapes.size(); ++k) {
-    if (std::find(data.begin(), data.end(), k) != data.end()) continue;
     double need = 1e9;
-    for (const std::size_t d : data) {
+    for (std::size_t d = 0; d < c.shapes.size(); ++d) {
+      if (d == k || c.counts[d] < 2 || c.counts[d] < c.counts[k]) continue;
       need = std::min(need, std::max(Relative(c.shapes[k].First, c.shapes[d].First),
                                      Relative(c.shapes[k].Second, c.shapes[d].Second)));
     }
@@ -197,7 +188,10 @@ std::string DoubtsText(const std::vector<std::string>& doubts) {
 
 }  // namespace
 
-Score ScoreOf(const Tcomp_aval& result) {
+namespace {
+
+// The shape of a reading's structure, doubts and strain left out.
+Score ShapeOf(const Tcomp_aval& result) {
   Score s;
   const TStrProt_Listbase& e = result.Protocol.Elements;
   std::map<std::uint16_t, int> uses;
@@ -226,6 +220,15 @@ Score ScoreOf(const Tcomp_aval& result) {
     if (!e[i].IsData() && e[i - 1].IsData() && e[i + 1].IsData() && uses[e[i].Value] == 1 && near_logic(e[i].Value))
       ++s.lone_classes;
   }
+  return s;
+}
+
+}  // namespace
+
+Score ScoreOf(const Tcomp_aval& result, int strain) {
+  Score s = ShapeOf(result);
+  s.doubtful = DoubtsAbout(result).empty() ? 0 : 1;
+  s.strain = strain;
   return s;
 }
 
@@ -297,10 +300,12 @@ Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& reques
   for (const double t : tries) {
     Tcomp_aval candidate;
     if (!Blind(ticks, request, t, candidate)) continue;
-    if (plain && !(ScoreOf(candidate) < ScoreOf(*plain))) continue;
-    if (best.ok && !(ScoreOf(candidate) < ScoreOf(best.result))) continue;
+    const int strain = static_cast<int>(std::lround(std::fabs(t - request.tolerance) * 100.0));
+    if (plain && !(ScoreOf(candidate, strain) < ScoreOf(*plain))) continue;
+    if (best.ok && !(ScoreOf(candidate, strain) < ScoreOf(best))) continue;
     best.ok = true;
     best.result = std::move(candidate);
+    best.strain = strain;
     best.changes = {ToleranceChange(micros, request.tolerance, t)};
     if (!HasDoubts(best.result)) break;  // the nearest tolerance that reads soundly
   }
@@ -394,7 +399,7 @@ Reading ReadSingleSection(const TIRIntegerArr& ticks, const Request& request) {
   if (wider.ok) r = std::move(wider);
   if (r.ok) {
     Reading stray = ReadStrayPulses(r.result, request);
-    if (stray.ok && ScoreOf(stray.result) < ScoreOf(r.result)) {
+    if (stray.ok && ScoreOf(stray.result, r.strain) < ScoreOf(r)) {
       r.result = std::move(stray.result);
       r.changes.insert(r.changes.end(), stray.changes.begin(), stray.changes.end());
     }
@@ -413,7 +418,7 @@ std::vector<std::string> DoubtsAbout(const Tcomp_aval& result) {
       break;
     }
   }
-  const assist::Score score = assist::ScoreOf(result);
+  const assist::Score score = assist::ShapeOf(result);
   if (score.lone_classes > 0) doubts.push_back("a lone pair class between data bits");
   if (score.groups >= assist::kFragmentedGroups && score.partial_groups > 1)
     doubts.push_back("data broken into " + std::to_string(score.groups) + " groups");
@@ -463,12 +468,12 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
   // data in fragments.
   auto supported = [&](const Tcomp_aval& r) {
     if (out.plain_ok) return !HasDoubts(r);
-    const Score score = ScoreOf(r);
+    const Score score = ShapeOf(r);
     return score.lone_classes == 0 && score.partial_groups <= 1 && !LogicStartsWithSpace(r.Params);
   };
   auto consider = [&](Reading&& candidate) {
     if (!candidate.ok || !supported(candidate.result)) return;
-    if (best.ok && !(ScoreOf(candidate.result) < ScoreOf(best.result))) return;
+    if (best.ok && !(ScoreOf(candidate) < ScoreOf(best))) return;
     best = std::move(candidate);
   };
 
@@ -490,7 +495,7 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
   // A stray pulse may remain in a reading that changed something else.
   if (best.ok && !best.changes.empty() && best.bits_per_symbol == 1 && best.sections == 1) {
     Reading stray = ReadStrayPulses(best.result, request);
-    if (stray.ok && supported(stray.result) && ScoreOf(stray.result) < ScoreOf(best.result)) {
+    if (stray.ok && supported(stray.result) && ScoreOf(stray.result, best.strain) < ScoreOf(best)) {
       best.result = std::move(stray.result);
       best.changes.insert(best.changes.end(), stray.changes.begin(), stray.changes.end());
     }
