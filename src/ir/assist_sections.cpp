@@ -19,6 +19,9 @@ namespace {
 // at least kGapToMedian times the median space of the capture.
 constexpr std::int64_t kMinGapMicros = 5000;
 constexpr std::int64_t kGapToMedian = 4;
+// More parts than this are a frame sent again and again (the repeat detection
+// reads those), not one long frame sent in sections.
+constexpr std::size_t kMaxSections = 6;
 // A lead-in: a short train of like pulses before the first gap.
 constexpr std::size_t kMaxLeadInDurations = 16;
 constexpr double kLeadInFactor = 0.25;
@@ -86,7 +89,12 @@ std::string LogicText(const TIRGsPara& p, int from, int count) {
 
 Reading ReadSections(const TIRIntegerArr& ticks, const Request& request) {
   TIRIntegerArr micros;
-  for (const std::int32_t d : ticks) micros.push_back(TicksToMicros(d));
+  bool long_space = false;
+  for (const std::int32_t d : ticks) {
+    micros.push_back(TicksToMicros(d));
+    long_space = long_space || -std::int64_t{micros.back()} >= kMinGapMicros;
+  }
+  if (!long_space) return Reading{};
   const std::int64_t threshold = std::max(kMinGapMicros, kGapToMedian * MedianSpace(micros));
   std::vector<std::pair<std::size_t, std::size_t>> ranges;  // [first, last] in ticks
   std::size_t start = 0;
@@ -96,7 +104,7 @@ Reading ReadSections(const TIRIntegerArr& ticks, const Request& request) {
       start = i + 1;
     }
   }
-  if (ranges.empty()) return Reading{};
+  if (ranges.empty() || ranges.size() >= kMaxSections) return Reading{};
   ranges.emplace_back(start, micros.size() - 1);
 
   Reading out;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -19,6 +20,8 @@ namespace assist {
 namespace {
 
 constexpr int kBitsPerByte = 8;
+constexpr const char* kPartialGroupDoubt = "a data group of ";
+constexpr const char* kSplitRunDoubt = " pairs in a row read as split codes";
 // Split codes agree within 8 % or 50 µs, as in the blind decoder.
 constexpr double kSplitFactor = 0.08;
 // Classes whose marks (or spaces) agree within 9 % count as equal in the
@@ -63,11 +66,88 @@ TIRIntegerArr PreparedMicros(const TIRIntegerArr& ticks) {
   return micros;
 }
 
+// The pair classes of ClassifyPairs, computed here with IsNear for one or two
+// tolerances: the classification's per-tolerance cache would be rebuilt for
+// every tolerance asked about.
 Classes ClassesOf(const TIRIntegerArr& micros, double tolerance) {
   Classes c;
-  ClassifyPairs(micros, tolerance, c.shapes, c.indexes);
-  c.counts.assign(c.shapes.size(), 0);
-  for (const std::uint32_t i : c.indexes) ++c.counts[i];
+  const std::size_t n = micros.size();
+  if (n <= 2) return c;
+  // IsNear(a, ref, tolerance, tolerance) with the rounding done once per reference.
+  struct Window {
+    std::int64_t ref = 0;
+    std::int64_t low = 0;
+    std::int64_t high = 0;
+    static Window Of(std::int64_t ref, double tolerance) {
+      const std::int64_t magnitude = ref < 0 ? -ref : ref;
+      const std::int64_t t =
+          RoundHalfEven(tolerance >= 1.0 ? tolerance : static_cast<double>(magnitude) * tolerance);
+      return {ref, magnitude - t, magnitude + t};
+    }
+    bool Contains(std::int64_t a) const {
+      if (a == ref) return true;
+      if ((a > 0 && ref < 0) || (a < 0 && ref > 0)) return false;
+      const std::int64_t magnitude = a < 0 ? -a : a;
+      return low <= magnitude && magnitude <= high;
+    }
+  };
+  const std::size_t length = micros[n - 1] > 0 ? n + 1 : n;
+  auto at = [&](std::size_t i) -> std::int64_t { return i < n ? micros[i] : micros[n - 2]; };
+  std::vector<std::pair<Window, Window>> running;
+  std::vector<std::int64_t> mark_sums;
+  std::vector<std::int64_t> space_sums;
+  for (std::size_t i = 0; i < length / 2; ++i) {
+    const std::int64_t mark = at(2 * i);
+    const std::int64_t space = at(2 * i + 1);
+    std::size_t k = 0;
+    while (k < running.size() && !(running[k].first.Contains(mark) && running[k].second.Contains(space))) ++k;
+    if (k == running.size()) {
+      running.emplace_back(Window::Of(mark, tolerance), Window::Of(space, tolerance));
+      mark_sums.push_back(0);
+      space_sums.push_back(0);
+      c.counts.push_back(0);
+    } else {
+      // The running mean, round((class + pair) / 2), halves to even.
+      auto mean = [](std::int64_t a, std::int64_t b) {
+        return RoundHalfEven((static_cast<double>(a) + static_cast<double>(b)) / 2.0);
+      };
+      running[k] = {Window::Of(mean(running[k].first.ref, mark), tolerance),
+                    Window::Of(mean(running[k].second.ref, space), tolerance)};
+    }
+    mark_sums[k] += mark;
+    space_sums[k] += space;
+    ++c.counts[k];
+    c.indexes.push_back(static_cast<std::uint32_t>(k));
+  }
+  for (std::size_t k = 0; k < running.size(); ++k) {
+    const auto members = static_cast<std::int64_t>(c.counts[k]);
+    c.shapes.push_back({mark_sums[k] / members, space_sums[k] / members});
+  }
+  return c;
+}
+
+// The codes of a reading as classes: its logic codes and the split codes of
+// pairs inside the signal (the final pair's space is not a real duration).
+// A code's count is the number of its uses, so that a rare code is the one
+// merged into a common one.
+Classes CodesOf(const Tcomp_aval& r) {
+  Classes c;
+  const TIRGsPara& p = r.Params;
+  const int logic = std::min<int>(p.LogicCount, TIRGsPara::kMaxLogic);
+  for (int k = 0; k < logic; ++k) {
+    c.shapes.push_back({p.Logic[k][0], p.Logic[k][1]});
+    c.counts.push_back(std::numeric_limits<std::size_t>::max() / 2);  // data: never the rarer one
+  }
+  const int splits = std::min<int>(p.SplitCount, TIRGsPara::kMaxSplit);
+  std::vector<std::size_t> uses(static_cast<std::size_t>(splits), 0);
+  const TStrProt_Listbase& e = r.Protocol.Elements;
+  for (std::size_t i = 0; i + 1 < e.size(); ++i)
+    if (!e[i].IsData() && e[i].Value < splits) ++uses[e[i].Value];
+  for (int k = 0; k < splits; ++k) {
+    if (uses[static_cast<std::size_t>(k)] == 0) continue;
+    c.shapes.push_back({p.Split[k][0], p.Split[k][1]});
+    c.counts.push_back(uses[static_cast<std::size_t>(k)]);
+  }
   return c;
 }
 
@@ -172,6 +252,21 @@ Reading ReadInvertedPolarity(const TIRIntegerArr& ticks, const Request& request)
                                                          : "the logic codes began with a space; with marks and "
                                                            "spaces swapped they begin with a mark"});
   return r;
+}
+
+bool HasSplitRun(const Tcomp_aval& r) {
+  for (const std::string& doubt : DoubtsAbout(r))
+    if (doubt.find(kSplitRunDoubt) != std::string::npos) return true;
+  return false;
+}
+
+bool StartsWithShortGroup(const Tcomp_aval& r) {
+  const TStrProt_Listbase& e = r.Protocol.Elements;
+  return !e.empty() && e[0].IsData() && e[0].Value < kBitsPerByte;
+}
+
+bool OnlyPartialGroups(const std::vector<std::string>& doubts) {
+  return doubts.size() == 1 && doubts[0].rfind(kPartialGroupDoubt, 0) == 0;
 }
 
 std::string TriedText(const std::vector<std::string>& tried) {
@@ -290,13 +385,24 @@ std::string CountWord(std::size_t n) {
 
 Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& request, const Tcomp_aval* plain) {
   Reading best;
+  // Another tolerance only changes which pairs share a class: worth a try when
+  // the blind reading failed, is in fragments, or holds a split code shaped
+  // almost like data.
+  // A bi-phase reading does not use the tolerance at all.
+  if (plain && IsBiphaseFormat(plain->Params)) return best;
   const TIRIntegerArr micros = PreparedMicros(ticks);
-  const Classes classes = ClassesOf(micros, request.tolerance);
-  std::vector<double> tries = WiderTolerances(classes, request.tolerance);
-  const bool fragmented = !plain || ScoreOf(*plain).groups >= kFragmentedGroups;
-  if (fragmented)
+  // The codes of the blind reading show most near misses at no cost; a reading
+  // in fragments has lost its logic codes, so its pair classes are looked at.
+  const bool fragmented = !plain || ShapeOf(*plain).groups >= kFragmentedGroups;
+  std::vector<double> tries = fragmented ? WiderTolerances(ClassesOf(micros, request.tolerance), request.tolerance)
+                                         : WiderTolerances(CodesOf(*plain), request.tolerance);
+  // Durations closer together than the tolerance merge two classes that carry
+  // data: the blind reading then fails or leaves runs of assorted split codes.
+  const bool merged_data = !plain || HasSplitRun(*plain);
+  if (merged_data)
     for (const double t : kNarrowerTolerances)
       if (t < request.tolerance) tries.push_back(t);
+  double taken = request.tolerance;
   for (const double t : tries) {
     Tcomp_aval candidate;
     if (!Blind(ticks, request, t, candidate)) continue;
@@ -306,9 +412,10 @@ Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& reques
     best.ok = true;
     best.result = std::move(candidate);
     best.strain = strain;
-    best.changes = {ToleranceChange(micros, request.tolerance, t)};
+    taken = t;
     if (!HasDoubts(best.result)) break;  // the nearest tolerance that reads soundly
   }
+  if (best.ok) best.changes = {ToleranceChange(micros, request.tolerance, taken)};
   return best;
 }
 
@@ -414,7 +521,7 @@ std::vector<std::string> DoubtsAbout(const Tcomp_aval& result) {
   const TStrProt_Listbase& e = result.Protocol.Elements;
   for (const TStrProtItem& item : e) {
     if (item.IsData() && item.Value % assist::kBitsPerByte != 0) {
-      doubts.push_back("a data group of " + std::to_string(item.Value) + " bits");
+      doubts.push_back(assist::kPartialGroupDoubt + std::to_string(item.Value) + " bits");
       break;
     }
   }
@@ -436,7 +543,7 @@ std::vector<std::string> DoubtsAbout(const Tcomp_aval& result) {
     ++run;
     codes.insert(item.Value);
     if (run >= assist::kSplitRun && codes.size() >= assist::kSplitRunCodes) {
-      doubts.push_back(std::to_string(run) + " pairs in a row read as split codes");
+      doubts.push_back(std::to_string(run) + assist::kSplitRunDoubt);
       break;
     }
   }
@@ -484,10 +591,19 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
     tried.push_back("inverted polarity");
     consider(ReadInvertedPolarity(durations, request));
   }
-  tried.push_back("sections at long gaps");
-  consider(ReadSections(durations, request));
-  tried.push_back("two-bit symbols");
-  consider(ReadTwoBitSymbols(durations, request));
+  // Sections mend fragments and lone classes of a frame whose parts differ in
+  // timing; when the only doubt is a group off whole bytes they change that
+  // group only when it is a lead-in before the first gap.
+  if (!out.plain_ok || !OnlyPartialGroups(doubts) || StartsWithShortGroup(out.plain)) {
+    tried.push_back("sections at long gaps");
+    consider(ReadSections(durations, request));
+  }
+  // Four space lengths read as two logic codes leave data in fragments, lone
+  // classes or runs of split codes, never just a group off whole bytes.
+  if (!out.plain_ok || !OnlyPartialGroups(doubts)) {
+    tried.push_back("two-bit symbols");
+    consider(ReadTwoBitSymbols(durations, request));
+  }
   if (out.plain_ok) {
     tried.push_back("stray lead-in and end pulses");
     consider(ReadStrayPulses(out.plain, request));
