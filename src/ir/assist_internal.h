@@ -60,7 +60,9 @@ int FindOrAddSplit(TIRGsPara& params, std::int64_t mark, std::int64_t space, boo
 
 /// The tolerance readings of one capture (wider first, then narrower), the
 /// stray-pulse reading of a result, and the best single-section reading.
-Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& request, const Tcomp_aval* plain);
+/// `tried`, when given, gets every tolerance decoded.
+Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& request, const Tcomp_aval* plain,
+                               std::vector<double>* tried = nullptr);
 Reading ReadStrayPulses(const Tcomp_aval& base, const Request& request);
 Reading ReadSingleSection(const TIRIntegerArr& ticks, const Request& request);
 

@@ -383,7 +383,8 @@ std::string CountWord(std::size_t n) {
   return n < std::size(kWords) ? kWords[n] : std::to_string(n);
 }
 
-Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& request, const Tcomp_aval* plain) {
+Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& request, const Tcomp_aval* plain,
+                               std::vector<double>* tried) {
   Reading best;
   // Another tolerance only changes which pairs share a class: worth a try when
   // the blind reading failed, is in fragments, or holds a split code shaped
@@ -404,6 +405,7 @@ Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& reques
       if (t < request.tolerance) tries.push_back(t);
   double taken = request.tolerance;
   for (const double t : tries) {
+    if (tried) tried->push_back(t);
     Tcomp_aval candidate;
     if (!Blind(ticks, request, t, candidate)) continue;
     const int strain = static_cast<int>(std::lround(std::fabs(t - request.tolerance) * 100.0));
@@ -585,8 +587,13 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
   };
 
   const Tcomp_aval* plain = out.plain_ok ? &out.plain : nullptr;
-  tried.push_back("other tolerances");
-  consider(ReadWithOtherTolerance(durations, request, plain));
+  std::vector<double> tolerances;
+  consider(ReadWithOtherTolerance(durations, request, plain, &tolerances));
+  if (!tolerances.empty()) {
+    std::string text = "tolerance";
+    for (std::size_t i = 0; i < tolerances.size(); ++i) text += (i ? ", " : " ") + PercentText(tolerances[i]);
+    tried.insert(tried.begin(), text);
+  }
   if (!out.plain_ok || (!durations.empty() && durations[0] < 0) || LogicStartsWithSpace(out.plain.Params)) {
     tried.push_back("inverted polarity");
     consider(ReadInvertedPolarity(durations, request));
@@ -617,16 +624,16 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
     }
   }
 
+  const std::string tried_text = tried.empty() ? "no other reading applies" : "tried " + TriedText(tried);
   if (!best.ok) {
     out.outcome = AssistOutcome::kFailed;
-    out.changes = {{"no decoding", "tried " + TriedText(tried) + ": none reads the capture"}};
+    out.changes = {{"no decoding", tried_text + (tried.empty() ? "" : ": none reads the capture")}};
     return out;
   }
   if (best.changes.empty()) {
     out.outcome = AssistOutcome::kKept;
     out.result = out.plain;
-    out.changes = {{"blind reading kept",
-                    DoubtsText(doubts) + "; tried " + TriedText(tried) + ": none reads better"}};
+    out.changes = {{"blind reading kept", DoubtsText(doubts) + "; " + tried_text + (tried.empty() ? "" : ": none reads better")}};
     return out;
   }
   out.outcome = AssistOutcome::kImproved;
