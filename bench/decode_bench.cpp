@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ir/assisted_decode.h"
 #include "ir/decode.h"
 #include "ir/protocol.h"
 
@@ -62,6 +63,30 @@ void BM_DecodeCorpus(benchmark::State& state) {
                          benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DecodeCorpus)->Arg(1)->Arg(0);
+
+// The assisted decode over the same corpus, beside BM_DecodeCorpus: most
+// captures read soundly at once, so it should cost at most three times as much.
+void BM_AssistedDecodeCorpus(benchmark::State& state) {
+  const auto& corpus = Corpus();
+  if (corpus.empty()) {
+    state.SkipWithError("no corpus");
+    return;
+  }
+  const bool both_orders = state.range(0) != 0;
+  std::int64_t improved = 0;
+  for (auto _ : state) {
+    improved = 0;
+    for (const BenchCapture& c : corpus) {
+      const auto decode = klimavo::ir::AssistedDecodeCapture(c.ticks, c.carrier, both_orders, true,
+                                                            klimavo::ir::kDefaultDecodeTolerance);
+      improved += decode.outcome == klimavo::ir::AssistOutcome::kImproved ? 1 : 0;
+      benchmark::DoNotOptimize(decode.result.Bytes.data());
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * corpus.size()));
+  state.counters["improved"] = static_cast<double>(improved);
+}
+BENCHMARK(BM_AssistedDecodeCorpus)->Arg(1)->Arg(0);
 
 void BM_ParseProtocol(benchmark::State& state) {
   const std::string texts[] = {"<0>[32]<1>", "(<0>[48]<1>)*2", "<0>[8*4+3]<1><2>[64]<3>", "<0><1>[56]<2><1>[56]<2>"};

@@ -53,6 +53,22 @@ void AppendKey(std::string& out, std::string_view key) {
   out += "\": ";
 }
 
+void AppendAssist(std::string& out, const std::optional<std::vector<ir::AssistChange>>& assist) {
+  if (!assist) return;
+  AppendKey(out, "assist");
+  out += '[';
+  for (std::size_t i = 0; i < assist->size(); ++i) {
+    if (i) out += ", ";
+    out += "{\"change\": " + JsonString((*assist)[i].change) + ", \"why\": " + JsonString((*assist)[i].why) + "}";
+  }
+  out += ']';
+}
+
+void AppendAssistLines(std::string& out, const std::optional<std::vector<ir::AssistChange>>& assist) {
+  if (!assist) return;
+  for (const ir::AssistChange& c : *assist) out += "assist: " + c.change + ": " + c.why + "\n";
+}
+
 }  // namespace
 
 DecodeReport MakeDecodeReport(const ir::Tcomp_aval& result, bool lsb_first, bool both_orders) {
@@ -74,6 +90,12 @@ DecodeReport MakeDecodeReport(const ir::Tcomp_aval& result, bool lsb_first, bool
 
 DecodeReport MakeFailedReport() { return DecodeReport{}; }
 
+DecodeReport MakeAssistedReport(const ir::AssistedDecode& decode, bool lsb_first, bool both_orders) {
+  DecodeReport r = decode.ok() ? MakeDecodeReport(decode.result, lsb_first, both_orders) : MakeFailedReport();
+  r.assist = decode.changes;
+  return r;
+}
+
 std::string DecodeReportJson(const DecodeReport& report) {
   std::string out = "{";
   if (report.name) {
@@ -85,6 +107,7 @@ std::string DecodeReportJson(const DecodeReport& report) {
     out += "false";
     AppendKey(out, "error");
     out += JsonString(kNoDecoding);
+    AppendAssist(out, report.assist);
     return out + "}";
   }
   out += "true";
@@ -118,6 +141,7 @@ std::string DecodeReportJson(const DecodeReport& report) {
     AppendKey(out, "bytes_msb");
     out += JsonString(HexBytes(*report.bytes_msb));
   }
+  AppendAssist(out, report.assist);
   return out + "}";
 }
 
@@ -128,7 +152,11 @@ std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& la
     for (char ch : *report.name) out += static_cast<unsigned char>(ch) < 0x20 ? ' ' : ch;
     out += '\n';
   }
-  if (!report.ok) return out + std::string(kNoDecoding) + "\n";
+  if (!report.ok) {
+    out += std::string(kNoDecoding) + "\n";
+    AppendAssistLines(out, report.assist);
+    return out;
+  }
   out += labels.carrier + std::to_string(report.carrier) + (report.lsb_first ? " LSB" : "MSB") + "\n";
   out += labels.logic;
   for (const auto& code : report.logic) {
@@ -145,6 +173,7 @@ std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& la
   out += "\n" + report.protocol + "\n";
   out += HexBytes(report.bytes, " ") + "\n";
   if (report.bytes_msb) out += HexBytes(*report.bytes_msb, " ") + "\n";
+  AppendAssistLines(out, report.assist);
   return out;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ir/assisted_decode.h"
 #include "ir/ir_types.h"
 
 namespace klimavo::capture {
@@ -28,15 +29,20 @@ struct DecodeReport {
   std::string bits;  ///< '0' and '1' in signal order
   ir::TSSByteArray bytes;
   std::optional<ir::TSSByteArray> bytes_msb;  ///< only when both orders were asked for
+  /// Only for an assisted decode: what it changed and why (empty when the blind
+  /// reading was sound), or what it tried when nothing fitted.
+  std::optional<std::vector<ir::AssistChange>> assist;
 };
 
 /// The report of a successful DecodeCapture.
 DecodeReport MakeDecodeReport(const ir::Tcomp_aval& result, bool lsb_first, bool both_orders);
 /// The report of a capture that did not decode.
 DecodeReport MakeFailedReport();
+/// The report of an assisted decode: the reading it returned and its changes.
+DecodeReport MakeAssistedReport(const ir::AssistedDecode& decode, bool lsb_first, bool both_orders);
 
 /// One JSON object on one line (no line end): keys in a fixed order, ", " and
-/// ": " as separators, "name" first when present.
+/// ": " as separators, "name" first when present, "assist" last when present.
 std::string DecodeReportJson(const DecodeReport& report);
 
 /// The language texts that label the summary lines (UTF-8).
@@ -48,7 +54,8 @@ struct SummaryLabels {
 /// The summary lines of the format chooser and the code bytes, each line ended
 /// by "\n": carrier and bit order, logic codes, split codes, protocol text,
 /// bytes (and the MSB-first bytes when present). A named capture starts with
-/// its name; a failed one reads "no decoding".
+/// its name; a failed one reads "no decoding". An assisted decode adds one
+/// line "assist: CHANGE: WHY" per change.
 std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& labels);
 
 /// A JSON string literal: quotes, backslashes and control characters escaped,

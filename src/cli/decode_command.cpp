@@ -3,9 +3,12 @@
 // one JSON line.
 //
 //   klimavo-cli [--home DIR] decode [--both] [--msb] [--tolerance PERCENT]
-//               [--units us|0.1us] [--carrier HZ] [--format ID] [--json] FILE|-
+//               [--units us|0.1us] [--carrier HZ] [--format ID] [--assist] [--json] FILE|-
 //
-// Captures are printed as they are read. Exit status: 0 when every capture
+// Captures are printed as they are read. With --assist the whole file is read
+// first: each capture gets the assisted decode, and the captures that read
+// like most of the file's bar a split marker or a pair class are read again
+// against the structure and timing those share. Exit status: 0 when every capture
 // decoded, 1 when one did not, 2 for unusable arguments or unreadable input
 // (the captures before a fault in the file are printed already).
 #include <unistd.h>
@@ -14,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/gbk.h"
 #include "base/home.h"
@@ -21,6 +25,8 @@
 #include "capture/decode_report.h"
 #include "cli/commands.h"
 #include "config/config.h"
+#include "ir/assisted_decode.h"
+#include "ir/captures_alike.h"
 #include "ir/decode.h"
 #include "lang/language.h"
 
@@ -42,6 +48,7 @@ struct DecodeOptions {
   std::string units = "us";
   long long carrier = -1;  // < 0: 38000
   bool json = false;
+  bool assist = false;
   std::string format;  // empty: detected from the file
   std::string file;
 };
@@ -87,16 +94,7 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
   std::optional<capture::SummaryLabels> labels;  // read with the first capture, after the file opened
   bool all_decoded = true;
   bool first = true;
-  // Each capture is decoded and printed as soon as it is read, so a long file
-  // or a pipe shows results while it is read and memory stays that of one capture.
-  const capture::CaptureSink print = [&](capture::CaptureRead&& c) {
-    const ir::Capture input = capture::ToCapture(c);
-    ir::Tcomp_aval result;
-    capture::DecodeReport report =
-        ir::DecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance, result)
-            ? capture::MakeDecodeReport(result, lsb_first, o.both)
-            : capture::MakeFailedReport();
-    report.name = std::move(c.name);
+  auto print_report = [&](capture::DecodeReport& report) {
     all_decoded = all_decoded && report.ok;
     if (o.json) {
       std::cout << capture::DecodeReportJson(report) << '\n';
@@ -108,10 +106,41 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
     std::cout.flush();
     first = false;
   };
+  // Each capture is decoded and printed as soon as it is read, so a long file
+  // or a pipe shows results while it is read and memory stays that of one capture.
+  const capture::CaptureSink print = [&](capture::CaptureRead&& c) {
+    const ir::Capture input = capture::ToCapture(c);
+    ir::Tcomp_aval result;
+    capture::DecodeReport report =
+        ir::DecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance, result)
+            ? capture::MakeDecodeReport(result, lsb_first, o.both)
+            : capture::MakeFailedReport();
+    report.name = std::move(c.name);
+    print_report(report);
+  };
+  // The assisted decode compares the captures of the file, so it keeps them all.
+  std::vector<ir::AlikeCapture> kept;
+  std::vector<std::optional<std::string>> names;
+  const capture::CaptureSink keep = [&](capture::CaptureRead&& c) {
+    ir::Capture input = capture::ToCapture(c);
+    ir::AssistedDecode decode = ir::AssistedDecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance);
+    kept.push_back(ir::AlikeCapture{std::move(input.Durations), std::move(decode)});
+    names.push_back(std::move(c.name));
+  };
   const capture::ReadOptions read_options = ReadOptionsOf(o);
+  const capture::CaptureSink& sink = o.assist ? keep : print;
   const capture::StreamResult read =
-      o.file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), read_options, print)
-                    : capture::StreamCaptureFile(o.file, read_options, print);
+      o.file == "-" ? capture::StreamCaptures(capture::DescriptorReader(STDIN_FILENO), read_options, sink)
+                    : capture::StreamCaptureFile(o.file, read_options, sink);
+  if (o.assist) {
+    // The captures read before a fault in the file are printed, as without --assist.
+    ir::ReadCapturesAlike(kept, o.both, lsb_first, tolerance);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      capture::DecodeReport report = capture::MakeAssistedReport(kept[i].decode, lsb_first, o.both);
+      report.name = std::move(names[i]);
+      print_report(report);
+    }
+  }
   if (!read.ok()) throw CommandError{kExitUsage, read.error->What()};
   ctx.exit_code = all_decoded ? kExitOk : kExitFailed;
 }
@@ -134,6 +163,10 @@ const CommandRegistration kDecode(100, [](CLI::App& app, Context& ctx) {
   cmd->add_option("--format", options->format,
                   "Read the file in this format (an id of capture-formats) instead of detecting it from its "
                   "first MiB; a pipe is then decoded from its first capture on");
+  cmd->add_flag("--assist", options->assist,
+                "Where the blind reading fails or looks wrong, try other readings (tolerance, polarity, "
+                "sections, two-bit symbols, stray pulses) and read captures of one remote alike; says what "
+                "changed and why");
   cmd->add_flag("--json", options->json, "Print one JSON object per capture, one per line");
   cmd->add_option("FILE", options->file, "Capture file, or - for standard input")->required();
   cmd->callback([options, &ctx] { RunDecode(*options, ctx); });

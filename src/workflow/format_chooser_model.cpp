@@ -60,6 +60,9 @@ void FormatChooserModel::SetEditMode(bool on) {
 FormatChooserModel::Arrival FormatChooserModel::CaptureArrived(const ir::TIRIntegerArr& durations,
                                                                std::int32_t carrier) {
   if (carrier != kUnkeptCaptureCarrier) last_capture_ = durations;
+  latest_ = durations;
+  latest_carrier_ = carrier;
+  assisted_.reset();
   Arrival arrival;
   ir::Tcomp_aval decoded;
   last_ok_ = ir::DecodeCapture(durations, carrier, both_orders_, lsb_first_, tolerance_, decoded);
@@ -67,19 +70,55 @@ FormatChooserModel::Arrival FormatChooserModel::CaptureArrived(const ir::TIRInte
     if (!edit_mode_) next_enabled_ = false;
     return arrival;
   }
-  result_ = std::move(decoded);
+  TakeResult(std::move(decoded), arrival);
+  return arrival;
+}
+
+void FormatChooserModel::TakeResult(ir::Tcomp_aval result, Arrival& arrival) {
+  result_ = std::move(result);
   arrival.decoded = true;
   arrival.filter_decoded = both_orders_;
   record_.Params = result_.Params;
   record_.Slots[0].Text.assign(ir::PrintProtocol(result_.Protocol));
   decoded_ = true;
   next_enabled_ = true;
+}
+
+FormatChooserModel::Arrival FormatChooserModel::TryHarder() {
+  Arrival arrival;
+  if (latest_.empty()) return arrival;
+  assisted_ = ir::AssistedDecodeCapture(latest_, latest_carrier_, both_orders_, lsb_first_, tolerance_);
+  // Only a better reading replaces the result: the blind one, sound or kept,
+  // is the result already.
+  if (assisted_->outcome != ir::AssistOutcome::kImproved) return arrival;
+  last_ok_ = true;
+  TakeResult(assisted_->result, arrival);
   return arrival;
 }
 
+std::string FormatChooserModel::AssistVerdict() const {
+  if (!assisted_) return {};
+  switch (assisted_->outcome) {
+    case ir::AssistOutcome::kPlain:
+      return "Nothing to try harder: the reading looks sound.";
+    case ir::AssistOutcome::kKept:
+      return "No better reading: the first one is kept (see what was tried).";
+    case ir::AssistOutcome::kImproved:
+      return "Read again: the changes and their reasons follow the summary.";
+    case ir::AssistOutcome::kFailed:
+      break;
+  }
+  return "No reading fits this capture (see what was tried).";
+}
+
 std::string FormatChooserModel::Summary(const capture::SummaryLabels& labels) const {
-  if (!last_ok_) return {};
-  return capture::DecodeReportText(capture::MakeDecodeReport(result_, lsb_first_, both_orders_), labels);
+  if (!last_ok_) {
+    if (!assisted_) return {};
+    return capture::DecodeReportText(capture::MakeAssistedReport(*assisted_, lsb_first_, both_orders_), labels);
+  }
+  capture::DecodeReport report = capture::MakeDecodeReport(result_, lsb_first_, both_orders_);
+  if (assisted_) report.assist = assisted_->changes;
+  return capture::DecodeReportText(report, labels);
 }
 
 ChooserGrids FormatChooserModel::Grids() const {

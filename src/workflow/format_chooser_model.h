@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "capture/decode_report.h"
+#include "ir/assisted_decode.h"
 #include "ir/ir_types.h"
 #include "store/protocol_record.h"
 #include "workflow/text_fields.h"
@@ -80,12 +81,26 @@ class FormatChooserModel {
   /// stops going on.
   Arrival CaptureArrived(const ir::TIRIntegerArr& durations, std::int32_t carrier);
 
+  /// "Try harder": the assisted decode of the latest capture. A reading that
+  /// improves on the blind one becomes the result as a decode does (timing and
+  /// first frame of the working record); either way the summary then lists
+  /// what the assisted decode changed, or what it tried. Nothing happens before
+  /// a capture has arrived.
+  Arrival TryHarder();
+  /// A capture has arrived that "Try harder" can read again.
+  bool CanTryHarder() const { return !latest_.empty(); }
+  /// The assisted decode of the latest capture, once "Try harder" ran on it.
+  const std::optional<ir::AssistedDecode>& Assisted() const { return assisted_; }
+  /// One line on what "Try harder" did; empty before it ran on this capture.
+  std::string AssistVerdict() const;
+
   bool Decoded() const { return decoded_; }
   bool NextEnabled() const { return next_enabled_; }
   const ir::Tcomp_aval& Result() const { return result_; }
   const ir::TIRIntegerArr& LastCapture() const { return last_capture_; }
   const store::TdiskAir& WorkingRecord() const { return record_; }
-  /// The summary of the latest capture (lines ended by "\n"); empty when it did not decode.
+  /// The summary of the latest capture (lines ended by "\n"); empty when it did
+  /// not decode. After "Try harder" it ends with one "assist:" line per change.
   std::string Summary(const capture::SummaryLabels& labels) const;
 
   /// The edit grids filled from the working record.
@@ -106,8 +121,12 @@ class FormatChooserModel {
   bool decoded_ = false;
   bool next_enabled_ = false;
   bool last_ok_ = false;
+  void TakeResult(ir::Tcomp_aval result, Arrival& arrival);
   ir::Tcomp_aval result_;
   ir::TIRIntegerArr last_capture_;
+  ir::TIRIntegerArr latest_;  ///< the capture shown now, whatever its carrier
+  std::int32_t latest_carrier_ = 0;
+  std::optional<ir::AssistedDecode> assisted_;
 };
 
 }  // namespace klimavo::workflow

@@ -106,5 +106,45 @@ TEST(DecodeReportText, TheFormatChoosersSummaryAndTheBytes) {
   EXPECT_EQ(DecodeReportText(failed, labels), "Bad name\nno decoding\n");
 }
 
+// The assisted report: the fields of the reading returned, then "assist" last;
+// text lines after the bytes. Changes are escaped like every other string.
+TEST(DecodeReportAssist, LastKeyOfTheLineAndOneTextLinePerChange) {
+  ir::AssistedDecode improved;
+  improved.outcome = ir::AssistOutcome::kImproved;
+  improved.result = SampleResult();
+  improved.changes = {{"tolerance 27 %", "two space classes merged: (560,-1690) and (560,-2281)"},
+                      {"end pulse (560,-1690) read as a split code", "a \"quoted\" reason"}};
+  DecodeReport report = MakeAssistedReport(improved, true, false);
+  EXPECT_EQ(DecodeReportJson(report),
+            R"j({"ok": true, "carrier": 38000, "lsb_first": true, "logic": [[560, -560], [560, -1690]], )j"
+            R"j("split": [[9000, -4500], [560, -4500]], "protocol": "<0>[16]<1>", "repeat": 1, )j"
+            R"j("bits": "1000010101111111", "bytes": "A1FE", "assist": [{"change": "tolerance 27 %", )j"
+            R"j("why": "two space classes merged: (560,-1690) and (560,-2281)"}, {"change": "end pulse )j"
+            R"j((560,-1690) read as a split code", "why": "a \"quoted\" reason"}]})j");
+  const std::string text = DecodeReportText(report, SummaryLabels{"C", "L", "S"});
+  EXPECT_NE(text.find("A1 FE\nassist: tolerance 27 %: two space classes merged: (560,-1690) and (560,-2281)\n"
+                      "assist: end pulse (560,-1690) read as a split code: a \"quoted\" reason\n"),
+            std::string::npos)
+      << text;
+
+  ir::AssistedDecode sound;
+  sound.outcome = ir::AssistOutcome::kPlain;
+  sound.result = SampleResult();
+  EXPECT_NE(DecodeReportJson(MakeAssistedReport(sound, true, false)).find(R"j("bytes": "A1FE", "assist": []})j"),
+            std::string::npos);
+  // Without the assisted decode there is no "assist" key at all.
+  EXPECT_EQ(DecodeReportJson(MakeDecodeReport(SampleResult(), true, false)).find("assist"), std::string::npos);
+
+  ir::AssistedDecode failed;
+  failed.changes = {{"no decoding", "tried other tolerances: none reads the capture"}};
+  report = MakeAssistedReport(failed, true, false);
+  report.name = "x";
+  EXPECT_EQ(DecodeReportJson(report),
+            R"j({"name": "x", "ok": false, "error": "no decoding", "assist": [{"change": "no decoding", )j"
+            R"j("why": "tried other tolerances: none reads the capture"}]})j");
+  EXPECT_EQ(DecodeReportText(report, SummaryLabels{}),
+            "x\nno decoding\nassist: no decoding: tried other tolerances: none reads the capture\n");
+}
+
 }  // namespace
 }  // namespace klimavo::capture

@@ -3,7 +3,10 @@
 // window and the capture viewer in both languages at a large size and at
 // their minimum size, the about box and the rename box.
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/capture_viewer.h"
@@ -11,7 +14,9 @@
 #include "base/gbk.h"
 #include "capture/capture_format.h"
 #include "gui_test_support.h"
+#include "ir/synthetic_misses.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/waveview/wave_show.h"
 
@@ -63,6 +68,25 @@ class ScreenshotsTest : public QObject {
     dialog.show();
     QCoreApplication::processEvents();
     QVERIFY(dialog.grab().save(Shot("options-dialog")));
+  }
+
+  // The format chooser after "Try harder" on a capture whose blind reading
+  // took a stray lead-in pulse for a data bit.
+  void formatChooserAfterTryHarder() {
+    testing::TestHome home(false);
+    lang::Language language(home.path(), 1);
+    ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, language, {});
+    QVERIFY(!chooser.TryHarderButton()->isEnabled());
+    chooser.show();
+    chooser.CaptureArrived(ir::synthetic::ToTicks(ir::synthetic::StrayLeadIn({0x20, 0xDF, 0x10, 0xEF})), 38000);
+    QVERIFY(chooser.TryHarderButton()->isEnabled());
+    QVERIFY(!chooser.SummaryMemo()->toPlainText().contains("assist:"));
+    QTest::mouseClick(chooser.TryHarderButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QVERIFY(chooser.SummaryMemo()->toPlainText().contains("assist: lead-in of 1 pulse"));
+    QCOMPARE(chooser.InfoLabel()->text(), QString("Read again: the changes and their reasons follow the summary."));
+    QVERIFY(chooser.NextButton()->isEnabled());
+    QVERIFY(chooser.grab().save(Shot("format-chooser-try-harder")));
   }
 
   void aboutBoxInBothLanguages() {

@@ -6,6 +6,7 @@
 
 #include "ir/decode.h"
 #include "ir/protocol.h"
+#include "ir/synthetic_misses.h"
 #include "workflow_test_support.h"
 
 namespace klimavo::workflow {
@@ -202,6 +203,57 @@ TEST(FormatChooserModel, ReadingTheGrids) {
       EXPECT_EQ(model.Result().Params, c.expected) << c.what;
     }
   }
+}
+
+// "Try harder" on a capture whose blind reading is wrong: the assisted reading
+// becomes the result and the working format, and the summary says why.
+TEST(FormatChooserModel, TryHarderTakesABetterReadingAndExplainsIt) {
+  const ir::TIRIntegerArr lead_in = ir::synthetic::ToTicks(ir::synthetic::StrayLeadIn({0x20, 0xDF, 0x10, 0xEF}));
+  FormatChooserModel model(store::TdiskAir{}, kTolerance);
+  EXPECT_FALSE(model.CanTryHarder());
+  EXPECT_FALSE(model.TryHarder().decoded);
+  ASSERT_TRUE(model.CaptureArrived(lead_in, 38000).decoded);
+  EXPECT_EQ(model.WorkingRecord().Slots[0].Text.str(), "[1]<0>[32]<1>");
+  EXPECT_EQ(model.AssistVerdict(), "");
+
+  ASSERT_TRUE(model.CanTryHarder());
+  const auto arrival = model.TryHarder();
+  EXPECT_TRUE(arrival.decoded);
+  EXPECT_EQ(model.WorkingRecord().Slots[0].Text.str(), "<2><0>[32]<1>");
+  EXPECT_EQ(model.Result().Bytes, (ir::TSSByteArray{0x20, 0xDF, 0x10, 0xEF}));
+  EXPECT_EQ(model.WorkingRecord().Params, model.Result().Params);
+  EXPECT_TRUE(model.NextEnabled());
+  const std::string summary = model.Summary(kLabels);
+  EXPECT_NE(summary.find("20 DF 10 EF\nassist: lead-in of 1 pulse (560,-560) read as split codes: "), std::string::npos)
+      << summary;
+  EXPECT_EQ(model.AssistVerdict(), "Read again: the changes and their reasons follow the summary.");
+
+  // The next capture starts afresh.
+  const ir::Capture airmax = Airmax();
+  model.CaptureArrived(airmax.Durations, airmax.Carrier);
+  EXPECT_FALSE(model.Assisted().has_value());
+  EXPECT_EQ(model.Summary(kLabels).find("assist:"), std::string::npos);
+}
+
+// A sound reading stays; an unreadable capture stays unread and the summary
+// names what was tried.
+TEST(FormatChooserModel, TryHarderKeepsASoundReadingAndClaimsNothingUnread) {
+  const ir::Capture airmax = Airmax();
+  FormatChooserModel model(store::TdiskAir{}, kTolerance);
+  ASSERT_TRUE(model.CaptureArrived(airmax.Durations, airmax.Carrier).decoded);
+  const std::string before = model.Summary(kLabels);
+  EXPECT_FALSE(model.TryHarder().decoded);
+  EXPECT_EQ(model.Summary(kLabels), before);
+  EXPECT_EQ(model.AssistVerdict(), "Nothing to try harder: the reading looks sound.");
+
+  model.CaptureArrived(kUnreadable, 38000);
+  EXPECT_FALSE(model.TryHarder().decoded);
+  EXPECT_FALSE(model.NextEnabled());
+  const std::string summary = model.Summary(kLabels);
+  EXPECT_EQ(summary.rfind("no decoding\nassist: no decoding: tried ", 0), 0u) << summary;
+  EXPECT_EQ(model.AssistVerdict(), "No reading fits this capture (see what was tried).");
+  // The result of the earlier capture is still the one the opener would take.
+  EXPECT_EQ(model.Result().Bytes, (ir::TSSByteArray{0x4D, 0xB2, 0xF9, 0x06, 0x00, 0xFF}));
 }
 
 }  // namespace

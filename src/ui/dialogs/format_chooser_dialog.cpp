@@ -126,6 +126,11 @@ TfrmGeShiSelect::TfrmGeShiSelect(const store::TdiskAir& record, double decode_to
   compare_button_ = new QPushButton("Compare", this);
   compare_button_->setObjectName("btnCompareRecord");
   compare_button_->setVisible(false);
+  try_harder_ = new QPushButton("Try harder", this);
+  try_harder_->setObjectName("btnTryHarder");
+  try_harder_->setToolTip("Read the capture again where the first reading fails or looks wrong: other tolerances, "
+                          "inverted polarity, sections, two-bit symbols, stray pulses");
+  try_harder_->setEnabled(false);
   next_ = new QPushButton("下一步", this);
   next_->setObjectName("btnNext");
   next_->setDefault(true);
@@ -136,6 +141,7 @@ TfrmGeShiSelect::TfrmGeShiSelect(const store::TdiskAir& record, double decode_to
   bottom->addWidget(copy_check_);
   bottom->addWidget(record_edit_);
   bottom->addWidget(compare_button_);
+  bottom->addWidget(try_harder_);
   bottom->addWidget(next_);
   bottom->addWidget(cancel_);
   layout->addLayout(bottom);
@@ -143,6 +149,7 @@ TfrmGeShiSelect::TfrmGeShiSelect(const store::TdiskAir& record, double decode_to
   TranslateForm(this, language_);
   wave_->SetChinese(language_.IsChinese());
   connect(next_, &QPushButton::clicked, this, &TfrmGeShiSelect::NextClicked);
+  connect(try_harder_, &QPushButton::clicked, this, &TfrmGeShiSelect::TryHarderClicked);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(compare_button_, &QPushButton::clicked, this,
           [this] { emit CompareWithRecordRequested(record_edit_->text().toInt()); });
@@ -231,18 +238,27 @@ void TfrmGeShiSelect::CaptureArrived(const ir::TIRIntegerArr& durations, std::in
   bar_->RedrawAll();
   memo_->clear();
   const auto arrival = model_->CaptureArrived(durations, carrier);
+  ShowDecoded(arrival);
+  if (!arrival.decoded) info_->setText(LangText(language_, workflow::kTextNoDecoding));
+  try_harder_->setEnabled(model_->CanTryHarder());
+}
+
+void TfrmGeShiSelect::ShowDecoded(const workflow::FormatChooserModel::Arrival& arrival) {
+  const capture::SummaryLabels labels{base::GbkToUtf8(language_.Text(kTextCarrier)),
+                                      base::GbkToUtf8(language_.Text(kTextLogicCodes)),
+                                      base::GbkToUtf8(language_.Text(kTextSplitCodes))};
+  memo_->setPlainText(QString::fromStdString(model_->Summary(labels)));
   if (arrival.decoded) {
-    const capture::SummaryLabels labels{base::GbkToUtf8(language_.Text(kTextCarrier)),
-                                        base::GbkToUtf8(language_.Text(kTextLogicCodes)),
-                                        base::GbkToUtf8(language_.Text(kTextSplitCodes))};
-    memo_->setPlainText(QString::fromStdString(model_->Summary(labels)));
     info_->clear();
     if (arrival.filter_decoded) emit FilterDecoded();
     if (copy_check_->isChecked()) FillGrids();
-  } else {
-    info_->setText(LangText(language_, workflow::kTextNoDecoding));
   }
   next_->setEnabled(model_->NextEnabled());
+}
+
+void TfrmGeShiSelect::TryHarderClicked() {
+  ShowDecoded(model_->TryHarder());
+  info_->setText(QString::fromStdString(model_->AssistVerdict()));
 }
 
 workflow::ChooserGrids TfrmGeShiSelect::ReadGridTexts() const {

@@ -49,6 +49,8 @@ class TfrmGeShiSelect : public QDialog {
   void CaptureArrived(const ir::TIRIntegerArr& durations, std::int32_t carrier);
   /// "下一步".
   void NextClicked();
+  /// "Try harder": the assisted decode of the capture shown.
+  void TryHarderClicked();
 
   /// The latest decode, or in edit mode the timing read from the grids.
   const ir::Tcomp_aval& Result() const { return model_->Result(); }
@@ -59,6 +61,7 @@ class TfrmGeShiSelect : public QDialog {
   const workflow::FormatChooserModel& Model() const { return *model_; }
 
   QPushButton* NextButton() const { return next_; }
+  QPushButton* TryHarderButton() const { return try_harder_; }
   TWaveShow* WaveView() const { return wave_; }
   QPlainTextEdit* SummaryMemo() const { return memo_; }
   DataGrid* LogicGrid() const { return logic_grid_; }
@@ -79,6 +82,7 @@ class TfrmGeShiSelect : public QDialog {
   void FillGrids();
   workflow::ChooserGrids ReadGridTexts() const;
   QString FaultText(const workflow::GridFault& fault) const;
+  void ShowDecoded(const workflow::FormatChooserModel::Arrival& arrival);
 
   std::unique_ptr<workflow::FormatChooserModel> model_;
   lang::Language language_;
@@ -93,6 +97,7 @@ class TfrmGeShiSelect : public QDialog {
   QLineEdit* carrier_edit_ = nullptr;
   QLabel* info_ = nullptr;
   QPushButton* next_ = nullptr;
+  QPushButton* try_harder_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QCheckBox* copy_check_ = nullptr;
   QLineEdit* record_edit_ = nullptr;

@@ -1,0 +1,28 @@
+#pragma once
+// Captures of one remote read alike: presses of the same remote should share
+// one structure and one timing, yet a blind reading of each press alone may
+// add a split marker where a gap ran long or read a jittered pair as a class
+// of its own. The captures whose readings differ from the structure most of
+// them share only by such details are read again against that structure and
+// timing, decoding against a known format.
+
+#include <vector>
+
+#include "ir/assisted_decode.h"
+#include "ir/ir_types.h"
+
+namespace klimavo::ir {
+
+/// One capture of a file with its assisted decode.
+struct AlikeCapture {
+  TIRIntegerArr ticks;  ///< the capture, in 0.1 µs
+  AssistedDecode decode;
+};
+
+/// Reads again the captures whose structure differs from the commonest one
+/// (shared by at least two captures) while their data bits over the whole
+/// signal differ from it by at most two; each one re-read gets its result
+/// replaced and a change that says so. Returns how many were re-read.
+int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, bool lsb_first, double tolerance);
+
+}  // namespace klimavo::ir
