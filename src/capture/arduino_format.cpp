@@ -94,7 +94,8 @@ Declaration Recognise(std::string_view text) {
 int Probe(std::string_view head) {
   // A recognised duration array before the first 64 KiB are out.
   std::string_view text = head.substr(0, 64 * 1024);
-  for (std::size_t brace = text.find('{'); brace != std::string_view::npos; brace = text.find('{', brace + 1)) {
+  for (std::size_t brace = text.find('{'); brace != std::string_view::npos;
+       brace = text.find('{', brace + 1)) {
     const std::size_t from = brace > kMaxDeclaration ? brace - kMaxDeclaration : 0;
     std::string_view before = text.substr(from, brace - from);
     const std::size_t cut = before.find_last_of(";}{");
@@ -116,8 +117,7 @@ class ArduinoReader {
       if (array_ == ArrayKind::kNone) Keep("\n");
     }
     if (lines.Error()) return lines.Error();
-    if (array_ != ArrayKind::kNone)
-      return errors_.Fail(array_line_, name_, "the array has no closing '}'");
+    if (array_ != ArrayKind::kNone) return errors_.Fail(array_line_, name_, "the array has no closing '}'");
     return std::nullopt;
   }
 
@@ -162,8 +162,8 @@ class ArduinoReader {
           ++i;
           continue;
         }
-        while (end < text.size() && text[end] != ',' && text[end] != '}' && text[end] != ' ' && text[end] != '\t' &&
-               text[end] != '/')
+        while (end < text.size() && text[end] != ',' && text[end] != '}' && text[end] != ' ' &&
+               text[end] != '\t' && text[end] != '/')
           ++end;
         if (end == i) end = i + 1;
         if (auto fault = Value(text.substr(i, end - i), line)) return fault;
@@ -192,15 +192,16 @@ class ArduinoReader {
 
   std::optional<CaptureError> Value(std::string_view token, int line) {
     std::string_view digits = token;
-    while (!digits.empty() && (digits.back() == 'u' || digits.back() == 'U' || digits.back() == 'l' ||
-                               digits.back() == 'L'))
+    while (!digits.empty() &&
+           (digits.back() == 'u' || digits.back() == 'U' || digits.back() == 'l' || digits.back() == 'L'))
       digits.remove_suffix(1);
     std::int64_t v = 0;
     const auto status = scan::ParseDecimal(digits, true, kMaxMicros, v);
     if (status != scan::NumberStatus::kOk) return errors_.FailNumber(line, token, status, "a duration in µs");
     if (values_.size() >= options_.limits.durations)
-      return errors_.Fail(line, token,
-                          "more than " + std::to_string(options_.limits.durations) + " durations in one capture");
+      return errors_.Fail(
+          line, token,
+          "more than " + std::to_string(options_.limits.durations) + " durations in one capture");
     values_.push_back(v);
     return std::nullopt;
   }
@@ -208,8 +209,8 @@ class ArduinoReader {
   std::optional<CaptureError> Close(int line) {
     array_ = ArrayKind::kNone;
     if (size_ && values_.size() > *size_)
-      return errors_.Fail(line, name_,
-                          std::to_string(values_.size()) + " values in an array of " + std::to_string(*size_));
+      return errors_.Fail(
+          line, name_, std::to_string(values_.size()) + " values in an array of " + std::to_string(*size_));
     bool is_signed = false;
     for (std::int64_t v : values_) is_signed = is_signed || v < 0;
     collector_.Open(array_line_).name = name_;
@@ -258,14 +259,15 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
     if (signal.empty()) return write::Fault(c, i, "holds no mark");
     std::string id = Identifier(c, i);
     const std::string base = id;
-    for (int n = 2; std::find(used.begin(), used.end(), id) != used.end(); ++n) id = base + "_" + std::to_string(n);
+    for (int n = 2; std::find(used.begin(), used.end(), id) != used.end(); ++n)
+      id = base + "_" + std::to_string(n);
     used.push_back(id);
     bool wide = false;
     for (std::int32_t d : signal) wide = wide || d > 0xFFFF || d < -0xFFFF;
     if (c.name) text += "// " + write::LineSafe(*c.name) + "\n";
     text += "// carrier " + std::to_string(write::CarrierOf(c)) + " Hz\n";
-    text += std::string(wide ? "uint32_t " : "uint16_t ") + id + "[" + std::to_string(signal.size()) + "] = {" +
-            write::JoinDurations(signal, ", ", true) + "};\n";
+    text += std::string(wide ? "uint32_t " : "uint16_t ") + id + "[" + std::to_string(signal.size()) +
+            "] = {" + write::JoinDurations(signal, ", ", true) + "};\n";
   }
   out += text;
   return std::nullopt;

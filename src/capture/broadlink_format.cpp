@@ -78,7 +78,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& BroadlinkFormat() {
   static const CaptureFormat format{
-      "broadlink", "Broadlink IR packets, base64 or hex, one a line ('name: packet')", 60, &Probe, &Read, &Write};
+      "broadlink", "Broadlink IR packets, base64 or hex, one a line ('name: packet')", 60, &Probe, &Read,
+      &Write};
   return format;
 }
 

@@ -87,7 +87,8 @@ std::optional<std::vector<std::uint8_t>> PacketBytes(std::string_view text) {
   return FromBase64(text);
 }
 
-std::string ReadPacket(std::span<const std::uint8_t> packet, std::size_t max_durations, ir::TIRIntegerArr& out) {
+std::string ReadPacket(std::span<const std::uint8_t> packet, std::size_t max_durations,
+                       ir::TIRIntegerArr& out) {
   out.clear();
   if (packet.size() < kHeadBytes) return "a Broadlink packet needs at least 4 bytes";
   if (packet[0] != kInfraredType) return "not a Broadlink infrared packet (type byte is not 0x26)";
@@ -108,7 +109,8 @@ std::string ReadPacket(std::span<const std::uint8_t> packet, std::size_t max_dur
   }
   // The closing gap inside the count: 0x00 0x0D 0x05 as the last space, or
   // the two closing bytes on their own.
-  if (!entries.empty() && entries.size() % 2 == 0 && entries.back().wide && entries.back().units == kClosingUnits)
+  if (!entries.empty() && entries.size() % 2 == 0 && entries.back().wide &&
+      entries.back().units == kClosingUnits)
     entries.pop_back();
   else if (entries.size() >= 2 && !entries.back().wide && entries.back().units == kClosingLow &&
            !entries[entries.size() - 2].wide && entries[entries.size() - 2].units == kClosingHigh)
@@ -168,7 +170,8 @@ std::string WritePacket(const ir::TIRIntegerArr& signal, std::vector<std::uint8_
     data.push_back(kClosingLow);
   }
   if (data.size() > 0xFFFF) return "more durations than a Broadlink packet holds";
-  out = {kInfraredType, 0, static_cast<std::uint8_t>(data.size() & 0xFF), static_cast<std::uint8_t>(data.size() >> 8)};
+  out = {kInfraredType, 0, static_cast<std::uint8_t>(data.size() & 0xFF),
+         static_cast<std::uint8_t>(data.size() >> 8)};
   out.insert(out.end(), data.begin(), data.end());
   out.resize((out.size() + kBlockBytes - 1) / kBlockBytes * kBlockBytes, 0);
   return {};

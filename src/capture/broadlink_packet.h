@@ -39,7 +39,8 @@ std::optional<std::vector<std::uint8_t>> PacketBytes(std::string_view text);
 /// 1 + repeat times with the closing gap between the copies; the gap after
 /// the last copy is not kept. Returns the fault, or an empty text. At most
 /// `max_durations` are taken.
-std::string ReadPacket(std::span<const std::uint8_t> packet, std::size_t max_durations, ir::TIRIntegerArr& out);
+std::string ReadPacket(std::span<const std::uint8_t> packet, std::size_t max_durations,
+                       ir::TIRIntegerArr& out);
 
 /// Builds the packet of an alternating signal in µs (starting with a mark),
 /// sent once; the fault (a duration beyond 16 bits of units), or an empty text.

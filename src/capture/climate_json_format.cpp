@@ -6,10 +6,9 @@
 // Pronto hex, or durations in µs (a string or an array of numbers, unsigned
 // alternating from a mark or signed). Members outside "commands" other than
 // the lists of modes are ignored.
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -165,6 +164,17 @@ bool NumberBelow(std::string_view a, std::string_view b) {
   return fa < fb;
 }
 
+// A temperature key as a JSON number: no leading zeros ("04" is 4), no
+// trailing zeros of a fraction.
+std::string JsonNumber(std::string_view key) {
+  const std::size_t dot = key.find('.');
+  std::string_view whole = key.substr(0, dot);
+  while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+  std::string_view fraction = dot == std::string_view::npos ? std::string_view() : key.substr(dot + 1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  return std::string(whole) + (fraction.empty() ? "" : "." + std::string(fraction));
+}
+
 std::string PathName(const std::vector<std::string>& path) {
   std::string out;
   for (std::size_t i = 0; i < path.size(); ++i) out += (i ? "/" : "") + path[i];
@@ -173,7 +183,8 @@ std::string PathName(const std::vector<std::string>& path) {
 
 // Durations in µs from a list of numbers: unsigned ones alternate from a
 // mark, signed ones keep their signs.
-std::string DurationsOfNumbers(const std::vector<std::int64_t>& numbers, std::size_t max, ir::TIRIntegerArr& out) {
+std::string DurationsOfNumbers(const std::vector<std::int64_t>& numbers, std::size_t max,
+                               ir::TIRIntegerArr& out) {
   const bool is_signed = std::any_of(numbers.begin(), numbers.end(), [](std::int64_t v) { return v < 0; });
   if (numbers.size() > max) return "more than " + std::to_string(max) + " durations in one capture";
   out.clear();
@@ -254,7 +265,8 @@ class ClimateHandler final : public nlohmann::json_sax<nlohmann::json> {
   }
   bool start_object(std::size_t) override {
     if (in_raw_array_) return Fail("durations must be numbers");
-    if (InCommands() && stack_.back().array) return Fail("a list of codes is not read; give each code its own key");
+    if (InCommands() && stack_.back().array)
+      return Fail("a list of codes is not read; give each code its own key");
     return Push(false);
   }
   bool start_array(std::size_t) override {
@@ -305,7 +317,8 @@ class ClimateHandler final : public nlohmann::json_sax<nlohmann::json> {
 
   bool Push(bool array) {
     if (stack_.empty() && array) return Fail("a climate-code file is one JSON object");
-    if (stack_.size() >= kMaxDepth) return Fail("nested deeper than " + std::to_string(kMaxDepth) + " levels");
+    if (stack_.size() >= kMaxDepth)
+      return Fail("nested deeper than " + std::to_string(kMaxDepth) + " levels");
     stack_.push_back(Frame{array, {}});
     return true;
   }
@@ -489,7 +502,8 @@ std::optional<WriteError> WriteClimateJson(std::span<const CaptureRead> captures
     }
     Node* node = &commands;
     for (const std::string& key : path) {
-      if (!node->code.empty()) return write::Fault(c, i, "its place " + PathName(path) + " is a code already");
+      if (!node->code.empty())
+        return write::Fault(c, i, "its place " + PathName(path) + " is a code already");
       node = &Child(*node, key);
     }
     if (!node->code.empty() || !node->children.empty())
@@ -502,8 +516,8 @@ std::optional<WriteError> WriteClimateJson(std::span<const CaptureRead> captures
   text += "  \"supportedController\": \"Broadlink\",\n";
   text += "  \"commandsEncoding\": \"Base64\",\n";
   if (min_temp) {
-    text += "  \"minTemperature\": " + *min_temp + ",\n";
-    text += "  \"maxTemperature\": " + *max_temp + ",\n";
+    text += "  \"minTemperature\": " + JsonNumber(*min_temp) + ",\n";
+    text += "  \"maxTemperature\": " + JsonNumber(*max_temp) + ",\n";
   }
   text += "  \"precision\": " + std::string(halves ? "0.5" : "1.0") + ",\n";
   text += "  \"operationModes\": " + StringList(modes) + ",\n";
@@ -516,12 +530,13 @@ std::optional<WriteError> WriteClimateJson(std::span<const CaptureRead> captures
 }
 
 const CaptureFormat& ClimateJsonFormat() {
-  static const CaptureFormat format{"climate-json",
-                                    "climate-code collection JSON: commands by mode, fan, [swing,] temperature",
-                                    15,
-                                    &Probe,
-                                    &Read,
-                                    &WriteRegistered};
+  static const CaptureFormat format{
+      "climate-json",
+      "climate-code collection JSON: commands by mode, fan, [swing,] temperature",
+      15,
+      &Probe,
+      &Read,
+      &WriteRegistered};
   return format;
 }
 

@@ -54,8 +54,9 @@ std::string KeyFunction(const store::TdiskKey& key, int index) {
   const std::string name = EnglishText(key.Name.str(), true);
   for (std::string_view word : kNameWords)
     if (name.find(word) != std::string::npos) return std::string(word);
-  return index >= 0 && index < static_cast<int>(kRoles.size()) ? std::string(kRoles[static_cast<std::size_t>(index)])
-                                                                 : name;
+  return index >= 0 && index < static_cast<int>(kRoles.size())
+             ? std::string(kRoles[static_cast<std::size_t>(index)])
+             : name;
 }
 
 std::string StateLabelValue(std::string_view function, std::string_view state_name, int state) {
@@ -96,11 +97,13 @@ SignalExporter::SignalExporter(const store::TdiskAir& record, const store::TBtnL
   }
   for (const ExportKey& key : keys_) {
     int state = 0;
-    const auto first_set = std::find_if(key.values.begin(), key.values.end(), [](const auto& v) { return v.has_value(); });
+    const auto first_set =
+        std::find_if(key.values.begin(), key.values.end(), [](const auto& v) { return v.has_value(); });
     if (first_set != key.values.end()) state = static_cast<int>(first_set - key.values.begin());
     if (key.function == "power") {
       const auto on = std::find(key.values.begin(), key.values.end(), std::optional<std::string>("on"));
-      state = on != key.values.end() ? static_cast<int>(on - key.values.begin()) : (key.values.size() > 1 ? 1 : 0);
+      state = on != key.values.end() ? static_cast<int>(on - key.values.begin())
+                                     : (key.values.size() > 1 ? 1 : 0);
     }
     power_on_[static_cast<std::size_t>(key.index)] = state;
   }
@@ -132,7 +135,8 @@ CaptureLabel SignalExporter::FullLabel(const KeyStates& states) const {
   return label;
 }
 
-std::optional<std::string> SignalExporter::Emulate(const KeyStates& states, int pressed, CaptureRead& capture) const {
+std::optional<std::string> SignalExporter::Emulate(const KeyStates& states, int pressed,
+                                                   CaptureRead& capture) const {
   if (image_error_) return image_error_;
   firmware::StateBlock block{};
   for (std::size_t k = 0; k < states.size(); ++k) block[k] = states[k];
@@ -167,6 +171,7 @@ SignalExport SignalExporter::ExportKeys(const KeyExportRequest& request) const {
     for (int k : *request.keys) {
       if (!KeyOf(k)) {
         out.error = "key " + std::to_string(k) + " is not a function key of the record (0..5 with states)";
+        out.bad_request = true;
         return out;
       }
       chosen.push_back(k);
@@ -180,8 +185,9 @@ SignalExport SignalExporter::ExportKeys(const KeyExportRequest& request) const {
       const ExportKey* key = KeyOf(static_cast<int>(k));
       const int limit = key ? static_cast<int>(key->values.size()) : 1;
       if (s < 0 || s >= limit) {
-        out.error = "state " + std::to_string(s) + " of key " + std::to_string(k) + " is not in the record (" +
-                    std::to_string(limit) + (limit == 1 ? " state)" : " states)");
+        out.error = "state " + std::to_string(s) + " of key " + std::to_string(k) +
+                    " is not in the record (" + std::to_string(limit) + (limit == 1 ? " state)" : " states)");
+        out.bad_request = true;
         return out;
       }
     }
@@ -228,8 +234,10 @@ SignalExport SignalExporter::ExportAllStates(std::optional<int> press) const {
   }
   const ExportKey* pressed = press ? KeyOf(*press) : temp ? temp : mode ? mode : power;
   if (!pressed) {
-    out.error = press ? "key " + std::to_string(*press) + " is not a function key of the record (0..5 with states)"
-                      : "the record has no key to press";
+    out.error =
+        press ? "key " + std::to_string(*press) + " is not a function key of the record (0..5 with states)"
+              : "the record has no key to press";
+    out.bad_request = true;
     return out;
   }
   auto run = [&](const KeyStates& states, int key, std::string name, CaptureLabel label) {
@@ -246,7 +254,8 @@ SignalExport SignalExporter::ExportAllStates(std::optional<int> press) const {
   if (power) {
     const auto off = std::find(power->values.begin(), power->values.end(), std::optional<std::string>("off"));
     KeyStates states = power_on_;
-    states[static_cast<std::size_t>(power->index)] = off != power->values.end() ? static_cast<int>(off - power->values.begin()) : 0;
+    states[static_cast<std::size_t>(power->index)] =
+        off != power->values.end() ? static_cast<int>(off - power->values.begin()) : 0;
     if (!run(states, power->index, "off", {{"power", "off"}})) {
       out.captures.clear();
       return out;
@@ -277,7 +286,9 @@ SignalExport SignalExporter::ExportAllStates(std::optional<int> press) const {
           take(temp, t, "temp");
           take(swing, w, "swing");
           for (const ExportKey* key : {mode, fan, swing, temp})
-            if (key) name += (name.empty() ? "" : "/") + *key->values[static_cast<std::size_t>(states[static_cast<std::size_t>(key->index)])];
+            if (key)
+              name += (name.empty() ? "" : "/") +
+                      *key->values[static_cast<std::size_t>(states[static_cast<std::size_t>(key->index)])];
           if (!run(states, pressed->index, name, label)) {
             out.captures.clear();
             return out;

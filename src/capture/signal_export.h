@@ -47,6 +47,7 @@ struct KeyExportRequest {
 struct SignalExport {
   std::vector<CaptureRead> captures;  ///< durations in µs, carrier 38000
   std::optional<std::string> error;
+  bool bad_request = false;  ///< the error is a key or state the record does not have
 };
 
 class SignalExporter {

@@ -69,7 +69,8 @@ class TasmotaReader {
     std::string_view body = text;
     if (const auto rest = AfterCommand(text)) {
       body = *rest;
-      if (scan::StartsWithNoCase(body, kRawWord) && body.size() > kRawWord.size() && body[kRawWord.size()] == ',')
+      if (scan::StartsWithNoCase(body, kRawWord) && body.size() > kRawWord.size() &&
+          body[kRawWord.size()] == ',')
         body.remove_prefix(kRawWord.size() + 1);
       const std::size_t comma = body.find(',');
       if (comma == std::string_view::npos)
@@ -77,7 +78,8 @@ class TasmotaReader {
       const std::string_view frequency = scan::Trimmed(body.substr(0, comma));
       std::int64_t hz = 0;
       const auto status = scan::ParseDecimal(frequency, false, kMaxCarrierHz, hz);
-      if (status != scan::NumberStatus::kOk) return errors_.FailNumber(line, frequency, status, "a frequency");
+      if (status != scan::NumberStatus::kOk)
+        return errors_.FailNumber(line, frequency, status, "a frequency");
       if (hz > 0) carrier = static_cast<std::int32_t>(hz < 1000 ? hz * 1000 : hz);
       body = scan::Trimmed(body.substr(comma + 1));
     } else if (!IsCompact(text)) {
@@ -99,7 +101,8 @@ class TasmotaReader {
         return errors_.Fail(line, *token, "the bit-stream form of raw strings is not read; give durations");
       std::int64_t v = 0;
       const auto status = scan::ParseDecimal(*token, false, kMaxMicros, v);
-      if (status != scan::NumberStatus::kOk) return errors_.FailNumber(line, *token, status, "a duration in µs");
+      if (status != scan::NumberStatus::kOk)
+        return errors_.FailNumber(line, *token, status, "a duration in µs");
       if (auto fault = collector_.AppendMerging(static_cast<std::int32_t>(mark ? v : -v)); !fault.empty())
         return errors_.Fail(line, *token, std::string(fault));
       mark = !mark;
@@ -129,8 +132,9 @@ class TasmotaReader {
         const bool upper = c <= 'Z';
         const auto index = static_cast<std::size_t>(upper ? c - 'A' : c - 'a');
         if (index >= letters.size())
-          return errors_.Fail(line, body.substr(i, 1),
-                              "the letter names no duration (only " + std::to_string(letters.size()) + " so far)");
+          return errors_.Fail(
+              line, body.substr(i, 1),
+              "the letter names no duration (only " + std::to_string(letters.size()) + " so far)");
         value = upper ? letters[index] : -letters[index];
         ++i;
       } else {
@@ -160,8 +164,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
     const ir::TIRIntegerArr signal = write::SignalOf(c);
     if (signal.empty()) return write::Fault(c, i, "holds no mark");
     if (c.name) text += "# " + write::LineSafe(*c.name) + "\n";
-    text += write::LabelComment(c.label) + std::string(kCommand) + " " + std::to_string(write::CarrierOf(c)) + "," +
-            write::JoinDurations(signal, ",", true) + "\n";
+    text += write::LabelComment(c.label) + std::string(kCommand) + " " + std::to_string(write::CarrierOf(c)) +
+            "," + write::JoinDurations(signal, ",", true) + "\n";
   }
   out += text;
   return std::nullopt;
@@ -171,8 +175,9 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& TasmotaFormat() {
   static const CaptureFormat format{
-      "tasmota", "Tasmota raw IR strings: 'IRsend FREQ,durations' and the compact '+N-N' form", 80, &Probe, &Read,
-      &Write};
+      "tasmota", "Tasmota raw IR strings: 'IRsend FREQ,durations' and the compact '+N-N' form",
+      80,        &Probe,
+      &Read,     &Write};
   return format;
 }
 

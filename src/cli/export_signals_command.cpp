@@ -75,7 +75,8 @@ int RunExport(const ExportArgs& args, Context& ctx) {
   if (!library.FetchRecord(args.index, record, lines))
     Usage("index " + std::to_string(args.index) + " is not in the library");
 
-  const config::TimingAdjustments timing = config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home()))).Timing;
+  const config::TimingAdjustments timing =
+      config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home()))).Timing;
   const capture::SignalExporter exporter(record, lines, timing);
   capture::SignalExport result;
   if (args.all_states) {
@@ -96,6 +97,7 @@ int RunExport(const ExportArgs& args, Context& ctx) {
     result = exporter.ExportKeys(request);
   }
   if (result.error) {
+    if (result.bad_request) Usage("record " + std::to_string(args.index) + ": " + *result.error);
     std::cerr << "klimavo-cli: record " << args.index << ": " << *result.error << "\n";
     return kExitFailed;
   }
@@ -124,16 +126,19 @@ int RunExport(const ExportArgs& args, Context& ctx) {
 
 const CommandRegistration kExportSignals(450, [](CLI::App& app, Context& ctx) {
   auto args = std::make_shared<ExportArgs>();
-  auto* cmd = app.add_subcommand("export-signals",
-                                 "Write the signals a remote programmed with a record sends, for other hardware");
+  auto* cmd = app.add_subcommand(
+      "export-signals", "Write the signals a remote programmed with a record sends, for other hardware");
   cmd->add_option("--record", args->index, "Library index of the record")->required();
-  cmd->add_option("--format", args->format,
-                  "Capture format to write (jsonl, flipper, pronto, broadlink, mode2, text, arduino, tasmota; "
-                  "climate-json with --all-states); default jsonl");
-  cmd->add_option("--keys", args->keys, "Keys to press, by index 0..5 or function (power,temp,mode,fan,swing,vane)")
+  cmd->add_option(
+      "--format", args->format,
+      "Capture format to write (jsonl, flipper, pronto, broadlink, mode2, text, arduino, tasmota; "
+      "climate-json with --all-states); default jsonl");
+  cmd->add_option("--keys", args->keys,
+                  "Keys to press, by index 0..5 or function (power,temp,mode,fan,swing,vane)")
       ->delimiter(',');
-  cmd->add_option("--states", args->states, "One state of keys 0..5 to press the keys in (default: each key "
-                                            "through its states from the power-on state)")
+  cmd->add_option("--states", args->states,
+                  "One state of keys 0..5 to press the keys in (default: each key "
+                  "through its states from the power-on state)")
       ->delimiter(',');
   cmd->add_flag("--all-states", args->all_states,
                 "Every combination of mode, fan, temperature and swing, and off once");

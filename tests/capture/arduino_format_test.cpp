@@ -24,12 +24,20 @@ const ReaderCase kArduinoCases[] = {
      "void setup() { irsend.sendRaw(kCool24, 5, 38); }\n"
      "uint32_t kLong[3] = {300000, 70000, 600};\n",
      {{{8950, -4450, 600, -1650, 600}, 38000, "kCool24", 4}, {{300000, -70000, 600}, 38000, "kLong", 10}}},
-    {"signed values keep their signs", "int sig[] = {9000, -4500, 560};\n", {{{9000, -4500, 560}, 38000, "sig"}}},
+    {"signed values keep their signs",
+     "int sig[] = {9000, -4500, 560};\n",
+     {{{9000, -4500, 560}, 38000, "sig"}}},
     {"zeros and suffixes", "uint16_t z[] = {9000U, 0, 560UL};\n", {{{9560}, 38000, "z"}}},
     {"more values than declared", "uint16_t a[2] = {1, 2, 3};\n", {}, 1, "a", "3 values in an array of 2"},
     {"not a number", "uint16_t a[] = {1, 0x20};\n", {}, 1, "0x20", "a duration"},
     {"no closing brace", "uint16_t a[] = {1,\n2,\n", {}, 1, "a", "no closing '}'"},
-    {"NUL inside a value", "uint16_t a[] = {5\0"s "6};\n", {}, 1, "{5\\x006};", "control byte 0x00"},
+    {"NUL inside a value",
+     "uint16_t a[] = {5\0"s
+     "6};\n",
+     {},
+     1,
+     "{5\\x006};",
+     "control byte 0x00"},
 };
 
 TEST(ArduinoFormat, ReadsDurationArraysOrNamesTheFault) {

@@ -16,7 +16,9 @@ const ir::TIRIntegerArr kShort{609, -548, 609, -1644, 609};
 
 const ReaderCase kBroadlinkCases[] = {
     // 26 00 08 00 | 14 12 14 36 14 00 0D 05 | padding: the closing gap inside the count.
-    {"base64, closing gap inside the count", "JgAIABQSFDYUAA0FAAAAAA==\n", {{kShort, 38000, std::nullopt, 1}}},
+    {"base64, closing gap inside the count",
+     "JgAIABQSFDYUAA0FAAAAAA==\n",
+     {{kShort, 38000, std::nullopt, 1}}},
     {"base64 without padding, URL-safe alphabet", "JgAIABQSFDYUAA0FAAAAAA\n", {{kShort}}},
     {"hex, named, closing bytes after the count",
      "# a comment\n\ncool/24: 2600050014121436140d05\n",
@@ -38,7 +40,13 @@ const ReaderCase kBroadlinkCases[] = {
     {"16-bit duration cut short", "26000300140001\n", {}, 1, "26000300140001", "cut short"},
     {"shorter than the head", "2600\n", {}, 1, "2600", "at least 4 bytes"},
     {"no mark", "26000300000000\n", {}, 1, "26000300000000", "no mark"},
-    {"NUL inside a packet", "260003\0"s "00141214\n", {}, 1, "260003\\x0000141214", "control byte 0x00"},
+    {"NUL inside a packet",
+     "260003\0"s
+     "00141214\n",
+     {},
+     1,
+     "260003\\x0000141214",
+     "control byte 0x00"},
 };
 
 TEST(BroadlinkFormat, ReadsPacketsOrNamesTheFault) {
@@ -66,7 +74,10 @@ TEST(BroadlinkPacket, WritesDurationsInUnits) {
       {"16-bit values", {9014, -4477, 70000}, "26000a00000128930008fb000d050000", nullptr},
       {"below one unit is one unit", {5, -5, 5}, "26000600010101000d05000000000000", nullptr},
       // A last space of 3333 units or a last 0x0D 0x05 pair would read as the closing gap.
-      {"a last space that reads as the closing gap", {609, -101501}, "2600040014000d060000000000000000", nullptr},
+      {"a last space that reads as the closing gap",
+       {609, -101501},
+       "2600040014000d060000000000000000",
+       nullptr},
       {"a last 0x0D 0x05 pair", {396, -152}, "260004000d0000050000000000000000", nullptr},
       {"beyond 16 bits of units", {3'000'000}, nullptr, "longer than a Broadlink packet holds"},
   };
@@ -92,7 +103,8 @@ TEST(BroadlinkPacket, Base64AndHexReadBackAsTheBytes) {
   const std::vector<std::uint8_t> bytes{0x26, 0x00, 0xFF, 0x10, 0x3E, 0x3F};
   for (std::size_t n = 1; n <= bytes.size(); ++n) {
     const std::span<const std::uint8_t> part(bytes.data(), n);
-    EXPECT_EQ(broadlink::PacketBytes(broadlink::Base64(part)), std::vector<std::uint8_t>(part.begin(), part.end()));
+    EXPECT_EQ(broadlink::PacketBytes(broadlink::Base64(part)),
+              std::vector<std::uint8_t>(part.begin(), part.end()));
   }
   EXPECT_EQ(broadlink::Base64(bytes), "JgD/ED4/");
   EXPECT_EQ(broadlink::PacketBytes("JgD_ED4_"), bytes);

@@ -1,9 +1,10 @@
+#include "capture/capture_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "capture/capture_format.h"
-#include "capture/capture_writer.h"
 
 namespace klimavo::capture {
 namespace {

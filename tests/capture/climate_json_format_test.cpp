@@ -84,7 +84,8 @@ TEST(ClimateJsonFormat, LevelsWithoutListsAreFanSwingAndTemperature) {
   ASSERT_TRUE(r.ok()) << r.error->What();
   ASSERT_EQ(r.captures.size(), 3u);
   EXPECT_EQ(r.captures[0].label, (CaptureLabel{{"power", "on"}}));
-  EXPECT_EQ(r.captures[1].label, (CaptureLabel{{"mode", "dry"}, {"fan", "high"}, {"temp", "24"}, {"swing", "vertical"}}));
+  EXPECT_EQ(r.captures[1].label,
+            (CaptureLabel{{"mode", "dry"}, {"fan", "high"}, {"temp", "24"}, {"swing", "vertical"}}));
   EXPECT_EQ(r.captures[2].label, (CaptureLabel{{"mode", "dry"}, {"temp", "23"}}));
 }
 
@@ -92,24 +93,52 @@ TEST(ClimateJsonFormat, FaultsNameTheLineAndTheCode) {
   const testing::ReaderCase cases[] = {
       {"syntax error", "{\"commands\": {\n\"off\": \"2600010014\",\n}}\n", {}, 3, "", "not a JSON file"},
       {"cut short", "{\"commands\": {\"off\": \"2600010014\"", {}, 1, "", "not a JSON file"},
-      {"a code that is no packet", "{\"commands\": {\"cool\": {\"low\": {\"16\": \"hello\"}}}}", {}, 1,
-       "cool/low/16", "not a Broadlink packet"},
-      {"a packet fault", "{\"commands\": {\n\"off\": \"26000900141214\"}}", {}, 2, "off", "before its 9 duration bytes"},
-      {"another encoding", "{\"commandsEncoding\": \"Xiaomi\",\n\"commands\": {\"off\": \"Z6UHAG0E\"}}", {}, 2, "off",
+      {"a code that is no packet",
+       "{\"commands\": {\"cool\": {\"low\": {\"16\": \"hello\"}}}}",
+       {},
+       1,
+       "cool/low/16",
+       "not a Broadlink packet"},
+      {"a packet fault",
+       "{\"commands\": {\n\"off\": \"26000900141214\"}}",
+       {},
+       2,
+       "off",
+       "before its 9 duration bytes"},
+      {"another encoding",
+       "{\"commandsEncoding\": \"Xiaomi\",\n\"commands\": {\"off\": \"Z6UHAG0E\"}}",
+       {},
+       2,
+       "off",
        "'Xiaomi' are not read"},
-      {"a list of codes", "{\"commands\": {\"off\": [\"2600010014\"]}}", {}, 1, "off", "durations must be numbers"},
+      {"a list of codes",
+       "{\"commands\": {\"off\": [\"2600010014\"]}}",
+       {},
+       1,
+       "off",
+       "durations must be numbers"},
       {"a number as code", "{\"commands\": {\"off\": 5}}", {}, 1, "off", "not a code"},
       {"a fraction in durations", "{\"commands\": {\"off\": [9000, 4500.5]}}", {}, 1, "off", "whole µs"},
       {"a top-level list", "[{\"commands\": {}}]", {}, 1, "", "one JSON object"},
       {"no commands", "{\"manufacturer\": \"Acme\"}", {}, 0, "commands", "no \"commands\" object"},
-      {"lists in lists", "{\"commands\": " + std::string(40, '[') + std::string(40, ']') + "}", {}, 1, "", "list of codes"},
+      {"lists in lists",
+       "{\"commands\": " + std::string(40, '[') + std::string(40, ']') + "}",
+       {},
+       1,
+       "",
+       "list of codes"},
       {"too deep in objects",
-       "{\"commands\": " + [] {
-         std::string s;
-         for (int i = 0; i < 40; ++i) s += "{\"a\": ";
-         return s + "1" + std::string(40, '}');
-       }() + "}",
-       {}, 1, "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/...", "deeper than 32"},
+       "{\"commands\": " +
+           [] {
+             std::string s;
+             for (int i = 0; i < 40; ++i) s += "{\"a\": ";
+             return s + "1" + std::string(40, '}');
+           }() +
+           "}",
+       {},
+       1,
+       "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/...",
+       "deeper than 32"},
   };
   for (const auto& c : cases) {
     if (c.error_line == 0) {
@@ -139,7 +168,7 @@ TEST(ClimateJsonFormat, WrittenFilesReadBackWithTheirLabels) {
       Labelled({{"mode", "cool"}, {"fan", "low"}, {"temp", "16"}}, {9000, -4500, 560}),
       Labelled({{"mode", "cool"}, {"fan", "low"}, {"temp", "17"}}, {9000, -4500, 620}),
       Labelled({{"mode", "heat"}, {"fan", "high"}, {"temp", "30"}, {"swing", "on"}}, {9000, -4500, 700}),
-      Labelled({{"mode", "dry"}, {"temp", "9.5"}}, {9000, -4500, 800}),
+      Labelled({{"mode", "dry"}, {"temp", "09.50"}}, {9000, -4500, 800}),
   };
   std::string text;
   ASSERT_FALSE(WriteClimateJson(captures, ClimateFileInfo{"Acme", {"A-1"}}, text));
@@ -152,7 +181,7 @@ TEST(ClimateJsonFormat, WrittenFilesReadBackWithTheirLabels) {
   ASSERT_TRUE(r.ok()) << r.error->What();
   EXPECT_EQ(r.format, "climate-json");
   ASSERT_EQ(r.captures.size(), captures.size());
-  const char* names[] = {"off", "cool/low/16", "cool/low/17", "heat/high/on/30", "dry/auto/9.5"};
+  const char* names[] = {"off", "cool/low/16", "cool/low/17", "heat/high/on/30", "dry/auto/09.50"};
   for (std::size_t i = 0; i < captures.size(); ++i) {
     SCOPED_TRACE(names[i]);
     EXPECT_EQ(r.captures[i].name, names[i]);
@@ -170,10 +199,12 @@ TEST(ClimateJsonFormat, CapturesWithoutAPlaceAreRefused) {
     std::vector<CaptureRead> captures;
     const char* message;
   } cases[] = {
-      {{Labelled({{"mode", "cool"}}, {500})}, "capture 1: a climate-code file needs a label with mode and temp"},
+      {{Labelled({{"mode", "cool"}}, {500})},
+       "capture 1: a climate-code file needs a label with mode and temp"},
       {{Labelled({}, {500})}, "capture 1: a climate-code file needs a label"},
       {{Labelled({{"mode", "cool"}, {"temp", "hot"}}, {500})}, "capture 1: temp 'hot' is not a number"},
-      {{Labelled({{"power", "off"}}, {500}), Labelled({{"power", "off"}}, {600})}, "capture 2: a second code for off"},
+      {{Labelled({{"power", "off"}}, {500}), Labelled({{"power", "off"}}, {600})},
+       "capture 2: a second code for off"},
       {{Labelled({{"power", "off"}}, {-500})}, "capture 1: holds no mark"},
   };
   for (const auto& c : cases) {

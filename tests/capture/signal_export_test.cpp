@@ -1,3 +1,5 @@
+#include "capture/signal_export.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 #include <set>
 #include <sstream>
 
-#include "capture/signal_export.h"
 #include "store/record_json.h"
 
 namespace klimavo::capture {
@@ -26,19 +27,22 @@ TEST(SignalExport, StateNamesBecomeLabelValues) {
     const char* name;  // GBK
     const char* value;
   } cases[] = {
-      {"temp", "16\xA1\xE6", "16"},          // 16℃
+      {"temp", "16\xA1\xE6", "16"},  // 16℃
       {"temp", "24'", "24"},
       {"temp", "22.5C", "22.5"},
       {"temp", "Auto", "auto"},
-      {"mode", "\xB3\xFD\xCA\xAA", "dry"},   // 除湿
+      {"mode", "\xB3\xFD\xCA\xAA", "dry"},       // 除湿
       {"mode", "\xCB\xCD\xB7\xE7", "fan_only"},  // 送风
       {"mode", "COOL", "cool"},
-      {"fan", "\xD6\xD0\xCB\xD9", "mid"},    // 中速
+      {"fan", "\xD6\xD0\xCB\xD9", "mid"},  // 中速
       {"fan", " High ", "high"},
       {"swing", "\xB2\xBB\xB0\xDA", "off"},  // 不摆
       {"swing", "\xB0\xDA\xB6\xAF", "on"},   // 摆动
       {"power", "\xBF\xAA", "on"},           // 开
-      {"vane", "\xBD\xC7\xB6\xC8" "1", "angle1"},  // 角度1
+      {"vane",
+       "\xBD\xC7\xB6\xC8"
+       "1",
+       "angle1"},                            // 角度1
       {"vane", "\xC9\xCF", "\xE4\xB8\x8A"},  // 上, a name the tables do not know, as UTF-8
       {"mode", "", "state3"},
   };
@@ -52,10 +56,7 @@ TEST(SignalExport, KeyNamesSayTheFunctionElseThePlaceDoes) {
     const char* function;
   } cases[] = {
       {"\xB7\xE7\xC1\xBF", 2, "fan"},  // 风量 where the mode key would be
-      {"Temp.", 1, "temp"},
-      {"MODE/FAN", 3, "mode"},
-      {"Key", 4, "swing"},
-      {"", 0, "power"},
+      {"Temp.", 1, "temp"},           {"MODE/FAN", 3, "mode"}, {"Key", 4, "swing"}, {"", 0, "power"},
   };
   for (const auto& c : cases) {
     store::TdiskKey key;
@@ -144,19 +145,22 @@ TEST(SignalExport, RequestsOutsideTheRecordAreRefused) {
     const char* error;
   } cases[] = {
       {"key 6", exporter.ExportKeys(beyond_keys), "key 6 is not a function key"},
-      {"temperature state 15", exporter.ExportKeys(beyond_states), "state 15 of key 1 is not in the record (15 states)"},
+      {"temperature state 15", exporter.ExportKeys(beyond_states),
+       "state 15 of key 1 is not in the record (15 states)"},
       {"press key 7", exporter.ExportAllStates(7), "key 7 is not a function key"},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(c.result.error) << c.label;
     EXPECT_NE(c.result.error->find(c.error), std::string::npos) << *c.result.error;
     EXPECT_TRUE(c.result.captures.empty());
+    EXPECT_TRUE(c.result.bad_request);
   }
   store::EditableRecord broken = gree;
   broken.record.Slots[0].Text.assign("");
   const SignalExport none = SignalExporter(broken.record, broken.bit_lines, {}).ExportKeys({});
   ASSERT_TRUE(none.error);
   EXPECT_NE(none.error->find("the table image cannot be built"), std::string::npos) << *none.error;
+  EXPECT_FALSE(none.bad_request);
 }
 
 }  // namespace

@@ -25,10 +25,20 @@ const ReaderCase kTasmotaCases[] = {
     {"no frequency", "IRsend 9000\n", {}, 1, "9000", "frequency,durations"},
     {"frequency out of range", "IRsend 2000000,1,2\n", {}, 1, "2000000", "a frequency"},
     {"not a duration", "IRsend 0,9000,45x0\n", {}, 1, "45x0", "a duration"},
-    {"the bit-stream form", "IRsend raw,0,8620,4260,544,411,1496,0101011010001110\n", {}, 1, "0101011010001110",
+    {"the bit-stream form",
+     "IRsend raw,0,8620,4260,544,411,1496,0101011010001110\n",
+     {},
+     1,
+     "0101011010001110",
      "bit-stream"},
     {"something else", "power on\n", {}, 1, "power on", "IRsend"},
-    {"NUL inside a duration", "IRsend 0,90\0"s "00\n", {}, 1, "90\\x0000", "control byte 0x00"},
+    {"NUL inside a duration",
+     "IRsend 0,90\0"s
+     "00\n",
+     {},
+     1,
+     "90\\x0000",
+     "control byte 0x00"},
 };
 
 TEST(TasmotaFormat, ReadsRawStringsOrNamesTheFault) {
