@@ -385,13 +385,25 @@ class ClimateHandler final : public nlohmann::json_sax<nlohmann::json> {
   std::string syntax_error_;
 };
 
+// True when `key` appears in the text as a member name: quoted and followed by a colon.
+bool HasMember(std::string_view text, std::string_view key) {
+  for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+    std::size_t next = at + key.size();
+    while (next < text.size() && (text[next] == ' ' || text[next] == '\t' || text[next] == '\n' || text[next] == '\r'))
+      ++next;
+    if (next < text.size() && text[next] == ':') return true;
+  }
+  return false;
+}
+
 int Probe(std::string_view head) {
   const auto lines = scan::FirstMeaningfulLines(head, 1);
   if (lines.empty() || scan::Trimmed(lines[0]).front() != '{') return kProbeNo;
-  if (head.find("\"commands\"") == std::string_view::npos) return kProbeNo;
-  const bool described = head.find("\"commandsEncoding\"") != std::string_view::npos ||
-                         head.find("\"operationModes\"") != std::string_view::npos ||
-                         head.find("\"supportedController\"") != std::string_view::npos;
+  // A line of captures (JSON Lines) is never a climate-code file.
+  if (lines[0].find("\"durations_us\"") != std::string_view::npos) return kProbeNo;
+  if (!HasMember(head, "\"commands\"")) return kProbeNo;
+  const bool described = HasMember(head, "\"commandsEncoding\"") || HasMember(head, "\"operationModes\"") ||
+                         HasMember(head, "\"supportedController\"");
   return described ? kProbeCertain : 95;
 }
 

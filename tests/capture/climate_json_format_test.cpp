@@ -89,6 +89,22 @@ TEST(ClimateJsonFormat, LevelsWithoutListsAreFanSwingAndTemperature) {
   EXPECT_EQ(r.captures[2].label, (CaptureLabel{{"mode", "dry"}, {"temp", "23"}}));
 }
 
+// Only a member "commands" makes a climate-code file: a JSON Lines file that
+// names a capture "commands" stays JSON Lines.
+TEST(ClimateJsonFormat, TheProbeWantsACommandsMember) {
+  const struct {
+    const char* text;
+    const char* format;
+  } cases[] = {
+      {"{\"commands\" : {}}\n", "climate-json"},
+      {"{\n  \"commandsEncoding\": \"Base64\",\n  \"commands\": {}\n}\n", "climate-json"},
+      {"{\"name\": \"commands\", \"durations_us\": [1]}\n", "jsonl"},
+      {"{\"source\": \"x\"}\n{\"name\": \"commands\", \"durations_us\": [1]}\n", "jsonl"},
+      {"{\"durations_us\": [1], \"commands\": 1}\n", "jsonl"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DetectCaptureFormat(c.text).id, c.format) << c.text;
+}
+
 TEST(ClimateJsonFormat, FaultsNameTheLineAndTheCode) {
   const testing::ReaderCase cases[] = {
       {"syntax error", "{\"commands\": {\n\"off\": \"2600010014\",\n}}\n", {}, 3, "", "not a JSON file"},
