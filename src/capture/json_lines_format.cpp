@@ -224,15 +224,17 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
   return lines.Error();
 }
 
-// A label value that is a plain decimal number ("24", "24.5") is written as a
-// JSON number, every other value as a string.
+// A label value written the way a JSON number prints ("24", "24.5", "-3") is
+// written as a JSON number, every other value ("024", "24.50", "-0", "cool") as
+// a string, so that reading the number back gives the same text.
 bool IsPlainNumber(std::string_view v) {
   std::size_t i = v.empty() || v.front() != '-' ? 0 : 1;
   const std::size_t digits_from = i;
   while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i;
   if (i == digits_from || (v[digits_from] == '0' && i - digits_from > 1)) return false;
+  if (digits_from == 1 && v.substr(1) == "0") return false;
   if (i == v.size()) return true;
-  if (v[i] != '.' || i + 1 == v.size()) return false;
+  if (v[i] != '.' || i + 1 == v.size() || v.back() == '0') return false;
   for (++i; i < v.size(); ++i)
     if (v[i] < '0' || v[i] > '9') return false;
   return true;

@@ -134,6 +134,22 @@ TEST(CaptureWriters, TheSignalAlternatesFromAMark) {
   }
 }
 
+// A label value is a JSON number only where the number prints as the same text.
+TEST(CaptureWriters, JsonLinesWritesLabelsAsObjects) {
+  CaptureRead c;
+  c.name = "cool \"24\"";
+  c.durations = {9000, -4500, 560};
+  c.label = {{"temp", "24"}, {"t", "24.5"}, {"a", "024"}, {"b", "24.50"},
+             {"c", "-0"},    {"d", "-3"},   {"e", "cool"}};
+  std::string text;
+  ASSERT_FALSE(FindCaptureFormat("jsonl")->write(std::vector<CaptureRead>{c}, text));
+  EXPECT_EQ(text,
+            "{\"name\": \"cool \\\"24\\\"\", \"label\": {\"temp\": 24, \"t\": 24.5, \"a\": \"024\", \"b\": "
+            "\"24.50\", "
+            "\"c\": \"-0\", \"d\": -3, \"e\": \"cool\"}, \"carrier_hz\": 38000, \"durations_us\": [9000, "
+            "-4500, 560]}\n");
+}
+
 TEST(CaptureWriters, LabelsBecomeOneCommentLine) {
   EXPECT_EQ(write::LabelComment({}), "");
   EXPECT_EQ(write::LabelComment({{"mode", "cool"}, {"temp", "24"}, {"my fan", "a=b\n"}}),
