@@ -38,11 +38,11 @@ struct ExportArgs {
 [[noreturn]] void Usage(const std::string& message) { throw CommandError{kExitUsage, message}; }
 
 // A key given as its index (0..5) or its function (power, temp, mode, fan, swing, vane).
-int KeyIndex(const std::string& text, const capture::SignalExporter& exporter) {
+int KeyIndex(const std::string& option, const std::string& text, const capture::SignalExporter& exporter) {
   if (text.size() == 1 && text[0] >= '0' && text[0] <= '5') return text[0] - '0';
   for (const capture::ExportKey& key : exporter.Keys())
     if (key.function == text) return key.index;
-  Usage("--keys: '" + text + "' is neither a key index 0..5 nor a function of the record");
+  Usage(option + ": '" + text + "' is neither a key index 0..5 nor a function of the record");
 }
 
 const capture::CaptureFormat& WritableFormat(const std::string& id, bool all_states) {
@@ -81,13 +81,13 @@ int RunExport(const ExportArgs& args, Context& ctx) {
   capture::SignalExport result;
   if (args.all_states) {
     std::optional<int> press;
-    if (!args.press.empty()) press = KeyIndex(args.press, exporter);
+    if (!args.press.empty()) press = KeyIndex("--press", args.press, exporter);
     result = exporter.ExportAllStates(press);
   } else {
     capture::KeyExportRequest request;
     if (!args.keys.empty()) {
       request.keys.emplace();
-      for (const std::string& k : args.keys) request.keys->push_back(KeyIndex(k, exporter));
+      for (const std::string& k : args.keys) request.keys->push_back(KeyIndex("--keys", k, exporter));
     }
     if (!args.states.empty()) {
       capture::KeyStates states{};
