@@ -202,6 +202,8 @@ std::string DurationsOfNumbers(const std::vector<std::int64_t>& numbers, std::si
 std::string DurationsOfText(std::string_view text, const ReadOptions& options, std::int32_t& carrier,
                             ir::TIRIntegerArr& out) {
   text = scan::Trimmed(text);
+  if (text.size() >= 2 && text.front() == '[' && text.back() == ']')  // a list written as a string
+    text = scan::Trimmed(text.substr(1, text.size() - 2));
   if (text.substr(0, 5) == "0000 ") {
     ReadOptions pronto = options;
     const ReadResult r = ReadWithFormat(ProntoFormat(), text, pronto);

@@ -78,7 +78,7 @@ TEST(ClimateJsonFormat, CodesBecomeLabelledCaptures) {
 // temperature and another word is the swing; a one-line file reads alike.
 TEST(ClimateJsonFormat, LevelsWithoutListsAreFanSwingAndTemperature) {
   const std::string text =
-      R"({"commands": {"on": "2600010014", "dry": {"high": {"vertical": {"24": "2600010014"}}, "23": "2600010014"}}})";
+      R"({"commands": {"on": "2600010014", "dry": {"high": {"vertical": {"24": "9000,-4500"}}, "23": "[9000, 4500]"}}})";
   EXPECT_EQ(DetectCaptureFormat(text).id, "climate-json");
   const ReadResult r = ReadCaptureText(text, ReadOptions{});
   ASSERT_TRUE(r.ok()) << r.error->What();
@@ -87,6 +87,9 @@ TEST(ClimateJsonFormat, LevelsWithoutListsAreFanSwingAndTemperature) {
   EXPECT_EQ(r.captures[1].label,
             (CaptureLabel{{"mode", "dry"}, {"fan", "high"}, {"temp", "24"}, {"swing", "vertical"}}));
   EXPECT_EQ(r.captures[2].label, (CaptureLabel{{"mode", "dry"}, {"temp", "23"}}));
+  // Durations written as a string, signed or unsigned, with or without brackets.
+  EXPECT_EQ(r.captures[1].durations, (ir::TIRIntegerArr{9000, -4500}));
+  EXPECT_EQ(r.captures[2].durations, (ir::TIRIntegerArr{9000, -4500}));
 }
 
 // Only a member "commands" makes a climate-code file: a JSON Lines file that
