@@ -1,10 +1,13 @@
 #pragma once
 // Capture files: the registry of the formats in which captured IR signals come
-// to the workbench (plain duration lists, Flipper .ir files, the JSON Lines of
-// the capture corpus, LIRC mode2, ir-ctl, Pronto learned codes).
+// to the workbench and leave it (plain duration lists, Flipper .ir files, the
+// JSON Lines of the capture corpus, LIRC mode2, ir-ctl, Pronto learned codes,
+// Broadlink IR packets, climate-code collections, Arduino C arrays, Tasmota
+// raw strings).
 //
 // Each format is one descriptor with a content probe, which returns how sure it
-// is that the start of a file is in its format, and a reader. Readers take the
+// is that the start of a file is in its format, a reader and, for the formats
+// that other tools send from, a writer. Readers take the
 // file line by line and hand each capture over as soon as it is complete, so a
 // file of any length is read in memory that does not grow with it. Reading
 // never throws for bad content: it stops with one error that names the file,
@@ -106,6 +109,17 @@ inline constexpr int kProbeFallback = 1;
 inline constexpr int kProbeLikely = 50;
 inline constexpr int kProbeCertain = 100;
 
+/// Why a writer could not write a set of captures: the capture at fault
+/// (0-based) and what it holds that the format cannot.
+struct WriteError {
+  std::size_t capture = 0;
+  std::string message;
+};
+
+/// Writes captures (in either unit; marks positive, spaces negative) to `out`:
+/// the whole file, header included. Nothing is appended on an error.
+using CaptureWriter = std::optional<WriteError> (*)(std::span<const CaptureRead> captures, std::string& out);
+
 /// One capture format.
 struct CaptureFormat {
   std::string_view id;           ///< short name, e.g. "flipper"
@@ -116,6 +130,8 @@ struct CaptureFormat {
   int (*probe)(std::string_view head);
   /// Reads every line, handing each capture to the sink; the error that stopped it, if any.
   std::optional<CaptureError> (*read)(LineSource& lines, const ReadOptions& options, const CaptureSink& sink);
+  /// Writes captures in this format; nullptr for a format that is only read.
+  CaptureWriter write;
 };
 
 /// Every format, by ascending priority.

@@ -18,13 +18,14 @@
 namespace klimavo::capture {
 namespace {
 
-constexpr std::size_t kFormatCount = 6;
+constexpr std::size_t kFormatCount = 10;
 /// Room for the first read of the head; it doubles up to kDetectBytes.
 constexpr std::size_t kFirstHeadRead = 4096;
 
 std::array<CaptureFormat, kFormatCount> SortedFormats() {
-  std::array<CaptureFormat, kFormatCount> formats{PlainTextFormat(), FlipperFormat(), JsonLinesFormat(),
-                                                  Mode2Format(),     IrCtlFormat(),   ProntoFormat()};
+  std::array<CaptureFormat, kFormatCount> formats{
+      PlainTextFormat(), FlipperFormat(),     JsonLinesFormat(), Mode2Format(),   IrCtlFormat(),
+      ProntoFormat(),    BroadlinkFormat(),   ClimateJsonFormat(), ArduinoFormat(), TasmotaFormat()};
   std::stable_sort(formats.begin(), formats.end(),
                    [](const CaptureFormat& a, const CaptureFormat& b) { return a.priority < b.priority; });
   return formats;

@@ -15,6 +15,7 @@
 // this reader does not use (duty_cycle, Filetype, Version, ...) are ignored.
 #include <string>
 
+#include "capture/capture_writer.h"
 #include "capture/formats.h"
 #include "capture/text_scan.h"
 
@@ -143,11 +144,26 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
   return FlipperReader(options, sink).Read(lines);
 }
 
+// One raw block per capture, each after a "#" line as the Flipper writes its files.
+std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::string& out) {
+  std::string text = std::string(kFileTypeLine) + "\nVersion: 1\n";
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    const CaptureRead& c = captures[i];
+    const ir::TIRIntegerArr signal = write::SignalOf(c);
+    if (signal.empty()) return write::Fault(c, i, "holds no mark");
+    text += "#\n" + write::LabelComment(c.label) + "name: " + write::NameOf(c, i) +
+            "\ntype: raw\nfrequency: " + std::to_string(write::CarrierOf(c)) +
+            "\nduty_cycle: 0.330000\ndata: " + write::JoinDurations(signal, " ", true) + "\n";
+  }
+  out += text;
+  return std::nullopt;
+}
+
 }  // namespace
 
 const CaptureFormat& FlipperFormat() {
   static const CaptureFormat format{
-      "flipper", "Flipper Zero .ir signal files (raw blocks; parsed blocks skipped)", 10, &Probe, &Read};
+      "flipper", "Flipper Zero .ir signal files (raw blocks; parsed blocks skipped)", 10, &Probe, &Read, &Write};
   return format;
 }
 

@@ -19,5 +19,13 @@ const CaptureFormat& Mode2Format();
 const CaptureFormat& IrCtlFormat();
 /// Pronto hex learned codes: `0000 FREQ ONCE REPEAT` and the burst pairs.
 const CaptureFormat& ProntoFormat();
+/// Broadlink IR packets, base64 or hex, one a line, optionally `name: packet`.
+const CaptureFormat& BroadlinkFormat();
+/// The climate-code collections' JSON files (climate_json.h).
+const CaptureFormat& ClimateJsonFormat();
+/// Arduino-style C arrays of durations: `uint16_t rawData[N] = {...};`.
+const CaptureFormat& ArduinoFormat();
+/// Tasmota raw strings: `IRsend 0,9000,4500,...` and the compact `+9000-4500A...` form.
+const CaptureFormat& TasmotaFormat();
 
 }  // namespace klimavo::capture

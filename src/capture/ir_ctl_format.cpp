@@ -103,7 +103,7 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
 
 const CaptureFormat& IrCtlFormat() {
   static const CaptureFormat format{
-      "ir-ctl", "ir-ctl -r raw lines: '+N -N ...', '# timeout N' ends a capture", 50, &Probe, &Read};
+      "ir-ctl", "ir-ctl -r raw lines: '+N -N ...', '# timeout N' ends a capture", 50, &Probe, &Read, nullptr};
   return format;
 }
 

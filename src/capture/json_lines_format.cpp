@@ -15,6 +15,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "capture/capture_writer.h"
+#include "capture/decode_report.h"
 #include "capture/formats.h"
 #include "capture/text_scan.h"
 
@@ -222,11 +224,53 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
   return lines.Error();
 }
 
+// A label value written the way a JSON number prints ("24", "24.5", "-3") is
+// written as a JSON number, every other value ("024", "24.50", "-0", "cool") as
+// a string, so that reading the number back gives the same text.
+bool IsPlainNumber(std::string_view v) {
+  std::size_t i = v.empty() || v.front() != '-' ? 0 : 1;
+  const std::size_t digits_from = i;
+  while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i;
+  if (i == digits_from || (v[digits_from] == '0' && i - digits_from > 1)) return false;
+  if (digits_from == 1 && v.substr(1) == "0") return false;
+  if (i == v.size()) return true;
+  if (v[i] != '.' || i + 1 == v.size() || v.back() == '0') return false;
+  for (++i; i < v.size(); ++i)
+    if (v[i] < '0' || v[i] > '9') return false;
+  return true;
+}
+
+std::string LabelObject(const CaptureLabel& label) {
+  std::string out = "{";
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    out += (i ? ", " : "") + JsonString(label[i].function) + ": ";
+    out += IsPlainNumber(label[i].value) ? label[i].value : JsonString(label[i].value);
+  }
+  return out + "}";
+}
+
+// One line per capture: name and label when it has them, then carrier and durations.
+std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::string& out) {
+  std::string text;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    const CaptureRead& c = captures[i];
+    const ir::TIRIntegerArr signal = write::SignalOf(c);
+    if (signal.empty()) return write::Fault(c, i, "holds no mark");
+    text += "{";
+    if (c.name) text += "\"" + std::string(kNameKey) + "\": " + JsonString(*c.name) + ", ";
+    if (!c.label.empty()) text += "\"label\": " + LabelObject(c.label) + ", ";
+    text += "\"carrier_hz\": " + std::to_string(write::CarrierOf(c)) + ", \"durations_us\": [" +
+            write::JoinDurations(signal, ", ", false) + "]}\n";
+  }
+  out += text;
+  return std::nullopt;
+}
+
 }  // namespace
 
 const CaptureFormat& JsonLinesFormat() {
   static const CaptureFormat format{
-      "jsonl", "JSON Lines: durations_us, carrier_hz, optional name (the capture corpus)", 20, &Probe, &Read};
+      "jsonl", "JSON Lines: durations_us, carrier_hz, optional name (the capture corpus)", 20, &Probe, &Read, &Write};
   return format;
 }
 

@@ -13,6 +13,7 @@
 // carrier of the capture in progress, or of the next one when none is.
 #include <string>
 
+#include "capture/capture_writer.h"
 #include "capture/formats.h"
 #include "capture/text_scan.h"
 
@@ -75,12 +76,29 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
   return std::nullopt;
 }
 
+// Each capture as its carrier, pulses and spaces, ended by a blank line; the
+// name goes into a comment, as mode2 has no place for it.
+std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::string& out) {
+  std::string text;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    const CaptureRead& c = captures[i];
+    const ir::TIRIntegerArr signal = write::SignalOf(c);
+    if (signal.empty()) return write::Fault(c, i, "holds no mark");
+    if (c.name) text += "# " + write::LineSafe(*c.name) + "\n";
+    text += write::LabelComment(c.label) + "carrier " + std::to_string(write::CarrierOf(c)) + "\n";
+    for (std::int32_t d : signal) text += (d > 0 ? "pulse " : "space ") + std::to_string(d > 0 ? d : -d) + "\n";
+    text += "\n";
+  }
+  out += text;
+  return std::nullopt;
+}
+
 }  // namespace
 
 const CaptureFormat& Mode2Format() {
   static const CaptureFormat format{
       "mode2", "LIRC mode2 / ir-ctl --mode2: 'pulse N', 'space N', 'carrier N', 'timeout N'", 40, &Probe,
-      &Read};
+      &Read, &Write};
   return format;
 }
 

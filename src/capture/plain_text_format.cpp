@@ -10,6 +10,7 @@
 // capture only; the capture after that takes the default carrier again.
 #include <string>
 
+#include "capture/capture_writer.h"
 #include "capture/formats.h"
 #include "capture/text_scan.h"
 
@@ -80,12 +81,29 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
   return std::nullopt;
 }
 
+// Each capture as a `carrier:` line and one line of signed durations in µs,
+// captures separated by a blank line; the name goes into a comment.
+std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::string& out) {
+  std::string text;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    const CaptureRead& c = captures[i];
+    const ir::TIRIntegerArr signal = write::SignalOf(c);
+    if (signal.empty()) return write::Fault(c, i, "holds no mark");
+    if (i) text += "\n";
+    if (c.name) text += "# " + write::LineSafe(*c.name) + "\n";
+    text += write::LabelComment(c.label) + "carrier: " + std::to_string(write::CarrierOf(c)) + "\n" +
+            write::JoinDurations(signal, ", ", false) + "\n";
+  }
+  out += text;
+  return std::nullopt;
+}
+
 }  // namespace
 
 const CaptureFormat& PlainTextFormat() {
   static const CaptureFormat format{
       "text", "signed durations separated by blanks or commas; 'carrier: N'; '#' comments", 100, &Probe,
-      &Read};
+      &Read, &Write};
   return format;
 }
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <string>
 
+#include "capture/capture_writer.h"
 #include "capture/formats.h"
 #include "capture/text_scan.h"
 
@@ -141,11 +142,54 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
   return ProntoReader(options, sink).Read(lines);
 }
 
+/// The gap written after a capture that ends on a mark: a code is made of
+/// (mark, space) pairs.
+constexpr std::int32_t kClosingGapMicros = 100'000;
+constexpr std::uint32_t kMaxWord = 0xFFFF;
+
+void AppendWord(std::string& out, std::uint32_t word) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out += ' ';
+  for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(word >> shift) & 0xF];
+}
+
+// One learned code per capture and line, all pairs in the once sequence. The
+// durations are counted in periods of the carrier as its word gives it, so
+// reading them back multiplies by the same period.
+std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::string& out) {
+  std::string text;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    const CaptureRead& c = captures[i];
+    ir::TIRIntegerArr signal = write::SignalOf(c);
+    if (signal.empty()) return write::Fault(c, i, "holds no mark");
+    if (signal.size() % 2 != 0) signal.push_back(-kClosingGapMicros);
+    const auto carrier_word =
+        static_cast<std::uint32_t>(std::lround(1e6 / (write::CarrierOf(c) * kProntoClockMicros)));
+    if (carrier_word == 0 || carrier_word > kMaxWord)
+      return write::Fault(c, i, "carrier " + std::to_string(write::CarrierOf(c)) + " Hz has no Pronto word");
+    if (signal.size() / 2 > kMaxWord) return write::Fault(c, i, "more burst pairs than a Pronto code holds");
+    const double period_us = carrier_word * kProntoClockMicros;
+    text += write::LabelComment(c.label) + "0000";
+    AppendWord(text, carrier_word);
+    AppendWord(text, static_cast<std::uint32_t>(signal.size() / 2));
+    AppendWord(text, 0);
+    for (std::int32_t d : signal) {
+      const double periods = std::round(std::abs(d) / period_us);
+      if (periods > kMaxWord)
+        return write::Fault(c, i, "duration " + std::to_string(std::abs(d)) + " us is longer than a Pronto word holds");
+      AppendWord(text, static_cast<std::uint32_t>(periods < 1 ? 1 : periods));
+    }
+    text += "\n";
+  }
+  out += text;
+  return std::nullopt;
+}
+
 }  // namespace
 
 const CaptureFormat& ProntoFormat() {
   static const CaptureFormat format{
-      "pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30, &Probe, &Read};
+      "pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30, &Probe, &Read, &Write};
   return format;
 }
 

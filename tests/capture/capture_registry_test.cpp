@@ -32,11 +32,17 @@ const struct {
     // Without a mark of ir-ctl, signed lines are a plain list: lines join until a blank line.
     {"text", "+9000 -4500 +560\n+9000 -4500\n"},
     {"pronto", "0000 006D 0001 0000 0015 0040\n"},
+    {"broadlink", "JgAIABQSFDYUAA0FAAAAAA==\n"},
+    {"broadlink", "cool/24: 2600050014121436140d05\n"},
+    {"climate-json", "{\n  \"manufacturer\": \"Acme\",\n  \"commands\": {\"off\": \"JgAIABQSFDYUAA0FAAAAAA==\"}\n}\n"},
+    {"arduino", "// NEC\nuint16_t rawData[3] = {9000, 4500, 560};\n"},
+    {"tasmota", "IRsend 0,9000,4500,560\n"},
+    {"tasmota", "+9000-4500+560-560C\n"},
 };
 
 TEST(CaptureRegistry, EveryFormatIsListedOnceByPriority) {
   const auto formats = CaptureFormats();
-  ASSERT_EQ(formats.size(), 6u);
+  ASSERT_EQ(formats.size(), 10u);
   std::set<std::string_view> ids;
   for (std::size_t i = 0; i < formats.size(); ++i) {
     EXPECT_TRUE(ids.insert(formats[i].id).second) << "duplicate id " << formats[i].id;

@@ -123,6 +123,11 @@ TEST(CaptureStream, PiecesOfAnySizeReadAsTheWholeText) {
       "1 -2 56\0"s
       "0\n",
       "{\"durations_us\":[1]}\n{\"durations_us\":[1,2}\n",
+      "JgAIABQSFDYUAA0FAAAAAA==\na: 2600050014121436140d05\n26000900141214\n",
+      "{\"commands\": {\"off\": \"2600010014\",\n \"cool\": {\"low\": {\"16\": [9000, 4500]}}}}\n",
+      "{\"commands\": {\"off\": \"2600010014\",\n \"cool\": {\"low\": {\"16\": [9000, 4500.5]}}}}\n",
+      "uint16_t a[] = {\n9000, 4500,\n560}; /* x\n*/ int b[2] = {1, -2};\n",
+      "IRsend 0,9000,4500\n+600-500Ab\nIRsend 0,x\n",
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);

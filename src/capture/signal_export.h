@@ -1,0 +1,92 @@
+#pragma once
+// The signals of a record as a programmed remote would send them, ready to be
+// written in any capture format: the table image of the record runs in the
+// chip emulator once per key and state asked for, and each signal becomes a
+// named, labelled capture.
+//
+// Keys 0..5 are the function keys the emulator knows (power, temperature,
+// mode, fan, swing, vane). A key's label function comes from its name when the
+// name says one ("Fan", "风量") and from its place otherwise; a state's label
+// value from its name in English, in the words the climate-code collections
+// use ("Dehum" is "dry", a mode "Fan" is "fan_only", a swing "Stop" is "off",
+// "24℃" is "24"). A state that none of the key's value columns sets (the
+// learner leaves states it never saw unset) is not exported.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "capture/capture_format.h"
+#include "config/config.h"
+#include "store/protocol_record.h"
+
+namespace klimavo::capture {
+
+/// One function key of the record as the export sees it.
+struct ExportKey {
+  int index = 0;
+  std::string function;  ///< "power", "temp", "mode", "fan", "swing" or "vane"
+  /// The label value of each state; nullopt for a state that is not set.
+  std::vector<std::optional<std::string>> values;
+};
+
+/// A state of the six function keys, as the emulator takes it.
+using KeyStates = std::array<int, 6>;
+
+/// What to export. Without `states`, each chosen key runs through its states
+/// with the other keys at the power-on state; with them, each chosen key is
+/// pressed once in that state. Without `keys`, every function key is chosen.
+struct KeyExportRequest {
+  std::optional<std::vector<int>> keys;
+  std::optional<KeyStates> states;
+};
+
+/// The signals, or the first fault (an image that cannot be built, a state
+/// the emulator cannot run, a key or state that is not in the record).
+struct SignalExport {
+  std::vector<CaptureRead> captures;  ///< durations in µs, carrier 38000
+  std::optional<std::string> error;
+  bool bad_request = false;  ///< the error is a key or state the record does not have
+};
+
+class SignalExporter {
+ public:
+  SignalExporter(const store::TdiskAir& record, const store::TBtnLines& lines,
+                 const config::TimingAdjustments& timing);
+
+  /// The function keys in use (index order).
+  const std::vector<ExportKey>& Keys() const { return keys_; }
+  /// The power-on state: power on, every other key at its first set state.
+  const KeyStates& PowerOnState() const { return power_on_; }
+
+  /// The key presses a request asks for.
+  SignalExport ExportKeys(const KeyExportRequest& request) const;
+  /// Every combination of the record's states: off once, then mode, fan,
+  /// temperature and swing (those the record has), each pressed with
+  /// `press` (default: the temperature key, else the mode key, else power).
+  /// Labels and names are those of a climate-code file: {power: off} and
+  /// "off"; {mode, fan, temp, swing} and "cool/low/[swing/]24".
+  SignalExport ExportAllStates(std::optional<int> press = std::nullopt) const;
+
+ private:
+  const ExportKey* KeyOf(int index) const;
+  const ExportKey* KeyFor(std::string_view function) const;
+  /// Runs one state with one key pressed; fills the capture or returns the fault.
+  std::optional<std::string> Emulate(const KeyStates& states, int pressed, CaptureRead& capture) const;
+  CaptureLabel FullLabel(const KeyStates& states) const;
+
+  const store::TdiskAir& record_;
+  config::TimingAdjustments timing_;
+  base::Bytes image_;
+  std::optional<std::string> image_error_;
+  std::vector<ExportKey> keys_;
+  KeyStates power_on_{};
+};
+
+/// The label function of a key from its name, else from its place (0..5).
+std::string KeyFunction(const store::TdiskKey& key, int index);
+/// The label value of a state name for a key of that function.
+std::string StateLabelValue(std::string_view function, std::string_view state_name, int state);
+
+}  // namespace klimavo::capture

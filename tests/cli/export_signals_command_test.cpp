@@ -1,0 +1,107 @@
+// `klimavo-cli export-signals` through the real executable: the file it writes
+// reads back as its format, a failed export leaves the file as it was, and
+// requests the record cannot answer are refused as bad arguments.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "capture/capture_format.h"
+#include "cli_runner.h"
+
+namespace klimavo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RunCli;
+
+std::string Read(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ExportSignals : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ =
+        fs::temp_directory_path() /
+        ("klimavo_export_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    home_ = root_ / "home";
+    ASSERT_EQ(RunCli(home_, {"home"}).status, 0);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path root_;
+  fs::path home_;
+};
+
+TEST_F(ExportSignals, TheFileReadsBackAsItsFormat) {
+  const struct {
+    const char* format;
+    std::size_t signals;
+  } cases[] = {{"flipper", 34}, {"broadlink", 34}, {"climate-json", 601}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    const fs::path out = root_ / (std::string("gree.") + c.format);
+    std::vector<std::string> args{"export-signals", "--record", "0",         "--format",
+                                  c.format,         "--out",    out.string()};
+    if (std::string(c.format) == "climate-json") args.push_back("--all-states");
+    const auto r = RunCli(home_, args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "klimavo-cli: " + std::to_string(c.signals) + " signals written to " + out.string() +
+                         " (" + c.format + ")\n");
+    const capture::ReadResult back = capture::ReadCaptureFile(out, capture::ReadOptions{});
+    ASSERT_TRUE(back.ok()) << back.error->What();
+    EXPECT_EQ(back.format, c.format);
+    EXPECT_EQ(back.captures.size(), c.signals);
+  }
+}
+
+TEST_F(ExportSignals, AFailedExportLeavesTheFileAsItWas) {
+  const fs::path out = root_ / "codes.json";
+  std::ofstream(out) << "before\n";
+  // Record 4 names its temperature states "升温"/"降温": a climate-code file needs degrees.
+  const auto r = RunCli(home_, {"export-signals", "--record", "4", "--all-states", "--format", "climate-json",
+                                "--out", out.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("is not a number"), std::string::npos) << r.err;
+  EXPECT_EQ(Read(out), "before\n");
+  const auto missing =
+      RunCli(home_, {"export-signals", "--record", "0", "--out", (root_ / "no/such/dir/x").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("no/such/dir/x"), std::string::npos) << missing.err;
+}
+
+TEST_F(ExportSignals, RequestsTheRecordCannotAnswerAreBadArguments) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"--format", "ir-ctl"}, "--format ir-ctl cannot be written"},
+      {{"--format", "climate-json"}, "use it with --all-states"},
+      {{"--all-states", "--keys", "temp"}, "leave out --keys and --states"},
+      {{"--press", "temp"}, "--press goes with --all-states"},
+      {{"--states", "1,2"}, "--states needs six values"},
+      {{"--states", "1,15,0,0,0,0"}, "state 15 of key 1 is not in the record (15 states)"},
+      {{"--keys", "light"}, "--keys: 'light' is neither a key index 0..5 nor a function of the record"},
+      {{"--all-states", "--press", "7"}, "--press: '7' is neither a key index"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"export-signals", "--record", "0"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = RunCli(home_, args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  const auto absent = RunCli(home_, {"export-signals", "--record", "99"});
+  EXPECT_EQ(absent.status, 2);
+  EXPECT_EQ(absent.err, "klimavo-cli: index 99 is not in the library\n");
+}
+
+}  // namespace
+}  // namespace klimavo::cli
