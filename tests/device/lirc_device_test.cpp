@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/lirc_device.h"
+#include "device/lirc_device_list.h"
 #include "device/lirc_samples.h"
 
 namespace klimavo::device {
@@ -104,6 +105,18 @@ TEST(LircDevice, SendReportsFailuresInsteadOfSuccess) {
   EXPECT_NE(SendLircSignal(pipe_fds[1], {9000, -4500, 560}, {}), "");
   std::signal(SIGPIPE, previous);
   ::close(pipe_fds[1]);
+}
+
+TEST(LircDevice, ADeniedDeviceNamesTheUdevRuleThatGrantsAccess) {
+  const std::string denied = LircOpenFailureMessage("/dev/lirc0", EACCES);
+  EXPECT_EQ(denied.rfind("the IR device /dev/lirc0 cannot be opened: Permission denied", 0), 0u) << denied;
+  const std::string rule = "70-klimavo-lirc.rules";
+  ASSERT_NE(denied.find(rule), std::string::npos);
+  EXPECT_EQ(LircOpenFailureMessage("/dev/lirc0", ENOENT).find("udev"), std::string::npos);
+  // The rule the message names ships with the program and tags the lirc nodes for the seat's user.
+  std::ifstream in(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "packaging/udev" / rule);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("SUBSYSTEM==\"lirc\", KERNEL==\"lirc[0-9]*\", TAG+=\"uaccess\""), std::string::npos) << text;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // the receiver's thread, against the same captures read from text.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/lirc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "config/config.h"
 #include "device/lirc_receiver.h"
 #include "device/lirc_samples.h"
+#include "device/lirc_source.h"
 #include "ir/decode.h"
 
 namespace klimavo::device {
@@ -299,6 +302,63 @@ TEST(LircReceiverTest, StopEndsAReceiverThatWaitsForSamples) {
   EXPECT_FALSE(receiver.Running());
   EXPECT_EQ(got[0].Durations, (ir::TIRIntegerArr{5000, -5000, 6000}));
   ::close(pipe_fds[1]);
+}
+
+}  // namespace
+}  // namespace klimavo::device
+
+namespace klimavo::device {
+namespace {
+
+// A named pipe stands in for each kernel receiver node; the test holds its
+// writing end open, as a driver holds a device.
+struct FakeNode {
+  std::filesystem::path path;
+  int writer = -1;
+  explicit FakeNode(const std::string& name) : path(std::filesystem::temp_directory_path() / name) {
+    std::filesystem::remove(path);
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    writer = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  }
+  ~FakeNode() {
+    ::close(writer);
+    std::filesystem::remove(path);
+  }
+  void Send(std::uint32_t pulse_us) const {
+    const auto bytes = Bytes(Raw({{K::kPulse, pulse_us}, {K::kTimeout, 1}}));
+    EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  LircDeviceInfo Info(std::uint32_t bits) const { return {path.string(), "fake", "", LircFeatures{true, bits}, ""}; }
+};
+
+TEST(LircCaptureSourceTest, ReadsTheFirstReceiverAndMovesOnWhenItGoes) {
+  const FakeNode sender("klimavo-lirc-tx"), first("klimavo-lirc-rx1"), second("klimavo-lirc-rx2");
+  std::vector<LircDeviceInfo> present{sender.Info(LIRC_CAN_SEND_PULSE), first.Info(LIRC_CAN_REC_MODE2),
+                                      second.Info(LIRC_CAN_REC_MODE2)};
+  base::EventLoopDispatcher loop;
+  LircCaptureSource source(loop, [&] { return present; });
+  std::vector<ir::Capture> got;
+  int changes = 0;
+  source.SetOnCapture([&](const ir::TIRIntegerArr& d, std::int32_t carrier) { got.push_back({d, carrier}); });
+  source.SetOnChange([&] { ++changes; });
+
+  source.SetListening(true);
+  EXPECT_EQ(source.ActivePath(), first.path.string());  // the transmitter-only node is passed over
+  first.Send(500);
+  ASSERT_TRUE(loop.RunUntil([&] { return got.size() == 1; }, std::chrono::seconds(10)));
+  EXPECT_EQ(got[0].Durations, ir::TIRIntegerArr{5000});
+
+  present.erase(present.begin() + 1);  // the first receiver is unplugged
+  source.Recheck();
+  EXPECT_EQ(source.ActivePath(), second.path.string());
+  second.Send(700);
+  ASSERT_TRUE(loop.RunUntil([&] { return got.size() == 2; }, std::chrono::seconds(10)));
+  EXPECT_EQ(got[1].Durations, ir::TIRIntegerArr{7000});
+  EXPECT_EQ(source.Devices().size(), 2u);
+
+  source.SetListening(false);
+  EXPECT_EQ(source.ActivePath(), "");
+  EXPECT_EQ(changes, 3);
 }
 
 }  // namespace
