@@ -7,7 +7,7 @@ namespace klimavo::app {
 
 void TfrmAirEditor::SendCommand() {
   workflow::RecordSender sender(current_record_, current_lines_, workbench_.settings.Timing);
-  SendDialog dialog(std::move(sender), workflow::LircTransmitters(), this);
+  SendDialog dialog(std::move(sender), workflow::LircTransmitters(), workbench_.language, this);
   prompts_.RunDialog(dialog);
 }
 

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/translate_form.h"
+
 namespace klimavo::app {
 namespace {
 
@@ -16,7 +18,8 @@ constexpr std::array<const char*, firmware::kFunctionKeys> kKeyRoles{"Power", "T
 
 }  // namespace
 
-SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> transmitters, QWidget* parent)
+SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> transmitters,
+                       const lang::Language& language, QWidget* parent)
     : QDialog(parent), sender_(std::move(sender)) {
   setObjectName("SendDialog");
   setWindowTitle("Send");
@@ -31,7 +34,9 @@ SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> t
   key_box_ = new QComboBox(this);
   key_box_->setObjectName("cbKey");
   for (int k = 0; k < firmware::kFunctionKeys; ++k) key_box_->addItem(QString("%1  %2").arg(k).arg(key_label(k)), k);
-  form->addRow("Pressed key:", key_box_);
+  auto* key_label_widget = new QLabel("Pressed key:", this);
+  key_label_widget->setObjectName("lblKey");
+  form->addRow(key_label_widget, key_box_);
   // Then the state of each function key, under the record's own key names.
   for (int k = 0; k < firmware::kFunctionKeys; ++k) {
     state_boxes_[static_cast<std::size_t>(k)] = StateBox(k);
@@ -43,7 +48,9 @@ SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> t
   device_box_->setMinimumContentsLength(28);
   for (const auto& path : transmitters) device_box_->addItem(QString::fromStdString(path));
   device_box_->setToolTip("A /dev/lirc* device that can send; any path may be typed");
-  form->addRow("Transmitter:", device_box_);
+  auto* device_label = new QLabel("Transmitter:", this);
+  device_label->setObjectName("lblDevice");
+  form->addRow(device_label, device_box_);
 
   result_ = new QLabel(this);
   result_->setObjectName("lblResult");
@@ -53,6 +60,7 @@ SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> t
                                         : "Choose the key and the states, then Send.");
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  buttons->button(QDialogButtonBox::Close)->setObjectName("btnClose");
   send_button_ = buttons->addButton("&Send", QDialogButtonBox::ActionRole);
   send_button_->setObjectName("btnSend");
   send_button_->setDefault(true);
@@ -64,6 +72,7 @@ SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> t
   layout->addWidget(result_);
   layout->addWidget(buttons);
   SetStates(workflow::KeyStates{1, 1, 1, 0, 0, 0});
+  ui::TranslateForm(this, language);
 }
 
 QComboBox* SendDialog::StateBox(int key) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "firmware/chip_emulator.h"
+#include "lang/language.h"
 #include "workflow/record_sender.h"
 
 class QComboBox;
@@ -29,7 +30,9 @@ class SendDialog : public QDialog {
 
  public:
   /// `transmitters`: the device nodes offered first; any path may be typed.
-  SendDialog(workflow::RecordSender sender, std::vector<std::string> transmitters, QWidget* parent = nullptr);
+  /// The dialog's texts come from `language` (section SendDialog).
+  SendDialog(workflow::RecordSender sender, std::vector<std::string> transmitters, const lang::Language& language,
+             QWidget* parent = nullptr);
 
   void SetKey(int key);
   void SetStates(const workflow::KeyStates& states);

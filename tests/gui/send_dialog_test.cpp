@@ -87,6 +87,14 @@ class SendDialogTest : public QObject {
     const auto expected = device::PulseModeDurations(signal->micros);
     QCOMPARE(sent.durations, expected.size());
     QVERIFY(Words(standin) == expected);
+
+    // In Chinese the dialog's own texts follow the language file.
+    SendDialog chinese(sender, {"/dev/lirc1"}, lang::Language(home.path(), 2));
+    chinese.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(chinese.windowTitle(), QString("发送"));
+    QCOMPARE(chinese.findChild<QLabel*>("lblDevice")->text(), QString("发射器:"));
+    chinese.grab().save(testing::ScreenshotDir() + "/send-dialog-zh.png");
   }
 };
 
