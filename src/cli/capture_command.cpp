@@ -12,6 +12,7 @@
 //
 // Exit status: 0 done; 1 the source failed or ended before N captures, or the
 // output could not be written; 2 unusable arguments or a source that cannot be opened.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -115,10 +116,18 @@ class CaptureWriter {
       file_ = stdout;
       name_ = "standard output";
     } else {
-      file_ = std::fopen(out.c_str(), "w");
+      // Opened without truncation: a file is replaced only once a capture arrives,
+      // so a source that cannot be opened or yields nothing leaves it as it was.
+      const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+      file_ = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
       name_ = out;
-      if (!file_) throw CommandError{kExitUsage, "cannot write " + out + ": " + std::strerror(errno)};
+      if (!file_) {
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        throw CommandError{kExitUsage, "cannot write " + out + ": " + std::strerror(error)};
+      }
       owned_ = true;
+      truncate_ = true;
     }
   }
   ~CaptureWriter() {
@@ -136,6 +145,13 @@ class CaptureWriter {
     auto& micros = line["durations_us"] = nlohmann::ordered_json::array();
     for (const std::int32_t d : durations) micros.push_back(ir::TicksToMicros(d));
     const std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    if (truncate_) {
+      truncate_ = false;
+      if (::ftruncate(::fileno(file_), 0) != 0) {
+        error_ = "cannot write " + name_ + ": " + std::strerror(errno);
+        return;
+      }
+    }
     // Each line goes out whole and at once, so an interrupted run keeps every capture it announced.
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
       error_ = "cannot write " + name_ + ": " + std::strerror(errno);
@@ -159,6 +175,7 @@ class CaptureWriter {
  private:
   std::FILE* file_ = nullptr;
   bool owned_ = false;
+  bool truncate_ = false;  ///< the file's old content goes when the first capture is written
   std::string name_;
   std::string source_;
   int count_ = 0;

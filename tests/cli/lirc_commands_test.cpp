@@ -122,6 +122,14 @@ TEST_F(LircCommands, CaptureRefusesUnusableSources) {
     EXPECT_EQ(r.status, 2) << c.args[2];
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args[2] << ": " << r.err;
   }
+  // An output file is not emptied by a run that records nothing.
+  const fs::path kept = dir_ / "kept.jsonl";
+  const std::string before = "{\"durations_us\": [500]}\n";
+  std::ofstream(kept) << before;
+  const auto r = RunCli(home_, {"capture", "--source", "lirc:/nonexistent/lirc7", "--out", kept.string()});
+  EXPECT_EQ(r.status, 2);
+  std::ifstream in(kept);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), before);
 }
 
 TEST_F(LircCommands, CaptureFromASimulatedLearnerWritesEveryCapture) {
