@@ -55,9 +55,7 @@ void Mode2CaptureAssembler::Feed(std::uint32_t raw) {
   switch (sample.kind) {
     case Mode2Kind::kPulse: Pulse(sample.value); break;
     case Mode2Kind::kSpace: Space(sample.value); break;
-    case Mode2Kind::kFrequency:
-      (open_ ? carrier_ : next_carrier_) = static_cast<std::int32_t>(sample.value);
-      break;
+    case Mode2Kind::kFrequency: Frequency(static_cast<std::int32_t>(sample.value)); break;
     case Mode2Kind::kTimeout:
       skipping_ = false;
       if (open_) Deliver(true);
@@ -65,6 +63,7 @@ void Mode2CaptureAssembler::Feed(std::uint32_t raw) {
       break;
     case Mode2Kind::kOverflow:
       // The receiver lost samples: what is in progress is not the signal that was sent.
+      Release();
       if (open_) Drop();
       skipping_ = true;
       pending_space_us_ = 0;
@@ -93,6 +92,24 @@ void Mode2CaptureAssembler::Silence() {
   skipping_ = false;
   if (open_) Deliver(true);
   pending_space_us_ = 0;
+  Release();
+}
+
+void Mode2CaptureAssembler::Frequency(std::int32_t hz) {
+  // Drivers measure the carrier from the signal, so many report it after the
+  // signal's end: it belongs to the capture just ended when that has none.
+  if (open_) carrier_ = hz;
+  else if (held_ && held_capture_.Carrier == 0) held_capture_.Carrier = hz;
+  else next_carrier_ = hz;
+}
+
+void Mode2CaptureAssembler::Release() {
+  if (!held_) return;
+  held_ = false;
+  ++counts_.captures;
+  const ir::Capture capture = std::move(held_capture_);
+  held_capture_ = {};
+  if (sink_) sink_(capture);
 }
 
 std::size_t Mode2CaptureAssembler::Finish() {
@@ -109,6 +126,7 @@ void Mode2CaptureAssembler::Pulse(std::uint32_t us) {
     return;
   }
   if (!open_) {
+    Release();  // a new signal: the one before is complete
     open_ = true;
     durations_.clear();
     carrier_ = next_carrier_;
@@ -156,13 +174,12 @@ void Mode2CaptureAssembler::Deliver(bool keep_trailing_space) {
     return;
   }
   open_ = false;
-  ir::Capture capture;
-  capture.Durations = std::move(durations_);
-  capture.Carrier = carrier_;
+  Release();
+  held_capture_.Durations = std::move(durations_);
+  held_capture_.Carrier = carrier_;
+  held_ = true;
   durations_.clear();
   carrier_ = 0;
-  ++counts_.captures;
-  if (sink_) sink_(capture);
 }
 
 void Mode2CaptureAssembler::Drop() {
@@ -191,7 +208,7 @@ std::string ReadMode2Stream(int fd, Mode2CaptureAssembler& assembler, const std:
       // A receiver without timeout reports reports the last space only when the
       // next signal starts: silence longer than the gap ends the capture.
       const auto silent = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - last_data);
-      if (assembler.CaptureOpen() && silent.count() > static_cast<std::int64_t>(kLircCaptureGapUs))
+      if (assembler.Waiting() && silent.count() > static_cast<std::int64_t>(kLircCaptureGapUs))
         assembler.Silence();
       continue;
     }

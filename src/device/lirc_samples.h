@@ -10,6 +10,8 @@
 // than the learner's truncation time (kLircCaptureGapUs), or at the end of the
 // stream. Spaces before the first pulse are dropped; the space that ends a
 // capture is not part of it, a shorter space before a timeout or the end is.
+// A carrier report inside a capture is its carrier; one between captures goes
+// to the capture just ended when that has none, else to the next.
 // The reader takes a file descriptor, so a recorded stream in a regular file or
 // a pipe reads exactly as a live receiver does.
 
@@ -67,20 +69,28 @@ class Mode2CaptureAssembler {
   /// stray bytes of an incomplete last sample (0 for a whole stream).
   std::size_t Finish();
 
-  bool CaptureOpen() const { return open_; }
+  /// A capture is in progress or ended and not yet delivered.
+  bool Waiting() const { return open_ || held_; }
   const Mode2Counts& Counts() const { return counts_; }
 
  private:
   void Pulse(std::uint32_t us);
   void Space(std::uint32_t us);
   void Append(std::int64_t ticks);
+  /// Ends the capture in progress; it is held until the next signal starts, the
+  /// receiver falls silent or the stream ends, so a carrier report that follows
+  /// the signal still reaches it.
   void Deliver(bool keep_trailing_space);
+  void Release();
+  void Frequency(std::int32_t hz);
   void Drop();
 
   Sink sink_;
   std::uint32_t gap_us_;
   std::size_t max_durations_;
   ir::TIRIntegerArr durations_;
+  ir::Capture held_capture_;
+  bool held_ = false;
   std::int64_t pending_space_us_ = 0;  ///< space after the last pulse, not yet appended
   std::int32_t carrier_ = 0;           ///< of the capture in progress
   std::int32_t next_carrier_ = 0;      ///< reported before a capture started
