@@ -52,6 +52,8 @@ DeviceSession::DeviceSession(DeviceSessionOptions options, QObject* parent)
     QCoreApplication::instance()->installEventFilter(this);
   } else {
     transport_ = std::make_unique<device::HidrawTransport>();
+    lirc_ = std::make_unique<device::LircCaptureSource>(dispatcher_);
+    lirc_->StartMonitor();
   }
   manager_ = std::make_unique<device::TMyHIDUSBMange>(*transport_, dispatcher_, clock);
   manager_->StartRecheckTimer();
@@ -63,6 +65,7 @@ DeviceSession::~DeviceSession() {
   manager_->SetOnStatus(nullptr);
   manager_->SetOnCapture(nullptr);
   manager_->SetWaitMessageHook({});
+  lirc_.reset();
   manager_.reset();
   dispatcher_.Shutdown();
 }

@@ -15,6 +15,7 @@
 #include "base/dispatcher.h"
 #include "capture/capture_format.h"
 #include "device/learner_manager.h"
+#include "device/lirc_source.h"
 #include "device/simulated_device.h"
 
 namespace klimavo::app {
@@ -43,6 +44,8 @@ class DeviceSession : public QObject {
   ~DeviceSession() override;
 
   device::TMyHIDUSBMange& Manager() { return *manager_; }
+  /// The kernel IR receivers beside the learner (null with the simulated learner).
+  device::LircCaptureSource* Lirc() { return lirc_.get(); }
   bool Simulated() const { return simulated_ != nullptr; }
   device::SimulatedDevice* SimulatedLearner() { return simulated_; }
   int SimulatedCaptureCount() const { return static_cast<int>(captures_.size()); }
@@ -62,6 +65,7 @@ class DeviceSession : public QObject {
   std::unique_ptr<device::Transport> transport_;
   device::SimulatedDevice* simulated_ = nullptr;
   std::unique_ptr<device::TMyHIDUSBMange> manager_;
+  std::unique_ptr<device::LircCaptureSource> lirc_;
   std::vector<capture::CaptureRead> captures_;
   std::size_t next_capture_ = 0;
 };

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/device_session.h"
+#include "app/send_dialog.h"
 #include "base/gbk.h"
 #include "config/config.h"
 #include "store/library.h"
@@ -108,9 +109,11 @@ void TfrmAirEditor::BuildActions() {
   actn_re_geshi_ = make("actnReGeshi", "修改格式", {});
   actn_re_geshi_->setToolTip("修改格式基本数据");
   actn_program_ = make("actnProgram", "Program", {});
+  actn_send_ = make("actnSend", "发送...", QKeySequence(kSendShortcut));
+  actn_send_->setToolTip("通过内核红外发射器发送本记录的码");
   actn_close_ = make("actnClose", "退出", {});
   addActions({actn_new_, actn_open_, actn_save_, act_save_as_, act_auto_wizard_, actn_checked_, actn_re_geshi_,
-              actn_program_, actn_close_});
+              actn_program_, actn_send_, actn_close_});
   connect(actn_open_, &QAction::triggered, this, [this] { ConfirmPendingChanges(); });
   connect(actn_save_, &QAction::triggered, this, &TfrmAirEditor::SaveCommand);
   connect(actn_close_, &QAction::triggered, this, &QWidget::close);
@@ -178,6 +181,7 @@ void TfrmAirEditor::BuildToolBar() {
   capture_group_->addAction(far_button);
   bar->addSeparator();
   bar->addAction(actn_program_);
+  bar->addAction(actn_send_);
   QAction* compare = bar->addAction("Compare code");
   compare->setObjectName("btnCompareCode");
   compare->setToolTip("Compare code");
@@ -464,7 +468,7 @@ void TfrmAirEditor::UpdateActions() {
   const bool has_format = !current_record_.Slots[0].Text.empty();
   actn_save_->setEnabled((record_modified_ || picture_modified_) && key_list_->count() > 0 &&
                          !workbench_.settings.ReadOnlyMode);
-  for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_}) a->setEnabled(has_format);
+  for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_, actn_send_}) a->setEnabled(has_format);
   load_picture_button_->setEnabled(current_index_ >= 0);
   clear_picture_button_->setEnabled(current_index_ >= 0);
   ApplyReadOnlyState();

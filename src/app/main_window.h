@@ -136,6 +136,8 @@ class TfrmAirEditor : public QMainWindow {
   // of all records, the universal conversion and the mobile bundle.
   void CompareCode();
   void ProgramCommand();
+  /// Sends the current record's code through a kernel IR transmitter (main_window_send.cpp).
+  void SendCommand();
   void CreateCArray();
   void CheckAllChipImages();
   void ConvertToUniversal();
@@ -297,6 +299,7 @@ class TfrmAirEditor : public QMainWindow {
   QAction* actn_checked_ = nullptr;
   QAction* actn_re_geshi_ = nullptr;
   QAction* actn_program_ = nullptr;
+  QAction* actn_send_ = nullptr;
   QAction* actn_close_ = nullptr;
   QAction* read_only_item_ = nullptr;
   QMenu* language_menu_ = nullptr;

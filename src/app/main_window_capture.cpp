@@ -83,6 +83,15 @@ void TfrmAirEditor::ConnectDeviceManager() {
   manager.SetWaitMessageHook(
       {[](const std::string& text) { ui::ShowWaitMessage(QString::fromStdString(text)); },
        [] { ui::HideWaitMessage(); }});
+  // Kernel IR receivers capture beside the learner, into the same consumers.
+  if (device::LircCaptureSource* lirc = workbench_.device->Lirc()) {
+    lirc->SetOnCapture([self](const ir::TIRIntegerArr& durations, std::int32_t carrier) {
+      if (self) self->RouteCapture(durations, carrier);
+    });
+    lirc->SetOnChange([self] {
+      if (self && self->workbench_.device) self->ShowDeviceStatus(self->workbench_.device->Manager().Connected());
+    });
+  }
   // A learner found by the first search shows at once, not only after its next change.
   ShowDeviceStatus(manager.Connected());
 }
@@ -95,7 +104,9 @@ void TfrmAirEditor::StartCapturing() { listen_timer_->start(); }
 
 void TfrmAirEditor::ListenTimerTick() {
   listen_timer_->stop();
-  if (workbench_.device) workbench_.device->Manager().SetListening(true);
+  if (!workbench_.device) return;
+  workbench_.device->Manager().SetListening(true);
+  if (device::LircCaptureSource* lirc = workbench_.device->Lirc()) lirc->SetListening(true);
 }
 
 void TfrmAirEditor::RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier) {
@@ -111,6 +122,9 @@ void TfrmAirEditor::ShowDeviceStatus(bool connected) {
     long_range = manager.SupportsLongRange();
     if (const auto model = device::ModelAt(manager.ModelIndex()))
       state = QString::fromUtf8(model->product_name);
+  } else if (device::LircCaptureSource* lirc = workbench_.device ? workbench_.device->Lirc() : nullptr;
+             lirc && !lirc->ActivePath().empty()) {
+    state = QString::fromStdString(lirc->ActivePath());  // a kernel IR receiver captures instead
   }
   near_button_->setEnabled(connected);
   far_button_->setEnabled(connected && long_range);

@@ -81,7 +81,7 @@ void TfrmAirEditor::CompleteMenus() {
   tools->insertSeparator(before);
   tools->insertActions(before, {action("btnNearCapture"), action("btnFarCapture")});
   tools->insertSeparator(before);
-  tools->insertActions(before, {actn_program_, action("btnCompareCode"), action("btnCheckImages")});
+  tools->insertActions(before, {actn_program_, actn_send_, action("btnCompareCode"), action("btnCheckImages")});
 }
 
 void TfrmAirEditor::SetPaneMinimums() {

@@ -54,6 +54,7 @@ void TfrmAirEditor::ConnectOutputCommands() {
   };
   bind("btnCompareCode", &TfrmAirEditor::CompareCode);
   bind("actnProgram", &TfrmAirEditor::ProgramCommand);
+  bind("actnSend", &TfrmAirEditor::SendCommand);
   bind("mnuCreateCpp", &TfrmAirEditor::CreateCArray);
   bind("btnCheckImages", &TfrmAirEditor::CheckAllChipImages);
   bind("mnuConvertOne", &TfrmAirEditor::ConvertToUniversal);

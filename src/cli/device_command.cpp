@@ -1,6 +1,6 @@
 // `klimavo-cli device`: the learner and programmer on the USB link.
 //
-//   klimavo-cli [--home DIR] device list
+//   klimavo-cli [--home DIR] device list      (HID devices, then kernel IR devices)
 //   klimavo-cli [--home DIR] device listen [--model-set N] [--far] [--simulate CAPTURES [--simulate-model M]] [--json]
 //   klimavo-cli [--home DIR] device program INDEX | --image FILE [--simulate [--simulate-wrong-replies N]]
 //   klimavo-cli [--home DIR] device decode-packet --model N HEX
@@ -34,6 +34,7 @@
 #include "config/config.h"
 #include "device/hid_transport.h"
 #include "device/learner_manager.h"
+#include "device/lirc_device_list.h"
 #include "device/programming.h"
 #include "device/programming_progress.h"
 #include "device/simulated_device.h"
@@ -119,6 +120,10 @@ void RunList() {
     std::cout << d.path << "\t" << d.product << "\t" << (model ? std::to_string(*model) : "-") << "\n";
   }
   if (devices.empty()) std::cerr << "no HID devices found\n";
+  // The kernel's IR receivers and transmitters, the second capture source.
+  for (const auto& d : device::EnumerateLircDevices()) {
+    std::cout << d.path << "\t" << d.name << "\tlirc: " << (d.features ? d.features->Describe() : d.problem) << "\n";
+  }
 }
 
 // --- listen ---
