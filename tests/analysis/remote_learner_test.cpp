@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct ModelRemote {
   bool checksum = true;
   bool dry_fixes_fan = false;   // dry sends fan "auto" whatever the fan is
   bool auto_fixes_temp = false; // auto sends 25 degrees whatever the temperature is
+  bool gray_temp = false;       // the temperature field is Gray-coded
   std::vector<std::string> modes{"cool", "auto", "dry", "fan", "heat"};
   std::vector<std::string> fans{"low", "auto", "mid", "high"};
 
@@ -46,7 +48,9 @@ struct ModelRemote {
     int temp = std::stoi(get("temp", "16"));
     if (dry_fixes_fan && mode == "dry") fan = IndexOf(fans, "auto");
     if (auto_fixes_temp && mode == "auto") temp = 25;
-    std::vector<int> bytes = {0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp - 16 + temp_offset,
+    int temp_value = temp - 16 + temp_offset;
+    if (gray_temp) temp_value ^= temp_value >> 1;
+    std::vector<int> bytes = {0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp_value,
                               (get("swing", "off") == "on" ? 1 : 0) | 0x40, 0x5A, 0};
     int sum = 0;
     for (int i = 0; i < 5; ++i) sum += bytes[static_cast<std::size_t>(i)];
@@ -118,23 +122,27 @@ int StateIndex(const store::TdiskKey& key, const std::string& name) {
 }
 
 // Every running state of the model sent by the learned record; the labels whose code differs.
-std::vector<std::string> WrongCodes(const ModelRemote& remote, const LearnResult& result) {
+std::vector<std::string> WrongCodes(const ModelRemote& remote, const LearnResult& result,
+                                    const std::vector<std::string>& modes, const std::vector<std::string>& fans) {
   const store::TdiskAir& r = result.record.record;
   base::Bytes image;
   if (firmware::BuildTableImage(r, result.record.bit_lines, false, {}, image) != 0) return {"no image"};
   std::vector<std::string> wrong;
   const ir::TStrProt_Listbase elements = ir::ParseProtocol(result.format).Elements;
-  for (const std::string& mode : remote.modes)
-    for (const std::string& fan : remote.fans)
+  // Swing is sent as the presses showed it: both ways when learned, else as it rests.
+  const std::vector<std::string> swings =
+      StateIndex(r.Keys[4], "on") >= 0 ? std::vector<std::string>{"off", "on"} : std::vector<std::string>{"off"};
+  for (const std::string& mode : modes)
+    for (const std::string& fan : fans)
       for (int t = 16; t <= 30; ++t)
-        for (const std::string& swing : {"off", "on"}) {
+        for (const std::string& swing : swings) {
           const Label label = Running(mode, fan, t, swing);
           firmware::StateBlock block{};
           block[0] = StateIndex(r.Keys[0], "on");
           block[1] = StateIndex(r.Keys[1], std::to_string(t));
           block[2] = StateIndex(r.Keys[2], mode);
           block[3] = StateIndex(r.Keys[3], fan);
-          block[4] = StateIndex(r.Keys[4], swing);
+          block[4] = std::max(StateIndex(r.Keys[4], swing), 0);
           block[6] = 1;
           firmware::TACRusher rusher;
           rusher.Load(r.LsbFirst != 0, image, block);
@@ -198,8 +206,113 @@ TEST(RemoteLearner, RecoversRemotesAndPlansWhatIsOpen) {
     ASSERT_TRUE(second.made);
     EXPECT_TRUE(second.AllReproduced());
     EXPECT_TRUE(second.plan.empty());
-    EXPECT_EQ(WrongCodes(c.remote, second), std::vector<std::string>{});
+    EXPECT_EQ(WrongCodes(c.remote, second, c.remote.modes, c.remote.fans), std::vector<std::string>{});
   }
+}
+
+struct OpenCase {
+  const char* name;
+  ModelRemote remote;
+  std::vector<Label> presses;
+  std::vector<Label> expected_plan;
+  std::vector<std::string> modes;  // the states the presses show, checked once the plan is pressed
+  std::vector<std::string> fans;
+};
+
+std::vector<Label> CoolThrough(const std::vector<int>& temps) {
+  std::vector<Label> presses;
+  for (int t : temps) presses.push_back(Running("cool", "low", t));
+  return presses;
+}
+
+// Bits that two functions explain alike and temperatures that lie on no line
+// are asked for exactly; pressing what the plan asks leaves nothing open.
+TEST(RemoteLearner, PlanAsksForWhatThePressesLeaveOpen) {
+  ModelRemote plain;
+  ModelRemote gray;
+  gray.gray_temp = true;
+  std::vector<Label> ambiguous = CoolThrough({16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30});
+  ambiguous.push_back(Running("dry", "auto", 16));
+  ambiguous.push_back({{"power", "off"}});
+  std::vector<Label> even = CoolThrough({16, 18, 20, 22, 24, 26, 28, 30});
+  even.push_back(Running("heat", "low", 24));
+  even.push_back({{"power", "off"}});
+  const std::vector<OpenCase> cases = {
+      {"dry pressed only with another fan", plain, ambiguous,
+       {Running("cool", "auto", 16), Running("dry", "low", 30), Running("dry", "low", 16)},
+       {"cool", "dry"}, {"low", "auto"}},
+      {"gray-coded temperature", gray, even,
+       {Running("cool", "low", 17), Running("cool", "low", 19), Running("cool", "low", 21),
+        Running("cool", "low", 23), Running("cool", "low", 25), Running("cool", "low", 27),
+        Running("cool", "low", 29), Running("heat", "low", 16)},
+       {"cool", "heat"}, {"low"}},
+  };
+  for (const OpenCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Label> presses = c.presses;
+    for (Label& l : presses) l.erase("swing");
+    LearnResult first = LearnerOf(c.remote, presses).Learn();
+    ASSERT_TRUE(first.made) << first.error;
+    EXPECT_TRUE(first.AllReproduced());
+    std::vector<Label> expected = c.expected_plan;
+    for (Label& l : expected) l.erase("swing");
+    EXPECT_EQ(PlanLabels(first), expected);
+    for (const Label& l : PlanLabels(first)) presses.push_back(l);
+    LearnResult second = LearnerOf(c.remote, presses).Learn();
+    ASSERT_TRUE(second.made);
+    EXPECT_TRUE(second.AllReproduced());
+    EXPECT_TRUE(second.plan.empty());
+    for (const LearnedFunction& f : second.functions)
+      for (const LearnedState& s : f.states) EXPECT_NE(s.certainty, Certainty::kUnset) << f.name << " " << s.name;
+  }
+}
+
+// Interpolated temperatures are marked so, and the unpressed ones of a linear
+// field come out exact.
+TEST(RemoteLearner, InterpolatesLinearTemperatures) {
+  ModelRemote remote;
+  remote.temp_offset = 5;
+  std::vector<Label> presses = CoolThrough({16, 20, 23, 30});
+  presses.push_back(Running("cool", "mid", 16));
+  presses.push_back({{"power", "off"}});
+  LearnResult result = LearnerOf(remote, presses).Learn();
+  ASSERT_TRUE(result.made);
+  const auto temp = std::find_if(result.functions.begin(), result.functions.end(),
+                                 [](const LearnedFunction& f) { return f.name == "temp"; });
+  ASSERT_NE(temp, result.functions.end());
+  ASSERT_EQ(temp->states.size(), 15u);
+  for (const LearnedState& s : temp->states) {
+    const bool pressed = s.name == "16" || s.name == "20" || s.name == "23" || s.name == "30";
+    EXPECT_EQ(s.certainty, pressed ? Certainty::kSeen : Certainty::kInterpolated) << s.name;
+  }
+  EXPECT_EQ(WrongCodes(remote, result, {"cool"}, {"low", "mid"}), std::vector<std::string>{});
+}
+
+// Presses that cannot be used are listed with the reason, not used.
+TEST(RemoteLearner, ListsPressesItCannotUse) {
+  ModelRemote remote;
+  RemoteLearner learner = LearnerOf(remote, CoolThrough({16, 17, 18}));
+  LearnInput unlabelled = remote.Press(Running("cool", "low", 19), "unlabelled");
+  unlabelled.label.clear();
+  learner.Add(unlabelled);
+  LearnInput other = remote.Press(Running("cool", "low", 20), "other");
+  other.capture.Durations.resize(other.capture.Durations.size() - 2 * 16);  // 32 bits: another structure
+  learner.Add(other);
+  LearnInput noise;
+  noise.source = "noise";
+  noise.label = {{"mode", "cool"}};
+  noise.capture.Durations = {5000, -5000};
+  learner.Add(noise);
+  const LearnResult result = learner.Learn();
+  ASSERT_TRUE(result.made);
+  std::map<std::string, std::string> reasons;
+  for (const UnusedPress& u : result.unused) reasons[u.source] = u.reason.substr(0, u.reason.find(':'));
+  EXPECT_EQ(reasons, (std::map<std::string, std::string>{{"noise", "does not decode"},
+                                                          {"other", "another structure"},
+                                                          {"unlabelled", "no label (used only to find the checksum)"}}));
+  EXPECT_EQ(result.checked.size(), 3u);
+
+  EXPECT_FALSE(RemoteLearner().Learn().made);
 }
 
 }  // namespace
