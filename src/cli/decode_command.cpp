@@ -101,6 +101,7 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
             ? capture::MakeDecodeReport(result, lsb_first, o.both)
             : capture::MakeFailedReport();
     report.name = std::move(c.name);
+    report.label = std::move(c.label);
     all_decoded = all_decoded && report.ok;
     if (o.json) {
       std::cout << capture::DecodeReportJson(report) << '\n';
