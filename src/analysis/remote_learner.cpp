@@ -523,7 +523,9 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
       c = missing[s] ? Certainty::kUnset : filled[s] ? Certainty::kInterpolated : Certainty::kSeen;
       if (!pressed && c == Certainty::kSeen) c = Certainty::kUnset;  // a degree with no column to carry it
       if (c == Certainty::kUnset)
-        out.notes.push_back("state \"" + f.states[s].name + "\" of " + f.name + " is left unset: no press shows its bits");
+        out.notes.push_back("state \"" + f.states[s].name + "\" of " + f.name + " is left unset: " +
+                            (f.temperature && !pressed ? "not pressed, and the pressed temperatures lie on no straight line"
+                                                       : "no press shows its bits"));
     }
     if (mode_function >= 0 && !forced[fi].empty()) {
       const std::uint8_t bit = f.key == kKeyTemp ? 0 : f.key == kKeyFan ? 1 : 2;
@@ -581,8 +583,13 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
   // 9. Every labelled press sent again through the emulator.
   base::Bytes image;
   const int built = firmware::BuildTableImage(record, out.record.bit_lines, false, timing_, image);
-  if (built != 0)
-    out.notes.push_back("the chip image cannot be built from the record (error " + std::to_string(built) + ")");
+  if (built != 0) {
+    const auto keys_with_fields = std::count_if(functions.begin(), functions.end(),
+                                                [](const LearnedFunction& f) { return f.key >= 0 && !f.columns.empty(); });
+    out.notes.push_back("the chip image cannot be built from the record (table image error " + std::to_string(built) +
+                        "), so no press could be sent back" +
+                        (keys_with_fields <= 2 ? "; a record of one format needs fields in at least three keys" : ""));
+  }
   for (std::size_t r = 0; r < rows.size(); ++r) {
     CheckedPress checked;
     checked.source = labelled[r].input->source;
