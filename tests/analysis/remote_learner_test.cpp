@@ -1,5 +1,7 @@
 #include "analysis/remote_learner.h"
 
+#include "analysis/learn_session.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -313,6 +315,44 @@ TEST(RemoteLearner, ListsPressesItCannotUse) {
   EXPECT_EQ(result.checked.size(), 3u);
 
   EXPECT_FALSE(RemoteLearner().Learn().made);
+}
+
+TEST(LearnSession, ReadsTypedLabels) {
+  struct Case {
+    const char* text;
+    std::optional<capture::CaptureLabel> label;
+  };
+  const std::vector<Case> cases = {
+      {"mode=cool temp=24", capture::CaptureLabel{{"mode", "cool"}, {"temp", "24"}}},
+      {"  mode=cool\tfan=low  ", capture::CaptureLabel{{"mode", "cool"}, {"fan", "low"}}},
+      {"mode=cool mode=dry", capture::CaptureLabel{{"mode", "dry"}}},
+      {"", capture::CaptureLabel{}},
+      {"mode", std::nullopt},
+      {"=cool", std::nullopt},
+      {"mode=", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_EQ(ParseLabelText(c.text, error), c.label) << c.text;
+    EXPECT_EQ(error.empty(), c.label.has_value()) << c.text;
+  }
+}
+
+// The session walks the temperatures while nothing is planned, then asks for
+// the plan's first press.
+TEST(LearnSession, AsksForTheNextPress) {
+  ModelRemote remote;
+  LearnSession session;
+  const LearnInput first = remote.Press(Running("cool", "low", 16), "typed");
+  session.Add(first.capture, first.label, "typed");
+  EXPECT_EQ(LabelOf(session.SuggestedLabel()), Running("cool", "low", 17));
+  std::vector<LearnInput> presses;
+  for (const Label& l : FirstPresses(remote)) presses.push_back(remote.Press(l, "file"));
+  const LearnResult& result = session.AddAll(presses);
+  ASSERT_TRUE(result.made);
+  ASSERT_FALSE(result.plan.empty());
+  EXPECT_EQ(session.SuggestedLabel(), result.plan.front().label);
+  EXPECT_EQ(session.Presses(), 1 + static_cast<int>(presses.size()));
 }
 
 }  // namespace
