@@ -103,6 +103,13 @@ std::vector<LearnedFunction> FunctionsOf(const std::vector<DecodedPress>& presse
     std::vector<std::string>& v = values[i];
     if (f.key < 0) notes.push_back("the record has no key left for function \"" + f.name + "\"; its presses are learned without it");
     if (f.key == kKeyPower) {
+      // Presses that name other functions but not the power are presses of a running unit.
+      const bool running_presses = std::any_of(presses.begin(), presses.end(), [&](const DecodedPress& p) {
+        const auto label = LabelMap(p.input->label);
+        return label.count(f.name) == 0 && !label.empty();
+      });
+      const bool has_on = std::any_of(v.begin(), v.end(), [](const std::string& x) { return Lower(x) == "on"; });
+      if (running_presses && !has_on) v.push_back("on");
       std::stable_sort(v.begin(), v.end(), [](const std::string& a, const std::string& b) {
         return Lower(a) == "off" && Lower(b) != "off";
       });

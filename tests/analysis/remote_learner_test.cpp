@@ -317,6 +317,25 @@ TEST(RemoteLearner, ListsPressesItCannotUse) {
   EXPECT_FALSE(RemoteLearner().Learn().made);
 }
 
+// A file that names the power only for "off" (as collections of climate codes
+// do): the other presses are presses of a running unit.
+TEST(RemoteLearner, PressesWithoutPowerAreRunning) {
+  ModelRemote remote;
+  std::vector<Label> presses = FirstPresses(remote);
+  for (Label& l : presses)
+    if (l.size() > 1) l.erase("power");
+  const LearnResult result = LearnerOf(remote, presses).Learn();
+  ASSERT_TRUE(result.made);
+  EXPECT_TRUE(result.AllReproduced());
+  const auto power = std::find_if(result.functions.begin(), result.functions.end(),
+                                  [](const LearnedFunction& f) { return f.name == "power"; });
+  ASSERT_NE(power, result.functions.end());
+  ASSERT_EQ(power->states.size(), 2u);
+  EXPECT_EQ(power->states[1].name, "on");
+  ASSERT_EQ(power->columns.size(), 1u);
+  EXPECT_EQ(power->columns[0].bit, 8);
+}
+
 TEST(LearnSession, ReadsTypedLabels) {
   struct Case {
     const char* text;
