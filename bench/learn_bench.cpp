@@ -62,7 +62,7 @@ void LearnThirtyPresses(benchmark::State& state) {
   for (std::size_t m = 1; m < kModes.size(); ++m) learner.Add(Press(kModes[m], "low", 24));
   for (std::size_t f = 1; f < kFans.size(); ++f) learner.Add(Press("cool", kFans[f], 24));
   learner.Add(Press("cool", "low", 24, true));
-  learner.Add(Press("cool", "low", 24, false, false));
+  learner.Add(Press("cool", "low", 16, false, false));  // off, sent from the state of the first press
   for (std::size_t m = 1; m < kModes.size(); ++m) learner.Add(Press(kModes[m], "auto", 16));
   learner.Add(Press("heat", "low", 30));
   learner.Add(Press("auto", "low", 16));

@@ -12,6 +12,7 @@
 #include "base/date_time.h"
 #include "firmware/chip_emulator.h"
 #include "firmware/table_image.h"
+#include "ir/checksum.h"
 #include "ir/protocol.h"
 #include "store/library.h"
 
@@ -316,6 +317,30 @@ std::vector<ir::TCrcItem> PickChecksums(const ChecksumDiscovery& found) {
   return picked;
 }
 
+// The chip computes a zone of byte operands only from a byte boundary to a
+// nibble boundary. A zone that ends (or starts) elsewhere is widened to the
+// boundary when that gives the same value in every code — the bits it takes
+// in are the same in all of them.
+ir::TCrcItem FitForChip(ir::TCrcItem item, const ir::TStrProt_Listbase& elements,
+                        const std::vector<DecodedPress>& presses, bool lsb) {
+  const auto same_values = [&](const ir::TCrcItem& a, const ir::TCrcItem& b) {
+    for (const DecodedPress& p : presses)
+      if (ir::CrcCalculate(p.bits, a, elements, lsb) != ir::CrcCalculate(p.bits, b, elements, lsb)) return false;
+    return true;
+  };
+  const int unit = item.OperandWidth == 4 ? 4 : 8;
+  for (std::size_t z = 0; z < item.ZoneCount && z < item.Zones.size(); ++z) {
+    ir::TCrcItem wider = item;
+    ir::TCrcZone& zone = wider.Zones[z];
+    zone.StartBit = static_cast<std::uint16_t>(zone.StartBit / unit * unit);
+    if ((zone.EndBit + 1) % 4 != 0) zone.EndBit = static_cast<std::uint16_t>((zone.EndBit / 4 + 1) * 4 - 1);
+    const bool into_target = zone.EndFrame == item.TargetFrame && zone.EndBit >= item.TargetBit &&
+                             zone.StartBit < item.TargetBit + item.TargetWidth;
+    if (!into_target && zone.EndBit < ir::BitsInRun(elements, zone.EndFrame) && same_values(item, wider)) item = wider;
+  }
+  return item;
+}
+
 ChecksumDiscovery Discover(const ir::TStrProt_Listbase& elements, const std::vector<DecodedPress>& presses,
                            bool lsb) {
   std::vector<ir::TSSByteArray> rows;
@@ -471,8 +496,9 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
   else
     lsb = LinearColumns(columns, functions, mode_function, forced, rows, true) >=
           LinearColumns(columns, functions, mode_function, forced, rows, false);
-  const std::vector<ir::TCrcItem> items = PickChecksums(lsb ? lsb_found : msb_found);
+  std::vector<ir::TCrcItem> items = PickChecksums(lsb ? lsb_found : msb_found);
   if (items != first_items) analyse(items);
+  for (ir::TCrcItem& item : items) item = FitForChip(item, elements, presses, lsb);
   record.LsbFirst = lsb ? 1 : 0;
   out.checksum_items = static_cast<int>(items.size());
   if (!items.empty()) {
@@ -589,7 +615,17 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
 
   // 9. Every labelled press sent again through the emulator.
   base::Bytes image;
-  const int built = firmware::BuildTableImage(record, out.record.bit_lines, false, timing_, image);
+  int built = firmware::BuildTableImage(record, out.record.bit_lines, false, timing_, image);
+  if (built == firmware::kImageErrTables && record.HasChecksum != 0) {
+    // A checksum the chip cannot compute: the record keeps it (it is what the
+    // codes show), and the presses are sent without it so the rest is checked.
+    store::TdiskAir without = record;
+    without.HasChecksum = 0;
+    if (firmware::BuildTableImage(without, out.record.bit_lines, false, timing_, image) == 0) {
+      built = 0;
+      out.notes.push_back("the checksum found is one the chip cannot compute; presses are sent back without it");
+    }
+  }
   if (built != 0) {
     const auto keys_with_fields = std::count_if(functions.begin(), functions.end(),
                                                 [](const LearnedFunction& f) { return f.key >= 0 && !f.columns.empty(); });

@@ -30,6 +30,7 @@ struct ModelRemote {
   bool dry_fixes_fan = false;   // dry sends fan "auto" whatever the fan is
   bool auto_fixes_temp = false; // auto sends 25 degrees whatever the temperature is
   bool gray_temp = false;       // the temperature field is Gray-coded
+  bool fan_swing_last = false;  // fan and swing in the byte before the sum, whose top bit never changes
   std::vector<std::string> modes{"cool", "auto", "dry", "fan", "heat"};
   std::vector<std::string> fans{"low", "auto", "mid", "high"};
 
@@ -52,8 +53,9 @@ struct ModelRemote {
     if (auto_fixes_temp && mode == "auto") temp = 25;
     int temp_value = temp - 16 + temp_offset;
     if (gray_temp) temp_value ^= temp_value >> 1;
-    std::vector<int> bytes = {0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp_value,
-                              (get("swing", "off") == "on" ? 1 : 0) | 0x40, 0x5A, 0};
+    const int swing = get("swing", "off") == "on" ? 1 : 0;
+    std::vector<int> bytes = {0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp_value, swing | 0x40, 0x5A, 0};
+    if (fan_swing_last) bytes = {0x23, 0xCB, power << 5 | IndexOf(modes, mode), temp_value, fan << 3 | swing << 6, 0};
     int sum = 0;
     for (int i = 0; i < 5; ++i) sum += bytes[static_cast<std::size_t>(i)];
     bytes[5] = checksum ? sum & 0xFF : 0x11;
@@ -183,6 +185,8 @@ TEST(RemoteLearner, RecoversRemotesAndPlansWhatIsOpen) {
   ModelRemote msb_offset;
   msb_offset.lsb = false;
   msb_offset.temp_offset = 3;
+  ModelRemote fan_swing_last;
+  fan_swing_last.fan_swing_last = true;
   ModelRemote forced;
   forced.dry_fixes_fan = true;
   forced.auto_fixes_temp = true;
@@ -193,6 +197,9 @@ TEST(RemoteLearner, RecoversRemotesAndPlansWhatIsOpen) {
       {"plain", plain, mode_checks},
       {"msb with offset", msb_offset, mode_checks},
       {"dry fixes the fan, auto the temperature", forced, mode_checks},
+      // The sum's zone is found ending at bit 38 (bit 39 is always 0): the chip
+      // takes it only when it ends on a nibble boundary.
+      {"fields next to the sum", fan_swing_last, mode_checks},
   };
   for (const RemoteCase& c : cases) {
     SCOPED_TRACE(c.name);
