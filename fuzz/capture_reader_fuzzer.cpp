@@ -28,6 +28,11 @@ void CheckCapture(const CaptureRead& c, const ReadOptions& options) {
   Require(!c.durations.empty() && c.durations.size() <= options.limits.durations);
   Require(ToCapture(c).Durations.size() == c.durations.size());
   if (c.name) (void)klimavo::capture::JsonString(*c.name);
+  for (const auto& entry : c.label) {
+    Require(!entry.function.empty());
+    (void)klimavo::capture::JsonString(entry.function);
+    (void)klimavo::capture::JsonString(entry.value);
+  }
 }
 
 void Check(const ReadResult& r, const ReadOptions& options) {

@@ -84,6 +84,7 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   ConnectOutputCommands();
   BuildWizardCommands();
   BuildChecksumCommands();
+  BuildLearnCommand();
   UpdateActions();
   RestoreWindowLayout();
 }

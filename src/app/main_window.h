@@ -165,6 +165,8 @@ class TfrmAirEditor : public QMainWindow {
   void FilterByLearning();
   /// The function analysis wizard on the current record.
   void AssistantAnalyserCommand();
+  /// Tools > Learn remote: learns a whole record from labelled presses and stores it.
+  void LearnRemoteCommand();
   /// The device manager's capture handler: to the first open consumer.
   void RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier);
   /// The device manager's status handler: near/far buttons and status bar.
@@ -223,6 +225,8 @@ class TfrmAirEditor : public QMainWindow {
   void BuildWizardCommands();
   /// Connects "Checksum assistant" (main_window_checksum.cpp).
   void BuildChecksumCommands();
+  /// Adds Tools > Learn remote (main_window_learn.cpp).
+  void BuildLearnCommand();
   // Data safety (main_window_safety.cpp).
   void BuildSafetyActions(QMenu* file_menu);
   void BuildProtectionNotice();

@@ -102,6 +102,15 @@ std::string DecodeReportJson(const DecodeReport& report) {
     AppendKey(out, "name");
     out += JsonString(*report.name);
   }
+  if (!report.label.empty()) {
+    AppendKey(out, "label");
+    out += '{';
+    for (std::size_t i = 0; i < report.label.size(); ++i) {
+      if (i) out += ", ";
+      out += JsonString(report.label[i].function) + ": " + JsonString(report.label[i].value);
+    }
+    out += '}';
+  }
   AppendKey(out, "ok");
   if (!report.ok) {
     out += "false";

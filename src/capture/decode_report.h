@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "capture/capture_label.h"
 #include "ir/assisted_decode.h"
 #include "ir/ir_types.h"
 
@@ -19,6 +20,7 @@ namespace klimavo::capture {
 /// What one capture decoded to, ready for printing.
 struct DecodeReport {
   std::optional<std::string> name;  ///< the capture's name in the file (UTF-8 or raw bytes)
+  CaptureLabel label;               ///< the remote's state, when the file gives one
   bool ok = false;                  ///< false: "no decoding"
   std::int32_t carrier = 0;
   bool lsb_first = true;  ///< the bit order asked for
@@ -42,7 +44,9 @@ DecodeReport MakeFailedReport();
 DecodeReport MakeAssistedReport(const ir::AssistedDecode& decode, bool lsb_first, bool both_orders);
 
 /// One JSON object on one line (no line end): keys in a fixed order, ", " and
-/// ": " as separators, "name" first when present, "assist" last when present.
+/// ": " as separators, "name" first when present, then "label" (an object of
+/// strings, in the file's order) when the capture carries one;
+/// "assist" last when present.
 std::string DecodeReportJson(const DecodeReport& report);
 
 /// The language texts that label the summary lines (UTF-8).

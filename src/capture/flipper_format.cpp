@@ -56,6 +56,7 @@ struct Block {
   std::optional<std::int32_t> carrier;
   std::string data;
   int data_line = 0;
+  CaptureLabel label;
 };
 
 class FlipperReader {
@@ -65,6 +66,12 @@ class FlipperReader {
 
   std::optional<CaptureError> Read(LineSource& lines) {
     while (const auto line = lines.Next()) {
+      std::string_view bad;
+      if (auto label = scan::LabelComment(line->text, bad)) {
+        if (!bad.empty()) return errors_.Fail(line->number, bad, "not name=value in a label comment");
+        pending_label_ = std::move(*label);  // names the signal whose 'name:' follows
+        continue;
+      }
       if (scan::IsBlank(line->text) || scan::IsComment(line->text)) continue;
       const std::string_view trimmed = scan::Trimmed(line->text);
       if (auto fault = errors_.ControlByte(line->number, trimmed, false)) return fault;
@@ -84,6 +91,8 @@ class FlipperReader {
       block_.open = true;
       block_.line = line;
       block_.name = std::string(kv.value);
+      block_.label = std::move(pending_label_);
+      pending_label_.clear();
       return std::nullopt;
     }
     const bool block_key = kv.key == "type" || kv.key == "frequency" || kv.key == "data";
@@ -118,6 +127,7 @@ class FlipperReader {
     collector_.SetNextCarrier(block_.carrier.value_or(options_.default_carrier));
     CaptureRead& capture = collector_.Open(block_.line);
     capture.name = block_.name;
+    capture.label = std::move(block_.label);
     bool mark = true;
     scan::TokenScanner tokens(block_.data, false);
     while (const auto next = tokens.Next()) {
@@ -138,6 +148,7 @@ class FlipperReader {
   scan::ErrorSink errors_;
   scan::CaptureCollector collector_;
   Block block_;
+  CaptureLabel pending_label_;
 };
 
 std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, const CaptureSink& sink) {

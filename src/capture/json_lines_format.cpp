@@ -3,7 +3,9 @@
 //   {"source": "...", "name": "POWER", "carrier_hz": 38000, "durations_us": [9000, -4500, ...]}
 //
 // `durations_us` is required (signed integers in µs); `carrier_hz` and `name`
-// are optional; a string `source` is kept as the capture's origin; other keys
+// are optional; a string `source` is kept as the capture's origin; an object
+// `label` gives the state of the remote ({"mode": "cool", "temp": 24}: strings
+// and numbers, numbers kept as written, names in the order written); other keys
 // are ignored, and of a key given twice the last counts. Blank lines are skipped.
 //
 // A line is parsed with SAX events, without building a document: the durations
@@ -11,6 +13,7 @@
 // text and its durations (a document of a million numbers would take 16 bytes
 // each and more). Nesting costs one bit per level, so deep nesting is an error
 // like any other, not a crash.
+#include <algorithm>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -27,6 +30,7 @@ constexpr std::string_view kDurationsKey = "durations_us";
 constexpr std::string_view kCarrierKey = "carrier_hz";
 constexpr std::string_view kNameKey = "name";
 constexpr std::string_view kSourceKey = "source";
+constexpr std::string_view kLabelKey = "label";
 
 int Probe(std::string_view head) {
   const auto lines = scan::FirstMeaningfulLines(head, 1);
@@ -40,6 +44,7 @@ struct Value {
   enum class Kind { kInteger, kString, kOther } kind = Kind::kOther;
   std::int64_t integer = 0;
   std::string* text = nullptr;
+  const std::string* number_text = nullptr;  ///< a fraction as written
 
   bool IntegerIn(std::int64_t low, std::int64_t high) const {
     return kind == Kind::kInteger && integer >= low && integer <= high;
@@ -62,7 +67,9 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
     constexpr auto kMax = static_cast<number_unsigned_t>(std::numeric_limits<std::int64_t>::max());
     return Take(Value{Value::Kind::kInteger, static_cast<std::int64_t>(v > kMax ? kMax : v)});
   }
-  bool number_float(number_float_t, const string_t&) override { return Take(Value{}); }
+  bool number_float(number_float_t, const string_t& s) override {
+    return Take(Value{Value::Kind::kOther, 0, nullptr, &s});
+  }
   bool string(string_t& s) override { return Take(Value{Value::Kind::kString, 0, &s}); }
   bool binary(binary_t&) override { return Take(Value{}); }
   bool start_object(std::size_t) override { return Open(false); }
@@ -71,6 +78,7 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
   bool end_array() override { return Close(); }
   bool key(string_t& k) override {
     if (depth_ == 1) Begin(k);
+    if (depth_ == 2 && in_label_) label_key_ = k;
     return true;
   }
   bool parse_error(std::size_t position, const std::string&, const nlohmann::json::exception&) override {
@@ -89,9 +97,12 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
   bool name_bad() const { return name_bad_; }
   std::optional<std::string>& name() { return name_; }
   std::optional<std::string>& source() { return source_; }
+  CaptureLabel& label() { return label_; }
+  /// The label's fault: the field at fault ("label" or "label.NAME"), empty when none.
+  const std::string& label_bad() const { return label_bad_; }
 
  private:
-  enum class Member { kOther, kDurations, kCarrier, kName, kSource };
+  enum class Member { kOther, kDurations, kCarrier, kName, kSource, kLabel };
 
   // A member of the outer object starts: it replaces one of the same key before it.
   void Begin(std::string_view k) {
@@ -99,6 +110,7 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
               : k == kCarrierKey ? Member::kCarrier
               : k == kNameKey    ? Member::kName
               : k == kSourceKey  ? Member::kSource
+              : k == kLabelKey   ? Member::kLabel
                                  : Member::kOther;
     if (member_ == Member::kDurations) {
       durations_ = Durations::kAbsent;
@@ -113,7 +125,29 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
       name_bad_ = false;
     } else if (member_ == Member::kSource) {
       source_.reset();
+    } else if (member_ == Member::kLabel) {
+      label_.clear();
+      label_bad_.clear();
     }
+  }
+
+  // One entry of the label object: a string, or a number kept as written.
+  void TakeLabelValue(const Value& v) {
+    std::string value;
+    if (v.kind == Value::Kind::kString)
+      value = std::move(*v.text);
+    else if (v.kind == Value::Kind::kInteger)
+      value = std::to_string(v.integer);
+    else if (v.number_text != nullptr)
+      value = *v.number_text;
+    else if (label_bad_.empty())
+      label_bad_ = std::string(kLabelKey) + "." + label_key_;
+    auto same = std::find_if(label_.begin(), label_.end(),
+                             [&](const LabelEntry& e) { return e.function == label_key_; });
+    if (same != label_.end())
+      same->value = std::move(value);
+    else
+      label_.push_back(LabelEntry{label_key_, std::move(value)});
   }
 
   bool Open(bool array) {
@@ -125,6 +159,8 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
     if (depth_ == 1 && array && member_ == Member::kDurations) {
       durations_ = Durations::kArray;
       in_durations_ = true;
+    } else if (depth_ == 1 && !array && member_ == Member::kLabel) {
+      in_label_ = true;
     } else {
       Take(Value{});
     }
@@ -134,7 +170,7 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
 
   bool Close() {
     --depth_;
-    if (depth_ == 1) in_durations_ = false;
+    if (depth_ == 1) in_durations_ = in_label_ = false;
     return true;
   }
 
@@ -152,7 +188,11 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
         if (!name_bad_) name_ = std::move(*v.text);
       } else if (member_ == Member::kSource && v.kind == Value::Kind::kString) {
         source_ = std::move(*v.text);  // only a string names a file; anything else is ignored
+      } else if (member_ == Member::kLabel) {
+        label_bad_ = kLabelKey;  // a label that is not an object
       }
+    } else if (depth_ == 2 && in_label_) {
+      TakeLabelValue(v);
     } else if (depth_ == 2 && in_durations_) {
       if (!v.IntegerIn(-kMaxMicros, kMaxMicros)) {
         if (!first_bad_) first_bad_ = count_;
@@ -180,6 +220,10 @@ class LineHandler final : public nlohmann::json_sax<nlohmann::json> {
   std::optional<std::string> name_;
   bool name_bad_ = false;
   std::optional<std::string> source_;
+  bool in_label_ = false;
+  std::string label_key_;
+  CaptureLabel label_;
+  std::string label_bad_;
 };
 
 std::optional<CaptureError> ReadLine(const Line& line, const ReadOptions& options,
@@ -201,6 +245,9 @@ std::optional<CaptureError> ReadLine(const Line& line, const ReadOptions& option
                        "more than " + std::to_string(options.limits.durations) + " durations in one capture");
   if (h.carrier_bad()) return errors.Fail(line.number, kCarrierKey, "not a carrier in Hz (0 to 1000000)");
   if (h.name_bad()) return errors.Fail(line.number, kNameKey, "not a string");
+  if (!h.label_bad().empty())
+    return errors.Fail(line.number, h.label_bad(),
+                       h.label_bad() == kLabelKey ? "not an object" : "not a string or a number");
   if (h.first_bad())
     return errors.Fail(line.number, std::string(kDurationsKey) + "[" + std::to_string(*h.first_bad()) + "]",
                        "not a duration in µs (an integer of at most 214748364)");
@@ -208,6 +255,7 @@ std::optional<CaptureError> ReadLine(const Line& line, const ReadOptions& option
   CaptureRead& capture = collector.Open(line.number);
   capture.name = std::move(h.name());
   capture.origin = std::move(h.source());
+  capture.label = std::move(h.label());
   capture.durations = std::move(h.values());
   collector.Close();
   return std::nullopt;

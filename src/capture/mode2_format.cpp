@@ -41,6 +41,13 @@ std::optional<CaptureError> Read(LineSource& lines, const ReadOptions& options, 
       collector.Close();
       continue;
     }
+    std::string_view bad;
+    if (auto label = scan::LabelComment(line->text, bad)) {
+      if (!bad.empty()) return errors.Fail(line->number, bad, "not name=value in a label comment");
+      collector.Close();  // a label starts the capture it names
+      collector.SetNextLabel(std::move(*label));
+      continue;
+    }
     if (scan::IsComment(line->text)) continue;
     if (auto fault = errors.ControlByte(line->number, line->text, false)) return fault;
     scan::TokenScanner tokens(line->text, false);

@@ -70,6 +70,12 @@ class ProntoReader {
 
   std::optional<CaptureError> Read(LineSource& lines) {
     while (const auto line = lines.Next()) {
+      std::string_view bad;
+      if (auto label = scan::LabelComment(line->text, bad)) {
+        if (!bad.empty()) return errors_.Fail(line->number, bad, "not name=value in a label comment");
+        collector_.SetNextLabel(std::move(*label));
+        continue;
+      }
       if (scan::IsComment(line->text)) continue;
       if (scan::IsBlank(line->text)) {
         if (auto fault = Incomplete()) return fault;

@@ -1,5 +1,7 @@
 #include "capture/text_scan.h"
 
+#include <algorithm>
+
 #include <limits>
 
 namespace klimavo::capture::scan {
@@ -43,6 +45,29 @@ std::string_view Trimmed(std::string_view line) {
 }
 
 bool IsBlank(std::string_view line) { return Trimmed(line).empty(); }
+
+std::optional<CaptureLabel> LabelComment(std::string_view line, std::string_view& bad) {
+  bad = {};
+  std::string_view t = Trimmed(line);
+  if (t.empty() || t.front() != '#') return std::nullopt;
+  TokenScanner tokens(t.substr(1), false);
+  if (tokens.Next() != std::string_view("label")) return std::nullopt;
+  CaptureLabel label;
+  while (const auto token = tokens.Next()) {
+    const std::size_t eq = token->find('=');
+    if (eq == 0 || eq == std::string_view::npos || eq + 1 == token->size()) {
+      bad = *token;
+      return CaptureLabel{};
+    }
+    LabelEntry entry{std::string(token->substr(0, eq)), std::string(token->substr(eq + 1))};
+    auto same = std::find_if(label.begin(), label.end(), [&](const LabelEntry& e) { return e.function == entry.function; });
+    if (same != label.end())
+      same->value = std::move(entry.value);
+    else
+      label.push_back(std::move(entry));
+  }
+  return label;
+}
 
 bool IsComment(std::string_view line) {
   const std::string_view t = Trimmed(line);
@@ -155,6 +180,8 @@ CaptureRead& CaptureCollector::Open(int line) {
     current_.unit = unit_;
     current_.line = line;
     next_carrier_.reset();
+    current_.label = std::move(next_label_);
+    next_label_.clear();
     open_ = true;
   }
   return current_;

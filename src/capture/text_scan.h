@@ -24,6 +24,11 @@ std::string_view Trimmed(std::string_view line);
 bool IsBlank(std::string_view line);
 /// True for a comment line: the first non-blank character is '#'.
 bool IsComment(std::string_view line);
+/// A "# label name=value …" comment line: the state of the remote for the
+/// capture that follows (entries in the order written; a name given twice keeps
+/// its first place and its last value). nullopt for any other line. A token
+/// that is not name=value is put in `bad` and the label returned is empty.
+std::optional<CaptureLabel> LabelComment(std::string_view line, std::string_view& bad);
 /// The tokens of a line one at a time, split at blanks and tabs and, when
 /// `commas`, also at commas. Lines can be long: nothing is collected.
 class TokenScanner {
@@ -88,6 +93,8 @@ class CaptureCollector {
   std::string_view AppendMerging(std::int32_t value);
   /// The carrier given to the next capture opened.
   void SetNextCarrier(std::int32_t carrier) { next_carrier_ = carrier; }
+  /// The label given to the next capture opened.
+  void SetNextLabel(CaptureLabel label) { next_label_ = std::move(label); }
   /// Closes the open capture and hands it to the sink (dropping it when it holds no duration).
   void Close();
 
@@ -96,6 +103,7 @@ class CaptureCollector {
   CaptureRead current_;
   std::int32_t default_carrier_;
   std::optional<std::int32_t> next_carrier_;
+  CaptureLabel next_label_;
   DurationUnit unit_;
   std::size_t max_durations_;
   std::string too_many_;

@@ -116,16 +116,19 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
             ? capture::MakeDecodeReport(result, lsb_first, o.both)
             : capture::MakeFailedReport();
     report.name = std::move(c.name);
+    report.label = std::move(c.label);
     print_report(report);
   };
   // The assisted decode compares the captures of the file, so it keeps them all.
   std::vector<ir::AlikeCapture> kept;
   std::vector<std::optional<std::string>> names;
+  std::vector<capture::CaptureLabel> capture_labels;
   const capture::CaptureSink keep = [&](capture::CaptureRead&& c) {
     ir::Capture input = capture::ToCapture(c);
     ir::AssistedDecode decode = ir::AssistedDecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance);
     kept.push_back(ir::AlikeCapture{std::move(input.Durations), std::move(decode)});
     names.push_back(std::move(c.name));
+    capture_labels.push_back(std::move(c.label));
   };
   const capture::ReadOptions read_options = ReadOptionsOf(o);
   const capture::CaptureSink& sink = o.assist ? keep : print;
@@ -138,6 +141,7 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
     for (std::size_t i = 0; i < kept.size(); ++i) {
       capture::DecodeReport report = capture::MakeAssistedReport(kept[i].decode, lsb_first, o.both);
       report.name = std::move(names[i]);
+      report.label = std::move(capture_labels[i]);
       print_report(report);
     }
   }
