@@ -313,8 +313,14 @@ bool FunctionWizard::SetLsbFirst(bool lsb_first) {
   if (!format_tree_) return false;
   const bool old = record_.LsbFirst != 0;
   if (old != lsb_first) {
-    // Stored codes keep the bits they send: read in the old order, packed in the new.
+    if (HasChecksumInUse(record_)) {
+      Say(WizardMessage::ChecksumKeepsTheBits);
+      return false;
+    }
+    // Stored codes and state values keep the bits they send: read in the old
+    // order, packed in the new.
     RewriteSlotCodes(record_, old, lsb_first, false);
+    RereadFieldValues(record_, {.invert = false, .reverse_order = true});
     record_.LsbFirst = lsb_first ? 1 : 0;
   }
   grid_.SetLowPre(lsb_first);
@@ -327,8 +333,12 @@ bool FunctionWizard::SetLsbFirst(bool lsb_first) {
   return true;
 }
 
-void FunctionWizard::SwapZeroOne() {
-  if (!format_tree_ || handling_capture_) return;
+bool FunctionWizard::SwapZeroOne() {
+  if (!format_tree_ || handling_capture_) return false;
+  if (HasChecksumInUse(record_)) {
+    Say(WizardMessage::ChecksumKeepsTheBits);
+    return false;
+  }
   std::swap(record_.Params.Logic[0], record_.Params.Logic[1]);
   for (store::TGrdLines& key_lines : lines_)
     for (store::TGrdDataLine& line : key_lines)
@@ -338,11 +348,14 @@ void FunctionWizard::SwapZeroOne() {
     std::swap(root->LogicTexts[0], root->LogicTexts[1]);
   // Stored codes keep what they send: their bits are inverted too.
   RewriteSlotCodes(record_, record_.LsbFirst != 0, record_.LsbFirst != 0, true);
+  RereadFieldValues(record_, {.invert = true, .reverse_order = false});
   for (std::uint8_t& bit : field_bits_) bit = bit == 1 ? 0 : 1;
   ShowFieldBits(field_bits_, field_elements_);
   Emit(WizardEvent::FormatTreeChanged);
+  Emit(WizardEvent::StatesTableChanged);
   lines_changed_ = true;
   MarkRecordChanged();
+  return true;
 }
 
 void FunctionWizard::AutoExtract() {

@@ -59,6 +59,7 @@ enum class WizardMessage {
   RepeatMismatch,  ///< "重复性判断错误！": the bits do not divide by the repeat count; all were kept
   TooManyFormats,  ///< "格式太多了": the rows of the key were not given a format slot
   CodeTooLong,     ///< the code does not fit a slot's 64 bytes and was not stored
+  ChecksumKeepsTheBits,  ///< 0/1 swap or bit order refused: a checksum is defined on the present bits
 };
 
 class FunctionWizardEvents {
@@ -113,8 +114,14 @@ class FunctionWizard {
   void SetMaxRunWidth(int width);
   void SetIgnoreZoned(bool ignore);
   /// The record's bit order; only while a format tree exists (false otherwise).
+  /// The stored codes and the keys' state values are re-read so that the
+  /// record sends what it sent; refused with a message while a checksum is in
+  /// use, as the checksum cannot follow the bits.
   bool SetLsbFirst(bool lsb_first);
-  void SwapZeroOne();
+  /// Exchanges the logic codes of 0 and 1 and inverts every code and state
+  /// value with them, so that the record sends what it sent; refused (false)
+  /// like SetLsbFirst.
+  bool SwapZeroOne();
   void AutoExtract();
 
   // The states table.

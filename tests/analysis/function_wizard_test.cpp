@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "analysis/format_slots.h"
+#include "analysis/signal_support.h"
 #include "analysis/wizard_fixtures.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
@@ -281,6 +283,72 @@ TEST_F(FunctionWizardTest, SelectingARowShowsItsCodeAndForTheModeKeyItsTemperatu
   EXPECT_TRUE(recorder_.Saw(WizardEvent::CaptureCleared));
   EXPECT_EQ(wizard_.TemperatureLabel(), "24\xA1\xE6");
   EXPECT_EQ(wizard_.FieldBytes()[0], 0x92);
+}
+
+// Every function key of a record pressed in its first, second and last state,
+// as the record's table image sends it.
+std::vector<ir::TIRIntegerArr> SignalsOf(const store::EditableRecord& editable) {
+  std::vector<ir::TIRIntegerArr> signals;
+  for (int key = 0; key < 6; ++key) {
+    const int last = editable.record.Keys[static_cast<std::size_t>(key)].StateCount - 1;
+    for (int state : {0, 1, last})
+      signals.push_back(testing::EmulatePress(editable.record, editable.bit_lines, key, state));
+  }
+  return signals;
+}
+
+store::EditableRecord SampleRecord0101() {
+  return testing::LoadSampleRecord(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/library/01-gree.json");
+}
+
+struct BitChange {
+  const char* name;
+  std::function<bool(FunctionWizard&)> apply;
+};
+
+const std::vector<BitChange>& BitChanges() {
+  static const std::vector<BitChange> changes{
+      {"0/1 swap", [](FunctionWizard& w) { return w.SwapZeroOne(); }},
+      {"MSB first", [](FunctionWizard& w) { return w.SetLsbFirst(false); }},
+      {"both", [](FunctionWizard& w) { return w.SwapZeroOne() && w.SetLsbFirst(false); }},
+  };
+  return changes;
+}
+
+TEST(FunctionWizardBitReading, SwapAndBitOrderKeepWhatTheRecordSends) {
+  const lang::Language language = fixtures::SourceLanguage();
+  store::EditableRecord sample = SampleRecord0101();
+  ASSERT_EQ(sample.record.LsbFirst, 1);
+  // Without its checksum the record's fields and stored code are all there is to follow the bits.
+  sample.record.HasChecksum = 0;
+  for (store::TdiskFormatSlot& slot : sample.record.Slots) slot.Crc.HasChecksum = 0;
+  const std::vector<ir::TIRIntegerArr> sent = SignalsOf(sample);
+  for (std::size_t i = 0; i < sent.size(); ++i) ASSERT_FALSE(sent[i].empty()) << i;
+  for (const BitChange& change : BitChanges()) {
+    store::EditableRecord editable = sample;
+    FunctionWizard wizard(editable.record, editable.bit_lines, language, kTolerance, {});
+    wizard.Show();
+    ASSERT_TRUE(change.apply(wizard)) << change.name;
+    wizard.Close();
+    EXPECT_NE(editable.record.Keys, sample.record.Keys) << change.name;  // the state values were re-read
+    EXPECT_EQ(SignalsOf(editable), sent) << change.name;
+  }
+}
+
+TEST(FunctionWizardBitReading, AChecksumInUseRefusesBothWithAMessage) {
+  const lang::Language language = fixtures::SourceLanguage();
+  const store::EditableRecord sample = SampleRecord0101();
+  for (const BitChange& change : BitChanges()) {
+    store::EditableRecord editable = sample;
+    Recorder recorder;
+    FunctionWizard wizard(editable.record, editable.bit_lines, language, kTolerance, {});
+    wizard.SetEvents(&recorder);
+    wizard.Show();
+    EXPECT_FALSE(change.apply(wizard)) << change.name;
+    EXPECT_EQ(recorder.messages, std::vector<WizardMessage>{WizardMessage::ChecksumKeepsTheBits}) << change.name;
+    EXPECT_FALSE(wizard.Close()) << change.name;
+    EXPECT_EQ(editable.record, sample.record) << change.name;
+  }
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ constexpr int kTextCodeTooLong = 140;
 constexpr int kTextRepeatMismatch = 141;
 constexpr int kTextTooManyFormats = 142;
 constexpr int kTextStandardFormat = 146;
+constexpr int kTextChecksumKeepsTheBits = 240;
 constexpr int kNameColumnPixels = 110;
 constexpr int kStatesColumnPixels = 52;
 constexpr int kByteColumnPixels = 32;
@@ -455,6 +456,9 @@ void TfrmWizard::Message(analysis::WizardMessage message) {
       text = kTextTooManyFormats;
       break;
     case analysis::WizardMessage::CodeTooLong:
+      break;
+    case analysis::WizardMessage::ChecksumKeepsTheBits:
+      text = kTextChecksumKeepsTheBits;
       break;
   }
   if (tell_) tell_(this, Text(kTextCaption), Text(text));
