@@ -152,6 +152,7 @@ std::vector<int> TfrmAirEditor::SelectedLibraryIndices() const {
 }
 
 void TfrmAirEditor::DeleteSelectedRecords() {
+  if (workbench_.settings.ReadOnlyMode) return;
   if (prompts_.Ask(this, Text(9), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
@@ -194,6 +195,7 @@ void TfrmAirEditor::ExportSelectedRecords() {
 }
 
 void TfrmAirEditor::ImportRecords() {
+  if (workbench_.settings.ReadOnlyMode) return;
   auto source = prompts_.OpenFile(this, QString(), "AC File(*.acpf)");
   if (!source) return;
   auto lock = BeginStoreWrite();

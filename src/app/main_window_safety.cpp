@@ -93,8 +93,11 @@ void TfrmAirEditor::ApplyProtection() {
     actn_save_->setEnabled(false);
     act_save_as_->setEnabled(false);
   }
+  // Delete and Import write the library: neither while it is protected or in Read Only.
+  const bool library_writable = writable && !workbench_.settings.ReadOnlyMode;
   for (QAction* item : library_grid_->actions()) {
-    if (item->objectName() == "mnuImport" || item->objectName() == "mnuDeleteRecords") item->setEnabled(writable);
+    if (item->objectName() == "mnuImport" || item->objectName() == "mnuDeleteRecords")
+      item->setEnabled(library_writable);
   }
   act_save_readable_->setEnabled(!writable);
   protected_label_->setText(writable ? QString() : Text(kTextDamaged));
