@@ -112,6 +112,29 @@ class CaptureRoutingTest : public QObject {
     QVERIFY(Button(f, "btnNearCapture")->isChecked());
   }
 
+  void theChecksumAssistantGivesTheRangeBackHoweverItCloses() {
+    WorkbenchFixture f;
+    device::TMyHIDUSBMange& manager = f.device->Manager();
+    QCOMPARE(manager.LearnMode(), 1);
+    for (bool escape : {true, false}) {
+      int mode_inside = 0;
+      f.prompts.dialogs.push_back([&](QDialog& dialog) {
+        dialog.show();
+        QCoreApplication::processEvents();
+        mode_inside = manager.LearnMode();
+        if (escape)
+          QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+          dialog.accept();
+        return dialog.result();
+      });
+      f.window->ChecksumAssistantCommand();
+      QCOMPARE(mode_inside, 2);  // it listens at long range while open
+      QCOMPARE(manager.LearnMode(), 1);
+      QVERIFY(Button(f, "btnNearCapture")->isChecked());
+    }
+  }
+
   void filterByLearningAnnouncesItsChooserAndEveryDecode() {
     WorkbenchFixture f;
     int decodes = 0;
