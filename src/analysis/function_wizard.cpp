@@ -144,6 +144,7 @@ void FunctionWizard::CaptureReceived(const ir::TIRIntegerArr& durations, std::in
   if (record_.RemoteType == kRemoteWithDisplay) {
     grid_.AddLine(read.bits, read.structure);
     lines_changed_ = true;
+    RefreshKeyZones();
   } else {
     StoreNoDisplayCode(read.bits, read.structure.Elements);
   }
@@ -208,10 +209,10 @@ void FunctionWizard::SwitchKey(int key) {
   }
   UpdateFormatLabel();
 
-  RebuildKeyZones();
   grid_.SetChecksumBlock(k.Slot < store::kFormatSlots ? record_.Slots[k.Slot].Crc : ir::TCrcBlock{}, true);
   grid_.SetLines(KeyLines(key));
   lines_changed_ = false;
+  RebuildKeyZones();
   temperature_label_.clear();
   Emit(WizardEvent::KeyChanged);
   Emit(WizardEvent::StatesTableChanged);
@@ -237,7 +238,34 @@ void FunctionWizard::SaveRows() {
 
 void FunctionWizard::RebuildKeyZones() {
   if (selected_key_ < 0) return;
-  grid_.SetKeyZones(KeyZonesOf(record_, selected_key_), selected_key_);
+  grid_.SetKeyZones(ZonesOfShownKey(), selected_key_);
+}
+
+ir::TBtnBitsInfo FunctionWizard::ZonesOfShownKey() const {
+  // Rows not saved yet decide the slot the key will have: a key that has no
+  // slot yet (a new record's) already shares the slot of its rows' format, so
+  // the fields of the keys in that slot are marked from the first row on.
+  if (!lines_changed_ || record_.RemoteType != kRemoteWithDisplay || grid_.LineCount() == 0)
+    return KeyZonesOf(record_, selected_key_);
+  store::TdiskAir saved = record_;
+  store::TBtnLines saved_lines = lines_;
+  SaveKeyRows(saved, saved_lines, selected_key_, grid_.GetLines());
+  return KeyZonesOf(saved, selected_key_);
+}
+
+void FunctionWizard::RefreshKeyZones() {
+  if (selected_key_ < 0) return;
+  const ir::TBtnBitsInfo zones = ZonesOfShownKey();
+  const auto same = [](const ir::TSameInfo& a, const ir::TSameInfo& b) {
+    return a.Frame == b.Frame && a.Bit == b.Bit && a.Width == b.Width;
+  };
+  const ir::TBtnBitsInfo& shown = grid_.KeyZones();
+  const bool unchanged =
+      zones.size() == shown.size() &&
+      std::equal(zones.begin(), zones.end(), shown.begin(), [&](const ir::TSameInfos& a, const ir::TSameInfos& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+      });
+  if (!unchanged) grid_.SetKeyZones(zones, selected_key_);
 }
 
 // ----- The grid -----
@@ -261,12 +289,14 @@ void FunctionWizard::SelectRow(int row) {
 void FunctionWizard::RemoveDuplicateRows() {
   if (grid_.RemoveDuplicates() > 0) lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::SortRows(bool ascending) {
   grid_.SortByRunValue(ascending);
   lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::ReverseRows() {
@@ -278,12 +308,14 @@ void FunctionWizard::ClearRows() {
   grid_.Clear();
   lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::DeleteRows(const std::vector<int>& rows) {
   grid_.DeleteLines(rows);
   lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::SetAsInitialCode() {

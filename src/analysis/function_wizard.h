@@ -172,6 +172,9 @@ class FunctionWizard {
   void Say(WizardMessage message);
   void SaveRows();
   void RebuildKeyZones();
+  /// Sets the grid's key zones again when the rows changed the slot they take.
+  void RefreshKeyZones();
+  ir::TBtnBitsInfo ZonesOfShownKey() const;
   void ShowStructure(const ir::TStrProt_Stru& structure);
   void ShowFieldBits(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);
   void StoreNoDisplayCode(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);

@@ -187,6 +187,26 @@ TEST_F(FunctionWizardTest, ZeroOneSwapInvertsEveryCodeAndExchangesTheLogicCodes)
   EXPECT_EQ(wizard_.Grid().CellText(1, 0), wizard_.Grid().CellText(0, 0));
 }
 
+TEST_F(FunctionWizardTest, AKeyWithoutASlotMarksTheFieldsOfTheSlotItsRowsTake) {
+  // As in a new record: the mode key has neither a slot nor rows yet.
+  record_.Keys[kKeyMode].Slot = store::kNoSlot;
+  lines_.resize(6);
+  lines_[kKeyMode].clear();
+  wizard_.Show();
+  Capture(0, 1);
+  Capture(0, 2);
+  wizard_.AutoExtract();
+  wizard_.SwitchKey(kKeyMode);
+  EXPECT_TRUE(wizard_.Grid().KeyZones()[0].empty());  // no rows: no slot to share
+  Capture(kKeyMode, 5);
+  // The first row takes slot 0, the power key's: its field is marked at once.
+  ASSERT_FALSE(wizard_.Grid().KeyZones()[0].empty());
+  EXPECT_EQ(wizard_.Grid().KeyZones()[0][0].Bit, 0);
+  EXPECT_EQ(wizard_.Grid().LettersOf(0, 0).first, 'P');
+  wizard_.ClearRows();
+  EXPECT_TRUE(wizard_.Grid().KeyZones()[0].empty());
+}
+
 TEST_F(FunctionWizardTest, FlippingTheBitOrderKeepsTheStoredCodesSending) {
   wizard_.Show();
   ASSERT_TRUE(wizard_.SetLsbFirst(false));
