@@ -5,6 +5,7 @@
 #include "analysis/format_slots.h"
 #include "analysis/function_fields.h"
 #include "analysis/record_capture.h"
+#include "analysis/table_image_problem.h"
 #include "base/text.h"
 #include "ir/protocol.h"
 #include "ir/tolerance.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr int kTextCaption = 45;
 constexpr int kTextFixesPrefix = 51;
 constexpr int kTextFixesSuffix = 52;
+constexpr int kTextOnlyFunctionKeys = 255;
+constexpr int kTextNoSignal = 256;
 constexpr std::string_view kTemperatureUpDown = " Temp+-";
 constexpr std::int32_t kNoCarrier = ir::kUnusedDuration;
 constexpr std::int32_t kSimulatedCarrier = 38000;
@@ -500,6 +503,12 @@ void FunctionWizard::SelectNoDisplayRow(int row) {
 
 // ----- Firmware simulation -----
 
+std::string FunctionWizard::SimulationProblemText(const SimulationFailure& failure) const {
+  if (failure.not_a_function_key) return language_.Text(kTextOnlyFunctionKeys);
+  if (failure.image_error != 0) return TableImageProblem(failure.image_error, language_);
+  return language_.Text(kTextNoSignal) + " " + std::to_string(failure.emulator_error);
+}
+
 bool FunctionWizard::Simulate(SimulationButton button) {
   if (selected_key_ < 0 || handling_capture_) return false;
   int& counter = simulation_counters_[static_cast<std::size_t>(button)];
@@ -513,9 +522,15 @@ bool FunctionWizard::Simulate(SimulationButton button) {
     lines_changed_ = false;
     MarkRecordChanged();
   }
+  SimulationFailure failure;
   const std::optional<SimulatedPress> press =
-      SimulateKeyPress(record_, lines_, states, selected_key_, timing_);
-  if (!press) return false;
+      SimulateKeyPress(record_, lines_, states, selected_key_, timing_, &failure);
+  if (!press) {
+    simulation_problem_ = SimulationProblemText(failure);
+    Say(WizardMessage::SimulationFailed);
+    return false;
+  }
+  simulation_problem_.clear();
   simulation_caption_.clear();
   for (std::int32_t s : press->key_states) simulation_caption_ += std::to_string(s);
   Emit(WizardEvent::SimulationCaption);

@@ -60,6 +60,7 @@ enum class WizardMessage {
   TooManyFormats,  ///< "格式太多了": the rows of the key were not given a format slot
   CodeTooLong,     ///< the code does not fit a slot's 64 bytes and was not stored
   ChecksumKeepsTheBits,  ///< 0/1 swap or bit order refused: a checksum is defined on the present bits
+  SimulationFailed,      ///< Simulate sent nothing: SimulationProblem() says why
 };
 
 class FunctionWizardEvents {
@@ -149,6 +150,8 @@ class FunctionWizard {
   // Firmware simulation.
   bool Simulate(SimulationButton button);
   std::string SimulationCaption() const { return simulation_caption_; }
+  /// Why the last Simulate sent nothing (GBK), empty after one that sent.
+  std::string SimulationProblem() const { return simulation_problem_; }
   static std::array<std::int32_t, firmware::kFunctionKeys>& KeyStates();
 
   // What the views show.
@@ -179,6 +182,7 @@ class FunctionWizard {
   void ShowFieldBits(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);
   void StoreNoDisplayCode(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);
   void UpdateFormatLabel();
+  std::string SimulationProblemText(const SimulationFailure& failure) const;
   void MarkRecordChanged() { record_changed_ = true; }
 
   store::TdiskAir& record_;
@@ -207,6 +211,7 @@ class FunctionWizard {
   int no_display_row_ = 0;
   std::array<int, 2> simulation_counters_{};
   std::string simulation_caption_;
+  std::string simulation_problem_;
 };
 
 }  // namespace klimavo::analysis

@@ -11,6 +11,7 @@
 #include <exception>
 
 #include "analysis/protocol_comparison.h"
+#include "analysis/table_image_problem.h"
 #include "app/device_session.h"
 #include "app/main_window.h"
 #include "base/gbk.h"
@@ -35,7 +36,6 @@ constexpr int kTextInformation = 9;
 constexpr int kTextPleaseWait = 27;
 constexpr int kTextTableFileWritten = 160;
 constexpr int kTextNoCurrentRecord = 161;
-constexpr int kTextImageNotBuilt = 162;
 constexpr int kTextCheckingImages = 163;
 constexpr int kTextImagesChecked = 164;
 constexpr int kTextLearnFilterHits = 165;
@@ -96,7 +96,8 @@ void TfrmAirEditor::ProgramCommand() {
   const int code =
       firmware::BuildTableImage(current_record_, current_lines_, true, workbench_.settings.Timing, image);
   if (code != 0) {
-    prompts_.Tell(this, Text(kTextInformation), Text(kTextImageNotBuilt) + " " + QString::number(code));
+    prompts_.Tell(this, Text(kTextInformation),
+                  FromGbk(analysis::TableImageProblem(code, workbench_.language)));
     return;
   }
   if (const std::string problem = device::ProgramImageSizeProblem(image.size()); !problem.empty()) {

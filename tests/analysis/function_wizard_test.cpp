@@ -10,6 +10,7 @@
 
 #include "analysis/format_slots.h"
 #include "analysis/signal_support.h"
+#include "analysis/table_image_problem.h"
 #include "analysis/wizard_fixtures.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
@@ -271,6 +272,19 @@ TEST_F(FunctionWizardTest, SimulationSendsTheCodeTheRecordDescribesForTheNextSta
   // The other button counts on its own.
   ASSERT_TRUE(wizard_.Simulate(SimulationButton::NoDisplay));
   EXPECT_EQ(FunctionWizard::KeyStates()[3], 1);
+}
+
+TEST_F(FunctionWizardTest, ASimulationThatSendsNothingSaysWhy) {
+  // Only two keys keep their fields: the image has too few keys with parts.
+  for (std::size_t k = 2; k < 6; ++k)
+    for (store::TdiskBitColumn& c : record_.Keys[k].Columns) c.Frame = store::kUnusedFrame;
+  wizard_.Show();
+  const int lines = wizard_.Grid().LineCount();
+  EXPECT_FALSE(wizard_.Simulate(SimulationButton::Main));
+  EXPECT_EQ(recorder_.messages, std::vector<WizardMessage>{WizardMessage::SimulationFailed});
+  EXPECT_EQ(wizard_.SimulationProblem(), TableImageProblem(-499, language_));
+  EXPECT_NE(wizard_.SimulationProblem().find(language_.Text(247)), std::string::npos);
+  EXPECT_EQ(wizard_.Grid().LineCount(), lines);
 }
 
 TEST_F(FunctionWizardTest, FixedValueBoxesFollowTheSelectedKey) {

@@ -113,6 +113,27 @@ class ProgrammingDialogTest : public QObject {
     QCOMPARE(f.StatusHint(), f.Text(167));
   }
 
+  void aRecordWithoutAnImageSaysWhyNothingIsProgrammed() {
+    Fixture f;
+    // A record with its keys' fields not analysed yet: too few keys have parts.
+    store::TdiskAir record;
+    store::TBtnLines lines;
+    QVERIFY(f.workbench.library.FetchRecord(kRecord, record, lines));
+    for (store::TdiskKey& key : record.Keys)
+      for (store::TdiskBitColumn& column : key.Columns) column.Frame = store::kUnusedFrame;
+    record.CodeNo.assign("0999");
+    const int index = f.workbench.library.StoreRecord(record, lines, -1);
+    f.window->RefreshLibraryList();
+    auto* grid = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    for (int r = 1; r <= grid->Rows(); ++r)
+      if (grid->Cell(5, r).toInt() == index) grid->SetCurrentRow(r);
+    QCOMPARE(f.window->CurrentIndex(), index);
+    f.window->ProgramCommand();
+    QCOMPARE(f.prompts.messages.size(), std::size_t{1});
+    QCOMPARE(f.prompts.messages[0], f.Text(162) + " -499: " + f.Text(247));
+    QCOMPARE(f.BlocksReceived(), 0);
+  }
+
   void waitsForTheDevice() {
     Fixture f;
     f.device->SimulatedLearner()->Unplug();

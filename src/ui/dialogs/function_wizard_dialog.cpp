@@ -460,6 +460,9 @@ void TfrmWizard::Message(analysis::WizardMessage message) {
     case analysis::WizardMessage::ChecksumKeepsTheBits:
       text = kTextChecksumKeepsTheBits;
       break;
+    case analysis::WizardMessage::SimulationFailed:
+      if (tell_) tell_(this, Text(kTextCaption), FromGbk(logic_.SimulationProblem()));
+      return;
   }
   if (tell_) tell_(this, Text(kTextCaption), Text(text));
 }
