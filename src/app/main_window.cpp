@@ -223,6 +223,8 @@ void TfrmAirEditor::BuildPanes() {
   memo_edit_ = new QPlainTextEdit(left);
   memo_edit_->setObjectName("memoRecord");
   memo_edit_->setMaximumHeight(60);
+  // Tab moves on to the next control, as in every other field of the record.
+  memo_edit_->setTabChangesFocus(true);
   left_layout->addWidget(memo_edit_);
 
   auto* middle_block = new QHBoxLayout;

@@ -190,6 +190,19 @@ class MainWindowEditingTest : public QObject {
     for (const char* name : {"mnuDeleteRecords", "mnuImport"}) QVERIFY2(f.Action(name)->isEnabled(), name);
   }
 
+  void tabLeavesTheMemoBox() {
+    MainWindowFixture f;
+    auto* memo = f.window.findChild<QPlainTextEdit*>("memoRecord");
+    const QString text = memo->toPlainText();
+    f.window.activateWindow();
+    memo->setFocus();
+    QVERIFY(QTest::qWaitFor([&] { return memo->hasFocus(); }));
+    QTest::keyClick(memo, Qt::Key_Tab);
+    QVERIFY(!memo->hasFocus());
+    QCOMPARE(memo->toPlainText(), text);
+    QVERIFY(!f.window.RecordModified());
+  }
+
   void readOnlyAsksAboutChangesMadeBeforeIt() {
     MainWindowFixture f;
     QTest::keyClicks(f.Edit("edtBrand"), "Z");
