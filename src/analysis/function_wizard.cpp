@@ -21,7 +21,6 @@ constexpr int kTextNoSignal = 256;
 constexpr std::string_view kTemperatureUpDown = " Temp+-";
 constexpr std::int32_t kNoCarrier = ir::kUnusedDuration;
 constexpr std::int32_t kSimulatedCarrier = 38000;
-constexpr std::size_t kNoDisplayByteColumns = 8;
 constexpr int kBitsPerByte = 8;
 
 std::string HexByte(std::uint8_t b) {
@@ -491,7 +490,7 @@ std::vector<std::string> FunctionWizard::NoDisplayBytes(int row) const {
   std::vector<std::string> bytes;
   if (row < 0 || row >= NoDisplayRows()) return bytes;
   const auto bits = static_cast<std::size_t>(ir::TotalBits(current_.Elements));
-  const std::size_t shown = std::min((bits + kBitsPerByte - 1) / kBitsPerByte, kNoDisplayByteColumns);
+  const std::size_t shown = std::min((bits + kBitsPerByte - 1) / kBitsPerByte, store::kSlotCodeBytes);
   const auto& code = record_.Slots[static_cast<std::size_t>(row)].Code;
   for (std::size_t i = 0; i < shown; ++i) bytes.push_back(HexByte(code[i]));
   return bytes;

@@ -141,7 +141,8 @@ class FunctionWizard {
 
   // The no-display table: one row per key, then temperature down.
   int NoDisplayRows() const;
-  /// Name of a row (GBK) and the code bytes its slot shows (at most 8, two hex digits each).
+  /// Name of a row (GBK) and every code byte of its slot along the shown format
+  /// (two hex digits each).
   std::string NoDisplayName(int row) const;
   std::vector<std::string> NoDisplayBytes(int row) const;
   int NoDisplayRow() const { return no_display_row_; }

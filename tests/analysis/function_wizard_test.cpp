@@ -256,6 +256,16 @@ TEST_F(FunctionWizardTest, ARemoteWithoutDisplayStoresEachCaptureInTheSlotOfTheT
   EXPECT_EQ(record_.Slots, before.Slots);  // its code slots are not squeezed away
 }
 
+TEST_F(FunctionWizardTest, TheNoDisplayTableShowsEveryByteOfALongCode) {
+  record_.RemoteType = kRemoteWithoutDisplay;
+  record_.Slots[0].Text.assign("<0>[72]<1>");
+  const std::vector<std::uint8_t> code{1, 2, 3, 4, 5, 6, 7, 8, 0xA9};
+  ASSERT_TRUE(StoreSlotCode(record_, 0, code));
+  wizard_.Show();
+  EXPECT_EQ(wizard_.NoDisplayBytes(0),
+            (std::vector<std::string>{"01", "02", "03", "04", "05", "06", "07", "08", "A9"}));
+}
+
 TEST_F(FunctionWizardTest, SimulationSendsTheCodeTheRecordDescribesForTheNextState) {
   wizard_.Show();
   wizard_.SwitchKey(3);  // fan: 4 states, field at bit 12 with (s + 3) & 15

@@ -184,6 +184,10 @@ class FunctionWizardTest : public QObject {
     QCOMPARE(f.record.RemoteType, analysis::kRemoteWithoutDisplay);
     QVERIFY(wizard.NoDisplayTable()->isVisible());
     QCOMPARE(wizard.NoDisplayTable()->Rows(), 7);
+    // The format has 67 bits: nine code bytes, the last one shown too.
+    QCOMPARE(wizard.NoDisplayTable()->Columns(), 1 + 9);
+    QCOMPARE(wizard.NoDisplayTable()->Cell(10, 1),
+             QString::fromStdString(wizard.Logic().NoDisplayBytes(0).at(8)));
     SaveScreenshot(wizard, "function_wizard_no_display.png");
     wizard.reject();
   }

@@ -255,13 +255,7 @@ QWidget* TfrmWizard::BuildNoDisplayPanel() {
   no_display_->setObjectName("gridNoDisplay");
   no_display_->SetMode(DataGrid::Mode::BrowseOnly);
   no_display_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  no_display_->SetColumns(1 + kByteColumns);
-  no_display_->SetColumnPixels(1, kNameColumnPixels);
-  no_display_->SetHeading(1, "");
-  for (int c = 0; c < kByteColumns; ++c) {
-    no_display_->SetHeading(c + 2, QString::number(c + 1));
-    no_display_->SetColumnPixels(c + 2, kByteColumnPixels);
-  }
+  SetNoDisplayByteColumns(kByteColumns);
   layout->addWidget(no_display_, 1);
   return panel;
 }
@@ -532,14 +526,28 @@ void TfrmWizard::StatesCellEdited(int column, int row) {
       this, [this, row, column, text] { logic_.EditState(row - 1, column - 2, text); }, Qt::QueuedConnection);
 }
 
+void TfrmWizard::SetNoDisplayByteColumns(int columns) {
+  no_display_->SetColumns(1 + columns);
+  no_display_->SetColumnPixels(1, kNameColumnPixels);
+  no_display_->SetHeading(1, "");
+  for (int c = 0; c < columns; ++c) {
+    no_display_->SetHeading(c + 2, QString::number(c + 1));
+    no_display_->SetColumnPixels(c + 2, kByteColumnPixels);
+  }
+}
+
 void TfrmWizard::FillNoDisplayTable() {
   filling_ = true;
   const int rows = logic_.NoDisplayRows();
+  // A column for every byte of the longest code, and never fewer than eight.
+  int columns = kByteColumns;
+  for (int r = 0; r < rows; ++r) columns = std::max(columns, static_cast<int>(logic_.NoDisplayBytes(r).size()));
+  if (columns != no_display_->columnCount() - 1) SetNoDisplayByteColumns(columns);
   no_display_->SetRows(rows);
   for (int r = 0; r < rows; ++r) {
     no_display_->SetCell(1, r + 1, FromGbk(logic_.NoDisplayName(r)));
     const std::vector<std::string> bytes = logic_.NoDisplayBytes(r);
-    for (int c = 0; c < kByteColumns; ++c)
+    for (int c = 0; c < columns; ++c)
       no_display_->SetCell(c + 2, r + 1,
                            c < static_cast<int>(bytes.size())
                                ? QString::fromStdString(bytes[static_cast<std::size_t>(c)])

@@ -96,6 +96,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   void ShowCapture(bool clear);
   void FillStatesTable();
   void FillNoDisplayTable();
+  void SetNoDisplayByteColumns(int columns);
   void ShowRemoteType();
   void UpdateRowActions();
   void StatesCellEdited(int column, int row);
