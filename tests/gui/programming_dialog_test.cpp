@@ -63,6 +63,7 @@ class ProgrammingDialogTest : public QObject {
     int position = 0;
     QString status;
     QString caption;
+    bool stayed = false;
     f.prompts.dialogs.push_back([&](QDialog& d) {
       auto& dialog = dynamic_cast<ui::TfrmDownProc&>(d);
       QObject::connect(&dialog, &QDialog::finished, [&] {
@@ -73,14 +74,20 @@ class ProgrammingDialogTest : public QObject {
         dialog.grab().save(testing::ScreenshotDir() + "/programming-done.png");
       });
       dialog.show();
+      // At 100 % it stays, saying so, until it is closed.
+      WaitFor([&] { return dialog.CaptionText() == f.Text(268); });
+      QTest::qWait(300);
+      stayed = dialog.isVisible();
+      QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
       WaitFor([&] { return !dialog.isVisible(); });
       return dialog.result();
     });
     f.window->ProgramCommand();
+    QVERIFY(stayed);
     QVERIFY(maximum > 2);
     QCOMPARE(position, maximum);
     QCOMPARE(status, f.Text(0));
-    QCOMPARE(caption, f.Text(69));
+    QCOMPARE(caption, f.Text(268));
     QCOMPARE(f.BlocksReceived(), maximum);
     QCOMPARE(f.StatusHint(), f.Text(0));
     QVERIFY(f.device->Manager().Listening());
