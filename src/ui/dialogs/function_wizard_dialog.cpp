@@ -37,6 +37,7 @@ constexpr int kTextRepeatMismatch = 141;
 constexpr int kTextTooManyFormats = 142;
 constexpr int kTextStandardFormat = 146;
 constexpr int kTextChecksumKeepsTheBits = 240;
+constexpr int kTextKeyStates = 269;
 constexpr int kNameColumnPixels = 110;
 constexpr int kStatesColumnPixels = 52;
 constexpr int kByteColumnPixels = 32;
@@ -297,6 +298,7 @@ void TfrmWizard::BuildGridMenu() {
 
 void TfrmWizard::ApplyTexts() {
   setWindowTitle(FromGbk(logic_.Caption()));
+  simulate_caption_ = simulate_->text();
   for (int i = 0; i < analysis::kFixedValueBoxes; ++i)
     fixed_[static_cast<std::size_t>(i)]->setText(FromGbk(logic_.FixedValueCaption(i)));
 }
@@ -435,7 +437,10 @@ void TfrmWizard::Changed(analysis::WizardEvent event) {
       emit StoredCodesChanged();
       break;
     case WizardEvent::SimulationCaption:
-      simulate_->setText(QString::fromStdString(logic_.SimulationCaption()));
+      // The button keeps its name; the key states the firmware ended with follow it.
+      simulate_->setText(QString("%1 (%2 %3)")
+                             .arg(simulate_caption_, Text(kTextKeyStates),
+                                  QString::fromStdString(logic_.SimulationCaption())));
       break;
   }
 }

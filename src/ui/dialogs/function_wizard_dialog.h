@@ -108,6 +108,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   device::CaptureRouter::Lease lease_;
   Tell tell_;
   std::function<void(int)> learn_mode_;
+  QString simulate_caption_;
   bool filling_ = false;
   bool shown_ = false;
   bool finished_ = false;
