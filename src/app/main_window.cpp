@@ -129,7 +129,7 @@ void TfrmAirEditor::BuildMenus() {
   tools->addAction(act_auto_wizard_);
   tools->addSeparator();
   for (auto [name, caption] : {std::pair{"mnuUpdate", "Update"}, std::pair{"mnuConvertOne", "单个转换万能"},
-                               std::pair{"mnuMobileFile", "Import moble file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
+                               std::pair{"mnuMobileFile", "Export mobile file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
     QAction* item = tools->addAction(caption);
     item->setObjectName(name);
   }

@@ -1,7 +1,7 @@
 // The main window's verification and output commands: the remote check
 // ("Compare code"), filter by learning (its library search), Program, the C
 // array ("Create c++"), the chip-image check of all records, the universal
-// conversion into <home>/acwn.txt and the mobile bundle ("Import moble file").
+// conversion into <home>/acwn.txt and the mobile bundle ("Export mobile file").
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>

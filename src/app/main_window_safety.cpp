@@ -150,7 +150,7 @@ void TfrmAirEditor::ReloadLibrary() {
   }
   current_index_ = place.index;
   record_modified_ = place.modified;
-  status_index_->setText(QString::number(current_index_));
+  ShowStatusIndex();
   // The record shown stays shown while the list is refilled.
   hold_current_ = place.modified || place.index >= 0;
   RefreshLibraryList();

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDate>
 #include <QListWidget>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -188,6 +189,17 @@ class MainWindowEditingTest : public QObject {
     QVERIFY(!f.Edit("edtBrand")->isReadOnly());
     QVERIFY(f.window.findChild<QPushButton*>("btnLoadPicture")->isEnabled());
     for (const char* name : {"mnuDeleteRecords", "mnuImport"}) QVERIFY2(f.Action(name)->isEnabled(), name);
+  }
+
+  void statusBarMenuAndQuestionsSayWhatTheyAre() {
+    MainWindowFixture f;
+    auto* index = f.window.findChild<QLabel*>("lblStatusIndex");
+    QCOMPARE(index->text(), QString("Library index %1").arg(f.window.CurrentIndex()));
+    QVERIFY(f.Action("mnuMobileFile")->text().startsWith("Export"));
+    f.Library()->selectRow(0);
+    f.prompts.answers = {QMessageBox::No};
+    f.window.DeleteSelectedRecords();
+    QCOMPARE(f.prompts.question_captions, std::vector<QString>{"Question"});
   }
 
   void tabLeavesTheMemoBox() {
