@@ -74,4 +74,39 @@ int ExtractColumns(const CompareGridModel& grid, int state_count,
   return static_cast<int>(taken);
 }
 
+namespace {
+
+std::uint8_t RereadValue(std::uint8_t value, int width, BitReading reading) {
+  const unsigned mask = (1u << width) - 1;
+  if (value == kValueSpecial || value == store::kUnsetValue || value > mask) return value;
+  unsigned v = value;
+  if (reading.reverse_order) {
+    unsigned reversed = 0;
+    for (int i = 0; i < width; ++i) reversed |= ((v >> i) & 1u) << (width - 1 - i);
+    v = reversed;
+  }
+  if (reading.invert) v = ~v & mask;
+  return static_cast<std::uint8_t>(v);
+}
+
+}  // namespace
+
+void RereadFieldValues(store::TdiskAir& record, BitReading reading) {
+  constexpr int kBitsPerValue = 8;
+  for (std::size_t k = 0; k < record.UsedKeys(); ++k) {
+    store::TdiskKey& key = record.Keys[k];
+    const std::size_t states = std::min<std::size_t>(key.StateCount, store::kMaxStates);
+    for (store::TdiskBitColumn& c : key.Columns) {
+      if (!c.InUse() || c.Width < 1 || c.Width > kBitsPerValue) continue;
+      for (std::size_t s = 0; s < states; ++s) c.Values[s] = RereadValue(c.Values[s], c.Width, reading);
+    }
+  }
+}
+
+bool HasChecksumInUse(const store::TdiskAir& record) {
+  for (const store::TdiskFormatSlot& slot : record.Slots)
+    if (!slot.Text.empty() && slot.Crc.HasChecksum != 0 && slot.Crc.Count > 0) return true;
+  return false;
+}
+
 }  // namespace klimavo::analysis

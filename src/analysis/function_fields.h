@@ -41,4 +41,20 @@ store::TdiskBitColumn UnusedColumn();
 int ExtractColumns(const CompareGridModel& grid, int state_count,
                    std::array<store::TdiskBitColumn, store::kColumnsPerKey>& columns);
 
+/// How the bits of every code are read anew.
+struct BitReading {
+  bool invert = false;         ///< 0 and 1 exchange their logic codes
+  bool reverse_order = false;  ///< the record's bit order flips
+};
+
+/// Re-reads the state values of every used column of the record's keys so that
+/// each state still sends the bits it sent: a w-bit value is complemented when
+/// the bits are inverted and read the other way round when the bit order flips.
+/// Values that are not bit values (241 "special", 255 unset) are kept.
+void RereadFieldValues(store::TdiskAir& record, BitReading reading);
+
+/// Whether a format slot in use carries a checksum. Its operands and target
+/// are the code's bytes, so a checksum is defined for one reading of the bits.
+bool HasChecksumInUse(const store::TdiskAir& record);
+
 }  // namespace klimavo::analysis

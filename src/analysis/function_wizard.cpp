@@ -5,6 +5,7 @@
 #include "analysis/format_slots.h"
 #include "analysis/function_fields.h"
 #include "analysis/record_capture.h"
+#include "analysis/table_image_problem.h"
 #include "base/text.h"
 #include "ir/protocol.h"
 #include "ir/tolerance.h"
@@ -15,10 +16,11 @@ namespace {
 constexpr int kTextCaption = 45;
 constexpr int kTextFixesPrefix = 51;
 constexpr int kTextFixesSuffix = 52;
+constexpr int kTextOnlyFunctionKeys = 255;
+constexpr int kTextNoSignal = 256;
 constexpr std::string_view kTemperatureUpDown = " Temp+-";
 constexpr std::int32_t kNoCarrier = ir::kUnusedDuration;
 constexpr std::int32_t kSimulatedCarrier = 38000;
-constexpr std::size_t kNoDisplayByteColumns = 8;
 constexpr int kBitsPerByte = 8;
 
 std::string HexByte(std::uint8_t b) {
@@ -144,6 +146,7 @@ void FunctionWizard::CaptureReceived(const ir::TIRIntegerArr& durations, std::in
   if (record_.RemoteType == kRemoteWithDisplay) {
     grid_.AddLine(read.bits, read.structure);
     lines_changed_ = true;
+    RefreshKeyZones();
   } else {
     StoreNoDisplayCode(read.bits, read.structure.Elements);
   }
@@ -208,10 +211,10 @@ void FunctionWizard::SwitchKey(int key) {
   }
   UpdateFormatLabel();
 
-  RebuildKeyZones();
   grid_.SetChecksumBlock(k.Slot < store::kFormatSlots ? record_.Slots[k.Slot].Crc : ir::TCrcBlock{}, true);
   grid_.SetLines(KeyLines(key));
   lines_changed_ = false;
+  RebuildKeyZones();
   temperature_label_.clear();
   Emit(WizardEvent::KeyChanged);
   Emit(WizardEvent::StatesTableChanged);
@@ -237,7 +240,34 @@ void FunctionWizard::SaveRows() {
 
 void FunctionWizard::RebuildKeyZones() {
   if (selected_key_ < 0) return;
-  grid_.SetKeyZones(KeyZonesOf(record_, selected_key_), selected_key_);
+  grid_.SetKeyZones(ZonesOfShownKey(), selected_key_);
+}
+
+ir::TBtnBitsInfo FunctionWizard::ZonesOfShownKey() const {
+  // Rows not saved yet decide the slot the key will have: a key that has no
+  // slot yet (a new record's) already shares the slot of its rows' format, so
+  // the fields of the keys in that slot are marked from the first row on.
+  if (!lines_changed_ || record_.RemoteType != kRemoteWithDisplay || grid_.LineCount() == 0)
+    return KeyZonesOf(record_, selected_key_);
+  store::TdiskAir saved = record_;
+  store::TBtnLines saved_lines = lines_;
+  SaveKeyRows(saved, saved_lines, selected_key_, grid_.GetLines());
+  return KeyZonesOf(saved, selected_key_);
+}
+
+void FunctionWizard::RefreshKeyZones() {
+  if (selected_key_ < 0) return;
+  const ir::TBtnBitsInfo zones = ZonesOfShownKey();
+  const auto same = [](const ir::TSameInfo& a, const ir::TSameInfo& b) {
+    return a.Frame == b.Frame && a.Bit == b.Bit && a.Width == b.Width;
+  };
+  const ir::TBtnBitsInfo& shown = grid_.KeyZones();
+  const bool unchanged =
+      zones.size() == shown.size() &&
+      std::equal(zones.begin(), zones.end(), shown.begin(), [&](const ir::TSameInfos& a, const ir::TSameInfos& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+      });
+  if (!unchanged) grid_.SetKeyZones(zones, selected_key_);
 }
 
 // ----- The grid -----
@@ -261,12 +291,14 @@ void FunctionWizard::SelectRow(int row) {
 void FunctionWizard::RemoveDuplicateRows() {
   if (grid_.RemoveDuplicates() > 0) lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::SortRows(bool ascending) {
   grid_.SortByRunValue(ascending);
   lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::ReverseRows() {
@@ -278,12 +310,14 @@ void FunctionWizard::ClearRows() {
   grid_.Clear();
   lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::DeleteRows(const std::vector<int>& rows) {
   grid_.DeleteLines(rows);
   lines_changed_ = true;
   selected_row_ = -1;
+  RefreshKeyZones();
 }
 
 void FunctionWizard::SetAsInitialCode() {
@@ -313,8 +347,14 @@ bool FunctionWizard::SetLsbFirst(bool lsb_first) {
   if (!format_tree_) return false;
   const bool old = record_.LsbFirst != 0;
   if (old != lsb_first) {
-    // Stored codes keep the bits they send: read in the old order, packed in the new.
+    if (HasChecksumInUse(record_)) {
+      Say(WizardMessage::ChecksumKeepsTheBits);
+      return false;
+    }
+    // Stored codes and state values keep the bits they send: read in the old
+    // order, packed in the new.
     RewriteSlotCodes(record_, old, lsb_first, false);
+    RereadFieldValues(record_, {.invert = false, .reverse_order = true});
     record_.LsbFirst = lsb_first ? 1 : 0;
   }
   grid_.SetLowPre(lsb_first);
@@ -327,8 +367,12 @@ bool FunctionWizard::SetLsbFirst(bool lsb_first) {
   return true;
 }
 
-void FunctionWizard::SwapZeroOne() {
-  if (!format_tree_ || handling_capture_) return;
+bool FunctionWizard::SwapZeroOne() {
+  if (!format_tree_ || handling_capture_) return false;
+  if (HasChecksumInUse(record_)) {
+    Say(WizardMessage::ChecksumKeepsTheBits);
+    return false;
+  }
   std::swap(record_.Params.Logic[0], record_.Params.Logic[1]);
   for (store::TGrdLines& key_lines : lines_)
     for (store::TGrdDataLine& line : key_lines)
@@ -338,11 +382,14 @@ void FunctionWizard::SwapZeroOne() {
     std::swap(root->LogicTexts[0], root->LogicTexts[1]);
   // Stored codes keep what they send: their bits are inverted too.
   RewriteSlotCodes(record_, record_.LsbFirst != 0, record_.LsbFirst != 0, true);
+  RereadFieldValues(record_, {.invert = true, .reverse_order = false});
   for (std::uint8_t& bit : field_bits_) bit = bit == 1 ? 0 : 1;
   ShowFieldBits(field_bits_, field_elements_);
   Emit(WizardEvent::FormatTreeChanged);
+  Emit(WizardEvent::StatesTableChanged);
   lines_changed_ = true;
   MarkRecordChanged();
+  return true;
 }
 
 void FunctionWizard::AutoExtract() {
@@ -443,7 +490,7 @@ std::vector<std::string> FunctionWizard::NoDisplayBytes(int row) const {
   std::vector<std::string> bytes;
   if (row < 0 || row >= NoDisplayRows()) return bytes;
   const auto bits = static_cast<std::size_t>(ir::TotalBits(current_.Elements));
-  const std::size_t shown = std::min((bits + kBitsPerByte - 1) / kBitsPerByte, kNoDisplayByteColumns);
+  const std::size_t shown = std::min((bits + kBitsPerByte - 1) / kBitsPerByte, store::kSlotCodeBytes);
   const auto& code = record_.Slots[static_cast<std::size_t>(row)].Code;
   for (std::size_t i = 0; i < shown; ++i) bytes.push_back(HexByte(code[i]));
   return bytes;
@@ -454,6 +501,12 @@ void FunctionWizard::SelectNoDisplayRow(int row) {
 }
 
 // ----- Firmware simulation -----
+
+std::string FunctionWizard::SimulationProblemText(const SimulationFailure& failure) const {
+  if (failure.not_a_function_key) return language_.Text(kTextOnlyFunctionKeys);
+  if (failure.image_error != 0) return TableImageProblem(failure.image_error, language_);
+  return language_.Text(kTextNoSignal) + " " + std::to_string(failure.emulator_error);
+}
 
 bool FunctionWizard::Simulate(SimulationButton button) {
   if (selected_key_ < 0 || handling_capture_) return false;
@@ -468,9 +521,15 @@ bool FunctionWizard::Simulate(SimulationButton button) {
     lines_changed_ = false;
     MarkRecordChanged();
   }
+  SimulationFailure failure;
   const std::optional<SimulatedPress> press =
-      SimulateKeyPress(record_, lines_, states, selected_key_, timing_);
-  if (!press) return false;
+      SimulateKeyPress(record_, lines_, states, selected_key_, timing_, &failure);
+  if (!press) {
+    simulation_problem_ = SimulationProblemText(failure);
+    Say(WizardMessage::SimulationFailed);
+    return false;
+  }
+  simulation_problem_.clear();
   simulation_caption_.clear();
   for (std::int32_t s : press->key_states) simulation_caption_ += std::to_string(s);
   Emit(WizardEvent::SimulationCaption);

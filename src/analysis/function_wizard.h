@@ -59,6 +59,8 @@ enum class WizardMessage {
   RepeatMismatch,  ///< "重复性判断错误！": the bits do not divide by the repeat count; all were kept
   TooManyFormats,  ///< "格式太多了": the rows of the key were not given a format slot
   CodeTooLong,     ///< the code does not fit a slot's 64 bytes and was not stored
+  ChecksumKeepsTheBits,  ///< 0/1 swap or bit order refused: a checksum is defined on the present bits
+  SimulationFailed,      ///< Simulate sent nothing: SimulationProblem() says why
 };
 
 class FunctionWizardEvents {
@@ -113,8 +115,14 @@ class FunctionWizard {
   void SetMaxRunWidth(int width);
   void SetIgnoreZoned(bool ignore);
   /// The record's bit order; only while a format tree exists (false otherwise).
+  /// The stored codes and the keys' state values are re-read so that the
+  /// record sends what it sent; refused with a message while a checksum is in
+  /// use, as the checksum cannot follow the bits.
   bool SetLsbFirst(bool lsb_first);
-  void SwapZeroOne();
+  /// Exchanges the logic codes of 0 and 1 and inverts every code and state
+  /// value with them, so that the record sends what it sent; refused (false)
+  /// like SetLsbFirst.
+  bool SwapZeroOne();
   void AutoExtract();
 
   // The states table.
@@ -133,7 +141,8 @@ class FunctionWizard {
 
   // The no-display table: one row per key, then temperature down.
   int NoDisplayRows() const;
-  /// Name of a row (GBK) and the code bytes its slot shows (at most 8, two hex digits each).
+  /// Name of a row (GBK) and every code byte of its slot along the shown format
+  /// (two hex digits each).
   std::string NoDisplayName(int row) const;
   std::vector<std::string> NoDisplayBytes(int row) const;
   int NoDisplayRow() const { return no_display_row_; }
@@ -142,6 +151,8 @@ class FunctionWizard {
   // Firmware simulation.
   bool Simulate(SimulationButton button);
   std::string SimulationCaption() const { return simulation_caption_; }
+  /// Why the last Simulate sent nothing (GBK), empty after one that sent.
+  std::string SimulationProblem() const { return simulation_problem_; }
   static std::array<std::int32_t, firmware::kFunctionKeys>& KeyStates();
 
   // What the views show.
@@ -165,10 +176,14 @@ class FunctionWizard {
   void Say(WizardMessage message);
   void SaveRows();
   void RebuildKeyZones();
+  /// Sets the grid's key zones again when the rows changed the slot they take.
+  void RefreshKeyZones();
+  ir::TBtnBitsInfo ZonesOfShownKey() const;
   void ShowStructure(const ir::TStrProt_Stru& structure);
   void ShowFieldBits(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);
   void StoreNoDisplayCode(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);
   void UpdateFormatLabel();
+  std::string SimulationProblemText(const SimulationFailure& failure) const;
   void MarkRecordChanged() { record_changed_ = true; }
 
   store::TdiskAir& record_;
@@ -197,6 +212,7 @@ class FunctionWizard {
   int no_display_row_ = 0;
   std::array<int, 2> simulation_counters_{};
   std::string simulation_caption_;
+  std::string simulation_problem_;
 };
 
 }  // namespace klimavo::analysis

@@ -22,12 +22,20 @@ struct SimulatedPress {
   std::array<std::int32_t, firmware::kFunctionKeys> key_states{};  ///< as the run left them
 };
 
+/// Why a simulated press sent nothing.
+struct SimulationFailure {
+  bool not_a_function_key = false;  ///< the pressed key is not one of keys 0..5
+  int image_error = 0;              ///< the table image's error code, or 0
+  int emulator_error = 0;           ///< the emulator's error code when it sent nothing
+};
+
 /// Builds the record's table image (no download header) and runs it with the
 /// key states and the pressed key; nothing when the image cannot be built, the
-/// run fails or produces no signal, or the pressed key is not one of keys 0..5.
+/// run fails or produces no signal, or the pressed key is not one of keys 0..5,
+/// and then `failure` (when given) says which.
 std::optional<SimulatedPress> SimulateKeyPress(
     const store::TdiskAir& record, const store::TBtnLines& lines,
     const std::array<std::int32_t, firmware::kFunctionKeys>& states, int pressed_key,
-    const config::TimingAdjustments& timing);
+    const config::TimingAdjustments& timing, SimulationFailure* failure = nullptr);
 
 }  // namespace klimavo::analysis

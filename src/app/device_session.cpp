@@ -5,7 +5,10 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <algorithm>
+
 #include "device/hid_transport.h"
+#include "device/packet_encoder.h"
 
 #ifndef KLIMAVO_SAMPLES_DIR
 #define KLIMAVO_SAMPLES_DIR ""
@@ -74,10 +77,14 @@ int DeviceSession::PressSimulatedKey() {
   if (!simulated_ || captures_.empty()) return 0;
   const std::size_t index = next_capture_;
   next_capture_ = (next_capture_ + 1) % captures_.size();
-  simulated_->QueueCapture(capture::ToCapture(captures_[index]));
+  const ir::Capture capture = capture::ToCapture(captures_[index]);
+  simulated_->QueueCapture(capture);
   const int number = static_cast<int>(index) + 1;
   const auto& name = captures_[index].name;
-  emit SimulatedKeyPressed(number, name ? QString::fromStdString(*name) : QString());
+  const std::size_t levels = capture.Durations.size();
+  const std::size_t sent = std::min(levels, device::MaxPacketLevels(simulated_->Options().model));
+  emit SimulatedKeyPressed(number, name ? QString::fromStdString(*name) : QString(), static_cast<int>(levels),
+                           static_cast<int>(sent));
   return number;
 }
 

@@ -54,8 +54,10 @@ class DeviceSession : public QObject {
   int PressSimulatedKey();
 
  signals:
-  /// A simulated key was pressed: which capture (from 1) and its name in the file.
-  void SimulatedKeyPressed(int number, const QString& name);
+  /// A simulated key was pressed: which capture (from 1) and its name in the
+  /// file; `levels` of the capture, of which the learner's packet carried
+  /// `sent` (fewer when the capture was cut).
+  void SimulatedKeyPressed(int number, const QString& name, int levels, int sent);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

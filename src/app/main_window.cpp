@@ -133,7 +133,7 @@ void TfrmAirEditor::BuildMenus() {
   tools->addAction(act_auto_wizard_);
   tools->addSeparator();
   for (auto [name, caption] : {std::pair{"mnuUpdate", "Update"}, std::pair{"mnuConvertOne", "单个转换万能"},
-                               std::pair{"mnuMobileFile", "Import moble file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
+                               std::pair{"mnuMobileFile", "Export mobile file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
     QAction* item = tools->addAction(caption);
     item->setObjectName(name);
   }
@@ -228,6 +228,8 @@ void TfrmAirEditor::BuildPanes() {
   memo_edit_ = new QPlainTextEdit(left);
   memo_edit_->setObjectName("memoRecord");
   memo_edit_->setMaximumHeight(60);
+  // Tab moves on to the next control, as in every other field of the record.
+  memo_edit_->setTabChangesFocus(true);
   left_layout->addWidget(memo_edit_);
 
   auto* middle_block = new QHBoxLayout;

@@ -265,6 +265,8 @@ class TfrmAirEditor : public QMainWindow {
   void ApplyToolBarTexts();
   void UpdateMinimumSize();
   void ApplyReadOnlyState();
+  /// The status bar's word on where the shown record is stored.
+  void ShowStatusIndex();
   /// Selects the row of the shown record, or no row when it has none.
   void SyncLibrarySelection();
   void KeywordEdited();

@@ -24,6 +24,8 @@ constexpr int kCloseRange = 1;
 constexpr int kLongRange = 2;
 constexpr int kTextNoLearner = 79;
 constexpr int kStatusMessageMs = 4000;
+constexpr int kCutMessageMs = 15000;
+constexpr int kTextCaptureCut = 257;
 
 }  // namespace
 
@@ -61,10 +63,13 @@ void TfrmAirEditor::ConnectDeviceManager() {
     simulated_key_->setVisible(true);
     simulated_key_->setEnabled(true);
     connect(workbench_.device, &DeviceSession::SimulatedKeyPressed, this,
-            [this](int number, const QString& name) {
-              statusBar()->showMessage(
-                  QString("%1/%2  %3").arg(number).arg(workbench_.device->SimulatedCaptureCount()).arg(name),
-                  kStatusMessageMs);
+            [this](int number, const QString& name, int levels, int sent) {
+              QString text =
+                  QString("%1/%2  %3").arg(number).arg(workbench_.device->SimulatedCaptureCount()).arg(name);
+              // A press longer than the learner's packet loses its end: say so,
+              // or its decode would be taken for the whole press.
+              if (sent < levels) text += "  " + Text(kTextCaptureCut).arg(levels).arg(sent);
+              statusBar()->showMessage(text, sent < levels ? kCutMessageMs : kStatusMessageMs);
             });
   }
   // The handlers outlive no window: they check that it still exists.

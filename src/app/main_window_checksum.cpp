@@ -21,15 +21,22 @@ void TfrmAirEditor::ChecksumAssistantCommand() {
     prompts_.Tell(parent, caption, text);
   });
   // It opens the learner at long range; the near and far items of its
-  // waveform menu switch the range.
+  // waveform menu switch the range while it is open.
   wizard.SetLearnModeHandler([this](int tag) {
     if (workbench_.device) workbench_.device->Manager().SetLearnMode(tag);
   });
-  // The capture buttons follow the learn mode however the wizard ends.
-  struct SyncButtons {
+  // However the wizard ends (OK, Esc, an error), the learner goes back to the
+  // range it had before and the capture buttons follow it.
+  struct RestoreLearnMode {
     TfrmAirEditor* window;
-    ~SyncButtons() { window->SyncCaptureButtons(); }
-  } sync{this};
+    device::TMyHIDUSBMange* manager;
+    int mode;
+    ~RestoreLearnMode() {
+      if (manager != nullptr && manager->LearnMode() != mode) manager->SetLearnMode(mode);
+      window->SyncCaptureButtons();
+    }
+  } restore{this, workbench_.device ? &workbench_.device->Manager() : nullptr,
+            workbench_.device ? workbench_.device->Manager().LearnMode() : 0};
   prompts_.RunDialog(wizard);
   if (wizard.RecordChanged()) MarkRecordModified();
   ShowCurrentRecord();

@@ -22,6 +22,10 @@
 namespace klimavo::app {
 namespace {
 
+constexpr int kTextLibraryIndex = 265;
+constexpr int kTextNotSaved = 266;
+constexpr int kTextQuestion = 267;
+
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
 
 }  // namespace
@@ -79,7 +83,7 @@ void TfrmAirEditor::LibraryRowChanged(int row) {
   ShowModelsAndPicture();
   current_index_ = index;
   ShowCurrentRecord();
-  status_index_->setText(QString::number(index));
+  ShowStatusIndex();
   record_modified_ = picture_modified_ = false;
   UpdateActions();
   SyncLibrarySelection();
@@ -100,7 +104,7 @@ bool TfrmAirEditor::ConfirmPendingChanges() {
   // A record made by New and never stored is asked about as well: dropping it loses it.
   const bool never_stored = current_index_ < 0;
   if (!(worth_asking && (any_assigned || never_stored))) return true;
-  const auto answer = prompts_.Ask(this, Text(9), Text(18), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  const auto answer = prompts_.Ask(this, Text(kTextQuestion), Text(18), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
   SaveCommand();
@@ -125,7 +129,7 @@ void TfrmAirEditor::SaveCommand() {
       current_record_.ChangeTime = base::NowAsDateTime();
       current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, current_index_);
       if (current_index_ >= 0) record_modified_ = false;
-      status_index_->setText(QString::number(current_index_));
+      ShowStatusIndex();
     }
     if (picture_modified_) {
       CollectModelNames();
@@ -151,8 +155,14 @@ std::vector<int> TfrmAirEditor::SelectedLibraryIndices() const {
   return indices;
 }
 
+void TfrmAirEditor::ShowStatusIndex() {
+  // The library index of the record shown, as the command line names records.
+  status_index_->setText(current_index_ >= 0 ? Text(kTextLibraryIndex).arg(current_index_) : Text(kTextNotSaved));
+}
+
 void TfrmAirEditor::DeleteSelectedRecords() {
-  if (prompts_.Ask(this, Text(9), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
+  if (workbench_.settings.ReadOnlyMode) return;
+  if (prompts_.Ask(this, Text(kTextQuestion), Text(13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
   auto lock = BeginStoreWrite();
@@ -196,6 +206,7 @@ void TfrmAirEditor::ExportSelectedRecords() {
 }
 
 void TfrmAirEditor::ImportRecords() {
+  if (workbench_.settings.ReadOnlyMode) return;
   auto source = prompts_.OpenFile(this, QString(), "AC File(*.acpf)");
   if (!source) return;
   auto lock = BeginStoreWrite();

@@ -1,7 +1,7 @@
 // The main window's verification and output commands: the remote check
 // ("Compare code"), filter by learning (its library search), Program, the C
 // array ("Create c++"), the chip-image check of all records, the universal
-// conversion into <home>/acwn.txt and the mobile bundle ("Import moble file").
+// conversion into <home>/acwn.txt and the mobile bundle ("Export mobile file").
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
@@ -11,6 +11,7 @@
 #include <exception>
 
 #include "analysis/protocol_comparison.h"
+#include "analysis/table_image_problem.h"
 #include "app/device_session.h"
 #include "app/main_window.h"
 #include "base/gbk.h"
@@ -35,7 +36,6 @@ constexpr int kTextInformation = 9;
 constexpr int kTextPleaseWait = 27;
 constexpr int kTextTableFileWritten = 160;
 constexpr int kTextNoCurrentRecord = 161;
-constexpr int kTextImageNotBuilt = 162;
 constexpr int kTextCheckingImages = 163;
 constexpr int kTextImagesChecked = 164;
 constexpr int kTextLearnFilterHits = 165;
@@ -97,7 +97,8 @@ void TfrmAirEditor::ProgramCommand() {
   const int code =
       firmware::BuildTableImage(current_record_, current_lines_, true, workbench_.settings.Timing, image);
   if (code != 0) {
-    prompts_.Tell(this, Text(kTextInformation), Text(kTextImageNotBuilt) + " " + QString::number(code));
+    prompts_.Tell(this, Text(kTextInformation),
+                  FromGbk(analysis::TableImageProblem(code, workbench_.language)));
     return;
   }
   if (const std::string problem = device::ProgramImageSizeProblem(image.size()); !problem.empty()) {

@@ -97,8 +97,11 @@ void TfrmAirEditor::ApplyProtection() {
     actn_save_->setEnabled(false);
     act_save_as_->setEnabled(false);
   }
+  // Delete and Import write the library: neither while it is protected or in Read Only.
+  const bool library_writable = writable && !workbench_.settings.ReadOnlyMode;
   for (QAction* item : library_grid_->actions()) {
-    if (item->objectName() == "mnuImport" || item->objectName() == "mnuDeleteRecords") item->setEnabled(writable);
+    if (item->objectName() == "mnuImport" || item->objectName() == "mnuDeleteRecords")
+      item->setEnabled(library_writable);
   }
   act_save_readable_->setEnabled(!writable);
   protected_label_->setText(writable ? QString() : Text(kTextDamaged));
@@ -151,7 +154,7 @@ void TfrmAirEditor::ReloadLibrary() {
   }
   current_index_ = place.index;
   record_modified_ = place.modified;
-  status_index_->setText(QString::number(current_index_));
+  ShowStatusIndex();
   // The record shown stays shown while the list is refilled.
   hold_current_ = place.modified || place.index >= 0;
   RefreshLibraryList();

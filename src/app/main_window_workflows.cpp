@@ -154,7 +154,7 @@ void TfrmAirEditor::NewCommand() {
   ShowModelsAndPicture();
   ShowCurrentRecord();
   current_lines_.assign(current_record_.UsedKeys(), {});
-  status_index_->clear();
+  ShowStatusIndex();
   // The new record is not in the library yet: Save is offered at once.
   record_modified_ = true;
   picture_modified_ = false;
@@ -176,7 +176,7 @@ void TfrmAirEditor::SaveAsCommand() {
     current_record_.ChangeTime = base::NowAsDateTime();
     current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, -1);
     if (current_index_ >= 0) record_modified_ = false;
-    status_index_->setText(QString::number(current_index_));
+    ShowStatusIndex();
     CollectModelNames();
     store::StorePicture(base::Trim(current_record_.CodeNo.str()), current_picture_, workbench_.PictureFile());
     picture_modified_ = false;

@@ -185,6 +185,13 @@ base::Bytes EncodeBigEndianTablePacket(const ir::Capture& capture) {
   return packet;
 }
 
+std::size_t MaxPacketLevels(int model) {
+  constexpr std::size_t kLongFormats = 2 * 0xFFFF + 1;
+  if (model == kPulseModel) return kMaxPulseIntervals;
+  if (model == kBigEndianModel) return kLongFormats;
+  return 2 * kMaxTablePairs + 1;
+}
+
 base::Bytes EncodePacket(int model, const ir::Capture& capture) {
   if (model == kPulseModel) return EncodePulsePacket(capture);
   if (model == kBigEndianModel) return EncodeBigEndianTablePacket(capture);

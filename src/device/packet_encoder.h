@@ -22,5 +22,8 @@ base::Bytes EncodePulsePacket(const ir::Capture& capture);
 base::Bytes EncodeBigEndianTablePacket(const ir::Capture& capture);
 /// The packet format of `model`.
 base::Bytes EncodePacket(int model, const ir::Capture& capture);
+/// The most levels (marks and spaces) a packet of `model` carries: a longer
+/// capture is cut to this many, and its end is lost.
+std::size_t MaxPacketLevels(int model);
 
 }  // namespace klimavo::device

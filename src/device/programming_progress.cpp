@@ -66,6 +66,7 @@ void ProgrammingProgress::Apply(const ProgramMessage& message) {
         // Echoes that came late leave the position behind; done is 100 %.
         position_ = maximum_;
         SetStatus({kTextProgrammed, {}});
+        SetCaption({kTextAllBlocksChecked, {}});
         picture_ = ProgramPicture::kDone;
       }
       break;

@@ -143,8 +143,23 @@ std::string TranslateKeyName(std::string_view text, int language_no) {
   return result;
 }
 
+namespace {
+
+// Temperatures read "16℃" in every language; records made with an English
+// workbench may hold "16'" (a mark after the digits), which is read as ℃.
+void WriteDegreeSigns(std::string& text) {
+  constexpr std::string_view kDegree = "\xA1\xE6";  // ℃ in GBK
+  for (std::size_t pos = text.find('\''); pos != std::string::npos; pos = text.find('\'', pos + 1)) {
+    if (pos == 0 || text[pos - 1] < '0' || text[pos - 1] > '9') continue;
+    text.replace(pos, 1, kDegree);
+  }
+}
+
+}  // namespace
+
 std::string TranslateStateName(std::string_view text, int language_no) {
   std::string result(text);
+  WriteDegreeSigns(result);
   if (language_no == kChineseLanguageNo) {
     // English names match without regard to the case of a-z.
     for (std::size_t i = 0; i < kAcValueCount; ++i) {

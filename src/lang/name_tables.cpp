@@ -71,7 +71,7 @@ const std::array<std::string_view, kAcValueCount> AcValueNamesCn = {
 };
 
 const std::array<std::string_view, kAcValueCount> AcValueNamesEn = {
-    "On",    "Off",  "'",   "Auto", "Cool", "Dehum", "Fan",   "Heat",
+    "On",    "Off",  "\xA1\xE6", "Auto", "Cool", "Dehum", "Fan", "Heat",
     "Angle", "High", "Mid", "Low",  "Stop", "Swing", "Swing",
 };
 

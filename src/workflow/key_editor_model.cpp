@@ -8,10 +8,6 @@
 namespace klimavo::workflow {
 namespace {
 
-EditorMessage Literal(std::string_view caption, std::string_view text) {
-  return EditorMessage{std::string(caption), std::string(text)};
-}
-
 int ShownStates(const store::TdiskKey& key) { return std::min<int>(key.StateCount, store::kMaxStates); }
 
 std::string StateRange() {
@@ -73,7 +69,7 @@ std::optional<EditorMessage> KeyEditorModel::SetStateCount(int key, std::string_
   long long value = 0;
   if (!base::ParseInteger(text, value))
     return Numbered(kTextNumberOutOfRange, base::Concat({"\"", text, "\" ", StateRange()}));
-  if (value < kMinStates) return Literal(kCaptionInfo, kBelowTwoStates);
+  if (value < kMinStates) return Numbered(kTextBelowTwoStates);
   if (value > static_cast<long long>(store::kMaxStates))
     return Numbered(kTextNumberOutOfRange, std::to_string(value) + " " + StateRange());
   record_.Keys[static_cast<std::size_t>(key)].StateCount = static_cast<std::uint8_t>(value);
@@ -92,7 +88,7 @@ std::optional<EditorMessage> KeyEditorModel::SetStateName(int key, int state, st
 
 std::optional<EditorMessage> KeyEditorModel::AddKey(std::string_view utf8_name) {
   if (!CanAddKey()) return std::nullopt;
-  if (base::Trim(utf8_name).empty()) return Literal(kCaptionInfomation, kKeyNameMissing);
+  if (base::Trim(utf8_name).empty()) return Numbered(kTextKeyNameMissing);
   const auto gbk = RecordText(utf8_name);
   if (!gbk)
     return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
@@ -103,7 +99,7 @@ std::optional<EditorMessage> KeyEditorModel::AddKey(std::string_view utf8_name) 
 }
 
 std::optional<EditorMessage> KeyEditorModel::RemoveLastKey() {
-  if (record_.KeyCount == 2) return Literal(kCaptionInfo, kRemoveRefused);
+  if (record_.KeyCount == 2) return Numbered(kTextRemoveRefused);
   if (record_.KeyCount == 0) return std::nullopt;
   --record_.KeyCount;
   return std::nullopt;
@@ -130,9 +126,9 @@ KeyEditorModel::Check KeyEditorModel::Accept() const {
       return {};
     case KeyFault::NameEmpty:
     case KeyFault::StateNameEmpty:
-      return {Literal(kCaptionInfo, kNameEmpty), check.key, check.state};
+      return {Numbered(kTextNameEmpty), check.key, check.state};
     case KeyFault::TooFewStates:
-      return {Literal(kCaptionInfo, kStateCountBelowTwo), check.key, -1};
+      return {Numbered(kTextStateCountBelowTwo), check.key, -1};
     case KeyFault::TooManyStates: {
       const int count = record_.Keys[static_cast<std::size_t>(check.key)].StateCount;
       return {Numbered(kTextNumberOutOfRange, std::to_string(count) + " " + StateRange()), check.key, -1};

@@ -25,14 +25,14 @@ struct EditorMessage {
   friend bool operator==(const EditorMessage&, const EditorMessage&) = default;
 };
 
-// The editor's own messages.
-inline constexpr std::string_view kCaptionInfo = "Info";
-inline constexpr std::string_view kCaptionInfomation = "Infomation";
-inline constexpr std::string_view kBelowTwoStates = "不能小于2";
-inline constexpr std::string_view kNameEmpty = "名称不能为空";
-inline constexpr std::string_view kStateCountBelowTwo = "状态个数不能小于2";
-inline constexpr std::string_view kKeyNameMissing = "Buttons name cant be null";
-inline constexpr std::string_view kRemoveRefused = "Error!";
+// Language texts of the editor's own messages.
+inline constexpr int kTextBelowTwoStates = 258;
+inline constexpr int kTextStateCountBelowTwo = 259;
+inline constexpr int kTextNameEmpty = 260;
+inline constexpr int kTextKeyNameMissing = 261;
+inline constexpr int kTextRemoveRefused = 262;
+inline constexpr int kTextNewKeyCaption = 263;
+inline constexpr int kTextNewKeyPrompt = 264;
 
 /// A new key: the name, no states, no bit fields, no format slots.
 store::TdiskKey NewKey(std::string_view gbk_name);
@@ -85,9 +85,14 @@ class KeyEditorModel {
   };
   Check Accept() const;
 
+  /// The caption and prompt of the box that asks for a new key's name.
+  EditorMessage NewKeyQuestion() const {
+    return EditorMessage{TextUtf8(language_, kTextNewKeyCaption), TextUtf8(language_, kTextNewKeyPrompt)};
+  }
+
  private:
   bool ValidKey(int key) const { return key >= 0 && key < record_.KeyCount; }
-  EditorMessage Numbered(int text, const std::string& detail) const;
+  EditorMessage Numbered(int text, const std::string& detail = {}) const;
 
   store::TdiskAir record_;
   lang::Language language_;

@@ -122,5 +122,27 @@ TEST(FunctionFieldsTest, ExtractionWithoutRunsLeavesNoColumnAndMissingBitsGive25
             (std::vector<std::uint8_t>{0, 255, 15}));
 }
 
+TEST(FunctionFieldsTest, StateValuesAreReadAnewWithinTheirWidth) {
+  store::TdiskAir record = fixtures::NecRecord();
+  store::TdiskBitColumn& c = record.Keys[2].Columns[0];
+  c.Width = 3;
+  const std::array<std::uint8_t, 5> values{0b001, 0b110, kValueSpecial, store::kUnsetValue, 0b011};
+  std::copy(values.begin(), values.end(), c.Values.begin());
+  record.Keys[2].StateCount = 5;
+  c.Values[5] = 0b001;  // beyond the states: not a value of the key
+  struct Case {
+    BitReading reading;
+    std::array<std::uint8_t, 6> expected;
+  };
+  for (const Case& t : {Case{{.invert = true, .reverse_order = false}, {0b110, 0b001, 241, 255, 0b100, 1}},
+                        Case{{.invert = false, .reverse_order = true}, {0b100, 0b011, 241, 255, 0b110, 1}},
+                        Case{{.invert = true, .reverse_order = true}, {0b011, 0b100, 241, 255, 0b001, 1}}}) {
+    store::TdiskAir copy = record;
+    RereadFieldValues(copy, t.reading);
+    for (std::size_t s = 0; s < t.expected.size(); ++s)
+      EXPECT_EQ(copy.Keys[2].Columns[0].Values[s], t.expected[s]) << s;
+  }
+}
+
 }  // namespace
 }  // namespace klimavo::analysis

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "analysis/format_slots.h"
+#include "analysis/signal_support.h"
+#include "analysis/table_image_problem.h"
 #include "analysis/wizard_fixtures.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
@@ -185,6 +188,26 @@ TEST_F(FunctionWizardTest, ZeroOneSwapInvertsEveryCodeAndExchangesTheLogicCodes)
   EXPECT_EQ(wizard_.Grid().CellText(1, 0), wizard_.Grid().CellText(0, 0));
 }
 
+TEST_F(FunctionWizardTest, AKeyWithoutASlotMarksTheFieldsOfTheSlotItsRowsTake) {
+  // As in a new record: the mode key has neither a slot nor rows yet.
+  record_.Keys[kKeyMode].Slot = store::kNoSlot;
+  lines_.resize(6);
+  lines_[kKeyMode].clear();
+  wizard_.Show();
+  Capture(0, 1);
+  Capture(0, 2);
+  wizard_.AutoExtract();
+  wizard_.SwitchKey(kKeyMode);
+  EXPECT_TRUE(wizard_.Grid().KeyZones()[0].empty());  // no rows: no slot to share
+  Capture(kKeyMode, 5);
+  // The first row takes slot 0, the power key's: its field is marked at once.
+  ASSERT_FALSE(wizard_.Grid().KeyZones()[0].empty());
+  EXPECT_EQ(wizard_.Grid().KeyZones()[0][0].Bit, 0);
+  EXPECT_EQ(wizard_.Grid().LettersOf(0, 0).first, 'P');
+  wizard_.ClearRows();
+  EXPECT_TRUE(wizard_.Grid().KeyZones()[0].empty());
+}
+
 TEST_F(FunctionWizardTest, FlippingTheBitOrderKeepsTheStoredCodesSending) {
   wizard_.Show();
   ASSERT_TRUE(wizard_.SetLsbFirst(false));
@@ -233,6 +256,16 @@ TEST_F(FunctionWizardTest, ARemoteWithoutDisplayStoresEachCaptureInTheSlotOfTheT
   EXPECT_EQ(record_.Slots, before.Slots);  // its code slots are not squeezed away
 }
 
+TEST_F(FunctionWizardTest, TheNoDisplayTableShowsEveryByteOfALongCode) {
+  record_.RemoteType = kRemoteWithoutDisplay;
+  record_.Slots[0].Text.assign("<0>[72]<1>");
+  const std::vector<std::uint8_t> code{1, 2, 3, 4, 5, 6, 7, 8, 0xA9};
+  ASSERT_TRUE(StoreSlotCode(record_, 0, code));
+  wizard_.Show();
+  EXPECT_EQ(wizard_.NoDisplayBytes(0),
+            (std::vector<std::string>{"01", "02", "03", "04", "05", "06", "07", "08", "A9"}));
+}
+
 TEST_F(FunctionWizardTest, SimulationSendsTheCodeTheRecordDescribesForTheNextState) {
   wizard_.Show();
   wizard_.SwitchKey(3);  // fan: 4 states, field at bit 12 with (s + 3) & 15
@@ -249,6 +282,19 @@ TEST_F(FunctionWizardTest, SimulationSendsTheCodeTheRecordDescribesForTheNextSta
   // The other button counts on its own.
   ASSERT_TRUE(wizard_.Simulate(SimulationButton::NoDisplay));
   EXPECT_EQ(FunctionWizard::KeyStates()[3], 1);
+}
+
+TEST_F(FunctionWizardTest, ASimulationThatSendsNothingSaysWhy) {
+  // Only two keys keep their fields: the image has too few keys with parts.
+  for (std::size_t k = 2; k < 6; ++k)
+    for (store::TdiskBitColumn& c : record_.Keys[k].Columns) c.Frame = store::kUnusedFrame;
+  wizard_.Show();
+  const int lines = wizard_.Grid().LineCount();
+  EXPECT_FALSE(wizard_.Simulate(SimulationButton::Main));
+  EXPECT_EQ(recorder_.messages, std::vector<WizardMessage>{WizardMessage::SimulationFailed});
+  EXPECT_EQ(wizard_.SimulationProblem(), TableImageProblem(-499, language_));
+  EXPECT_NE(wizard_.SimulationProblem().find(language_.Text(247)), std::string::npos);
+  EXPECT_EQ(wizard_.Grid().LineCount(), lines);
 }
 
 TEST_F(FunctionWizardTest, FixedValueBoxesFollowTheSelectedKey) {
@@ -281,6 +327,72 @@ TEST_F(FunctionWizardTest, SelectingARowShowsItsCodeAndForTheModeKeyItsTemperatu
   EXPECT_TRUE(recorder_.Saw(WizardEvent::CaptureCleared));
   EXPECT_EQ(wizard_.TemperatureLabel(), "24\xA1\xE6");
   EXPECT_EQ(wizard_.FieldBytes()[0], 0x92);
+}
+
+// Every function key of a record pressed in its first, second and last state,
+// as the record's table image sends it.
+std::vector<ir::TIRIntegerArr> SignalsOf(const store::EditableRecord& editable) {
+  std::vector<ir::TIRIntegerArr> signals;
+  for (int key = 0; key < 6; ++key) {
+    const int last = editable.record.Keys[static_cast<std::size_t>(key)].StateCount - 1;
+    for (int state : {0, 1, last})
+      signals.push_back(testing::EmulatePress(editable.record, editable.bit_lines, key, state));
+  }
+  return signals;
+}
+
+store::EditableRecord SampleRecord0101() {
+  return testing::LoadSampleRecord(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/library/01-gree.json");
+}
+
+struct BitChange {
+  const char* name;
+  std::function<bool(FunctionWizard&)> apply;
+};
+
+const std::vector<BitChange>& BitChanges() {
+  static const std::vector<BitChange> changes{
+      {"0/1 swap", [](FunctionWizard& w) { return w.SwapZeroOne(); }},
+      {"MSB first", [](FunctionWizard& w) { return w.SetLsbFirst(false); }},
+      {"both", [](FunctionWizard& w) { return w.SwapZeroOne() && w.SetLsbFirst(false); }},
+  };
+  return changes;
+}
+
+TEST(FunctionWizardBitReading, SwapAndBitOrderKeepWhatTheRecordSends) {
+  const lang::Language language = fixtures::SourceLanguage();
+  store::EditableRecord sample = SampleRecord0101();
+  ASSERT_EQ(sample.record.LsbFirst, 1);
+  // Without its checksum the record's fields and stored code are all there is to follow the bits.
+  sample.record.HasChecksum = 0;
+  for (store::TdiskFormatSlot& slot : sample.record.Slots) slot.Crc.HasChecksum = 0;
+  const std::vector<ir::TIRIntegerArr> sent = SignalsOf(sample);
+  for (std::size_t i = 0; i < sent.size(); ++i) ASSERT_FALSE(sent[i].empty()) << i;
+  for (const BitChange& change : BitChanges()) {
+    store::EditableRecord editable = sample;
+    FunctionWizard wizard(editable.record, editable.bit_lines, language, kTolerance, {});
+    wizard.Show();
+    ASSERT_TRUE(change.apply(wizard)) << change.name;
+    wizard.Close();
+    EXPECT_NE(editable.record.Keys, sample.record.Keys) << change.name;  // the state values were re-read
+    EXPECT_EQ(SignalsOf(editable), sent) << change.name;
+  }
+}
+
+TEST(FunctionWizardBitReading, AChecksumInUseRefusesBothWithAMessage) {
+  const lang::Language language = fixtures::SourceLanguage();
+  const store::EditableRecord sample = SampleRecord0101();
+  for (const BitChange& change : BitChanges()) {
+    store::EditableRecord editable = sample;
+    Recorder recorder;
+    FunctionWizard wizard(editable.record, editable.bit_lines, language, kTolerance, {});
+    wizard.SetEvents(&recorder);
+    wizard.Show();
+    EXPECT_FALSE(change.apply(wizard)) << change.name;
+    EXPECT_EQ(recorder.messages, std::vector<WizardMessage>{WizardMessage::ChecksumKeepsTheBits}) << change.name;
+    EXPECT_FALSE(wizard.Close()) << change.name;
+    EXPECT_EQ(editable.record, sample.record) << change.name;
+  }
 }
 
 }  // namespace

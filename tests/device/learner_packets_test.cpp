@@ -85,6 +85,18 @@ Bytes TablePacket(const std::vector<std::pair<unsigned, unsigned>>& entries, con
 
 const std::vector<std::pair<unsigned, unsigned>> kTwoEntries{{1500, 4500}, {1800, 1200}};  // 500/1500, 600/400 µs
 
+TEST(PacketLimits, APacketCarriesAtMostItsModelsLevels) {
+  ir::Capture press{{90000, -45000}, 38000};
+  for (int bit = 0; bit < 300; ++bit) press.Durations.insert(press.Durations.end(), {5600, -16900});
+  press.Durations.push_back(5600);
+  for (int model : {0, 7, 11, 12}) {
+    const DecodedPacket decoded = DecodePacket(model, EncodePacket(model, press));
+    ASSERT_TRUE(decoded.complete && decoded.capture) << model;
+    EXPECT_EQ(decoded.capture->Durations.size(), std::min(press.Durations.size(), MaxPacketLevels(model))) << model;
+  }
+  EXPECT_EQ(MaxPacketLevels(7), 511u);
+}
+
 TEST(TablePacket, NoCarrierTakesTheLastPairsMarkAsFinalMark) {
   const auto d = DecodeTablePacket(TablePacket(kTwoEntries, {0, 1, 0}, 0, 900));
   ASSERT_TRUE(d.complete);

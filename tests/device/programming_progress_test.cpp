@@ -28,6 +28,7 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
   const ProgramText programming{kTextProgramming, {}};
   const ProgramText synchronising{kTextSynchronising, {}};
   const ProgramText finished{kTextProgrammed, {}};
+  const ProgramText checked{kTextAllBlocksChecked, {}};
   const ProgramText wrong{-1, "Error Code:AA 5A 00 "};
   const std::vector<Case> cases{
       {"clean transfer of three blocks",
@@ -35,7 +36,7 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
        {Msg(Kind::kStatusText, kTextProgramming), Msg(Kind::kProgressMax, 3), Msg(Kind::kAcknowledged, 1),
         Msg(Kind::kAcknowledged, 2), Msg(Kind::kAcknowledged, 3),
         Msg(Kind::kTransferOver, kTransferOverCode)},
-       {programming, synchronising, finished},
+       {programming, synchronising, finished, checked},
        true,
        ProgramPicture::kDone},
       {"wrong answers, then the transfer completes",
@@ -44,7 +45,7 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
         Msg(Kind::kErrorCode, 0, {0xAA, 0x5A, 0x00}), Msg(Kind::kErrorCode, 0, {0xAA, 0x5A, 0x00}),
         Msg(Kind::kAcknowledged, 1), Msg(Kind::kAcknowledged, 2),
         Msg(Kind::kTransferOver, kTransferOverCode)},
-       {waiting, programming, wrong, wrong, synchronising, finished},
+       {waiting, programming, wrong, wrong, synchronising, finished, checked},
        true,
        ProgramPicture::kDone},
       {"cancelled half-way",

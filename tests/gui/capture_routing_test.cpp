@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -110,6 +111,52 @@ class CaptureRoutingTest : public QObject {
     manager.SetLearnMode(1);
     f.window->ModifyFormat();
     QVERIFY(Button(f, "btnNearCapture")->isChecked());
+  }
+
+  void aSimulatedPressLongerThanThePacketSaysItWasCut() {
+    testing::TestHome home(true);
+    app::Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    app::DeviceSessionOptions options = testing::FastSimulatedLearner();
+    // A short press, then one of 300 bits: more levels than a table packet carries.
+    capture::CaptureRead long_press = options.captures.front();
+    long_press.durations = {9000, -4500};
+    for (int bit = 0; bit < 300; ++bit) long_press.durations.insert(long_press.durations.end(), {560, -1690});
+    long_press.durations.push_back(560);
+    options.captures = {options.captures.front(), long_press};
+    app::DeviceSession device(options);
+    workbench.device = &device;
+    TfrmAirEditor window(workbench, prompts);
+    window.show();
+    QCoreApplication::processEvents();
+    const QString cut = QString::fromStdString(base::GbkToUtf8(workbench.language.Text(257))).arg(603).arg(511);
+    window.SimulatedKeyCommand();
+    QVERIFY(!window.statusBar()->currentMessage().contains(cut));
+    window.SimulatedKeyCommand();
+    QVERIFY2(window.statusBar()->currentMessage().endsWith(cut), qPrintable(window.statusBar()->currentMessage()));
+  }
+
+  void theChecksumAssistantGivesTheRangeBackHoweverItCloses() {
+    WorkbenchFixture f;
+    device::TMyHIDUSBMange& manager = f.device->Manager();
+    QCOMPARE(manager.LearnMode(), 1);
+    for (bool escape : {true, false}) {
+      int mode_inside = 0;
+      f.prompts.dialogs.push_back([&](QDialog& dialog) {
+        dialog.show();
+        QCoreApplication::processEvents();
+        mode_inside = manager.LearnMode();
+        if (escape)
+          QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+          dialog.accept();
+        return dialog.result();
+      });
+      f.window->ChecksumAssistantCommand();
+      QCOMPARE(mode_inside, 2);  // it listens at long range while open
+      QCOMPARE(manager.LearnMode(), 1);
+      QVERIFY(Button(f, "btnNearCapture")->isChecked());
+    }
   }
 
   void filterByLearningAnnouncesItsChooserAndEveryDecode() {

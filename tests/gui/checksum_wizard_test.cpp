@@ -139,9 +139,25 @@ class ChecksumWizardTest : public QObject {
     QTRY_COMPARE(int{item.Kind}, 6);
     QVERIFY(GreenRows(grid) < 6);
     QVERIFY(wizard.Candidates()->count() >= 1);
-    emit wizard.Candidates()->itemActivated(wizard.Candidates()->item(0));  // the best one again
+    // A single click on the highlighted candidate puts it back into the item.
+    QListWidget* candidates = wizard.Candidates();
+    QCOMPARE(candidates->currentRow(), 0);
+    QTest::mouseClick(candidates->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      candidates->visualItemRect(candidates->item(0)).center());
     QCOMPARE(int{item.Kind}, 0);
     QCOMPARE(GreenRows(grid), 6);
+    // The arrow keys move the highlight and the item with it: the item is always the highlighted row.
+    const auto& found = wizard.Logic().Discovery().candidates;
+    QVERIFY(found.size() >= 2);
+    candidates->setFocus();
+    QTest::keyClick(candidates, Qt::Key_Down);
+    QCOMPARE(candidates->currentRow(), 1);
+    QCOMPARE(item.Kind, found[1].Kind);
+    QCOMPARE(item.Zones, found[1].Zones);
+    QCOMPARE(item.Const, found[1].Const);
+    QTest::keyClick(candidates, Qt::Key_Up);
+    QCOMPARE(item.Kind, found[0].Kind);
+    QCOMPARE(item.Zones, found[0].Zones);
 
     wizard.done(QDialog::Accepted);
     QVERIFY(f.prompts.messages.empty());

@@ -134,7 +134,11 @@ class FunctionWizardTest : public QObject {
     const ir::TCrcItem& item = f.record.Slots[0].Crc.Items[0];
     QCOMPARE(ir::CrcCalculate(line.Data, item, line.Elements, true),
              ir::CrcReadTarget(line.Data, item, line.Elements, true));
-    QCOMPARE(wizard.findChild<QPushButton*>("btnSimulate")->text().size(), 6);
+    // The button keeps its name and shows the six key states beside it.
+    const QString key_states = QString::fromStdString(wizard.Logic().SimulationCaption());
+    QCOMPARE(key_states.size(), 6);
+    QCOMPARE(wizard.findChild<QPushButton*>("btnSimulate")->text(),
+             QString("Simulate (key states %1)").arg(key_states));
 
     // The rows are the key's code lines once the wizard closes.
     wizard.done(QDialog::Accepted);
@@ -184,6 +188,10 @@ class FunctionWizardTest : public QObject {
     QCOMPARE(f.record.RemoteType, analysis::kRemoteWithoutDisplay);
     QVERIFY(wizard.NoDisplayTable()->isVisible());
     QCOMPARE(wizard.NoDisplayTable()->Rows(), 7);
+    // The format has 67 bits: nine code bytes, the last one shown too.
+    QCOMPARE(wizard.NoDisplayTable()->Columns(), 1 + 9);
+    QCOMPARE(wizard.NoDisplayTable()->Cell(10, 1),
+             QString::fromStdString(wizard.Logic().NoDisplayBytes(0).at(8)));
     SaveScreenshot(wizard, "function_wizard_no_display.png");
     wizard.reject();
   }

@@ -38,6 +38,7 @@ class ScriptedPrompts : public app::UserPrompts {
   std::deque<std::optional<QString>> inputs;
   std::deque<int> choices;  ///< answers to Choose, as button indexes
   std::vector<QString> questions;
+  std::vector<QString> question_captions;
   std::vector<QString> messages;
   /// Plays the part of the user in the next dialog a command runs; returns its
   /// result. Without one the dialog is cancelled (no modal loop ever runs).
@@ -46,9 +47,10 @@ class ScriptedPrompts : public app::UserPrompts {
   /// Caption and prompt of every input box asked.
   std::vector<std::pair<QString, QString>> input_boxes;
 
-  QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString& text,
+  QMessageBox::StandardButton Ask(QWidget*, const QString& caption, const QString& text,
                                   QMessageBox::StandardButtons) override {
     questions.push_back(text);
+    question_captions.push_back(caption);
     if (answers.empty()) return QMessageBox::Cancel;
     auto a = answers.front();
     answers.pop_front();

@@ -77,6 +77,8 @@ class KeyEditorTest : public QObject {
     e.editor.KeyGrid()->SetCurrentRow(3);
     QTest::keyClick(e.editor.KeyGrid(), Qt::Key_Down);
     QCOMPARE(e.inputs_asked, 1);
+    // The box says what it asks for.
+    QCOMPARE(e.prompts.input_boxes.back(), std::make_pair(QString("New key"), QString("Name of the new key:")));
     QCOMPARE(e.editor.KeyGrid()->Rows(), 4);
     QCOMPARE(e.editor.KeyGrid()->Cell(1, 4), QString("Swing"));
     QCOMPARE(e.editor.KeyGrid()->Cell(2, 4), QString("0"));
@@ -86,7 +88,7 @@ class KeyEditorTest : public QObject {
   void aStateCountBelowTwoIsRefusedAndTheOldCountStays() {
     Editor e(3);
     e.Type(e.editor.KeyGrid(), 2, 2, "1");
-    QCOMPARE(e.prompts.messages.back(), QString("不能小于2"));
+    QCOMPARE(e.prompts.messages.back(), QString("A key needs at least 2 states."));
     QCOMPARE(e.editor.KeyGrid()->Cell(2, 2), QString("2"));
     QCOMPARE(e.editor.Record().Keys[1].StateCount, std::uint8_t{2});
     e.Type(e.editor.KeyGrid(), 2, 1, "4");
@@ -100,7 +102,7 @@ class KeyEditorTest : public QObject {
     QCOMPARE(e.editor.KeyGrid()->Rows(), 2);
     QVERIFY(e.prompts.messages.empty());
     e.editor.RemoveLastKey();
-    QCOMPARE(e.prompts.messages.back(), QString("Error!"));
+    QCOMPARE(e.prompts.messages.back(), QString("A record keeps at least 2 keys: the last one cannot be removed."));
     QCOMPARE(e.editor.KeyGrid()->Rows(), 2);
   }
 
@@ -108,7 +110,7 @@ class KeyEditorTest : public QObject {
     Editor e(2);
     e.Type(e.editor.KeyGrid(), 2, 2, "3");
     e.editor.AcceptKeys();
-    QCOMPARE(e.prompts.messages.back(), QString("名称不能为空"));
+    QCOMPARE(e.prompts.messages.back(), QString("A name must not be empty."));
     QCOMPARE(e.editor.result(), int(QDialog::Rejected));
     QCOMPARE(e.editor.KeyGrid()->CurrentRow(), 2);
     QCOMPARE(e.editor.StateGrid()->CurrentRow(), 3);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDate>
 #include <QListWidget>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -168,8 +169,15 @@ class MainWindowEditingTest : public QObject {
     for (const char* name : {"edtBrand", "edtCodeNo"}) QVERIFY2(f.Edit(name)->isReadOnly(), name);
     QVERIFY(f.window.findChild<QPlainTextEdit*>("memoRecord")->isReadOnly());
     QVERIFY(f.window.findChild<ui::DataGrid*>("gridModels")->IsReadOnly());
-    for (const char* name : {"mnuRenameKey", "mnuEditKeys", "mnuDeleteModel", "actSaveAs", "actnSave"})
+    for (const char* name :
+         {"mnuRenameKey", "mnuEditKeys", "mnuDeleteModel", "actSaveAs", "actnSave", "mnuDeleteRecords", "mnuImport"})
       QVERIFY2(!f.Action(name)->isEnabled(), name);
+    // Nor does Delete reach the library when it is called past its menu.
+    const std::size_t records = f.workbench.library.Size();
+    f.Library()->selectRow(0);
+    f.prompts.answers = {QMessageBox::Yes};
+    f.window.DeleteSelectedRecords();
+    QCOMPARE(f.workbench.library.Size(), records);
     for (const char* name : {"btnLoadPicture", "btnClearPicture"})
       QVERIFY2(!f.window.findChild<QPushButton*>(name)->isEnabled(), name);
     // Typing reaches nothing, so nothing can be lost on the next record change.
@@ -180,6 +188,31 @@ class MainWindowEditingTest : public QObject {
     f.window.ToggleReadOnly();
     QVERIFY(!f.Edit("edtBrand")->isReadOnly());
     QVERIFY(f.window.findChild<QPushButton*>("btnLoadPicture")->isEnabled());
+    for (const char* name : {"mnuDeleteRecords", "mnuImport"}) QVERIFY2(f.Action(name)->isEnabled(), name);
+  }
+
+  void statusBarMenuAndQuestionsSayWhatTheyAre() {
+    MainWindowFixture f;
+    auto* index = f.window.findChild<QLabel*>("lblStatusIndex");
+    QCOMPARE(index->text(), QString("Library index %1").arg(f.window.CurrentIndex()));
+    QVERIFY(f.Action("mnuMobileFile")->text().startsWith("Export"));
+    f.Library()->selectRow(0);
+    f.prompts.answers = {QMessageBox::No};
+    f.window.DeleteSelectedRecords();
+    QCOMPARE(f.prompts.question_captions, std::vector<QString>{"Question"});
+  }
+
+  void tabLeavesTheMemoBox() {
+    MainWindowFixture f;
+    auto* memo = f.window.findChild<QPlainTextEdit*>("memoRecord");
+    const QString text = memo->toPlainText();
+    f.window.activateWindow();
+    memo->setFocus();
+    QVERIFY(QTest::qWaitFor([&] { return memo->hasFocus(); }));
+    QTest::keyClick(memo, Qt::Key_Tab);
+    QVERIFY(!memo->hasFocus());
+    QCOMPARE(memo->toPlainText(), text);
+    QVERIFY(!f.window.RecordModified());
   }
 
   void readOnlyAsksAboutChangesMadeBeforeIt() {

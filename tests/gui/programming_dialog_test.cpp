@@ -63,6 +63,7 @@ class ProgrammingDialogTest : public QObject {
     int position = 0;
     QString status;
     QString caption;
+    bool stayed = false;
     f.prompts.dialogs.push_back([&](QDialog& d) {
       auto& dialog = dynamic_cast<ui::TfrmDownProc&>(d);
       QObject::connect(&dialog, &QDialog::finished, [&] {
@@ -73,14 +74,20 @@ class ProgrammingDialogTest : public QObject {
         dialog.grab().save(testing::ScreenshotDir() + "/programming-done.png");
       });
       dialog.show();
+      // At 100 % it stays, saying so, until it is closed.
+      WaitFor([&] { return dialog.CaptionText() == f.Text(268); });
+      QTest::qWait(300);
+      stayed = dialog.isVisible();
+      QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
       WaitFor([&] { return !dialog.isVisible(); });
       return dialog.result();
     });
     f.window->ProgramCommand();
+    QVERIFY(stayed);
     QVERIFY(maximum > 2);
     QCOMPARE(position, maximum);
     QCOMPARE(status, f.Text(0));
-    QCOMPARE(caption, f.Text(69));
+    QCOMPARE(caption, f.Text(268));
     QCOMPARE(f.BlocksReceived(), maximum);
     QCOMPARE(f.StatusHint(), f.Text(0));
     QVERIFY(f.device->Manager().Listening());
@@ -111,6 +118,27 @@ class ProgrammingDialogTest : public QObject {
     QVERIFY(status != f.Text(0));
     QVERIFY(f.BlocksReceived() < maximum);
     QCOMPARE(f.StatusHint(), f.Text(167));
+  }
+
+  void aRecordWithoutAnImageSaysWhyNothingIsProgrammed() {
+    Fixture f;
+    // A record with its keys' fields not analysed yet: too few keys have parts.
+    store::TdiskAir record;
+    store::TBtnLines lines;
+    QVERIFY(f.workbench.library.FetchRecord(kRecord, record, lines));
+    for (store::TdiskKey& key : record.Keys)
+      for (store::TdiskBitColumn& column : key.Columns) column.Frame = store::kUnusedFrame;
+    record.CodeNo.assign("0999");
+    const int index = f.workbench.library.StoreRecord(record, lines, -1);
+    f.window->RefreshLibraryList();
+    auto* grid = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    for (int r = 1; r <= grid->Rows(); ++r)
+      if (grid->Cell(5, r).toInt() == index) grid->SetCurrentRow(r);
+    QCOMPARE(f.window->CurrentIndex(), index);
+    f.window->ProgramCommand();
+    QCOMPARE(f.prompts.messages.size(), std::size_t{1});
+    QCOMPARE(f.prompts.messages[0], f.Text(162) + " -499: " + f.Text(247));
+    QCOMPARE(f.BlocksReceived(), 0);
   }
 
   void waitsForTheDevice() {

@@ -39,6 +39,11 @@ TEST(TranslateStateName, TableOfCases) {
       // 0x81 0x4F is one character whose trail byte is 'O': "On" must not be
       // found across it and the following 'n'.
       {"no match inside a character", "\x81\x4Fn", kChinese, "\x81\x4Fn"},
+      // Temperatures keep the degree sign in English; an old mark after digits becomes one.
+      {"degrees in English", "16\xA1\xE6", kEnglish, "16\xA1\xE6"},
+      {"degree mark in English", "16'", kEnglish, "16\xA1\xE6"},
+      {"degree mark in Chinese", "30'", kChinese, "30\xA1\xE6"},
+      {"a mark after a letter stays", "Don't", kEnglish, "Don't"},
   };
   for (const auto& c : cases) EXPECT_EQ(TranslateStateName(c.text, c.language_no), c.expected) << c.what;
 }
@@ -104,7 +109,7 @@ TEST(NameTables, AreValidGbkAndHaveTheirTwoSidedTexts) {
             "1");
   EXPECT_EQ(SetSideText(0), "Set Side");
   EXPECT_EQ(AcValueName(2, kChinese), "\xA1\xE6");
-  EXPECT_EQ(AcValueName(2, kEnglish), "'");
+  EXPECT_EQ(AcValueName(2, kEnglish), "\xA1\xE6");
   EXPECT_EQ(AcFunctionName(5, kEnglish), "Vane");
   EXPECT_EQ(AcFunctionName(6, kEnglish), "");
 }

@@ -23,9 +23,9 @@ TEST(KeyEditorModel, StateCountEdits) {
       {"5", 5, std::nullopt},
       {" 16 ", 16, std::nullopt},
       {"2", 2, std::nullopt},
-      {"1", 3, "不能小于2"},
-      {"0", 3, "不能小于2"},
-      {"-4", 3, "不能小于2"},
+      {"1", 3, TextUtf8(language, kTextBelowTwoStates)},
+      {"0", 3, TextUtf8(language, kTextBelowTwoStates)},
+      {"-4", 3, TextUtf8(language, kTextBelowTwoStates)},
       {"17", 3, TextUtf8(language, kTextNumberOutOfRange) + " 17 (2..16)"},
       {"abc", 3, TextUtf8(language, kTextNumberOutOfRange) + " \"abc\" (2..16)"},
       {"", 3, TextUtf8(language, kTextNumberOutOfRange) + " \"\" (2..16)"},
@@ -39,16 +39,23 @@ TEST(KeyEditorModel, StateCountEdits) {
   }
 }
 
-TEST(KeyEditorModel, BelowTwoStatesIsCaptionedInfo) {
-  const lang::Language language = HomeLanguage(1);
-  KeyEditorModel model(RecordWithKeys({{"Power", {"Off", "On"}}}), language);
-  EXPECT_EQ(model.SetStateCount(0, "1"), (EditorMessage{"Info", "不能小于2"}));
+TEST(KeyEditorModel, ItsMessagesSpeakTheWorkbenchLanguage) {
+  struct Case {
+    int language_no;
+    const char* caption;
+    const char* below_two;
+  };
+  for (const Case& c : {Case{1, "Information", "A key needs at least 2 states."}, Case{2, "提示", "不能小于2"}}) {
+    KeyEditorModel model(RecordWithKeys({{"Power", {"Off", "On"}}}), HomeLanguage(c.language_no));
+    EXPECT_EQ(model.SetStateCount(0, "1"), (EditorMessage{c.caption, c.below_two})) << c.language_no;
+  }
 }
 
 TEST(KeyEditorModel, AddingKeys) {
   const lang::Language language = HomeLanguage(1);
   KeyEditorModel model(RecordWithKeys({{"Power", {"Off", "On"}}}), language);
-  EXPECT_EQ(model.AddKey("   "), (EditorMessage{"Infomation", "Buttons name cant be null"}));
+  EXPECT_EQ(model.AddKey("   "),
+            (EditorMessage{TextUtf8(language, kTextCaptionInformation), TextUtf8(language, kTextKeyNameMissing)}));
   const auto refused = model.AddKey("Fan \xF0\x9F\x98\x80");
   ASSERT_TRUE(refused.has_value());
   EXPECT_EQ(refused->text, NotGbkMessage(language, TextField::KeyName));
@@ -85,7 +92,7 @@ TEST(KeyEditorModel, RemovingTheLastKey) {
     const auto message = model.RemoveLastKey();
     EXPECT_EQ(model.KeyCount(), c.keys_after) << c.keys;
     EXPECT_EQ(message.has_value(), c.refused) << c.keys;
-    if (message) EXPECT_EQ(*message, (EditorMessage{"Info", "Error!"}));
+    if (message) EXPECT_EQ(message->text, TextUtf8(language, kTextRemoveRefused));
   }
 }
 
@@ -130,11 +137,11 @@ TEST(KeyEditorModel, TheCheckOfOk) {
   } cases[] = {
       {"no keys", {}, std::nullopt, -1, -1},
       {"all named", {{"Power", {"Off", "On"}}, {"Mode", {"Cool", "Heat", "Fan"}}}, std::nullopt, -1, -1},
-      {"a blank key name", {{"Power", {"Off", "On"}}, {"  ", {"a", "b"}}}, "名称不能为空", 1, -1},
-      {"one state", {{"Power", {"Off"}}}, "状态个数不能小于2", 0, -1},
+      {"a blank key name", {{"Power", {"Off", "On"}}, {"  ", {"a", "b"}}}, TextUtf8(language, kTextNameEmpty), 1, -1},
+      {"one state", {{"Power", {"Off"}}}, TextUtf8(language, kTextStateCountBelowTwo), 0, -1},
       {"a blank state name",
        {{"Power", {"Off", "On"}}, {"Mode", {"Cool", " ", "Fan"}}},
-       "名称不能为空",
+       TextUtf8(language, kTextNameEmpty),
        1,
        1},
   };
@@ -143,7 +150,8 @@ TEST(KeyEditorModel, TheCheckOfOk) {
     const auto check = model.Accept();
     ASSERT_EQ(check.message.has_value(), c.message.has_value()) << c.what;
     if (check.message) {
-      EXPECT_EQ(*check.message, (EditorMessage{"Info", *c.message})) << c.what;
+      EXPECT_EQ(*check.message, (EditorMessage{TextUtf8(language, kTextCaptionInformation), *c.message}))
+          << c.what;
       EXPECT_EQ(check.key, c.key) << c.what;
       EXPECT_EQ(check.state, c.state) << c.what;
     }

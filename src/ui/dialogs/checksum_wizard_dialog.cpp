@@ -290,8 +290,15 @@ void TfrmChechWizard::Connect() {
   });
   connect(zones_, &DataGrid::CellEdited, this, &TfrmChechWizard::ZoneCellEdited);
   connect(find_, &QPushButton::clicked, this, &TfrmChechWizard::FindChecksum);
-  connect(candidates_, &QListWidget::itemActivated, this,
-          [this](QListWidgetItem* item) { logic_.ApplyCandidate(candidates_->row(item)); });
+  // The highlighted candidate is the one in the item: a click, the arrow keys
+  // and Enter all put it there.
+  const auto apply = [this](QListWidgetItem* item) {
+    if (!filling_ && item != nullptr) logic_.ApplyCandidate(candidates_->row(item));
+  };
+  connect(candidates_, &QListWidget::itemActivated, this, apply);
+  connect(candidates_, &QListWidget::itemClicked, this, apply);
+  connect(candidates_, &QListWidget::currentItemChanged, this,
+          [apply](QListWidgetItem* item, QListWidgetItem*) { apply(item); });
 }
 
 void TfrmChechWizard::showEvent(QShowEvent* event) {
@@ -475,10 +482,14 @@ void TfrmChechWizard::ZoneCellEdited(int column, int row) {
 }
 
 void TfrmChechWizard::ShowCandidates() {
+  // The search put its best candidate into the item already.
+  const bool was_filling = filling_;
+  filling_ = true;
   candidates_->clear();
   const analysis::ChecksumDiscovery& found = logic_.Discovery();
   if (!logic_.Searched()) {
     note_->clear();
+    filling_ = was_filling;
     return;
   }
   note_->setText(QString("%1 %2: %3")
@@ -487,6 +498,7 @@ void TfrmChechWizard::ShowCandidates() {
                      .arg(Text(kTextNotes + static_cast<int>(found.note))));
   for (const ir::TCrcItem& item : found.candidates) candidates_->addItem(FromGbk(analysis::CandidateSummary(item, language_)));
   if (!found.candidates.empty()) candidates_->setCurrentRow(0);
+  filling_ = was_filling;
 }
 
 void TfrmChechWizard::ShowFormatTree() {

@@ -36,6 +36,8 @@ constexpr int kTextCodeTooLong = 140;
 constexpr int kTextRepeatMismatch = 141;
 constexpr int kTextTooManyFormats = 142;
 constexpr int kTextStandardFormat = 146;
+constexpr int kTextChecksumKeepsTheBits = 240;
+constexpr int kTextKeyStates = 269;
 constexpr int kNameColumnPixels = 110;
 constexpr int kStatesColumnPixels = 52;
 constexpr int kByteColumnPixels = 32;
@@ -254,13 +256,7 @@ QWidget* TfrmWizard::BuildNoDisplayPanel() {
   no_display_->setObjectName("gridNoDisplay");
   no_display_->SetMode(DataGrid::Mode::BrowseOnly);
   no_display_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  no_display_->SetColumns(1 + kByteColumns);
-  no_display_->SetColumnPixels(1, kNameColumnPixels);
-  no_display_->SetHeading(1, "");
-  for (int c = 0; c < kByteColumns; ++c) {
-    no_display_->SetHeading(c + 2, QString::number(c + 1));
-    no_display_->SetColumnPixels(c + 2, kByteColumnPixels);
-  }
+  SetNoDisplayByteColumns(kByteColumns);
   layout->addWidget(no_display_, 1);
   return panel;
 }
@@ -302,6 +298,7 @@ void TfrmWizard::BuildGridMenu() {
 
 void TfrmWizard::ApplyTexts() {
   setWindowTitle(FromGbk(logic_.Caption()));
+  simulate_caption_ = simulate_->text();
   for (int i = 0; i < analysis::kFixedValueBoxes; ++i)
     fixed_[static_cast<std::size_t>(i)]->setText(FromGbk(logic_.FixedValueCaption(i)));
 }
@@ -440,7 +437,10 @@ void TfrmWizard::Changed(analysis::WizardEvent event) {
       emit StoredCodesChanged();
       break;
     case WizardEvent::SimulationCaption:
-      simulate_->setText(QString::fromStdString(logic_.SimulationCaption()));
+      // The button keeps its name; the key states the firmware ended with follow it.
+      simulate_->setText(QString("%1 (%2 %3)")
+                             .arg(simulate_caption_, Text(kTextKeyStates),
+                                  QString::fromStdString(logic_.SimulationCaption())));
       break;
   }
 }
@@ -456,6 +456,12 @@ void TfrmWizard::Message(analysis::WizardMessage message) {
       break;
     case analysis::WizardMessage::CodeTooLong:
       break;
+    case analysis::WizardMessage::ChecksumKeepsTheBits:
+      text = kTextChecksumKeepsTheBits;
+      break;
+    case analysis::WizardMessage::SimulationFailed:
+      if (tell_) tell_(this, Text(kTextCaption), FromGbk(logic_.SimulationProblem()));
+      return;
   }
   if (tell_) tell_(this, Text(kTextCaption), Text(text));
 }
@@ -525,14 +531,28 @@ void TfrmWizard::StatesCellEdited(int column, int row) {
       this, [this, row, column, text] { logic_.EditState(row - 1, column - 2, text); }, Qt::QueuedConnection);
 }
 
+void TfrmWizard::SetNoDisplayByteColumns(int columns) {
+  no_display_->SetColumns(1 + columns);
+  no_display_->SetColumnPixels(1, kNameColumnPixels);
+  no_display_->SetHeading(1, "");
+  for (int c = 0; c < columns; ++c) {
+    no_display_->SetHeading(c + 2, QString::number(c + 1));
+    no_display_->SetColumnPixels(c + 2, kByteColumnPixels);
+  }
+}
+
 void TfrmWizard::FillNoDisplayTable() {
   filling_ = true;
   const int rows = logic_.NoDisplayRows();
+  // A column for every byte of the longest code, and never fewer than eight.
+  int columns = kByteColumns;
+  for (int r = 0; r < rows; ++r) columns = std::max(columns, static_cast<int>(logic_.NoDisplayBytes(r).size()));
+  if (columns != no_display_->columnCount() - 1) SetNoDisplayByteColumns(columns);
   no_display_->SetRows(rows);
   for (int r = 0; r < rows; ++r) {
     no_display_->SetCell(1, r + 1, FromGbk(logic_.NoDisplayName(r)));
     const std::vector<std::string> bytes = logic_.NoDisplayBytes(r);
-    for (int c = 0; c < kByteColumns; ++c)
+    for (int c = 0; c < columns; ++c)
       no_display_->SetCell(c + 2, r + 1,
                            c < static_cast<int>(bytes.size())
                                ? QString::fromStdString(bytes[static_cast<std::size_t>(c)])

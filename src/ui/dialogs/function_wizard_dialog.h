@@ -96,6 +96,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   void ShowCapture(bool clear);
   void FillStatesTable();
   void FillNoDisplayTable();
+  void SetNoDisplayByteColumns(int columns);
   void ShowRemoteType();
   void UpdateRowActions();
   void StatesCellEdited(int column, int row);
@@ -107,6 +108,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   device::CaptureRouter::Lease lease_;
   Tell tell_;
   std::function<void(int)> learn_mode_;
+  QString simulate_caption_;
   bool filling_ = false;
   bool shown_ = false;
   bool finished_ = false;

@@ -164,7 +164,9 @@ void TfrmStatusEditor::StateCellEdited(int column, int row) {
 
 void TfrmStatusEditor::AddKey() {
   if (!model_->CanAddKey()) return;
-  const auto name = messages_.Input(this, "Input buttons' name", " ", QString());
+  const workflow::EditorMessage question = model_->NewKeyQuestion();
+  const auto name = messages_.Input(this, QString::fromStdString(question.caption),
+                                    QString::fromStdString(question.text), QString());
   if (!name) return;
   if (const auto message = model_->AddKey(name->toStdString())) {
     Tell(*message);

@@ -17,6 +17,7 @@ namespace klimavo::ui {
 namespace {
 
 constexpr int kAnimationMs = 800;
+constexpr int kTextClose = 174;
 constexpr int kStatusWidth = 186;
 constexpr int kPictureWidth = 128;
 constexpr int kPictureHeight = 96;
@@ -131,24 +132,26 @@ void TfrmDownProc::Received(const device::ProgramMessage& message) {
   Refresh();
   if (message.kind != device::ProgramMessage::Kind::kTransferOver || closing_) return;
   animation_->stop();
+  if (progress_.Completed()) {
+    // The dialog stays until it is closed, so that "finished" can be read.
+    cancel_->setText(QString::fromStdString(base::GbkToUtf8(language_.Text(kTextClose))));
+    cancel_->setDefault(true);
+    cancel_->setFocus();
+    return;
+  }
   // Closed later, never from inside a hand-over of the thread.
-  const bool completed = progress_.Completed();
-  QTimer::singleShot(0, this, [this, completed] {
-    if (completed)
-      accept();
-    else
-      reject();
-  });
+  QTimer::singleShot(0, this, [this] { reject(); });
 }
 
-void TfrmDownProc::done(int result) {
+void TfrmDownProc::done(int) {
   if (closing_) return;
   closing_ = true;
   StopProgramming();
   animation_->stop();
   if (link_ != nullptr) link_->SetOnStatus(previous_status_);
-  // Only a transfer whose every block was echoed counts as done.
-  QDialog::done(result == QDialog::Accepted && progress_.Completed() ? QDialog::Accepted : QDialog::Rejected);
+  // Only a transfer whose every block was echoed counts as done, however the
+  // dialog is closed after it.
+  QDialog::done(progress_.Completed() ? QDialog::Accepted : QDialog::Rejected);
 }
 
 QString TfrmDownProc::TextOf(const device::ProgramText& text) const {
