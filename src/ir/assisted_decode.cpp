@@ -426,8 +426,6 @@ Reading ReadStrayPulses(const Tcomp_aval& base, const Request& request) {
   // A bi-phase bit is two half-bits, not a pair a pulse could be mistaken for.
   if (IsBiphaseFormat(base.Params)) return r;
   const TStrProt_Listbase& e = base.Protocol.Elements;
-  const bool lsb = request.both_orders || request.lsb_first;
-  (void)lsb;
   TIRGsPara params = base.Params;
   TStrProt_Listbase out;
   TSSByteArray bits;
