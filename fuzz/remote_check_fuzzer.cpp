@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)analysis::DescribeResult(check, result, language);
   if (result.HasLine()) {
     analysis::CheckGridModel grid;
-    grid.SetFieldLists(check.FieldLists());
+    grid.Prepare(check);
     grid.AddLine(result.line);
     for (int c = 0; c < grid.CellColumns(); ++c) {
       (void)grid.BinaryColours(0, c);

@@ -79,17 +79,20 @@ void TfrmAirEditor::ConnectOutputCommands() {
 }
 
 void TfrmAirEditor::CompareCode() {
+  // The capture buttons follow the learn mode however the check ends, also
+  // when its window fails.
+  struct SyncButtons {
+    TfrmAirEditor* window;
+    ~SyncButtons() { window->SyncCaptureButtons(); }
+  } sync{this};
   ui::TfrmCheckAc dialog(current_record_, workbench_.settings.DecodeTolerance, workbench_.language, this);
-  {
-    // The window takes the captures for exactly as long as it exists.
-    const device::CaptureRouter::Lease lease =
-        workbench_.captures.Occupy(device::CaptureConsumer::RemoteCheck,
-                                   [&dialog](const ir::TIRIntegerArr& durations, std::int32_t carrier) {
-                                     dialog.CheckCapture(durations, carrier);
-                                   });
-    prompts_.RunDialog(dialog);
-  }
-  SyncCaptureButtons();
+  // The window takes the captures for exactly as long as it exists.
+  const device::CaptureRouter::Lease lease =
+      workbench_.captures.Occupy(device::CaptureConsumer::RemoteCheck,
+                                 [&dialog](const ir::TIRIntegerArr& durations, std::int32_t carrier) {
+                                   dialog.CheckCapture(durations, carrier);
+                                 });
+  prompts_.RunDialog(dialog);
 }
 
 void TfrmAirEditor::ProgramCommand() {

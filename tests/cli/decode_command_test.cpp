@@ -131,7 +131,7 @@ class DecodeCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     signal(SIGPIPE, SIG_IGN);
-    if (std::getenv("KLIMAVO_CLI") == nullptr) GTEST_SKIP() << "KLIMAVO_CLI not set";
+    ASSERT_NE(std::getenv("KLIMAVO_CLI"), nullptr) << "KLIMAVO_CLI names the klimavo-cli to test";
     corpus_ = CorpusLines();
     ASSERT_FALSE(corpus_.empty()) << "corpus missing: " << KLIMAVO_CORPUS_FILE;
   }

@@ -40,7 +40,7 @@ fs::path ScratchRoot() {
 class LibraryCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("KLIMAVO_CLI") == nullptr) GTEST_SKIP() << "KLIMAVO_CLI not set";
+    ASSERT_NE(std::getenv("KLIMAVO_CLI"), nullptr) << "KLIMAVO_CLI names the klimavo-cli to test";
     root_ = ScratchRoot() /
             ("klimavo_cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(root_);

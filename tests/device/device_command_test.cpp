@@ -38,7 +38,7 @@ Result RunCli(const std::string& arguments, const char* stderr_to = "/dev/null",
 class DeviceCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("KLIMAVO_CLI") == nullptr) GTEST_SKIP() << "KLIMAVO_CLI not set";
+    ASSERT_NE(std::getenv("KLIMAVO_CLI"), nullptr) << "KLIMAVO_CLI names the klimavo-cli to test";
   }
 };
 

@@ -231,6 +231,32 @@ class FunctionWizardTest : public QObject {
     wizard.reject();
   }
 
+  void theNoDisplayTablesMenuDeletesTheColumnUnderTheStatesTablesCursor() {
+    GreeFixture f;
+    // The temperature key gets a second column, Z2, beside its field at bit 8.
+    f.record.Keys[1].Columns[1] = f.record.Keys[1].Columns[0];
+    f.record.Keys[1].Columns[1].BitPos = 20;
+    ui::TfrmWizard wizard(f.record, f.lines, f.workbench.language, f.workbench.settings,
+                          f.workbench.captures);
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+    wizard.KeyTabs()->setCurrentIndex(1);
+    wizard.StatesTable()->setCurrentCell(1, 2);  // column Z2
+    wizard.findChild<QRadioButton*>("rbWithoutDisplay")->click();
+    QVERIFY(wizard.NoDisplayTable()->isVisible());
+
+    QCOMPARE(wizard.NoDisplayTable()->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QAction* delete_column = nullptr;
+    for (QAction* action : wizard.NoDisplayTable()->actions())
+      if (action->objectName() == "mnuDeleteColumn") delete_column = action;  // the states table's item
+    QVERIFY(delete_column != nullptr);
+    delete_column->trigger();
+    QCOMPARE(int{f.record.Keys[1].Columns[1].Frame}, 255);
+    QVERIFY(f.record.Keys[1].Columns[0].InUse());
+    QVERIFY(wizard.Logic().RecordChanged());
+    wizard.reject();
+  }
+
   void assistantAnalyserOpensTheWizardOverTheCurrentRecord() {
     testing::TestHome home(true);
     Workbench workbench(home.path());

@@ -3,6 +3,7 @@
 // target changed shows that bit red; its labels, context menu and grid modes.
 #include <QAction>
 #include <QTest>
+#include <stdexcept>
 
 #include "analysis/signal_support.h"
 #include "app/device_session.h"
@@ -100,6 +101,35 @@ class RemoteCheckTest : public QObject {
     QVERIFY(target_red);
     QVERIFY(only_target_red);
     QVERIFY(!temperature.isEmpty());
+  }
+
+  // The learn mode may change while the check is open (its waveform menu, or
+  // the device); the capture buttons show it afterwards, also when the
+  // check's window ends by an error.
+  void theCaptureButtonsFollowTheLearnModeAlsoWhenTheCheckFails() {
+    testing::WorkbenchFixture f;
+    device::TMyHIDUSBMange& manager = f.device->Manager();
+    auto* near = f.window->findChild<QAction*>("btnNearCapture");
+    auto* far = f.window->findChild<QAction*>("btnFarCapture");
+    far->trigger();
+    QVERIFY(far->isChecked());
+    for (const bool fails : {false, true}) {
+      f.prompts.dialogs.push_back([&](QDialog&) -> int {
+        manager.SetLearnMode(near->isChecked() ? 2 : 1);
+        if (fails) throw std::runtime_error("the check failed");
+        return QDialog::Rejected;
+      });
+      bool thrown = false;
+      try {
+        f.window->CompareCode();
+      } catch (const std::runtime_error&) {
+        thrown = true;
+      }
+      QCOMPARE(thrown, fails);
+      QCOMPARE(near->isChecked(), manager.LearnMode() == 1);
+      QCOMPARE(far->isChecked(), manager.LearnMode() == 2);
+      QVERIFY(!f.workbench.captures.Occupied(device::CaptureConsumer::RemoteCheck));
+    }
   }
 
   void labelsMenuAndModes() {

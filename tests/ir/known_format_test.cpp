@@ -307,9 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Real captures, read with a timing written down by hand.
 std::optional<TIRIntegerArr> CorpusCapture(std::string_view source, std::string_view name) {
-  const std::string corpus = KLIMAVO_CORPUS_FILE;
-  if (corpus.empty()) return std::nullopt;
-  std::ifstream in(corpus);
+  std::ifstream in(KLIMAVO_CORPUS_FILE);
   for (std::string line; std::getline(in, line);) {
     const auto capture = nlohmann::json::parse(line);
     if (capture["source"] == source && capture["name"] == name)

@@ -30,7 +30,7 @@ using testing::TestHttpServer;
 class UpdateCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("KLIMAVO_CLI") == nullptr) GTEST_SKIP() << "KLIMAVO_CLI not set";
+    ASSERT_NE(std::getenv("KLIMAVO_CLI"), nullptr) << "KLIMAVO_CLI names the klimavo-cli to test";
     std::filesystem::remove_all(home_);
     // A new home is seeded with the bundled data (language files, library).
     ASSERT_EQ(Cli("home").status, 0);

@@ -98,7 +98,7 @@ std::string WithoutTrailingZeroBytes(std::string hex) {
 class LibraryNewCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("KLIMAVO_CLI") == nullptr) GTEST_SKIP() << "KLIMAVO_CLI not set";
+    ASSERT_NE(std::getenv("KLIMAVO_CLI"), nullptr) << "KLIMAVO_CLI names the klimavo-cli to test";
     dir_ = ScratchDir("library_new");
     home_ = dir_ / "home";
   }

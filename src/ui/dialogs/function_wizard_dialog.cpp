@@ -203,10 +203,12 @@ QWidget* TfrmWizard::BuildMainPanel() {
   states_->setObjectName("gridStates");
   states_->SetMode(DataGrid::Mode::EditInsert);
   states_->setContextMenuPolicy(Qt::ActionsContextMenu);
-  auto* delete_column = new QAction("删除当前列", states_);
-  delete_column->setObjectName("mnuDeleteColumn");
-  connect(delete_column, &QAction::triggered, this, [this] { logic_.DeleteColumn(states_cursor_column_); });
-  states_->addAction(delete_column);
+  // The no-display table's pop-up menu offers the same item: it too clears the
+  // key column under the states table's cursor.
+  delete_column_ = new QAction("删除当前列", this);
+  delete_column_->setObjectName("mnuDeleteColumn");
+  connect(delete_column_, &QAction::triggered, this, [this] { logic_.DeleteColumn(states_cursor_column_); });
+  states_->addAction(delete_column_);
   lower->addWidget(states_, 1);
   auto* boxes = new QVBoxLayout;
   for (int i = 0; i < analysis::kFixedValueBoxes; ++i) {
@@ -256,6 +258,8 @@ QWidget* TfrmWizard::BuildNoDisplayPanel() {
   no_display_->setObjectName("gridNoDisplay");
   no_display_->SetMode(DataGrid::Mode::BrowseOnly);
   no_display_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  no_display_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  no_display_->addAction(delete_column_);
   SetNoDisplayByteColumns(kByteColumns);
   layout->addWidget(no_display_, 1);
   return panel;

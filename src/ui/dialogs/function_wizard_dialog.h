@@ -136,6 +136,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   WizardWavePanel* views_ = nullptr;
   QAction* sort_ascending_ = nullptr;
   QAction* sort_descending_ = nullptr;
+  QAction* delete_column_ = nullptr;  ///< in the states table's and the no-display table's menus
   int states_cursor_column_ = 0;
 };
 
