@@ -13,7 +13,7 @@ namespace klimavo::app {
 
 void TfrmAirEditor::BuildLearnCommand() {
   auto* tools = findChild<QMenu*>("mnuTools");
-  auto* learn = new QAction("Lear&n remote...", this);
+  auto* learn = new QAction("Learn remote (&J)...", this);
   learn->setObjectName("actLearnRemote");
   // Last in Tools, after the tool-bar commands and Update, which mirror the tool bar.
   tools->addSeparator();
