@@ -13,12 +13,11 @@ namespace klimavo::app {
 
 void TfrmAirEditor::BuildLearnCommand() {
   auto* tools = findChild<QMenu*>("mnuTools");
-  auto* learn = new QAction("Learn remote...", this);
+  auto* learn = new QAction("Learn remote (&J)...", this);
   learn->setObjectName("actLearnRemote");
-  // Beside the function analysis wizard, whose captures it takes while it is open.
-  const QList<QAction*> actions = tools->actions();
-  const qsizetype at = actions.indexOf(act_auto_wizard_);
-  tools->insertAction(at >= 0 && at + 1 < actions.size() ? actions[at + 1] : nullptr, learn);
+  // Last in Tools, after the tool-bar commands and Update, which mirror the tool bar.
+  tools->addSeparator();
+  tools->addAction(learn);
   connect(learn, &QAction::triggered, this, &TfrmAirEditor::LearnRemoteCommand);
 }
 
