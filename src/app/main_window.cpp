@@ -416,8 +416,12 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   if (workbench_.language.LanguageNo() == tag + 1) return;
   workbench_.language.SetLanguageNo(tag + 1);
   ApplyLanguage();
-  // The device state in the status bar is a language text too.
+  // The status bar speaks the new language: the device state and the record's
+  // place are shown again, and the last command's word, said in the old one, goes.
   ShowDeviceStatus(workbench_.device != nullptr && workbench_.device->Manager().Connected());
+  ShowStatusIndex();
+  status_hint_->clear();
+  statusBar()->clearMessage();
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();
   try {

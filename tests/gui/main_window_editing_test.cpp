@@ -201,6 +201,11 @@ class MainWindowEditingTest : public QObject {
     f.prompts.answers = {QMessageBox::No};
     f.window.DeleteSelectedRecords();
     QCOMPARE(f.prompts.question_captions, std::vector<QString>{"Question"});
+    // The status bar follows a change of language.
+    f.window.ChangeLanguage(1);
+    QCOMPARE(index->text(), QString("库索引 %1").arg(f.window.CurrentIndex()));
+    f.window.ChangeLanguage(0);
+    QCOMPARE(index->text(), QString("Library index %1").arg(f.window.CurrentIndex()));
   }
 
   void exportSaysWhatItWrote() {
