@@ -188,6 +188,7 @@ void TfrmAirEditor::BuildToolBar() {
 
   // The hint panel takes what the index panel leaves, so it never sets the window's minimum width.
   status_hint_ = new QLabel(this);
+  status_hint_->setObjectName("lblStatusHint");
   status_index_ = new QLabel(this);
   status_index_->setObjectName("lblStatusIndex");
   status_index_->setMinimumWidth(50);
@@ -364,6 +365,8 @@ void TfrmAirEditor::BuildPanes() {
   });
   connect(keyword_edit_, &QLineEdit::returnPressed, this, &TfrmAirEditor::ApplyKeyword);
   connect(reset, &QPushButton::clicked, this, [this] {
+    // The filter's count goes with the filter.
+    if (learn_filter_on_) status_hint_->clear();
     learn_filter_on_ = false;
     RefreshLibraryList();
   });
