@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::string_view kPublic = "public";
 constexpr std::string_view kPrivate = "private";
+constexpr std::string_view kPublicCn = "\xB9\xAB\xB9\xB2";   // 公共
+constexpr std::string_view kPrivateCn = "\xCB\xBD\xD3\xD0";  // 私有
 constexpr std::string_view kDegree = "\xA1\xE6";  // ℃ in GBK
 constexpr std::string_view kTempDown = "Temp-";
 constexpr std::string_view kTempUp = "Temp+";
@@ -102,8 +104,9 @@ bool EditFlagColumn(store::TdiskAir& record, int flag, int state, std::string_vi
 }  // namespace
 
 std::string KindText(const store::TdiskAir& record, int key, std::uint8_t kind, int language_no) {
-  if (kind == kKindPublic) return std::string(kPublic);
-  if (kind == kKindPrivate) return std::string(kPrivate);
+  const bool chinese = language_no == lang::kChineseLanguageNo;
+  if (kind == kKindPublic) return std::string(chinese ? kPublicCn : kPublic);
+  if (kind == kKindPrivate) return std::string(chinese ? kPrivateCn : kPrivate);
   const int other = kind - kKindOfKeyBase;
   if (kind >= kKindOfKeyBase && other < KeyCount(record) && other != key)
     return lang::TranslateKeyName(KeyOf(record, other).Name.str(), language_no);
@@ -198,8 +201,9 @@ std::optional<std::uint8_t> ParseStateValue(std::string_view raw, bool mode_fan_
 std::optional<std::uint8_t> ParseKind(const store::TdiskAir& record, int key, std::string_view raw,
                                       int language_no) {
   const std::string text = base::Trim(raw);
-  if (text.empty() || base::EqualsIgnoreCaseAscii(text, kPublic)) return kKindPublic;
-  if (base::EqualsIgnoreCaseAscii(text, kPrivate)) return kKindPrivate;
+  // The kinds are taken in either language, whichever the table shows.
+  if (text.empty() || base::EqualsIgnoreCaseAscii(text, kPublic) || text == kPublicCn) return kKindPublic;
+  if (base::EqualsIgnoreCaseAscii(text, kPrivate) || text == kPrivateCn) return kKindPrivate;
   if (key >= 0 && key < static_cast<int>(lang::KeyKindNames.size())) {
     const std::string_view special = lang::KeyKindNames[static_cast<std::size_t>(key)];
     if (!special.empty() && base::EqualsIgnoreCaseAscii(text, special)) return kKindRelative;

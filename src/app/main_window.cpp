@@ -193,6 +193,7 @@ void TfrmAirEditor::BuildToolBar() {
 
   // The hint panel takes what the index panel leaves, so it never sets the window's minimum width.
   status_hint_ = new QLabel(this);
+  status_hint_->setObjectName("lblStatusHint");
   status_index_ = new QLabel(this);
   status_index_->setObjectName("lblStatusIndex");
   status_index_->setMinimumWidth(50);
@@ -369,6 +370,8 @@ void TfrmAirEditor::BuildPanes() {
   });
   connect(keyword_edit_, &QLineEdit::returnPressed, this, &TfrmAirEditor::ApplyKeyword);
   connect(reset, &QPushButton::clicked, this, [this] {
+    // The filter's count goes with the filter.
+    if (learn_filter_on_) status_hint_->clear();
     learn_filter_on_ = false;
     RefreshLibraryList();
   });
@@ -421,8 +424,12 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   if (workbench_.language.LanguageNo() == tag + 1) return;
   workbench_.language.SetLanguageNo(tag + 1);
   ApplyLanguage();
-  // The device state in the status bar is a language text too.
+  // The status bar speaks the new language: the device state and the record's
+  // place are shown again, and the last command's word, said in the old one, goes.
   ShowDeviceStatus(workbench_.device != nullptr && workbench_.device->Manager().Connected());
+  ShowStatusIndex();
+  status_hint_->clear();
+  statusBar()->clearMessage();
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();
   try {

@@ -26,6 +26,7 @@ constexpr int kTextNoLearner = 79;
 constexpr int kStatusMessageMs = 4000;
 constexpr int kCutMessageMs = 15000;
 constexpr int kTextCaptureCut = 257;
+constexpr int kTextNoConsumer = 271;
 
 }  // namespace
 
@@ -115,7 +116,11 @@ void TfrmAirEditor::ListenTimerTick() {
 }
 
 void TfrmAirEditor::RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier) {
-  workbench_.captures.Route(durations, carrier);
+  if (workbench_.captures.Route(durations, carrier)) return;
+  // Nothing takes the press: say so, after what the status bar says about it already.
+  const QString word = Text(kTextNoConsumer);
+  const QString shown = statusBar()->currentMessage();
+  statusBar()->showMessage(shown.isEmpty() || shown.endsWith(word) ? word : shown + "  " + word, kCutMessageMs);
 }
 
 void TfrmAirEditor::ShowDeviceStatus(bool connected) {

@@ -1,6 +1,7 @@
 // The main window's "Checksum assistant": the checksum analysis wizard over
 // the current record.
 #include <QAction>
+#include <QMessageBox>
 
 #include "app/device_session.h"
 #include "app/main_window.h"
@@ -19,6 +20,9 @@ void TfrmAirEditor::ChecksumAssistantCommand() {
                              this);
   wizard.SetTell([this](QWidget* parent, const QString& caption, const QString& text) {
     prompts_.Tell(parent, caption, text);
+  });
+  wizard.SetAsk([this](QWidget* parent, const QString& caption, const QString& text) {
+    return prompts_.Ask(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   });
   // It opens the learner at long range; the near and far items of its
   // waveform menu switch the range while it is open.

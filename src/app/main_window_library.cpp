@@ -25,6 +25,7 @@ namespace {
 constexpr int kTextLibraryIndex = 265;
 constexpr int kTextNotSaved = 266;
 constexpr int kTextQuestion = 267;
+constexpr int kTextExported = 272;
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
 
@@ -202,7 +203,9 @@ void TfrmAirEditor::ExportSelectedRecords() {
     if (!result.pictures_left_out.empty()) TellPicturesLeftOut(result.pictures_left_out);
   } catch (const std::exception& e) {
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    return;
   }
+  prompts_.Tell(this, Text(9), Text(kTextExported).arg(indices.size()).arg(*target));
 }
 
 void TfrmAirEditor::ImportRecords() {

@@ -18,6 +18,8 @@ namespace {
 
 /// The parameter of the Update request that runs the Update command.
 constexpr int kRunUpdate = 1;
+constexpr int kTextServerSays = 273;
+constexpr int kServerTextChars = 400;
 
 }  // namespace
 
@@ -54,10 +56,18 @@ void TfrmAirEditor::StartAutoUpdate() {
 
 bool TfrmAirEditor::AnswerUpdateQuery() const { return !isActiveWindow(); }
 
-void TfrmAirEditor::UpdateNotice(bool available, const std::string& /*msg*/) {
-  // The list's own message is not shown: the question is the workbench's text.
+void TfrmAirEditor::UpdateNotice(bool available, const std::string& msg) {
   if (!available) return;
-  const QString question = Text(update::kTextUpdateQuestion);
+  // The question is the workbench's text; the list's own message follows it,
+  // without control characters (the server's text must not steer the display)
+  // and cut to a few lines.
+  QString question = Text(update::kTextUpdateQuestion);
+  QString server_text;
+  for (const QChar c : QString::fromStdString(base::GbkToUtf8(msg)).left(kServerTextChars))
+    if (c == '\n' || (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format))
+      server_text += c;
+  server_text = server_text.trimmed();
+  if (!server_text.isEmpty()) question += "\n\n" + Text(kTextServerSays) + " " + server_text;
   if (prompts_.Ask(this, Text(update::kTextUpdateCaption), question, QMessageBox::Yes | QMessageBox::No) ==
       QMessageBox::Yes)
     PostUpdateRequest(kRunUpdate);

@@ -1,6 +1,7 @@
 // The main window's commands of the function analysis wizard, and the pulse
 // feed through which other programs reach the open analysis wizards.
 #include <QAction>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
@@ -32,6 +33,9 @@ void TfrmAirEditor::AssistantAnalyserCommand() {
                         workbench_.captures, this);
   wizard.SetTell([this](QWidget* parent, const QString& caption, const QString& text) {
     prompts_.Tell(parent, caption, text);
+  });
+  wizard.SetAsk([this](QWidget* parent, const QString& caption, const QString& text) {
+    return prompts_.Ask(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   });
   // The wizard's word that a stored code changed is handled once control is
   // back in the event loop, as a posted message would be.

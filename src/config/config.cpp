@@ -37,6 +37,7 @@ ConfigValues ReadConfig(const std::filesystem::path& config_ini) {
   v.skip_base = ReadBoolean(ini, kSectionConfig, kKeySkipBase);
   v.proxy_server = ini.ReadString(kSectionConfig, kKeyProxyServer, "");
   v.proxy_port = ReadInt(ini, kSectionConfig, kKeyProxyPort, kDefaultProxyPort);
+  v.update_url = ini.ReadString(kSectionConfig, kKeyUpdateUrl, "");
   v.read_only = ReadBoolean(ini, kSectionPara, kKeyReadOnly);
   return v;
 }
@@ -90,6 +91,13 @@ void WriteOptions(const std::filesystem::path& config_ini, const ConfigValues& v
   ini.WriteInteger(kSectionConfig, kKeyWaveH, values.wave_h);
   ini.WriteInteger(kSectionConfig, kKeyWaveL, values.wave_l);
   ini.WriteBool(kSectionConfig, kKeySkipBase, values.skip_base);
+  // The update server and the proxy are written only when they changed, so a
+  // file that never named them keeps taking the defaults.
+  const ConfigValues before = ReadConfig(config_ini);
+  if (values.update_url != before.update_url) ini.WriteString(kSectionConfig, kKeyUpdateUrl, values.update_url);
+  if (values.proxy_server != before.proxy_server)
+    ini.WriteString(kSectionConfig, kKeyProxyServer, values.proxy_server);
+  if (values.proxy_port != before.proxy_port) ini.WriteInteger(kSectionConfig, kKeyProxyPort, values.proxy_port);
   ini.Save(config_ini);
 }
 

@@ -27,6 +27,7 @@ inline constexpr std::string_view kKeySkipBase = "Skipbase";
 inline constexpr std::string_view kKeyProxyServer = "proxySvr";
 inline constexpr std::string_view kKeyProxyPort = "proxtPort";
 inline constexpr std::string_view kKeyReadOnly = "readonly";
+inline constexpr std::string_view kKeyUpdateUrl = "UpdateUrl";
 
 /// Defaults of the keys.
 inline constexpr int kDefaultErrorOfDecodePercent = 21;
@@ -50,6 +51,7 @@ struct ConfigValues {
   bool skip_base = false;                              ///< [Config] Skipbase
   std::string proxy_server;                            ///< [Config] proxySvr
   int proxy_port = kDefaultProxyPort;                  ///< [Config] proxtPort
+  std::string update_url;                              ///< [Config] UpdateUrl
   bool read_only = false;                              ///< [para] readonly
   friend bool operator==(const ConfigValues&, const ConfigValues&) = default;
 };
@@ -94,7 +96,8 @@ int ReadConfigInteger(const std::filesystem::path& config_ini, std::string_view 
 int CorrectLanguageNo(int lang, int language_count);
 /// The values as the options dialog shows them: each spin edit brings its value into its range.
 ConfigValues ClampToOptionRanges(const ConfigValues& values);
-/// Writes the seven keys of the options dialog (atomically; creates the file).
+/// Writes the keys of the options dialog (atomically; creates the file): the seven
+/// settings always, the update server and the proxy when they changed.
 void WriteOptions(const std::filesystem::path& config_ini, const ConfigValues& values);
 /// Writes one key of a section (language menu, "Read Only").
 void WriteConfigInteger(const std::filesystem::path& config_ini, std::string_view section,

@@ -66,7 +66,6 @@ void ProgrammingProgress::Apply(const ProgramMessage& message) {
         // Echoes that came late leave the position behind; done is 100 %.
         position_ = maximum_;
         SetStatus({kTextProgrammed, {}});
-        SetCaption({kTextAllBlocksChecked, {}});
         picture_ = ProgramPicture::kDone;
       }
       break;

@@ -18,7 +18,6 @@ namespace klimavo::device {
 inline constexpr int kTextProgrammed = 0;
 inline constexpr int kTextWaitingForDevice = 26;
 inline constexpr int kTextSynchronising = 69;
-inline constexpr int kTextAllBlocksChecked = 268;  ///< the caption once every block came back
 
 /// The dialog's pictures: Binn/downImg0.bmp … downImg3.bmp.
 enum class ProgramPicture { kWaiting = 0, kAnimation1 = 1, kAnimation2 = 2, kDone = 3 };

@@ -81,6 +81,8 @@ TEST(StatesTableTest, KindsShowAndParseByName) {
       {2, "", 0},
       {2, "Public", 0},
       {2, "PRIVATE", 1},
+      {2, "\xB9\xAB\xB9\xB2", 0},  // 公共, as the Chinese table shows it
+      {2, "\xCB\xBD\xD3\xD0", 1},  // 私有
       {2, "fan", 208 + 3},
       {1, "TEMP+-", 241},
       {3, "mode/fan", 241},
@@ -93,6 +95,8 @@ TEST(StatesTableTest, KindsShowAndParseByName) {
   EXPECT_EQ(KindText(record, 2, 208 + 3, 1), "Fan");
   EXPECT_EQ(KindText(record, 1, 241, 1), "TEMP+-");
   EXPECT_EQ(KindText(record, 2, 1, 1), "private");
+  EXPECT_EQ(KindText(record, 2, 0, 2), "\xB9\xAB\xB9\xB2");
+  EXPECT_EQ(KindText(record, 2, 1, 2), "\xCB\xBD\xD3\xD0");
 }
 
 class StatesTableWithGrid : public ::testing::Test {

@@ -28,7 +28,6 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
   const ProgramText programming{kTextProgramming, {}};
   const ProgramText synchronising{kTextSynchronising, {}};
   const ProgramText finished{kTextProgrammed, {}};
-  const ProgramText checked{kTextAllBlocksChecked, {}};
   const ProgramText wrong{-1, "Error Code:AA 5A 00 "};
   const std::vector<Case> cases{
       {"clean transfer of three blocks",
@@ -36,7 +35,7 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
        {Msg(Kind::kStatusText, kTextProgramming), Msg(Kind::kProgressMax, 3), Msg(Kind::kAcknowledged, 1),
         Msg(Kind::kAcknowledged, 2), Msg(Kind::kAcknowledged, 3),
         Msg(Kind::kTransferOver, kTransferOverCode)},
-       {programming, synchronising, finished, checked},
+       {programming, synchronising, finished},
        true,
        ProgramPicture::kDone},
       {"wrong answers, then the transfer completes",
@@ -45,7 +44,7 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
         Msg(Kind::kErrorCode, 0, {0xAA, 0x5A, 0x00}), Msg(Kind::kErrorCode, 0, {0xAA, 0x5A, 0x00}),
         Msg(Kind::kAcknowledged, 1), Msg(Kind::kAcknowledged, 2),
         Msg(Kind::kTransferOver, kTransferOverCode)},
-       {waiting, programming, wrong, wrong, synchronising, finished, checked},
+       {waiting, programming, wrong, wrong, synchronising, finished},
        true,
        ProgramPicture::kDone},
       {"cancelled half-way",

@@ -76,6 +76,9 @@ class CaptureRoutingTest : public QObject {
              !f.device->Manager().CaptureDurations().empty();
     }));
     QVERIFY(f.prompts.messages.empty());
+    // The status bar says that no window took it.
+    QVERIFY2(f.window->statusBar()->currentMessage().endsWith(f.Text(271)),
+             qPrintable(f.window->statusBar()->currentMessage()));
     // The packet was decoded under the wait message, which is gone again.
     QVERIFY(ui::WaitMessageWindow() != nullptr);
     QCOMPARE(ui::WaitMessageWindow()->Text(), QString("Waiting..."));

@@ -183,6 +183,20 @@ class FunctionWizardTest : public QObject {
     QVERIFY(wizard.Logic().Grid().LineCount() <= 9);
     QVERIFY(wizard.Logic().LinesChanged());
 
+    // Clear all asks first; No keeps the rows.
+    std::vector<QString> asked;
+    bool answer = false;
+    wizard.SetAsk([&](QWidget*, const QString& caption, const QString& text) {
+      asked.push_back(caption + ": " + text);
+      return answer;
+    });
+    const int rows = wizard.Logic().Grid().LineCount();
+    QVERIFY(rows > 0);
+    QTest::mouseClick(wizard.findChild<QPushButton*>("btnClearAll"), Qt::LeftButton);
+    QCOMPARE(asked, std::vector<QString>{"Question: Remove every row of the grid?"});
+    QCOMPARE(wizard.Logic().Grid().LineCount(), rows);
+    QVERIFY(wizard.findChild<QPushButton*>("btnClose")->isVisible());
+
     // A remote without display shows its own panel.
     wizard.findChild<QRadioButton*>("rbWithoutDisplay")->click();
     QCOMPARE(f.record.RemoteType, analysis::kRemoteWithoutDisplay);

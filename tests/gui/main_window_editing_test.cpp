@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDate>
 #include <QListWidget>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -200,6 +201,21 @@ class MainWindowEditingTest : public QObject {
     f.prompts.answers = {QMessageBox::No};
     f.window.DeleteSelectedRecords();
     QCOMPARE(f.prompts.question_captions, std::vector<QString>{"Question"});
+    // The status bar follows a change of language.
+    f.window.ChangeLanguage(1);
+    QCOMPARE(index->text(), QString("库索引 %1").arg(f.window.CurrentIndex()));
+    f.window.ChangeLanguage(0);
+    QCOMPARE(index->text(), QString("Library index %1").arg(f.window.CurrentIndex()));
+  }
+
+  void exportSaysWhatItWrote() {
+    MainWindowFixture f;
+    f.Library()->selectRow(0);
+    const QString target = QString::fromStdString((f.home.path() / "one.acpf").string());
+    f.prompts.files = {target};
+    f.window.ExportSelectedRecords();
+    QVERIFY(QFile::exists(target));
+    QCOMPARE(f.prompts.messages, std::vector<QString>{QString("Records exported: 1, to %1").arg(target)});
   }
 
   void tabLeavesTheMemoBox() {

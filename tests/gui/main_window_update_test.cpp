@@ -107,7 +107,7 @@ class MainWindowUpdateTest : public QObject {
     QVERIFY(!window.AnswerUpdateQuery());
     QVERIFY(QTest::qWaitFor([&] { return player.ran && prompts.choices.empty(); }, 20000));
     QCOMPARE(prompts.questions.size(), std::size_t{2});
-    QCOMPARE(prompts.questions[0], Text(workbench, update::kTextUpdateQuestion));
+    QVERIFY(prompts.questions[0].startsWith(Text(workbench, update::kTextUpdateQuestion)));
     QVERIFY(player.finished);
     // The outcome names the copy of the replaced library, kept to restore it from.
     const std::filesystem::path kept = home.path() / "Backup/acprotocl.dat";
@@ -215,13 +215,19 @@ class MainWindowUpdateTest : public QObject {
     QCOMPARE(ReadFile(file), damaged);
   }
 
-  void theNoticeWithoutAnUpdateSaysNothing() {
+  void theNoticeAsksOnlyWithAnUpdateAndQuotesTheServer() {
     testing::TestHome home(true);
     Workbench workbench(home.path());
     testing::ScriptedPrompts prompts;
     TfrmAirEditor window(workbench, prompts);
     window.UpdateNotice(false, "msg");
     QVERIFY(prompts.questions.empty());
+    // With an update the server's message follows the question, without its control characters.
+    prompts.answers = {QMessageBox::No};
+    window.UpdateNotice(true, "New records\x1b[31m for 2027\a");
+    QCOMPARE(prompts.questions, std::vector<QString>{Text(workbench, update::kTextUpdateQuestion) +
+                                                     "\n\nThe server says: New records[31m for 2027"});
+    prompts.questions.clear();
     // Any parameter but 1 asks for nothing.
     UpdateDialogPlayer player;
     prompts.dialogs.push_back(std::ref(player));

@@ -1,6 +1,9 @@
 #include "ui/dialogs/options_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
 #include <QLabel>
 #include <QSpinBox>
 #include <QTest>
@@ -30,6 +33,39 @@ class OptionsDialogTest : public QObject {
       QVERIFY2(ini.Value("Config", key).has_value(), key);
       QCOMPARE(ini.ReadInteger("Config", key, -999), value);
     }
+    // The update server and the proxy were not changed: a file without them stays so.
+    for (const char* key : {"UpdateUrl", "proxySvr", "proxtPort"}) QVERIFY2(!ini.Value("Config", key).has_value(), key);
+  }
+
+  void theUpdateServerAndProxyAreShownAndWritten() {
+    testing::TestHome home(false);
+    const auto config = home.path() / "config.ini";
+    base::WriteIniString(config, "Config", "UpdateUrl", "https://updates.example/ac");
+    base::WriteIniString(config, "Config", "proxtPort", "3128");
+    lang::Language language(home.path(), 1);
+    TFrmConfigure dialog(config, language);
+    QCOMPARE(dialog.UpdateUrlEdit()->text(), QString("https://updates.example/ac"));
+    QCOMPARE(dialog.ProxyPortSpin()->value(), 3128);
+    // An address the update cannot use is refused, and nothing is written.
+    dialog.UpdateUrlEdit()->setText("ftp://updates.example");
+    QTimer::singleShot(0, [] {
+      if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    dialog.AcceptAndWrite();
+    QVERIFY(dialog.result() != int(QDialog::Accepted));
+    QCOMPARE(base::IniFile::Load(config).ReadString("Config", "UpdateUrl", ""), std::string("https://updates.example/ac"));
+    dialog.UpdateUrlEdit()->setText(" http://mirror.example/ac/ ");
+    dialog.ProxyServerEdit()->setText("proxy.example");
+    dialog.ProxyPortSpin()->setValue(8080);
+    dialog.AcceptAndWrite();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    const auto ini = base::IniFile::Load(config);
+    QCOMPARE(ini.ReadString("Config", "UpdateUrl", ""), std::string("http://mirror.example/ac"));
+    QCOMPARE(ini.ReadString("Config", "proxySvr", ""), std::string("proxy.example"));
+    QCOMPARE(ini.ReadInteger("Config", "proxtPort", 0), 8080);
+    dialog.show();
+    QCoreApplication::processEvents();
+    dialog.grab().save(testing::ScreenshotDir() + "/options.png");
   }
 
   void loadedValuesAreBroughtIntoRangeAndChangesAreWritten() {

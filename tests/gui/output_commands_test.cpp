@@ -112,8 +112,12 @@ class OutputCommandsTest : public QObject {
       QVERIFY(f.window.LearnFilterOn());
       QCOMPARE(f.ListedIndices(), QList<int>{index});
     }
+    auto* hint = f.window.statusBar()->findChild<QLabel*>("lblStatusHint");
+    QVERIFY(hint != nullptr);
+    QVERIFY(!hint->text().isEmpty());
     f.window.findChild<QPushButton*>("btnResetFilter")->click();
     QCOMPARE(f.Library()->Rows(), all);
+    QCOMPARE(hint->text(), QString());  // the count went with the filter
   }
 
   void filterByLearningThroughTheFormatChooser() {

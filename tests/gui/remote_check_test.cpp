@@ -2,6 +2,7 @@
 // emulated presses show no red bit, a press with one bit of the checksum
 // target changed shows that bit red; its labels, context menu and grid modes.
 #include <QAction>
+#include <QPushButton>
 #include <QTest>
 #include <stdexcept>
 
@@ -71,6 +72,10 @@ class RemoteCheckTest : public QObject {
     bool only_target_red = false;
     bool occupied = false;
     QString temperature;
+    QString temperature_again;
+    QString errors_of_changed;
+    QString errors_of_first;
+    bool close_button = false;
     f.prompts.dialogs.push_back([&](QDialog& d) {
       auto& dialog = dynamic_cast<ui::TfrmCheckAc&>(d);
       dialog.show();
@@ -88,6 +93,13 @@ class RemoteCheckTest : public QObject {
         target_red = grid.BinaryColours(1, kTargetColumn)[0] == CellColour::kRed;
         only_target_red = !AnyRed(grid, 1, kTargetColumn);
       }
+      errors_of_changed = dialog.ErrorsText();
+      // A click on the first row shows what it was read as again.
+      dialog.Grid()->setFocus();
+      QTest::keyClick(dialog.Grid(), Qt::Key_Up);
+      errors_of_first = dialog.ErrorsText();
+      temperature_again = dialog.ValueText(1);
+      close_button = dialog.findChild<QPushButton*>("btnClose") != nullptr;
       dialog.grab().save(testing::ScreenshotDir() + "/remote-check.png");
       dialog.HexAction()->trigger();
       dialog.grab().save(testing::ScreenshotDir() + "/remote-check-hex.png");
@@ -101,6 +113,10 @@ class RemoteCheckTest : public QObject {
     QVERIFY(target_red);
     QVERIFY(only_target_red);
     QVERIFY(!temperature.isEmpty());
+    QVERIFY(errors_of_changed.toInt() >= 1);
+    QCOMPARE(errors_of_first, QString("0"));
+    QCOMPARE(temperature_again, temperature);
+    QVERIFY(close_button);
   }
 
   // The learn mode may change while the check is open (its waveform menu, or

@@ -32,6 +32,9 @@ constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 800;
 constexpr int kWaveZoom = 29;
 constexpr int kTextCaption = 9;
+constexpr int kTextClose = 174;
+constexpr int kTextQuestion = 267;
+constexpr int kTextClearAllQuestion = 270;
 constexpr int kTextRepeatMismatch = 150;
 /// The notes of a search, in the order of analysis::DiscoveryNote.
 constexpr int kTextNotes = 151;
@@ -72,6 +75,9 @@ TfrmChechWizard::TfrmChechWizard(store::TdiskAir& record, const lang::Language& 
   format_label_->setText(Text(kTextPressKeys));
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
+  };
+  ask_ = [](QWidget* owner, const QString& caption, const QString& text) {
+    return QMessageBox::question(owner, caption, text) == QMessageBox::Yes;
   };
   logic_.SetEvents(this);
   lease_ = router.Occupy(device::CaptureConsumer::ChecksumWizard,
@@ -141,6 +147,15 @@ void TfrmChechWizard::BuildWidgets() {
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({930, 330});
   outer->addWidget(splitter, 1);
+  // Closing keeps the checksums found, as closing the window does.
+  auto* close_row = new QHBoxLayout;
+  close_row->addStretch(1);
+  close_ = new QPushButton(Text(kTextClose), this);
+  close_->setObjectName("btnClose");
+  close_->setAutoDefault(false);
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+  close_row->addWidget(close_);
+  outer->addLayout(close_row);
 }
 
 QWidget* TfrmChechWizard::BuildChecksumPanel() {
@@ -266,6 +281,7 @@ void TfrmChechWizard::Connect() {
   });
   connect(grid_, &TCompareGrid::SelectionChanged, this, [this] { UpdateRowActions(); });
   connect(clear_all_, &QPushButton::clicked, this, [this] {
+    if (ask_ && !ask_(this, Text(kTextQuestion), Text(kTextClearAllQuestion))) return;
     logic_.ClearRows();
     UpdateRowActions();
   });

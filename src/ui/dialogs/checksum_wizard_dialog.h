@@ -46,6 +46,9 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
 
   /// How messages are shown (a message box by default).
   void SetTell(Tell tell) { tell_ = std::move(tell); }
+  /// Asks a yes/no question; true for yes. By default a message box.
+  using Ask = std::function<bool(QWidget* parent, const QString& caption, const QString& text)>;
+  void SetAsk(Ask ask) { ask_ = std::move(ask); }
   /// What the near and far items of the waveform menu do (the learner's learn mode 1 or 2).
   void SetLearnModeHandler(std::function<void(int)> handler) { learn_mode_ = std::move(handler); }
 
@@ -96,6 +99,8 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   const lang::Language& language_;
   device::CaptureRouter::Lease lease_;
   Tell tell_;
+  Ask ask_;
+  QPushButton* close_ = nullptr;
   std::function<void(int)> learn_mode_;
   bool filling_ = false;
   bool shown_ = false;

@@ -38,6 +38,9 @@ constexpr int kTextTooManyFormats = 142;
 constexpr int kTextStandardFormat = 146;
 constexpr int kTextChecksumKeepsTheBits = 240;
 constexpr int kTextKeyStates = 269;
+constexpr int kTextClearAllQuestion = 270;
+constexpr int kTextQuestion = 267;
+constexpr int kTextClose = 174;
 constexpr int kNameColumnPixels = 110;
 constexpr int kStatesColumnPixels = 52;
 constexpr int kByteColumnPixels = 32;
@@ -87,6 +90,9 @@ TfrmWizard::TfrmWizard(store::TdiskAir& record, store::TBtnLines& lines, const l
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
+  ask_ = [](QWidget* owner, const QString& caption, const QString& text) {
+    return QMessageBox::question(owner, caption, text) == QMessageBox::Yes;
+  };
   logic_.SetEvents(this);
   lease_ = router.Occupy(device::CaptureConsumer::FunctionWizard,
                          [this](const ir::TIRIntegerArr& durations, std::int32_t carrier) {
@@ -120,6 +126,19 @@ void TfrmWizard::BuildWidgets() {
   splitter->setStretchFactor(1, 2);
   splitter->setSizes({830, 450});
   outer->addWidget(splitter, 1);
+  outer->addLayout(BuildCloseRow());
+}
+
+QHBoxLayout* TfrmWizard::BuildCloseRow() {
+  // Closing keeps the analysis, as closing the window does.
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  close_ = new QPushButton(Text(kTextClose), this);
+  close_->setObjectName("btnClose");
+  close_->setAutoDefault(false);
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+  row->addWidget(close_);
+  return row;
 }
 
 QWidget* TfrmWizard::BuildMainPanel() {
@@ -318,7 +337,11 @@ void TfrmWizard::Connect() {
     UpdateRowActions();
   });
   connect(grid_, &TCompareGrid::SelectionChanged, this, [this] { UpdateRowActions(); });
-  connect(clear_all_, &QPushButton::clicked, this, [this] { logic_.ClearRows(); });
+  connect(clear_all_, &QPushButton::clicked, this, [this] {
+    if (ask_ && !ask_(this, Text(kTextQuestion), Text(kTextClearAllQuestion))) return;
+    logic_.ClearRows();
+    UpdateRowActions();
+  });
   connect(delete_rows_, &QPushButton::clicked, this, [this] {
     if (delete_rows_->isEnabled()) logic_.DeleteRows(grid_->SelectedRows());
   });

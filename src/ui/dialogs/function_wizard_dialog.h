@@ -22,6 +22,7 @@
 
 class QAction;
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -49,6 +50,9 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
 
   /// How messages are shown (a message box by default).
   void SetTell(Tell tell) { tell_ = std::move(tell); }
+  /// Asks a yes/no question; true for yes. By default a message box.
+  using Ask = std::function<bool(QWidget* parent, const QString& caption, const QString& text)>;
+  void SetAsk(Ask ask) { ask_ = std::move(ask); }
   /// What the near and far items of the waveform menu do (the learner's learn mode 1 or 2).
   void SetLearnModeHandler(std::function<void(int)> handler) { learn_mode_ = std::move(handler); }
 
@@ -83,6 +87,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   void Message(analysis::WizardMessage message) override;
 
   void BuildWidgets();
+  QHBoxLayout* BuildCloseRow();
   QWidget* BuildMainPanel();
   QWidget* BuildNoDisplayPanel();
   QWidget* BuildViews();
@@ -107,8 +112,10 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   const lang::Language& language_;
   device::CaptureRouter::Lease lease_;
   Tell tell_;
+  Ask ask_;
   std::function<void(int)> learn_mode_;
   QString simulate_caption_;
+  QPushButton* close_ = nullptr;
   bool filling_ = false;
   bool shown_ = false;
   bool finished_ = false;

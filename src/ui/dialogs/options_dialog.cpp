@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -12,6 +13,7 @@
 
 #include "config/config.h"
 #include "ui/translate_form.h"
+#include "update/update_server.h"
 
 namespace klimavo::ui {
 namespace {
@@ -41,16 +43,52 @@ QSpinBox* AddSpin(QGridLayout* grid, int row, const char* name, const QString& l
 
 }  // namespace
 
+QGroupBox* TFrmConfigure::BuildUpdateGroup() {
+  auto* group = new QGroupBox("Online update", this);
+  group->setObjectName("grpUpdate");
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(6, 2, 6, 2);
+  grid->setVerticalSpacing(2);
+  update_url_label_ = new QLabel("Update server", group);
+  update_url_label_->setObjectName("lblUpdateUrl");
+  update_url_ = new QLineEdit(group);
+  update_url_->setObjectName("edtUpdateUrl");
+  update_url_->setPlaceholderText("https://…");
+  update_url_label_->setBuddy(update_url_);
+  auto* proxy_label = new QLabel("Proxy server", group);
+  proxy_label->setObjectName("lblProxy");
+  proxy_server_ = new QLineEdit(group);
+  proxy_server_->setObjectName("edtProxy");
+  proxy_label->setBuddy(proxy_server_);
+  auto* port_label = new QLabel("Port", group);
+  port_label->setObjectName("lblProxyPort");
+  proxy_port_ = new QSpinBox(group);
+  proxy_port_->setObjectName("spnProxyPort");
+  proxy_port_->setRange(0, 65535);
+  port_label->setBuddy(proxy_port_);
+  grid->addWidget(update_url_label_, 0, 0);
+  grid->addWidget(update_url_, 0, 1, 1, 3);
+  grid->addWidget(proxy_label, 1, 0);
+  grid->addWidget(proxy_server_, 1, 1);
+  grid->addWidget(port_label, 1, 2);
+  grid->addWidget(proxy_port_, 1, 3);
+  grid->setColumnStretch(1, 1);
+  return group;
+}
+
 TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Language& language, QWidget* parent)
     : QDialog(parent), config_ini_(std::move(config_ini)) {
   setObjectName("FrmConfigure");
   setWindowTitle("Configuration parameters");
-  setFixedSize(441, 187);
+  setFixedSize(441, 290);
   setSizeGripEnabled(false);
 
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(6, 6, 6, 6);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(6, 6, 6, 6);
+  outer->setSpacing(6);
+  auto* layout = new QHBoxLayout;
   layout->setSpacing(6);
+  outer->addLayout(layout);
   auto* left = new QVBoxLayout;
   left->setSpacing(2);
   auto* error_group = new QGroupBox("Amount Of Error", this);
@@ -87,11 +125,14 @@ TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Langu
   ok->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
   cancel->setObjectName("btnCancel");
+  buttons->addStretch(1);
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-  right->addLayout(buttons);
   layout->addLayout(left);
   layout->addLayout(right);
+  outer->addWidget(BuildUpdateGroup());
+  outer->addStretch(1);
+  outer->addLayout(buttons);
 
   TranslateForm(this, language);
   const config::ConfigValues values = config::ReadConfig(config_ini_);
@@ -102,6 +143,9 @@ TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Langu
   wave_h_->setValue(values.wave_h);
   wave_l_->setValue(values.wave_l);
   skip_base_->setChecked(values.skip_base);
+  update_url_->setText(QString::fromStdString(values.update_url));
+  proxy_server_->setText(QString::fromStdString(values.proxy_server));
+  proxy_port_->setValue(values.proxy_port);
 
   connect(ok, &QPushButton::clicked, this, &TFrmConfigure::AcceptAndWrite);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -116,6 +160,18 @@ void TFrmConfigure::AcceptAndWrite() {
   values.wave_h = wave_h_->value();
   values.wave_l = wave_l_->value();
   values.skip_base = skip_base_->isChecked();
+  // An update server is checked as the update will use it; empty means none.
+  const std::string url = update_url_->text().trimmed().toStdString();
+  const update::ServerAddress address = update::CheckServerAddress(url);
+  if (!url.empty() && address.problem != update::AddressProblem::kNone) {
+    QMessageBox::warning(this, windowTitle(), update_url_label_->text() + " " + QString::fromStdString(url) +
+                                                  ": http://, https:// or file://");
+    update_url_->setFocus();
+    return;
+  }
+  values.update_url = url.empty() ? std::string() : address.base_url;
+  values.proxy_server = proxy_server_->text().trimmed().toStdString();
+  values.proxy_port = proxy_port_->value();
   try {
     config::WriteOptions(config_ini_, values);
   } catch (const std::exception& e) {

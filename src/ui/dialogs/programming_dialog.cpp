@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kAnimationMs = 800;
 constexpr int kTextClose = 174;
+constexpr int kTextAllBlocksChecked = 268;
 constexpr int kStatusWidth = 186;
 constexpr int kPictureWidth = 128;
 constexpr int kPictureHeight = 96;
@@ -164,7 +165,8 @@ QString TfrmDownProc::CaptionText() const { return caption_->text(); }
 
 void TfrmDownProc::Refresh() {
   status_->setText(TextOf(progress_.Status()));
-  caption_->setText(TextOf(progress_.Caption()));
+  // Once every block came back the window waits to be closed, and says so.
+  caption_->setText(progress_.Completed() ? TextOf({kTextAllBlocksChecked, {}}) : TextOf(progress_.Caption()));
   bar_->setRange(0, std::max(progress_.Maximum(), 1));
   bar_->setValue(std::min(progress_.Position(), bar_->maximum()));
   ShowPicture(progress_.Picture());

@@ -4,8 +4,12 @@
 #include <QActionGroup>
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "base/gbk.h"
 #include "ui/translate_form.h"
@@ -17,6 +21,7 @@ namespace {
 constexpr int kWidth = 1087;
 constexpr int kHeight = 414;
 constexpr int kValueMinWidth = 72;
+constexpr int kTextClose = 174;
 const char* const kDesignedNames[analysis::kLabelledKeys] = {"开关：", "温度：",  "模式：",
                                                              "风量：", "SWING：", "VANE："};
 
@@ -82,17 +87,33 @@ void TfrmCheckAc::BuildLayout() {
   panel->addWidget(key_, 0, key_column + 1);
   auto* errors = new QLabel("误差", this);
   errors->setObjectName("lblErrors");
+  errors_ = RedLabel("lblErrorCount", this);
+  errors_->setMinimumWidth(kValueMinWidth);
   panel->addWidget(errors, 0, key_column + 3, Qt::AlignRight);
+  panel->addWidget(errors_, 0, key_column + 4);
   panel->setColumnStretch(key_column + 2, 1);
   info_ = RedLabel("lblInfo", this);
   info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  panel->addWidget(info_, 1, 0, 1, key_column + 4);
+  panel->addWidget(info_, 1, 0, 1, key_column + 5);
   layout->addLayout(panel);
 
   grid_ = new CheckGridView(this);
   grid_->setObjectName("gridCheck");
   layout->addWidget(grid_, 1);
   names_[0]->installEventFilter(this);
+
+  auto* close_row = new QHBoxLayout;
+  close_row->addStretch(1);
+  auto* close = new QPushButton(FromGbk(language_.Text(kTextClose)), this);
+  close->setObjectName("btnClose");
+  close->setAutoDefault(false);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  close_row->addWidget(close);
+  layout->addLayout(close_row);
+  // An earlier row shows the states it was read with again.
+  connect(grid_, &CheckGridView::LineChosen, this, [this](int line) {
+    if (line >= 0 && line < static_cast<int>(results_.size())) ShowResult(results_[static_cast<std::size_t>(line)]);
+  });
 }
 
 void TfrmCheckAc::BuildContextMenu() {
@@ -112,22 +133,37 @@ void TfrmCheckAc::BuildContextMenu() {
   }
   binary_->setChecked(true);
   grid_->addActions({delete_all_, separator, binary_, hex_});
-  connect(delete_all_, &QAction::triggered, grid_, &CheckGridView::Clear);
+  connect(delete_all_, &QAction::triggered, this, [this] {
+    grid_->Clear();
+    results_.clear();
+  });
   connect(binary_, &QAction::triggered, this, [this] { grid_->SetHexadecimal(false); });
   connect(hex_, &QAction::triggered, this, [this] { grid_->SetHexadecimal(true); });
 }
 
 void TfrmCheckAc::CheckCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier) {
   last_ = check_.Check(durations, carrier);
-  const analysis::RemoteCheckTexts texts = analysis::DescribeResult(check_, last_, language_);
+  ShowResult(last_);
+  if (last_.HasLine()) {
+    grid_->AddLine(last_.line);
+    results_.push_back(last_);
+  }
+}
+
+void TfrmCheckAc::ShowResult(const analysis::RemoteCheckResult& result) {
+  const analysis::RemoteCheckTexts texts = analysis::DescribeResult(check_, result, language_);
   info_->setText(FromGbk(texts.information));
   key_->setText(FromGbk(texts.key));
   for (std::size_t k = 0; k < analysis::kLabelledKeys; ++k) values_[k]->setText(FromGbk(texts.values[k]));
-  if (last_.HasLine()) grid_->AddLine(last_.line);
+  // The bits that contradict the record and the checksums that do not compute.
+  const auto failed_checksums = std::count(result.checksums.begin(), result.checksums.end(), false);
+  const auto errors = static_cast<long long>(result.ErrorBits().size()) + failed_checksums;
+  errors_->setText(result.outcome == analysis::CheckOutcome::kChecked ? QString::number(errors) : QString());
 }
 
 QString TfrmCheckAc::InformationText() const { return info_->text(); }
 QString TfrmCheckAc::KeyText() const { return key_->text(); }
+QString TfrmCheckAc::ErrorsText() const { return errors_->text(); }
 QString TfrmCheckAc::ValueText(int key) const { return values_[static_cast<std::size_t>(key)]->text(); }
 QString TfrmCheckAc::NameText(int key) const { return names_[static_cast<std::size_t>(key)]->text(); }
 

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <array>
+#include <vector>
 
 #include "analysis/remote_check.h"
 #include "lang/language.h"
@@ -36,6 +37,8 @@ class TfrmCheckAc : public QDialog {
   CheckGridView* Grid() const { return grid_; }
   QString InformationText() const;
   QString KeyText() const;
+  /// How many bits and checksums of the shown result contradict the record.
+  QString ErrorsText() const;
   QString ValueText(int key) const;
   QString NameText(int key) const;
   /// "Delete All", "2进制" and "16进制" of the grid's context menu.
@@ -49,6 +52,7 @@ class TfrmCheckAc : public QDialog {
  private:
   void BuildLayout();
   void BuildContextMenu();
+  void ShowResult(const analysis::RemoteCheckResult& result);
 
   const lang::Language& language_;
   analysis::RemoteCheck check_;
@@ -57,6 +61,8 @@ class TfrmCheckAc : public QDialog {
   std::array<QLabel*, analysis::kLabelledKeys> values_{};
   QLabel* key_ = nullptr;
   QLabel* info_ = nullptr;
+  QLabel* errors_ = nullptr;
+  std::vector<analysis::RemoteCheckResult> results_;  ///< one per grid line
   CheckGridView* grid_ = nullptr;
   QAction* delete_all_ = nullptr;
   QAction* binary_ = nullptr;

@@ -221,11 +221,16 @@ void CheckGridView::resizeEvent(QResizeEvent* event) {
 
 void CheckGridView::mousePressEvent(QMouseEvent* event) {
   const QPoint cell = CellAt(event->position().toPoint());
-  if (cell.x() >= 1 && cell.y() >= 1) {
-    current_ = cell;
-    viewport()->update();
-  }
+  if (cell.x() >= 1 && cell.y() >= 1) SetCurrent(cell);
   QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CheckGridView::SetCurrent(QPoint cell) {
+  const bool other_line = cell.y() != current_.y();
+  current_ = cell;
+  viewport()->update();
+  const int line = cell.y() - 1;
+  if (other_line && line >= 0 && line < static_cast<int>(model_.Lines().size())) emit LineChosen(line);
 }
 
 void CheckGridView::keyPressEvent(QKeyEvent* event) {
@@ -249,8 +254,7 @@ void CheckGridView::keyPressEvent(QKeyEvent* event) {
   }
   next.setX(std::clamp(next.x(), 1, ColumnCount() - 1));
   next.setY(std::clamp(next.y(), 1, RowCount() - 1));
-  current_ = next;
-  viewport()->update();
+  SetCurrent(next);
 }
 
 }  // namespace klimavo::ui

@@ -40,6 +40,10 @@ class CheckGridView : public QAbstractScrollArea {
   QPoint CellAt(const QPoint& point) const;
   QPoint CurrentCell() const { return current_; }
 
+ signals:
+  /// A cell of line `line` (from 0) became current, by a click or a key.
+  void LineChosen(int line);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -52,6 +56,7 @@ class CheckGridView : public QAbstractScrollArea {
   int ColumnX(int column) const;  ///< content x of a column (column 0 fixed)
   int RowY(int row) const;
   void UpdateScrollBars();
+  void SetCurrent(QPoint cell);
 
   analysis::CheckGridModel model_;
   bool hexadecimal_ = false;
