@@ -88,6 +88,31 @@ void BM_AssistedDecodeCorpus(benchmark::State& state) {
 }
 BENCHMARK(BM_AssistedDecodeCorpus)->Arg(1)->Arg(0);
 
+// Growth: 1,000, 10,000 and 100,000 captures (the corpus over and over, each
+// one its own copy) decoded with both bit orders, one iteration each pass.
+void BM_DecodeCaptures(benchmark::State& state) {
+  const auto& corpus = Corpus();
+  if (corpus.empty()) {
+    state.SkipWithError("no corpus");
+    return;
+  }
+  const auto count = static_cast<std::size_t>(state.range(0));
+  std::vector<BenchCapture> captures;
+  captures.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) captures.push_back(corpus[i % corpus.size()]);
+  klimavo::ir::Tcomp_aval result;
+  for (auto _ : state) {
+    for (const BenchCapture& c : captures) {
+      const bool ok = klimavo::ir::DecodeCapture(c.ticks, c.carrier, true, true,
+                                                 klimavo::ir::kDefaultDecodeTolerance, result);
+      benchmark::DoNotOptimize(ok);
+      benchmark::DoNotOptimize(result.Bytes.data());
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+}
+BENCHMARK(BM_DecodeCaptures)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 void BM_ParseProtocol(benchmark::State& state) {
   const std::string texts[] = {"<0>[32]<1>", "(<0>[48]<1>)*2", "<0>[8*4+3]<1><2>[64]<3>", "<0><1>[56]<2><1>[56]<2>"};
   for (auto _ : state)

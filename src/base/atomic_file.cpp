@@ -56,6 +56,9 @@ std::string TemporaryPattern(const fs::path& target) {
 class StagedFile {
  public:
   StagedFile(const fs::path& path, std::span<const std::uint8_t> data)
+      : StagedFile(path, [data](const ByteSink& sink) { sink(data); }) {}
+
+  StagedFile(const fs::path& path, const std::function<void(const ByteSink&)>& produce)
       : path_(path), target_(ResolveLinks(path)), temporary_(TemporaryPattern(target_)) {
     int fd = ::mkstemp(temporary_.data());
     if (fd < 0) throw FileError(path_, "cannot create a temporary file: " + ErrnoText());
@@ -65,7 +68,21 @@ class StagedFile {
       ::unlink(temporary_.c_str());
       throw FileError(path_, text);
     };
-    if (!WriteAll(fd, data.data(), data.size())) fail("cannot write");
+    // After a failed write the rest is not written; its errno is kept for the message.
+    int write_error = 0;
+    try {
+      produce([&](std::span<const std::uint8_t> piece) {
+        if (write_error == 0 && !WriteAll(fd, piece.data(), piece.size())) write_error = errno;
+      });
+    } catch (...) {
+      ::close(fd);
+      ::unlink(temporary_.c_str());
+      throw;
+    }
+    if (write_error != 0) {
+      errno = write_error;
+      fail("cannot write");
+    }
     if (::fsync(fd) != 0) fail("cannot flush");
     ::fchmod(fd, 0644);
     if (::close(fd) != 0) {
@@ -170,6 +187,12 @@ fs::path ResolveLinks(const fs::path& path) {
 
 void WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> data) {
   StagedFile staged(path, data);
+  staged.Commit();
+  SyncDirectory(staged.target().parent_path());
+}
+
+void WriteFileAtomicallyFrom(const fs::path& path, const std::function<void(const ByteSink&)>& produce) {
+  StagedFile staged(path, produce);
   staged.Commit();
   SyncDirectory(staged.target().parent_path());
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -22,6 +23,14 @@ namespace klimavo::base {
 /// step fails; the old file is then left as it was and no temporary file stays.
 void WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> data);
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view text);
+
+/// Takes the bytes of a file as they are produced, piece by piece.
+using ByteSink = std::function<void(std::span<const std::uint8_t>)>;
+/// As WriteFileAtomically, with the bytes handed to the sink by `produce` in
+/// pieces: a large file is written without being built whole in memory first.
+/// An exception from `produce` leaves the old file as it was and is passed on.
+void WriteFileAtomicallyFrom(const std::filesystem::path& path,
+                             const std::function<void(const ByteSink&)>& produce);
 
 /// One file of WriteFilesAtomically.
 struct FileReplacement {

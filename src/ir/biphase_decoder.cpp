@@ -21,8 +21,8 @@ std::int64_t Magnitude(std::int64_t v) { return v < 0 ? -v : v; }
 
 class BiphaseExtractor {
  public:
-  BiphaseExtractor(std::span<std::int64_t> d, std::int64_t half_bit, DecodeOutcome& out)
-      : d_(d), t_(half_bit), out_(out) {}
+  BiphaseExtractor(std::span<std::int64_t> d, std::int64_t half_bit, ToleranceCache& windows, DecodeOutcome& out)
+      : d_(d), t_(half_bit), windows_(windows), out_(out) {}
 
   // Runs the extraction; false when a ninth distinct split pair appears.
   bool Run() {
@@ -67,8 +67,9 @@ class BiphaseExtractor {
   const std::array<TIRWaveStru, TIRGsPara::kMaxSplit>& Splits() const { return splits_; }
 
  private:
-  bool IsT(std::int64_t x) const { return IsNearBoth(t_, Magnitude(x), kHalfBitFactor); }
-  bool Is2T(std::int64_t x) const { return IsNearBoth(t_, Magnitude(HalfEvenMean(x, 0)), kHalfBitFactor); }
+  // T within 10 % of |x| (or of half |x|); `windows_` is prepared for 10 %.
+  bool IsT(std::int64_t x) const { return windows_.WindowOf(Magnitude(x)).Contains(t_); }
+  bool Is2T(std::int64_t x) const { return windows_.WindowOf(Magnitude(HalfEvenMean(x, 0))).Contains(t_); }
 
   void Step(std::size_t& pos, bool& mid_bit) const {
     mid_bit = Is2T(d_[pos + 1]);
@@ -115,6 +116,7 @@ class BiphaseExtractor {
 
   std::span<std::int64_t> d_;
   std::int64_t t_;
+  ToleranceCache& windows_;
   DecodeOutcome& out_;
   std::array<TIRWaveStru, TIRGsPara::kMaxSplit> splits_{};
   std::size_t split_count_ = 0;
@@ -168,7 +170,8 @@ void DecodeBiphaseInto(std::span<const std::int32_t> durations, BiphaseScratch& 
   logic[1][1] = ToSlot(t);
 
   scratch.durations.assign(durations.begin(), durations.end());
-  BiphaseExtractor extractor(scratch.durations, t, out);
+  scratch.half_bit.Prepare(kHalfBitFactor);
+  BiphaseExtractor extractor(scratch.durations, t, scratch.half_bit, out);
   if (!extractor.Run()) {
     Fail(out);
     out.params.Reset();

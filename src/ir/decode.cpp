@@ -43,10 +43,10 @@ DecodeWorkspace& Workspace() {
 
 // Step 3: a capture that ends with a mark gets its first space again; then µs.
 void PrepareMicros(const TIRIntegerArr& ticks, TIRIntegerArr& micros) {
-  micros.clear();
-  micros.reserve(ticks.size() + 1);
-  for (const std::int32_t d : ticks) micros.push_back(d / kTicksPerMicro);
-  if (ticks.size() >= 2 && ticks.back() > 0) micros.push_back(ticks[1] / kTicksPerMicro);
+  const bool add_space = ticks.size() >= 2 && ticks.back() > 0;
+  micros.resize(ticks.size() + (add_space ? 1 : 0));
+  for (std::size_t i = 0; i < ticks.size(); ++i) micros[i] = ticks[i] / kTicksPerMicro;
+  if (add_space) micros.back() = ticks[1] / kTicksPerMicro;
 }
 
 // MergeElements without a second list; the decoders' lists are merged already,
@@ -104,8 +104,14 @@ bool DecodeCapture(const TIRIntegerArr& durations, std::int32_t carrier, bool bo
   detail::ClassifyPairsInto(ws.micros, decode_tolerance, ws.pair);
   detail::DecodePairClassesInto(ws.pair.classes, ws.pair.indexes, decode_tolerance, ws.pair, ws.pulse_pair,
                                 /*counts_from_classification=*/true);
-  detail::DecodeBiphaseInto(ws.micros, ws.biphase, ws.bi_phase);
   const int a = ws.pulse_pair.groups;
+  // The bi-phase reading wins only with fewer data groups than the pulse-pair
+  // one, and no reading has fewer than one: a single group is already the result.
+  if (a == 1) {
+    FillResult(ws.pulse_pair, carrier, both_orders, lsb_first, result);
+    return true;
+  }
+  detail::DecodeBiphaseInto(ws.micros, ws.biphase, ws.bi_phase);
   const int b = ws.bi_phase.groups;
   if (a <= 0 && b <= 0) return false;
   const bool take_pulse_pair = a > 0 && (b <= 0 || a <= b);

@@ -55,29 +55,35 @@ inline std::int64_t HalfEvenMean(std::int64_t a, std::int64_t b) {
 /// round(|b| × factor) for the magnitudes of real durations, remembered per
 /// factor: the classification recomputes windows for every pair, and the
 /// multiplication and rounding dominated it. Results equal NearWindow::Of.
+/// Factors in [0, 1) give tolerances below 16384 for these magnitudes, so the
+/// table holds 16-bit entries and stays in the first-level cache; other
+/// factors (absolute tolerances, NaN) are computed every time.
 class ToleranceCache {
  public:
   static constexpr std::int64_t kCachedMagnitudes = 16384;
 
   /// Forgets the remembered values when the factor changes.
   void Prepare(double factor) {
-    if (table_.empty() || !(factor == factor_)) {  // NaN never equals: always recomputed
-      factor_ = factor;
-      table_.assign(static_cast<std::size_t>(kCachedMagnitudes), kUnknown);
-    }
+    if (prepared_ && factor == factor_) return;  // NaN never equals: always recomputed
+    prepared_ = true;
+    factor_ = factor;
+    const bool tabled = factor >= 0.0 && factor < 1.0;
+    table_.assign(tabled ? static_cast<std::size_t>(kCachedMagnitudes) : 0, kUnknown);
   }
   NearWindow WindowOf(std::int64_t ref) {
-    if (ref <= -kCachedMagnitudes || ref >= kCachedMagnitudes) return NearWindow::Of(ref, factor_);
     const std::int64_t magnitude = ref < 0 ? -ref : ref;
-    std::int64_t& t = table_[static_cast<std::size_t>(magnitude)];
-    if (t == kUnknown) t = NearWindow::Of(magnitude, factor_).high - magnitude;
-    return NearWindow::FromTolerance(ref, magnitude, t);
+    if (table_.empty() || ref <= -kCachedMagnitudes || ref >= kCachedMagnitudes) return NearWindow::Of(ref, factor_);
+    std::uint16_t& t = table_[static_cast<std::size_t>(magnitude)];
+    if (t == kUnknown) t = static_cast<std::uint16_t>(NearWindow::Of(magnitude, factor_).high - magnitude);
+    // A factor below 1 gives t <= |ref|, so the window is ref ± t whatever the sign.
+    return NearWindow{ref, ref - t, ref + t};
   }
 
  private:
-  static constexpr std::int64_t kUnknown = INT64_MIN;
+  static constexpr std::uint16_t kUnknown = 0xFFFF;
+  bool prepared_ = false;
   double factor_ = 0;
-  std::vector<std::int64_t> table_;
+  std::vector<std::uint16_t> table_;
 };
 
 /// Saturating conversion of a working value to a 32-bit table slot.
@@ -117,6 +123,7 @@ struct BiphaseHistogramEntry {
 };
 
 struct BiphaseScratch {
+  ToleranceCache half_bit;  ///< windows of the half-bit tests
   std::vector<BiphaseHistogramEntry> histogram;
   std::vector<std::uint32_t> ranking;
   std::vector<std::int64_t> durations;

@@ -67,23 +67,28 @@ void Fail(DecodeOutcome& out) {
 
 // Walks the pairs: logic pairs become bits in data groups, other pairs split
 // elements whose class is noted in `split_classes`. False when a group would
-// outgrow its 16-bit bit count.
+// outgrow its 16-bit bit count. The open group is counted aside and added
+// when a split element or the end closes it.
 bool WalkPairs(std::span<const std::uint32_t> indexes, std::uint32_t logic0, std::uint32_t logic1,
                PairScratch& scratch, DecodeOutcome& out) {
+  out.bits.resize(indexes.size());  // at most one bit per pair
+  std::uint8_t* bits = out.bits.data();
+  std::size_t bit_count = 0;
+  std::uint32_t open_group = 0;
   for (const std::uint32_t c : indexes) {
     if (c == logic0 || c == logic1) {
-      out.bits.push_back(c == logic0 ? 0 : 1);
-      if (!out.elements.empty() && out.elements.back().IsData()) {
-        if (out.elements.back().Value == kMaxGroupBits) return false;
-        ++out.elements.back().Value;
-      } else {
-        out.elements.push_back(TStrProtItem::Data(1));
-      }
+      if (open_group == kMaxGroupBits) return false;
+      bits[bit_count++] = c == logic0 ? 0 : 1;
+      ++open_group;
     } else {
+      if (open_group > 0) out.elements.push_back(TStrProtItem::Data(static_cast<std::uint16_t>(open_group)));
+      open_group = 0;
       out.elements.push_back(TStrProtItem::Split(0));
       scratch.split_classes.push_back(c);
     }
   }
+  if (open_group > 0) out.elements.push_back(TStrProtItem::Data(static_cast<std::uint16_t>(open_group)));
+  out.bits.resize(bit_count);
   return true;
 }
 
@@ -96,15 +101,13 @@ void ClassifyPairsInto(std::span<const std::int32_t> durations, double tolerance
   const std::size_t n = durations.size();
   if (n <= 2) return;
   scratch.tolerance.Prepare(tolerance);
-  // A list that still ends with a mark gets the space before that mark again.
+  // A list that still ends with a mark gets the space before that mark again:
+  // with an odd count that makes one more pair, (last mark, space before it).
   const std::size_t length = durations[n - 1] > 0 ? n + 1 : n;
-  auto at = [&](std::size_t i) -> std::int64_t { return i < n ? durations[i] : durations[n - 2]; };
   const std::size_t pairs = length / 2;
-  scratch.indexes.reserve(pairs);
+  const std::size_t whole_pairs = n / 2;
   auto& work = scratch.work;
-  for (std::size_t i = 0; i < pairs; ++i) {
-    const std::int64_t mark = at(2 * i);
-    const std::int64_t space = at(2 * i + 1);
+  auto classify = [&](std::int64_t mark, std::int64_t space) {
     std::size_t c = 0;
     while (c < work.size() && !(work[c].mark.Contains(mark) && work[c].space.Contains(space))) ++c;
     if (c == work.size()) {
@@ -119,8 +122,12 @@ void ClassifyPairsInto(std::span<const std::int32_t> durations, double tolerance
     cls.mark_sum += mark;
     cls.space_sum += space;
     ++cls.members;
-    scratch.indexes.push_back(static_cast<std::uint32_t>(c));
-  }
+    return static_cast<std::uint32_t>(c);
+  };
+  scratch.indexes.resize(pairs);
+  std::uint32_t* index = scratch.indexes.data();
+  for (std::size_t i = 0; i < whole_pairs; ++i) index[i] = classify(durations[2 * i], durations[2 * i + 1]);
+  if (pairs > whole_pairs) index[whole_pairs] = classify(durations[n - 1], durations[n - 2]);
   // Every class becomes the exact mean of its members, truncated toward zero.
   scratch.classes.resize(work.size());
   for (std::size_t c = 0; c < work.size(); ++c)

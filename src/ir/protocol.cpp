@@ -330,8 +330,9 @@ bool PackBits(const TStrProt_Listbase& elements, std::span<const std::uint8_t> b
   std::size_t cursor = 0;
   auto pack = [&](int count) {
     unsigned value = 0;
+    // No branch on the bit itself: the bits of a code are as good as random.
     for (int k = 0; k < count; ++k, ++cursor)
-      if (bits[cursor] == 1) value |= 1u << (lsb_first ? k : count - 1 - k);
+      value |= static_cast<unsigned>(bits[cursor] == 1) << (lsb_first ? k : count - 1 - k);
     bytes.push_back(static_cast<std::uint8_t>(value));
   };
   for (const TStrProtItem& e : elements) {

@@ -19,16 +19,18 @@ namespace {
 constexpr int kMinCodeDigits = 4;
 
 // Where the loader takes its bytes from: a span in memory or an open file. Both
-// know how many bytes remain, so no read is ever attempted past the end.
+// know how many bytes remain, so no read is ever attempted past the end. Take
+// hands out the next n bytes (valid until the next call), or nullptr when
+// fewer remain.
 class SpanSource {
  public:
   explicit SpanSource(std::span<const std::uint8_t> data) : data_(data) {}
   std::uint64_t Remaining() const { return data_.size() - pos_; }
-  bool Read(std::span<std::uint8_t> out) {
-    if (out.size() > Remaining()) return false;
-    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(pos_), out.size(), out.begin());
-    pos_ += out.size();
-    return true;
+  const std::uint8_t* Take(std::size_t n) {
+    if (n > Remaining()) return nullptr;
+    const std::uint8_t* piece = data_.data() + pos_;
+    pos_ += n;
+    return piece;
   }
 
  private:
@@ -36,24 +38,45 @@ class SpanSource {
   std::size_t pos_ = 0;
 };
 
+// Reads the file in blocks of 1 MiB and hands out pieces of the block: a
+// library of many records is read in few system calls and copied once.
 class FileSource {
  public:
-  FileSource(std::ifstream& in, std::uint64_t size) : in_(in), remaining_(size) {}
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 20;  // above any single piece
+
+  FileSource(std::ifstream& in, std::uint64_t size) : in_(in), remaining_(size), block_(kBlockSize) {}
   std::uint64_t Remaining() const { return remaining_; }
-  bool Read(std::span<std::uint8_t> out) {
-    if (out.size() > remaining_) return false;
-    in_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    if (static_cast<std::size_t>(in_.gcount()) != out.size()) {
+  const std::uint8_t* Take(std::size_t n) {
+    if (n > remaining_) return nullptr;
+    if (end_ - begin_ < n && !Refill(n)) {
       remaining_ = 0;
-      return false;
+      return nullptr;
     }
-    remaining_ -= out.size();
-    return true;
+    const std::uint8_t* piece = block_.data() + begin_;
+    begin_ += n;
+    remaining_ -= n;
+    return piece;
   }
 
  private:
+  // Moves what is left of the block to its start and reads after it; false
+  // when the file ends (it was cut while being read) before n bytes are there.
+  bool Refill(std::size_t n) {
+    std::copy(block_.begin() + static_cast<std::ptrdiff_t>(begin_), block_.begin() + static_cast<std::ptrdiff_t>(end_),
+              block_.begin());
+    end_ -= begin_;
+    begin_ = 0;
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(block_.size() - end_, remaining_ - end_));
+    in_.read(reinterpret_cast<char*>(block_.data() + end_), static_cast<std::streamsize>(wanted));
+    end_ += static_cast<std::size_t>(in_.gcount());
+    return end_ >= n;
+  }
+
   std::ifstream& in_;
-  std::uint64_t remaining_;
+  std::uint64_t remaining_;  ///< file bytes not yet handed out, buffered ones included
+  std::vector<std::uint8_t> block_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
 };
 
 struct Header {
@@ -112,18 +135,20 @@ void WriteLine(const TGrdDataLine& line, base::ByteWriter& out) {
 // Reads the count table and the lines of one record; false when the file ends first.
 template <class Source>
 bool ReadLineBlock(Source& src, LibraryRecord& entry) {
-  std::array<std::uint8_t, kLineCountTableSize> table{};
-  if (!src.Read(table)) return false;
+  const std::uint8_t* table = src.Take(kLineCountTableSize);
+  if (table == nullptr) return false;
+  std::array<std::size_t, kLineCountEntries> counts{};
+  for (std::size_t k = 0; k < kLineCountEntries; ++k) counts[k] = base::ReadU16Le(table + 2 * k);
   std::size_t lists = LineListCount(entry.Record);
   entry.Lines.assign(lists, {});
-  std::array<std::uint8_t, kStoredLineSize> buffer{};
   for (std::size_t k = 0; k < lists; ++k) {
-    std::size_t count = base::ReadU16Le(table.data() + 2 * k);
+    const std::size_t count = counts[k];
     if (count * kStoredLineSize > src.Remaining()) return false;
     entry.Lines[k].reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      if (!src.Read(buffer)) return false;
-      entry.Lines[k].push_back(ReadLine(buffer));
+      const std::uint8_t* line = src.Take(kStoredLineSize);
+      if (line == nullptr) return false;
+      entry.Lines[k].push_back(ReadLine(std::span<const std::uint8_t, kStoredLineSize>(line, kStoredLineSize)));
     }
   }
   return true;
@@ -134,9 +159,9 @@ bool ReadLineBlock(Source& src, LibraryRecord& entry) {
 // image is there, kCutLineBlock when its lines are cut short.
 template <class Source>
 LibraryFault ReadRecord(Source& src, LibraryRecord& entry) {
-  std::array<std::uint8_t, TdiskAir::kSize> image{};
-  if (!src.Read(image)) return LibraryFault::kFewerRecords;
-  entry.Record.ReadImage(image);
+  const std::uint8_t* image = src.Take(TdiskAir::kSize);
+  if (image == nullptr) return LibraryFault::kFewerRecords;
+  entry.Record.ReadImage(std::span<const std::uint8_t>(image, TdiskAir::kSize));
   if (!ReadLineBlock(src, entry)) return LibraryFault::kCutLineBlock;
   return LibraryFault::kNone;
 }
@@ -151,25 +176,29 @@ LibraryLoadResult ParseLibrary(Source& src, std::uint64_t file_size, TdiskAirLis
   LibraryLoadResult result;
   result.file_size = file_size;
   list.clear();
-  std::array<std::uint8_t, kLibraryHeaderSize> header_bytes{};
-  if (!src.Read(header_bytes)) {
+  const std::uint8_t* header_bytes = src.Take(kLibraryHeaderSize);
+  if (header_bytes == nullptr) {
     result.fault = LibraryFault::kShorterThanHeader;
     return result;
   }
-  Header header = ReadHeader(header_bytes);
+  Header header = ReadHeader(std::span<const std::uint8_t, kLibraryHeaderSize>(header_bytes, kLibraryHeaderSize));
   result.length_field = header.total_length;
   result.header_count = header.record_count;
+  // Room for the counted records, but never more than the bytes can hold: a
+  // damaged count must not reserve memory for records that are not there.
+  constexpr std::uint64_t kSmallestRecord = TdiskAir::kSize + kLineCountTableSize;
+  list.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(header.record_count, src.Remaining() / kSmallestRecord)));
   LibraryFault first = LibraryFault::kNone;
   for (std::uint64_t i = 0; src.Remaining() > 0 || i < header.record_count; ++i) {
     if (i == header.record_count && first == LibraryFault::kNone) first = LibraryFault::kBytesAfterRecords;
-    LibraryRecord entry;
-    LibraryFault fault = ReadRecord(src, entry);
+    // Read in place: a record is 10 KB, too much to build aside and copy.
+    LibraryFault fault = ReadRecord(src, list.emplace_back());
     if (fault != LibraryFault::kNone) {
+      list.pop_back();
       // Past the count, a part record is already covered by kBytesAfterRecords.
       if (first == LibraryFault::kNone) first = fault;
       break;
     }
-    list.push_back(std::move(entry));
   }
   result.records_read = list.size();
   result.fault = header.total_length != file_size ? LibraryFault::kLengthField : first;
@@ -195,6 +224,71 @@ void CheckRecordRange(const TdiskAir& record) {
 }
 
 bool LinesMatch(const LibraryRecord& entry) { return entry.Lines.size() == LineListCount(entry.Record); }
+
+// The size of the file a list makes; throws RecordRejected for a line that a
+// stored line cannot hold.
+std::uint64_t CheckedLibraryFileSize(const TdiskAirList& list) {
+  std::uint64_t total = kLibraryHeaderSize;
+  for (const auto& entry : list) {
+    total += TdiskAir::kSize + kLineCountTableSize;
+    if (!LinesMatch(entry)) continue;
+    for (std::size_t k = 0; k < entry.Lines.size(); ++k) {
+      for (std::size_t i = 0; i < entry.Lines[k].size(); ++i) CheckLine(entry.Lines[k][i], k, i);
+      total += entry.Lines[k].size() * kStoredLineSize;
+    }
+  }
+  return total;
+}
+
+// Hands the bytes of the library file to `sink` in pieces of about 1 MiB. The
+// images, count tables and lines have fixed sizes, so each is written straight
+// into its place in one reused block. `total` is what CheckedLibraryFileSize gave.
+void WriteLibraryPieces(const TdiskAirList& list, double written_at, std::uint64_t total,
+                        const base::ByteSink& sink) {
+  constexpr std::size_t kPieceSize = std::size_t{1} << 20;
+  constexpr std::size_t kRecordHead = TdiskAir::kSize + kLineCountTableSize;
+  std::vector<std::uint8_t> block(kPieceSize + kRecordHead);
+  std::size_t used = 0;
+  // A writer for the next `size` bytes of the block; the block is passed on
+  // first when they would not fit.
+  auto next = [&](std::size_t size) {
+    if (used + size > block.size()) {
+      sink(std::span<const std::uint8_t>(block.data(), used));
+      used = 0;
+    }
+    return base::ByteWriter(std::span<std::uint8_t>(block.data() + used, size));
+  };
+  auto done = [&](const base::ByteWriter& out, std::size_t size) {
+    if (out.overflowed() || out.size() != size) throw std::logic_error("a library file part is not its fixed size");
+    used += size;
+  };
+  base::ByteWriter header = next(kLibraryHeaderSize);
+  header.u8(0);
+  header.f64(written_at);
+  header.u64(total);
+  header.u32(static_cast<std::uint32_t>(list.size()));
+  header.zeros(8);
+  done(header, kLibraryHeaderSize);
+  for (const auto& entry : list) {
+    base::ByteWriter out = next(kRecordHead);
+    entry.Record.WriteImage(out);
+    bool keep = LinesMatch(entry);
+    for (std::size_t k = 0; k < kLineCountEntries; ++k) {
+      std::size_t n = keep && k < entry.Lines.size() ? entry.Lines[k].size() : 0;
+      out.u16(static_cast<std::uint16_t>(n));
+    }
+    done(out, kRecordHead);
+    if (!keep) continue;
+    for (const auto& lines : entry.Lines) {
+      for (const auto& line : lines) {
+        base::ByteWriter line_out = next(kStoredLineSize);
+        WriteLine(line, line_out);
+        done(line_out, kStoredLineSize);
+      }
+    }
+  }
+  if (used > 0) sink(std::span<const std::uint8_t>(block.data(), used));
+}
 
 // The largest trimmed code number that reads as an integer; 0 when none does.
 long long LargestCodeNumber(const TdiskAirList& records) {
@@ -292,41 +386,22 @@ std::string DescribeLibraryFault(const LibraryLoadResult& r) {
 }
 
 base::Bytes LibraryFileBytes(const TdiskAirList& list, double written_at) {
-  std::size_t total = kLibraryHeaderSize;
-  for (const auto& entry : list) {
-    total += TdiskAir::kSize + kLineCountTableSize;
-    if (!LinesMatch(entry)) continue;
-    for (std::size_t k = 0; k < entry.Lines.size(); ++k) {
-      for (std::size_t i = 0; i < entry.Lines[k].size(); ++i) CheckLine(entry.Lines[k][i], k, i);
-      total += entry.Lines[k].size() * kStoredLineSize;
-    }
-  }
+  const std::uint64_t total = CheckedLibraryFileSize(list);
   base::Bytes bytes;
-  bytes.reserve(total);
-  base::ByteWriter out(bytes);
-  out.u8(0);
-  out.f64(written_at);
-  out.u64(0);  // total length, patched below
-  out.u32(static_cast<std::uint32_t>(list.size()));
-  out.zeros(8);
-  for (const auto& entry : list) {
-    entry.Record.WriteImage(out);
-    bool keep = LinesMatch(entry);
-    for (std::size_t k = 0; k < kLineCountEntries; ++k) {
-      std::size_t n = keep && k < entry.Lines.size() ? entry.Lines[k].size() : 0;
-      out.u16(static_cast<std::uint16_t>(n));
-    }
-    if (!keep) continue;
-    for (const auto& lines : entry.Lines)
-      for (const auto& line : lines) WriteLine(line, out);
-  }
-  out.patch_u64(9, out.size());
+  bytes.reserve(static_cast<std::size_t>(total));
+  WriteLibraryPieces(list, written_at, total, [&](std::span<const std::uint8_t> piece) {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+  });
   return bytes;
 }
 
 void SaveLibraryFile(const TdiskAirList& list, const std::filesystem::path& path) {
-  base::Bytes bytes = LibraryFileBytes(list, base::NowAsDateTime());
-  base::WriteFileAtomically(path, bytes);
+  // The lines are checked before the file is touched; the bytes then go to the
+  // disk piece by piece, never held whole in memory.
+  const std::uint64_t total = CheckedLibraryFileSize(list);
+  const double written_at = base::NowAsDateTime();
+  base::WriteFileAtomicallyFrom(
+      path, [&](const base::ByteSink& sink) { WriteLibraryPieces(list, written_at, total, sink); });
 }
 
 TBtnLines PackLines(const TBtnLines& bit_lines, bool lsb_first) {

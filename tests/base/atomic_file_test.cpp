@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,54 @@ TEST_F(AtomicFile, AFullDiskWhileWritingChangesNoFile) {
   EXPECT_EQ(Read(dir_ / "one"), "old one");
   EXPECT_EQ(Read(dir_ / "two"), "old two");
   EXPECT_EQ(Names(dir_), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(AtomicFile, AFileWrittenInPiecesHoldsThePiecesInOrder) {
+  Write(dir_ / "one", "old");
+  WriteFileAtomicallyFrom(dir_ / "one", [](const ByteSink& sink) {
+    sink(AsBytes("first "));
+    sink(AsBytes(""));
+    sink(AsBytes("second"));
+  });
+  EXPECT_EQ(Read(dir_ / "one"), "first second");
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"one"}));
+}
+
+TEST_F(AtomicFile, AFailureWhileProducingThePiecesLeavesTheOldFile) {
+  Write(dir_ / "one", "old one");
+  EXPECT_THROW(WriteFileAtomicallyFrom(dir_ / "one",
+                                       [](const ByteSink& sink) {
+                                         sink(AsBytes("half of it"));
+                                         throw std::runtime_error("the rest cannot be made");
+                                       }),
+               std::runtime_error);
+  EXPECT_EQ(Read(dir_ / "one"), "old one");
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"one"}));
+}
+
+TEST_F(AtomicFile, AFullDiskWhileWritingPiecesIsAFileErrorAndChangesNothing) {
+  Write(dir_ / "one", "old one");
+  const std::string piece(8000, 'p');
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{20000, 20000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      WriteFileAtomicallyFrom(dir_ / "one", [&](const ByteSink& sink) {
+        for (int i = 0; i < 5; ++i) sink(AsBytes(piece));
+      });
+    } catch (const FileError& e) {
+      ::_exit(std::string(e.what()).find("cannot write") != std::string::npos ? 3 : 4);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_EQ(Read(dir_ / "one"), "old one");
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"one"}));
 }
 
 TEST_F(AtomicFile, StaleTemporaryFilesOfOneFileAreRemovedAndNothingElse) {

@@ -186,6 +186,57 @@ TEST(LibraryFile, DamagedFilesSayWhatIsWrongAndKeepTheRecordsReadWhole) {
   }
 }
 
+// The file is read in blocks of 1 MiB: a library of some 1.7 MB, whole and
+// damaged in several places (one of them at the first block's end), must load
+// from its file exactly as from its bytes.
+TEST(LibraryFile, AFileLargerThanOneReadBlockLoadsAsItsBytesParse) {
+  TdiskAirList records;
+  for (int i = 0; i < 150; ++i) records.push_back(TwoKeyRecord(std::to_string(1000 + i)));
+  const base::Bytes good = LibraryFileBytes(records, 0);
+  ASSERT_GT(good.size(), std::size_t{3} << 19);
+  auto cut_to = [&](std::size_t size) {
+    base::Bytes b(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+    base::WriteU32Le(&b[9], static_cast<std::uint32_t>(b.size()));
+    return b;
+  };
+  base::Bytes more_counted = good;
+  base::WriteU32Le(&more_counted[17], 151);
+  base::Bytes appended = good;
+  appended.insert(appended.end(), 20000, 0x5A);
+  base::WriteU32Le(&appended[9], static_cast<std::uint32_t>(appended.size()));
+  const struct {
+    const char* name;
+    base::Bytes bytes;
+  } cases[] = {
+      {"whole", good},
+      {"cut at the first block's end", cut_to(std::size_t{1} << 20)},
+      {"cut one byte after it", cut_to((std::size_t{1} << 20) + 1)},
+      {"last line cut", cut_to(good.size() - 389)},
+      {"one more record counted", more_counted},
+      {"bytes appended", appended},
+  };
+  TempDir dir;
+  const fs::path file = dir.path() / kLibraryFileName;
+  for (const auto& c : cases) {
+    WriteRaw(file, c.bytes);
+    TdiskAirList from_file;
+    TdiskAirList from_bytes;
+    const LibraryLoadResult loaded = LoadLibraryFileChecked(file, from_file);
+    const LibraryLoadResult parsed = ParseLibraryBytesChecked(c.bytes, from_bytes);
+    EXPECT_EQ(loaded.fault, parsed.fault) << c.name;
+    EXPECT_EQ(loaded.records_read, parsed.records_read) << c.name;
+    ASSERT_EQ(from_file.size(), from_bytes.size()) << c.name;
+    for (std::size_t i = 0; i < from_file.size(); ++i) {
+      EXPECT_EQ(from_file[i].Record, from_bytes[i].Record) << c.name << " " << i;
+      EXPECT_EQ(from_file[i].Lines, from_bytes[i].Lines) << c.name << " " << i;
+    }
+  }
+  TdiskAirList whole;
+  WriteRaw(file, good);
+  ASSERT_TRUE(LoadLibraryFile(file, whole));
+  EXPECT_EQ(LibraryFileBytes(whole, 0), good);
+}
+
 TEST(LibraryFile, TheFaultIsDescribedWithItsNumbers) {
   const base::Bytes good = LibraryFileBytes({TwoKeyRecord("0149"), TwoKeyRecord("0150")}, 0);
   base::Bytes cut(good.begin(), good.end() - 10);
