@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "capture/capture_writer.h"
 #include "capture/formats.h"
 #include "capture/text_scan.h"
@@ -245,7 +246,7 @@ std::string Identifier(const CaptureRead& c, std::size_t index) {
   std::string id = write::NameOf(c, index);
   for (char& ch : id)
     if (!IsIdentifierChar(ch)) ch = '_';
-  if (id.front() >= '0' && id.front() <= '9') id.insert(0, "_");
+  if (id.front() >= '0' && id.front() <= '9') id = base::Concat({"_", id});
   return id;
 }
 

@@ -1,5 +1,7 @@
 #include "capture/capture_writer.h"
 
+#include "base/text.h"
+
 #include <cstdlib>
 
 namespace klimavo::capture::write {
@@ -54,7 +56,7 @@ std::string Word(std::string_view text) {
 std::string LabelComment(const CaptureLabel& label) {
   if (label.empty()) return {};
   std::string out = "# label";
-  for (const LabelEntry& e : label) out += " " + Word(e.function) + "=" + Word(e.value);
+  for (const LabelEntry& e : label) out += base::Concat({" ", Word(e.function), "=", Word(e.value)});
   return out + "\n";
 }
 

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "base/text.h"
 #include "capture/capture_writer.h"
 #include "capture/decode_report.h"
 #include "capture/formats.h"
@@ -305,8 +306,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
     const ir::TIRIntegerArr signal = write::SignalOf(c);
     if (signal.empty()) return write::Fault(c, i, "holds no mark");
     text += "{";
-    if (c.name) text += "\"" + std::string(kNameKey) + "\": " + JsonString(*c.name) + ", ";
-    if (!c.label.empty()) text += "\"label\": " + LabelObject(c.label) + ", ";
+    if (c.name) text += base::Concat({"\"", kNameKey, "\": ", JsonString(*c.name), ", "});
+    if (!c.label.empty()) text += base::Concat({"\"label\": ", LabelObject(c.label), ", "});
     text += "\"carrier_hz\": " + std::to_string(write::CarrierOf(c)) + ", \"durations_us\": [" +
             write::JoinDurations(signal, ", ", false) + "]}\n";
   }

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "base/text.h"
 #include "ir/assist_internal.h"
 #include "ir/decode.h"
 #include "ir/known_format.h"
@@ -371,7 +372,7 @@ int FindOrAddSplit(TIRGsPara& params, std::int64_t mark, std::int64_t space, boo
 }
 
 std::string PairText(std::int64_t mark, std::int64_t space) {
-  return "(" + std::to_string(mark) + "," + std::to_string(space) + ")";
+  return base::Concat({"(", std::to_string(mark), ",", std::to_string(space), ")"});
 }
 
 std::string PercentText(double tolerance) {
