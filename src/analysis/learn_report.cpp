@@ -1,5 +1,7 @@
 #include "analysis/learn_report.h"
 
+#include "base/text.h"
+
 namespace klimavo::analysis {
 namespace {
 
@@ -7,7 +9,10 @@ using Json = nlohmann::ordered_json;
 
 std::string ValuesText(const std::vector<int>& values) {
   std::string text;
-  for (int v : values) text += (text.empty() ? "" : " ") + (v < 0 ? std::string("-") : std::to_string(v));
+  for (int v : values) {
+    if (!text.empty()) text += ' ';
+    text += v < 0 ? std::string("-") : std::to_string(v);
+  }
   return text;
 }
 
@@ -99,7 +104,7 @@ std::string LearnReportText(const LearnResult& result) {
     out += "function " + f.name + (f.key >= 0 ? " (key " + std::to_string(f.key) + ")" : " (no key)") + ": " +
            ColumnsText(f.columns) + "\n";
     for (const LearnedState& s : f.states)
-      out += "  " + s.name + " = " + ValuesText(s.values) + " " + CertaintyName(s.certainty) + "\n";
+      out += base::Concat({"  ", s.name, " = ", ValuesText(s.values), " ", CertaintyName(s.certainty), "\n"});
     for (const ForcedByMode& m : f.forced) out += "  fixed in mode " + m.mode + "\n";
   }
   int equal = 0;

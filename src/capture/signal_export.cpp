@@ -158,7 +158,10 @@ namespace {
 
 std::string StatesText(const KeyStates& states) {
   std::string out;
-  for (std::size_t k = 0; k < states.size(); ++k) out += (k ? "," : "") + std::to_string(states[k]);
+  for (std::size_t k = 0; k < states.size(); ++k) {
+    if (k) out += ',';
+    out += std::to_string(states[k]);
+  }
   return out;
 }
 

@@ -12,6 +12,7 @@
 
 #include "base/atomic_file.h"
 #include "base/file_error.h"
+#include "base/text.h"
 #include "base/gbk.h"
 #include "base/home.h"
 #include "store/library.h"
@@ -74,7 +75,7 @@ int OpenRealFolder(const fs::path& folder) {
 
 std::string TemporaryName(const fs::path& name) {
   static thread_local std::mt19937 random{std::random_device{}()};
-  return "." + name.string() + ".new" + std::to_string(random() % 1000000);
+  return base::Concat({".", name.string(), ".new", std::to_string(random() % 1000000)});
 }
 
 std::optional<base::Bytes> ReadIfRegular(const fs::path& path) {
