@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "ir/protocol.h"
 #include "store/protocol_record.h"
 
@@ -23,7 +24,7 @@ inline store::TGrdLines LargeGrid() {
   for (auto& b : base) b = bit(random) ? 1 : 0;
   std::string text;
   for (int f = 0; f < kGridFrames; ++f)
-    text += "<" + std::to_string(f) + ">[" + std::to_string(kGridBits / kGridFrames) + "]";
+    text += base::Concat({"<", std::to_string(f), ">[", std::to_string(kGridBits / kGridFrames), "]"});
   const auto elements = ir::ParseProtocol(text).Elements;
   store::TGrdLines lines;
   for (int r = 0; r < kGridRows; ++r) {
