@@ -28,7 +28,7 @@ for program in "${programs[@]}"; do
     echo "bench-smoke: $(basename "$program") reported an error" >&2
     exit 1
   fi
-  echo "bench-smoke: $(basename "$program") ran $(grep -c '^BM_\|^[A-Z][A-Za-z]*[/ ]' "$log" || true) benchmarks"
+  echo "bench-smoke: $(basename "$program") ran"
   rm -f "$log"
 done
 echo "bench-smoke: all ${#programs[@]} benchmark programs ran"
