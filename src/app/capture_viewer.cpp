@@ -217,8 +217,9 @@ void CaptureViewer::ShowCapture(int index) {
   }
   auto label = [this](int n) { return base::GbkToUtf8(language_.Text(n)); };
   const capture::SummaryLabels labels{label(53), label(54), label(55)};
-  summary_->setPlainText(QString::fromStdString(
-      capture::DecodeReportText(capture::MakeDecodeReport(result, true, false), labels)));
+  const capture::DecodeReport report = capture::MakeDecodeReport(result, true, false);
+  summary_->setPlainText(QString::fromStdString(capture::DecodeReportText(report, labels)));
+  capture_view_->SetDecodeTexts(report.protocol, capture::HexBytes(report.bytes, " "));
 
   tree_->ShowFormatTree(ir::BuildFormatTree(result.Params, result.Protocol, true));
   ui::SetNodeValues(tree_->Control(), result.Bytes, false);

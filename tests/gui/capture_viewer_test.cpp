@@ -12,9 +12,12 @@
 #include <QTest>
 
 #include "base/gbk.h"
+#include "capture/decode_report.h"
+#include "ir/decode.h"
 #include "gui_test_support.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_geometry.h"
+#include "ui/waveview/wave_renderer.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::app {
@@ -124,6 +127,22 @@ class CaptureViewerTest : public QObject {
     QCOMPARE(v.Bar().value(), 0);
     QCOMPARE(v.View().State().Position, 0);
     QCOMPARE(v.viewer.TreeView()->State().Position, 0);
+  }
+
+  void theHeaderShowsWhatTheCaptureDecodedTo() {
+    Viewer v;
+    const auto captures = LoadCaptureFile(Sample(), v.language).captures;
+    for (int row : {0, 1}) {
+      v.viewer.List()->setCurrentRow(row);
+      const ir::Capture capture = capture::ToCapture(captures[static_cast<std::size_t>(row)]);
+      ir::Tcomp_aval result;
+      QVERIFY(ir::DecodeCapture(capture.Durations, capture.Carrier, false, true, 0.21, result));
+      const capture::DecodeReport report = capture::MakeDecodeReport(result, true, false);
+      const ui::WaveState& state = v.View().State();
+      QVERIFY(!report.protocol.empty() && !report.bytes.empty());
+      QCOMPARE(state.ProtocolName, report.protocol);
+      QCOMPARE(ui::WaveRenderer::CodeValueText(state).toStdString(), capture::HexBytes(report.bytes, " "));
+    }
   }
 
   void theListNamesSourceAndLineAndCanBeSearched() {
