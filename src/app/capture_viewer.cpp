@@ -112,6 +112,7 @@ CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double 
 
   auto* bottom = new QSplitter(Qt::Horizontal, right);
   tree_ = new ui::FormatTreeWidget(bottom);
+  tree_->SetCaptionWords(ui::FormatTreeWidget::CaptionWordsOf(language_));
   tree_->setMaximumWidth(260);
   auto* tree_side = new QWidget(bottom);
   auto* tree_layout = new QVBoxLayout(tree_side);
