@@ -1,5 +1,6 @@
 #include "app/user_prompts.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QPushButton>
@@ -33,8 +34,15 @@ int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& 
   return chosen == added.end() ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(chosen - added.begin());
 }
 
+QFileDialog::Options FileDialogOptions() {
+  // The desktop's dialog speaks the desktop's language, not the workbench's.
+  const QString look_in = "Look in:";
+  return QCoreApplication::translate("QFileDialog", "Look in:") == look_in ? QFileDialog::Options()
+                                                                             : QFileDialog::DontUseNativeDialog;
+}
+
 std::optional<QString> DialogPrompts::OpenFile(QWidget* parent, const QString& caption, const QString& filter) {
-  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr, FileDialogOptions());
   if (file.isEmpty()) return std::nullopt;
   return file;
 }
@@ -43,6 +51,7 @@ std::optional<QString> DialogPrompts::SaveFile(QWidget* parent, const QString& c
                                                const QString& suffix) {
   QFileDialog dialog(parent, caption, QString(), filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOptions(FileDialogOptions());
   dialog.setDefaultSuffix(suffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();
