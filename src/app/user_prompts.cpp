@@ -1,12 +1,13 @@
 #include "app/user_prompts.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QPushButton>
 
 #include <algorithm>
 #include <vector>
+
+#include "ui/standard_button_texts.h"
 
 namespace klimavo::app {
 
@@ -34,15 +35,8 @@ int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& 
   return chosen == added.end() ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(chosen - added.begin());
 }
 
-QFileDialog::Options FileDialogOptions() {
-  // The desktop's dialog speaks the desktop's language, not the workbench's.
-  const QString look_in = "Look in:";
-  return QCoreApplication::translate("QFileDialog", "Look in:") == look_in ? QFileDialog::Options()
-                                                                             : QFileDialog::DontUseNativeDialog;
-}
-
 std::optional<QString> DialogPrompts::OpenFile(QWidget* parent, const QString& caption, const QString& filter) {
-  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr, FileDialogOptions());
+  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr, ui::FileDialogOptions());
   if (file.isEmpty()) return std::nullopt;
   return file;
 }
@@ -51,7 +45,7 @@ std::optional<QString> DialogPrompts::SaveFile(QWidget* parent, const QString& c
                                                const QString& suffix) {
   QFileDialog dialog(parent, caption, QString(), filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setOptions(FileDialogOptions());
+  dialog.setOptions(ui::FileDialogOptions());
   dialog.setDefaultSuffix(suffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();

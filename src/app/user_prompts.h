@@ -4,7 +4,6 @@
 // can be driven without a modal loop.
 
 #include <QDialog>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -31,10 +30,6 @@ class UserPrompts {
   /// real dialog unless a subclass answers.
   virtual int Choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons);
 };
-
-/// The file dialog to use: Qt's own while Qt's texts are translated (it speaks
-/// the workbench's language), the desktop's otherwise.
-QFileDialog::Options FileDialogOptions();
 
 /// The real dialogs.
 class DialogPrompts : public UserPrompts {

@@ -1,5 +1,6 @@
 #include "ui/standard_button_texts.h"
 
+#include <QCoreApplication>
 #include <QLibraryInfo>
 
 #include <cstring>
@@ -38,6 +39,13 @@ QString StandardButtonTexts::translate(const char* context, const char* source_t
   }
   if (language_.IsChinese() && has_qt_chinese_) return qt_chinese_.translate(context, source_text, disambiguation, n);
   return {};
+}
+
+QFileDialog::Options FileDialogOptions() {
+  // The desktop's dialog speaks the desktop's language, not the workbench's.
+  const QString look_in = "Look in:";
+  return QCoreApplication::translate("QFileDialog", "Look in:") == look_in ? QFileDialog::Options()
+                                                                             : QFileDialog::DontUseNativeDialog;
 }
 
 }  // namespace klimavo::ui

@@ -5,6 +5,7 @@
 // Qt's other texts (the labels of its file dialogs, ...) come, in Chinese, from
 // Qt's own Chinese translation.
 
+#include <QFileDialog>
 #include <QTranslator>
 
 #include "lang/language.h"
@@ -31,5 +32,9 @@ class StandardButtonTexts : public QTranslator {
   QTranslator qt_chinese_;
   bool has_qt_chinese_ = false;
 };
+
+/// The file dialog to use: Qt's own while Qt's texts are translated (it speaks
+/// the workbench's language), the desktop's otherwise.
+QFileDialog::Options FileDialogOptions();
 
 }  // namespace klimavo::ui

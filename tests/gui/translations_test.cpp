@@ -38,6 +38,7 @@
 #include "ui/dialogs/update_dialog.h"
 #include "ui/dialogs/wait_message.h"
 #include "ui/qt_dispatcher.h"
+#include "ui/standard_button_texts.h"
 #include "ui/translate_form.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
@@ -306,9 +307,9 @@ class TranslationsTest : public QObject {
       window.ChangeLanguage(tag);
       const bool chinese = tag == 1;
       // Qt's own dialog while the workbench speaks Chinese: the desktop's would not.
-      QCOMPARE(FileDialogOptions().testFlag(QFileDialog::DontUseNativeDialog), chinese);
+      QCOMPARE(ui::FileDialogOptions().testFlag(QFileDialog::DontUseNativeDialog), chinese);
       QFileDialog dialog(nullptr, "caption", QString(), "Records (*.txt)");
-      dialog.setOptions(FileDialogOptions());
+      dialog.setOptions(ui::FileDialogOptions());
       const auto* look_in = dialog.findChild<QLabel*>("lookInLabel");
       const auto* file_type = dialog.findChild<QLabel*>("fileTypeLabel");
       QVERIFY(look_in && file_type);
