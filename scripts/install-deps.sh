@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libhidapi-dev libudev-dev libcurl4-openssl-dev libssl-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei
   help2man man-db file dpkg-dev desktop-file-utils appstream
 )

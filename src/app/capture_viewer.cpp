@@ -112,6 +112,7 @@ CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double 
 
   auto* bottom = new QSplitter(Qt::Horizontal, right);
   tree_ = new ui::FormatTreeWidget(bottom);
+  tree_->SetCaptionWords(ui::FormatTreeWidget::CaptionWordsOf(language_));
   tree_->setMaximumWidth(260);
   auto* tree_side = new QWidget(bottom);
   auto* tree_layout = new QVBoxLayout(tree_side);
@@ -217,8 +218,9 @@ void CaptureViewer::ShowCapture(int index) {
   }
   auto label = [this](int n) { return base::GbkToUtf8(language_.Text(n)); };
   const capture::SummaryLabels labels{label(53), label(54), label(55)};
-  summary_->setPlainText(QString::fromStdString(
-      capture::DecodeReportText(capture::MakeDecodeReport(result, true, false), labels)));
+  const capture::DecodeReport report = capture::MakeDecodeReport(result, true, false);
+  summary_->setPlainText(QString::fromStdString(capture::DecodeReportText(report, labels)));
+  capture_view_->SetDecodeTexts(report.protocol, capture::HexBytes(report.bytes, " "));
 
   tree_->ShowFormatTree(ir::BuildFormatTree(result.Params, result.Protocol, true));
   ui::SetNodeValues(tree_->Control(), result.Bytes, false);

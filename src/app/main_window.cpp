@@ -429,6 +429,7 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   ShowDeviceStatus(workbench_.device != nullptr && workbench_.device->Manager().Connected());
   ShowStatusIndex();
   status_hint_->clear();
+  if (status_press_) status_press_->clear();
   statusBar()->clearMessage();
   RefreshLibraryList();
   if (current_index_ >= 0) ShowCurrentRecord();

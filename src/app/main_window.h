@@ -335,6 +335,8 @@ class TfrmAirEditor : public QMainWindow {
   QAction* far_button_ = nullptr;
   QAction* simulated_key_ = nullptr;
   QLabel* status_device_ = nullptr;
+  /// The last press: the simulated learner's counter and what became of the press.
+  QLabel* status_press_ = nullptr;
   QTimer* listen_timer_ = nullptr;
 
   // Function analysis wizard and the pulse feed.

@@ -23,8 +23,6 @@ constexpr unsigned long kRangeSwitchPauseMs = 100;
 constexpr int kCloseRange = 1;
 constexpr int kLongRange = 2;
 constexpr int kTextNoLearner = 79;
-constexpr int kStatusMessageMs = 4000;
-constexpr int kCutMessageMs = 15000;
 constexpr int kTextCaptureCut = 257;
 constexpr int kTextNoConsumer = 271;
 
@@ -35,6 +33,11 @@ void TfrmAirEditor::ConnectDeviceManager() {
   far_button_ = findChild<QAction*>("btnFarCapture");
   connect(near_button_, &QAction::triggered, this, [this] { CaptureButtonClicked(kCloseRange); });
   connect(far_button_, &QAction::triggered, this, [this] { CaptureButtonClicked(kLongRange); });
+  // The press has a field of its own, so that it never covers what a command
+  // (the filter's count, a written file) says in the hint field.
+  status_press_ = new QLabel(this);
+  status_press_->setObjectName("lblStatusPress");
+  statusBar()->addPermanentWidget(status_press_);
   status_device_ = new QLabel(this);
   status_device_->setObjectName("lblStatusDevice");
   statusBar()->addPermanentWidget(status_device_);
@@ -70,7 +73,7 @@ void TfrmAirEditor::ConnectDeviceManager() {
               // A press longer than the learner's packet loses its end: say so,
               // or its decode would be taken for the whole press.
               if (sent < levels) text += "  " + Text(kTextCaptureCut).arg(levels).arg(sent);
-              statusBar()->showMessage(text, sent < levels ? kCutMessageMs : kStatusMessageMs);
+              status_press_->setText(text);
             });
   }
   // The handlers outlive no window: they check that it still exists.
@@ -116,11 +119,16 @@ void TfrmAirEditor::ListenTimerTick() {
 }
 
 void TfrmAirEditor::RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier) {
-  if (workbench_.captures.Route(durations, carrier)) return;
-  // Nothing takes the press: say so, after what the status bar says about it already.
+  // What the press field says of an earlier press that nothing took goes.
   const QString word = Text(kTextNoConsumer);
-  const QString shown = statusBar()->currentMessage();
-  statusBar()->showMessage(shown.isEmpty() || shown.endsWith(word) ? word : shown + "  " + word, kCutMessageMs);
+  QString press = status_press_->text();
+  if (press.endsWith(word)) press = press.left(press.size() - word.size()).trimmed();
+  if (workbench_.captures.Route(durations, carrier)) {
+    status_press_->setText(press);
+    return;
+  }
+  // Nothing takes the press: say so, after what the field says about it already.
+  status_press_->setText(press.isEmpty() ? word : press + "  " + word);
 }
 
 void TfrmAirEditor::ShowDeviceStatus(bool connected) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/standard_button_texts.h"
+
 namespace klimavo::app {
 
 int UserPrompts::RunDialog(QDialog& dialog) { return dialog.exec(); }
@@ -34,7 +36,7 @@ int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& 
 }
 
 std::optional<QString> DialogPrompts::OpenFile(QWidget* parent, const QString& caption, const QString& filter) {
-  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr, ui::FileDialogOptions());
   if (file.isEmpty()) return std::nullopt;
   return file;
 }
@@ -43,6 +45,7 @@ std::optional<QString> DialogPrompts::SaveFile(QWidget* parent, const QString& c
                                                const QString& suffix) {
   QFileDialog dialog(parent, caption, QString(), filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOptions(ui::FileDialogOptions());
   dialog.setDefaultSuffix(suffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();

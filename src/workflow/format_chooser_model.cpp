@@ -111,14 +111,19 @@ std::string FormatChooserModel::AssistVerdict() const {
   return "No reading fits this capture (see what was tried).";
 }
 
-std::string FormatChooserModel::Summary(const capture::SummaryLabels& labels) const {
+capture::DecodeReport FormatChooserModel::Report() const {
   if (!last_ok_) {
-    if (!assisted_) return {};
-    return capture::DecodeReportText(capture::MakeAssistedReport(*assisted_, lsb_first_, both_orders_), labels);
+    if (!assisted_) return capture::MakeFailedReport();
+    return capture::MakeAssistedReport(*assisted_, lsb_first_, both_orders_);
   }
   capture::DecodeReport report = capture::MakeDecodeReport(result_, lsb_first_, both_orders_);
   if (assisted_) report.assist = assisted_->changes;
-  return capture::DecodeReportText(report, labels);
+  return report;
+}
+
+std::string FormatChooserModel::Summary(const capture::SummaryLabels& labels) const {
+  if (!last_ok_ && !assisted_) return {};
+  return capture::DecodeReportText(Report(), labels);
 }
 
 ChooserGrids FormatChooserModel::Grids() const {

@@ -99,6 +99,8 @@ class FormatChooserModel {
   const ir::Tcomp_aval& Result() const { return result_; }
   const ir::TIRIntegerArr& LastCapture() const { return last_capture_; }
   const store::TdiskAir& WorkingRecord() const { return record_; }
+  /// The last reading as a report (a failed one when nothing was read).
+  capture::DecodeReport Report() const;
   /// The summary of the latest capture (lines ended by "\n"); empty when it did
   /// not decode. After "Try harder" it ends with one "assist:" line per change.
   std::string Summary(const capture::SummaryLabels& labels) const;

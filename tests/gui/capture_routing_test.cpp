@@ -77,8 +77,8 @@ class CaptureRoutingTest : public QObject {
     }));
     QVERIFY(f.prompts.messages.empty());
     // The status bar says that no window took it.
-    QVERIFY2(f.window->statusBar()->currentMessage().endsWith(f.Text(271)),
-             qPrintable(f.window->statusBar()->currentMessage()));
+    const QLabel* press_field = f.window->findChild<QLabel*>("lblStatusPress");
+    QVERIFY2(press_field->text().endsWith(f.Text(271)), qPrintable(press_field->text()));
     // The packet was decoded under the wait message, which is gone again.
     QVERIFY(ui::WaitMessageWindow() != nullptr);
     QCOMPARE(ui::WaitMessageWindow()->Text(), QString("Waiting..."));
@@ -133,10 +133,11 @@ class CaptureRoutingTest : public QObject {
     window.show();
     QCoreApplication::processEvents();
     const QString cut = QString::fromStdString(base::GbkToUtf8(workbench.language.Text(257))).arg(603).arg(511);
+    const QLabel* press_field = window.findChild<QLabel*>("lblStatusPress");
     window.SimulatedKeyCommand();
-    QVERIFY(!window.statusBar()->currentMessage().contains(cut));
+    QVERIFY(!press_field->text().contains(cut));
     window.SimulatedKeyCommand();
-    QVERIFY2(window.statusBar()->currentMessage().endsWith(cut), qPrintable(window.statusBar()->currentMessage()));
+    QVERIFY2(press_field->text().endsWith(cut), qPrintable(press_field->text()));
   }
 
   void theChecksumAssistantGivesTheRangeBackHoweverItCloses() {

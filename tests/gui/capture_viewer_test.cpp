@@ -12,9 +12,13 @@
 #include <QTest>
 
 #include "base/gbk.h"
+#include "capture/decode_report.h"
+#include "ir/decode.h"
 #include "gui_test_support.h"
+#include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_geometry.h"
+#include "ui/waveview/wave_renderer.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::app {
@@ -124,6 +128,50 @@ class CaptureViewerTest : public QObject {
     QCOMPARE(v.Bar().value(), 0);
     QCOMPARE(v.View().State().Position, 0);
     QCOMPARE(v.viewer.TreeView()->State().Position, 0);
+  }
+
+  void theHeaderShowsWhatTheCaptureDecodedTo() {
+    Viewer v;
+    const auto captures = LoadCaptureFile(Sample(), v.language).captures;
+    for (int row : {0, 1}) {
+      v.viewer.List()->setCurrentRow(row);
+      const ir::Capture capture = capture::ToCapture(captures[static_cast<std::size_t>(row)]);
+      ir::Tcomp_aval result;
+      QVERIFY(ir::DecodeCapture(capture.Durations, capture.Carrier, false, true, 0.21, result));
+      const capture::DecodeReport report = capture::MakeDecodeReport(result, true, false);
+      const ui::WaveState& state = v.View().State();
+      QVERIFY(!report.protocol.empty() && !report.bytes.empty());
+      QCOMPARE(state.ProtocolName, report.protocol);
+      QCOMPARE(ui::WaveRenderer::CodeValueText(state).toStdString(), capture::HexBytes(report.bytes, " "));
+    }
+  }
+
+  void builtTreeCaptionsAreShownInTheWorkbenchLanguage() {
+    const ui::TreeCaptionWords chinese{"帧", "逻辑", "波形"};
+    struct Case {
+      const char* caption;
+      const char* shown;
+    };
+    for (const Case& c : {Case{"Frame0", "帧0"}, Case{"Logic12", "逻辑12"}, Case{"Wave3", "波形3"},
+                          Case{"Wave", "Wave"}, Case{"Logical3", "Logical3"}, Case{"Wave2a", "Wave2a"},
+                          Case{"Head", "Head"}})
+      QCOMPARE(ui::FormatTreeWidget::ShownCaption(QString::fromUtf8(c.caption), chinese), QString::fromUtf8(c.shown));
+
+    // The viewer in Chinese: the decoded capture's tree reads in Chinese.
+    testing::TestHome home(false);
+    lang::Language language(home.path(), 2);
+    CaptureViewer viewer(LoadCaptureFile(Sample(), language).captures, 0.21, language, Sample());
+    viewer.List()->setCurrentRow(0);
+    auto* tree = viewer.findChild<ui::FormatTreeWidget*>();
+    QVERIFY(tree && tree->topLevelItemCount() > 0);
+    QTreeWidgetItem* frame = tree->topLevelItem(0)->childCount() > 0 ? tree->topLevelItem(0)->child(0) : nullptr;
+    QVERIFY(frame);
+    QCOMPARE(frame->text(0), QString::fromUtf8("帧0"));
+    QVERIFY(frame->childCount() > 0);
+    for (int i = 0; i < frame->childCount(); ++i) {
+      const QString leaf = frame->child(i)->text(0);
+      QVERIFY2(leaf.startsWith(QString::fromUtf8("逻辑")) || leaf.startsWith(QString::fromUtf8("波形")), qPrintable(leaf));
+    }
   }
 
   void theListNamesSourceAndLineAndCanBeSearched() {

@@ -141,6 +141,16 @@ class OutputCommandsTest : public QObject {
     f.window->FilterByLearning();
     QCOMPARE(listed, QList<int>{kPressed});
     QCOMPARE(f.window->LearnFilterHits(), std::vector<int>{kPressed});
+    // A later press shows in its own field: the filter's count stays in view.
+    auto* hint = f.window->statusBar()->findChild<QLabel*>("lblStatusHint");
+    auto* press_field = f.window->statusBar()->findChild<QLabel*>("lblStatusPress");
+    QVERIFY(hint && press_field);
+    const QString count = hint->text();
+    QVERIFY(!count.isEmpty());
+    f.window->SimulatedKeyCommand();
+    QVERIFY(testing::WaitFor([&] { return press_field->text().endsWith(f.Text(271)); }));
+    QCOMPARE(hint->text(), count);
+    QVERIFY(hint->isVisible());
     f.window->findChild<QPushButton*>("btnResetFilter")->click();
     QCOMPARE(library->Rows(), all);
   }

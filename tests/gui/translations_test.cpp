@@ -4,6 +4,7 @@
 // language files hold a translation of it.
 #include <QAbstractButton>
 #include <QAction>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QInputDialog>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTextDocumentFragment>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -36,6 +38,7 @@
 #include "ui/dialogs/update_dialog.h"
 #include "ui/dialogs/wait_message.h"
 #include "ui/qt_dispatcher.h"
+#include "ui/standard_button_texts.h"
 #include "ui/translate_form.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
@@ -292,6 +295,31 @@ class TranslationsTest : public QObject {
       QInputDialog input;
       QCOMPARE(input.okButtonText(), QString::fromUtf8(tag == 0 ? "OK" : "确定"));
       QCOMPARE(input.cancelButtonText(), QString::fromUtf8(tag == 0 ? "Cancel" : "取消"));
+    }
+  }
+
+  void fileDialogsSpeakTheWorkbenchLanguage() {
+    testing::TestHome home(true);
+    Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    TfrmAirEditor window(workbench, prompts);
+    for (int tag : {1, 0}) {
+      window.ChangeLanguage(tag);
+      const bool chinese = tag == 1;
+      // Qt's own dialog while the workbench speaks Chinese: the desktop's would not.
+      QCOMPARE(ui::FileDialogOptions().testFlag(QFileDialog::DontUseNativeDialog), chinese);
+      QFileDialog dialog(nullptr, "caption", QString(), "Records (*.txt)");
+      dialog.setOptions(ui::FileDialogOptions());
+      const auto* look_in = dialog.findChild<QLabel*>("lookInLabel");
+      const auto* file_type = dialog.findChild<QLabel*>("fileTypeLabel");
+      QVERIFY(look_in && file_type);
+      for (const QLabel* label : {look_in, file_type}) {
+        const QString text = label->text();
+        const bool has_han = std::any_of(text.begin(), text.end(),
+                                         [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+        QVERIFY2(has_han == chinese, qPrintable(text));
+      }
+      if (!chinese) QCOMPARE(look_in->text(), QString("Look in:"));
     }
   }
 

@@ -21,6 +21,7 @@
 #include "base/gbk.h"
 #include "ir/checksum.h"
 #include "ui/translate_form.h"
+#include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
@@ -239,6 +240,7 @@ QWidget* TfrmChechWizard::BuildChecksumPanel() {
 QWidget* TfrmChechWizard::BuildViews() {
   views_ = new WizardWavePanel(WizardWavePanel::Waves::FormatOnly, Text(kTextStandardFormat), kWaveZoom,
                                language_.IsChinese(), this);
+  views_->Tree()->SetCaptionWords(FormatTreeWidget::CaptionWordsOf(language_));
   connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
     if (learn_mode_) learn_mode_(range);
   });

@@ -248,6 +248,11 @@ void TfrmGeShiSelect::ShowDecoded(const workflow::FormatChooserModel::Arrival& a
                                       base::GbkToUtf8(language_.Text(kTextLogicCodes)),
                                       base::GbkToUtf8(language_.Text(kTextSplitCodes))};
   memo_->setPlainText(QString::fromStdString(model_->Summary(labels)));
+  const capture::DecodeReport report = model_->Report();
+  if (report.ok)
+    wave_->SetDecodeTexts(report.protocol, capture::HexBytes(report.bytes, " "));
+  else
+    wave_->SetDecodeTexts({}, {});
   if (arrival.decoded) {
     info_->clear();
     if (arrival.filter_decoded) emit FilterDecoded();

@@ -15,6 +15,7 @@
 
 #include "analysis/learn_report.h"
 #include "capture/capture_format.h"
+#include "ui/standard_button_texts.h"
 
 namespace klimavo::ui {
 namespace {
@@ -126,7 +127,8 @@ bool TfrmLearnRemote::AddFile(const QString& path) {
 }
 
 void TfrmLearnRemote::OpenFile() {
-  const QString path = QFileDialog::getOpenFileName(this, "Labelled captures");
+  const QString path =
+      QFileDialog::getOpenFileName(this, "Labelled captures", QString(), QString(), nullptr, FileDialogOptions());
   if (!path.isEmpty()) AddFile(path);
 }
 

@@ -1,10 +1,19 @@
 #include "ui/waveview/format_tree_widget.h"
 
+#include <utility>
 #include <vector>
 
 #include "base/gbk.h"
+#include "lang/language.h"
 
 namespace klimavo::ui {
+namespace {
+
+constexpr int kTextFrame = 48;
+constexpr int kTextLogic = 274;
+constexpr int kTextWave = 275;
+
+}  // namespace
 
 FormatTreeWidget::FormatTreeWidget(QWidget* parent) : QTreeWidget(parent) {
   setObjectName("FormatTree");
@@ -23,7 +32,7 @@ void FormatTreeWidget::RefreshItems() {
   std::vector<QTreeWidgetItem*> items;
   items.reserve(control_.Items.size());
   for (const auto& node : control_.Items) {
-    QString caption = QString::fromStdString(base::GbkToUtf8(node.Caption));
+    QString caption = ShownCaption(QString::fromStdString(base::GbkToUtf8(node.Caption)), words_);
     if (const auto* leaf = std::get_if<ir::FormatLeafRecord>(&node.Record))
       caption += "  " + QString::fromStdString(base::GbkToUtf8(leaf->Text));
     QTreeWidgetItem* item = nullptr;
@@ -35,6 +44,27 @@ void FormatTreeWidget::RefreshItems() {
     items.push_back(item);
   }
   expandAll();
+}
+
+void FormatTreeWidget::SetCaptionWords(TreeCaptionWords words) { words_ = std::move(words); }
+
+TreeCaptionWords FormatTreeWidget::CaptionWordsOf(const lang::Language& language) {
+  auto text = [&](int number) { return QString::fromStdString(base::GbkToUtf8(language.Text(number))); };
+  return TreeCaptionWords{text(kTextFrame), text(kTextLogic), text(kTextWave)};
+}
+
+QString FormatTreeWidget::ShownCaption(const QString& caption, const TreeCaptionWords& words) {
+  const TreeCaptionWords built;
+  const std::pair<const QString&, const QString&> pairs[] = {
+      {built.frame, words.frame}, {built.logic, words.logic}, {built.wave, words.wave}};
+  for (const auto& [word, shown] : pairs) {
+    if (!caption.startsWith(word) || caption.size() == word.size()) continue;
+    const QString number = caption.mid(word.size());
+    bool all_digits = true;
+    for (QChar c : number) all_digits = all_digits && c.isDigit();
+    if (all_digits) return shown + number;
+  }
+  return caption;
 }
 
 int FormatTreeWidget::ItemIndex(const QTreeWidgetItem* item) {

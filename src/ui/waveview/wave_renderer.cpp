@@ -296,6 +296,8 @@ QString WaveRenderer::CodeValueText(const WaveState& state) {
     previous = s.NodeId;
     text += QString::fromStdString(ir::SymbolsToHexStr(s.SymbolCount, s.Radix, false, static_cast<std::uint32_t>(s.Value))) + " ";
   }
+  // A raw capture has no fields: its decoded bytes, when it was decoded, stand in.
+  if (text.isEmpty()) text = QString::fromStdString(state.CodeText);
   return text;
 }
 

@@ -141,6 +141,12 @@ void TWaveShow::ClearWave() {
 }
 
 void TWaveShow::SetCarrier(std::int32_t carrier) { state_.Carrier = carrier; update(); }
+void TWaveShow::SetDecodeTexts(const std::string& protocol, const std::string& code) {
+  state_.ProtocolName = protocol;
+  state_.ProtocolName2.clear();
+  state_.CodeText = code;
+  update();
+}
 void TWaveShow::SetRecordNo(int number) { state_.RecordNo = number; update(); }
 void TWaveShow::SetRepeatCount(int count) { state_.RepeatCount = count; }
 

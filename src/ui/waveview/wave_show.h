@@ -54,6 +54,9 @@ class TWaveShow : public QWidget {
   void ClearWave();
   void SetCarrier(std::int32_t carrier);
   void SetRecordNo(int number);
+  /// What a decode of the shown capture found: the protocol text and the code
+  /// bytes (UTF-8) for the header's protocol and code value fields.
+  void SetDecodeTexts(const std::string& protocol, const std::string& code);
   void SetZoom(int index);
   void SetPosition(int position);
   void SetValueFormat(int format);

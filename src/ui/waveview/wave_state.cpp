@@ -8,6 +8,7 @@ void WaveState::Clear() {
   RecordNo = 0;
   ProtocolName.clear();
   ProtocolName2.clear();
+  CodeText.clear();
   Carrier = kNoCarrier;
   FocusedLevel = -1;
   Highlights.clear();

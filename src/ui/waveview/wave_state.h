@@ -44,6 +44,9 @@ struct WaveState {
   int RecordNo = 0;
   std::string ProtocolName;
   std::string ProtocolName2;
+  /// The code bytes a decoded capture carries (hex, UTF-8); shown as the code
+  /// value when no format tree supplies one.
+  std::string CodeText;
   std::int32_t Carrier = kNoCarrier;
   int RepeatCount = 0;
   int SymbolRadix = 2;
