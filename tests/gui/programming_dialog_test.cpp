@@ -33,17 +33,20 @@ struct Fixture : testing::WorkbenchFixture {
       if (label->text() == Text(0) || label->text() == Text(167)) return label->text();
     return {};
   }
-  /// Blocks of the transfer the programmer received (header and data blocks). A
-  /// reply that comes late on a loaded machine makes the sender write the same
-  /// block again; such a resend follows its block at once (neighbouring blocks
-  /// differ in their sequence mark) and is counted once.
+  /// Blocks of the last transfer the programmer received (header and data
+  /// blocks). A reply that comes late on a loaded machine makes the sender write
+  /// the same block again; such a resend follows its block at once (neighbouring
+  /// blocks differ in their sequence mark) and is counted once. A reply missed
+  /// near the start sends the transfer again from its header, so counting starts
+  /// again at each header.
   int BlocksReceived() {
     int n = 0;
     const base::Bytes* previous = nullptr;
     for (const auto& r : device->SimulatedLearner()->Received()) {
-      const bool block = r.bytes.size() > 1 && (r.bytes[1] == 0xAA || (r.bytes[1] & 0xF8) == 0xA0);
+      const bool header = r.bytes.size() > 1 && r.bytes[1] == 0xAA;
+      const bool block = header || (r.bytes.size() > 1 && (r.bytes[1] & 0xF8) == 0xA0);
       if (!block) continue;
-      if (previous == nullptr || *previous != r.bytes) ++n;
+      if (previous == nullptr || *previous != r.bytes) n = header ? 1 : n + 1;
       previous = &r.bytes;
     }
     return n;
