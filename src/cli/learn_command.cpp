@@ -23,6 +23,7 @@
 #include "base/home.h"
 #include "capture/capture_format.h"
 #include "cli/commands.h"
+#include "cli/library_for_change.h"
 #include "config/config.h"
 #include "store/library.h"
 #include "store/record_json.h"
@@ -68,11 +69,7 @@ int AddToLibrary(const fs::path& home, store::EditableRecord record, const Learn
   store::ProtocolLibrary library(base::DataDir(home) / store::kLibraryFileName);
   // Another program changing the library waits until this record is in the file.
   const base::FileLock lock(library.File());
-  base::RemoveStaleTemporaryFiles(library.File());
-  const store::LibraryLoadResult loaded = library.LoadChecked();
-  if (loaded.Damaged())
-    Refuse("library " + library.File().string() + " is damaged: " + store::DescribeLibraryFault(loaded) +
-           "; it was not changed");
+  LoadForChange(library);
   if (o.code) {
     if (library.CodeNumberInUse(record.record.CodeNo.str(), -1))
       Refuse("--code: value \"" + *o.code + "\" is already used by library record " +

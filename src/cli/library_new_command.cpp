@@ -16,13 +16,13 @@
 #include <memory>
 #include <string>
 
-#include "base/atomic_file.h"
 #include "base/date_time.h"
 #include "base/file_lock.h"
 #include "base/gbk.h"
 #include "base/home.h"
 #include "capture/capture_format.h"
 #include "cli/commands.h"
+#include "cli/library_for_change.h"
 #include "config/config.h"
 #include "store/library.h"
 #include "store/record_json.h"
@@ -122,11 +122,7 @@ void RunNew(const NewOptions& o, Context& ctx) {
   store::ProtocolLibrary library(base::DataDir(home) / store::kLibraryFileName);
   // Another program changing the library waits until this record is in the file.
   const base::FileLock lock(library.File());
-  base::RemoveStaleTemporaryFiles(library.File());
-  const store::LibraryLoadResult loaded = library.LoadChecked();
-  if (loaded.Damaged())
-    Refuse("library " + library.File().string() + " is damaged: " + store::DescribeLibraryFault(loaded) +
-           "; it was not changed");
+  LoadForChange(library);
   const workflow::NewRecordResult made =
       workflow::NewRecordFromCapture(library, base::DataDir(home), request);
   if (!made.ok()) Refuse(RefusalText(made, o, library));
