@@ -23,3 +23,29 @@ endif()
 function(klimavo_warnings target)
   target_compile_options(${target} PRIVATE ${KLIMAVO_WARNING_FLAGS})
 endfunction()
+
+# Precompiled headers for the test programs and the Qt code: every test file
+# parses GoogleTest and GoogleMock and every window file the Qt Widgets
+# headers, which costs more than most of the files themselves. CI turns this
+# on; it stays off by default because ccache does not cache compiles that use a
+# precompiled header unless told to be sloppy about it.
+option(KLIMAVO_PCH "Precompile the GoogleTest and Qt headers" OFF)
+set(KLIMAVO_PCH_GTEST <gtest/gtest.h> <gmock/gmock.h> <filesystem> <map> <string> <vector>)
+set(KLIMAVO_PCH_QT <QtWidgets/QtWidgets> <filesystem> <string> <vector>)
+set(KLIMAVO_PCH_QT_TEST ${KLIMAVO_PCH_QT} <QtTest/QtTest>)
+
+# Gives `target` the precompiled header of `kind` (GTEST, QT or QT_TEST). The
+# first target of a kind builds it and names a group with `group`; later targets
+# of the same group, whose compile flags are the same, reuse that one.
+function(klimavo_precompile target kind group)
+  if(NOT KLIMAVO_PCH)
+    return()
+  endif()
+  get_property(owner GLOBAL PROPERTY KLIMAVO_PCH_OWNER_${group})
+  if(owner)
+    target_precompile_headers(${target} REUSE_FROM ${owner})
+  else()
+    target_precompile_headers(${target} PRIVATE ${KLIMAVO_PCH_${kind}})
+    set_property(GLOBAL PROPERTY KLIMAVO_PCH_OWNER_${group} ${target})
+  endif()
+endfunction()

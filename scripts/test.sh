@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds every target with clang under AddressSanitizer
+# Installs what is needed, checks that the C++ files follow .clang-format,
+# builds every target with clang under AddressSanitizer
 # and UndefinedBehaviorSanitizer (warnings are errors in the project's own code)
 # and runs every test: unit tests, golden CLI tests, the GUI tests on the
 # offscreen platform and each fuzz target over its seeds. Then builds the device
@@ -13,6 +14,7 @@ tsan_build=${KLIMAVO_TSAN_BUILD_DIR:-$root/build/test-tsan}
 jobs=$(nproc)
 
 bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/check-format.sh"
 if [ ! -f "$root/data/corpus/ac-raw-captures.jsonl" ]; then
   echo "test: the capture corpus data/corpus/ac-raw-captures.jsonl is missing" >&2
   exit 1
@@ -24,7 +26,7 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DKLIMAVO_SANITIZE=ON -DKLIMAVO_WERROR=ON \
-  -DKLIMAVO_BUILD_FUZZERS=ON -DKLIMAVO_BUILD_BENCH=OFF
+  -DKLIMAVO_BUILD_FUZZERS=ON -DKLIMAVO_BUILD_BENCH=OFF -DKLIMAVO_PCH=ON
 cmake --build "$build" -j"$jobs"
 
 run_ctest() {
@@ -59,7 +61,7 @@ run_ctest "$build"
 
 cmake -S "$root" -B "$tsan_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DKLIMAVO_TSAN=ON -DKLIMAVO_WERROR=ON \
-  -DKLIMAVO_BUILD_GUI=OFF -DKLIMAVO_BUILD_BENCH=OFF
+  -DKLIMAVO_BUILD_GUI=OFF -DKLIMAVO_BUILD_BENCH=OFF -DKLIMAVO_PCH=ON
 cmake --build "$tsan_build" -j"$jobs" --target klimavo_device_tests klimavo_update_tests klimavo-cli klimavo_seed
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$tsan_build" -L '^(device|update)$'
 
@@ -68,6 +70,6 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$tsan_build" -L 
 # configuration, each run once as a smoke test.
 package_build=${KLIMAVO_PACKAGE_BUILD_DIR:-$root/build/package}
 KLIMAVO_PACKAGE_BUILD_DIR=$package_build \
-  KLIMAVO_PACKAGE_CMAKE_ARGS="-DKLIMAVO_WERROR=ON -DKLIMAVO_BUILD_BENCH=ON" bash "$root/scripts/package.sh"
+  KLIMAVO_PACKAGE_CMAKE_ARGS="-DKLIMAVO_WERROR=ON -DKLIMAVO_BUILD_BENCH=ON -DKLIMAVO_PCH=ON" bash "$root/scripts/package.sh"
 bash "$root/scripts/bench-smoke.sh" "$package_build"
 echo "test: all suites passed"
