@@ -55,25 +55,44 @@ inline std::int64_t HalfEvenMean(std::int64_t a, std::int64_t b) {
 /// round(|b| × factor) for the magnitudes of real durations, remembered per
 /// factor: the classification recomputes windows for every pair, and the
 /// multiplication and rounding dominated it. Results equal NearWindow::Of.
-/// Factors in [0, 1) give tolerances below 16384 for these magnitudes, so the
+/// Factors in [0, 1) give tolerances below 16384 for these magnitudes, so a
 /// table holds 16-bit entries and stays in the first-level cache; other
-/// factors (absolute tolerances, NaN) are computed every time.
+/// factors (absolute tolerances, NaN) are computed every time. The tables of
+/// the last few factors are kept, so that a caller that tries several
+/// tolerances in turn (the assisted decode) does not refill them every time.
 class ToleranceCache {
  public:
   static constexpr std::int64_t kCachedMagnitudes = 16384;
+  static constexpr std::size_t kKeptFactors = 4;
 
-  /// Forgets the remembered values when the factor changes.
+  ToleranceCache() = default;
+  // The current table is a pointer into the kept ones: not copied or moved.
+  ToleranceCache(const ToleranceCache&) = delete;
+  ToleranceCache& operator=(const ToleranceCache&) = delete;
+
+  /// Switches to the table of `factor`, starting an empty one when it has none.
   void Prepare(double factor) {
     if (prepared_ && factor == factor_) return;  // NaN never equals: always recomputed
     prepared_ = true;
     factor_ = factor;
-    const bool tabled = factor >= 0.0 && factor < 1.0;
-    table_.assign(tabled ? static_cast<std::size_t>(kCachedMagnitudes) : 0, kUnknown);
+    table_ = nullptr;
+    if (!(factor >= 0.0 && factor < 1.0)) return;
+    for (Table& kept : tables_) {
+      if (!kept.entries.empty() && kept.factor == factor) {
+        table_ = kept.entries.data();
+        return;
+      }
+    }
+    Table& fresh = tables_[next_replaced_];
+    next_replaced_ = (next_replaced_ + 1) % kKeptFactors;
+    fresh.factor = factor;
+    fresh.entries.assign(static_cast<std::size_t>(kCachedMagnitudes), kUnknown);
+    table_ = fresh.entries.data();
   }
   NearWindow WindowOf(std::int64_t ref) {
     const std::int64_t magnitude = ref < 0 ? -ref : ref;
-    if (table_.empty() || ref <= -kCachedMagnitudes || ref >= kCachedMagnitudes) return NearWindow::Of(ref, factor_);
-    std::uint16_t& t = table_[static_cast<std::size_t>(magnitude)];
+    if (table_ == nullptr || ref <= -kCachedMagnitudes || ref >= kCachedMagnitudes) return NearWindow::Of(ref, factor_);
+    std::uint16_t& t = table_[magnitude];
     if (t == kUnknown) t = static_cast<std::uint16_t>(NearWindow::Of(magnitude, factor_).high - magnitude);
     // A factor below 1 gives t <= |ref|, so the window is ref ± t whatever the sign.
     return NearWindow{ref, ref - t, ref + t};
@@ -81,9 +100,15 @@ class ToleranceCache {
 
  private:
   static constexpr std::uint16_t kUnknown = 0xFFFF;
+  struct Table {
+    double factor = 0;
+    std::vector<std::uint16_t> entries;  ///< empty until first used
+  };
   bool prepared_ = false;
   double factor_ = 0;
-  std::vector<std::uint16_t> table_;
+  std::uint16_t* table_ = nullptr;  ///< the entries of factor_, or none
+  std::array<Table, kKeptFactors> tables_;
+  std::size_t next_replaced_ = 0;
 };
 
 /// Saturating conversion of a working value to a 32-bit table slot.

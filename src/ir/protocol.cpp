@@ -1,7 +1,9 @@
 #include "ir/protocol.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 #include "base/text.h"
@@ -320,6 +322,26 @@ bool BytesToBitsFixed(const TStrProt_Listbase& elements, std::span<const std::ui
 
 namespace klimavo::ir::detail {
 
+namespace {
+
+// Eight bits to one byte at once: byte k of the word is bit k, and only the
+// value 1 counts as a one. Each byte equal to 1 becomes its top bit (a zero-byte
+// test on word ^ 0x01..01, exact without carries between bytes); one
+// multiplication gathers the eight top bits into the top byte.
+std::uint8_t PackEightBits(const std::uint8_t* bits, bool lsb_first) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  std::uint64_t word = 0;
+  std::memcpy(&word, bits, sizeof word);
+  const std::uint64_t y = word ^ kOnes;
+  const std::uint64_t nonzero = ((y & kLow7) + kLow7) | y;
+  const std::uint64_t is_one = (~nonzero >> 7) & kOnes;  // 1 in the low bit of each byte that was 1
+  const std::uint64_t gather = lsb_first ? 0x0102040810204080 : 0x8040201008040201;
+  return static_cast<std::uint8_t>((is_one * gather) >> 56);
+}
+
+}  // namespace
+
 bool PackBits(const TStrProt_Listbase& elements, std::span<const std::uint8_t> bits, bool lsb_first,
               TSSByteArray& bytes) {
   bytes.clear();
@@ -337,7 +359,14 @@ bool PackBits(const TStrProt_Listbase& elements, std::span<const std::uint8_t> b
   };
   for (const TStrProtItem& e : elements) {
     if (!e.IsData()) continue;
-    for (int b = 0; b < e.Value / 8; ++b) pack(8);
+    for (int b = 0; b < e.Value / 8; ++b) {
+      if constexpr (std::endian::native == std::endian::little) {
+        bytes.push_back(PackEightBits(bits.data() + cursor, lsb_first));
+        cursor += 8;
+      } else {
+        pack(8);
+      }
+    }
     if (e.Value % 8 > 0) pack(e.Value % 8);
   }
   return !bytes.empty();

@@ -447,6 +447,24 @@ TEST(DecoderWindows, AgreeWithIsNearForEveryFactorAndSign) {
   }
 }
 
+TEST(DecoderWindows, OneCacheAnswersForEachFactorInTurn) {
+  // A cache keeps the tables of a few factors: going back to an earlier factor,
+  // or to one whose table was given up, must never answer with another's.
+  std::mt19937_64 random(20261211);
+  std::uniform_int_distribution<std::int64_t> duration(-20000, 20000);
+  std::uniform_int_distribution<std::int64_t> small(-300, 300);
+  const double turns[] = {0.21, 0.25, 0.21, 0.1, 0.15, 0.3, 0.4, 0.21, 2.5, 0.25, -0.1, 0.1, 0.21, 0.0, 0.35, 0.4};
+  detail::ToleranceCache cache;
+  for (double factor : turns) {
+    cache.Prepare(factor);
+    for (int i = 0; i < 4000; ++i) {
+      const std::int64_t b = duration(random);
+      const std::int64_t a = i % 2 == 0 ? b + small(random) * b / 1000 : duration(random);
+      ASSERT_EQ(cache.WindowOf(b).Contains(a), IsNear(a, b, factor, factor)) << a << " " << b << " " << factor;
+    }
+  }
+}
+
 TEST(TIRGsParaReset, LeavesNoCodesAndEveryDurationSlotUnused) {
   TIRGsPara params;
   params.LogicCount = 3;

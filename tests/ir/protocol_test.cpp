@@ -137,6 +137,31 @@ TEST(BitsToBytes, PacksEachGroupInEitherOrder) {
   EXPECT_EQ(out, (TSSByteArray{0x04, 0x01}));
 }
 
+// Whole bytes are packed eight bits at once: any byte value but 1 is a zero,
+// including values whose low or high bit is set.
+TEST(BitsToBytes, WholeBytesCountOnlyTheValueOne) {
+  struct Case {
+    const char* groups;
+    TSSByteArray bits;
+    TSSByteArray lsb;
+    TSSByteArray msb;
+  };
+  const Case cases[] = {
+      {"[8]", {2, 1, 0xFF, 1, 0x81, 0, 1, 3}, {0x4A}, {0x52}},
+      {"[8]", {1, 0xFE, 0x80, 0x7F, 0, 0x10, 1, 2}, {0x41}, {0x82}},
+      {"[16]", {1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}, {0xFF, 0x80}, {0xFF, 0x01}},
+  };
+  for (const Case& c : cases) {
+    const TStrProt_Listbase groups = L(c.groups);
+    TSSByteArray lsb;
+    TSSByteArray msb;
+    ASSERT_TRUE(BitsToBytes(groups, c.bits, true, lsb));
+    ASSERT_TRUE(BitsToBytes(groups, c.bits, false, msb));
+    EXPECT_EQ(lsb, c.lsb);
+    EXPECT_EQ(msb, c.msb);
+  }
+}
+
 TEST(BitsToBytes, FailsWithoutTouchingTheOutput) {
   TSSByteArray out{0xEE};
   EXPECT_FALSE(BitsToBytes(L("[8]"), TSSByteArray{}, true, out));
