@@ -92,9 +92,9 @@ class THIDWRClass : public TIRTongxun {
   std::vector<std::string> product_names_;
   EnabledModels enabled_;
   base::Dispatcher& dispatcher() { return dispatcher_; }
-  /// The capture behind a packet the transport played itself (Transport::PlayedCapture).
-  std::optional<ir::Capture> PlayedCapture(std::span<const std::uint8_t> packet) const {
-    return transport_.PlayedCapture(packet);
+  /// The capture behind a packet the transport played itself (Transport::TakePlayedCapture).
+  std::optional<ir::Capture> TakePlayedCapture(std::span<const std::uint8_t> packet) {
+    return transport_.TakePlayedCapture(packet);
   }
   Clock& clock() { return clock_; }
 

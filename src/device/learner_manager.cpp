@@ -84,7 +84,7 @@ void TMyHIDUSBMange::PacketReceived(const std::uint8_t* packet, std::size_t leng
     armed = model == kBigEndianModel ? false : decoded.complete;
     if (decoded.capture) {
       // A simulated learner may hand over the capture it played, uncut.
-      const std::optional<ir::Capture> played = decoded.complete ? PlayedCapture(bytes) : std::nullopt;
+      const std::optional<ir::Capture> played = decoded.complete ? TakePlayedCapture(bytes) : std::nullopt;
       const ir::Capture& capture = played ? *played : *decoded.capture;
       capture_durations_ = capture.Durations;
       capture_carrier_ = capture.Carrier;

@@ -60,8 +60,8 @@ class Transport {
   virtual void SetChangeHandler(std::function<void()> handler) = 0;
   /// The capture a packet was made from, when this transport played it itself
   /// and hands its presses over exactly (the simulated learner); a real learner
-  /// only has what its packet carries.
-  virtual std::optional<ir::Capture> PlayedCapture(std::span<const std::uint8_t> /*packet*/) const {
+  /// only has what its packet carries. Each played capture is handed over once.
+  virtual std::optional<ir::Capture> TakePlayedCapture(std::span<const std::uint8_t> /*packet*/) {
     return std::nullopt;
   }
 };
