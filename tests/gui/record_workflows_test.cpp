@@ -128,7 +128,7 @@ class RecordWorkflowsTest : public QObject {
     QCOMPARE(stored.Slots[0].Text.str(), std::string("<0><1>[32]<2><3><4>"));
     QCOMPARE(stored.Slots[0].Code[0], std::uint8_t{0x20});
     QVERIFY(stored.Params == accepted_timing);
-    QVERIFY(std::abs(stored.Params.Carrier - 38000) < 380);  // as the learner measured it
+    QVERIFY(std::abs(stored.Params.Carrier - 38000) < 380);  // the press's own carrier
     QCOMPARE(stored.Keys[5].StateNames[2].str(), std::string("Down"));
   }
 
