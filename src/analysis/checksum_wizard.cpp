@@ -234,8 +234,17 @@ bool ChecksumWizard::FindChecksum() {
 }
 
 bool ChecksumWizard::ApplyCandidate(int index) {
-  if (index < 0 || index >= static_cast<int>(discovery_.candidates.size()) || Block() == nullptr)
-    return false;
+  if (index < 0 || index >= static_cast<int>(discovery_.candidates.size())) return false;
+  return PutIntoItem(discovery_.candidates[static_cast<std::size_t>(index)]);
+}
+
+bool ChecksumWizard::ApplyRival(int index) {
+  if (index < 0 || index >= static_cast<int>(discovery_.rivals.size())) return false;
+  return PutIntoItem(discovery_.rivals[static_cast<std::size_t>(index)].item);
+}
+
+bool ChecksumWizard::PutIntoItem(const ir::TCrcItem& found) {
+  if (Block() == nullptr) return false;
   // The found item only counts when the record and the format have checksums.
   if (!RecordHasChecksum()) SetRecordHasChecksum(true);
   ir::TCrcBlock* block = Block();
@@ -243,7 +252,6 @@ bool ChecksumWizard::ApplyCandidate(int index) {
   if (current_item_ < 0 || current_item_ >= static_cast<int>(block->Items.size())) current_item_ = 0;
   block->Count = static_cast<std::uint8_t>(std::max<int>(block->Count, current_item_ + 1));
   ir::TCrcItem& item = block->Items[static_cast<std::size_t>(current_item_)];
-  const ir::TCrcItem& found = discovery_.candidates[static_cast<std::size_t>(index)];
   const std::uint16_t aux_const = item.AuxConst;  // reserved fields stay as they were
   const std::uint8_t aux_op = item.AuxOp;
   item = found;

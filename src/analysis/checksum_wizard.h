@@ -173,6 +173,10 @@ class ChecksumWizard {
   bool Searched() const { return searched_; }
   /// Fills the current item with candidate `index` of the last search.
   bool ApplyCandidate(int index);
+  /// Fills the current item with rival `index` of the last search: a
+  /// definition that fits the rows as well as the candidate it rivals, which
+  /// the engineer may know to be the right one.
+  bool ApplyRival(int index);
   /// The rows of the grid that have the selected format's frames.
   std::vector<ir::TSSByteArray> FormatRows() const;
 
@@ -197,6 +201,8 @@ class ChecksumWizard {
   void ShowStructure(const ir::TStrProt_Stru& structure);
   void ShowFieldBits(const ir::TSSByteArray& bits, const ir::TStrProt_Listbase& elements);
   bool StoreInItem(ir::TCrcItem& item, ItemColumn column, std::string_view text);
+  /// Puts a found definition into the current item (switching both flags on).
+  bool PutIntoItem(const ir::TCrcItem& found);
 
   store::TdiskAir& record_;
   double tolerance_;

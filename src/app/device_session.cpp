@@ -82,7 +82,9 @@ int DeviceSession::PressSimulatedKey() {
   const int number = static_cast<int>(index) + 1;
   const auto& name = captures_[index].name;
   const std::size_t levels = capture.Durations.size();
-  const std::size_t sent = std::min(levels, device::MaxPacketLevels(simulated_->Options().model));
+  const std::size_t sent = simulated_->Options().exact_captures
+                               ? levels
+                               : std::min(levels, device::MaxPacketLevels(simulated_->Options().model));
   emit SimulatedKeyPressed(number, name ? QString::fromStdString(*name) : QString(), static_cast<int>(levels),
                            static_cast<int>(sent));
   return number;

@@ -5,6 +5,8 @@
 //                                          the workbench with a simulated learner that plays
 //                                          the captures of F (default: the sample captures),
 //                                          one per press of F9 or the "Press key" button
+//   --simulate-packets                     the simulated learner's presses as its packets
+//                                          carry them (cut to 511 levels, carrier measured)
 //   --update-url URL                       the update server (instead of UpdateUrl of config.ini)
 #include <QApplication>
 #include <QIcon>
@@ -41,10 +43,14 @@ void ScheduleScreenshot(QWidget& window, const QString& file) {
 // The device session of the run: the hidraw learner, or the simulated one
 // playing the captures of a file. Nullopt (after a message) when that file
 // cannot be read.
-std::optional<klimavo::app::DeviceSessionOptions> DeviceOptions(bool simulate, const QString& captures_file) {
+std::optional<klimavo::app::DeviceSessionOptions> DeviceOptions(bool simulate, const QString& captures_file,
+                                                                bool as_packets) {
   klimavo::app::DeviceSessionOptions options;
   options.simulate = simulate;
   if (!simulate) return options;
+  // A press reaches the windows as the file holds it, as `library new
+  // --from-capture` reads it, unless the learner's packet limits are asked for.
+  options.simulated.exact_captures = !as_packets;
   const std::filesystem::path file =
       captures_file.isEmpty() ? klimavo::app::DefaultSimulatedCaptures() : std::filesystem::path(captures_file.toStdString());
   klimavo::capture::ReadOptions read_options;
@@ -81,9 +87,14 @@ int main(int argc, char** argv) {
                                      "Run with a simulated learner; F9 or the Press key button sends its next capture.");
   QCommandLineOption simulate_captures_option(
       "simulate-captures", "Captures the simulated learner plays (default: the sample captures).", "FILE");
+  QCommandLineOption simulate_packets_option(
+      "simulate-packets",
+      "The simulated learner hands its presses over as its packets carry them: cut to 511 levels, "
+      "the carrier measured from the first mark.");
   parser.addOption(home_option);
   parser.addOption(simulate_option);
   parser.addOption(simulate_captures_option);
+  parser.addOption(simulate_packets_option);
   parser.addOption(capture_option);
   parser.addOption(screenshot_option);
   QCommandLineOption update_url_option("update-url", "Update server (http://, https:// or file://).", "URL");
@@ -136,8 +147,9 @@ int main(int argc, char** argv) {
   }
 
   const auto device_options =
-      DeviceOptions(parser.isSet(simulate_option) || parser.isSet(simulate_captures_option),
-                    parser.value(simulate_captures_option));
+      DeviceOptions(parser.isSet(simulate_option) || parser.isSet(simulate_captures_option) ||
+                        parser.isSet(simulate_packets_option),
+                    parser.value(simulate_captures_option), parser.isSet(simulate_packets_option));
   if (!device_options) return 2;
   klimavo::app::Workbench workbench(home);
   app.SetErrorReporter([&workbench](const QString&, const QString& text) {

@@ -95,13 +95,35 @@ fs::path DataDir(const fs::path& home) {
 
 fs::path BinnDir(const fs::path& home) { return home / "Binn"; }
 
+namespace {
+
+bool SameFile(const struct stat& target, const fs::path& file) {
+  struct stat other {};
+  return ::stat(file.c_str(), &other) == 0 && other.st_dev == target.st_dev && other.st_ino == target.st_ino;
+}
+
+/// Where a file that does not exist yet would be made: a file of the home
+/// when its folder is data/ or Binn/ (the workbench reads files there by
+/// name, so a new one can take the place of a data file it lacks), or when it
+/// is the home's config.ini. Links on the way are followed.
+std::optional<fs::path> NewHomeFileAt(const fs::path& home, const fs::path& output) {
+  std::error_code ec;
+  const fs::path resolved = fs::weakly_canonical(fs::absolute(output, ec), ec);
+  if (ec || !resolved.has_filename()) return std::nullopt;
+  struct stat folder {};
+  if (::stat(resolved.parent_path().c_str(), &folder) != 0) return std::nullopt;
+  for (const fs::path& dir : {DataDir(home), BinnDir(home)})
+    if (SameFile(folder, dir)) return dir / resolved.filename();
+  if (SameFile(folder, home) && resolved.filename() == ConfigPath(home).filename()) return ConfigPath(home);
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<fs::path> HomeFileAt(const fs::path& home, const fs::path& output) {
   struct stat target {};
-  if (::stat(output.c_str(), &target) != 0) return std::nullopt;
-  const auto same = [&target](const fs::path& file) {
-    struct stat other {};
-    return ::stat(file.c_str(), &other) == 0 && other.st_dev == target.st_dev && other.st_ino == target.st_ino;
-  };
+  if (::stat(output.c_str(), &target) != 0) return NewHomeFileAt(home, output);
+  const auto same = [&target](const fs::path& file) { return SameFile(target, file); };
   if (same(ConfigPath(home))) return ConfigPath(home);
   for (const fs::path& dir : {DataDir(home), BinnDir(home)}) {
     std::error_code ec;

@@ -32,8 +32,10 @@ std::filesystem::path BinnDir(const std::filesystem::path& home);
 /// The file of the home that writing to `output` would replace: config.ini or
 /// a file in data/ or Binn/. Compared by identity (device and inode, links
 /// followed), so another spelling, a hard link or a symbolic link to a data
-/// file is found as well as its own name. nullopt when `output` does not exist
-/// yet or is none of them.
+/// file is found as well as its own name. An `output` that does not exist yet
+/// is a file of the home when it would be made in data/ or Binn/ (the
+/// workbench reads the files there by name) or as the home's config.ini.
+/// nullopt otherwise.
 std::optional<std::filesystem::path> HomeFileAt(const std::filesystem::path& home,
                                                 const std::filesystem::path& output);
 

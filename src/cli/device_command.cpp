@@ -37,6 +37,7 @@
 #include "device/lirc_device_list.h"
 #include "device/programming.h"
 #include "device/programming_progress.h"
+#include "device/packet_encoder.h"
 #include "device/simulated_device.h"
 #include "firmware/table_image.h"
 #include "ir/decode.h"
@@ -202,6 +203,16 @@ void RunListen(const ListenOptions& o, Context& ctx) {
   m.SelectModelSet(static_cast<std::uint8_t>(o.model_set));
   m.SetOnCapture([&](const ir::TIRIntegerArr& d, std::int32_t carrier) {
     PrintCapture(d, carrier, tolerance, o.json, labels, ++count);
+    // A simulated press longer than the model's packet arrives cut: say so,
+    // or its decode would be taken for the whole press.
+    if (simulate && count <= static_cast<int>(feed.size())) {
+      const std::size_t levels = feed[static_cast<std::size_t>(count - 1)].Durations.size();
+      const std::size_t carried = device::MaxPacketLevels(sim_model);
+      if (levels > carried)
+        std::cerr << "klimavo-cli: warning: capture " << count << " of " << o.simulate << " has " << levels
+                  << " levels; the learner's packet carries " << carried
+                  << ", so its end was cut off and its decode is not the whole press\n";
+    }
   });
   m.SetTrimTime(values.trim_time);
   m.SetOnStatus([&m](bool connected) { ReportStatus(m, connected); });

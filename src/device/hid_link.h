@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,6 +92,10 @@ class THIDWRClass : public TIRTongxun {
   std::vector<std::string> product_names_;
   EnabledModels enabled_;
   base::Dispatcher& dispatcher() { return dispatcher_; }
+  /// The capture behind a packet the transport played itself (Transport::TakePlayedCapture).
+  std::optional<ir::Capture> TakePlayedCapture(std::span<const std::uint8_t> packet) {
+    return transport_.TakePlayedCapture(packet);
+  }
   Clock& clock() { return clock_; }
 
  private:

@@ -83,8 +83,11 @@ void TMyHIDUSBMange::PacketReceived(const std::uint8_t* packet, std::size_t leng
     const DecodedPacket decoded = DecodePacket(model, bytes);
     armed = model == kBigEndianModel ? false : decoded.complete;
     if (decoded.capture) {
-      capture_durations_ = decoded.capture->Durations;
-      capture_carrier_ = decoded.capture->Carrier;
+      // A simulated learner may hand over the capture it played, uncut.
+      const std::optional<ir::Capture> played = decoded.complete ? TakePlayedCapture(bytes) : std::nullopt;
+      const ir::Capture& capture = played ? *played : *decoded.capture;
+      capture_durations_ = capture.Durations;
+      capture_carrier_ = capture.Carrier;
       RaiseCapture(capture_durations_, capture_carrier_);
     }
     if (ModelAt(model) && ModelAt(model)->format == PacketFormat::kTable && decoded.complete && !IsContinuous()) {

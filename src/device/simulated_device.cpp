@@ -16,6 +16,7 @@ constexpr std::uint8_t kHeaderBlockMark = 0xAA;
 constexpr std::uint8_t kDataBlockMark = 0xA0;
 constexpr std::uint8_t kSequenceMask = 0xF8;
 constexpr std::size_t kBlockBytes = 8;
+constexpr std::size_t kPlayedCapturesKept = 64;  ///< presses queued but not yet received
 constexpr std::uint8_t kModel11Prefix[] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
 
 bool Due(std::uint32_t due, std::uint32_t now) { return static_cast<std::int32_t>(now - due) >= 0; }
@@ -81,7 +82,29 @@ void SimulatedDevice::Notify() {
   if (change_handler_) change_handler_();
 }
 
-void SimulatedDevice::QueueCapture(const ir::Capture& capture) { QueuePacket(EncodePacket(options_.model, capture)); }
+void SimulatedDevice::QueueCapture(const ir::Capture& capture) {
+  base::Bytes packet = EncodePacket(options_.model, capture);
+  if (options_.exact_captures) {
+    std::lock_guard lock(mutex_);
+    played_.emplace_back(packet, capture);
+    if (played_.size() > kPlayedCapturesKept) played_.pop_front();
+  }
+  QueuePacket(std::move(packet));
+}
+
+std::optional<ir::Capture> SimulatedDevice::TakePlayedCapture(std::span<const std::uint8_t> packet) {
+  std::lock_guard lock(mutex_);
+  // Oldest first: of two presses with the same packet, the first arrives first.
+  for (auto it = played_.begin(); it != played_.end(); ++it) {
+    const base::Bytes& sent = it->first;
+    if (packet.size() >= sent.size() && std::equal(sent.begin(), sent.end(), packet.begin())) {
+      ir::Capture capture = std::move(it->second);
+      played_.erase(it);
+      return capture;
+    }
+  }
+  return std::nullopt;
+}
 
 void SimulatedDevice::QueuePacket(base::Bytes packet) {
   std::lock_guard lock(mutex_);

@@ -10,7 +10,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/clock.h"
@@ -27,6 +30,10 @@ struct SimulatedOptions {
   std::uint32_t report_interval_ms = 4;       ///< between the reports of one packet
   std::uint32_t continuous_gap_ms = 400;      ///< between packets of a continuous learner
   bool acknowledge_learn = false;             ///< model 8: a lone AA F0 00 report answers a learn command
+  /// The link receives a queued capture exactly as queued (TakePlayedCapture):
+  /// its packet still goes through the link, but a long capture is not cut to
+  /// the packet's levels and the carrier is not re-measured from the packet.
+  bool exact_captures = false;
 };
 
 /// A report the simulated device received, with the time it arrived.
@@ -44,6 +51,7 @@ class SimulatedDevice final : public Transport {
   std::vector<DeviceInfo> Enumerate() override;
   std::unique_ptr<DeviceHandle> Open(const DeviceInfo& device, std::string* error) override;
   void SetChangeHandler(std::function<void()> handler) override;
+  std::optional<ir::Capture> TakePlayedCapture(std::span<const std::uint8_t> packet) override;
 
   /// Sends `capture` as the model's packet when the learner is armed.
   void QueueCapture(const ir::Capture& capture);
@@ -101,6 +109,9 @@ class SimulatedDevice final : public Transport {
   int drop_replies_ = 0;
   int corrupt_replies_ = 0;
   std::deque<base::Bytes> packets_;
+  /// With exact captures: the queued captures not yet handed over, oldest
+  /// first, with the packets made of them.
+  std::deque<std::pair<base::Bytes, ir::Capture>> played_;
   std::deque<Scheduled> outgoing_;
   std::vector<ReceivedReport> received_;
 };

@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/byte_io.h"
+#include "ir/ir_types.h"
 
 namespace klimavo::device {
 
@@ -55,6 +58,12 @@ class Transport {
   virtual std::unique_ptr<DeviceHandle> Open(const DeviceInfo& device, std::string* error) = 0;
   /// Installs the receiver of device-change notifications (any thread; nullptr removes it).
   virtual void SetChangeHandler(std::function<void()> handler) = 0;
+  /// The capture a packet was made from, when this transport played it itself
+  /// and hands its presses over exactly (the simulated learner); a real learner
+  /// only has what its packet carries. Each played capture is handed over once.
+  virtual std::optional<ir::Capture> TakePlayedCapture(std::span<const std::uint8_t> /*packet*/) {
+    return std::nullopt;
+  }
 };
 
 }  // namespace klimavo::device

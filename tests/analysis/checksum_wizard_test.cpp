@@ -378,6 +378,32 @@ TEST_F(ChecksumWizardTest, FindChecksumFillsTheCurrentItemAndEveryRowTurnsGreen)
   EXPECT_TRUE(recorder_.Saw(ChecksumWizardEvent::DiscoveryChanged));
 }
 
+// Byte 2 is 0 in every code: the sum may or may not take it in. Each rival
+// the search names goes into the item as a candidate does and fits every row;
+// an index beyond the rivals changes nothing.
+TEST_F(ChecksumWizardTest, ARivalGoesIntoTheItemAsACandidateDoes) {
+  OpenWithChecksums();
+  std::mt19937 random(5);
+  for (int i = 0; i < 8; ++i)
+    wizard_.CaptureReceived(
+        NecCapture(SumCode(static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), 0)), kCarrier);
+  ASSERT_TRUE(wizard_.FindChecksum());
+  const ChecksumDiscovery& found = wizard_.Discovery();
+  EXPECT_EQ(found.note, DiscoveryNote::Ambiguous);
+  ASSERT_FALSE(found.rivals.empty());
+  for (int index = 0; index < static_cast<int>(found.rivals.size()); ++index) {
+    SCOPED_TRACE(index);
+    ASSERT_TRUE(wizard_.ApplyRival(index));
+    EXPECT_EQ(record_.Slots[0].Crc.Items[0], found.rivals[static_cast<std::size_t>(index)].item);
+    EXPECT_EQ(GreenRows(), 8);
+  }
+  const ir::TCrcItem last = record_.Slots[0].Crc.Items[0];
+  for (int beyond : {-1, static_cast<int>(found.rivals.size())}) EXPECT_FALSE(wizard_.ApplyRival(beyond));
+  EXPECT_EQ(record_.Slots[0].Crc.Items[0], last);
+  ASSERT_TRUE(wizard_.ApplyCandidate(0));
+  EXPECT_EQ(record_.Slots[0].Crc.Items[0], found.candidates[0]);
+}
+
 TEST_F(ChecksumWizardTest, FindChecksumFillsTheSelectedItemAndKeepsItsReservedFields) {
   OpenWithChecksums();
   wizard_.SetItemCount(2);

@@ -65,9 +65,17 @@ TEST_F(DataSafetyCommand, AnOutputThatIsAFileOfTheHomeIsRefused) {
   Write(home_ / "config.ini", "[Config]\nlang=1\n");
   fs::create_hard_link(library_, root_ / "hard.dat");
   fs::create_symlink(pictures_, root_ / "soft.dat");
-  const std::vector<std::string> outputs = {library_.string(), (home_ / "data/../data/picmem.dat").string(),
-                                            (root_ / "hard.dat").string(), (root_ / "soft.dat").string(),
-                                            (home_ / "config.ini").string()};
+  fs::create_symlink(home_ / "data", root_ / "data-link");
+  // Files the home lacks yet, made where the workbench would read them: the
+  // template New starts from, a picture store through a linked folder, a
+  // colour scheme.
+  const std::vector<std::string> missing = {(home_ / "data" / "templet.apf").string(),
+                                            (root_ / "data-link" / "picmem2.dat").string(),
+                                            (home_ / "Binn" / "colours.ini").string()};
+  std::vector<std::string> outputs = {library_.string(), (home_ / "data/../data/picmem.dat").string(),
+                                      (root_ / "hard.dat").string(), (root_ / "soft.dat").string(),
+                                      (home_ / "config.ini").string()};
+  outputs.insert(outputs.end(), missing.begin(), missing.end());
   const std::string library = Read(library_), pictures = Read(pictures_), config = Read(home_ / "config.ini");
   for (const std::string& out : outputs) {
     for (const std::vector<std::string>& args :
@@ -83,6 +91,7 @@ TEST_F(DataSafetyCommand, AnOutputThatIsAFileOfTheHomeIsRefused) {
   EXPECT_EQ(Read(library_), library);
   EXPECT_EQ(Read(pictures_), pictures);
   EXPECT_EQ(Read(home_ / "config.ini"), config);
+  for (const std::string& out : missing) EXPECT_FALSE(fs::exists(out)) << out;
   // An output elsewhere is written as before.
   EXPECT_EQ(RunCli(home_, {"library", "export", "--out", (root_ / "x.acpf").string(), "0"}).status, 0);
   EXPECT_EQ(RunCli(home_, {"image", "0", "--out", (root_ / "x.bin").string()}).status, 0);

@@ -106,6 +106,36 @@ TEST_F(LinkTest, CapturesArriveInEveryPacketFormat) {
   }
 }
 
+// A learner that plays its presses exactly hands over the queued capture,
+// uncut and with its own carrier, in every packet format; without it a press
+// longer than the packet arrives cut and the carrier is re-measured.
+TEST_F(LinkTest, ExactCapturesArriveAsQueued) {
+  ir::Capture long_press{{90000, -45000}, 38000};
+  for (int bit = 0; bit < 300; ++bit) long_press.Durations.insert(long_press.Durations.end(), {5600, -16900});
+  long_press.Durations.push_back(5600);
+  for (int model : {0, 7, 11, 12}) {
+    for (const ir::Capture& press : {kNec, long_press}) {
+      for (bool exact : {true, false}) {
+        SCOPED_TRACE(std::to_string(model) + (exact ? " exact" : " packet") + " / " +
+                     std::to_string(press.Durations.size()));
+        captures_.clear();
+        Make(model, SimulatedOptions{.exact_captures = exact});
+        link_->SelectModelSet(3);
+        link_->SetListening(true);
+        sim_->QueueCapture(press);
+        ASSERT_TRUE(ServeCaptures(1));
+        const auto packet = DecodePacket(model, EncodePacket(model, press));
+        ASSERT_TRUE(packet.capture);
+        const ir::Capture& expected = exact ? press : *packet.capture;
+        EXPECT_EQ(captures_[0].Durations, expected.Durations);
+        EXPECT_EQ(captures_[0].Carrier, expected.Carrier);
+        link_->SetListening(false);
+        link_.reset();
+      }
+    }
+  }
+}
+
 TEST_F(LinkTest, CorpusCaptureThroughTheTableLearner) {
   const std::string corpus = KLIMAVO_CORPUS_FILE;
   std::ifstream in(corpus);

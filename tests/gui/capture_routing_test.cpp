@@ -121,6 +121,7 @@ class CaptureRoutingTest : public QObject {
     app::Workbench workbench(home.path());
     testing::ScriptedPrompts prompts;
     app::DeviceSessionOptions options = testing::FastSimulatedLearner();
+    options.simulated.exact_captures = false;  // --simulate-packets
     // A short press, then one of 300 bits: more levels than a table packet carries.
     capture::CaptureRead long_press = options.captures.front();
     long_press.durations = {9000, -4500};

@@ -15,13 +15,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <random>
 #include <cstdlib>
 
+#include "analysis/checksum_discovery_report.h"
+#include "analysis/wizard_fixtures.h"
 #include "app/main_window.h"
 #include "app/pulse_feed.h"
 #include "gui_test_support.h"
 #include "learner_support.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
+#include "ui/ui_text.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
 
@@ -164,6 +168,68 @@ class ChecksumWizardTest : public QObject {
     wizard.done(QDialog::Accepted);
     QVERIFY(f.prompts.messages.empty());
     QVERIFY(wizard.RecordChanged());
+  }
+
+  // Codes whose byte 2 is 0 in every row: the search cannot tell whether the
+  // sum takes it in, and the window lists the rivals beside the candidates. A
+  // click on a rival puts it into the item and leaves only it highlighted.
+  void listsTheRivalsAndPutsAChosenOneIntoTheItem() {
+    testing::TestHome home{false};
+    Workbench workbench(home.path());
+    store::TdiskAir record = analysis::fixtures::NecRecord();
+    ui::TfrmChechWizard wizard(record, workbench.language, workbench.settings, workbench.captures);
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+    QVERIFY(!wizard.Rivals()->isVisible());
+    std::mt19937 random(5);
+    for (int i = 0; i < 8; ++i) {
+      const auto b0 = static_cast<std::uint8_t>(random());
+      const auto b1 = static_cast<std::uint8_t>(random());
+      workbench.captures.Route(
+          analysis::fixtures::NecCapture(
+              analysis::fixtures::BitsOf("<0>[32]<1>", {b0, b1, 0, static_cast<std::uint8_t>(b0 + b1)})),
+          38000);
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(wizard.Logic().Grid().LineCount(), 8);
+    QTest::mouseClick(wizard.findChild<QPushButton*>("btnFind"), Qt::LeftButton);
+    const analysis::ChecksumDiscovery& found = wizard.Logic().Discovery();
+    QCOMPARE(found.note, analysis::DiscoveryNote::Ambiguous);
+    QVERIFY(!found.rivals.empty());
+    QListWidget* rivals = wizard.Rivals();
+    QVERIFY(rivals->isVisible());
+    QVERIFY(wizard.findChild<QLabel*>("lblRivals")->isVisible());
+    QVERIFY(wizard.findChild<QLabel*>("lblRivals")->text().startsWith(QString::number(found.rivals.size()) + " "));
+    QCOMPARE(rivals->count(), static_cast<int>(found.rivals.size()));
+    for (int row = 0; row < rivals->count(); ++row) {
+      const analysis::ChecksumRival& rival = found.rivals[static_cast<std::size_t>(row)];
+      QCOMPARE(rivals->item(row)->text(),
+               QString("as good as candidate %1:  ").arg(rival.candidate + 1) +
+                   ui::FromGbk(analysis::CandidateSummary(rival.item, workbench.language)));
+    }
+    QCOMPARE(rivals->currentRow(), -1);
+    QCOMPARE(wizard.Candidates()->currentRow(), 0);
+
+    const int last = rivals->count() - 1;
+    QTest::mouseClick(rivals->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      rivals->visualItemRect(rivals->item(last)).center());
+    QVERIFY(record.Slots[0].Crc.Items[0] == found.rivals[static_cast<std::size_t>(last)].item);
+    QCOMPARE(rivals->currentRow(), last);
+    QCOMPARE(wizard.Candidates()->currentRow(), -1);
+    QCOMPARE(GreenRows(wizard.Logic().Grid()), 8);
+
+    QListWidget* candidates = wizard.Candidates();
+    QTest::mouseClick(candidates->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      candidates->visualItemRect(candidates->item(0)).center());
+    QVERIFY(record.Slots[0].Crc.Items[0] == found.candidates[0]);
+    QCOMPARE(rivals->currentRow(), -1);
+
+    // A search without rivals hides the list again.
+    wizard.Logic().ClearRows();
+    QTest::mouseClick(wizard.findChild<QPushButton*>("btnFind"), Qt::LeftButton);
+    QVERIFY(!rivals->isVisible());
+    QVERIFY(!wizard.findChild<QLabel*>("lblRivals")->isVisible());
+    wizard.reject();
   }
 
   void theTablesTakeTypedValuesWithinTheirLimits() {

@@ -31,6 +31,7 @@ inline app::DeviceSessionOptions FastSimulatedLearner() {
   options.captures = SampleCaptures();
   options.simulated.first_report_delay_ms = 20;
   options.simulated.report_interval_ms = 1;
+  options.simulated.exact_captures = true;  // as the workbench runs it
   return options;
 }
 

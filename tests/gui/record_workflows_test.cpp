@@ -9,6 +9,7 @@
 #include <QTableWidgetItem>
 #include <QTest>
 
+#include "device/packet_encoder.h"
 #include "record_workflow_support.h"
 #include "store/library.h"
 #include "ui/dialogs/format_chooser_dialog.h"
@@ -16,6 +17,7 @@
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
+#include "workflow/new_record.h"
 #include "workflow/text_fields.h"
 
 namespace klimavo::app {
@@ -126,8 +128,63 @@ class RecordWorkflowsTest : public QObject {
     QCOMPARE(stored.Slots[0].Text.str(), std::string("<0><1>[32]<2><3><4>"));
     QCOMPARE(stored.Slots[0].Code[0], std::uint8_t{0x20});
     QVERIFY(stored.Params == accepted_timing);
-    QVERIFY(std::abs(stored.Params.Carrier - 38000) < 380);  // as the learner measured it
+    QVERIFY(std::abs(stored.Params.Carrier - 38000) < 380);  // the press's own carrier
     QCOMPARE(stored.Keys[5].StateNames[2].str(), std::string("Down"));
+  }
+
+  // A press longer than a learner's packet (two frames of 144 bits) makes in
+  // the workbench the very record `library new --from-capture` makes of it.
+  void newOnALongPressMakesTheRecordLibraryNewMakes() {
+    testing::TestHome home(true);
+    app::Workbench workbench(home.path());
+    testing::ScriptedPrompts prompts;
+    app::DeviceSessionOptions options = testing::FastSimulatedLearner();
+    capture::CaptureRead long_press = options.captures.front();
+    long_press.carrier = 38000;
+    long_press.durations.clear();
+    for (int frame = 0; frame < 2; ++frame) {
+      long_press.durations.insert(long_press.durations.end(), {9000, -4500});
+      for (int bit = 0; bit < 144; ++bit)
+        long_press.durations.insert(long_press.durations.end(), {560, (bit * 7) % 3 == 0 ? -1690 : -560});
+      long_press.durations.insert(long_press.durations.end(), {560, -20000});
+    }
+    long_press.durations.pop_back();
+    QVERIFY(long_press.durations.size() > device::MaxPacketLevels(options.simulated.model));
+    options.captures = {long_press};
+    app::DeviceSession device(options);
+    workbench.device = &device;
+    TfrmAirEditor window(workbench, prompts);
+    window.show();
+    QCoreApplication::processEvents();
+
+    prompts.dialogs.push_back([](QDialog& dialog) {
+      dynamic_cast<ui::TfrmStatusEditor&>(dialog).AcceptKeys();
+      return dialog.result();
+    });
+    prompts.dialogs.push_back([](QDialog& dialog) {
+      auto& chooser = dynamic_cast<ui::TfrmGeShiSelect&>(dialog);
+      chooser.show();
+      if (!CaptureInto(chooser, 0)) return int(QDialog::Rejected);
+      chooser.NextClicked();
+      return chooser.result();
+    });
+    prompts.dialogs.push_back([](QDialog& dialog) {
+      dialog.reject();
+      return dialog.result();
+    });
+    window.NewCommand();
+    QCOMPARE(window.CurrentIndex(), -1);
+    const store::TdiskAir& made = window.CurrentRecord();
+    QCOMPARE(made.Slots[0].Text.str(), std::string("(<0>[144]<1>)*2"));
+    QCOMPARE(int(made.Params.Carrier), 38000);
+
+    workflow::NewRecordRequest request;
+    request.capture = capture::ToCapture(long_press);
+    request.decode_tolerance = workbench.settings.DecodeTolerance;
+    request.now = made.ChangeTime;
+    const workflow::NewRecordResult cli = workflow::NewRecordFromCapture(workbench.library, workbench.DataDir(), request);
+    QVERIFY(cli.ok());
+    QVERIFY(cli.record.ToImage() == made.ToImage());
   }
 
   void anUnsavedNewRecordIsAskedAboutBeforeItIsLeft() {

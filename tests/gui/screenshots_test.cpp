@@ -1,14 +1,18 @@
 // Renders the windows of the workbench to PNG files in the build folder
 // (screenshots/), so a reviewer can see them without a display: the main
 // window and the capture viewer in both languages at a large size and at
-// their minimum size, the about box and the rename box.
+// their minimum size, the about box, the rename box and the checksum assistant
+// listing the rivals of its candidates.
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <random>
 
+#include "analysis/wizard_fixtures.h"
 #include "app/capture_viewer.h"
 #include "app/main_window.h"
 #include "base/gbk.h"
@@ -16,6 +20,7 @@
 #include "gui_test_support.h"
 #include "ir/synthetic_misses.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/checksum_wizard_dialog.h"
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/waveview/wave_show.h"
@@ -87,6 +92,37 @@ class ScreenshotsTest : public QObject {
     QCOMPARE(chooser.InfoLabel()->text(), QString("Read again: the changes and their reasons follow the summary."));
     QVERIFY(chooser.NextButton()->isEnabled());
     QVERIFY(chooser.grab().save(Shot("format-chooser-try-harder")));
+  }
+
+  // The checksum assistant when the codes leave rivals to the best candidate:
+  // byte 2 is 0 in every code, so the sum may or may not take it in.
+  void checksumAssistantWithRivalsInBothLanguages() {
+    testing::TestHome home(false);
+    for (int language_no : {1, 2}) {
+      Workbench workbench(home.path());
+      workbench.language.SetLanguageNo(language_no);
+      store::TdiskAir record = analysis::fixtures::NecRecord();
+      ui::TfrmChechWizard wizard(record, workbench.language, workbench.settings, workbench.captures);
+      wizard.resize(1280, 800);
+      wizard.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+      std::mt19937 random(5);
+      for (int i = 0; i < 8; ++i) {
+        const auto b0 = static_cast<std::uint8_t>(random());
+        const auto b1 = static_cast<std::uint8_t>(random());
+        workbench.captures.Route(
+            analysis::fixtures::NecCapture(
+                analysis::fixtures::BitsOf("<0>[32]<1>", {b0, b1, 0, static_cast<std::uint8_t>(b0 + b1)})),
+            38000);
+      }
+      QCoreApplication::processEvents();
+      QTest::mouseClick(wizard.findChild<QPushButton*>("btnFind"), Qt::LeftButton);
+      QVERIFY(wizard.Rivals()->count() > 0);
+      QVERIFY(wizard.Rivals()->isVisible());
+      QCoreApplication::processEvents();
+      QVERIFY(wizard.grab().save(Shot(language_no == 1 ? "checksum-rivals-en" : "checksum-rivals-zh")));
+      wizard.reject();
+    }
   }
 
   void aboutBoxInBothLanguages() {

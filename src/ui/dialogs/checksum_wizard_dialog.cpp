@@ -18,9 +18,9 @@
 #include <algorithm>
 
 #include "analysis/checksum_discovery_report.h"
-#include "base/gbk.h"
 #include "ir/checksum.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
@@ -41,6 +41,8 @@ constexpr int kTextRepeatMismatch = 150;
 constexpr int kTextNotes = 151;
 constexpr int kTextCodesOfFormat = 156;
 constexpr int kTextPressKeys = 157;
+constexpr int kTextRivalsHeading = 370;
+constexpr int kTextRivalOf = 371;
 /// Shared with the function wizard, whose format view has the same title.
 constexpr int kTextStandardFormat = 146;
 constexpr int kHeadingPadding = 16;
@@ -54,11 +56,7 @@ int GridColumn(ItemColumn c) { return static_cast<int>(c) + 1; }
 
 }  // namespace
 
-QString TfrmChechWizard::FromGbk(const std::string& gbk) {
-  return QString::fromStdString(base::GbkToUtf8(gbk));
-}
-
-QString TfrmChechWizard::Text(int number) const { return FromGbk(language_.Text(number)); }
+QString TfrmChechWizard::Text(int number) const { return LangText(language_, number); }
 
 TfrmChechWizard::TfrmChechWizard(store::TdiskAir& record, const lang::Language& language,
                                  const config::DerivedSettings& settings, device::CaptureRouter& router,
@@ -234,6 +232,18 @@ QWidget* TfrmChechWizard::BuildChecksumPanel() {
   candidates_->setObjectName("lstCandidates");
   candidates_->setMaximumHeight(110);
   layout->addWidget(candidates_);
+  // Definitions the codes cannot tell from a candidate: shown, so that the
+  // engineer sees what the search could not decide and may choose one.
+  rivals_label_ = new QLabel(panel);
+  rivals_label_->setObjectName("lblRivals");
+  rivals_label_->setWordWrap(true);
+  rivals_label_->hide();
+  layout->addWidget(rivals_label_);
+  rivals_ = new QListWidget(panel);
+  rivals_->setObjectName("lstRivals");
+  rivals_->setMaximumHeight(90);
+  rivals_->hide();
+  layout->addWidget(rivals_);
   return panel;
 }
 
@@ -317,6 +327,20 @@ void TfrmChechWizard::Connect() {
   connect(candidates_, &QListWidget::itemClicked, this, apply);
   connect(candidates_, &QListWidget::currentItemChanged, this,
           [apply](QListWidgetItem* item, QListWidgetItem*) { apply(item); });
+  // A rival chosen the same way goes into the item instead; the highlight
+  // leaves the other list, so that only what the item holds is highlighted.
+  const auto apply_rival = [this](QListWidgetItem* item) {
+    if (filling_ || item == nullptr) return;
+    logic_.ApplyRival(rivals_->row(item));
+    Highlight(candidates_, -1);
+  };
+  connect(rivals_, &QListWidget::itemActivated, this, apply_rival);
+  connect(rivals_, &QListWidget::itemClicked, this, apply_rival);
+  connect(rivals_, &QListWidget::currentItemChanged, this,
+          [apply_rival](QListWidgetItem* item, QListWidgetItem*) { apply_rival(item); });
+  connect(candidates_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item, QListWidgetItem*) {
+    if (!filling_ && item != nullptr) Highlight(rivals_, -1);
+  });
 }
 
 void TfrmChechWizard::showEvent(QShowEvent* event) {
@@ -507,6 +531,7 @@ void TfrmChechWizard::ShowCandidates() {
   const analysis::ChecksumDiscovery& found = logic_.Discovery();
   if (!logic_.Searched()) {
     note_->clear();
+    ShowRivals(found);
     filling_ = was_filling;
     return;
   }
@@ -516,6 +541,26 @@ void TfrmChechWizard::ShowCandidates() {
                      .arg(Text(kTextNotes + static_cast<int>(found.note))));
   for (const ir::TCrcItem& item : found.candidates) candidates_->addItem(FromGbk(analysis::CandidateSummary(item, language_)));
   if (!found.candidates.empty()) candidates_->setCurrentRow(0);
+  ShowRivals(found);
+  filling_ = was_filling;
+}
+
+void TfrmChechWizard::ShowRivals(const analysis::ChecksumDiscovery& found) {
+  rivals_->clear();
+  const bool any = !found.rivals.empty();
+  rivals_label_->setVisible(any);
+  rivals_->setVisible(any);
+  if (!any) return;
+  rivals_label_->setText(Text(kTextRivalsHeading).arg(found.rivals.size()));
+  for (const analysis::ChecksumRival& rival : found.rivals)
+    rivals_->addItem(Text(kTextRivalOf).arg(rival.candidate + 1) + "  " +
+                     FromGbk(analysis::CandidateSummary(rival.item, language_)));
+}
+
+void TfrmChechWizard::Highlight(QListWidget* list, int row) {
+  const bool was_filling = filling_;
+  filling_ = true;
+  list->setCurrentRow(row);
   filling_ = was_filling;
 }
 

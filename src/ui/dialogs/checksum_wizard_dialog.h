@@ -62,6 +62,8 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   DataGrid* ItemsTable() const { return items_; }
   DataGrid* ZonesTable() const { return zones_; }
   QListWidget* Candidates() const { return candidates_; }
+  /// The definitions that fit the rows as well as a candidate; hidden without any.
+  QListWidget* Rivals() const { return rivals_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -83,6 +85,9 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   void FillItems();
   void FillZones();
   void ShowCandidates();
+  void ShowRivals(const analysis::ChecksumDiscovery& found);
+  /// Moves a list's highlight without putting its entry into the item.
+  void Highlight(QListWidget* list, int row);
   void ShowFormatTree();
   void ShowFieldValues();
   void UpdateRowActions();
@@ -93,7 +98,6 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   void FindChecksum();
   QComboBox* ItemCombo(int row, analysis::ItemColumn column, const QStringList& entries, int choice);
   QString Text(int number) const;
-  static QString FromGbk(const std::string& gbk);
 
   analysis::ChecksumWizard logic_;
   const lang::Language& language_;
@@ -121,6 +125,8 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   QPushButton* find_ = nullptr;
   QLabel* note_ = nullptr;
   QListWidget* candidates_ = nullptr;
+  QLabel* rivals_label_ = nullptr;
+  QListWidget* rivals_ = nullptr;
   WizardWavePanel* views_ = nullptr;
 };
 
