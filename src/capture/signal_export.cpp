@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/gbk.h"
+#include "capture/climate_json.h"
 #include "firmware/chip_emulator.h"
 #include "firmware/table_image.h"
 #include "lang/language.h"
@@ -221,6 +222,122 @@ SignalExport SignalExporter::ExportKeys(const KeyExportRequest& request) const {
       out.captures.push_back(std::move(capture));
     }
   }
+  return out;
+}
+
+namespace {
+
+constexpr std::string_view kPressed = "pressed";
+constexpr std::string_view kCombined = "combined";
+constexpr std::string_view kInterpolated = "interpolated";
+
+// The function a label name stands for, as the learner reads it.
+std::string CanonicalFunction(std::string_view name) {
+  const std::string lower = Lower(std::string(name));
+  if (lower == "temperature") return "temp";
+  if (lower == "fan_speed") return "fan";
+  if (lower == "swing_v") return "swing";
+  if (lower == "swing_h") return "vane";
+  return lower;
+}
+
+// The learned presses in the export's own words, and the words they used.
+class PressedIndex {
+ public:
+  PressedIndex(const std::vector<CaptureLabel>& pressed, const std::vector<ExportKey>& keys) {
+    for (const CaptureLabel& label : pressed) {
+      CaptureLabel canonical;
+      for (const LabelEntry& e : label) {
+        LabelEntry c{CanonicalFunction(e.function), e.value};
+        for (const ExportKey& key : keys) {
+          if (key.function != c.function) continue;
+          for (const std::optional<std::string>& v : key.values)
+            if (v && (*v == e.value || *v == StateLabelValue(c.function, e.value.substr(0, 8), 0))) c.value = *v;
+        }
+        if (std::none_of(given_.begin(), given_.end(), [&](const auto& g) { return g.first == c; }))
+          given_.push_back({c, e});
+        if (std::none_of(names_.begin(), names_.end(), [&](const auto& n) { return n.first == c.function; }))
+          names_.push_back({c.function, e.function});
+        canonical.push_back(std::move(c));
+      }
+      presses_.push_back(std::move(canonical));
+    }
+  }
+
+  // How the code of a state came about: its label (power on) or {power: off}.
+  std::string_view Basis(const CaptureLabel& label) const {
+    auto has = [](const CaptureLabel& press, const LabelEntry& e) {
+      return std::find(press.begin(), press.end(), e) != press.end();
+    };
+    const LabelEntry off{"power", "off"};
+    for (const LabelEntry& e : label)
+      if (e.function == "temp" &&
+          std::none_of(presses_.begin(), presses_.end(), [&](const CaptureLabel& p) { return has(p, e); }))
+        return kInterpolated;
+    for (const CaptureLabel& press : presses_) {
+      if (has(press, off) != has(label, off)) continue;
+      if (std::all_of(label.begin(), label.end(), [&](const LabelEntry& e) { return has(press, e); }))
+        return kPressed;
+    }
+    return kCombined;
+  }
+
+  // The label with each function and value as the presses first wrote them
+  // (a value never pressed, such as an interpolated degree, as the export writes it).
+  CaptureLabel GivenForm(const CaptureLabel& label) const {
+    CaptureLabel out;
+    for (const LabelEntry& e : label) {
+      const auto g = std::find_if(given_.begin(), given_.end(), [&](const auto& p) { return p.first == e; });
+      LabelEntry entry = g != given_.end() ? g->second : e;
+      const auto n = std::find_if(names_.begin(), names_.end(), [&](const auto& p) { return p.first == e.function; });
+      if (n != names_.end()) entry.function = n->second;
+      out.push_back(std::move(entry));
+    }
+    return out;
+  }
+
+ private:
+  std::vector<CaptureLabel> presses_;
+  std::vector<std::pair<LabelEntry, LabelEntry>> given_;  ///< export form, given form
+  std::vector<std::pair<std::string, std::string>> names_;  ///< export function, given name
+};
+
+}  // namespace
+
+SignalExport SignalExporter::ExportAllStates(const AllStatesRequest& request) const {
+  SignalExport out = ExportAllStates(request.press);
+  if (!request.pressed || out.error) return out;
+  const PressedIndex index(*request.pressed, keys_);
+  for (CaptureRead& capture : out.captures) {
+    capture.basis = std::string(index.Basis(capture.label));
+    if (request.given_form) capture.label = index.GivenForm(capture.label);
+  }
+  return out;
+}
+
+TableText WriteAllStatesTable(const SignalExporter& exporter, const store::TdiskAir& record,
+                              const CaptureFormat& format, AllStatesRequest request) {
+  TableText out;
+  const bool climate = std::string_view(format.id) == "climate-json";
+  if (climate) request.given_form = false;
+  SignalExport result = exporter.ExportAllStates(request);
+  if (result.error) {
+    out.error = std::move(result.error);
+    out.bad_request = result.bad_request;
+    return out;
+  }
+  std::optional<WriteError> fault;
+  if (climate)
+    fault = WriteClimateJson(result.captures,
+                             ClimateFileInfo{base::GbkToUtf8(record.Brand.str()), {base::GbkToUtf8(record.CodeNo.str())}},
+                             out.text);
+  else if (format.write)
+    fault = format.write(result.captures, out.text);
+  else
+    out.error = std::string("format ") + std::string(format.id) + " cannot be written";
+  if (fault) out.error = fault->message;
+  if (out.error) out.text.clear();
+  out.signals = result.captures.size();
   return out;
 }
 

@@ -42,6 +42,20 @@ struct KeyExportRequest {
   std::optional<KeyStates> states;
 };
 
+/// What an export of every state asks for.
+struct AllStatesRequest {
+  /// The key pressed (default: the temperature key, else the mode key, else power).
+  std::optional<int> press;
+  /// The labels of the presses a learned record was made from. With them each
+  /// signal carries its basis: "pressed" when a press showed that combination,
+  /// "interpolated" when its temperature was never pressed, "combined" when it
+  /// joins functions that were each pressed but never together. Its label then
+  /// uses the function names and values as those presses wrote them, unless
+  /// `given_form` is false (a climate-code file needs its own words).
+  std::optional<std::vector<CaptureLabel>> pressed;
+  bool given_form = true;
+};
+
 /// The signals, or the first fault (an image that cannot be built, a state
 /// the emulator cannot run, a key or state that is not in the record).
 struct SignalExport {
@@ -68,6 +82,8 @@ class SignalExporter {
   /// Labels and names are those of a climate-code file: {power: off} and
   /// "off"; {mode, fan, temp, swing} and "cool/low/[swing/]24".
   SignalExport ExportAllStates(std::optional<int> press = std::nullopt) const;
+  /// The same with the learned presses' basis and label forms (see AllStatesRequest).
+  SignalExport ExportAllStates(const AllStatesRequest& request) const;
 
  private:
   const ExportKey* KeyOf(int index) const;
@@ -83,6 +99,18 @@ class SignalExporter {
   std::vector<ExportKey> keys_;
   KeyStates power_on_{};
 };
+
+/// Every state of a record written as one file of `format` (climate-json
+/// included): the text, or the fault. The command line's export and the
+/// Learn remote window both write the table through this.
+struct TableText {
+  std::string text;
+  std::size_t signals = 0;
+  std::optional<std::string> error;
+  bool bad_request = false;  ///< the error is a key the record does not have
+};
+TableText WriteAllStatesTable(const SignalExporter& exporter, const store::TdiskAir& record,
+                              const CaptureFormat& format, AllStatesRequest request);
 
 /// The label function of a key from its name, else from its place (0..5).
 std::string KeyFunction(const store::TdiskKey& key, int index);
