@@ -54,6 +54,15 @@ struct AllStatesRequest {
   /// `given_form` is false (a climate-code file needs its own words).
   std::optional<std::vector<CaptureLabel>> pressed;
   bool given_form = true;
+  /// Presses (of `pressed`) whose code the record does not reproduce, as the
+  /// learner's check back found them. Their states are not exported, nor the
+  /// states that share what only such presses show (a mode whose codes the
+  /// record cannot hold): a missing code is better than a wrong one.
+  std::vector<CaptureLabel> not_reproduced;
+  /// The pressed codes themselves, when they are at hand: each is compared
+  /// with the table's code of its state, and one that differs counts as not
+  /// reproduced. Their labels count as pressed.
+  std::vector<CaptureRead> pressed_codes;
 };
 
 /// The signals, or the first fault (an image that cannot be built, a state
@@ -61,6 +70,8 @@ struct AllStatesRequest {
 struct SignalExport {
   std::vector<CaptureRead> captures;  ///< durations in µs, carrier 38000
   std::optional<std::string> error;
+  /// States left out because pressed codes of theirs were not reproduced.
+  std::size_t withheld = 0;
   bool bad_request = false;  ///< the error is a key or state the record does not have
 };
 
@@ -105,7 +116,8 @@ class SignalExporter {
 /// Learn remote window both write the table through this.
 struct TableText {
   std::string text;
-  std::size_t signals = 0;
+  std::size_t codes = 0;     ///< the signals written
+  std::size_t withheld = 0;  ///< states left out: the record does not reproduce their presses
   std::optional<std::string> error;
   bool bad_request = false;  ///< the error is a key the record does not have
 };

@@ -58,18 +58,18 @@ const capture::CaptureFormat& WritableFormat(const std::string& id, bool all_sta
   return *format;
 }
 
-// The labels of the presses a record was learned from, from capture files.
-std::vector<capture::CaptureLabel> PressedLabels(const std::vector<std::string>& files) {
-  std::vector<capture::CaptureLabel> labels;
+// The labelled presses a record was learned from, from capture files.
+std::vector<capture::CaptureRead> PressedCodes(const std::vector<std::string>& files) {
+  std::vector<capture::CaptureRead> codes;
   for (const std::string& file : files) {
     capture::ReadOptions options;
     options.source = file;
-    const capture::ReadResult read = capture::ReadCaptureFile(file, options);
+    capture::ReadResult read = capture::ReadCaptureFile(file, options);
     if (!read.ok()) Usage("--pressed: " + read.error->What());
-    for (const capture::CaptureRead& c : read.captures)
-      if (!c.label.empty()) labels.push_back(c.label);
+    for (capture::CaptureRead& c : read.captures)
+      if (!c.label.empty()) codes.push_back(std::move(c));
   }
-  return labels;
+  return codes;
 }
 
 // Every state in one file: the table's text, or the fault.
@@ -77,15 +77,21 @@ int RunAllStates(const ExportArgs& args, const capture::CaptureFormat& format, c
                  const capture::SignalExporter& exporter, std::string& text, std::size_t& signals) {
   capture::AllStatesRequest request;
   if (!args.press.empty()) request.press = KeyIndex("--press", args.press, exporter);
-  if (!args.pressed.empty()) request.pressed = PressedLabels(args.pressed);
+  if (!args.pressed.empty()) {
+    request.pressed_codes = PressedCodes(args.pressed);
+    request.pressed.emplace();  // every state gets its basis, even when no press has a label
+  }
   capture::TableText table = capture::WriteAllStatesTable(exporter, record, format, std::move(request));
   if (table.error) {
     if (table.bad_request) Usage("record " + std::to_string(args.index) + ": " + *table.error);
     std::cerr << "klimavo-cli: record " << args.index << ": " << *table.error << "\n";
     return kExitFailed;
   }
+  if (table.withheld > 0)
+    std::cerr << "klimavo-cli: record " << args.index << ": " << table.withheld
+              << " states left out: the record does not reproduce pressed codes of theirs\n";
   text = std::move(table.text);
-  signals = table.signals;
+  signals = table.codes;
   return kExitOk;
 }
 

@@ -1,7 +1,8 @@
 // Renders the windows of the workbench to PNG files in the build folder
 // (screenshots/), so a reviewer can see them without a display: the main
 // window and the capture viewer in both languages at a large size and at
-// their minimum size, the about box and the rename box.
+// their minimum size, the about box, the rename box and the Learn remote
+// window at its end (presses learned, the table exported).
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include "ir/synthetic_misses.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/format_chooser_dialog.h"
+#include "ui/dialogs/learn_remote_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/waveview/wave_show.h"
 
@@ -97,6 +99,20 @@ class ScreenshotsTest : public QObject {
       about.show();
       QCoreApplication::processEvents();
       QVERIFY(about.grab().save(Shot(language_no == 1 ? "about-en" : "about-zh")));
+    }
+  }
+
+  void learnRemoteAtItsEndInBothLanguages() {
+    testing::TestHome home(false);
+    const QString presses = QString(KLIMAVO_SOURCE_DIR) + "/tests/golden/learn_json/captures.jsonl";
+    for (int language_no : {1, 2}) {
+      lang::Language language(home.path(), language_no);
+      ui::TfrmLearnRemote dialog(language, 0.21, {});
+      QVERIFY(dialog.AddFile(presses));
+      QVERIFY(dialog.ExportTable(QString::fromStdString((home.path() / "table.jsonl").string()), "jsonl"));
+      dialog.show();
+      QCoreApplication::processEvents();
+      QVERIFY(dialog.grab().save(Shot(language_no == 1 ? "learn-remote-en" : "learn-remote-zh")));
     }
   }
 
