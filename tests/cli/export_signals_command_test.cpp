@@ -176,6 +176,23 @@ TEST_F(ExportSignals, EachStateOfALearnedRecordSaysHowItCameAbout) {
                                       "climate-json", "--pressed", presses.string()});
   ASSERT_EQ(climate.status, 0) << climate.err;
   EXPECT_NE(climate.out.find("\"cool\""), std::string::npos);
+  // A press the record does not reproduce (here one bit of the heat press
+  // changed) leaves out the states it points at: every heat state.
+  std::string changed = SparsePresses();
+  const auto heat = changed.find(R"("mode":"heat")");
+  ASSERT_NE(heat, std::string::npos);
+  const auto bit = changed.find("-560,", heat);
+  changed.replace(bit, 5, "-1690,");
+  const fs::path changed_file = root_ / "changed.jsonl";
+  std::ofstream(changed_file) << changed;
+  const auto withheld =
+      RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", changed_file.string()});
+  ASSERT_EQ(withheld.status, 0) << withheld.err;
+  EXPECT_NE(withheld.err.find(": 120 states left out: the record does not reproduce"), std::string::npos)
+      << withheld.err;
+  EXPECT_EQ(withheld.out.find(R"("mode": "heat")"), std::string::npos);
+  EXPECT_NE(withheld.out.find(R"("mode": "dry")"), std::string::npos);
+
   const auto unreadable =
       RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", (root_ / "none").string()});
   EXPECT_EQ(unreadable.status, 2);
