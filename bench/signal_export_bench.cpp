@@ -1,7 +1,8 @@
 // Exporting a whole table: every state of the Gree sample record (601 signals:
 // off, 5 modes x 4 fans x 2 swings x 15 temperatures) run in the chip emulator,
 // then written as a climate-code file, Broadlink packets and JSON Lines, and
-// the climate-code file read back. Target: the export of a 600-state table
+// the climate-code file read back, and the table of a learned record with
+// each code's basis. Target: the export of a 600-state table
 // (emulation and writing) well under 0.5 s on one core.
 #include <benchmark/benchmark.h>
 
@@ -57,6 +58,24 @@ void BM_WriteAllStates(benchmark::State& state, const char* id) {
 BENCHMARK_CAPTURE(BM_WriteAllStates, climate_json, "climate-json")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WriteAllStates, broadlink, "broadlink")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WriteAllStates, jsonl, "jsonl")->Unit(benchmark::kMillisecond);
+
+// The table of a learned record as `export-signals --pressed` writes it: 30
+// pressed codes compared with the table's codes (each read blind), every
+// state's basis, the JSON Lines written.
+void BM_WriteLearnedTable(benchmark::State& state) {
+  capture::AllStatesRequest request;
+  for (std::size_t i = 1; i < AllStates().size() && request.pressed_codes.size() < 30; i += 20)
+    request.pressed_codes.push_back(AllStates()[i]);
+  const capture::CaptureFormat* jsonl = capture::FindCaptureFormat("jsonl");
+  for (auto _ : state) {
+    const capture::SignalExporter exporter(Gree().record, Gree().bit_lines, {});
+    const capture::TableText table = capture::WriteAllStatesTable(exporter, Gree().record, *jsonl, request);
+    if (table.error || table.codes != 601) state.SkipWithError("export failed");
+    benchmark::DoNotOptimize(table.text.data());
+  }
+  state.SetItemsProcessed(state.iterations() * 601);
+}
+BENCHMARK(BM_WriteLearnedTable)->Unit(benchmark::kMillisecond);
 
 void BM_ReadClimateJson(benchmark::State& state) {
   std::string text;

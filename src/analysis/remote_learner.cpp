@@ -291,6 +291,36 @@ void Interpolate(std::vector<int>& values, std::vector<bool>& filled, int width)
   }
 }
 
+// A temperature column whose pressed values climb half a step (or a quarter,
+// an eighth) per degree: the pressed degrees left the field's low bits the
+// same, so they were taken for constant bits. The column takes them back when
+// they are constant in every code, lie beside it in its frame, and make the
+// values a straight line through at least three pressed degrees.
+void WidenHalfStepTemperatures(std::vector<ColumnBuild>& columns, const std::vector<LearnedFunction>& functions,
+                               int mode_function, const std::vector<std::set<int>>& forced,
+                               const std::vector<LabelledRow>& rows, const std::vector<BitOwner>& owners,
+                               const FrameMap& frames, bool lsb) {
+  const auto constant = [&](int b) {
+    return b >= 0 && b < static_cast<int>(owners.size()) && owners[static_cast<std::size_t>(b)].role == BitRole::kConstant;
+  };
+  for (ColumnBuild& c : columns) {
+    const LearnedFunction& f = functions[static_cast<std::size_t>(c.function)];
+    const std::set<int>& f_forced = forced[static_cast<std::size_t>(c.function)];
+    const std::vector<int> values = ColumnValues(c, f, mode_function, f_forced, rows, lsb);
+    // Two pressed degrees lie on a line whatever the field: a third must agree.
+    if (!f.temperature || KnownIndexes(values).size() < 3 || LinearStep(values)) continue;
+    for (int n = 1; n <= 3 && c.width + n <= kMaxColumnWidth; ++n) {
+      const ColumnBuild wide{c.function, lsb ? c.first - n : c.first, c.width + n};
+      const int added = lsb ? wide.first : c.first + c.width + n - 1;
+      if (!constant(added) || frames.Of(added).first != frames.Of(c.first).first) break;
+      if (LinearStep(ColumnValues(wide, f, mode_function, f_forced, rows, lsb))) {
+        c = wide;
+        break;
+      }
+    }
+  }
+}
+
 // How many temperature columns read as a straight line in a bit order.
 int LinearColumns(const std::vector<ColumnBuild>& columns, const std::vector<LearnedFunction>& functions,
                   int mode_function, const std::vector<std::set<int>>& forced, const std::vector<LabelledRow>& rows,
@@ -500,6 +530,7 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
           LinearColumns(columns, functions, mode_function, forced, rows, false);
   std::vector<ir::TCrcItem> items = PickChecksums(lsb ? lsb_found : msb_found);
   if (items != first_items) analyse(items);
+  WidenHalfStepTemperatures(columns, functions, mode_function, forced, rows, owners, frames, lsb);
   for (ir::TCrcItem& item : items) item = FitForChip(item, elements, presses, lsb);
   record.LsbFirst = lsb ? 1 : 0;
   out.checksum_items = static_cast<int>(items.size());

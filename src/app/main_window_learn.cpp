@@ -13,7 +13,7 @@ namespace klimavo::app {
 
 void TfrmAirEditor::BuildLearnCommand() {
   auto* tools = findChild<QMenu*>("mnuTools");
-  auto* learn = new QAction("Learn remote (&J)...", this);
+  auto* learn = new QAction(Text(320), this);
   learn->setObjectName("actLearnRemote");
   // Last in Tools, after the tool-bar commands and Update, which mirror the tool bar.
   tools->addSeparator();
@@ -22,7 +22,7 @@ void TfrmAirEditor::BuildLearnCommand() {
 }
 
 void TfrmAirEditor::LearnRemoteCommand() {
-  ui::TfrmLearnRemote dialog(workbench_.settings.DecodeTolerance, workbench_.settings.Timing, this);
+  ui::TfrmLearnRemote dialog(workbench_.language, workbench_.settings.DecodeTolerance, workbench_.settings.Timing, this);
   bool accepted = false;
   {
     // The window takes the captures (and the pulse feed's) for exactly as long
@@ -44,7 +44,7 @@ void TfrmAirEditor::LearnRemoteCommand() {
     learned.record.ChangeTime = base::NowAsDateTime();
     const int index = workbench_.library.StoreRecord(learned.record, learned.bit_lines, -1);
     lock.reset();
-    statusBar()->showMessage(QString("Learned record stored as library record %1").arg(index));
+    statusBar()->showMessage(Text(339).arg(index));
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));

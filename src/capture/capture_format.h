@@ -57,6 +57,9 @@ struct CaptureRead {
   int line = 0;  ///< line on which the capture starts
   std::optional<std::string> origin;  ///< the file it came from, when the file names one (bytes as written)
   CaptureLabel label;                 ///< the remote's state, when the file gives one
+  /// How an exported code of a learned record came about ("pressed",
+  /// "combined", "interpolated"); written by JSON Lines, not read back.
+  std::optional<std::string> basis;
 };
 
 /// What one line and one capture may hold at most; a file beyond them is an error.

@@ -308,6 +308,7 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
     text += "{";
     if (c.name) text += base::Concat({"\"", kNameKey, "\": ", JsonString(*c.name), ", "});
     if (!c.label.empty()) text += base::Concat({"\"label\": ", LabelObject(c.label), ", "});
+    if (c.basis) text += base::Concat({"\"basis\": ", JsonString(*c.basis), ", "});
     text += "\"carrier_hz\": " + std::to_string(write::CarrierOf(c)) + ", \"durations_us\": [" +
             write::JoinDurations(signal, ", ", false) + "]}\n";
   }

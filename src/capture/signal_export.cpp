@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "base/gbk.h"
+#include "capture/climate_json.h"
 #include "firmware/chip_emulator.h"
+#include "ir/decode.h"
 #include "firmware/table_image.h"
 #include "lang/language.h"
 
@@ -221,6 +223,195 @@ SignalExport SignalExporter::ExportKeys(const KeyExportRequest& request) const {
       out.captures.push_back(std::move(capture));
     }
   }
+  return out;
+}
+
+namespace {
+
+constexpr std::string_view kPressed = "pressed";
+constexpr std::string_view kCombined = "combined";
+constexpr std::string_view kInterpolated = "interpolated";
+
+// The function a label name stands for, as the learner reads it.
+std::string CanonicalFunction(std::string_view name) {
+  const std::string lower = Lower(std::string(name));
+  if (lower == "temperature") return "temp";
+  if (lower == "fan_speed") return "fan";
+  if (lower == "swing_v") return "swing";
+  if (lower == "swing_h") return "vane";
+  return lower;
+}
+
+// The learned presses in the export's own words, and the words they used.
+class PressedIndex {
+ public:
+  PressedIndex(const std::vector<CaptureLabel>& pressed, const std::vector<ExportKey>& keys) : keys_(keys) {
+    for (const CaptureLabel& label : pressed) presses_.push_back(Canonical(label));
+  }
+
+  // A label in the export's words; the words the label used are remembered.
+  CaptureLabel Canonical(const CaptureLabel& label) {
+    CaptureLabel canonical;
+    for (const LabelEntry& e : label) {
+      LabelEntry c{CanonicalFunction(e.function), e.value};
+      for (const ExportKey& key : keys_) {
+        if (key.function != c.function) continue;
+        for (const std::optional<std::string>& v : key.values)
+          if (v && (*v == e.value || *v == StateLabelValue(c.function, e.value.substr(0, 8), 0))) c.value = *v;
+      }
+      if (std::none_of(given_.begin(), given_.end(), [&](const auto& g) { return g.first == c; }))
+        given_.push_back({c, e});
+      if (std::none_of(names_.begin(), names_.end(), [&](const auto& n) { return n.first == c.function; }))
+        names_.push_back({c.function, e.function});
+      canonical.push_back(std::move(c));
+    }
+    return canonical;
+  }
+
+  const std::vector<CaptureLabel>& Presses() const { return presses_; }
+
+  // How the code of a state came about: its label (power on) or {power: off}.
+  std::string_view Basis(const CaptureLabel& label) const {
+    for (const LabelEntry& e : label)
+      if (e.function == "temp" &&
+          std::none_of(presses_.begin(), presses_.end(), [&](const CaptureLabel& p) { return Has(p, e); }))
+        return kInterpolated;
+    for (const CaptureLabel& press : presses_)
+      if (Shows(press, label)) return kPressed;
+    return kCombined;
+  }
+
+  static bool Has(const CaptureLabel& press, const LabelEntry& e) {
+    return std::find(press.begin(), press.end(), e) != press.end();
+  }
+  // Whether a press (export words) is of the state of an exported label.
+  static bool Shows(const CaptureLabel& press, const CaptureLabel& label) {
+    const LabelEntry off{"power", "off"};
+    if (Has(press, off) != Has(label, off)) return false;
+    return std::all_of(label.begin(), label.end(), [&](const LabelEntry& e) { return Has(press, e); });
+  }
+
+  // The label with each function and value as the presses first wrote them
+  // (a value never pressed, such as an interpolated degree, as the export writes it).
+  CaptureLabel GivenForm(const CaptureLabel& label) const {
+    CaptureLabel out;
+    for (const LabelEntry& e : label) {
+      const auto g = std::find_if(given_.begin(), given_.end(), [&](const auto& p) { return p.first == e; });
+      LabelEntry entry = g != given_.end() ? g->second : e;
+      const auto n = std::find_if(names_.begin(), names_.end(), [&](const auto& p) { return p.first == e.function; });
+      if (n != names_.end()) entry.function = n->second;
+      out.push_back(std::move(entry));
+    }
+    return out;
+  }
+
+ private:
+  const std::vector<ExportKey>& keys_;
+  std::vector<CaptureLabel> presses_;
+  std::vector<std::pair<LabelEntry, LabelEntry>> given_;  ///< export form, given form
+  std::vector<std::pair<std::string, std::string>> names_;  ///< export function, given name
+};
+
+// Whether two signals read as the same bits (both must decode).
+bool SameBits(const CaptureRead& a, const CaptureRead& b) {
+  ir::Tcomp_aval da;
+  ir::Tcomp_aval db;
+  const ir::Capture ca = ToCapture(a);
+  const ir::Capture cb = ToCapture(b);
+  if (!ir::DecodeCapture(ca.Durations, ca.Carrier, false, true, ir::kDefaultDecodeTolerance, da) ||
+      !ir::DecodeCapture(cb.Durations, cb.Carrier, false, true, ir::kDefaultDecodeTolerance, db))
+    return true;  // nothing to tell them apart by
+  return da.Bits == db.Bits;
+}
+
+// What the presses that are not reproduced point at: for each such press,
+// the entries of its label (power aside) that no reproduced press shares;
+// when every entry is shared, its mode (a mode that encodes a field its own
+// way makes some of its codes come out right and others not), else the
+// press's own state. A state that carries all of one press's entries is withheld.
+std::vector<CaptureLabel> Suspects(const std::vector<CaptureLabel>& presses, const std::vector<CaptureLabel>& failing) {
+  std::vector<CaptureLabel> reproduced;
+  for (const CaptureLabel& p : presses)
+    if (std::find(failing.begin(), failing.end(), p) == failing.end()) reproduced.push_back(p);
+  std::vector<CaptureLabel> suspects;
+  for (const CaptureLabel& f : failing) {
+    CaptureLabel own;
+    for (const LabelEntry& e : f)
+      if (e.function != "power" || e.value == "off")
+        if (std::none_of(reproduced.begin(), reproduced.end(),
+                         [&](const CaptureLabel& r) { return PressedIndex::Has(r, e); }))
+          own.push_back(e);
+    if (own.empty()) {
+      const auto mode = std::find_if(f.begin(), f.end(), [](const LabelEntry& e) { return e.function == "mode"; });
+      if (mode != f.end()) own.push_back(*mode);
+    }
+    suspects.push_back(own.empty() ? f : own);
+  }
+  return suspects;
+}
+
+}  // namespace
+
+SignalExport SignalExporter::ExportAllStates(const AllStatesRequest& request) const {
+  SignalExport out = ExportAllStates(request.press);
+  if ((!request.pressed && request.pressed_codes.empty()) || out.error) return out;
+  std::vector<CaptureLabel> labels = request.pressed.value_or(std::vector<CaptureLabel>{});
+  for (const CaptureRead& c : request.pressed_codes)
+    if (!c.label.empty()) labels.push_back(c.label);
+  PressedIndex index(labels, keys_);
+  std::vector<CaptureLabel> failing;
+  for (const CaptureLabel& l : request.not_reproduced) failing.push_back(index.Canonical(l));
+  for (const CaptureRead& pressed : request.pressed_codes) {
+    if (pressed.label.empty()) continue;
+    const CaptureLabel label = index.Canonical(pressed.label);
+    for (const CaptureRead& code : out.captures)
+      if (PressedIndex::Shows(label, code.label) && !SameBits(pressed, code)) failing.push_back(label);
+  }
+  const std::vector<CaptureLabel> suspects = Suspects(index.Presses(), failing);
+  std::vector<CaptureRead> kept;
+  for (CaptureRead& capture : out.captures) {
+    const bool withheld = std::any_of(suspects.begin(), suspects.end(), [&](const CaptureLabel& s) {
+      return std::all_of(s.begin(), s.end(), [&](const LabelEntry& e) {
+        return PressedIndex::Has(capture.label, e);
+      });
+    });
+    if (withheld) {
+      ++out.withheld;
+      continue;
+    }
+    capture.basis = std::string(index.Basis(capture.label));
+    if (request.given_form) capture.label = index.GivenForm(capture.label);
+    kept.push_back(std::move(capture));
+  }
+  out.captures = std::move(kept);
+  return out;
+}
+
+
+TableText WriteAllStatesTable(const SignalExporter& exporter, const store::TdiskAir& record,
+                              const CaptureFormat& format, AllStatesRequest request) {
+  TableText out;
+  const bool climate = std::string_view(format.id) == "climate-json";
+  if (climate) request.given_form = false;
+  SignalExport result = exporter.ExportAllStates(request);
+  if (result.error) {
+    out.error = std::move(result.error);
+    out.bad_request = result.bad_request;
+    return out;
+  }
+  std::optional<WriteError> fault;
+  if (climate)
+    fault = WriteClimateJson(result.captures,
+                             ClimateFileInfo{base::GbkToUtf8(record.Brand.str()), {base::GbkToUtf8(record.CodeNo.str())}},
+                             out.text);
+  else if (format.write)
+    fault = format.write(result.captures, out.text);
+  else
+    out.error = std::string("format ") + std::string(format.id) + " cannot be written";
+  if (fault) out.error = fault->message;
+  if (out.error) out.text.clear();
+  out.codes = result.captures.size();
+  out.withheld = result.withheld;
   return out;
 }
 

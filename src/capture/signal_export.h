@@ -42,11 +42,36 @@ struct KeyExportRequest {
   std::optional<KeyStates> states;
 };
 
+/// What an export of every state asks for.
+struct AllStatesRequest {
+  /// The key pressed (default: the temperature key, else the mode key, else power).
+  std::optional<int> press;
+  /// The labels of the presses a learned record was made from. With them each
+  /// signal carries its basis: "pressed" when a press showed that combination,
+  /// "interpolated" when its temperature was never pressed, "combined" when it
+  /// joins functions that were each pressed but never together. Its label then
+  /// uses the function names and values as those presses wrote them, unless
+  /// `given_form` is false (a climate-code file needs its own words).
+  std::optional<std::vector<CaptureLabel>> pressed;
+  bool given_form = true;
+  /// Presses (of `pressed`) whose code the record does not reproduce, as the
+  /// learner's check back found them. Their states are not exported, nor the
+  /// states that share what only such presses show (a mode whose codes the
+  /// record cannot hold): a missing code is better than a wrong one.
+  std::vector<CaptureLabel> not_reproduced;
+  /// The pressed codes themselves, when they are at hand: each is compared
+  /// with the table's code of its state, and one that differs counts as not
+  /// reproduced. Their labels count as pressed.
+  std::vector<CaptureRead> pressed_codes;
+};
+
 /// The signals, or the first fault (an image that cannot be built, a state
 /// the emulator cannot run, a key or state that is not in the record).
 struct SignalExport {
   std::vector<CaptureRead> captures;  ///< durations in µs, carrier 38000
   std::optional<std::string> error;
+  /// States left out because pressed codes of theirs were not reproduced.
+  std::size_t withheld = 0;
   bool bad_request = false;  ///< the error is a key or state the record does not have
 };
 
@@ -68,6 +93,8 @@ class SignalExporter {
   /// Labels and names are those of a climate-code file: {power: off} and
   /// "off"; {mode, fan, temp, swing} and "cool/low/[swing/]24".
   SignalExport ExportAllStates(std::optional<int> press = std::nullopt) const;
+  /// The same with the learned presses' basis and label forms (see AllStatesRequest).
+  SignalExport ExportAllStates(const AllStatesRequest& request) const;
 
  private:
   const ExportKey* KeyOf(int index) const;
@@ -83,6 +110,19 @@ class SignalExporter {
   std::vector<ExportKey> keys_;
   KeyStates power_on_{};
 };
+
+/// Every state of a record written as one file of `format` (climate-json
+/// included): the text, or the fault. The command line's export and the
+/// Learn remote window both write the table through this.
+struct TableText {
+  std::string text;
+  std::size_t codes = 0;     ///< the signals written
+  std::size_t withheld = 0;  ///< states left out: the record does not reproduce their presses
+  std::optional<std::string> error;
+  bool bad_request = false;  ///< the error is a key the record does not have
+};
+TableText WriteAllStatesTable(const SignalExporter& exporter, const store::TdiskAir& record,
+                              const CaptureFormat& format, AllStatesRequest request);
 
 /// The label function of a key from its name, else from its place (0..5).
 std::string KeyFunction(const store::TdiskKey& key, int index);

@@ -4,17 +4,16 @@
 //
 //   klimavo-cli [--home DIR] export-signals --record N [--format ID] [--keys K,...]
 //               [--states S0,...,S5] [--out FILE]
-//   klimavo-cli [--home DIR] export-signals --record N --all-states [--format ID] [--press K] [--out FILE]
+//   klimavo-cli [--home DIR] export-signals --record N --all-states [--format ID] [--press K]
+//               [--pressed FILE...] [--out FILE]
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/atomic_file.h"
-#include "base/gbk.h"
 #include "base/home.h"
 #include "capture/capture_format.h"
-#include "capture/climate_json.h"
 #include "capture/signal_export.h"
 #include "cli/commands.h"
 #include "config/config.h"
@@ -32,6 +31,7 @@ struct ExportArgs {
   std::vector<int> states;
   bool all_states = false;
   std::string press;
+  std::vector<std::string> pressed;
   std::string out;
 };
 
@@ -58,11 +58,49 @@ const capture::CaptureFormat& WritableFormat(const std::string& id, bool all_sta
   return *format;
 }
 
+// The labelled presses a record was learned from, from capture files.
+std::vector<capture::CaptureRead> PressedCodes(const std::vector<std::string>& files) {
+  std::vector<capture::CaptureRead> codes;
+  for (const std::string& file : files) {
+    capture::ReadOptions options;
+    options.source = file;
+    capture::ReadResult read = capture::ReadCaptureFile(file, options);
+    if (!read.ok()) Usage("--pressed: " + read.error->What());
+    for (capture::CaptureRead& c : read.captures)
+      if (!c.label.empty()) codes.push_back(std::move(c));
+  }
+  return codes;
+}
+
+// Every state in one file: the table's text, or the fault.
+int RunAllStates(const ExportArgs& args, const capture::CaptureFormat& format, const store::TdiskAir& record,
+                 const capture::SignalExporter& exporter, std::string& text, std::size_t& signals) {
+  capture::AllStatesRequest request;
+  if (!args.press.empty()) request.press = KeyIndex("--press", args.press, exporter);
+  if (!args.pressed.empty()) {
+    request.pressed_codes = PressedCodes(args.pressed);
+    request.pressed.emplace();  // every state gets its basis, even when no press has a label
+  }
+  capture::TableText table = capture::WriteAllStatesTable(exporter, record, format, std::move(request));
+  if (table.error) {
+    if (table.bad_request) Usage("record " + std::to_string(args.index) + ": " + *table.error);
+    std::cerr << "klimavo-cli: record " << args.index << ": " << *table.error << "\n";
+    return kExitFailed;
+  }
+  if (table.withheld > 0)
+    std::cerr << "klimavo-cli: record " << args.index << ": " << table.withheld
+              << " states left out: the record does not reproduce pressed codes of theirs\n";
+  text = std::move(table.text);
+  signals = table.codes;
+  return kExitOk;
+}
+
 int RunExport(const ExportArgs& args, Context& ctx) {
   const capture::CaptureFormat& format = WritableFormat(args.format, args.all_states);
   if (args.all_states && (!args.keys.empty() || !args.states.empty()))
     Usage("--all-states takes every state of every key: leave out --keys and --states");
   if (!args.all_states && !args.press.empty()) Usage("--press goes with --all-states");
+  if (!args.all_states && !args.pressed.empty()) Usage("--pressed goes with --all-states");
   if (!args.states.empty() && args.states.size() != capture::KeyStates{}.size())
     Usage("--states needs six values (power, temperature, mode, fan, swing, vane)");
 
@@ -78,11 +116,11 @@ int RunExport(const ExportArgs& args, Context& ctx) {
   const config::TimingAdjustments timing =
       config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home()))).Timing;
   const capture::SignalExporter exporter(record, lines, timing);
-  capture::SignalExport result;
+  std::string text;
+  std::size_t signals = 0;
   if (args.all_states) {
-    std::optional<int> press;
-    if (!args.press.empty()) press = KeyIndex("--press", args.press, exporter);
-    result = exporter.ExportAllStates(press);
+    if (const int failed = RunAllStates(args, format, record, exporter, text, signals); failed != kExitOk)
+      return failed;
   } else {
     capture::KeyExportRequest request;
     if (!args.keys.empty()) {
@@ -94,31 +132,23 @@ int RunExport(const ExportArgs& args, Context& ctx) {
       for (std::size_t k = 0; k < states.size(); ++k) states[k] = args.states[k];
       request.states = states;
     }
-    result = exporter.ExportKeys(request);
-  }
-  if (result.error) {
-    if (result.bad_request) Usage("record " + std::to_string(args.index) + ": " + *result.error);
-    std::cerr << "klimavo-cli: record " << args.index << ": " << *result.error << "\n";
-    return kExitFailed;
-  }
-
-  std::string text;
-  const auto fault =
-      format.id == kClimateJson
-          ? capture::WriteClimateJson(result.captures,
-                                      capture::ClimateFileInfo{base::GbkToUtf8(record.Brand.str()),
-                                                               {base::GbkToUtf8(record.CodeNo.str())}},
-                                      text)
-          : format.write(result.captures, text);
-  if (fault) {
-    std::cerr << "klimavo-cli: record " << args.index << ": " << fault->message << "\n";
-    return kExitFailed;
+    const capture::SignalExport result = exporter.ExportKeys(request);
+    if (result.error) {
+      if (result.bad_request) Usage("record " + std::to_string(args.index) + ": " + *result.error);
+      std::cerr << "klimavo-cli: record " << args.index << ": " << *result.error << "\n";
+      return kExitFailed;
+    }
+    if (const auto fault = format.write(result.captures, text)) {
+      std::cerr << "klimavo-cli: record " << args.index << ": " << fault->message << "\n";
+      return kExitFailed;
+    }
+    signals = result.captures.size();
   }
   if (args.out.empty() || args.out == "-") {
     std::cout << text;
   } else {
     base::WriteFileAtomically(args.out, text);
-    std::cerr << "klimavo-cli: " << result.captures.size() << " signals written to " << args.out << " ("
+    std::cerr << "klimavo-cli: " << signals << " signals written to " << args.out << " ("
               << format.id << ")\n";
   }
   return kExitOk;
@@ -143,6 +173,10 @@ const CommandRegistration kExportSignals(450, [](CLI::App& app, Context& ctx) {
   cmd->add_flag("--all-states", args->all_states,
                 "Every combination of mode, fan, temperature and swing, and off once");
   cmd->add_option("--press", args->press, "With --all-states: the key pressed (default: temperature)");
+  cmd->add_option("--pressed", args->pressed,
+                  "With --all-states: capture files the record was learned from; each signal then "
+                  "says whether it was pressed, combined or interpolated")
+      ->expected(1, -1);
   cmd->add_option("--out", args->out, "File to write (default: standard output)");
   cmd->callback([args, &ctx] { ctx.exit_code = RunExport(*args, ctx); });
 });

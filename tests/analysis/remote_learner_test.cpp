@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "capture/signal_export.h"
 #include "firmware/chip_emulator.h"
 #include "firmware/table_image.h"
 #include "ir/protocol.h"
@@ -31,6 +34,8 @@ struct ModelRemote {
   bool auto_fixes_temp = false; // auto sends 25 degrees whatever the temperature is
   bool gray_temp = false;       // the temperature field is Gray-coded
   bool fan_swing_last = false;  // fan and swing in the byte before the sum, whose top bit never changes
+  int heat_temp_shift = 0;      // heat sends the temperature field this much higher (a field per mode)
+  bool nibble_sum = false;      // the last byte's low nibble is the sum of the nibbles before it
   std::vector<std::string> modes{"cool", "auto", "dry", "fan", "heat"};
   std::vector<std::string> fans{"low", "auto", "mid", "high"};
 
@@ -51,7 +56,7 @@ struct ModelRemote {
     int temp = std::stoi(get("temp", "16"));
     if (dry_fixes_fan && mode == "dry") fan = IndexOf(fans, "auto");
     if (auto_fixes_temp && mode == "auto") temp = 25;
-    int temp_value = temp - 16 + temp_offset;
+    int temp_value = temp - 16 + temp_offset + (mode == "heat" ? heat_temp_shift : 0);
     if (gray_temp) temp_value ^= temp_value >> 1;
     const int swing = get("swing", "off") == "on" ? 1 : 0;
     std::vector<int> bytes = {0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp_value, swing | 0x40, 0x5A, 0};
@@ -59,6 +64,11 @@ struct ModelRemote {
     int sum = 0;
     for (int i = 0; i < 5; ++i) sum += bytes[static_cast<std::size_t>(i)];
     bytes[5] = checksum ? sum & 0xFF : 0x11;
+    if (nibble_sum) {
+      int nibbles = 0;
+      for (int i = 0; i < 5; ++i) nibbles += (bytes[static_cast<std::size_t>(i)] >> 4) + (bytes[static_cast<std::size_t>(i)] & 15);
+      bytes[5] = 0x50 | (nibbles & 15);
+    }
     return bytes;
   }
 
@@ -277,24 +287,40 @@ TEST(RemoteLearner, PlanAsksForWhatThePressesLeaveOpen) {
 }
 
 // Interpolated temperatures are marked so, and the unpressed ones of a linear
-// field come out exact.
+// field come out exact: also when the pressed degrees never moved the field's
+// lowest bit (even values only), which then looked constant.
 TEST(RemoteLearner, InterpolatesLinearTemperatures) {
-  ModelRemote remote;
-  remote.temp_offset = 5;
-  std::vector<Label> presses = CoolThrough({16, 20, 23, 30});
-  presses.push_back(Running("cool", "mid", 16));
-  presses.push_back({{"power", "off"}});
-  LearnResult result = LearnerOf(remote, presses).Learn();
-  ASSERT_TRUE(result.made);
-  const auto temp = std::find_if(result.functions.begin(), result.functions.end(),
-                                 [](const LearnedFunction& f) { return f.name == "temp"; });
-  ASSERT_NE(temp, result.functions.end());
-  ASSERT_EQ(temp->states.size(), 15u);
-  for (const LearnedState& s : temp->states) {
-    const bool pressed = s.name == "16" || s.name == "20" || s.name == "23" || s.name == "30";
-    EXPECT_EQ(s.certainty, pressed ? Certainty::kSeen : Certainty::kInterpolated) << s.name;
+  const struct {
+    const char* name;
+    int offset;
+    bool lsb;
+    std::vector<int> pressed;
+  } cases[] = {
+      {"odd and even values", 5, true, {16, 20, 23, 30}},
+      {"even values only", 0, true, {16, 20, 24, 30}},
+      {"even values only, msb first", 2, false, {16, 18, 22, 30}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModelRemote remote;
+    remote.temp_offset = c.offset;
+    remote.lsb = c.lsb;
+    std::vector<Label> presses = CoolThrough(c.pressed);
+    presses.push_back(Running("cool", "mid", 16));
+    presses.push_back({{"power", "off"}});
+    LearnResult result = LearnerOf(remote, presses).Learn();
+    ASSERT_TRUE(result.made);
+    const auto temp = std::find_if(result.functions.begin(), result.functions.end(),
+                                   [](const LearnedFunction& f) { return f.name == "temp"; });
+    ASSERT_NE(temp, result.functions.end());
+    ASSERT_EQ(temp->states.size(), 15u);
+    for (const LearnedState& s : temp->states) {
+      const bool pressed =
+          std::find(c.pressed.begin(), c.pressed.end(), std::stoi(s.name)) != c.pressed.end();
+      EXPECT_EQ(s.certainty, pressed ? Certainty::kSeen : Certainty::kInterpolated) << s.name;
+    }
+    EXPECT_EQ(WrongCodes(remote, result, {"cool"}, {"low", "mid"}), std::vector<std::string>{});
   }
-  EXPECT_EQ(WrongCodes(remote, result, {"cool"}, {"low", "mid"}), std::vector<std::string>{});
 }
 
 // Presses that cannot be used are listed with the reason, not used.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "capture/capture_format.h"
@@ -85,6 +86,7 @@ TEST_F(ExportSignals, RequestsTheRecordCannotAnswerAreBadArguments) {
       {{"--format", "climate-json"}, "use it with --all-states"},
       {{"--all-states", "--keys", "temp"}, "leave out --keys and --states"},
       {{"--press", "temp"}, "--press goes with --all-states"},
+      {{"--pressed", "codes.jsonl"}, "--pressed goes with --all-states"},
       {{"--states", "1,2"}, "--states needs six values"},
       {{"--states", "1,15,0,0,0,0"}, "state 15 of key 1 is not in the record (15 states)"},
       {{"--keys", "light"}, "--keys: 'light' is neither a key index 0..5 nor a function of the record"},
@@ -101,6 +103,100 @@ TEST_F(ExportSignals, RequestsTheRecordCannotAnswerAreBadArguments) {
   const auto absent = RunCli(home_, {"export-signals", "--record", "99"});
   EXPECT_EQ(absent.status, 2);
   EXPECT_EQ(absent.err, "klimavo-cli: index 99 is not in the library\n");
+}
+
+// The presses of the learner's golden case with four temperatures of cool/low
+// left, the temperature named "temperature" and the mode "Cool", as a user's
+// file may write them.
+std::string SparsePresses() {
+  std::ifstream in(std::string(KLIMAVO_SOURCE_DIR) + "/tests/golden/learn_add/captures.jsonl");
+  std::string line;
+  std::string out;
+  while (std::getline(in, line)) {
+    const bool cool_low = line.find(R"("mode":"cool","fan":"low")") != std::string::npos;
+    const bool kept_degree = line.find(R"("temp":16,)") != std::string::npos ||
+                             line.find(R"("temp":21,)") != std::string::npos ||
+                             line.find(R"("temp":24,)") != std::string::npos ||
+                             line.find(R"("temp":30,)") != std::string::npos;
+    if (cool_low && !kept_degree) continue;
+    for (auto [from, to] : {std::pair<std::string, std::string>{R"("temp":)", R"("temperature":)"},
+                            {R"("mode":"cool")", R"("mode":"Cool")"}})
+      if (const auto at = line.find(from); at != std::string::npos) line.replace(at, from.size(), to);
+    out += line + "\n";
+  }
+  return out;
+}
+
+TEST_F(ExportSignals, EachStateOfALearnedRecordSaysHowItCameAbout) {
+  const fs::path presses = root_ / "presses.jsonl";
+  std::ofstream(presses) << SparsePresses();
+  const auto learned = RunCli(home_, {"learn", presses.string(), "--add", "--json"});
+  ASSERT_NE(learned.status, 1) << learned.err;
+  const auto at = learned.out.find("\"index\": ");
+  ASSERT_NE(at, std::string::npos) << learned.out;
+  const std::string index = std::to_string(std::stoi(learned.out.substr(at + 9)));
+
+  const auto r = RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", presses.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const struct {
+    const char* label;
+    const char* basis;
+  } cases[] = {
+      {R"({"power": "off"})", "pressed"},
+      {R"({"mode": "Cool", "fan": "low", "temperature": 16, "swing": "off"})", "pressed"},
+      {R"({"mode": "Cool", "fan": "low", "temperature": 24, "swing": "on"})", "pressed"},
+      {R"({"mode": "heat", "fan": "low", "temperature": 24, "swing": "off"})", "pressed"},
+      {R"({"mode": "heat", "fan": "high", "temperature": 24, "swing": "off"})", "combined"},
+      {R"({"mode": "heat", "fan": "low", "temperature": 30, "swing": "off"})", "combined"},
+      {R"({"mode": "Cool", "fan": "low", "temperature": 17, "swing": "off"})", "interpolated"},
+      {R"({"mode": "dry", "fan": "mid", "temperature": 23, "swing": "on"})", "interpolated"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const auto line_at = r.out.find(std::string("\"label\": ") + c.label + ", ");
+    ASSERT_NE(line_at, std::string::npos) << r.out.substr(0, 2000);
+    const std::string rest = r.out.substr(line_at);
+    EXPECT_EQ(rest.substr(0, rest.find('\n')).find(std::string("\"basis\": \"") + c.basis + "\""),
+              std::string("\"label\": ").size() + std::string(c.label).size() + 2);
+  }
+  std::istringstream lines(r.out);
+  std::size_t entries = 0;
+  for (std::string line; std::getline(lines, line); ++entries)
+    EXPECT_NE(line.find("\"basis\": "), std::string::npos) << line;
+  EXPECT_EQ(entries, 1u + 5 * 4 * 2 * 15);  // off, then mode × fan × swing × 16..30
+
+  // Without the presses nothing says how a code came about, and the labels are the export's own.
+  const auto plain = RunCli(home_, {"export-signals", "--record", index, "--all-states"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(plain.out.find("\"basis\""), std::string::npos);
+  EXPECT_NE(plain.out.find(R"("label": {"mode": "cool", "fan": "low", "temp": 16, "swing": "off"})"),
+            std::string::npos);
+  // A climate-code file keeps its own words with the presses given.
+  const auto climate = RunCli(home_, {"export-signals", "--record", index, "--all-states", "--format",
+                                      "climate-json", "--pressed", presses.string()});
+  ASSERT_EQ(climate.status, 0) << climate.err;
+  EXPECT_NE(climate.out.find("\"cool\""), std::string::npos);
+  // A press the record does not reproduce (here one bit of the heat press
+  // changed) leaves out the states it points at: every heat state.
+  std::string changed = SparsePresses();
+  const auto heat = changed.find(R"("mode":"heat")");
+  ASSERT_NE(heat, std::string::npos);
+  const auto bit = changed.find("-560,", heat);
+  changed.replace(bit, 5, "-1690,");
+  const fs::path changed_file = root_ / "changed.jsonl";
+  std::ofstream(changed_file) << changed;
+  const auto withheld =
+      RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", changed_file.string()});
+  ASSERT_EQ(withheld.status, 0) << withheld.err;
+  EXPECT_NE(withheld.err.find(": 120 states left out: the record does not reproduce"), std::string::npos)
+      << withheld.err;
+  EXPECT_EQ(withheld.out.find(R"("mode": "heat")"), std::string::npos);
+  EXPECT_NE(withheld.out.find(R"("mode": "dry")"), std::string::npos);
+
+  const auto unreadable =
+      RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", (root_ / "none").string()});
+  EXPECT_EQ(unreadable.status, 2);
+  EXPECT_NE(unreadable.err.find("--pressed: "), std::string::npos) << unreadable.err;
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "analysis/learn_report.h"
+#include "capture/capture_format.h"
 #include "main_window_fixture.h"
 #include "ui/dialogs/learn_remote_dialog.h"
 
@@ -36,7 +38,9 @@ class LearnRemoteTest : public QObject {
 
  private slots:
   void presses_arrive_and_the_label_follows_the_plan() {
-    ui::TfrmLearnRemote dialog(0.21, {});
+    testing::TestHome home(true);
+    lang::Language language(home.path(), 1);
+    ui::TfrmLearnRemote dialog(language, 0.21, {});
     QVERIFY(!dialog.AddButton()->isEnabled());
     QVERIFY(dialog.AddFile(kPresses));
     // 24 labelled presses and one without a label.
@@ -63,6 +67,41 @@ class LearnRemoteTest : public QObject {
 
     QVERIFY(!dialog.AddFile("no-such-file.jsonl"));
     QVERIFY(dialog.HintText().contains("no-such-file.jsonl"));
+  }
+
+  void the_whole_table_is_offered_for_export() {
+    testing::TestHome home(true);
+    lang::Language language(home.path(), 1);
+    ui::TfrmLearnRemote dialog(language, 0.21, {});
+    const QString folder = QString::fromStdString(home.path().string());
+    QVERIFY(!dialog.ExportButton()->isEnabled());
+    QVERIFY(!dialog.ExportTable(folder + "/early.jsonl", "jsonl"));
+    QVERIFY(!std::filesystem::exists(home.path() / "early.jsonl"));
+    QVERIFY(dialog.AddFile(kPresses));
+    QVERIFY(dialog.ExportButton()->isEnabled());
+    const struct {
+      const char* format;
+      const char* file;
+      const char* first_line_part;
+    } cases[] = {
+        {"jsonl", "table.jsonl", R"({"name": "off", "label": {"power": "off"}, "basis": "pressed", )"},
+        {"climate-json", "table.json", R"("commands": {)"},
+        {"flipper", "table.ir", "Filetype: IR signals file"},
+    };
+    for (const auto& c : cases) {
+      const QString path = folder + "/" + c.file;
+      QVERIFY2(dialog.ExportTable(path, c.format), qPrintable(dialog.HintText()));
+      QVERIFY2(dialog.HintText().startsWith("Table written: ") && dialog.HintText().endsWith(c.file),
+               qPrintable(dialog.HintText()));
+      std::ifstream in(path.toStdString());
+      const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      QVERIFY2(text.find(c.first_line_part) != std::string::npos, c.format);
+      const capture::ReadResult back = capture::ReadCaptureFile(path.toStdString(), capture::ReadOptions{});
+      QVERIFY2(back.ok(), c.format);
+      QVERIFY2(back.captures.size() > 24, c.format);
+    }
+    QVERIFY(!dialog.ExportTable(folder + "/no/such/folder/t.jsonl", "jsonl"));
+    QVERIFY2(dialog.HintText().startsWith("The table could not be written: "), qPrintable(dialog.HintText()));
   }
 
   void learn_remote_stores_the_record() {

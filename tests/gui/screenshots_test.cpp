@@ -1,8 +1,9 @@
 // Renders the windows of the workbench to PNG files in the build folder
 // (screenshots/), so a reviewer can see them without a display: the main
 // window and the capture viewer in both languages at a large size and at
-// their minimum size, the about box, the rename box and the checksum assistant
-// listing the rivals of its candidates.
+// their minimum size, the about box, the rename box, the checksum assistant
+// listing the rivals of its candidates and the Learn remote window at its end
+// (presses learned, the table exported).
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
 #include "ui/dialogs/format_chooser_dialog.h"
+#include "ui/dialogs/learn_remote_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/waveview/wave_show.h"
 
@@ -133,6 +135,20 @@ class ScreenshotsTest : public QObject {
       about.show();
       QCoreApplication::processEvents();
       QVERIFY(about.grab().save(Shot(language_no == 1 ? "about-en" : "about-zh")));
+    }
+  }
+
+  void learnRemoteAtItsEndInBothLanguages() {
+    testing::TestHome home(false);
+    const QString presses = QString(KLIMAVO_SOURCE_DIR) + "/tests/golden/learn_json/captures.jsonl";
+    for (int language_no : {1, 2}) {
+      lang::Language language(home.path(), language_no);
+      ui::TfrmLearnRemote dialog(language, 0.21, {});
+      QVERIFY(dialog.AddFile(presses));
+      QVERIFY(dialog.ExportTable(QString::fromStdString((home.path() / "table.jsonl").string()), "jsonl"));
+      dialog.show();
+      QCoreApplication::processEvents();
+      QVERIFY(dialog.grab().save(Shot(language_no == 1 ? "learn-remote-en" : "learn-remote-zh")));
     }
   }
 
