@@ -1,7 +1,6 @@
 #include "store/library_list.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "base/date_time.h"
 #include "base/text.h"
@@ -61,32 +60,81 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b) {
 }
 
 std::vector<LibraryListRow> BuildLibraryList(const TdiskAirList& library, const LibraryListQuery& query) {
-  const std::string keyword = UpperGbk(base::Trim(query.keyword));
+  LibraryListOrder order;
+  order.Prepare(library, query.language_no);
   const bool chinese = query.language_no == 2;
-  std::unordered_set<int> hits(query.learn_filter_hits.begin(), query.learn_filter_hits.end());
+  std::vector<LibraryListRow> rows;
+  for (const int index : order.Rows(query)) {
+    const TdiskAir& r = library[static_cast<std::size_t>(index)].Record;
+    rows.push_back(LibraryListRow{index, r.Brand.str(), r.CodeNo.str(), chinese ? r.MemoCn.str() : r.MemoEn.str(),
+                                  base::FormatShortDateTime(r.ChangeTime)});
+  }
+  return rows;
+}
+
+void LibraryListOrder::Prepare(const TdiskAirList& library, int language_no) {
+  library_ = &library;
+  chinese_ = language_no == 2;
+  texts_.clear();
+  texts_.reserve(library.size());
+  for (const LibraryRecord& entry : library) {
+    const TdiskAir& r = entry.Record;
+    texts_.push_back(SearchTexts{UpperGbk(r.Brand.str()), UpperGbk(r.CodeNo.str()),
+                                 UpperGbk(chinese_ ? r.MemoCn.str() : r.MemoEn.str())});
+  }
+  for (auto& order : ascending_) order.clear();
+}
+
+const std::vector<int>& LibraryListOrder::Ascending(int column) {
+  std::vector<int>& order = ascending_[static_cast<std::size_t>(column)];
+  if (order.size() == library_->size()) return order;
   std::vector<SortEntry> entries;
-  entries.reserve(library.size());
-  for (std::size_t i = 0; i < library.size(); ++i) {
-    const TdiskAir& r = library[i].Record;
-    const int index = static_cast<int>(i);
-    std::string memo = chinese ? r.MemoCn.str() : r.MemoEn.str();
-    if (!keyword.empty() && !ContainsGbk(UpperGbk(r.Brand.str()), keyword) &&
-        !ContainsGbk(UpperGbk(r.CodeNo.str()), keyword) && !ContainsGbk(UpperGbk(memo), keyword))
-      continue;
-    if (query.learn_filter_on && !hits.contains(index)) continue;
-    entries.push_back(SortEntry{SortKey(r, memo, query.sort_column), index});
+  entries.reserve(library_->size());
+  for (std::size_t i = 0; i < library_->size(); ++i) {
+    const TdiskAir& r = (*library_)[i].Record;
+    entries.push_back(SortEntry{SortKey(r, chinese_ ? r.MemoCn.str() : r.MemoEn.str(), column), static_cast<int>(i)});
   }
   // Equal keys keep library order, so the list does not shuffle between refreshes.
   std::stable_sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
     return CompareTextIgnoreCase(a.key, b.key) < 0;
   });
-  if (query.descending) std::reverse(entries.begin(), entries.end());
-  std::vector<LibraryListRow> rows;
-  rows.reserve(entries.size());
-  for (const SortEntry& e : entries) {
-    const TdiskAir& r = library[static_cast<std::size_t>(e.index)].Record;
-    rows.push_back(LibraryListRow{e.index, r.Brand.str(), r.CodeNo.str(), chinese ? r.MemoCn.str() : r.MemoEn.str(),
-                                  base::FormatShortDateTime(r.ChangeTime)});
+  order.clear();
+  order.reserve(entries.size());
+  for (const SortEntry& e : entries) order.push_back(e.index);
+  return order;
+}
+
+std::vector<int> LibraryListOrder::Rows(const LibraryListQuery& query) {
+  if (!library_) return {};
+  // A library that grew or shrank since it was prepared is prepared again,
+  // so no row ever names a text that is not there.
+  if (texts_.size() != library_->size()) Prepare(*library_, chinese_ ? 2 : 1);
+  const std::string keyword = UpperGbk(base::Trim(query.keyword));
+  // Columns other than the four sort by brand.
+  const int column = query.sort_column >= 0 && query.sort_column <= 3 ? query.sort_column : 0;
+  const std::vector<int>& ascending = Ascending(column);
+  std::vector<char> hit;
+  if (query.learn_filter_on) {
+    hit.assign(library_->size(), 0);
+    for (int i : query.learn_filter_hits)
+      if (i >= 0 && static_cast<std::size_t>(i) < hit.size()) hit[static_cast<std::size_t>(i)] = 1;
+  }
+  auto shown = [&](int index) {
+    const auto i = static_cast<std::size_t>(index);
+    if (query.learn_filter_on && !hit[i]) return false;
+    if (keyword.empty()) return true;
+    const SearchTexts& t = texts_[i];
+    return ContainsGbk(t.brand, keyword) || ContainsGbk(t.code, keyword) || ContainsGbk(t.memo, keyword);
+  };
+  std::vector<int> rows;
+  rows.reserve(ascending.size());
+  // Descending is the ascending order reversed, equal keys included.
+  if (query.descending) {
+    for (auto it = ascending.rbegin(); it != ascending.rend(); ++it)
+      if (shown(*it)) rows.push_back(*it);
+  } else {
+    for (const int index : ascending)
+      if (shown(index)) rows.push_back(index);
   }
   return rows;
 }

@@ -2,6 +2,7 @@
 // The library list of the main window without the window: which records a
 // keyword and the learn filter let through, and in which order they are shown.
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,32 @@ struct LibraryListRow {
 
 /// The rows of the library list for a query, in display order.
 std::vector<LibraryListRow> BuildLibraryList(const TdiskAirList& library, const LibraryListQuery& query);
+
+/// The library list of a large library: the upper-cased search texts are
+/// prepared once per library and language and each sort order once per
+/// column, so that a keyword, the learn filter or a sort only walks a vector
+/// of library indices. Gives the rows BuildLibraryList gives.
+class LibraryListOrder {
+ public:
+  /// Prepares the texts of `library` in language `language_no` (2 Chinese
+  /// memos, else English) and forgets the sort orders. `library` must outlive
+  /// the next Rows and must not change before Prepare is called again.
+  void Prepare(const TdiskAirList& library, int language_no);
+  /// The library indices of the rows for `query` (its language_no is the
+  /// prepared one), in display order.
+  std::vector<int> Rows(const LibraryListQuery& query);
+
+ private:
+  struct SearchTexts {
+    std::string brand, code, memo;  ///< upper-cased GBK
+  };
+  const std::vector<int>& Ascending(int column);
+
+  const TdiskAirList* library_ = nullptr;
+  bool chinese_ = false;
+  std::vector<SearchTexts> texts_;
+  std::array<std::vector<int>, 4> ascending_;  ///< per sort column, built on first use
+};
 
 /// Upper-cases the ASCII letters of a GBK text, leaving two-byte characters whole.
 std::string UpperGbk(std::string_view gbk);
