@@ -76,12 +76,16 @@ void LibraryListOrder::Prepare(const TdiskAirList& library, int language_no) {
   library_ = &library;
   chinese_ = language_no == 2;
   texts_.clear();
-  texts_.reserve(library.size());
+  text_starts_.clear();
+  text_starts_.reserve(library.size() * 3 + 1);
   for (const LibraryRecord& entry : library) {
     const TdiskAir& r = entry.Record;
-    texts_.push_back(SearchTexts{UpperGbk(r.Brand.str()), UpperGbk(r.CodeNo.str()),
-                                 UpperGbk(chinese_ ? r.MemoCn.str() : r.MemoEn.str())});
+    for (const std::string& field : {r.Brand.str(), r.CodeNo.str(), chinese_ ? r.MemoCn.str() : r.MemoEn.str()}) {
+      text_starts_.push_back(texts_.size());
+      texts_ += UpperGbk(field);
+    }
   }
+  text_starts_.push_back(texts_.size());
   for (auto& order : ascending_) order.clear();
 }
 
@@ -104,11 +108,16 @@ const std::vector<int>& LibraryListOrder::Ascending(int column) {
   return order;
 }
 
+std::string_view LibraryListOrder::SearchText(std::size_t index, std::size_t field) const {
+  const std::size_t k = index * 3 + field;
+  return std::string_view(texts_).substr(text_starts_[k], text_starts_[k + 1] - text_starts_[k]);
+}
+
 std::vector<int> LibraryListOrder::Rows(const LibraryListQuery& query) {
   if (!library_) return {};
   // A library that grew or shrank since it was prepared is prepared again,
   // so no row ever names a text that is not there.
-  if (texts_.size() != library_->size()) Prepare(*library_, chinese_ ? 2 : 1);
+  if (text_starts_.size() != library_->size() * 3 + 1) Prepare(*library_, chinese_ ? 2 : 1);
   const std::string keyword = UpperGbk(base::Trim(query.keyword));
   // Columns other than the four sort by brand.
   const int column = query.sort_column >= 0 && query.sort_column <= 3 ? query.sort_column : 0;
@@ -123,8 +132,8 @@ std::vector<int> LibraryListOrder::Rows(const LibraryListQuery& query) {
     const auto i = static_cast<std::size_t>(index);
     if (query.learn_filter_on && !hit[i]) return false;
     if (keyword.empty()) return true;
-    const SearchTexts& t = texts_[i];
-    return ContainsGbk(t.brand, keyword) || ContainsGbk(t.code, keyword) || ContainsGbk(t.memo, keyword);
+    return ContainsGbk(SearchText(i, 0), keyword) || ContainsGbk(SearchText(i, 1), keyword) ||
+           ContainsGbk(SearchText(i, 2), keyword);
   };
   std::vector<int> rows;
   rows.reserve(ascending.size());

@@ -50,14 +50,17 @@ class LibraryListOrder {
   std::vector<int> Rows(const LibraryListQuery& query);
 
  private:
-  struct SearchTexts {
-    std::string brand, code, memo;  ///< upper-cased GBK
-  };
   const std::vector<int>& Ascending(int column);
+  /// Field `field` (0 brand, 1 code number, 2 memo) of record `index`, upper-cased.
+  std::string_view SearchText(std::size_t index, std::size_t field) const;
 
   const TdiskAirList* library_ = nullptr;
   bool chinese_ = false;
-  std::vector<SearchTexts> texts_;
+  // The upper-cased brand, code number and memo of every record one after
+  // another in one block, so a keyword walks memory in order; text_starts_
+  // holds where each field starts (three per record) and where the last ends.
+  std::string texts_;
+  std::vector<std::size_t> text_starts_;
   std::array<std::vector<int>, 4> ascending_;  ///< per sort column, built on first use
 };
 
