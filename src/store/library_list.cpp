@@ -43,8 +43,9 @@ std::string UpperGbk(std::string_view gbk) {
 
 bool ContainsGbk(std::string_view haystack, std::string_view needle) {
   if (needle.empty()) return true;
+  // The first byte is compared alone first: most positions differ there.
   for (std::size_t i = 0; i + needle.size() <= haystack.size(); i += CharLength(haystack, i)) {
-    if (haystack.compare(i, needle.size(), needle) == 0) return true;
+    if (haystack[i] == needle[0] && haystack.compare(i, needle.size(), needle) == 0) return true;
   }
   return false;
 }
