@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -20,7 +21,7 @@
 #include "base/home.h"
 #include "store/library.h"
 #include "ui/waveview/wave_renderer.h"
-#include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace {
 
@@ -60,12 +61,15 @@ void BM_StartupToFirstShownWindow(benchmark::State& state) {
   const fs::path home = LargeHome(static_cast<int>(state.range(0)));
   long resident = 0;
   for (auto _ : state) {
+    // From reading the home to the window drawn on the screen; closing it is not timed.
+    const auto start = std::chrono::steady_clock::now();
     klimavo::app::Workbench workbench(home);
     Prompts prompts;
     klimavo::app::TfrmAirEditor window(workbench, prompts);
     window.show();
     QCoreApplication::processEvents();
     benchmark::DoNotOptimize(window.CurrentIndex());
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     resident = ResidentBytes();
   }
   const double file_size = static_cast<double>(fs::file_size(home / "data/acprotocl.dat"));
@@ -73,7 +77,13 @@ void BM_StartupToFirstShownWindow(benchmark::State& state) {
   state.counters["rss_MB"] = static_cast<double>(resident) / 1e6;
   state.counters["rss_per_file"] = static_cast<double>(resident) / file_size;
 }
-BENCHMARK(BM_StartupToFirstShownWindow)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_StartupToFirstShownWindow)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseManualTime();
 
 void BM_RefillLibraryListPerKeystroke(benchmark::State& state) {
   const fs::path home = LargeHome(static_cast<int>(state.range(0)));
@@ -85,7 +95,11 @@ void BM_RefillLibraryListPerKeystroke(benchmark::State& state) {
   auto* keyword = window.findChild<QLineEdit*>("edtKeyword");
   const char* keys[] = {"1", "12", "123", "12", "1", ""};
   std::size_t i = 0;
-  for (auto _ : state) keyword->setText(keys[i++ % 6]);
+  // Each keystroke with the list drawn again, as the user sees it.
+  for (auto _ : state) {
+    keyword->setText(keys[i++ % 6]);
+    QCoreApplication::processEvents();
+  }
 }
 BENCHMARK(BM_RefillLibraryListPerKeystroke)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -97,10 +111,11 @@ void BM_SortLibraryListByHeading(benchmark::State& state) {
   klimavo::app::TfrmAirEditor window(workbench, prompts);
   window.show();
   QCoreApplication::processEvents();
-  auto* list = window.findChild<klimavo::ui::DataGrid*>("gridLibrary");
+  auto* list = window.findChild<klimavo::ui::LibraryGrid*>("gridLibrary");
   int column = 1;
   for (auto _ : state) {
     emit list->HeadingClicked(column);
+    QCoreApplication::processEvents();
     column = column % 4 + 1;
   }
 }

@@ -21,14 +21,16 @@
 
 #include "app/device_session.h"
 #include "app/send_dialog.h"
-#include "base/gbk.h"
 #include "config/config.h"
+#include "lang/text_numbers.h"
 #include "store/library.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/standard_button_texts.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 #include "workflow/text_fields.h"
 
 namespace klimavo::app {
@@ -40,6 +42,8 @@ constexpr int kRightPaneWidth = 360;
 constexpr int kPartsGridColumns = 33;
 constexpr int kPartsHeadingHeight = 42;
 constexpr int kLanguageImageBase = 25;
+constexpr int kTextJpegFilter = 301;
+constexpr int kTextLoadPictureCaption = 304;
 
 }  // namespace
 
@@ -65,22 +69,15 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   BuildUpdateCommands();
 
   // Window creation, in order.
-  updating_ = record_modified_ = picture_modified_ = false;
-  current_index_ = -1;
+  updating_ = false;
   ApplyLanguage();
-  learn_filter_on_ = false;
-  store::InitRecord(current_record_, 0.0);
   parts_grid_->SetColumns(kPartsGridColumns);
   for (int c = 2; c <= kPartsGridColumns; ++c) parts_grid_->SetColumnHidden(c, true);
-  sort_column_ = 0;
-  sort_descending_ = false;
   workbench_.ReadSettings();
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
   ConnectDeviceManager();
   ConnectWorkflowCommands();
-  updating_ = record_modified_ = picture_modified_ = false;
-  current_index_ = -1;
-  current_picture_ = {};
+  updating_ = false;
   ConnectOutputCommands();
   BuildWizardCommands();
   BuildChecksumCommands();
@@ -89,9 +86,6 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   RestoreWindowLayout();
 }
 
-QString TfrmAirEditor::Text(int number) const {
-  return QString::fromStdString(base::GbkToUtf8(workbench_.language.Text(number)));
-}
 
 void TfrmAirEditor::BuildActions() {
   auto make = [this](const char* name, const QString& caption, const QKeySequence& shortcut) {
@@ -320,10 +314,8 @@ void TfrmAirEditor::BuildPanes() {
   search->addWidget(learn);
   search->addWidget(reset);
   right_layout->addLayout(search);
-  library_grid_ = new ui::DataGrid(right);
+  library_grid_ = new ui::LibraryGrid(right);
   library_grid_->setObjectName("gridLibrary");
-  library_grid_->SetMode(ui::DataGrid::Mode::ListBox);
-  library_grid_->SetColumns(5);
   const char* headings[] = {"Brand", "No", "Memo", "Change Time", ""};
   const int widths[] = {54, 46, 143, 77, 0};
   for (int c = 1; c <= 5; ++c) {
@@ -362,7 +354,9 @@ void TfrmAirEditor::BuildPanes() {
     if (row == model_grid_->Rows() && !model_grid_->Cell(1, row).isEmpty()) model_grid_->SetRows(row + 1);
   });
   connect(load_picture_button_, &QPushButton::clicked, this, [this] {
-    if (auto file = prompts_.OpenFile(this, QString(), "JPEG Image File (*.jpg *.jpeg)")) LoadPictureFile(*file);
+    if (auto file = prompts_.OpenFile(this, ui::LangText(workbench_.language, kTextLoadPictureCaption),
+                                      ui::LangText(workbench_.language, kTextJpegFilter)))
+      LoadPictureFile(*file);
   });
   connect(clear_picture_button_, &QPushButton::clicked, this, &TfrmAirEditor::ClearPicture);
   connect(keyword_edit_, &QLineEdit::textChanged, this, [this] {
@@ -371,13 +365,13 @@ void TfrmAirEditor::BuildPanes() {
   connect(keyword_edit_, &QLineEdit::returnPressed, this, &TfrmAirEditor::ApplyKeyword);
   connect(reset, &QPushButton::clicked, this, [this] {
     // The filter's count goes with the filter.
-    if (learn_filter_on_) status_hint_->clear();
-    learn_filter_on_ = false;
-    RefreshLibraryList();
+    if (session_.LearnFilterOn()) status_hint_->clear();
+    session_.ResetLearnFilter();
+    ShowLibraryRows();
   });
-  connect(library_grid_, &ui::DataGrid::RowChanged, this, &TfrmAirEditor::LibraryRowChanged);
-  connect(library_grid_, &QTableWidget::cellClicked, this, [this](int row, int) { LibraryRowChanged(row + 1); });
-  connect(library_grid_, &ui::DataGrid::HeadingClicked, this, &TfrmAirEditor::LibraryHeadingClicked);
+  connect(library_grid_, &ui::LibraryGrid::RowChanged, this, &TfrmAirEditor::LibraryRowChanged);
+  connect(library_grid_, &ui::LibraryGrid::RowClicked, this, &TfrmAirEditor::LibraryRowChanged);
+  connect(library_grid_, &ui::LibraryGrid::HeadingClicked, this, &TfrmAirEditor::LibraryHeadingClicked);
   for (QAction* a : library_grid_->actions()) {
     if (a->objectName() == "mnuExport") connect(a, &QAction::triggered, this, &TfrmAirEditor::ExportSelectedRecords);
     if (a->objectName() == "mnuImport") connect(a, &QAction::triggered, this, &TfrmAirEditor::ImportRecords);
@@ -389,7 +383,7 @@ void TfrmAirEditor::BuildPanes() {
 void TfrmAirEditor::ApplyLanguage() {
   ui::TranslateForm(this, workbench_.language);
   parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
-  parts_grid_->SetHeading(1, "  " + Text(1) + "\n\n" + Text(2));
+  parts_grid_->SetHeading(1, "  " + ui::LangText(workbench_.language, 1) + "\n\n" + ui::LangText(workbench_.language, 2));
   // The bit-field headings are three lines: the row grows when the language's font needs it.
   const QFontMetrics heading(parts_grid_->horizontalHeader()->font());
   parts_grid_->SetHeadingHeight(std::max(kPartsHeadingHeight, heading.size(0, "A\nA\nA").height()));
@@ -408,7 +402,7 @@ void TfrmAirEditor::RebuildLanguageMenu() {
   const auto names = workbench_.language.LanguageNames();
   auto* group = new QActionGroup(language_menu_);
   for (std::size_t p = 0; p < names.size(); ++p) {
-    QAction* item = language_menu_->addAction(QString::fromStdString(base::GbkToUtf8(names[p])));
+    QAction* item = language_menu_->addAction(ui::FromGbk(names[p]));
     item->setCheckable(true);
     item->setChecked(static_cast<int>(p) + 1 == workbench_.language.LanguageNo());
     group->addAction(item);
@@ -432,11 +426,11 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   if (status_press_) status_press_->clear();
   statusBar()->clearMessage();
   RefreshLibraryList();
-  if (current_index_ >= 0) ShowCurrentRecord();
+  if (session_.Index() >= 0) ShowCurrentRecord();
   try {
     config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
 }
 
@@ -453,7 +447,7 @@ void TfrmAirEditor::ToggleReadOnly() {
   try {
     config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
 }
 
@@ -465,7 +459,7 @@ void TfrmAirEditor::OpenOptions() {
       ApplyDeviceSettings();
     }
   } catch (const std::exception& e) {
-    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
   ShowStartupProblems();
 }
@@ -476,12 +470,12 @@ void TfrmAirEditor::ShowAbout() {
 }
 
 void TfrmAirEditor::UpdateActions() {
-  const bool has_format = !current_record_.Slots[0].Text.empty();
-  actn_save_->setEnabled((record_modified_ || picture_modified_) && key_list_->count() > 0 &&
+  const bool has_format = !session_.Record().Slots[0].Text.empty();
+  actn_save_->setEnabled((session_.Modified()) && key_list_->count() > 0 &&
                          !workbench_.settings.ReadOnlyMode);
   for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_, actn_send_}) a->setEnabled(has_format);
-  load_picture_button_->setEnabled(current_index_ >= 0);
-  clear_picture_button_->setEnabled(current_index_ >= 0);
+  load_picture_button_->setEnabled(session_.Index() >= 0);
+  clear_picture_button_->setEnabled(session_.Index() >= 0);
   ApplyReadOnlyState();
   ApplyProtection();
 }
@@ -511,12 +505,12 @@ void TfrmAirEditor::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmAirEditor::MarkRecordModified() {
-  record_modified_ = true;
+  session_.SetRecordModified(true);
   UpdateActions();
 }
 
 void TfrmAirEditor::MarkPictureModified() {
-  picture_modified_ = true;
+  session_.SetPictureModified(true);
   UpdateActions();
 }
 

@@ -21,6 +21,7 @@
 #include "store/protocol_record.h"
 #include "ui/qt_dispatcher.h"
 #include "update/auto_update.h"
+#include "workflow/editor_session.h"
 
 class QAction;
 class QActionGroup;
@@ -35,6 +36,7 @@ class QToolButton;
 
 namespace klimavo::ui {
 class DataGrid;
+class LibraryGrid;
 class TfrmGeShiSelect;
 struct DialogMessages;
 }
@@ -84,13 +86,14 @@ class TfrmAirEditor : public QMainWindow {
   void ChecksumAssistantCommand();
 
   // State, for the commands of later dialogs and for tests.
-  int CurrentIndex() const { return current_index_; }
-  bool RecordModified() const { return record_modified_; }
-  bool PictureModified() const { return picture_modified_; }
-  int SortColumn() const { return sort_column_; }
-  bool SortDescending() const { return sort_descending_; }
-  const store::TdiskAir& CurrentRecord() const { return current_record_; }
-  const store::TMemPic_Info& CurrentPicture() const { return current_picture_; }
+  int CurrentIndex() const { return session_.Index(); }
+  bool RecordModified() const { return session_.RecordModified(); }
+  bool PictureModified() const { return session_.PictureModified(); }
+  int SortColumn() const { return session_.SortColumn(); }
+  bool SortDescending() const { return session_.SortDescending(); }
+  const store::TdiskAir& CurrentRecord() const { return session_.Record(); }
+  const store::TMemPic_Info& CurrentPicture() const { return session_.Picture(); }
+  const workflow::EditorSession& Session() const { return session_; }
   Workbench& State() { return workbench_; }
 
   // Online update: the automatic check's life, its question and notice, the Update command.
@@ -150,8 +153,8 @@ class TfrmAirEditor : public QMainWindow {
   void CompareWithRecord(const ir::Tcomp_aval& decoded, int index);
   /// Message 0x404: a (library index, reason code) pair for the summary memo.
   void AppendDiagnostic(int index, int reason);
-  bool LearnFilterOn() const { return learn_filter_on_; }
-  const std::vector<int>& LearnFilterHits() const { return learn_filter_hits_; }
+  bool LearnFilterOn() const { return session_.LearnFilterOn(); }
+  const std::vector<int>& LearnFilterHits() const { return session_.LearnFilterHits(); }
 
   // Capture routing, the learner and the record workflows.
   /// New record: key editor on the template, format chooser, then the Assistant analyser.
@@ -184,6 +187,9 @@ class TfrmAirEditor : public QMainWindow {
   // Window layout, menus, the library list's selection and the commands' availability.
   /// Writes the geometry, pane sizes and library column widths into [window] of config.ini.
   void SaveWindowLayout();
+  /// Fills the list again from the prepared library: after a keyword, a sort
+  /// or a filter change, when the library itself is unchanged.
+  void ShowLibraryRows();
   /// Refreshes the library list without loading another record, and selects
   /// the row of the shown record (after Save and Save as).
   void RefreshLibraryListKeepingRecord();
@@ -218,7 +224,6 @@ class TfrmAirEditor : public QMainWindow {
   void SelectKey(int key);
   void MarkRecordModified();
   void MarkPictureModified();
-  QString Text(int number) const;
   QString MemoOfLanguage(const store::TdiskAir& record) const;
   std::vector<int> SelectedLibraryIndices() const;
   /// Connects the wizard commands and starts the pulse feed (main_window_wizards.cpp).
@@ -281,18 +286,10 @@ class TfrmAirEditor : public QMainWindow {
 
   // The window's own state.
   bool updating_ = false;
-  bool record_modified_ = false;
-  bool picture_modified_ = false;
   int current_button_ = -1;
-  int current_index_ = -1;
-  bool learn_filter_on_ = false;
-  std::vector<int> learn_filter_hits_;
-  int sort_column_ = 0;
-  bool sort_descending_ = false;
   bool shown_once_ = false;
-  store::TdiskAir current_record_;
-  store::TBtnLines current_lines_;
-  store::TMemPic_Info current_picture_;
+  /// The record being edited, its picture, index and unsaved changes, the learn filter and the sort.
+  workflow::EditorSession session_;
   bool hold_current_ = false;  ///< a reload keeps the record shown while the list is refilled
   ui::TfrmGeShiSelect* format_chooser_ = nullptr;
 
@@ -321,7 +318,7 @@ class TfrmAirEditor : public QMainWindow {
   QPushButton* load_picture_button_ = nullptr;
   QPushButton* clear_picture_button_ = nullptr;
   QLineEdit* keyword_edit_ = nullptr;
-  ui::DataGrid* library_grid_ = nullptr;
+  ui::LibraryGrid* library_grid_ = nullptr;
   QLabel* status_hint_ = nullptr;
   QLabel* status_index_ = nullptr;
   QAction* act_save_readable_ = nullptr;

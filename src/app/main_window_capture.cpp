@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "device/learner_models.h"
 #include "ui/dialogs/wait_message.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::app {
 namespace {
@@ -72,7 +73,7 @@ void TfrmAirEditor::ConnectDeviceManager() {
                   QString("%1/%2  %3").arg(number).arg(workbench_.device->SimulatedCaptureCount()).arg(name);
               // A press longer than the learner's packet loses its end: say so,
               // or its decode would be taken for the whole press.
-              if (sent < levels) text += "  " + Text(kTextCaptureCut).arg(levels).arg(sent);
+              if (sent < levels) text += "  " + ui::LangText(workbench_.language, kTextCaptureCut).arg(levels).arg(sent);
               status_press_->setText(text);
             });
   }
@@ -120,7 +121,7 @@ void TfrmAirEditor::ListenTimerTick() {
 
 void TfrmAirEditor::RouteCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier) {
   // What the press field says of an earlier press that nothing took goes.
-  const QString word = Text(kTextNoConsumer);
+  const QString word = ui::LangText(workbench_.language, kTextNoConsumer);
   QString press = status_press_->text();
   if (press.endsWith(word)) press = press.left(press.size() - word.size()).trimmed();
   if (workbench_.captures.Route(durations, carrier)) {
@@ -134,7 +135,7 @@ void TfrmAirEditor::RouteCapture(const ir::TIRIntegerArr& durations, std::int32_
 void TfrmAirEditor::ShowDeviceStatus(bool connected) {
   far_button_->setVisible(true);
   bool long_range = false;
-  QString state = Text(kTextNoLearner);
+  QString state = ui::LangText(workbench_.language, kTextNoLearner);
   if (connected && workbench_.device) {
     device::TMyHIDUSBMange& manager = workbench_.device->Manager();
     long_range = manager.SupportsLongRange();

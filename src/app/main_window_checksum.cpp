@@ -16,7 +16,7 @@ void TfrmAirEditor::BuildChecksumCommands() {
 void TfrmAirEditor::ChecksumAssistantCommand() {
   // The wizard holds its capture slot for as long as it exists, also when it
   // ends by an error.
-  ui::TfrmChechWizard wizard(current_record_, workbench_.language, workbench_.settings, workbench_.captures,
+  ui::TfrmChechWizard wizard(session_.Record(), workbench_.language, workbench_.settings, workbench_.captures,
                              this);
   wizard.SetTell([this](QWidget* parent, const QString& caption, const QString& text) {
     prompts_.Tell(parent, caption, text);

@@ -22,6 +22,7 @@
 #include "base/file_error.h"
 #include "config/window_layout.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -35,6 +36,9 @@ constexpr std::array<int, kLibraryColumns> kLibraryColumnWidths = {54, 46, 143, 
 constexpr int kMaxFittedColumnWidth = 120;
 constexpr std::array<int, kPaneCount> kPaneMinimumWidths = {240, 170, 345};
 constexpr int kColumnPadding = 14;
+// The rows whose texts the fitted widths are measured on: enough to see every
+// kind of text, few enough that a list of 100,000 records opens at once.
+constexpr int kFittedRows = 2000;
 // The window never gets smaller than its layout needs, nor than this.
 constexpr QSize kMinimumFloor(640, 480);
 
@@ -117,7 +121,8 @@ void TfrmAirEditor::FitLibraryColumns() {
     if (c == kMemoColumn) continue;
     int width = kLibraryColumnWidths[static_cast<std::size_t>(c - 1)];
     width = std::max(width, heading_metrics.horizontalAdvance(library_grid_->Heading(c)) + kColumnPadding);
-    for (int r = 1; r <= library_grid_->Rows(); ++r)
+    const int rows = std::min(library_grid_->Rows(), kFittedRows);
+    for (int r = 1; r <= rows && width < kMaxFittedColumnWidth; ++r)
       width = std::max(width, metrics.horizontalAdvance(library_grid_->Cell(c, r)) + kColumnPadding);
     library_grid_->SetColumnPixels(c, std::min(width, kMaxFittedColumnWidth));
   }
@@ -202,10 +207,10 @@ void TfrmAirEditor::ApplyReadOnlyState() {
   model_grid_->SetReadOnly(read_only);
   key_list_->findChild<QAction*>("mnuRenameKey")->setEnabled(!read_only);
   // Edit keys works on a stored record only.
-  key_list_->findChild<QAction*>("mnuEditKeys")->setEnabled(!read_only && current_index_ >= 0);
+  key_list_->findChild<QAction*>("mnuEditKeys")->setEnabled(!read_only && session_.Index() >= 0);
   model_grid_->findChild<QAction*>("mnuDeleteModel")->setEnabled(!read_only);
-  load_picture_button_->setEnabled(current_index_ >= 0 && !read_only);
-  clear_picture_button_->setEnabled(current_index_ >= 0 && !read_only);
+  load_picture_button_->setEnabled(session_.Index() >= 0 && !read_only);
+  clear_picture_button_->setEnabled(session_.Index() >= 0 && !read_only);
   act_save_as_->setEnabled(!read_only);
 }
 

@@ -7,7 +7,9 @@
 
 #include "app/main_window.h"
 #include "base/date_time.h"
+#include "lang/text_numbers.h"
 #include "ui/dialogs/learn_remote_dialog.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::app {
 
@@ -47,7 +49,7 @@ void TfrmAirEditor::LearnRemoteCommand() {
     statusBar()->showMessage(Text(339).arg(index));
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
-    prompts_.Tell(this, Text(9), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
   RefreshLibraryListKeepingRecord();
 }

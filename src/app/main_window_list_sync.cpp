@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
-#include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -18,17 +18,13 @@ constexpr int kKeywordPauseMs = 400;
 }  // namespace
 
 int TfrmAirEditor::RowOfLibraryIndex(int index) const {
-  if (index < 0) return 0;
-  const QString key = QString::number(index);
-  for (int r = 1; r <= library_grid_->Rows(); ++r)
-    if (library_grid_->Cell(5, r) == key) return r;
-  return 0;
+  return session_.RowOfIndex(index);
 }
 
 void TfrmAirEditor::SyncLibrarySelection() {
   const bool was_updating = updating_;
   updating_ = true;
-  const int row = RowOfLibraryIndex(current_index_);
+  const int row = RowOfLibraryIndex(session_.Index());
   if (row > 0) {
     if (library_grid_->CurrentRow() != row) library_grid_->SetCurrentRow(row);
     library_grid_->selectRow(row - 1);
@@ -52,7 +48,7 @@ void TfrmAirEditor::KeywordEdited() {
     keyword_timer_->setInterval(kKeywordPauseMs);
     connect(keyword_timer_, &QTimer::timeout, this, &TfrmAirEditor::ApplyKeyword);
   }
-  if ((record_modified_ || picture_modified_) && !workbench_.settings.ReadOnlyMode)
+  if ((session_.Modified()) && !workbench_.settings.ReadOnlyMode)
     keyword_timer_->start();
   else
     ApplyKeyword();
@@ -62,11 +58,11 @@ void TfrmAirEditor::ApplyKeyword() {
   if (keyword_timer_) keyword_timer_->stop();
   const QString previous = applied_keyword_;
   applied_keyword_ = keyword_edit_->text();
-  RefreshLibraryList();
+  ShowLibraryRows();
   // The list lost the shown record and loading another one was refused (the
   // save question was cancelled): the box takes back what it held before.
-  const bool refused = library_grid_->Rows() > 0 && RowOfLibraryIndex(current_index_) == 0 &&
-                       (record_modified_ || picture_modified_);
+  const bool refused = library_grid_->Rows() > 0 && RowOfLibraryIndex(session_.Index()) == 0 &&
+                       (session_.Modified());
   if (!refused) return;
   updating_ = true;
   keyword_edit_->setText(previous);

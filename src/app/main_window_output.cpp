@@ -14,7 +14,6 @@
 #include "analysis/table_image_problem.h"
 #include "app/device_session.h"
 #include "app/main_window.h"
-#include "base/gbk.h"
 #include "base/text.h"
 #include "device/capture_router.h"
 #include "device/programming.h"
@@ -22,17 +21,18 @@
 #include "firmware/mobile_bundle.h"
 #include "firmware/table_file.h"
 #include "firmware/table_image.h"
+#include "lang/text_numbers.h"
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/programming_dialog.h"
 #include "ui/dialogs/remote_check_dialog.h"
 #include "ui/dialogs/wait_message.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::app {
 namespace {
 
 constexpr const char* kTableFileName = "acwn.txt";
 // Texts of these commands.
-constexpr int kTextInformation = 9;
 constexpr int kTextPleaseWait = 27;
 constexpr int kTextTableFileWritten = 160;
 constexpr int kTextNoCurrentRecord = 161;
@@ -43,8 +43,8 @@ constexpr int kTextSmallestImage = 166;
 constexpr int kTextNotProgrammed = 167;
 constexpr int kTextImageTooLarge = 168;
 constexpr int kTextCancel = 169;
-
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
+constexpr int kTextMobileFilesFilter = 303;
+constexpr int kTextMobileFileCaption = 307;
 
 }  // namespace
 
@@ -85,7 +85,7 @@ void TfrmAirEditor::CompareCode() {
     TfrmAirEditor* window;
     ~SyncButtons() { window->SyncCaptureButtons(); }
   } sync{this};
-  ui::TfrmCheckAc dialog(current_record_, workbench_.settings.DecodeTolerance, workbench_.language, this);
+  ui::TfrmCheckAc dialog(session_.Record(), workbench_.settings.DecodeTolerance, workbench_.language, this);
   // The window takes the captures for exactly as long as it exists.
   const device::CaptureRouter::Lease lease =
       workbench_.captures.Occupy(device::CaptureConsumer::RemoteCheck,
@@ -98,15 +98,15 @@ void TfrmAirEditor::CompareCode() {
 void TfrmAirEditor::ProgramCommand() {
   base::Bytes image;
   const int code =
-      firmware::BuildTableImage(current_record_, current_lines_, true, workbench_.settings.Timing, image);
+      firmware::BuildTableImage(session_.Record(), session_.Lines(), true, workbench_.settings.Timing, image);
   if (code != 0) {
-    prompts_.Tell(this, Text(kTextInformation),
-                  FromGbk(analysis::TableImageProblem(code, workbench_.language)));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  ui::FromGbk(analysis::TableImageProblem(code, workbench_.language)));
     return;
   }
   if (const std::string problem = device::ProgramImageSizeProblem(image.size()); !problem.empty()) {
-    prompts_.Tell(this, Text(kTextInformation),
-                  Text(kTextImageTooLarge) + " " + QString::fromStdString(problem));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  ui::LangText(workbench_.language, kTextImageTooLarge) + " " + QString::fromStdString(problem));
     return;
   }
   // The programmer is reached through the learner's link, with listening off:
@@ -123,7 +123,7 @@ void TfrmAirEditor::ProgramCommand() {
     dialog.StopProgramming();
   }
   if (link != nullptr) link->SetListening(true);
-  status_hint_->setText(result == QDialog::Accepted ? Text(0) : Text(kTextNotProgrammed));
+  status_hint_->setText(result == QDialog::Accepted ? ui::LangText(workbench_.language, 0) : ui::LangText(workbench_.language, kTextNotProgrammed));
 }
 
 void TfrmAirEditor::AppendMemoLine(const QString& line) {
@@ -139,9 +139,9 @@ void TfrmAirEditor::CreateCArray() {
   store::TdiskAir record;
   store::TBtnLines lines;
   base::Bytes image;
-  if (!workbench_.library.FetchRecord(current_index_, record, lines) ||
+  if (!workbench_.library.FetchRecord(session_.Index(), record, lines) ||
       firmware::BuildTableImage(record, lines, false, workbench_.settings.Timing, image) != 0) {
-    AppendMemoLine(FromGbk(current_record_.CodeNo.str()));
+    AppendMemoLine(ui::FromGbk(session_.Record().CodeNo.str()));
   } else {
     AppendMemoLine(QString::fromStdString(firmware::CArrayText(image)));
   }
@@ -152,7 +152,7 @@ void TfrmAirEditor::CheckAllChipImages() {
   updating_ = true;
   memo_edit_->clear();
   const int total = workbench_.library.Size();
-  QProgressDialog progress(Text(kTextCheckingImages), Text(kTextCancel), 0, total, this);
+  QProgressDialog progress(ui::LangText(workbench_.language, kTextCheckingImages), ui::LangText(workbench_.language, kTextCancel), 0, total, this);
   progress.setObjectName("dlgCheckImages");
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
@@ -163,43 +163,44 @@ void TfrmAirEditor::CheckAllChipImages() {
         return !progress.wasCanceled();
       });
   progress.setValue(total);
-  for (const std::string& code : result.listed) AppendMemoLine(FromGbk(code));
+  for (const std::string& code : result.listed) AppendMemoLine(ui::FromGbk(code));
   updating_ = false;
-  status_hint_->setText(Text(kTextImagesChecked)
+  status_hint_->setText(ui::LangText(workbench_.language, kTextImagesChecked)
                             .arg(result.checked)
                             .arg(total)
                             .arg(static_cast<qsizetype>(result.listed.size())));
 }
 
 void TfrmAirEditor::ConvertToUniversal() {
-  if (current_index_ < 0) {
-    status_hint_->setText(Text(kTextNoCurrentRecord));
+  if (session_.Index() < 0) {
+    status_hint_->setText(ui::LangText(workbench_.language, kTextNoCurrentRecord));
     return;
   }
   const std::filesystem::path file = workbench_.home / kTableFileName;
   try {
-    firmware::WriteTableFile(file, workbench_.library, {current_index_}, workbench_.settings.Timing,
-                             [this](const std::string& line) { AppendMemoLine(FromGbk(line)); });
-    status_hint_->setText(Text(kTextTableFileWritten) + " " + QString::fromStdString(file.string()));
+    firmware::WriteTableFile(file, workbench_.library, {session_.Index()}, workbench_.settings.Timing,
+                             [this](const std::string& line) { AppendMemoLine(ui::FromGbk(line)); });
+    status_hint_->setText(ui::LangText(workbench_.language, kTextTableFileWritten) + " " + QString::fromStdString(file.string()));
   } catch (const std::exception& e) {
-    prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
 }
 
 void TfrmAirEditor::ExportMobileBundle() {
-  const auto target = prompts_.SaveFile(this, QString(), "Mobile file (*.bin)", "bin");
+  const auto target = prompts_.SaveFile(this, ui::LangText(workbench_.language, kTextMobileFileCaption),
+                                        ui::LangText(workbench_.language, kTextMobileFilesFilter), "bin");
   if (!target || RefuseHomeFileAsExport(*target)) return;
   updating_ = true;
   memo_edit_->clear();
   try {
     const firmware::MobileBundle bundle =
         firmware::WriteMobileBundle(target->toStdString(), workbench_.library, workbench_.settings.Timing);
-    for (const std::string& code : bundle.skipped) AppendMemoLine(FromGbk(code));
+    for (const std::string& code : bundle.skipped) AppendMemoLine(ui::FromGbk(code));
     updating_ = false;
-    prompts_.Tell(this, QString(), Text(kTextSmallestImage) + " " + QString::number(bundle.smallest_image));
+    prompts_.Tell(this, QString(), ui::LangText(workbench_.language, kTextSmallestImage) + " " + QString::number(bundle.smallest_image));
   } catch (const std::exception& e) {
     updating_ = false;
-    prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
   updating_ = false;
 }
@@ -218,15 +219,14 @@ void TfrmAirEditor::PostDiagnostics(const std::vector<std::pair<int, int>>& pair
 void TfrmAirEditor::LearnFilterSearch(const ir::Tcomp_aval& decoded) {
   std::vector<std::pair<int, int>> diagnostics;
   {
-    const ui::WaitMessageScope wait(Text(kTextPleaseWait));
+    const ui::WaitMessageScope wait(ui::LangText(workbench_.language, kTextPleaseWait));
     analysis::TTheAcComp comparison(workbench_.library.Records(),
                                     {workbench_.settings.DecodeTolerance, workbench_.settings.SkipBaseData});
-    learn_filter_hits_ = comparison.CompareWithLibrary(decoded);
+    session_.SetLearnFilter(comparison.CompareWithLibrary(decoded));
     for (const auto& d : comparison.Diagnostics()) diagnostics.emplace_back(d.index, d.reason);
   }
-  learn_filter_on_ = true;
-  RefreshLibraryList();
-  status_hint_->setText(Text(kTextLearnFilterHits) + " " + QString::number(learn_filter_hits_.size()));
+  ShowLibraryRows();
+  status_hint_->setText(ui::LangText(workbench_.language, kTextLearnFilterHits) + " " + QString::number(session_.LearnFilterHits().size()));
   PostDiagnostics(diagnostics);
 }
 
@@ -234,7 +234,7 @@ void TfrmAirEditor::CompareWithRecord(const ir::Tcomp_aval& decoded, int index) 
   if (index < 0 || index >= workbench_.library.Size()) return;
   std::vector<std::pair<int, int>> diagnostics;
   {
-    const ui::WaitMessageScope wait(Text(kTextPleaseWait));
+    const ui::WaitMessageScope wait(ui::LangText(workbench_.language, kTextPleaseWait));
     analysis::TTheAcComp comparison(workbench_.library.Records(),
                                     {workbench_.settings.DecodeTolerance, workbench_.settings.SkipBaseData});
     comparison.CompareWithRecord(decoded, index);

@@ -13,13 +13,15 @@
 #include <optional>
 
 #include "app/main_window.h"
-#include "base/gbk.h"
 #include "base/home.h"
 #include "base/text.h"
+#include "lang/text_numbers.h"
 #include "store/disk_change.h"
 #include "store/exchange_file.h"
+#include "store/fault_words.h"
 #include "store/library.h"
-#include "ui/widgets/data_grid.h"
+#include "ui/ui_text.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -28,13 +30,6 @@ namespace {
 constexpr int kTextDamaged = 120;
 constexpr int kTextFile = 121;
 constexpr int kTextFault = 122;
-constexpr int kTextLengthField = 123;
-constexpr int kTextFewerRecords = 124;
-constexpr int kTextCutLines = 125;
-constexpr int kTextBytesAfter = 126;
-constexpr int kTextShorterThanHeader = 127;
-constexpr int kTextUnreadable = 128;
-constexpr int kTextPicturesPastEnd = 129;
 constexpr int kTextRecordsRead = 130;
 constexpr int kTextSaveReadableHint = 131;
 constexpr int kTextProtected = 132;
@@ -45,25 +40,11 @@ constexpr int kTextOverwrite = 136;
 constexpr int kTextCancel = 137;
 constexpr int kTextReadableSaved = 139;
 constexpr int kTextPicturesLeftOut = 230;
-constexpr int kTextCaption = 9;
+constexpr int kTextSaveReadableCaption = 308;
 
-int LibraryFaultText(store::LibraryFault fault) {
-  switch (fault) {
-    case store::LibraryFault::kLengthField: return kTextLengthField;
-    case store::LibraryFault::kFewerRecords: return kTextFewerRecords;
-    case store::LibraryFault::kCutLineBlock: return kTextCutLines;
-    case store::LibraryFault::kBytesAfterRecords: return kTextBytesAfter;
-    case store::LibraryFault::kShorterThanHeader: return kTextShorterThanHeader;
-    default: return kTextUnreadable;
-  }
-}
-
-int PictureFaultText(store::PictureFault fault) {
-  switch (fault) {
-    case store::PictureFault::kLengthField: return kTextLengthField;
-    case store::PictureFault::kShorterThanHeader: return kTextShorterThanHeader;
-    default: return kTextPicturesPastEnd;
-  }
+// A fault in the user's language, with its numbers in brackets.
+QString FaultText(const lang::Language& language, const store::FaultWords& words) {
+  return ui::LangText(language, words.text) + " (" + QString::fromStdString(words.details) + ")";
 }
 
 QString PathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
@@ -104,33 +85,33 @@ void TfrmAirEditor::ApplyProtection() {
       item->setEnabled(library_writable);
   }
   act_save_readable_->setEnabled(!writable);
-  protected_label_->setText(writable ? QString() : Text(kTextDamaged));
+  protected_label_->setText(writable ? QString() : ui::LangText(workbench_.language, kTextDamaged));
   protected_label_->setVisible(!writable);
 }
 
 void TfrmAirEditor::ReportDamage() {
-  QString text = Text(kTextDamaged) + "\n";
+  const lang::Language& language = workbench_.language;
+  auto file_and_fault = [&](const std::filesystem::path& file, const store::FaultWords& words) {
+    return "\n" + ui::LangText(language, kTextFile) + " " + PathText(file) + "\n" + ui::LangText(language, kTextFault) +
+           " " + FaultText(language, words) + "\n";
+  };
+  QString text = ui::LangText(language, kTextDamaged) + "\n";
   const store::LibraryLoadResult& load = workbench_.library_load;
   if (load.Damaged()) {
-    QString fault = Text(LibraryFaultText(load.fault));
-    if (load.fault == store::LibraryFault::kUnreadable && !load.reason.empty())
-      fault += " (" + QString::fromStdString(load.reason) + ")";
-    text += "\n" + Text(kTextFile) + " " + PathText(workbench_.library.File()) + "\n" + Text(kTextFault) + " " +
-            fault + "\n" + Text(kTextRecordsRead) + " " + QString::number(workbench_.library.Size()) + "\n";
+    text += file_and_fault(workbench_.library.File(), store::LibraryFaultWords(load)) +
+            ui::LangText(language, kTextRecordsRead) + " " + QString::number(workbench_.library.Size()) + "\n";
   }
-  if (!workbench_.picture_check.ok()) {
-    text += "\n" + Text(kTextFile) + " " + PathText(workbench_.PictureFile()) + "\n" + Text(kTextFault) + " " +
-            Text(PictureFaultText(workbench_.picture_check.fault)) + "\n";
-  }
-  text += "\n" + Text(kTextSaveReadableHint);
-  prompts_.Tell(this, Text(kTextCaption), text);
+  if (!workbench_.picture_check.ok())
+    text += file_and_fault(workbench_.PictureFile(), store::PictureStoreFaultWords(workbench_.picture_check));
+  text += "\n" + ui::LangText(language, kTextSaveReadableHint);
+  prompts_.Tell(this, ui::LangText(language, lang::kTextInformation), text);
 }
 
 bool TfrmAirEditor::ConfirmLibraryUnchangedOnDisk() {
   if (!workbench_.library.ChangedOnDisk()) return true;
   const int choice =
-      prompts_.Choose(this, Text(kTextCaption), Text(kTextChangedOnDisk) + "\n" + Text(kTextReloadQuestion),
-                      {Text(kTextReload), Text(kTextOverwrite), Text(kTextCancel)});
+      prompts_.Choose(this, ui::LangText(workbench_.language, lang::kTextInformation), ui::LangText(workbench_.language, kTextChangedOnDisk) + "\n" + ui::LangText(workbench_.language, kTextReloadQuestion),
+                      {ui::LangText(workbench_.language, kTextReload), ui::LangText(workbench_.language, kTextOverwrite), ui::LangText(workbench_.language, kTextCancel)});
   switch (store::DiskChangeAnswerFromIndex(choice)) {
     case store::DiskChangeAnswer::kOverwrite:
       workbench_.library.AcceptDiskState();
@@ -147,13 +128,13 @@ bool TfrmAirEditor::ConfirmLibraryUnchangedOnDisk() {
 void TfrmAirEditor::ReloadLibrary() {
   workbench_.LoadLibrary();
   const store::CurrentAfterReload place =
-      store::PlaceCurrentAfterReload(workbench_.library, current_record_, record_modified_);
+      store::PlaceCurrentAfterReload(workbench_.library, session_.Record(), session_.RecordModified());
   if (!place.modified && place.index >= 0) {
-    workbench_.library.FetchRecord(place.index, current_record_, current_lines_);
+    workbench_.library.FetchRecord(place.index, session_.Record(), session_.Lines());
     ShowCurrentRecord();
   }
-  current_index_ = place.index;
-  record_modified_ = place.modified;
+  session_.SetIndex(place.index);
+  session_.SetRecordModified(place.modified);
   ShowStatusIndex();
   // The record shown stays shown while the list is refilled.
   hold_current_ = place.modified || place.index >= 0;
@@ -165,55 +146,51 @@ void TfrmAirEditor::ReloadLibrary() {
 
 std::optional<store::StoreLock> TfrmAirEditor::BeginStoreWrite() {
   if (LibraryProtected()) {
-    prompts_.Tell(this, Text(kTextCaption), Text(kTextProtected));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), ui::LangText(workbench_.language, kTextProtected));
     return std::nullopt;
   }
-  for (;;) {
-    if (!ConfirmLibraryUnchangedOnDisk()) return std::nullopt;
-    std::optional<store::StoreLock> lock;
-    try {
-      lock.emplace(workbench_.library.File(), workbench_.PictureFile());
-    } catch (const std::exception& e) {
-      prompts_.Tell(this, Text(kTextCaption), QString::fromStdString(e.what()));
-      return std::nullopt;
-    }
-    // Another program may have written between the question and the lock.
-    if (!workbench_.library.ChangedOnDisk()) return lock;
+  try {
+    return workflow::LockForWrite(workbench_.library, workbench_.PictureFile(),
+                                  [this] { return ConfirmLibraryUnchangedOnDisk(); });
+  } catch (const std::exception& e) {
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    return std::nullopt;
   }
 }
 
 void TfrmAirEditor::SaveReadableRecordsAs() {
-  auto target = prompts_.SaveFile(this, QString(), "AC File(*.acpf)", "acpf");
+  auto target = prompts_.SaveFile(this, ui::LangText(workbench_.language, kTextSaveReadableCaption),
+                                  ui::LangText(workbench_.language, lang::kTextExchangeFilesFilter), "acpf");
   if (!target || RefuseHomeFileAsExport(*target)) return;
   std::vector<int> all(static_cast<std::size_t>(workbench_.library.Size()));
   std::iota(all.begin(), all.end(), 0);
   try {
     const store::ExportResult result =
         store::ExportRecords(workbench_.library, all, workbench_.DataDir(), target->toStdString());
-    QString text = Text(kTextReadableSaved) + " " + QString::number(all.size());
+    QString text = ui::LangText(workbench_.language, kTextReadableSaved) + " " + QString::number(all.size());
     if (!result.pictures_left_out.empty()) text += "\n" + PicturesLeftOutText(result.pictures_left_out);
-    prompts_.Tell(this, Text(kTextCaption), text);
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), text);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, Text(kTextCaption), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
 }
 
 QString TfrmAirEditor::PicturesLeftOutText(const std::vector<std::string>& codes) const {
-  QString text = Text(kTextPicturesLeftOut);
-  for (const std::string& code : codes) text += " " + QString::fromStdString(base::GbkToUtf8(code));
+  QString text = ui::LangText(workbench_.language, kTextPicturesLeftOut);
+  for (const std::string& code : codes) text += " " + ui::FromGbk(code);
   return text;
 }
 
 bool TfrmAirEditor::RefuseHomeFileAsExport(const QString& target) {
   const std::optional<std::filesystem::path> own = base::HomeFileAt(workbench_.home, target.toStdString());
   if (!own) return false;
-  prompts_.Tell(this, Text(kTextCaption),
+  prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
                 QString::fromStdString(own->string() + ": the workbench's own file; it was not written"));
   return true;
 }
 
 void TfrmAirEditor::TellPicturesLeftOut(const std::vector<std::string>& codes) {
-  prompts_.Tell(this, Text(kTextCaption), PicturesLeftOutText(codes));
+  prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), PicturesLeftOutText(codes));
 }
 
 }  // namespace klimavo::app

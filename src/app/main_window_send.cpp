@@ -6,7 +6,7 @@
 namespace klimavo::app {
 
 void TfrmAirEditor::SendCommand() {
-  workflow::RecordSender sender(current_record_, current_lines_, workbench_.settings.Timing);
+  workflow::RecordSender sender(session_.Record(), session_.Lines(), workbench_.settings.Timing);
   SendDialog dialog(std::move(sender), workflow::LircTransmitters(), workbench_.language, this);
   prompts_.RunDialog(dialog);
 }

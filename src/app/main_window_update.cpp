@@ -6,9 +6,9 @@
 #include <QMetaObject>
 
 #include "app/main_window.h"
-#include "base/gbk.h"
 #include "ui/dialogs/update_dialog.h"
 #include "ui/qt_dispatcher.h"
+#include "ui/ui_text.h"
 #include "update/auto_update.h"
 #include "update/update_outcome.h"
 #include "update/update_server.h"
@@ -61,14 +61,14 @@ void TfrmAirEditor::UpdateNotice(bool available, const std::string& msg) {
   // The question is the workbench's text; the list's own message follows it,
   // without control characters (the server's text must not steer the display)
   // and cut to a few lines.
-  QString question = Text(update::kTextUpdateQuestion);
+  QString question = ui::LangText(workbench_.language, update::kTextUpdateQuestion);
   QString server_text;
-  for (const QChar c : QString::fromStdString(base::GbkToUtf8(msg)).left(kServerTextChars))
+  for (const QChar c : ui::FromGbk(msg).left(kServerTextChars))
     if (c == '\n' || (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format))
       server_text += c;
   server_text = server_text.trimmed();
-  if (!server_text.isEmpty()) question += "\n\n" + Text(kTextServerSays) + " " + server_text;
-  if (prompts_.Ask(this, Text(update::kTextUpdateCaption), question, QMessageBox::Yes | QMessageBox::No) ==
+  if (!server_text.isEmpty()) question += "\n\n" + ui::LangText(workbench_.language, kTextServerSays) + " " + server_text;
+  if (prompts_.Ask(this, ui::LangText(workbench_.language, update::kTextUpdateCaption), question, QMessageBox::Yes | QMessageBox::No) ==
       QMessageBox::Yes)
     PostUpdateRequest(kRunUpdate);
 }

@@ -8,9 +8,9 @@
 #include "app/device_session.h"
 #include "app/main_window.h"
 #include "app/pulse_feed.h"
-#include "base/gbk.h"
 #include "store/record_summary.h"
 #include "ui/dialogs/function_wizard_dialog.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::app {
 namespace {
@@ -23,13 +23,13 @@ void TfrmAirEditor::BuildWizardCommands() {
   connect(act_auto_wizard_, &QAction::triggered, this, &TfrmAirEditor::AssistantAnalyserCommand);
   pulse_feed_ = new PulseFeed(workbench_.captures, this);
   if (!pulse_feed_->Listen(workbench_.home))
-    statusBar()->showMessage(Text(kTextFeedUnavailable) + " " + pulse_feed_->ErrorText());
+    statusBar()->showMessage(ui::LangText(workbench_.language, kTextFeedUnavailable) + " " + pulse_feed_->ErrorText());
 }
 
 void TfrmAirEditor::AssistantAnalyserCommand() {
   // The wizard holds its capture slot for as long as it exists, also when it
   // ends by an error.
-  ui::TfrmWizard wizard(current_record_, current_lines_, workbench_.language, workbench_.settings,
+  ui::TfrmWizard wizard(session_.Record(), session_.Lines(), workbench_.language, workbench_.settings,
                         workbench_.captures, this);
   wizard.SetTell([this](QWidget* parent, const QString& caption, const QString& text) {
     prompts_.Tell(parent, caption, text);
@@ -57,8 +57,7 @@ void TfrmAirEditor::AssistantAnalyserCommand() {
 }
 
 void TfrmAirEditor::RefreshSummary() {
-  summary_memo_->setPlainText(QString::fromStdString(
-      base::GbkToUtf8(store::RecordSummaryText(current_record_, workbench_.language))));
+  summary_memo_->setPlainText(ui::FromGbk(store::RecordSummaryText(session_.Record(), workbench_.language)));
 }
 
 }  // namespace klimavo::app

@@ -11,12 +11,13 @@
 #include "app/main_window.h"
 #include "base/date_time.h"
 #include "base/file_error.h"
-#include "base/gbk.h"
 #include "base/text.h"
+#include "lang/text_numbers.h"
 #include "store/library.h"
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/dialogs/wait_message.h"
+#include "ui/ui_text.h"
 #include "workflow/new_record.h"
 #include "workflow/record_edits.h"
 #include "workflow/text_fields.h"
@@ -25,7 +26,6 @@ namespace klimavo::app {
 namespace {
 
 constexpr int kCloseRange = 1;
-constexpr int kTextInformation = 9;
 constexpr int kTextPleaseWait = 27;
 constexpr int kTextClose = 36;
 constexpr int kTextModifyNext = 38;
@@ -34,8 +34,6 @@ constexpr int kTextNewKeysCaption = 43;
 constexpr int kTextNewKeysOk = 44;
 constexpr const char* kEditKeysCaption = "空调按键设置";
 constexpr const char* kEditKeysOk = "完成";
-
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
 
 // Holds the format chooser's consumer slot and the learn mode while it is
 // open; afterwards (also on an error) the slot is empty, the learn mode is
@@ -101,7 +99,7 @@ void TfrmAirEditor::ShowStartupProblems() {
   std::vector<std::string> problems;
   problems.swap(workbench_.startup_problems);
   for (const std::string& problem : problems)
-    prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(problem));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(problem));
 }
 
 void TfrmAirEditor::StoreTypedText(int field, const QString& text) {
@@ -110,20 +108,20 @@ void TfrmAirEditor::StoreTypedText(int field, const QString& text) {
   const bool chinese = workbench_.language.IsChinese();
   const std::optional<std::string> gbk = workflow::RecordText(text.toStdString());
   if (!gbk) {
-    prompts_.Tell(this, Text(kTextInformation),
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
                   QString::fromStdString(workflow::NotGbkMessage(workbench_.language, which)));
     // The edit shows again what the record holds.
     updating_ = true;
-    if (which == workflow::TextField::Brand) brand_edit_->setText(FromGbk(current_record_.Brand.str()));
-    if (which == workflow::TextField::CodeNo) code_edit_->setText(FromGbk(current_record_.CodeNo.str()));
-    if (which == workflow::TextField::Memo) memo_edit_->setPlainText(MemoOfLanguage(current_record_));
+    if (which == workflow::TextField::Brand) brand_edit_->setText(ui::FromGbk(session_.Record().Brand.str()));
+    if (which == workflow::TextField::CodeNo) code_edit_->setText(ui::FromGbk(session_.Record().CodeNo.str()));
+    if (which == workflow::TextField::Memo) memo_edit_->setPlainText(MemoOfLanguage(session_.Record()));
     updating_ = false;
     return;
   }
-  if (which == workflow::TextField::Brand) current_record_.Brand.assign(*gbk);
-  if (which == workflow::TextField::CodeNo) current_record_.CodeNo.assign(*gbk);
+  if (which == workflow::TextField::Brand) session_.Record().Brand.assign(*gbk);
+  if (which == workflow::TextField::CodeNo) session_.Record().CodeNo.assign(*gbk);
   if (which == workflow::TextField::Memo)
-    (chinese ? current_record_.MemoCn : current_record_.MemoEn).assign(*gbk);
+    (chinese ? session_.Record().MemoCn : session_.Record().MemoEn).assign(*gbk);
   MarkRecordModified();
 }
 
@@ -133,12 +131,12 @@ void TfrmAirEditor::NewCommand() {
   try {
     start = workflow::LoadNewRecordTemplate(workbench_.library, workbench_.DataDir(), true);
   } catch (const base::FileError& e) {
-    prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
     start = workflow::LoadNewRecordTemplate(workbench_.library, workbench_.DataDir(), false);
   }
   ui::TfrmStatusEditor editor(start, workbench_.language, workbench_.DataDir(), Messages(), this);
-  editor.setWindowTitle(Text(kTextNewKeysCaption));
-  editor.SetOkCaption(Text(kTextNewKeysOk));
+  editor.setWindowTitle(ui::LangText(workbench_.language, kTextNewKeysCaption));
+  editor.SetOkCaption(ui::LangText(workbench_.language, kTextNewKeysOk));
   if (prompts_.RunDialog(editor) != QDialog::Accepted) return;
   store::TdiskAir record = workflow::PrepareNewRecord(editor.Record(), base::NowAsDateTime());
   {
@@ -148,50 +146,45 @@ void TfrmAirEditor::NewCommand() {
     if (prompts_.RunDialog(chooser) != QDialog::Accepted) return;
     if (!workflow::FinishNewRecord(record, chooser.Result(), chooser.LsbFirst(), workbench_.library)) return;
   }
-  current_index_ = -1;
-  current_record_ = record;
-  current_picture_ = {};
+  // The new record is not in the library yet: Save is offered at once.
+  session_.StartNew(record);
   ShowModelsAndPicture();
   ShowCurrentRecord();
-  current_lines_.assign(current_record_.UsedKeys(), {});
   ShowStatusIndex();
-  // The new record is not in the library yet: Save is offered at once.
-  record_modified_ = true;
-  picture_modified_ = false;
   UpdateActions();
   AssistantAnalyserCommand();
 }
 
 void TfrmAirEditor::SaveAsCommand() {
   // The code number must differ from every record, this one's stored copy too.
-  const int remembered = current_index_;
-  current_index_ = -1;
+  const int remembered = session_.Index();
+  session_.SetIndex(-1);
   const bool valid = ValidateCurrentRecord();
-  current_index_ = remembered;
+  session_.SetIndex(remembered);
   if (!valid) return;
   auto lock = BeginStoreWrite();
   if (!lock) return;
   try {
-    ui::WaitMessageScope wait(Text(kTextPleaseWait));
-    current_record_.ChangeTime = base::NowAsDateTime();
-    current_index_ = workbench_.library.StoreRecord(current_record_, current_lines_, -1);
-    if (current_index_ >= 0) record_modified_ = false;
+    ui::WaitMessageScope wait(ui::LangText(workbench_.language, kTextPleaseWait));
+    session_.Record().ChangeTime = base::NowAsDateTime();
+    session_.SetIndex(workbench_.library.StoreRecord(session_.Record(), session_.Lines(), -1));
+    if (session_.Index() >= 0) session_.SetRecordModified(false);
     ShowStatusIndex();
     CollectModelNames();
-    store::StorePicture(base::Trim(current_record_.CodeNo.str()), current_picture_, workbench_.PictureFile());
-    picture_modified_ = false;
+    store::StorePicture(base::Trim(session_.Record().CodeNo.str()), session_.Picture(), workbench_.PictureFile());
+    session_.SetPictureModified(false);
     lock.reset();
     RefreshLibraryListKeepingRecord();
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
-    prompts_.Tell(this, Text(kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
   }
   UpdateActions();
 }
 
 void TfrmAirEditor::EditKeys() {
-  if (current_index_ < 0) return;
-  ui::TfrmStatusEditor editor(current_record_, workbench_.language, workbench_.DataDir(), Messages(), this);
+  if (session_.Index() < 0) return;
+  ui::TfrmStatusEditor editor(session_.Record(), workbench_.language, workbench_.DataDir(), Messages(), this);
   // These captions are Chinese texts; in another language the editor keeps its
   // translated caption and OK button.
   if (workbench_.language.IsChinese()) {
@@ -199,35 +192,35 @@ void TfrmAirEditor::EditKeys() {
     editor.SetOkCaption(kEditKeysOk);
   }
   if (prompts_.RunDialog(editor) != QDialog::Accepted) return;
-  workflow::CopyBackKeys(current_record_, editor.Record());
+  workflow::CopyBackKeys(session_.Record(), editor.Record());
   ShowCurrentRecord();
   MarkRecordModified();
 }
 
 void TfrmAirEditor::ModifyFormat() {
   bool accepted = false;
-  ui::TfrmGeShiSelect chooser(current_record_, workbench_.settings.DecodeTolerance, workbench_.language,
+  ui::TfrmGeShiSelect chooser(session_.Record(), workbench_.settings.DecodeTolerance, workbench_.language,
                               Messages(), this);
   {
     ChooserSession session(workbench_, chooser, true, format_chooser_, [this] { SyncCaptureButtons(); });
-    chooser.SetNextCaption(Text(kTextModifyNext));
-    chooser.SetLsbFirst(store::IsLsbFirst(current_record_));
+    chooser.SetNextCaption(ui::LangText(workbench_.language, kTextModifyNext));
+    chooser.SetLsbFirst(store::IsLsbFirst(session_.Record()));
     chooser.SetEditMode(true);
     accepted = prompts_.RunDialog(chooser) == QDialog::Accepted;
   }
   if (!accepted) return;
-  workflow::ApplyEditedFormat(current_record_, chooser.Result().Params, chooser.ProtocolRows());
+  workflow::ApplyEditedFormat(session_.Record(), chooser.Result().Params, chooser.ProtocolRows());
   MarkRecordModified();
   ShowCurrentRecord();
 }
 
 void TfrmAirEditor::FilterByLearning() {
-  ui::TfrmGeShiSelect chooser(current_record_, workbench_.settings.DecodeTolerance, workbench_.language,
+  ui::TfrmGeShiSelect chooser(session_.Record(), workbench_.settings.DecodeTolerance, workbench_.language,
                               Messages(), this);
   ChooserSession session(workbench_, chooser, false, format_chooser_, [this] { SyncCaptureButtons(); });
-  chooser.setWindowTitle(Text(kTextLearnFilterCaption));
+  chooser.setWindowTitle(ui::LangText(workbench_.language, kTextLearnFilterCaption));
   chooser.SetNextVisible(false);
-  chooser.SetCancelCaption(Text(kTextClose));
+  chooser.SetCancelCaption(ui::LangText(workbench_.language, kTextClose));
   chooser.SetBothOrders(true);
   emit LearnFilterChooserOpened(&chooser);
   prompts_.RunDialog(chooser);

@@ -17,6 +17,7 @@
 #include "capture/signal_export.h"
 #include "cli/commands.h"
 #include "config/config.h"
+#include "store/fault_words.h"
 #include "store/library.h"
 
 namespace klimavo::cli {
@@ -107,7 +108,7 @@ int RunExport(const ExportArgs& args, Context& ctx) {
   store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
   const store::LibraryLoadResult loaded = library.LoadChecked();
   if (loaded.fault == store::LibraryFault::kUnreadable)
-    Usage("library " + library.File().string() + ": " + store::DescribeLibraryFault(loaded));
+    Usage("library " + library.File().string() + ": " + store::LibraryFaultWords(loaded).details);
   store::TdiskAir record;
   store::TBtnLines lines;
   if (!library.FetchRecord(args.index, record, lines))

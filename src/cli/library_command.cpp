@@ -34,6 +34,7 @@
 #include "cli/output_file.h"
 #include "config/config.h"
 #include "lang/language.h"
+#include "store/fault_words.h"
 #include "store/exchange_file.h"
 #include "store/library.h"
 #include "store/library_and_pictures.h"
@@ -74,10 +75,10 @@ store::ProtocolLibrary OpenForReading(const fs::path& home) {
   store::ProtocolLibrary library(LibraryFile(home));
   const store::LibraryLoadResult result = library.LoadChecked();
   if (result.fault == store::LibraryFault::kUnreadable)
-    Fail("library " + library.File().string() + ": " + store::DescribeLibraryFault(result));
+    Fail("library " + library.File().string() + ": " + store::LibraryFaultWords(result).details);
   if (result.Damaged())
     std::cerr << "klimavo-cli: warning: library " << library.File().string()
-              << " is damaged: " << store::DescribeLibraryFault(result) << "\n";
+              << " is damaged: " << store::LibraryFaultWords(result).details << "\n";
   return library;
 }
 
@@ -88,7 +89,7 @@ store::ProtocolLibrary OpenForChange(const fs::path& home) {
   store::ProtocolLibrary library(LibraryFile(home));
   const store::LibraryLoadResult result = library.LoadChecked();
   if (result.Damaged())
-    Fail("library " + library.File().string() + " is damaged: " + store::DescribeLibraryFault(result) +
+    Fail("library " + library.File().string() + " is damaged: " + store::LibraryFaultWords(result).details +
          "; it was not changed");
   return library;
 }
@@ -252,7 +253,7 @@ void RunImport(const LibraryOptions& o, Context& ctx) {
   if (!result.valid_file) Fail("exchange file " + o.file + ": not an exchange file (its length disagrees with its header)");
   if (result.count == 0 && result.record_part.Loaded()) Fail("exchange file " + o.file + ": it holds no records");
   if (result.count == 0)
-    Fail("exchange file " + o.file + ": its records do not load (" + store::DescribeLibraryFault(result.record_part) +
+    Fail("exchange file " + o.file + ": its records do not load (" + store::LibraryFaultWords(result.record_part).details +
          "); nothing was imported");
   for (const store::DamagedPicture& d : result.damaged_pictures)
     std::cerr << "klimavo-cli: warning: record " << base::GbkToUtf8(d.new_code) << " (" << base::GbkToUtf8(d.old_code)

@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "cli/commands.h"
+#include "store/fault_words.h"
 
 namespace klimavo::cli {
 
@@ -10,7 +11,7 @@ void LoadForChange(store::ProtocolLibrary& library) {
   const store::LibraryLoadResult loaded = library.LoadChecked();
   if (loaded.Damaged())
     throw CommandError{kExitUsage, "library " + library.File().string() + " is damaged: " +
-                                       store::DescribeLibraryFault(loaded) + "; it was not changed"};
+                                       store::LibraryFaultWords(loaded).details + "; it was not changed"};
 }
 
 }  // namespace klimavo::cli

@@ -25,6 +25,7 @@
 #include "base/home.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "store/fault_words.h"
 #include "store/picture_store.h"
 
 namespace klimavo::cli {
@@ -63,20 +64,10 @@ std::string CheckedCode(const std::string& raw) {
 
 base::Bytes ReadJpeg(const std::string& name) {
   base::Bytes bytes;
-  switch (store::ReadPictureFile(name, bytes)) {
-    case store::PictureFileCheck::kOk:
-      return bytes;
-    case store::PictureFileCheck::kNotJpeg:
-      throw CommandError{kExitUsage, "picture '" + name + "': only JPEG files (.jpg, .jpeg) are accepted"};
-    case store::PictureFileCheck::kMissing:
-      throw CommandError{kExitUsage, "picture '" + name + "' does not exist"};
-    case store::PictureFileCheck::kTooLarge:
-      break;
-  }
-  std::error_code ec;
-  throw CommandError{kExitUsage,
-                     "picture '" + name + "' has " + std::to_string(std::filesystem::file_size(name, ec)) +
-                         " bytes; at most " + std::to_string(store::kMaxPictureFileBytes) + " are accepted"};
+  const store::PictureFileCheck check = store::ReadPictureFile(name, bytes);
+  if (check != store::PictureFileCheck::kOk)
+    throw CommandError{kExitUsage, store::PictureFileFaultWords(check, name).details};
+  return bytes;
 }
 
 std::vector<std::string> GbkModels(const std::vector<std::string>& models) {
@@ -109,13 +100,13 @@ void RunShow(const PictureOptions& o, Context& ctx) {
       file ? store::SalvagePictureEntry(*file, code, info) : store::SalvagedEntry::kNotFound;
   if (found == store::SalvagedEntry::kDamaged)
     throw CommandError{kExitUsage, "the picture store " + StorePath(ctx).string() + " is damaged (" +
-                                       store::DescribePictureFault(store::CheckPictureFile(*file)) +
+                                       store::PictureStoreFaultWords(store::CheckPictureFile(*file)).details +
                                        "): the entry of code number '" + o.code + "' cannot be read"};
   if (found == store::SalvagedEntry::kNotFound || info.Empty())
     throw CommandError{kExitUsage, "code number '" + o.code + "' has no picture and no model names"};
   if (!store::CheckPictureFile(*file).ok())
     std::cerr << "klimavo-cli: warning: the picture store " << StorePath(ctx).string() << " is damaged ("
-              << store::DescribePictureFault(store::CheckPictureFile(*file)) << ")\n";
+              << store::PictureStoreFaultWords(store::CheckPictureFile(*file)).details << ")\n";
   std::cout << "code: " << base::GbkToUtf8(code) << "\n";
   std::cout << "picture: " << info.Picture.size() << " bytes\n";
   std::cout << "models: " << info.Names.size() << "\n";

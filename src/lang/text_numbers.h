@@ -7,5 +7,7 @@ namespace klimavo::lang {
 
 /// Caption of the numbered information and error messages ("Information").
 inline constexpr int kTextInformation = 9;
+/// Filter of the file dialogs that open or save exchange files ("Exchange files (*.acpf)").
+inline constexpr int kTextExchangeFilesFilter = 302;
 
 }  // namespace klimavo::lang

@@ -2,6 +2,7 @@
 // The library list of the main window without the window: which records a
 // keyword and the learn filter let through, and in which order they are shown.
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,35 @@ struct LibraryListRow {
 
 /// The rows of the library list for a query, in display order.
 std::vector<LibraryListRow> BuildLibraryList(const TdiskAirList& library, const LibraryListQuery& query);
+
+/// The library list of a large library: the upper-cased search texts are
+/// prepared once per library and language and each sort order once per
+/// column, so that a keyword, the learn filter or a sort only walks a vector
+/// of library indices. Gives the rows BuildLibraryList gives.
+class LibraryListOrder {
+ public:
+  /// Prepares the texts of `library` in language `language_no` (2 Chinese
+  /// memos, else English) and forgets the sort orders. `library` must outlive
+  /// the next Rows and must not change before Prepare is called again.
+  void Prepare(const TdiskAirList& library, int language_no);
+  /// The library indices of the rows for `query` (its language_no is the
+  /// prepared one), in display order.
+  std::vector<int> Rows(const LibraryListQuery& query);
+
+ private:
+  const std::vector<int>& Ascending(int column);
+  /// Field `field` (0 brand, 1 code number, 2 memo) of record `index`, upper-cased.
+  std::string_view SearchText(std::size_t index, std::size_t field) const;
+
+  const TdiskAirList* library_ = nullptr;
+  bool chinese_ = false;
+  // The upper-cased brand, code number and memo of every record one after
+  // another in one block, so a keyword walks memory in order; text_starts_
+  // holds where each field starts (three per record) and where the last ends.
+  std::string texts_;
+  std::vector<std::size_t> text_starts_;
+  std::array<std::vector<int>, 4> ascending_;  ///< per sort column, built on first use
+};
 
 /// Upper-cases the ASCII letters of a GBK text, leaving two-byte characters whole.
 std::string UpperGbk(std::string_view gbk);

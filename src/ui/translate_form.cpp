@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "lang/form_entry.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::ui {
 namespace {
@@ -103,6 +104,10 @@ void ApplyFormEntry(QWidget* window, const std::string& path, const QString& val
       if (!object) return;
       if (auto* grid = qobject_cast<DataGrid*>(object); grid && entry.column) {
         grid->SetHeading(*entry.column, value);
+        return;
+      }
+      if (auto* list = qobject_cast<LibraryGrid*>(object); list && entry.column) {
+        list->SetHeading(*entry.column, value);
         return;
       }
       // A labelled edit: its label is the QLabel whose buddy it is.

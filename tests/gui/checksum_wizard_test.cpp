@@ -28,6 +28,7 @@
 #include "ui/ui_text.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -331,7 +332,7 @@ class ChecksumWizardTest : public QObject {
     TfrmAirEditor window(workbench, prompts);
     window.show();
     QCoreApplication::processEvents();
-    auto* library = window.findChild<ui::DataGrid*>("gridLibrary");
+    auto* library = window.findChild<ui::LibraryGrid*>("gridLibrary");
     for (int row = 1; row <= library->Rows(); ++row)
       if (library->Cell(5, row).toInt() == kMitsubishiIndex) library->SetCurrentRow(row);
     QCOMPARE(window.CurrentIndex(), kMitsubishiIndex);

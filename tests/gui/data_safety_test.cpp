@@ -16,6 +16,7 @@
 #include "store/exchange_file.h"
 #include "store/picture_store.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -41,7 +42,7 @@ struct Window {
     window.show();
     QCoreApplication::processEvents();  // the start-up message comes once the window shows
   }
-  ui::DataGrid* List() { return window.findChild<ui::DataGrid*>("gridLibrary"); }
+  ui::LibraryGrid* List() { return window.findChild<ui::LibraryGrid*>("gridLibrary"); }
   QAction* Action(const char* name) {
     for (QAction* a : window.findChildren<QAction*>())
       if (a->objectName() == name) return a;

@@ -30,6 +30,7 @@
 #include "ui/dialogs/function_wizard_dialog.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -278,7 +279,7 @@ class FunctionWizardTest : public QObject {
     TfrmAirEditor window(workbench, prompts);
     window.show();
     QCoreApplication::processEvents();
-    auto* library = window.findChild<ui::DataGrid*>("gridLibrary");
+    auto* library = window.findChild<ui::LibraryGrid*>("gridLibrary");
     for (int row = 1; row <= library->Rows(); ++row)
       if (library->Cell(5, row).toInt() == kGreeIndex) library->SetCurrentRow(row);
     QCOMPARE(window.CurrentIndex(), kGreeIndex);

@@ -46,6 +46,8 @@ class ScriptedPrompts : public app::UserPrompts {
   std::vector<QString> message_captions;
   /// Caption and prompt of every input box asked.
   std::vector<std::pair<QString, QString>> input_boxes;
+  /// Caption and filter of every file dialog opened.
+  std::vector<std::pair<QString, QString>> file_dialogs;
 
   QMessageBox::StandardButton Ask(QWidget*, const QString& caption, const QString& text,
                                   QMessageBox::StandardButtons) override {
@@ -60,8 +62,12 @@ class ScriptedPrompts : public app::UserPrompts {
     message_captions.push_back(caption);
     messages.push_back(text);
   }
-  std::optional<QString> OpenFile(QWidget*, const QString&, const QString&) override { return Next(files); }
-  std::optional<QString> SaveFile(QWidget*, const QString&, const QString&, const QString&) override {
+  std::optional<QString> OpenFile(QWidget*, const QString& caption, const QString& filter) override {
+    file_dialogs.emplace_back(caption, filter);
+    return Next(files);
+  }
+  std::optional<QString> SaveFile(QWidget*, const QString& caption, const QString& filter, const QString&) override {
+    file_dialogs.emplace_back(caption, filter);
     return Next(files);
   }
   std::optional<QString> InputText(QWidget*, const QString& caption, const QString& prompt,

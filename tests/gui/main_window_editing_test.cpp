@@ -92,7 +92,7 @@ class MainWindowEditingTest : public QObject {
   void theShownRecordsRowIsAlwaysTheSelectedOne() {
     MainWindowFixture f;
     // At start-up.
-    QCOMPARE(f.SelectedRows(), QList<int>{f.window.findChild<ui::DataGrid*>("gridLibrary")->CurrentRow()});
+    QCOMPARE(f.SelectedRows(), QList<int>{f.window.findChild<ui::LibraryGrid*>("gridLibrary")->CurrentRow()});
     QCOMPARE(f.IndexOfRow(f.SelectedRows().value(0)), f.window.CurrentIndex());
     const int shown = f.window.CurrentIndex();
     // After sorting, in both directions: the same record, its new row selected.

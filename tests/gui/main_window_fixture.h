@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "gui_test_support.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::testing {
 
@@ -21,7 +22,7 @@ struct MainWindowFixture {
     window.show();
     QCoreApplication::processEvents();
   }
-  ui::DataGrid* Library() { return window.findChild<ui::DataGrid*>("gridLibrary"); }
+  ui::LibraryGrid* Library() { return window.findChild<ui::LibraryGrid*>("gridLibrary"); }
   QLineEdit* Edit(const char* name) { return window.findChild<QLineEdit*>(name); }
   QAction* Action(const char* name) { return window.findChild<QAction*>(name); }
   /// The library index shown in list row r.

@@ -84,7 +84,7 @@ class MainWindowLayoutTest : public QObject {
       QVERIFY2(Available().contains(g), c.window_section);
       if (c.restored) {
         QCOMPARE(g, QRect(3, 7, 900, 600));
-        QCOMPARE(window.findChild<ui::DataGrid*>("gridLibrary")->columnWidth(0), 111);
+        QCOMPARE(window.findChild<ui::LibraryGrid*>("gridLibrary")->columnWidth(0), 111);
         // The panes keep their proportions (the saved sizes add up to a little less than the splitter).
         QVERIFY(std::abs(window.findChild<QSplitter*>("splitter")->sizes().value(0) - 300) <= 8);
       } else {
@@ -105,7 +105,7 @@ class MainWindowLayoutTest : public QObject {
       window.show();
       QCoreApplication::processEvents();
       window.setGeometry(3, 20, window.minimumWidth() + 3, window.minimumHeight() + 5);
-      window.findChild<ui::DataGrid*>("gridLibrary")->setColumnWidth(0, 123);
+      window.findChild<ui::LibraryGrid*>("gridLibrary")->setColumnWidth(0, 123);
       auto* splitter = window.findChild<QSplitter*>("splitter");
       QList<int> sizes = splitter->sizes();
       sizes[0] += 25;
@@ -128,7 +128,7 @@ class MainWindowLayoutTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(window.geometry(), closed_at);
     QCOMPARE(window.findChild<QSplitter*>("splitter")->sizes(), panes);
-    QCOMPARE(window.findChild<ui::DataGrid*>("gridLibrary")->columnWidth(0), brand_width);
+    QCOMPARE(window.findChild<ui::LibraryGrid*>("gridLibrary")->columnWidth(0), brand_width);
   }
 
   void atTheMinimumSizeNothingIsCut() {
@@ -167,7 +167,7 @@ class MainWindowLayoutTest : public QObject {
 
   void theMemoColumnTakesTheRestOfTheList() {
     MainWindowFixture f;
-    ui::DataGrid* list = f.Library();
+    ui::LibraryGrid* list = f.Library();
     for (QSize size : {QSize(1047, 569), QSize(1600, 1000)}) {
       f.window.resize(size);
       QCoreApplication::processEvents();

@@ -4,12 +4,16 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <functional>
 
 #include "base/gbk.h"
 #include "base/ini_file.h"
 #include "gui_test_support.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -19,7 +23,7 @@ struct Fixture {
     window.show();
     QCoreApplication::processEvents();
   }
-  ui::DataGrid* Library() { return window.findChild<ui::DataGrid*>("gridLibrary"); }
+  ui::LibraryGrid* Library() { return window.findChild<ui::LibraryGrid*>("gridLibrary"); }
   QLineEdit* Edit(const char* name) { return window.findChild<QLineEdit*>(name); }
   QStringList Column(int column) {
     QStringList out;
@@ -49,6 +53,39 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void fileDialogsAskInTheWorkbenchsLanguage() {
+    // Every file dialog of the main window: its command, its caption and filter texts.
+    struct Case {
+      const char* command;
+      std::function<void(TfrmAirEditor&)> run;
+      int caption, filter;
+    };
+    const Case cases[] = {
+        {"load picture", [](TfrmAirEditor& w) { w.findChild<QPushButton*>("btnLoadPicture")->click(); }, 304, 301},
+        {"export", [](TfrmAirEditor& w) { w.ExportSelectedRecords(); }, 305, 302},
+        {"import", [](TfrmAirEditor& w) { w.ImportRecords(); }, 306, 302},
+        {"mobile file", [](TfrmAirEditor& w) { w.ExportMobileBundle(); }, 307, 303},
+        {"readable records", [](TfrmAirEditor& w) { w.SaveReadableRecordsAs(); }, 308, 302},
+    };
+    for (int language : {0, 1}) {
+      Fixture f(true);
+      f.window.ChangeLanguage(language);
+      auto text = [&](int number) { return QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(number))); };
+      for (const Case& c : cases) {
+        f.prompts.file_dialogs.clear();
+        c.run(f.window);
+        QCOMPARE(f.prompts.file_dialogs.size(), std::size_t{1});
+        QCOMPARE(f.prompts.file_dialogs.front().first, text(c.caption));
+        QCOMPARE(f.prompts.file_dialogs.front().second, text(c.filter));
+        QVERIFY2(!text(c.caption).isEmpty() && !text(c.filter).isEmpty(), c.command);
+        // The filter keeps the patterns the dialog filters by, in every language.
+        QVERIFY2(text(c.filter).contains(QRegularExpression(R"(\(\*\.[a-z]+( \*\.[a-z]+)*\)$)")), c.command);
+      }
+      // Chinese captions are not the English ones.
+      if (language == 1) QVERIFY(text(304) != QString("Load the picture of the remote"));
+    }
+  }
+
   void startsWithAnEmptyLibrary() {
     Fixture f(false);
     QCOMPARE(f.Library()->Rows(), 0);

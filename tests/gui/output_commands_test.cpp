@@ -20,6 +20,7 @@
 #include "record_workflow_support.h"
 #include "ui/dialogs/format_chooser_dialog.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -29,7 +30,7 @@ struct Fixture {
     window.show();
     QCoreApplication::processEvents();
   }
-  ui::DataGrid* Library() { return window.findChild<ui::DataGrid*>("gridLibrary"); }
+  ui::LibraryGrid* Library() { return window.findChild<ui::LibraryGrid*>("gridLibrary"); }
   QPlainTextEdit* Memo() { return window.findChild<QPlainTextEdit*>("memoRecord"); }
   QPlainTextEdit* Summary() { return window.findChild<QPlainTextEdit*>("memoSummary"); }
   void Trigger(const char* action) { window.findChild<QAction*>(action)->trigger(); }
@@ -123,7 +124,7 @@ class OutputCommandsTest : public QObject {
   void filterByLearningThroughTheFormatChooser() {
     testing::WorkbenchFixture f;
     QVERIFY(testing::WaitFor([&] { return f.device->Manager().Listening(); }, 3000));
-    auto* library = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    auto* library = f.window->findChild<ui::LibraryGrid*>("gridLibrary");
     const int all = library->Rows();
     constexpr int kPressed = 1;
     store::TdiskAir record;

@@ -14,6 +14,7 @@
 #include "base/gbk.h"
 #include "record_workflow_support.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -26,7 +27,7 @@ constexpr std::uint8_t kFinishMark = 0xBE;
 
 struct Fixture : testing::WorkbenchFixture {
   Fixture() {
-    auto* grid = window->findChild<ui::DataGrid*>("gridLibrary");
+    auto* grid = window->findChild<ui::LibraryGrid*>("gridLibrary");
     for (int r = 1; r <= grid->Rows(); ++r)
       if (grid->Cell(5, r).toInt() == kRecord) grid->SetCurrentRow(r);
   }
@@ -138,7 +139,7 @@ class ProgrammingDialogTest : public QObject {
     record.CodeNo.assign("0999");
     const int index = f.workbench.library.StoreRecord(record, lines, -1);
     f.window->RefreshLibraryList();
-    auto* grid = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    auto* grid = f.window->findChild<ui::LibraryGrid*>("gridLibrary");
     for (int r = 1; r <= grid->Rows(); ++r)
       if (grid->Cell(5, r).toInt() == index) grid->SetCurrentRow(r);
     QCOMPARE(f.window->CurrentIndex(), index);

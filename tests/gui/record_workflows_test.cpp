@@ -17,6 +17,7 @@
 #include "ui/dialogs/key_editor_dialog.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 #include "workflow/new_record.h"
 #include "workflow/text_fields.h"
 
@@ -204,7 +205,7 @@ class RecordWorkflowsTest : public QObject {
     QCOMPARE(f.window->CurrentIndex(), -1);
     const int size = f.workbench.library.Size();
     f.prompts.answers.push_back(QMessageBox::Cancel);
-    auto* library = f.window->findChild<ui::DataGrid*>("gridLibrary");
+    auto* library = f.window->findChild<ui::LibraryGrid*>("gridLibrary");
     library->SetCurrentRow(library->CurrentRow() == 1 ? 2 : 1);
     QCOMPARE(f.prompts.questions.size(), std::size_t{1});
     QCOMPARE(f.prompts.questions.back(), f.Text(18));

@@ -13,6 +13,7 @@
 #include "ui/dialogs/remote_check_dialog.h"
 #include "ui/widgets/check_grid_view.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -26,7 +27,7 @@ constexpr int kTargetBit = 104;
 constexpr int kTargetColumn = kTargetBit / analysis::kBitsPerCell;
 
 void SelectRecord(TfrmAirEditor& window, int index) {
-  auto* grid = window.findChild<ui::DataGrid*>("gridLibrary");
+  auto* grid = window.findChild<ui::LibraryGrid*>("gridLibrary");
   for (int r = 1; r <= grid->Rows(); ++r)
     if (grid->Cell(5, r).toInt() == index) grid->SetCurrentRow(r);
 }

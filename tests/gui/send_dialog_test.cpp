@@ -14,6 +14,7 @@
 #include "gui_test_support.h"
 #include "store/library.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -39,7 +40,7 @@ class SendDialogTest : public QObject {
     TfrmAirEditor window(workbench, prompts);
     window.show();
     QCoreApplication::processEvents();
-    auto* library = window.findChild<ui::DataGrid*>("gridLibrary");
+    auto* library = window.findChild<ui::LibraryGrid*>("gridLibrary");
     library->SetCurrentRow(1);
     const int index = window.CurrentIndex();
     QVERIFY(index >= 0);

@@ -10,6 +10,7 @@
 #include "app/workbench_application.h"
 #include "gui_test_support.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -60,7 +61,7 @@ class StartupSurvivalTest : public QObject {
       TfrmAirEditor window(workbench, prompts);
       window.show();
       QCoreApplication::processEvents();
-      QCOMPARE(window.findChild<ui::DataGrid*>("gridLibrary")->Rows(), c.library_rows);
+      QCOMPARE(window.findChild<ui::LibraryGrid*>("gridLibrary")->Rows(), c.library_rows);
     }
   }
 

@@ -42,6 +42,7 @@
 #include "ui/translate_form.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
@@ -329,7 +330,7 @@ class TranslationsTest : public QObject {
     testing::ScriptedPrompts prompts;
     TfrmAirEditor window(workbench, prompts);
     ui::ApplyFormEntry(&window, "gridLibrary.Col[3].Heading", "Bemerkung");
-    QCOMPARE(window.findChild<ui::DataGrid*>("gridLibrary")->Heading(3), QString("Bemerkung"));
+    QCOMPARE(window.findChild<ui::LibraryGrid*>("gridLibrary")->Heading(3), QString("Bemerkung"));
     workbench.language.SetLanguageNo(2);
     ui::TFrmConfigure options(home.path() / "config.ini", workbench.language);
     QCOMPARE(options.windowTitle(), QString("配置参数"));

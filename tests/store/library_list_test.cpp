@@ -101,6 +101,37 @@ TEST(LibraryList, LearnFilterKeepsOnlyItsHitsAndRowsCarryTheirTexts) {
   EXPECT_EQ(BuildLibraryList(Library(), q).size(), 1u);
 }
 
+TEST(LibraryList, APreparedOrderAnswersEveryQueryAsAFreshListDoes) {
+  // One order serves a user who types, sorts and filters in turn: its cached
+  // sort orders must never leak from one query into the next.
+  LibraryListOrder order;
+  order.Prepare(Library(), 1);
+  for (const char* keyword : {"", "GREE", "0", "unit"}) {
+    for (int column : {3, 0, 2, 1, 7}) {
+      for (bool descending : {false, true}) {
+        for (bool learn : {false, true}) {
+          LibraryListQuery q;
+          q.keyword = keyword;
+          q.sort_column = column;
+          q.descending = descending;
+          q.learn_filter_on = learn;
+          q.learn_filter_hits = {0, 3, 2, -1, 40};
+          EXPECT_EQ(order.Rows(q), Indices(q)) << keyword << " " << column << " " << descending << " " << learn;
+        }
+      }
+    }
+  }
+  // Prepared again for a changed library, it lists the new records.
+  TdiskAirList bigger = Library();
+  bigger.push_back(Entry("Aux", "0007", "", "", At(2020, 1, 1, 0, 0)));
+  bigger.erase(bigger.begin());
+  order.Prepare(bigger, 1);
+  LibraryListQuery q;
+  EXPECT_EQ(order.Rows(q), (std::vector<int>{3, 2, 1, 0}));
+  q.sort_column = 1;
+  EXPECT_EQ(order.Rows(q), (std::vector<int>{1, 3, 0, 2}));
+}
+
 TEST(LibraryList, GbkHelpersRespectTwoByteCharacters) {
   EXPECT_EQ(UpperGbk("ab\x81\x61z"), "AB\x81\x61Z");
   EXPECT_TRUE(ContainsGbk("x\x81\x41", "\x81\x41"));
