@@ -15,7 +15,7 @@ namespace klimavo::app {
 
 void TfrmAirEditor::BuildLearnCommand() {
   auto* tools = findChild<QMenu*>("mnuTools");
-  auto* learn = new QAction(Text(320), this);
+  auto* learn = new QAction(ui::LangText(workbench_.language, 320), this);
   learn->setObjectName("actLearnRemote");
   // Last in Tools, after the tool-bar commands and Update, which mirror the tool bar.
   tools->addSeparator();
@@ -46,7 +46,7 @@ void TfrmAirEditor::LearnRemoteCommand() {
     learned.record.ChangeTime = base::NowAsDateTime();
     const int index = workbench_.library.StoreRecord(learned.record, learned.bit_lines, -1);
     lock.reset();
-    statusBar()->showMessage(Text(339).arg(index));
+    statusBar()->showMessage(ui::LangText(workbench_.language, 339).arg(index));
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
     prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
