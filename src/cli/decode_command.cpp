@@ -53,9 +53,8 @@ struct DecodeOptions {
   std::string file;
 };
 
-capture::SummaryLabels Labels(Context& ctx, const std::filesystem::path& home) {
-  const int language_no = ctx.LanguageNo();
-  const lang::Language language(home, language_no);
+capture::SummaryLabels Labels(Context& ctx) {
+  const lang::Language& language = ctx.Language();
   return {base::GbkToUtf8(language.Text(kTextCarrier)), base::GbkToUtf8(language.Text(kTextLogicCodes)),
           base::GbkToUtf8(language.Text(kTextSplitCodes))};
 }
@@ -99,7 +98,7 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
     if (o.json) {
       std::cout << capture::DecodeReportJson(report) << '\n';
     } else {
-      if (!labels) labels = Labels(ctx, home);
+      if (!labels) labels = Labels(ctx);
       if (!first) std::cout << '\n';
       std::cout << capture::DecodeReportText(report, *labels);
     }

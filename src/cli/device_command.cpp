@@ -136,15 +136,8 @@ struct ListenOptions {
   bool json = false;
 };
 
-// The language of the home (or of --lang).
-lang::Language UserLanguage(Context& ctx) {
-  const std::filesystem::path& home = ctx.Home();
-  const int language_no = ctx.LanguageNo();
-  return lang::Language(home, language_no);
-}
-
 capture::SummaryLabels Labels(Context& ctx) {
-  const lang::Language language = UserLanguage(ctx);
+  const lang::Language& language = ctx.Language();
   return {base::GbkToUtf8(language.Text(kTextCarrier)), base::GbkToUtf8(language.Text(kTextLogicCodes)),
           base::GbkToUtf8(language.Text(kTextSplitCodes))};
 }
@@ -319,7 +312,7 @@ class ProgramPrinter {
 
 void RunProgram(const ProgramOptions& o, Context& ctx) {
   const base::Bytes image = ImageToProgram(o, ctx);
-  const lang::Language language = UserLanguage(ctx);
+  const lang::Language& language = ctx.Language();
   InterruptScope interrupt;
   Link link(o.simulate, kDefaultSimulatedModel);
   if (link.sim != nullptr && o.simulate_wrong_replies > 0) link.sim->CorruptReplies(o.simulate_wrong_replies);
