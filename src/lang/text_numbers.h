@@ -7,5 +7,9 @@ namespace klimavo::lang {
 
 /// Caption of the numbered information and error messages ("Information").
 inline constexpr int kTextInformation = 9;
+/// Labels of the summary lines of a decoded signal: "Carrier", "Logic codes:", "Split codes:".
+inline constexpr int kTextCarrier = 53;
+inline constexpr int kTextLogicCodes = 54;
+inline constexpr int kTextSplitCodes = 55;
 
 }  // namespace klimavo::lang

@@ -8,6 +8,7 @@
 #include "base/gbk.h"
 #include "ir/ir_terms.h"
 #include "ir/ir_text.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/wave_geometry.h"
 
 namespace klimavo::ui {
@@ -34,7 +35,7 @@ QString Translated(const WaveState& state, const std::string& utf8) {
   if (state.Chinese) return QString::fromStdString(utf8);
   auto gbk = base::Utf8ToGbk(utf8);
   if (!gbk) return QString::fromStdString(utf8);
-  return QString::fromStdString(base::GbkToUtf8(ir::TranslateIrTerms(*gbk, 2057)));
+  return FromGbk(ir::TranslateIrTerms(*gbk, 2057));
 }
 
 }  // namespace

@@ -14,10 +14,10 @@
 
 #include <cstdlib>
 
-#include "base/gbk.h"
 #include "base/text.h"
 #include "ir/ir_text.h"
 #include "ir/tolerance.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/tree_synthesis.h"
@@ -403,7 +403,7 @@ void TWaveShow::EditField(int x) {
         const QString current = QString::fromStdString(
             ir::SymbolsToHexStr(static_cast<int>(count), state_.SymbolRadix, false, static_cast<std::uint32_t>(leaf->Value)));
         const std::optional<QString> text =
-            ValuePromptSlot()(this, caption, QString::fromStdString(base::GbkToUtf8(leaf->KindName)), current);
+            ValuePromptSlot()(this, caption, FromGbk(leaf->KindName), current);
         if (!text) return;
         const QString trimmed = text->trimmed();
         bool valid = !trimmed.isEmpty();
