@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "ir/checksum.h"
 #include "lang/text_numbers.h"
 #include "ui/translate_form.h"
