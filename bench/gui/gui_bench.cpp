@@ -107,7 +107,7 @@ void BM_SortLibraryListByHeading(benchmark::State& state) {
 BENCHMARK(BM_SortLibraryListByHeading)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_RedrawCaptureOf2000Levels(benchmark::State& state) {
-  klimavo::ui::WaveState wave;
+  klimavo::wave::WaveState wave;
   for (int i = 0; i < 2000; ++i) wave.Durations.push_back(i % 2 == 0 ? 5600 : -(5600 + (i % 3) * 11300));
   wave.ZoomIndex = static_cast<int>(state.range(0));
   wave.ShowLineAB = true;

@@ -21,7 +21,7 @@
 #include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/tree_synthesis.h"
+#include "wave/tree_synthesis.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::app {
@@ -217,7 +217,7 @@ void CaptureViewer::ShowCapture(int index) {
   capture_view_->SetDecodeTexts(report.protocol, capture::HexBytes(report.bytes, " "));
 
   tree_->ShowFormatTree(ir::BuildFormatTree(result.Params, result.Protocol, true));
-  ui::SetNodeValues(tree_->Control(), result.Bytes, false);
+  wave::SetNodeValues(tree_->Control(), result.Bytes, false);
   tree_view_->SetRepeatCount(result.Protocol.Repeat > 1 ? result.Protocol.Repeat : 0);
   tree_view_->FullRedraw();
   tree_bar_->ZoomAndPosition(std::min(tree_bar_->FielsID(), tree_bar_->MaxUsefulZoom()), 0);
