@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
 

@@ -49,7 +49,7 @@ run_ctest() {
 }
 
 # Every label must hold tests: a suite that ran nothing fails the run.
-for label in base ir capture config lang store workflow firmware analysis device update cli golden fuzz gui; do
+for label in base ir capture config lang store workflow firmware analysis device update wave cli golden fuzz gui; do
   count=$(ctest --test-dir "$build" -N -L "^${label}\$" | sed -n 's/^Total Tests: //p')
   if [ "${count:-0}" -eq 0 ]; then
     echo "test: no tests carry the label '$label'" >&2

@@ -30,11 +30,11 @@ namespace fs = std::filesystem;
 // A home whose library holds `count` records, copied from the sample library.
 fs::path LargeHome(int count) {
   const fs::path home = fs::temp_directory_path() / ("klimavo-bench-home-" + std::to_string(count));
-  if (fs::exists(home / "data/acprotocl.dat")) return home;
+  if (fs::exists(home / "data" / klimavo::store::kLibraryFileName)) return home;
   fs::remove_all(home);
   fs::copy(KLIMAVO_SEED_DIR, home, fs::copy_options::recursive);
   klimavo::store::TdiskAirList sample;
-  klimavo::store::LoadLibraryFile(home / "data/acprotocl.dat", sample);
+  klimavo::store::LoadLibraryFile(home / "data" / klimavo::store::kLibraryFileName, sample);
   klimavo::store::TdiskAirList big;
   big.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count && !sample.empty(); ++i) {
@@ -42,7 +42,7 @@ fs::path LargeHome(int count) {
     entry.Record.CodeNo.assign(std::to_string(1000 + i));
     big.push_back(std::move(entry));
   }
-  klimavo::store::SaveLibraryFile(big, home / "data/acprotocl.dat");
+  klimavo::store::SaveLibraryFile(big, home / "data" / klimavo::store::kLibraryFileName);
   return home;
 }
 
@@ -72,7 +72,7 @@ void BM_StartupToFirstShownWindow(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     resident = ResidentBytes();
   }
-  const double file_size = static_cast<double>(fs::file_size(home / "data/acprotocl.dat"));
+  const double file_size = static_cast<double>(fs::file_size(home / "data" / klimavo::store::kLibraryFileName));
   state.counters["file_MB"] = file_size / 1e6;
   state.counters["rss_MB"] = static_cast<double>(resident) / 1e6;
   state.counters["rss_per_file"] = static_cast<double>(resident) / file_size;
@@ -122,7 +122,7 @@ void BM_SortLibraryListByHeading(benchmark::State& state) {
 BENCHMARK(BM_SortLibraryListByHeading)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_RedrawCaptureOf2000Levels(benchmark::State& state) {
-  klimavo::ui::WaveState wave;
+  klimavo::wave::WaveState wave;
   for (int i = 0; i < 2000; ++i) wave.Durations.push_back(i % 2 == 0 ? 5600 : -(5600 + (i % 3) * 11300));
   wave.ZoomIndex = static_cast<int>(state.range(0));
   wave.ShowLineAB = true;

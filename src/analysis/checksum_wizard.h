@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 #include "analysis/compare_grid.h"
 #include "ir/format_tree.h"
 #include "store/protocol_record.h"

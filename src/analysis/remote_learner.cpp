@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 #include "analysis/learner_bits.h"
 #include "analysis/learner_plan.h"
 #include "analysis/record_capture.h"

@@ -13,15 +13,15 @@
 
 #include <algorithm>
 
-#include "base/gbk.h"
 #include "capture/decode_report.h"
 #include "ir/decode.h"
 #include "ir/format_tree.h"
 #include "ir/protocol.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/tree_synthesis.h"
+#include "wave/tree_synthesis.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::app {
@@ -31,10 +31,6 @@ constexpr int kCaptureZoom = 29;  // 5 ms per division: a whole frame in view
 constexpr int kListWidth = 300;
 constexpr QSize kMinimumSize(860, 520);
 constexpr int kTreeWidth = 220;
-
-QString LanguageText(const lang::Language& language, int number) {
-  return QString::fromStdString(base::GbkToUtf8(language.Text(number)));
-}
 
 }  // namespace
 
@@ -46,7 +42,7 @@ CaptureFileLoad LoadCaptureFile(const QString& file, const lang::Language& langu
   if (read.ok())
     load.captures = std::move(read.captures);
   else
-    load.error = LanguageText(language, 100) + "\n" + QString::fromStdString(read.error->What());
+    load.error = ui::LangText(language, 100) + "\n" + QString::fromStdString(read.error->What());
   return load;
 }
 
@@ -73,7 +69,7 @@ CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double 
   left_layout->setContentsMargins(4, 4, 0, 4);
   search_ = new QLineEdit(left);
   search_->setObjectName("edtSearch");
-  search_->setPlaceholderText(Text(102));
+  search_->setPlaceholderText(ui::LangText(language_, 102));
   search_->setClearButtonEnabled(true);
   count_ = new QLabel(left);
   count_->setObjectName("lblCount");
@@ -148,7 +144,6 @@ CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double 
   if (!captures_.empty()) list_->setCurrentRow(0);
 }
 
-QString CaptureViewer::Text(int number) const { return LanguageText(language_, number); }
 
 void CaptureViewer::BuildMenus() {
   auto* view = menuBar()->addMenu("&View");
@@ -165,13 +160,13 @@ QString CaptureViewer::RowText(int index) const {
   const QString origin = c.origin ? QString::fromStdString(*c.origin) : QFileInfo(source_).fileName();
   return QString("%1  %2  (%3, %4)\n%5")
       .arg(index + 1, 3, 10, QChar('0'))
-      .arg(name, Text(104).arg(c.line), Text(105).arg(c.durations.size()), origin);
+      .arg(name, ui::LangText(language_, 104).arg(c.line), ui::LangText(language_, 105).arg(c.durations.size()), origin);
 }
 
 void CaptureViewer::UpdateCount() {
   int shown = 0;
   for (int i = 0; i < list_->count(); ++i) shown += list_->item(i)->isHidden() ? 0 : 1;
-  count_->setText(Text(103).arg(shown).arg(list_->count()));
+  count_->setText(ui::LangText(language_, 103).arg(shown).arg(list_->count()));
 }
 
 void CaptureViewer::Search(const QString& text) {
@@ -209,21 +204,20 @@ void CaptureViewer::ShowCapture(int index) {
 
   ir::Tcomp_aval result;
   if (!ir::DecodeCapture(capture.Durations, capture.Carrier, false, true, tolerance_, result)) {
-    summary_->setPlainText(Text(101));
+    summary_->setPlainText(ui::LangText(language_, 101));
     tree_->Control().Items.clear();
     tree_->RefreshItems();
     tree_view_->FullRedraw();
     tree_bar_->ZoomAndPosition(tree_bar_->FielsID(), 0);
     return;
   }
-  auto label = [this](int n) { return base::GbkToUtf8(language_.Text(n)); };
-  const capture::SummaryLabels labels{label(53), label(54), label(55)};
+  const capture::SummaryLabels labels = capture::SummaryLabelsIn(language_);
   const capture::DecodeReport report = capture::MakeDecodeReport(result, true, false);
   summary_->setPlainText(QString::fromStdString(capture::DecodeReportText(report, labels)));
   capture_view_->SetDecodeTexts(report.protocol, capture::HexBytes(report.bytes, " "));
 
   tree_->ShowFormatTree(ir::BuildFormatTree(result.Params, result.Protocol, true));
-  ui::SetNodeValues(tree_->Control(), result.Bytes, false);
+  wave::SetNodeValues(tree_->Control(), result.Bytes, false);
   tree_view_->SetRepeatCount(result.Protocol.Repeat > 1 ? result.Protocol.Repeat : 0);
   tree_view_->FullRedraw();
   tree_bar_->ZoomAndPosition(std::min(tree_bar_->FielsID(), tree_bar_->MaxUsefulZoom()), 0);

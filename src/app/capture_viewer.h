@@ -60,7 +60,6 @@ class CaptureViewer : public QMainWindow {
 
  private:
   void BuildMenus();
-  QString Text(int number) const;
   void UpdateCount();
 
   std::vector<capture::CaptureRead> captures_;

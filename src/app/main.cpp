@@ -24,13 +24,17 @@
 #include "app/user_prompts.h"
 #include "app/workbench.h"
 #include "app/workbench_application.h"
-#include "base/gbk.h"
 #include "base/home.h"
 #include "config/config.h"
+#include "lang/text_numbers.h"
 #include "store/colour_scheme.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/wave_show.h"
 
 namespace {
+
+// The message of an error that escaped a command into the event loop.
+constexpr int kTextUnexpectedError = 78;
 
 // Saves the window as a PNG once it has been laid out and painted, then quits.
 void ScheduleScreenshot(QWidget& window, const QString& file) {
@@ -128,7 +132,7 @@ int main(int argc, char** argv) {
     if (!load.ok()) {
       // On the terminal for scripts, in a window for the user who started it from a desktop.
       std::cerr << "klimavo: " << load.error.toStdString() << "\n";
-      const QString caption = QString::fromStdString(klimavo::base::GbkToUtf8(workbench.language.Text(9)));
+      const QString caption = klimavo::ui::LangText(workbench.language, klimavo::lang::kTextInformation);
       if (parser.isSet(screenshot_option)) {
         QMessageBox box(QMessageBox::Warning, caption, load.error);
         box.show();
@@ -153,8 +157,9 @@ int main(int argc, char** argv) {
   if (!device_options) return 2;
   klimavo::app::Workbench workbench(home);
   app.SetErrorReporter([&workbench](const QString&, const QString& text) {
-    auto lang_text = [&workbench](int n) { return QString::fromStdString(klimavo::base::GbkToUtf8(workbench.language.Text(n))); };
-    QMessageBox::critical(QApplication::activeWindow(), lang_text(9), lang_text(78) + "\n" + text);
+    const auto& language = workbench.language;
+    QMessageBox::critical(QApplication::activeWindow(), klimavo::ui::LangText(language, klimavo::lang::kTextInformation),
+                          klimavo::ui::LangText(language, kTextUnexpectedError) + "\n" + text);
   });
   // The device manager exists before the main window and ends after it.
   klimavo::app::DeviceSession device(*device_options);

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "base/gbk.h"
 #include "ir/protocol.h"
+#include "lang/language.h"
+#include "lang/text_numbers.h"
 
 namespace klimavo::capture {
 namespace {
@@ -233,6 +236,11 @@ std::string HexBytes(std::span<const std::uint8_t> bytes, std::string_view separ
     out += kHex[bytes[i] & 0xF];
   }
   return out;
+}
+
+SummaryLabels SummaryLabelsIn(const lang::Language& language) {
+  return {base::GbkToUtf8(language.Text(lang::kTextCarrier)), base::GbkToUtf8(language.Text(lang::kTextLogicCodes)),
+          base::GbkToUtf8(language.Text(lang::kTextSplitCodes))};
 }
 
 }  // namespace klimavo::capture

@@ -15,6 +15,10 @@
 #include "ir/assisted_decode.h"
 #include "ir/ir_types.h"
 
+namespace klimavo::lang {
+class Language;
+}
+
 namespace klimavo::capture {
 
 /// What one capture decoded to, ready for printing.
@@ -61,6 +65,8 @@ struct SummaryLabels {
 /// its name; a failed one reads "no decoding". An assisted decode adds one
 /// line "assist: CHANGE: WHY" per change.
 std::string DecodeReportText(const DecodeReport& report, const SummaryLabels& labels);
+/// The summary labels in `language`.
+SummaryLabels SummaryLabelsIn(const lang::Language& language);
 
 /// A JSON string literal: quotes, backslashes and control characters escaped,
 /// UTF-8 kept, bytes that are not UTF-8 replaced by U+FFFD.

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/checksum_discovery.h"
-#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "base/home.h"
 #include "capture/capture_format.h"
 #include "cli/analyse_command.h"

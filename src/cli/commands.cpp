@@ -6,7 +6,6 @@
 
 #include "base/file_error.h"
 #include "base/home.h"
-#include "config/config.h"
 #include "lang/language.h"
 
 namespace klimavo::cli {
@@ -36,9 +35,14 @@ const std::filesystem::path& Context::Home() {
   return *home_;
 }
 
-int Context::LanguageNo() {
-  const int lang = this->lang ? *this->lang : config::ReadConfig(base::ConfigPath(Home())).lang;
-  return config::CorrectLanguageNo(lang, lang::Language(Home(), 1).LanguageCount());
+workflow::WorkbenchContext& Context::Workbench() {
+  if (!workbench_) {
+    // An unreadable config.ini ends the verb (exit status 2) rather than
+    // running it in a language the user did not choose.
+    const int language_no = workflow::StartLanguageNo(Home(), lang);
+    workbench_.emplace(Home(), language_no);
+  }
+  return *workbench_;
 }
 
 int Run(int argc, char** argv) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "workflow/workbench_context.h"
+
 namespace klimavo::cli {
 
 /// Exit statuses shared by every verb.
@@ -24,13 +26,19 @@ struct Context {
 
   /// The workbench home, resolved and seeded on first use.
   const std::filesystem::path& Home();
-  /// The language number: --lang N, else key `lang` of config.ini, either one
-  /// read by config::CorrectLanguageNo (0, a negative number or one above the
-  /// count of languages is English), so `--lang 0` and `lang=0` agree.
-  int LanguageNo();
+  /// The workbench context of the home, built on first use in the language of
+  /// --lang N, else of key `lang` of config.ini, both read by the one rule of
+  /// workflow::StartLanguageNo that the windowed workbench uses too (0, a
+  /// negative number or one above the count of languages is English), so
+  /// `--lang 0` and `lang=0` agree. Its library is not loaded.
+  workflow::WorkbenchContext& Workbench();
+  /// The language of Workbench().
+  const lang::Language& Language() { return Workbench().language; }
+  int LanguageNo() { return Language().LanguageNo(); }
 
  private:
   std::optional<std::filesystem::path> home_;
+  std::optional<workflow::WorkbenchContext> workbench_;
 };
 
 /// A verb adds its subcommand to the app; its callback sets ctx.exit_code.

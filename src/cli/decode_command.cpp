@@ -33,10 +33,6 @@
 namespace klimavo::cli {
 namespace {
 
-/// Language texts that label the summary lines.
-constexpr int kTextCarrier = 53;
-constexpr int kTextLogicCodes = 54;
-constexpr int kTextSplitCodes = 55;
 /// Accepted range of --tolerance, in percent.
 constexpr double kMaxTolerancePercent = 1000.0;
 constexpr std::string_view kStdinName = "<stdin>";
@@ -52,13 +48,6 @@ struct DecodeOptions {
   std::string format;  // empty: detected from the file
   std::string file;
 };
-
-capture::SummaryLabels Labels(Context& ctx, const std::filesystem::path& home) {
-  const int language_no = ctx.LanguageNo();
-  const lang::Language language(home, language_no);
-  return {base::GbkToUtf8(language.Text(kTextCarrier)), base::GbkToUtf8(language.Text(kTextLogicCodes)),
-          base::GbkToUtf8(language.Text(kTextSplitCodes))};
-}
 
 capture::ReadOptions ReadOptionsOf(const DecodeOptions& o) {
   capture::ReadOptions read;
@@ -99,7 +88,7 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
     if (o.json) {
       std::cout << capture::DecodeReportJson(report) << '\n';
     } else {
-      if (!labels) labels = Labels(ctx, home);
+      if (!labels) labels = capture::SummaryLabelsIn(ctx.Language());
       if (!first) std::cout << '\n';
       std::cout << capture::DecodeReportText(report, *labels);
     }

@@ -47,10 +47,6 @@
 namespace klimavo::cli {
 namespace {
 
-constexpr int kTextCarrier = 53;
-constexpr int kTextLogicCodes = 54;
-constexpr int kTextSplitCodes = 55;
-constexpr const char* kLibraryFile = "acprotocl.dat";
 constexpr int kProgressBarWidth = 40;
 /// The simulated learner's model when none is given: the first of the set with a stop command.
 constexpr int kDefaultSimulatedModel = 7;
@@ -137,19 +133,6 @@ struct ListenOptions {
   bool json = false;
 };
 
-// The language of the home (or of --lang).
-lang::Language UserLanguage(Context& ctx) {
-  const std::filesystem::path& home = ctx.Home();
-  const int language_no = ctx.LanguageNo();
-  return lang::Language(home, language_no);
-}
-
-capture::SummaryLabels Labels(Context& ctx) {
-  const lang::Language language = UserLanguage(ctx);
-  return {base::GbkToUtf8(language.Text(kTextCarrier)), base::GbkToUtf8(language.Text(kTextLogicCodes)),
-          base::GbkToUtf8(language.Text(kTextSplitCodes))};
-}
-
 std::string MicrosText(const ir::TIRIntegerArr& durations, const char* separator) {
   std::ostringstream out;
   for (std::size_t i = 0; i < durations.size(); ++i) out << (i ? separator : "") << ir::TicksToMicros(durations[i]);
@@ -190,7 +173,7 @@ void RunListen(const ListenOptions& o, Context& ctx) {
   const config::ConfigValues values = config::ReadConfig(base::ConfigPath(ctx.Home()));
   const double tolerance = config::Derive(values).DecodeTolerance;
   capture::SummaryLabels labels;
-  if (!o.json) labels = Labels(ctx);
+  if (!o.json) labels = capture::SummaryLabelsIn(ctx.Language());
   const int sim_model = o.simulate_model >= 0 ? o.simulate_model
                         : o.model_set == 1    ? kDefaultSimulatedModelSet1
                                               : kDefaultSimulatedModel;
@@ -271,7 +254,7 @@ base::Bytes ImageToProgram(const ProgramOptions& o, Context& ctx) {
     return *bytes;
   }
   if (o.index < 0) throw CommandError{kExitUsage, "give a library INDEX or --image FILE"};
-  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / kLibraryFile);
+  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
   if (!library.Load()) throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   store::TdiskAir record;
   store::TBtnLines bit_lines;
@@ -330,7 +313,7 @@ class ProgramPrinter {
 
 void RunProgram(const ProgramOptions& o, Context& ctx) {
   const base::Bytes image = ImageToProgram(o, ctx);
-  const lang::Language language = UserLanguage(ctx);
+  const lang::Language& language = ctx.Language();
   InterruptScope interrupt;
   Link link(o.simulate, kDefaultSimulatedModel);
   if (link.sim != nullptr && o.simulate_wrong_replies > 0) link.sim->CorruptReplies(o.simulate_wrong_replies);

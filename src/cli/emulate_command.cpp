@@ -30,7 +30,7 @@ std::string Join(const std::vector<std::int32_t>& values) {
 }
 
 int RunEmulate(const EmulateArgs& args, Context& ctx) {
-  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / "acprotocl.dat");
+  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
   if (!library.Load()) throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   store::TdiskAir record;
   store::TBtnLines lines;

@@ -21,11 +21,10 @@
 namespace klimavo::cli {
 namespace {
 
-constexpr const char* kLibraryFile = "acprotocl.dat";
 constexpr const char* kTableFile = "acwn.txt";
 
 store::ProtocolLibrary LoadLibrary(Context& ctx) {
-  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / kLibraryFile);
+  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
   if (!library.Load())
     throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   return library;

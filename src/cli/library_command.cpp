@@ -203,7 +203,7 @@ void RunShow(const LibraryOptions& o, Context& ctx) {
     std::cout << store::LibraryRecordToJsonText(entry);
     return;
   }
-  std::string text = base::GbkToUtf8(store::RecordSummaryText(entry.Record, lang::Language(home, ctx.LanguageNo())));
+  std::string text = base::GbkToUtf8(store::RecordSummaryText(entry.Record, ctx.Language()));
   std::erase(text, '\r');
   std::cout << text;
 }

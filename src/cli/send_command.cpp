@@ -46,7 +46,7 @@ std::string DefaultTransmitter() {
 int RunSend(const SendArgs& args, Context& ctx) {
   if (args.states.size() != firmware::kFunctionKeys)
     throw CommandError{kExitUsage, "--states needs six values (power, temperature, mode, fan, swing, vane)"};
-  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / "acprotocl.dat");
+  store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
   if (!library.Load()) throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   store::TdiskAir record;
   store::TBtnLines lines;

@@ -40,12 +40,6 @@ struct UpdateOptions {
   bool json = false;
 };
 
-lang::Language LanguageOf(Context& ctx) {
-  const std::filesystem::path& home = ctx.Home();
-  const int language_no = ctx.LanguageNo();
-  return lang::Language(home, language_no);
-}
-
 std::string Utf8Text(const lang::Language& language, int number) {
   return base::GbkToUtf8(language.Text(number));
 }
@@ -54,7 +48,7 @@ std::string Utf8Text(const lang::Language& language, int number) {
 std::string ServerUrl(const UpdateOptions& o, Context& ctx) {
   const update::ServerAddress address = update::ResolveServerAddress(base::ConfigPath(ctx.Home()), o.url);
   if (address.problem != update::AddressProblem::kNone) {
-    std::string message = Utf8Text(LanguageOf(ctx), update::kTextNoServer);
+    std::string message = Utf8Text(ctx.Language(), update::kTextNoServer);
     if (address.problem == update::AddressProblem::kUnsupportedScheme)
       message += " (" + address.base_url + ")";
     throw CommandError{kExitUsage, message};
@@ -96,7 +90,7 @@ void RunCheck(const UpdateOptions& o, Context& ctx) {
   update::HttpFetch fetch;
   const update::FetchResult result = fetch.Run(request, nullptr);
   if (!result.ok()) {
-    const lang::Language language = LanguageOf(ctx);
+    const lang::Language& language = ctx.Language();
     throw CommandError{kExitFailed, request.url + ": " +
                                         base::GbkToUtf8(update::WhyText(
                                             update::DescribeFetchFailure("up.txt", result), language))};
@@ -147,7 +141,7 @@ void PrintDownloadJson(const update::UpdateOutcome& outcome, const lang::Languag
 void RunDownload(const UpdateOptions& o, Context& ctx) {
   const std::filesystem::path& home = ctx.Home();
   const update::ServerSettings server = update::DownloadSettings(base::ConfigPath(home), ServerUrl(o, ctx));
-  const lang::Language language = LanguageOf(ctx);
+  const lang::Language& language = ctx.Language();
   base::EventLoopDispatcher loop;
   update::UpdateDownload::Events events;
   if (!o.json)

@@ -72,11 +72,6 @@ config::DerivedSettings Settings(Context& ctx) {
   return config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home())));
 }
 
-lang::Language UserLanguage(Context& ctx) {
-  const int language_no = ctx.LanguageNo();
-  return lang::Language(ctx.Home(), language_no);
-}
-
 std::string CaptureTitle(std::size_t n, const capture::CaptureRead& c) {
   std::string title = "capture " + std::to_string(n);
   if (c.name) title += " (" + *c.name + ")";
@@ -265,8 +260,8 @@ void RunCheck(const CheckOptions& o, Context& ctx) {
   const config::DerivedSettings settings = Settings(ctx);
   const analysis::RemoteCheck check(library.Records()[static_cast<std::size_t>(o.record)].Record,
                                     settings.DecodeTolerance);
-  std::optional<lang::Language> language;
-  if (!o.json) language.emplace(UserLanguage(ctx));
+  const lang::Language* language = nullptr;
+  if (!o.json) language = &ctx.Language();
   bool all_ok = true;
   ForEachCapture(o.file, [&](std::size_t n, const capture::CaptureRead& read) {
     const ir::Capture input = capture::ToCapture(read);

@@ -9,5 +9,9 @@ namespace klimavo::lang {
 inline constexpr int kTextInformation = 9;
 /// Filter of the file dialogs that open or save exchange files ("Exchange files (*.acpf)").
 inline constexpr int kTextExchangeFilesFilter = 302;
+/// Labels of the summary lines of a decoded signal: "Carrier", "Logic codes:", "Split codes:".
+inline constexpr int kTextCarrier = 53;
+inline constexpr int kTextLogicCodes = 54;
+inline constexpr int kTextSplitCodes = 55;
 
 }  // namespace klimavo::lang

@@ -4,15 +4,13 @@
 #include <cstdio>
 
 #include "ir/protocol.h"
+#include "lang/text_numbers.h"
 
 namespace klimavo::store {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 // Numbers of the language texts the summary is built from.
-constexpr int kTextCarrier = 53;
-constexpr int kTextLogic = 54;
-constexpr int kTextSplit = 55;
 constexpr int kTextFormat = 56;
 constexpr int kTextCode = 57;
 constexpr int kTextChecksum = 58;
@@ -79,12 +77,12 @@ std::string ChecksumItem(std::size_t slot, const ir::TCrcItem& item, const lang:
 
 std::string RecordSummaryText(const TdiskAir& record, const lang::Language& language) {
   const ir::TIRGsPara& p = record.Params;
-  std::string text = language.Text(kTextCarrier) + ":" + std::to_string(p.Carrier) +
+  std::string text = language.Text(lang::kTextCarrier) + ":" + std::to_string(p.Carrier) +
                      (record.LsbFirst == 1 ? " LSB" : "MSB") + kLineEnd;
-  text += language.Text(kTextLogic);
+  text += language.Text(lang::kTextLogicCodes);
   for (std::size_t k = 0; k < std::min<std::size_t>(p.LogicCount, p.Logic.size()); ++k) text += DurationGroup(p.Logic[k]);
   text += kLineEnd;
-  text += language.Text(kTextSplit);
+  text += language.Text(lang::kTextSplitCodes);
   for (std::size_t k = 0; k < std::min<std::size_t>(p.SplitCount, p.Split.size()); ++k) text += DurationGroup(p.Split[k]);
   text += kLineEnd;
   text += SlotsBlock(record, language) + kLineEnd;

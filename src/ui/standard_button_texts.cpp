@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "base/gbk.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::ui {
 namespace {
@@ -34,7 +34,7 @@ QString StandardButtonTexts::translate(const char* context, const char* source_t
     for (const ButtonText& b : kButtonTexts) {
       if (std::strcmp(source_text, b.qt_text) != 0) continue;
       const std::string text = language_.Text(b.number);
-      if (!text.empty()) return QString::fromStdString(base::GbkToUtf8(text));
+      if (!text.empty()) return FromGbk(text);
     }
   }
   if (language_.IsChinese() && has_qt_chinese_) return qt_chinese_.translate(context, source_text, disambiguation, n);

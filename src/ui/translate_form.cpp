@@ -10,9 +10,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
-#include "base/gbk.h"
 #include "base/text.h"
 #include "lang/form_entry.h"
+#include "ui/ui_text.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/library_grid.h"
 
@@ -124,7 +124,7 @@ void ApplyFormEntry(QWidget* window, const std::string& path, const QString& val
 
 void TranslateForm(QWidget* window, const lang::Language& language) {
   for (const auto& [path, value] : language.FormEntries(window->objectName().toStdString()))
-    ApplyFormEntry(window, path, QString::fromStdString(base::GbkToUtf8(value)));
+    ApplyFormEntry(window, path, FromGbk(value));
 }
 
 }  // namespace klimavo::ui

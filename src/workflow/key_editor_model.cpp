@@ -4,6 +4,7 @@
 
 #include "base/gbk.h"
 #include "base/text.h"
+#include "lang/text_numbers.h"
 
 namespace klimavo::workflow {
 namespace {
@@ -31,7 +32,7 @@ KeyEditorModel::KeyEditorModel(const store::TdiskAir& record, const lang::Langua
 EditorMessage KeyEditorModel::Numbered(int text, const std::string& detail) const {
   std::string body = TextUtf8(language_, text);
   if (!detail.empty()) body += " " + detail;
-  return EditorMessage{TextUtf8(language_, kTextCaptionInformation), body};
+  return EditorMessage{TextUtf8(language_, lang::kTextInformation), body};
 }
 
 std::string KeyEditorModel::KeyName(int key) const {
@@ -58,7 +59,7 @@ std::optional<EditorMessage> KeyEditorModel::SetKeyName(int key, std::string_vie
   if (!ValidKey(key)) return std::nullopt;
   const auto gbk = RecordText(utf8);
   if (!gbk)
-    return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
+    return EditorMessage{TextUtf8(language_, lang::kTextInformation),
                          NotGbkMessage(language_, TextField::KeyName)};
   record_.Keys[static_cast<std::size_t>(key)].Name.assign(*gbk);
   return std::nullopt;
@@ -80,7 +81,7 @@ std::optional<EditorMessage> KeyEditorModel::SetStateName(int key, int state, st
   if (!ValidKey(key) || state < 0 || state >= static_cast<int>(store::kMaxStates)) return std::nullopt;
   const auto gbk = RecordText(utf8);
   if (!gbk)
-    return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
+    return EditorMessage{TextUtf8(language_, lang::kTextInformation),
                          NotGbkMessage(language_, TextField::StateName)};
   record_.Keys[static_cast<std::size_t>(key)].StateNames[static_cast<std::size_t>(state)].assign(*gbk);
   return std::nullopt;
@@ -91,7 +92,7 @@ std::optional<EditorMessage> KeyEditorModel::AddKey(std::string_view utf8_name) 
   if (base::Trim(utf8_name).empty()) return Numbered(kTextKeyNameMissing);
   const auto gbk = RecordText(utf8_name);
   if (!gbk)
-    return EditorMessage{TextUtf8(language_, kTextCaptionInformation),
+    return EditorMessage{TextUtf8(language_, lang::kTextInformation),
                          NotGbkMessage(language_, TextField::KeyName)};
   record_.Keys[record_.KeyCount] = NewKey(*gbk);
   ++record_.KeyCount;

@@ -14,8 +14,6 @@ namespace klimavo::workflow {
 /// The fields a user types into, each with the language text that names it.
 enum class TextField { Brand, CodeNo, Memo, KeyName, StateName };
 
-/// Caption of the numbered messages.
-inline constexpr int kTextCaptionInformation = 9;
 inline constexpr int kTextNotGbk = 70;
 /// A cell or count that is not a whole number within its range.
 inline constexpr int kTextNumberOutOfRange = 76;

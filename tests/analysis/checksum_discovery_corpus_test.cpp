@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 #include "ir/checksum.h"
 #include "ir/decode.h"
 #include "ir/protocol.h"

@@ -1,4 +1,4 @@
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "analysis/checksum_rows.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"

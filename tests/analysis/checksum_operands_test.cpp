@@ -1,4 +1,4 @@
-#include "analysis/checksum_operands.h"
+#include "analysis/checksum_discovery/checksum_operands.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 #include "analysis/compare_grid.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/six_key_record.h"
 #include "ir/checksum.h"
 #include "ir/ir_types.h"
 #include "ir/protocol.h"
@@ -16,7 +17,7 @@
 namespace klimavo::testing {
 
 inline constexpr std::size_t kKeys = 6;
-inline constexpr std::uint8_t kStateCounts[kKeys] = {2, 15, 5, 4, 2, 7};
+inline constexpr const auto& kStateCounts = firmware::fixtures::kSixKeyStateCounts;
 
 /// A byte sum of `bytes` bytes from (zone frame, 0), written at (target frame, target bit).
 inline ir::TCrcItem ByteSum(int zone_frame, int bytes, int target_frame, int target_bit) {

@@ -169,6 +169,26 @@ TEST_F(DataSafetyCommand, LanguageZeroMeansTheSameOnTheCommandLineAndInConfig) {
   EXPECT_EQ(RunCli(home_, {"--lang", "7", "library", "show", "0"}).out, from_config);
 }
 
+// Every value of `lang` outside the listed languages is English, as in the
+// windowed workbench (the same rule, in workflow::StartLanguageNo): 258 and
+// -254 end in the byte of Chinese and must not read as it.
+TEST_F(DataSafetyCommand, EveryLangValueOutsideTheLanguagesIsEnglish) {
+  const std::string english = RunCli(home_, {"--lang", "1", "library", "show", "0"}).out;
+  const std::string chinese = RunCli(home_, {"--lang", "2", "library", "show", "0"}).out;
+  ASSERT_NE(english, chinese);
+  const struct {
+    const char* value;
+    bool chinese;
+  } cases[] = {{"1", false}, {"2", true},    {"0", false},    {"3", false},          {"-1", false},
+               {"258", false}, {"-254", false}, {"514", false}, {"4294967298", false}, {"two", false}};
+  for (const auto& c : cases) {
+    Write(home_ / "config.ini", std::string("[Config]\nlang=") + c.value + "\n");
+    const CliResult r = RunCli(home_, {"library", "show", "0"});
+    EXPECT_EQ(r.status, 0) << c.value << ": " << r.err;
+    EXPECT_EQ(r.out, c.chinese ? chinese : english) << "lang=" << c.value;
+  }
+}
+
 TEST_F(DataSafetyCommand, AMissingLanguageFileGivesTheBuiltInEnglishTextsAndOneMessage) {
   const std::string english = RunCli(home_, {"--lang", "1", "library", "show", "0"}).out;
   fs::remove(home_ / "data/Language.ini");

@@ -100,12 +100,20 @@ TEST(HidrawTransport, PresentButUnopenableNodeIsAQueryOnlyHandle) {
 struct HidrawFactory {
   HidrawTransport transport;
   DeviceInfo Missing() { return DeviceInfo{"/dev/klimavo-no-such-hidraw", "KLV-L07", "none", 0, 0}; }
+  /// Device changes the test can cause: none (they come from udev).
+  int CauseChanges() { return 0; }
 };
 
 struct SimulatedFactory {
   ManualClock clock;
   SimulatedDevice transport{clock, SimulatedOptions{}};
   DeviceInfo Missing() { return DeviceInfo{"sim:99", "KLV-L07", "sim:99", 0, 0}; }
+  /// Unplugs the device and plugs it in again: two changes.
+  int CauseChanges() {
+    transport.Unplug();
+    transport.Plug();
+    return 2;
+  }
 };
 
 template <typename Factory>
@@ -146,11 +154,17 @@ TYPED_TEST(TransportContract, OpenHandlesKeepTheirReportLengthsAndTimeOuts) {
   }
 }
 
+// The handler hears every change while installed, nothing on being installed
+// and nothing once removed.
 TYPED_TEST(TransportContract, ChangeHandlerCanBeInstalledAndRemoved) {
   std::atomic<int> calls{0};
   this->transport().SetChangeHandler([&] { ++calls; });
+  EXPECT_EQ(calls.load(), 0);
+  const int changes = this->factory_.CauseChanges();
+  EXPECT_EQ(calls.load(), changes);
   this->transport().SetChangeHandler(nullptr);
-  SUCCEED();
+  this->factory_.CauseChanges();
+  EXPECT_EQ(calls.load(), changes);
 }
 
 }  // namespace

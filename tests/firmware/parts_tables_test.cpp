@@ -11,6 +11,7 @@
 #include "base/gbk.h"
 #include "firmware/chip_emulator.h"
 #include "firmware/parts_model.h"
+#include "firmware/six_key_record.h"
 #include "firmware/table_image.h"
 
 namespace klimavo::firmware {
@@ -502,8 +503,7 @@ TEST(PartsTablesFirmware, GeneratorAStatusEntriesSetThePressedKeysField) {
   Record r;
   TimingOf(r.rec);
   r.rec.Slots[0].Text.assign("<0>[32]<1>");
-  const std::uint8_t states[] = {2, 15, 5, 4, 2, 7};
-  for (int k = 0; k < 6; ++k) r.rec.Keys[k].StateCount = states[k];
+  fixtures::SetSixKeyStateCounts(r.rec);
   std::vector<int> temps;
   for (int i = 0; i < 15; ++i) temps.push_back(16 + i);
   r.Column(0, 0, 1, {0, 1}, 1);
@@ -523,8 +523,7 @@ TEST(PartsTablesFirmware, GeneratorBInitializationListRunsForItsFormat) {
   TimingOf(r.rec);
   r.rec.Slots[0].Text.assign("<0>[32]<1>");
   r.rec.Slots[1].Text.assign("<0>[16]<1>");
-  const std::uint8_t states[] = {2, 15, 5, 4, 2, 7};
-  for (int k = 0; k < 6; ++k) r.rec.Keys[k].StateCount = states[k];
+  fixtures::SetSixKeyStateCounts(r.rec);
   r.rec.Keys[1].Slot = 1;
   std::vector<int> temps;
   for (int i = 0; i < 15; ++i) temps.push_back(30 - i);
@@ -542,8 +541,7 @@ TEST(PartsTablesFirmware, ModeStateThatFixesTheTemperatureWins) {
   Record r;
   TimingOf(r.rec);
   r.rec.Slots[0].Text.assign("<0>[32]<1>");
-  const std::uint8_t states[] = {2, 15, 5, 4, 2, 7};
-  for (int k = 0; k < 6; ++k) r.rec.Keys[k].StateCount = states[k];
+  fixtures::SetSixKeyStateCounts(r.rec);
   r.rec.Keys[2].Extra[0] = 0b00100;  // mode state 2 sends temperature 25
   std::vector<int> temps;
   for (int i = 0; i < 15; ++i) temps.push_back(16 + i);

@@ -3,6 +3,8 @@
 // format in slot 0 sent by every key and one 4-bit column per key, and a
 // library made of records.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,14 @@
 #include "store/protocol_record.h"
 
 namespace klimavo::firmware::fixtures {
+
+/// The state counts of the six keys: power, temperature, mode, fan, swing, vane.
+inline constexpr std::uint8_t kSixKeyStateCounts[6] = {2, 15, 5, 4, 2, 7};
+
+/// Gives the six keys of `r` their state counts.
+inline void SetSixKeyStateCounts(store::TdiskAir& r) {
+  for (std::size_t k = 0; k < 6; ++k) r.Keys[k].StateCount = kSixKeyStateCounts[k];
+}
 
 inline store::TdiskAir SixKeyRecord(const std::string& brand, const std::string& code) {
   store::TdiskAir r;
@@ -26,7 +36,7 @@ inline store::TdiskAir SixKeyRecord(const std::string& brand, const std::string&
   r.Params.Split[1] = {560, -20000};
   r.Slots[0].Text.assign("<0>[32]<1>");
   r.Slots[0].Code = {0x12, 0x34, 0x56, 0x78};
-  const std::uint8_t states[6] = {2, 15, 5, 4, 2, 7};
+  const auto& states = kSixKeyStateCounts;
   const char* names[6] = {"Power", "Temp", "Mode", "Fan", "Swing", "Vane"};
   for (std::size_t k = 0; k < 6; ++k) {
     store::TdiskKey& key = r.Keys[k];

@@ -17,7 +17,7 @@
 #include "gui_test_support.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/wave_geometry.h"
+#include "wave/wave_geometry.h"
 #include "ui/waveview/wave_renderer.h"
 #include "ui/waveview/wave_show.h"
 
@@ -37,7 +37,7 @@ struct Viewer {
   }
   ui::TWaveShow& View() { return *viewer.CaptureView(); }
   ui::TMoveWaveHandle& Bar() { return *View().ScrollBarCtl(); }
-  std::int64_t Total() { return ui::TotalTime(View().State().Durations); }
+  std::int64_t Total() { return wave::TotalTime(View().State().Durations); }
   QStringList VisibleRows() {
     QStringList rows;
     for (int i = 0; i < viewer.List()->count(); ++i)
@@ -82,24 +82,24 @@ class CaptureViewerTest : public QObject {
     // The range ends where the capture ends, at every zoom it can have.
     for (int zoom : {0, 11, 29}) {
       v.Bar().ZoomAndPosition(zoom, 0);
-      QCOMPARE(v.Bar().maximum(), ui::ContentScrollMax(v.Total(), zoom, width));
+      QCOMPARE(v.Bar().maximum(), wave::ContentScrollMax(v.Total(), zoom, width));
       v.Bar().setValue(v.Bar().maximum());
-      const int end_x = ui::XAtTime(v.Total(), v.View().State().Position, zoom);
+      const int end_x = wave::XAtTime(v.Total(), v.View().State().Position, zoom);
       QVERIFY2(end_x > 0 && end_x <= width, qPrintable(QString("zoom %1: end at %2").arg(zoom).arg(end_x)));
     }
     // Zooming out stops once the whole capture is in view.
-    const int fit = ui::FitZoomIndex(v.Total(), width);
-    QVERIFY(fit > 0 && fit < ui::kMaxZoomIndex);
+    const int fit = wave::FitZoomIndex(v.Total(), width);
+    QVERIFY(fit > 0 && fit < wave::kMaxZoomIndex);
     v.View().setFocus();
     for (int i = 0; i < 20; ++i) QTest::keyClick(&v.View(), Qt::Key_Down);
     QCOMPARE(v.View().State().ZoomIndex, fit);
     QCOMPARE(v.Bar().maximum(), 0);
-    QVERIFY(ui::ContentWidth(v.Total(), fit) <= width);
+    QVERIFY(wave::ContentWidth(v.Total(), fit) <= width);
   }
 
   void fitTheWholeCaptureByKeyAndMenu() {
     Viewer v;
-    const int fit = ui::FitZoomIndex(v.Total(), v.View().width());
+    const int fit = wave::FitZoomIndex(v.Total(), v.View().width());
     QAction* fit_action = v.viewer.findChild<QAction*>("actFitCapture");
     QVERIFY(fit_action);
     QVERIFY(v.viewer.menuBar()->actions().contains(v.viewer.findChild<QMenu*>("mnuView")->menuAction()));
@@ -139,7 +139,7 @@ class CaptureViewerTest : public QObject {
       ir::Tcomp_aval result;
       QVERIFY(ir::DecodeCapture(capture.Durations, capture.Carrier, false, true, 0.21, result));
       const capture::DecodeReport report = capture::MakeDecodeReport(result, true, false);
-      const ui::WaveState& state = v.View().State();
+      const wave::WaveState& state = v.View().State();
       QVERIFY(!report.protocol.empty() && !report.bytes.empty());
       QCOMPARE(state.ProtocolName, report.protocol);
       QCOMPARE(ui::WaveRenderer::CodeValueText(state).toStdString(), capture::HexBytes(report.bytes, " "));

@@ -82,6 +82,27 @@ class StartupSurvivalTest : public QObject {
     QCOMPARE(workbench.language.LanguageNo(), 2);
   }
 
+  // The workbench starts in the language the CLI uses for the same config.ini:
+  // a value outside the listed languages is English, whatever its low byte.
+  void everyLangValueOutsideTheLanguagesStartsInEnglish() {
+    const struct {
+      const char* value;
+      int language_no;
+    } cases[] = {{"1", 1}, {"2", 2}, {"0", 1}, {"3", 1}, {"258", 1}, {"-254", 1}, {"4294967298", 1}};
+    for (const auto& c : cases) {
+      testing::TestHome home(true);
+      std::ofstream(home.path() / "config.ini", std::ios::binary) << "[Config]\nlang=" << c.value << "\n";
+      Workbench workbench(home.path());
+      QVERIFY2(workbench.language.LanguageNo() == c.language_no, c.value);
+      testing::ScriptedPrompts prompts;
+      TfrmAirEditor window(workbench, prompts);
+      window.show();
+      QCoreApplication::processEvents();
+      const auto* item = window.findChild<QAction*>(QString("mnuLanguage%1").arg(c.language_no - 1));
+      QVERIFY2(item != nullptr && item->isChecked(), c.value);
+    }
+  }
+
   void anErrorEscapingIntoTheEventLoopIsShownAndTheProgramGoesOn() {
     auto* app = qobject_cast<WorkbenchApplication*>(QCoreApplication::instance());
     QVERIFY(app != nullptr);

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+#include "ir/protocol.h"
+#include "wave/pulse_distance_timing.h"
+#include "wave/tree_synthesis.h"
+
 namespace klimavo::ui {
 namespace {
 
@@ -13,7 +17,7 @@ struct Rendered {
   std::vector<DrawnText> texts;
 };
 
-Rendered Render(const WaveState& state, QSize size = {900, 200}) {
+Rendered Render(const wave::WaveState& state, QSize size = {900, 200}) {
   Rendered r{QImage(size, QImage::Format_RGB32), {}};
   QPainter painter(&r.image);
   WaveRenderer renderer(state, WaveColours::Defaults(), size);
@@ -39,7 +43,7 @@ class WaveRendererTest : public QObject {
 
  private slots:
   void levelsSitAtTheirFixedHeights() {
-    WaveState state;
+    wave::WaveState state;
     state.ZoomIndex = 17;  // 200 µs per division: 0.025 px per tick
     state.Durations = {5600, -5600, 5600};
     const Rendered r = Render(state);
@@ -52,7 +56,7 @@ class WaveRendererTest : public QObject {
     QCOMPARE(r.image.pixelColor(424, 100), level);
   }
   void durationLabelsInCaptureMode() {
-    WaveState state;
+    wave::WaveState state;
     state.ZoomIndex = 11;
     state.Durations = {5600, -5600};
     const Rendered r = Render(state);
@@ -61,7 +65,7 @@ class WaveRendererTest : public QObject {
     QCOMPARE(label->y, 37 + (200 - 67) / 2 - 8);
   }
   void gridLabelsAtFiveMillisecondsPerDivision() {
-    WaveState state;
+    wave::WaveState state;
     state.ZoomIndex = 29;
     const Rendered r = Render(state);
     QVERIFY(HasText(r, "0"));
@@ -69,7 +73,7 @@ class WaveRendererTest : public QObject {
     QVERIFY(HasText(r, "10ms"));
   }
   void headerInEnglishAndChinese() {
-    WaveState state;
+    wave::WaveState state;
     state.Durations = {5600, -5600};
     state.Carrier = 38000;
     state.RecordNo = 7;
@@ -90,7 +94,7 @@ class WaveRendererTest : public QObject {
     QCOMPARE(FindText(r, "序号:")->x, 36);
   }
   void cursorsShowTheirDistanceAndLevelCount() {
-    WaveState state;
+    wave::WaveState state;
     state.ShowLineAB = true;
     state.ZoomIndex = 11;
     state.Durations = {5600, -5600, 5600};
@@ -107,7 +111,7 @@ class WaveRendererTest : public QObject {
   void headerTextsNeverOverlapAndStayInside() {
     // Long code values (a 14-byte frame in tree mode) and narrow views in both
     // languages: every header text is whole, inside the view and clear of the others.
-    WaveState state;
+    wave::WaveState state;
     state.Durations.assign(227, 5600);
     state.Carrier = 38000;
     state.RecordNo = 1;
@@ -118,8 +122,8 @@ class WaveRendererTest : public QObject {
     state.ProtocolName = "ZOV7300";
     state.ProtocolName2 = "DedeRodoza";
     for (int id = 1; id <= 14; ++id) {
-      WaveSegment s;
-      s.Kind = WaveSegment::kField;
+      wave::WaveSegment s;
+      s.Kind = wave::WaveSegment::kField;
       s.NodeId = static_cast<std::uint8_t>(id);
       s.Value = 0x23 + id;
       s.SymbolCount = 8;
@@ -152,7 +156,7 @@ class WaveRendererTest : public QObject {
         }
   }
   void highlightedLevelsAreDrawnAsSelected() {
-    WaveState state;
+    wave::WaveState state;
     state.ZoomIndex = 17;  // 0.025 px per tick: each 5600 level is 140 px wide
     state.Durations = {5600, -5600, 5600, -5600};
     state.Highlights = {{2, 2}};
@@ -165,9 +169,9 @@ class WaveRendererTest : public QObject {
     QCOMPARE(r.image.pixelColor(4 + 140 + 65, 130), colours[WaveRole::Background]);
   }
   void fieldSegmentsShowTheirValueInEachFormat() {
-    WaveState state;
-    WaveSegment field;
-    field.Kind = WaveSegment::kField;
+    wave::WaveState state;
+    wave::WaveSegment field;
+    field.Kind = wave::WaveSegment::kField;
     field.Name = "Data";
     field.Value = 0xA5;
     field.SymbolCount = 8;
@@ -180,17 +184,38 @@ class WaveRendererTest : public QObject {
     QCOMPARE(WaveRenderer::FieldText(state, field), QString("Data:165"));
   }
   void codeValueListsOnlyTheFirstPass() {
-    WaveState state;
+    wave::WaveState state;
     for (int pass = 0; pass < 2; ++pass)
       for (int id = 1; id <= 2; ++id) {
-        WaveSegment s;
-        s.Kind = WaveSegment::kField;
+        wave::WaveSegment s;
+        s.Kind = wave::WaveSegment::kField;
         s.NodeId = static_cast<std::uint8_t>(id);
         s.Value = 0x10 * id;
         s.SymbolCount = 8;
         state.Segments.push_back(s);
       }
     QCOMPARE(WaveRenderer::CodeValueText(state), QString("10 20 "));
+  }
+  // The code value of a waveform synthesised from a format tree: one byte per
+  // field, a repeated frame listed once.
+  void codeValueOfASynthesisedTree() {
+    const struct {
+      const char* tree;
+      std::uint8_t value;
+      int repeat_count;
+      bool tree_mode;
+      const char* code;
+    } cases[] = {{"<0>[8]<1>", 0xA5, 1, true, "A5 "}, {"(<0>[8]<1>)*2", 0x3C, 2, false, "3C "}};
+    for (const auto& c : cases) {
+      ir::FormatTreeControl control;
+      ir::ShowFormatTree(ir::BuildFormatTreeFromText(testing::PulseDistanceTiming(), c.tree, false), control);
+      wave::SetNodeValues(control, {c.value}, false);
+      wave::WaveState state;
+      state.TreeMode = c.tree_mode;
+      state.RepeatCount = c.repeat_count;
+      wave::SynthesiseFromTree(control, state);
+      QCOMPARE(WaveRenderer::CodeValueText(state), QString(c.code));
+    }
   }
 };
 

@@ -8,10 +8,10 @@
 #include <QWheelEvent>
 
 #include "ir/format_tree.h"
-#include "pulse_distance_timing.h"
+#include "wave/pulse_distance_timing.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/wave_geometry.h"
+#include "wave/wave_geometry.h"
 
 namespace klimavo::ui {
 namespace {
@@ -69,9 +69,9 @@ class WaveShowTest : public QObject {
     QCOMPARE(v.bar.FielsID(), 18);
     v.Wheel(v.a, 200, 120);
     QCOMPARE(v.a.State().ZoomIndex, 17);
-    v.bar.ZoomAndPosition(kMaxZoomIndex, 0);
+    v.bar.ZoomAndPosition(wave::kMaxZoomIndex, 0);
     v.Wheel(v.a, 200, -120);  // beyond the last zoom: nothing changes
-    QCOMPARE(v.a.State().ZoomIndex, kMaxZoomIndex);
+    QCOMPARE(v.a.State().ZoomIndex, wave::kMaxZoomIndex);
   }
 
   void keysZoomAndScroll() {
@@ -135,7 +135,7 @@ class WaveShowTest : public QObject {
     Views v;
     v.a.SetShowLineAB(true);
     v.bar.SetCursors(5600, 20000);
-    const int xa = XAtTime(5600, 0, 17);
+    const int xa = wave::XAtTime(5600, 0, 17);
     QTest::mousePress(&v.a, Qt::LeftButton, Qt::NoModifier, QPoint(xa, 100));
     QTest::mouseMove(&v.a, QPoint(xa + 30, 100));
     QMouseEvent move(QEvent::MouseMove, QPointF(xa + 30, 100), v.a.mapToGlobal(QPointF(xa + 30, 100)),
@@ -186,7 +186,7 @@ class WaveShowTest : public QObject {
     int changes = 0;
     connect(&view, &TWaveShow::ParamsChanged, [&changes] { ++changes; });
     // The data field starts after the 13.5 ms leader (135000 ticks); click 2 ms into it.
-    const int field_x = XAtTime(135000 + 20000, 0, 29);
+    const int field_x = wave::XAtTime(135000 + 20000, 0, 29);
     QVERIFY(field_x > 0 && field_x < view.width());
     QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(field_x, 20));
     TWaveShow::SetValuePrompt(nullptr);
@@ -195,14 +195,14 @@ class WaveShowTest : public QObject {
     QCOMPARE(view.State().Segments.size() > 0, true);
     bool found = false;
     for (const auto& s : view.State().Segments)
-      if (s.Kind == WaveSegment::kField && s.SymbolCount == 8) found = found || s.Value == 0xA5;
+      if (s.Kind == wave::WaveSegment::kField && s.SymbolCount == 8) found = found || s.Value == 0xA5;
     QVERIFY(found);
   }
 
   void aBarFittedToItsContentEndsWithIt() {
     Views v;
     // By default the range is the fixed one of the zoom.
-    QCOMPARE(v.bar.maximum(), ScrollBarMax(17));
+    QCOMPARE(v.bar.maximum(), wave::ScrollBarMax(17));
     v.bar.SetFitToContent(true);
     // 22400 ticks at 0.025 px per tick: 560 px + margins fit the 900-pixel views.
     QCOMPARE(v.bar.maximum(), 0);
@@ -213,7 +213,7 @@ class WaveShowTest : public QObject {
     v.b.ClearWave();
     QCOMPARE(v.bar.maximum(), 2240 + 24 - 900);
     // Zooming out stops at the zoom where the content fits; zooming in goes on.
-    const int fit = FitZoomIndex(22400, 900);
+    const int fit = wave::FitZoomIndex(22400, 900);
     v.bar.ZoomAndPosition(fit, 0);
     v.Wheel(v.a, 200, -120);
     QCOMPARE(v.a.State().ZoomIndex, fit);
@@ -234,7 +234,7 @@ class WaveShowTest : public QObject {
     const int levels = static_cast<int>(view.State().Durations.size());
     struct Case {
       int item;
-      std::vector<LevelRange> expected;
+      std::vector<wave::LevelRange> expected;
     };
     const Case cases[] = {
         {0, {{0, levels - 1}}},  // the root: everything

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "base/gbk.h"
+#include "lang/text_numbers.h"
 #include "workflow_test_support.h"
 
 namespace klimavo::workflow {
@@ -55,7 +56,7 @@ TEST(KeyEditorModel, AddingKeys) {
   const lang::Language language = HomeLanguage(1);
   KeyEditorModel model(RecordWithKeys({{"Power", {"Off", "On"}}}), language);
   EXPECT_EQ(model.AddKey("   "),
-            (EditorMessage{TextUtf8(language, kTextCaptionInformation), TextUtf8(language, kTextKeyNameMissing)}));
+            (EditorMessage{TextUtf8(language, lang::kTextInformation), TextUtf8(language, kTextKeyNameMissing)}));
   const auto refused = model.AddKey("Fan \xF0\x9F\x98\x80");
   ASSERT_TRUE(refused.has_value());
   EXPECT_EQ(refused->text, NotGbkMessage(language, TextField::KeyName));
@@ -150,7 +151,7 @@ TEST(KeyEditorModel, TheCheckOfOk) {
     const auto check = model.Accept();
     ASSERT_EQ(check.message.has_value(), c.message.has_value()) << c.what;
     if (check.message) {
-      EXPECT_EQ(*check.message, (EditorMessage{TextUtf8(language, kTextCaptionInformation), *c.message}))
+      EXPECT_EQ(*check.message, (EditorMessage{TextUtf8(language, lang::kTextInformation), *c.message}))
           << c.what;
       EXPECT_EQ(check.key, c.key) << c.what;
       EXPECT_EQ(check.state, c.state) << c.what;

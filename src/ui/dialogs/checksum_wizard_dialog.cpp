@@ -17,8 +17,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "ir/checksum.h"
+#include "lang/text_numbers.h"
 #include "ui/translate_form.h"
 #include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 800;
 constexpr int kWaveZoom = 29;
-constexpr int kTextCaption = 9;
 constexpr int kTextClose = 174;
 constexpr int kTextQuestion = 267;
 constexpr int kTextClearAllQuestion = 270;
@@ -56,8 +56,6 @@ int GridColumn(ItemColumn c) { return static_cast<int>(c) + 1; }
 
 }  // namespace
 
-QString TfrmChechWizard::Text(int number) const { return LangText(language_, number); }
-
 TfrmChechWizard::TfrmChechWizard(store::TdiskAir& record, const lang::Language& language,
                                  const config::DerivedSettings& settings, device::CaptureRouter& router,
                                  QWidget* parent)
@@ -71,7 +69,7 @@ TfrmChechWizard::TfrmChechWizard(store::TdiskAir& record, const lang::Language& 
   TranslateForm(this, language_);
   FitHeadings(items_);
   FitHeadings(zones_);
-  format_label_->setText(Text(kTextPressKeys));
+  format_label_->setText(LangText(language_, kTextPressKeys));
   tell_ = [](QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox::information(owner, caption, text);
   };
@@ -149,7 +147,7 @@ void TfrmChechWizard::BuildWidgets() {
   // Closing keeps the checksums found, as closing the window does.
   auto* close_row = new QHBoxLayout;
   close_row->addStretch(1);
-  close_ = new QPushButton(Text(kTextClose), this);
+  close_ = new QPushButton(LangText(language_, kTextClose), this);
   close_->setObjectName("btnClose");
   close_->setAutoDefault(false);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
@@ -248,7 +246,7 @@ QWidget* TfrmChechWizard::BuildChecksumPanel() {
 }
 
 QWidget* TfrmChechWizard::BuildViews() {
-  views_ = new WizardWavePanel(WizardWavePanel::Waves::FormatOnly, Text(kTextStandardFormat), kWaveZoom,
+  views_ = new WizardWavePanel(WizardWavePanel::Waves::FormatOnly, LangText(language_, kTextStandardFormat), kWaveZoom,
                                language_.IsChinese(), this);
   views_->Tree()->SetCaptionWords(FormatTreeWidget::CaptionWordsOf(language_));
   connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
@@ -293,7 +291,7 @@ void TfrmChechWizard::Connect() {
   });
   connect(grid_, &TCompareGrid::SelectionChanged, this, [this] { UpdateRowActions(); });
   connect(clear_all_, &QPushButton::clicked, this, [this] {
-    if (ask_ && !ask_(this, Text(kTextQuestion), Text(kTextClearAllQuestion))) return;
+    if (ask_ && !ask_(this, LangText(language_, kTextQuestion), LangText(language_, kTextClearAllQuestion))) return;
     logic_.ClearRows();
     UpdateRowActions();
   });
@@ -398,7 +396,7 @@ void TfrmChechWizard::Changed(analysis::ChecksumWizardEvent event) {
 
 void TfrmChechWizard::Message(analysis::ChecksumWizardMessage message) {
   if (message == analysis::ChecksumWizardMessage::RepeatMismatch && tell_)
-    tell_(this, Text(kTextCaption), Text(kTextRepeatMismatch));
+    tell_(this, LangText(language_, lang::kTextInformation), LangText(language_, kTextRepeatMismatch));
 }
 
 void TfrmChechWizard::ShowFormats() {
@@ -537,8 +535,8 @@ void TfrmChechWizard::ShowCandidates() {
   }
   note_->setText(QString("%1 %2: %3")
                      .arg(found.rows)
-                     .arg(Text(kTextCodesOfFormat))
-                     .arg(Text(kTextNotes + static_cast<int>(found.note))));
+                     .arg(LangText(language_, kTextCodesOfFormat))
+                     .arg(LangText(language_, kTextNotes + static_cast<int>(found.note))));
   for (const ir::TCrcItem& item : found.candidates) candidates_->addItem(FromGbk(analysis::CandidateSummary(item, language_)));
   if (!found.candidates.empty()) candidates_->setCurrentRow(0);
   ShowRivals(found);
@@ -551,9 +549,9 @@ void TfrmChechWizard::ShowRivals(const analysis::ChecksumDiscovery& found) {
   rivals_label_->setVisible(any);
   rivals_->setVisible(any);
   if (!any) return;
-  rivals_label_->setText(Text(kTextRivalsHeading).arg(found.rivals.size()));
+  rivals_label_->setText(LangText(language_, kTextRivalsHeading).arg(found.rivals.size()));
   for (const analysis::ChecksumRival& rival : found.rivals)
-    rivals_->addItem(Text(kTextRivalOf).arg(rival.candidate + 1) + "  " +
+    rivals_->addItem(LangText(language_, kTextRivalOf).arg(rival.candidate + 1) + "  " +
                      FromGbk(analysis::CandidateSummary(rival.item, language_)));
 }
 

@@ -97,7 +97,6 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   void ZoneCellEdited(int column, int row);
   void FindChecksum();
   QComboBox* ItemCombo(int row, analysis::ItemColumn column, const QStringList& entries, int choice);
-  QString Text(int number) const;
 
   analysis::ChecksumWizard logic_;
   const lang::Language& language_;

@@ -9,8 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "base/gbk.h"
+#include "lang/text_numbers.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
@@ -24,15 +25,8 @@ constexpr int kEditPanelWidth = 330;
 constexpr int kCaptureZoom = 29;  // 5 ms per division: a whole frame in view
 constexpr int kDurationColumnPixels = 62;
 constexpr int kNoColumnPixels = 28;
-constexpr int kTextCarrier = 53;
-constexpr int kTextLogicCodes = 54;
-constexpr int kTextSplitCodes = 55;
 constexpr const char* kHiddenRecordNumber = "181";
 constexpr int kSlotRole = Qt::UserRole + 1;
-
-QString LangText(const lang::Language& language, int number) {
-  return QString::fromStdString(base::GbkToUtf8(language.Text(number)));
-}
 
 DataGrid* MakeGrid(QWidget* parent, const char* name, int columns) {
   auto* grid = new DataGrid(parent);
@@ -244,9 +238,7 @@ void TfrmGeShiSelect::CaptureArrived(const ir::TIRIntegerArr& durations, std::in
 }
 
 void TfrmGeShiSelect::ShowDecoded(const workflow::FormatChooserModel::Arrival& arrival) {
-  const capture::SummaryLabels labels{base::GbkToUtf8(language_.Text(kTextCarrier)),
-                                      base::GbkToUtf8(language_.Text(kTextLogicCodes)),
-                                      base::GbkToUtf8(language_.Text(kTextSplitCodes))};
+  const capture::SummaryLabels labels = capture::SummaryLabelsIn(language_);
   memo_->setPlainText(QString::fromStdString(model_->Summary(labels)));
   const capture::DecodeReport report = model_->Report();
   if (report.ok)
@@ -299,7 +291,7 @@ QString TfrmGeShiSelect::FaultText(const workflow::GridFault& fault) const {
 
 void TfrmGeShiSelect::NextClicked() {
   if (const auto fault = model_->Next(ReadGridTexts())) {
-    messages_.Tell(this, LangText(language_, workflow::kTextCaptionInformation), FaultText(*fault));
+    messages_.Tell(this, LangText(language_, lang::kTextInformation), FaultText(*fault));
     return;
   }
   accept();

@@ -20,7 +20,9 @@
 #include <QVBoxLayout>
 
 #include "base/gbk.h"
+#include "lang/text_numbers.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
@@ -32,7 +34,6 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 760;
 constexpr int kWaveZoom = 38;
-constexpr int kTextCaption = 9;
 constexpr int kTextCodeTooLong = 140;
 constexpr int kTextRepeatMismatch = 141;
 constexpr int kTextTooManyFormats = 142;
@@ -70,10 +71,6 @@ class FollowVisibility : public QObject {
 };
 
 }  // namespace
-
-QString TfrmWizard::FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
-
-QString TfrmWizard::Text(int number) const { return FromGbk(language_.Text(number)); }
 
 TfrmWizard::TfrmWizard(store::TdiskAir& record, store::TBtnLines& lines, const lang::Language& language,
                        const config::DerivedSettings& settings, device::CaptureRouter& router,
@@ -134,7 +131,7 @@ QHBoxLayout* TfrmWizard::BuildCloseRow() {
   // Closing keeps the analysis, as closing the window does.
   auto* row = new QHBoxLayout;
   row->addStretch(1);
-  close_ = new QPushButton(Text(kTextClose), this);
+  close_ = new QPushButton(LangText(language_, kTextClose), this);
   close_->setObjectName("btnClose");
   close_->setAutoDefault(false);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
@@ -286,7 +283,7 @@ QWidget* TfrmWizard::BuildNoDisplayPanel() {
 }
 
 QWidget* TfrmWizard::BuildViews() {
-  views_ = new WizardWavePanel(WizardWavePanel::Waves::CaptureAndFormat, Text(kTextStandardFormat), kWaveZoom,
+  views_ = new WizardWavePanel(WizardWavePanel::Waves::CaptureAndFormat, LangText(language_, kTextStandardFormat), kWaveZoom,
                                language_.IsChinese(), this);
   views_->Tree()->SetCaptionWords(FormatTreeWidget::CaptionWordsOf(language_));
   connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
@@ -340,7 +337,7 @@ void TfrmWizard::Connect() {
   });
   connect(grid_, &TCompareGrid::SelectionChanged, this, [this] { UpdateRowActions(); });
   connect(clear_all_, &QPushButton::clicked, this, [this] {
-    if (ask_ && !ask_(this, Text(kTextQuestion), Text(kTextClearAllQuestion))) return;
+    if (ask_ && !ask_(this, LangText(language_, kTextQuestion), LangText(language_, kTextClearAllQuestion))) return;
     logic_.ClearRows();
     UpdateRowActions();
   });
@@ -468,7 +465,7 @@ void TfrmWizard::Changed(analysis::WizardEvent event) {
     case WizardEvent::SimulationCaption:
       // The button keeps its name; the key states the firmware ended with follow it.
       simulate_->setText(QString("%1 (%2 %3)")
-                             .arg(simulate_caption_, Text(kTextKeyStates),
+                             .arg(simulate_caption_, LangText(language_, kTextKeyStates),
                                   QString::fromStdString(logic_.SimulationCaption())));
       break;
   }
@@ -489,10 +486,10 @@ void TfrmWizard::Message(analysis::WizardMessage message) {
       text = kTextChecksumKeepsTheBits;
       break;
     case analysis::WizardMessage::SimulationFailed:
-      if (tell_) tell_(this, Text(kTextCaption), FromGbk(logic_.SimulationProblem()));
+      if (tell_) tell_(this, LangText(language_, lang::kTextInformation), FromGbk(logic_.SimulationProblem()));
       return;
   }
-  if (tell_) tell_(this, Text(kTextCaption), Text(text));
+  if (tell_) tell_(this, LangText(language_, lang::kTextInformation), LangText(language_, text));
 }
 
 void TfrmWizard::ShowKey() {

@@ -105,8 +105,6 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   void ShowRemoteType();
   void UpdateRowActions();
   void StatesCellEdited(int column, int row);
-  QString Text(int number) const;
-  static QString FromGbk(const std::string& gbk);
 
   analysis::FunctionWizard logic_;
   const lang::Language& language_;

@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/gbk.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::ui {
 namespace {
@@ -135,7 +135,7 @@ void TfrmDownProc::Received(const device::ProgramMessage& message) {
   animation_->stop();
   if (progress_.Completed()) {
     // The dialog stays until it is closed, so that "finished" can be read.
-    cancel_->setText(QString::fromStdString(base::GbkToUtf8(language_.Text(kTextClose))));
+    cancel_->setText(LangText(language_, kTextClose));
     cancel_->setDefault(true);
     cancel_->setFocus();
     return;
@@ -156,7 +156,7 @@ void TfrmDownProc::done(int) {
 }
 
 QString TfrmDownProc::TextOf(const device::ProgramText& text) const {
-  if (text.text >= 0) return QString::fromStdString(base::GbkToUtf8(language_.Text(text.text)));
+  if (text.text >= 0) return LangText(language_, text.text);
   return QString::fromStdString(text.literal);
 }
 

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 
-#include "base/gbk.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/widgets/check_grid_view.h"
 
 namespace klimavo::ui {
@@ -24,8 +24,6 @@ constexpr int kValueMinWidth = 72;
 constexpr int kTextClose = 174;
 const char* const kDesignedNames[analysis::kLabelledKeys] = {"开关：", "温度：",  "模式：",
                                                              "风量：", "SWING：", "VANE："};
-
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
 
 QLabel* RedLabel(const QString& name, QWidget* parent) {
   auto* label = new QLabel(parent);
@@ -104,7 +102,7 @@ void TfrmCheckAc::BuildLayout() {
 
   auto* close_row = new QHBoxLayout;
   close_row->addStretch(1);
-  auto* close = new QPushButton(FromGbk(language_.Text(kTextClose)), this);
+  auto* close = new QPushButton(LangText(language_, kTextClose), this);
   close->setObjectName("btnClose");
   close->setAutoDefault(false);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);

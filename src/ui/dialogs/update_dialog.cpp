@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "base/gbk.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::ui {
 namespace {
@@ -24,8 +24,6 @@ constexpr int kGaugeSteps = 1000;
 constexpr int kOutcomeLines = 4;
 /// From showing the dialog to the start of the update.
 constexpr int kStartDelayMs = 100;
-
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(base::GbkToUtf8(gbk)); }
 
 }  // namespace
 
@@ -79,8 +77,6 @@ TfrmUpdate::TfrmUpdate(base::Dispatcher& dispatcher, const std::filesystem::path
 
 TfrmUpdate::~TfrmUpdate() = default;
 
-QString TfrmUpdate::Text(int number) const { return FromGbk(language_.Text(number)); }
-
 bool TfrmUpdate::Finished() const { return download_->Finished() && !download_->Aborted(); }
 
 const update::UpdateOutcome& TfrmUpdate::Outcome() const { return download_->Outcome(); }
@@ -112,7 +108,7 @@ void TfrmUpdate::ButtonClicked() {
 void TfrmUpdate::reject() { ButtonClicked(); }
 
 void TfrmUpdate::ShowDownloading(const std::string& name) {
-  label_->setText(Text(update::kTextDownloading) + "\n" + FromGbk(name));
+  label_->setText(LangText(language_, update::kTextDownloading) + "\n" + FromGbk(name));
   gauge_->setRange(0, kGaugeSteps);
   gauge_->setValue(0);
 }
@@ -128,7 +124,7 @@ void TfrmUpdate::ShowProgress(std::int64_t total, std::int64_t received) {
 }
 
 void TfrmUpdate::ShowInstalling() {
-  label_->setText(Text(update::kTextPleaseWait));
+  label_->setText(LangText(language_, update::kTextPleaseWait));
   label_->repaint();
 }
 
@@ -143,7 +139,7 @@ void TfrmUpdate::ShowOutcome(const update::UpdateOutcome& outcome) {
   }
   label_->setText(lines.join('\n'));
   label_->setToolTip(full);
-  button_->setText(Text(outcome.button_text));
+  button_->setText(LangText(language_, outcome.button_text));
   button_->setVisible(true);
   // A full gauge tells of files updated; after anything else it would only mislead.
   const bool updated = outcome.text == update::kTextUpdated;

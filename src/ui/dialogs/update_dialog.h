@@ -61,7 +61,6 @@ class TfrmUpdate : public QDialog {
   void ShowProgress(std::int64_t total, std::int64_t received);
   void ShowInstalling();
   void ShowOutcome(const update::UpdateOutcome& outcome);
-  QString Text(int number) const;
 
   const lang::Language& language_;
   bool auto_start_ = false;

@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/gbk.h"
 #include "lang/language.h"
+#include "ui/ui_text.h"
 
 namespace klimavo::ui {
 namespace {
@@ -32,9 +32,9 @@ void FormatTreeWidget::RefreshItems() {
   std::vector<QTreeWidgetItem*> items;
   items.reserve(control_.Items.size());
   for (const auto& node : control_.Items) {
-    QString caption = ShownCaption(QString::fromStdString(base::GbkToUtf8(node.Caption)), words_);
+    QString caption = ShownCaption(FromGbk(node.Caption), words_);
     if (const auto* leaf = std::get_if<ir::FormatLeafRecord>(&node.Record))
-      caption += "  " + QString::fromStdString(base::GbkToUtf8(leaf->Text));
+      caption += "  " + FromGbk(leaf->Text);
     QTreeWidgetItem* item = nullptr;
     if (node.Parent >= 0 && static_cast<std::size_t>(node.Parent) < items.size())
       item = new QTreeWidgetItem(items[static_cast<std::size_t>(node.Parent)], QStringList{caption});
@@ -49,8 +49,7 @@ void FormatTreeWidget::RefreshItems() {
 void FormatTreeWidget::SetCaptionWords(TreeCaptionWords words) { words_ = std::move(words); }
 
 TreeCaptionWords FormatTreeWidget::CaptionWordsOf(const lang::Language& language) {
-  auto text = [&](int number) { return QString::fromStdString(base::GbkToUtf8(language.Text(number))); };
-  return TreeCaptionWords{text(kTextFrame), text(kTextLogic), text(kTextWave)};
+  return TreeCaptionWords{LangText(language, kTextFrame), LangText(language, kTextLogic), LangText(language, kTextWave)};
 }
 
 QString FormatTreeWidget::ShownCaption(const QString& caption, const TreeCaptionWords& words) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/waveview/wave_geometry.h"
+#include "wave/wave_geometry.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::ui {
@@ -28,12 +28,12 @@ void TMoveWaveHandle::SetFitToContent(bool on) {
 }
 
 void TMoveWaveHandle::UpdateRange() {
-  int maximum = ScrollBarMax(zoom_index_);
+  int maximum = wave::ScrollBarMax(zoom_index_);
   if (fit_to_content_) {
     maximum = 0;
     for (const TWaveShow* view : views_)
       maximum =
-          std::max(maximum, ContentScrollMax(TotalTime(view->State().Durations), zoom_index_, view->width()));
+          std::max(maximum, wave::ContentScrollMax(wave::TotalTime(view->State().Durations), zoom_index_, view->width()));
   }
   setMaximum(maximum);
   setPageStep(std::max(1, width() - 20));
@@ -43,13 +43,13 @@ void TMoveWaveHandle::UpdateRange() {
 int TMoveWaveHandle::ContentFitZoom() const {
   int zoom = -1;
   for (const TWaveShow* view : views_) {
-    const std::int64_t total = TotalTime(view->State().Durations);
-    if (total > 0) zoom = std::max(zoom, FitZoomIndex(total, view->width()));
+    const std::int64_t total = wave::TotalTime(view->State().Durations);
+    if (total > 0) zoom = std::max(zoom, wave::FitZoomIndex(total, view->width()));
   }
-  return zoom < 0 ? kMaxZoomIndex : zoom;
+  return zoom < 0 ? wave::kMaxZoomIndex : zoom;
 }
 
-int TMoveWaveHandle::MaxUsefulZoom() const { return fit_to_content_ ? ContentFitZoom() : kMaxZoomIndex; }
+int TMoveWaveHandle::MaxUsefulZoom() const { return fit_to_content_ ? ContentFitZoom() : wave::kMaxZoomIndex; }
 
 void TMoveWaveHandle::FitWholeContent() { ZoomAndPosition(ContentFitZoom(), 0); }
 
@@ -64,14 +64,14 @@ void TMoveWaveHandle::PositionChanged(int value) {
 }
 
 void TMoveWaveHandle::SetFielsID(int zoom_index) {
-  zoom_index_ = std::clamp(zoom_index, 0, kMaxZoomIndex);
+  zoom_index_ = std::clamp(zoom_index, 0, wave::kMaxZoomIndex);
   for (TWaveShow* view : views_) view->SetZoom(zoom_index_);
   UpdateRange();
 }
 
 void TMoveWaveHandle::ZoomAndPosition(int zoom_index, int position) {
   suppress_ = true;
-  zoom_index_ = std::clamp(zoom_index, 0, kMaxZoomIndex);
+  zoom_index_ = std::clamp(zoom_index, 0, wave::kMaxZoomIndex);
   UpdateRange();
   position = std::clamp(position, 0, maximum());
   for (TWaveShow* view : views_) {

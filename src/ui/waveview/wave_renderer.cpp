@@ -8,7 +8,8 @@
 #include "base/gbk.h"
 #include "ir/ir_terms.h"
 #include "ir/ir_text.h"
-#include "ui/waveview/wave_geometry.h"
+#include "ui/ui_text.h"
+#include "wave/wave_geometry.h"
 
 namespace klimavo::ui {
 namespace {
@@ -30,16 +31,16 @@ constexpr int kHighlightAlpha = 70;  // the band behind highlighted levels
 
 QString Decimal1(double value) { return QString::number(value, 'f', 1); }
 
-QString Translated(const WaveState& state, const std::string& utf8) {
+QString Translated(const wave::WaveState& state, const std::string& utf8) {
   if (state.Chinese) return QString::fromStdString(utf8);
   auto gbk = base::Utf8ToGbk(utf8);
   if (!gbk) return QString::fromStdString(utf8);
-  return QString::fromStdString(base::GbkToUtf8(ir::TranslateIrTerms(*gbk, 2057)));
+  return FromGbk(ir::TranslateIrTerms(*gbk, 2057));
 }
 
 }  // namespace
 
-WaveRenderer::WaveRenderer(const WaveState& state, const WaveColours& colours, QSize size)
+WaveRenderer::WaveRenderer(const wave::WaveState& state, const WaveColours& colours, QSize size)
     : state_(state), colours_(colours), size_(size) {
   starts_.reserve(state.Durations.size() + 1);
   std::int64_t t = 0;
@@ -62,7 +63,7 @@ QFont WaveRenderer::LabelFont(bool chinese, int point_size) {
   return font;
 }
 
-int WaveRenderer::XAt(std::int64_t time) const { return XAtTime(time, state_.Position, state_.ZoomIndex); }
+int WaveRenderer::XAt(std::int64_t time) const { return wave::XAtTime(time, state_.Position, state_.ZoomIndex); }
 
 void WaveRenderer::TextAt(QPainter& painter, int x, int y, const QString& text) {
   painter.drawText(x, y + painter.fontMetrics().ascent(), text);
@@ -98,20 +99,20 @@ void WaveRenderer::PaintBackground(QPainter& painter) {
   painter.fillRect(0, 0, w, h, colours_[WaveRole::Background]);
   QFont grid_font = LabelFont(false, 9);
   painter.setFont(grid_font);
-  const int x0 = kLeftMargin - state_.Position;
+  const int x0 = wave::kLeftMargin - state_.Position;
   // Lines left of the view are counted but not drawn; start at the first visible one.
-  int k = x0 + kGridSpacing < 0 ? (-kGridSpacing - x0) / kGridSpacing : 0;
-  for (int x = x0 + k * kGridSpacing; x < w + kGridSpacing; x += kGridSpacing, ++k) {
-    if (x + kGridSpacing < 0) continue;
+  int k = x0 + wave::kGridSpacing < 0 ? (-wave::kGridSpacing - x0) / wave::kGridSpacing : 0;
+  for (int x = x0 + k * wave::kGridSpacing; x < w + wave::kGridSpacing; x += wave::kGridSpacing, ++k) {
+    if (x + wave::kGridSpacing < 0) continue;
     painter.setPen(QPen(colours_[WaveRole::GridLines], 1, Qt::DotLine));
     painter.drawLine(x, kGridTop, x, h - kAxisFromBottom);
     painter.setPen(QPen(colours_[WaveRole::GridLines], 1, Qt::SolidLine));
-    for (int i = 1; i < kGridSpacing / 5; ++i) {
+    for (int i = 1; i < wave::kGridSpacing / 5; ++i) {
       const int tx = x + 5 * i;
-      const int top = i == kGridSpacing / 10 ? h - kMiddleTickFromBottom : h - kTickFromBottom;
+      const int top = i == wave::kGridSpacing / 10 ? h - kMiddleTickFromBottom : h - kTickFromBottom;
       painter.drawLine(tx, top, tx, h - kAxisFromBottom);
     }
-    const QString label = QString::fromStdString(GridLabel(k, state_.ZoomIndex));
+    const QString label = QString::fromStdString(wave::GridLabel(k, state_.ZoomIndex));
     const int label_width = painter.fontMetrics().horizontalAdvance(label);
     if (label_width < kWideGridLabel || k % 2 == 1) {
       painter.setPen(colours_[WaveRole::GridText]);
@@ -123,7 +124,7 @@ void WaveRenderer::PaintBackground(QPainter& painter) {
   painter.setFont(LabelFont(state_.Chinese));
 }
 
-QString WaveRenderer::FieldText(const WaveState& state, const WaveSegment& s) {
+QString WaveRenderer::FieldText(const wave::WaveState& state, const wave::WaveSegment& s) {
   QString value;
   if (s.SymbolCount > 0) {
     const auto v = static_cast<std::uint32_t>(s.Value);
@@ -138,7 +139,7 @@ QString WaveRenderer::FieldText(const WaveState& state, const WaveSegment& s) {
 }
 
 bool WaveRenderer::Highlighted(std::size_t level) const {
-  for (const LevelRange& r : state_.Highlights)
+  for (const wave::LevelRange& r : state_.Highlights)
     if (static_cast<std::int64_t>(level) >= r.First && static_cast<std::int64_t>(level) <= r.Last)
       return true;
   return false;
@@ -148,7 +149,7 @@ void WaveRenderer::PaintHighlights(QPainter& painter) {
   const std::size_t count = state_.Durations.size();
   QColor band = colours_[WaveRole::FocusedLevel];
   band.setAlpha(kHighlightAlpha);
-  for (const LevelRange& r : state_.Highlights) {
+  for (const wave::LevelRange& r : state_.Highlights) {
     if (r.First < 0 || r.Last < r.First || static_cast<std::size_t>(r.Last) >= count) continue;
     const int x0 = XAt(starts_[static_cast<std::size_t>(r.First)]);
     const int x1 = XAt(starts_[static_cast<std::size_t>(r.Last) + 1]);
@@ -160,21 +161,21 @@ void WaveRenderer::PaintHighlights(QPainter& painter) {
 
 void WaveRenderer::PaintSegments(QPainter& painter) {
   const int count = static_cast<int>(state_.Durations.size());
-  for (const WaveSegment& s : state_.Segments) {
+  for (const wave::WaveSegment& s : state_.Segments) {
     if (s.StartLevel < 0 || s.EndLevel < s.StartLevel || s.EndLevel >= count) continue;
     const int x0 = XAt(starts_[static_cast<std::size_t>(s.StartLevel)]);
     const int x1 = XAt(starts_[static_cast<std::size_t>(s.EndLevel) + 1]);
     if (x1 < 0 || x0 > size_.width()) continue;
-    const bool bit = s.Kind == WaveSegment::kBitNumber;
+    const bool bit = s.Kind == wave::WaveSegment::kBitNumber;
     const int top = bit ? kBoxBottom : kBoxTop;
     const int bottom = bit ? kBitBoxBottom : kBoxBottom;
-    const WaveRole role = s.Kind == WaveSegment::kFrameBox ? WaveRole::FrameBoxes
+    const WaveRole role = s.Kind == wave::WaveSegment::kFrameBox ? WaveRole::FrameBoxes
                           : bit                            ? WaveRole::BitBoxes
                                                            : WaveRole::FieldBoxes;
     painter.setPen(colours_[role]);
     painter.setBrush(colours_[role]);
     painter.drawRect(x0, top, x1 - x0, bottom - top);
-    if (s.Kind == WaveSegment::kFrameBox) continue;
+    if (s.Kind == wave::WaveSegment::kFrameBox) continue;
     const QString text = bit ? Translated(state_, s.Name) : FieldText(state_, s);
     QFont font = LabelFont(state_.Chinese, bit ? 8 : -1);
     painter.setFont(font);
@@ -190,11 +191,11 @@ void WaveRenderer::PaintSegments(QPainter& painter) {
 void WaveRenderer::PaintLevels(QPainter& painter) {
   const int w = size_.width();
   const int h = size_.height();
-  const int high_y = kHighLevelY;
-  const int low_y = h - kLowLevelMargin;
-  const int label_y = kHighLevelY + (h - 67) / 2 - 8;
+  const int high_y = wave::kHighLevelY;
+  const int low_y = h - wave::kLowLevelMargin;
+  const int label_y = wave::kHighLevelY + (h - 67) / 2 - 8;
   const std::size_t n = state_.Durations.size();
-  int x = kLeftMargin - state_.Position;
+  int x = wave::kLeftMargin - state_.Position;
   bool previous_high = false;
   bool drew_last = false;
   int last_x = x;
@@ -226,7 +227,7 @@ void WaveRenderer::PaintLevels(QPainter& painter) {
     }
     // A label needs at least its own width plus the margin; narrow levels skip the measuring.
     if (x1 - x >= kMinLabelRoom + min_label_width || focused) {
-      const QString label = QString::fromStdString(DurationLabel(d, state_.TreeMode));
+      const QString label = QString::fromStdString(wave::DurationLabel(d, state_.TreeMode));
       const int label_width = painter.fontMetrics().horizontalAdvance(label);
       if (x1 - x - label_width >= kMinLabelRoom) {
         painter.setPen(colours_[WaveRole::DurationLabels]);
@@ -281,17 +282,17 @@ void WaveRenderer::PaintCursors(QPainter& painter) {
   painter.fillRect(dx, h - 54, painter.fontMetrics().horizontalAdvance(distance),
                    painter.fontMetrics().height(), colours_[WaveRole::Background]);
   TextAt(painter, dx, h - 54, distance);
-  const int level_a = state_.CursorA == 0 ? -1 : LevelAt(state_.Durations, state_.CursorA);
-  const int level_b = LevelAt(state_.Durations, state_.CursorB);
+  const int level_a = state_.CursorA == 0 ? -1 : wave::LevelAt(state_.Durations, state_.CursorA);
+  const int level_b = wave::LevelAt(state_.Durations, state_.CursorB);
   const QString levels = QString(state_.Chinese ? "电平数:" : "LEV Qty.:") + QString::number(std::abs(level_a - level_b));
   TextAt(painter, x_of(levels), h - 36, levels);
 }
 
-QString WaveRenderer::CodeValueText(const WaveState& state) {
+QString WaveRenderer::CodeValueText(const wave::WaveState& state) {
   QString text;
   int previous = -1;
-  for (const WaveSegment& s : state.Segments) {
-    if (s.Kind != WaveSegment::kField || s.SymbolCount == 0) continue;
+  for (const wave::WaveSegment& s : state.Segments) {
+    if (s.Kind != wave::WaveSegment::kField || s.SymbolCount == 0) continue;
     if (static_cast<int>(s.NodeId) <= previous) break;
     previous = s.NodeId;
     text += QString::fromStdString(ir::SymbolsToHexStr(s.SymbolCount, s.Radix, false, static_cast<std::uint32_t>(s.Value))) + " ";
@@ -308,7 +309,7 @@ void WaveRenderer::PaintHeader(QPainter& painter) {
   if (!QString::fromStdString(state_.ProtocolName2).trimmed().isEmpty())
     protocol += " " + QString::fromStdString(state_.ProtocolName2);
   const QString carrier =
-      state_.Carrier == kNoCarrier ? QString() : Decimal1(state_.Carrier / 1000.0) + "KHz";
+      state_.Carrier == wave::kNoCarrier ? QString() : Decimal1(state_.Carrier / 1000.0) + "KHz";
   // Each field at its usual place: the value follows its label (at a fixed
   // place in Chinese, right after the label's text otherwise).
   auto field = [&](const QString& label, int label_x, int zh_value_x, int en_offset, WaveRole role,

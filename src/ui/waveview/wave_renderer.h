@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ui/waveview/wave_colours.h"
-#include "ui/waveview/wave_state.h"
+#include "wave/wave_state.h"
 
 namespace klimavo::ui {
 
@@ -47,7 +47,7 @@ struct PlacedHeaderField {
 
 class WaveRenderer {
  public:
-  WaveRenderer(const WaveState& state, const WaveColours& colours, QSize size);
+  WaveRenderer(const wave::WaveState& state, const WaveColours& colours, QSize size);
 
   /// The whole view in the fixed order: background, focus border, highlighted
   /// levels, segments, levels, scope, cursors, header.
@@ -66,9 +66,9 @@ class WaveRenderer {
   /// The font of the view's labels for the language.
   static QFont LabelFont(bool chinese, int point_size = -1);
   /// The header's code value: hex of the field segments of the first pass.
-  static QString CodeValueText(const WaveState& state);
+  static QString CodeValueText(const wave::WaveState& state);
   /// Text of a field segment: name + ":" + value in the view's value format.
-  static QString FieldText(const WaveState& state, const WaveSegment& segment);
+  static QString FieldText(const wave::WaveState& state, const wave::WaveSegment& segment);
   /// Places the header fields on one line of that width without overlaps:
   /// fields keep their usual places while they fit; on a narrow view the last
   /// fields keep their whole texts at the right edge and the long values give way.
@@ -81,7 +81,7 @@ class WaveRenderer {
   void TextAt(QPainter& painter, int x, int y, const QString& text);
   void TextCentred(QPainter& painter, int x0, int x1, int y, const QString& text);
 
-  const WaveState& state_;
+  const wave::WaveState& state_;
   const WaveColours colours_;  // a copy: callers may pass a temporary
   QSize size_;
   std::vector<std::int64_t> starts_;  ///< start time of every level, plus the total

@@ -14,14 +14,14 @@
 
 #include <cstdlib>
 
-#include "base/gbk.h"
 #include "base/text.h"
 #include "ir/ir_text.h"
 #include "ir/tolerance.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/tree_synthesis.h"
-#include "ui/waveview/wave_geometry.h"
+#include "wave/tree_synthesis.h"
+#include "wave/wave_geometry.h"
 #include "ui/waveview/wave_renderer.h"
 
 namespace klimavo::ui {
@@ -108,7 +108,7 @@ void TWaveShow::resizeEvent(QResizeEvent* event) {
 
 void TWaveShow::HighlightTreeItem(int tree_item) {
   highlighted_item_ = tree_item;
-  state_.Highlights = LevelsOfTreeItem(state_, tree_item);
+  state_.Highlights = wave::LevelsOfTreeItem(state_, tree_item);
   update();
   if (state_.Highlights.empty()) return;
   // Bring the first highlighted level into view when it is outside.
@@ -116,9 +116,9 @@ void TWaveShow::HighlightTreeItem(int tree_item) {
   const auto first = static_cast<std::size_t>(state_.Highlights.front().First);
   for (std::size_t i = 0; i < first && i < state_.Durations.size(); ++i)
     start += std::llabs(state_.Durations[i]);
-  const int x = XAtTime(start, state_.Position, state_.ZoomIndex);
-  if (x < kLeftMargin || x > width() - kRightMargin)
-    MoveScroll(std::max(0, state_.Position + x - 2 * kRightMargin));
+  const int x = wave::XAtTime(start, state_.Position, state_.ZoomIndex);
+  if (x < wave::kLeftMargin || x > width() - wave::kRightMargin)
+    MoveScroll(std::max(0, state_.Position + x - 2 * wave::kRightMargin));
 }
 void TWaveShow::SetIsFromTreeView(bool on) { state_.TreeMode = on; }
 void TWaveShow::SetShowLineAB(bool on) { state_.ShowLineAB = on; update(); }
@@ -151,7 +151,7 @@ void TWaveShow::SetRecordNo(int number) { state_.RecordNo = number; update(); }
 void TWaveShow::SetRepeatCount(int count) { state_.RepeatCount = count; }
 
 void TWaveShow::SetZoom(int index) {
-  if (index == state_.ZoomIndex || index < 0 || index > kMaxZoomIndex) return;
+  if (index == state_.ZoomIndex || index < 0 || index > wave::kMaxZoomIndex) return;
   state_.ZoomIndex = index;
   update();
 }
@@ -182,8 +182,8 @@ bool TWaveShow::IsEmpty() const {
 
 void TWaveShow::FullRedraw() {
   if (IsTreeMode()) {
-    SynthesiseFromTree(tree_->Control(), state_);
-    state_.Highlights = LevelsOfTreeItem(state_, highlighted_item_);
+    wave::SynthesiseFromTree(tree_->Control(), state_);
+    state_.Highlights = wave::LevelsOfTreeItem(state_, highlighted_item_);
   }
   update();
   ContentChanged();
@@ -230,8 +230,8 @@ void TWaveShow::mousePressEvent(QMouseEvent* event) {
   press_position_ = state_.Position;
   grab_ = Grab::Trace;
   if (state_.ShowLineAB) {
-    const int xa = XAtTime(state_.CursorA, state_.Position, state_.ZoomIndex);
-    const int xb = XAtTime(state_.CursorB, state_.Position, state_.ZoomIndex);
+    const int xa = wave::XAtTime(state_.CursorA, state_.Position, state_.ZoomIndex);
+    const int xb = wave::XAtTime(state_.CursorB, state_.Position, state_.ZoomIndex);
     if (std::abs(p.x() - xa) <= 1) {
       grab_ = Grab::CursorA;
       press_cursor_time_ = state_.CursorA;
@@ -255,8 +255,8 @@ void TWaveShow::mouseMoveEvent(QMouseEvent* event) {
       setCursor(Qt::OpenHandCursor);
       MoveScroll(std::max(0, press_position_ + moved));
     } else {
-      std::int64_t t = press_cursor_time_ - static_cast<std::int64_t>(moved / PixelsPerUnit(state_.ZoomIndex));
-      if (!(event->modifiers() & Qt::ControlModifier)) t = SnapToEdge(state_.Durations, t);
+      std::int64_t t = press_cursor_time_ - static_cast<std::int64_t>(moved / wave::PixelsPerUnit(state_.ZoomIndex));
+      if (!(event->modifiers() & Qt::ControlModifier)) t = wave::SnapToEdge(state_.Durations, t);
       std::int64_t a = grab_ == Grab::CursorA ? t : state_.CursorA;
       std::int64_t b = grab_ == Grab::CursorB ? t : state_.CursorB;
       if (bar_)
@@ -265,16 +265,16 @@ void TWaveShow::mouseMoveEvent(QMouseEvent* event) {
         SetCursorTimes(a, b);
     }
   } else {
-    const int xa = XAtTime(state_.CursorA, state_.Position, state_.ZoomIndex);
-    const int xb = XAtTime(state_.CursorB, state_.Position, state_.ZoomIndex);
+    const int xa = wave::XAtTime(state_.CursorA, state_.Position, state_.ZoomIndex);
+    const int xb = wave::XAtTime(state_.CursorB, state_.Position, state_.ZoomIndex);
     const bool over_cursor = state_.ShowLineAB && (std::abs(p.x() - xa) <= 1 || std::abs(p.x() - xb) <= 1);
     setCursor(over_cursor ? Qt::SizeHorCursor : Qt::ArrowCursor);
     if (OverIcon(p))
       setToolTip(state_.Chinese ? (state_.Scrolling ? "数据滚动" : "数据固定")
                                 : (state_.Scrolling ? "Scrolling" : "Fixed"));
   }
-  const bool in_levels = p.y() >= kHighLevelY && p.y() <= height() - kLowLevelMargin;
-  state_.FocusedLevel = in_levels ? LevelAt(state_.Durations, TimeAtX(p.x(), state_.Position, state_.ZoomIndex)) : -1;
+  const bool in_levels = p.y() >= wave::kHighLevelY && p.y() <= height() - wave::kLowLevelMargin;
+  state_.FocusedLevel = in_levels ? wave::LevelAt(state_.Durations, wave::TimeAtX(p.x(), state_.Position, state_.ZoomIndex)) : -1;
   update();
 }
 
@@ -294,16 +294,16 @@ void TWaveShow::MoveScroll(int position) {
 void TWaveShow::Zoom(int step, int anchor_x) {
   const int index = state_.ZoomIndex + step;
   // A bar fitted to its content zooms out no further than needed to see all of it.
-  const int coarsest = bar_ ? bar_->MaxUsefulZoom() : kMaxZoomIndex;
-  if (index < 0 || index > kMaxZoomIndex || (step > 0 && index > coarsest)) {
+  const int coarsest = bar_ ? bar_->MaxUsefulZoom() : wave::kMaxZoomIndex;
+  if (index < 0 || index > wave::kMaxZoomIndex || (step > 0 && index > coarsest)) {
     QApplication::beep();
     return;
   }
-  std::int64_t t = TimeAtX(anchor_x, state_.Position, state_.ZoomIndex);
-  const std::int64_t total = TotalTime(state_.Durations);
+  std::int64_t t = wave::TimeAtX(anchor_x, state_.Position, state_.ZoomIndex);
+  const std::int64_t total = wave::TotalTime(state_.Durations);
   if (t > total + 1000) t = total + 10;
   const int position = std::max(
-      0, static_cast<int>(ir::RoundHalfEven(static_cast<double>(t) * PixelsPerUnit(index))) - anchor_x - kLeftMargin);
+      0, static_cast<int>(ir::RoundHalfEven(static_cast<double>(t) * wave::PixelsPerUnit(index))) - anchor_x - wave::kLeftMargin);
   if (bar_) {
     bar_->ZoomAndPosition(index, position);
   } else {
@@ -369,7 +369,7 @@ void TWaveShow::dropEvent(QDropEvent* event) {
 
 bool TWaveShow::DropTraceFrom(TWaveShow* source) {
   if (!AcceptsDrop(source)) return false;
-  const WaveState& from = source->State();
+  const wave::WaveState& from = source->State();
   state_.Durations = from.Durations;
   state_.Segments = from.Segments;
   state_.RecordNo = from.RecordNo;
@@ -388,11 +388,11 @@ void TWaveShow::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TWaveShow::EditField(int x) {
-  const std::int64_t t = TimeAtX(x, state_.Position, state_.ZoomIndex);
-  const int level = LevelAt(state_.Durations, t);
+  const std::int64_t t = wave::TimeAtX(x, state_.Position, state_.ZoomIndex);
+  const int level = wave::LevelAt(state_.Durations, t);
   if (level < 0) return;
-  for (const WaveSegment& s : state_.Segments) {
-    if (s.Kind != WaveSegment::kField || level < s.StartLevel || level > s.EndLevel) continue;
+  for (const wave::WaveSegment& s : state_.Segments) {
+    if (s.Kind != wave::WaveSegment::kField || level < s.StartLevel || level > s.EndLevel) continue;
     for (auto& item : tree_->Control().Items) {
       auto* leaf = std::get_if<ir::FormatLeafRecord>(&item.Record);
       if (!leaf || item.Depth != 2 || leaf->Id != s.NodeId) continue;
@@ -403,7 +403,7 @@ void TWaveShow::EditField(int x) {
         const QString current = QString::fromStdString(
             ir::SymbolsToHexStr(static_cast<int>(count), state_.SymbolRadix, false, static_cast<std::uint32_t>(leaf->Value)));
         const std::optional<QString> text =
-            ValuePromptSlot()(this, caption, QString::fromStdString(base::GbkToUtf8(leaf->KindName)), current);
+            ValuePromptSlot()(this, caption, FromGbk(leaf->KindName), current);
         if (!text) return;
         const QString trimmed = text->trimmed();
         bool valid = !trimmed.isEmpty();

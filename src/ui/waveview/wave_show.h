@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "ui/waveview/wave_colours.h"
-#include "ui/waveview/wave_state.h"
+#include "wave/wave_state.h"
 
 namespace klimavo::ui {
 
@@ -77,8 +77,8 @@ class TWaveShow : public QWidget {
   bool DropTraceFrom(TWaveShow* source);
   const WaveColours& Colours() const { return colours_; }
 
-  const WaveState& State() const { return state_; }
-  WaveState& MutableState() { return state_; }
+  const wave::WaveState& State() const { return state_; }
+  wave::WaveState& MutableState() { return state_; }
 
  signals:
   void ParamsChanged();
@@ -108,7 +108,7 @@ class TWaveShow : public QWidget {
   /// The levels changed: the scroll bar's range follows.
   void ContentChanged();
 
-  WaveState state_;
+  wave::WaveState state_;
   WaveColours colours_;
   TMoveWaveHandle* bar_ = nullptr;
   FormatTreeWidget* tree_ = nullptr;

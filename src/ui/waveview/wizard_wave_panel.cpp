@@ -6,7 +6,7 @@
 #include "ir/format_tree.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "ui/waveview/tree_synthesis.h"
+#include "wave/tree_synthesis.h"
 #include "ui/waveview/wave_show.h"
 
 namespace klimavo::ui {
@@ -95,7 +95,7 @@ void WizardWavePanel::ShowFormat(const ir::TMyTeeView& tree, const std::vector<s
 }
 
 void WizardWavePanel::ShowFieldValues(const std::vector<std::uint8_t>& field_bytes, int repeat_count) {
-  SetNodeValues(tree_->Control(), field_bytes, false);
+  wave::SetNodeValues(tree_->Control(), field_bytes, false);
   tree_->RefreshItems();
   tree_->expandAll();
   format_view_->SetRepeatCount(repeat_count > 1 ? repeat_count : 0);

@@ -1,6 +1,6 @@
-#include "ui/waveview/wave_state.h"
+#include "wave/wave_state.h"
 
-namespace klimavo::ui {
+namespace klimavo::wave {
 
 void WaveState::Clear() {
   Durations.clear();
@@ -27,4 +27,4 @@ std::vector<LevelRange> LevelsOfTreeItem(const WaveState& state, int tree_item) 
   return ranges;
 }
 
-}  // namespace klimavo::ui
+}  // namespace klimavo::wave

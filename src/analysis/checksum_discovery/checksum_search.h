@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/checksum_search_space.h"
+#include "analysis/checksum_discovery/checksum_search_space.h"
 
 namespace klimavo::analysis::discovery {
 

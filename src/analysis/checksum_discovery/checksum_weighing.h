@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/checksum_search.h"
+#include "analysis/checksum_discovery/checksum_search.h"
 #include "ir/crc_item.h"
 
 namespace klimavo::analysis::discovery {

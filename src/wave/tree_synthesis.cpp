@@ -1,4 +1,4 @@
-#include "ui/waveview/tree_synthesis.h"
+#include "wave/tree_synthesis.h"
 
 #include <algorithm>
 #include <string>
@@ -7,7 +7,7 @@
 #include "base/text.h"
 #include "ir/ir_text.h"
 
-namespace klimavo::ui {
+namespace klimavo::wave {
 namespace {
 
 constexpr int kMaxRepeatedFrames = 10;
@@ -263,4 +263,4 @@ std::vector<std::uint8_t> GetNodeValues(const ir::FormatTreeControl& tree, bool 
   return out;
 }
 
-}  // namespace klimavo::ui
+}  // namespace klimavo::wave

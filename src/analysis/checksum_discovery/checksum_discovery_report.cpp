@@ -1,4 +1,4 @@
-#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_discovery/checksum_discovery_report.h"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace klimavo::ui {
+namespace klimavo::wave {
 
 inline constexpr std::int32_t kNoCarrier = 2147483647;
 
@@ -70,4 +70,4 @@ struct WaveState {
 /// levels (every time it is drawn) for a frame, the field's levels for a leaf.
 std::vector<LevelRange> LevelsOfTreeItem(const WaveState& state, int tree_item);
 
-}  // namespace klimavo::ui
+}  // namespace klimavo::wave

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "ir/format_tree.h"
-#include "ui/waveview/wave_state.h"
+#include "wave/wave_state.h"
 
-namespace klimavo::ui {
+namespace klimavo::wave {
 
 /// Rebuilds the view's levels, segments and header values from the tree (only
 /// when it holds more than 2 nodes; otherwise the view is left cleared).
@@ -22,4 +22,4 @@ void SetNodeValues(ir::FormatTreeControl& tree, const std::vector<std::uint8_t>&
 /// The low byte of each editable field's value, in tree order.
 std::vector<std::uint8_t> GetNodeValues(const ir::FormatTreeControl& tree, bool include_kind4);
 
-}  // namespace klimavo::ui
+}  // namespace klimavo::wave

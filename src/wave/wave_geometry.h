@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace klimavo::ui {
+namespace klimavo::wave {
 
 /// Time covered by one 50-pixel grid division at each zoom index, in 0.1 µs.
 inline constexpr std::array<std::int32_t, 39> kZoomTable{
@@ -48,4 +48,4 @@ int ContentScrollMax(std::int64_t total_time, int zoom_index, int view_width);
 /// (the coarsest index when none does; 0 for no content).
 int FitZoomIndex(std::int64_t total_time, int view_width);
 
-}  // namespace klimavo::ui
+}  // namespace klimavo::wave

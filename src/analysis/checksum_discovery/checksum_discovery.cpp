@@ -1,11 +1,11 @@
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 
 #include <algorithm>
 #include <optional>
 #include <unordered_set>
 
-#include "analysis/checksum_search.h"
-#include "analysis/checksum_weighing.h"
+#include "analysis/checksum_discovery/checksum_search.h"
+#include "analysis/checksum_discovery/checksum_weighing.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
 

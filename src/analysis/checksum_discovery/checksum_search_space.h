@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "analysis/checksum_operands.h"
+#include "analysis/checksum_discovery/checksum_operands.h"
 #include "ir/ir_types.h"
 
 namespace klimavo::analysis::discovery {

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <random>
 
-#include "analysis/checksum_search.h"
+#include "analysis/checksum_discovery/checksum_search.h"
 
 namespace klimavo::analysis::discovery {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/waveview/wave_geometry.h"
+#include "wave/wave_geometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "ir/tolerance.h"
 
-namespace klimavo::ui {
+namespace klimavo::wave {
 namespace {
 
 int ClampZoom(int zoom_index) { return zoom_index < 0 ? 0 : (zoom_index > kMaxZoomIndex ? kMaxZoomIndex : zoom_index); }
@@ -108,4 +108,4 @@ int FitZoomIndex(std::int64_t total_time, int view_width) {
   return kMaxZoomIndex;
 }
 
-}  // namespace klimavo::ui
+}  // namespace klimavo::wave

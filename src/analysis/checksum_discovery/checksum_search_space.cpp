@@ -1,4 +1,4 @@
-#include "analysis/checksum_search_space.h"
+#include "analysis/checksum_discovery/checksum_search_space.h"
 
 #include <algorithm>
 #include <cstring>

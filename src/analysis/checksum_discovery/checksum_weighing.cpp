@@ -1,4 +1,4 @@
-#include "analysis/checksum_weighing.h"
+#include "analysis/checksum_discovery/checksum_weighing.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 #pragma once
-// The timing of a pulse-distance protocol the GUI tests build format trees
+// The timing of a pulse-distance protocol the waveform tests build format trees
 // from: 560/560 and 560/1690 µs symbols, a 9000/4500 leader and a 560/20000 trailer.
 
 #include "ir/ir_types.h"

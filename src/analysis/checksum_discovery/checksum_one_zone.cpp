@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "analysis/checksum_search.h"
+#include "analysis/checksum_discovery/checksum_search.h"
 #include "ir/checksum.h"
 
 namespace klimavo::analysis::discovery {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/checksum_discovery.h"
+#include "analysis/checksum_discovery/checksum_discovery.h"
 #include "lang/language.h"
 
 namespace klimavo::analysis {
