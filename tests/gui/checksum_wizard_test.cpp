@@ -18,7 +18,7 @@
 #include <random>
 #include <cstdlib>
 
-#include "analysis/checksum_discovery_report.h"
+#include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "analysis/wizard_fixtures.h"
 #include "app/main_window.h"
 #include "app/pulse_feed.h"
