@@ -11,6 +11,7 @@
 
 #include "base/gbk.h"
 #include "ui/translate_form.h"
+#include "ui/ui_text.h"
 #include "ui/waveview/move_wave_handle.h"
 #include "ui/waveview/wave_show.h"
 #include "ui/widgets/data_grid.h"
@@ -29,10 +30,6 @@ constexpr int kTextLogicCodes = 54;
 constexpr int kTextSplitCodes = 55;
 constexpr const char* kHiddenRecordNumber = "181";
 constexpr int kSlotRole = Qt::UserRole + 1;
-
-QString LangText(const lang::Language& language, int number) {
-  return QString::fromStdString(base::GbkToUtf8(language.Text(number)));
-}
 
 DataGrid* MakeGrid(QWidget* parent, const char* name, int columns) {
   auto* grid = new DataGrid(parent);
@@ -263,7 +260,7 @@ void TfrmGeShiSelect::ShowDecoded(const workflow::FormatChooserModel::Arrival& a
 
 void TfrmGeShiSelect::TryHarderClicked() {
   ShowDecoded(model_->TryHarder());
-  info_->setText(QString::fromStdString(model_->AssistVerdict()));
+  info_->setText(LangText(language_, model_->AssistVerdictText()));
 }
 
 workflow::ChooserGrids TfrmGeShiSelect::ReadGridTexts() const {
