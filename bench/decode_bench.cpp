@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ir/assisted_decode.h"
+#include "ir/captures_alike.h"
 #include "ir/decode.h"
 #include "ir/protocol.h"
 
@@ -17,6 +18,7 @@ namespace {
 using klimavo::ir::TIRIntegerArr;
 
 struct BenchCapture {
+  std::string source;  ///< the remote file it came from
   TIRIntegerArr ticks;
   std::int32_t carrier = 0;
 };
@@ -29,6 +31,7 @@ const std::vector<BenchCapture>& Corpus() {
     while (std::getline(in, line)) {
       const auto j = nlohmann::json::parse(line);
       BenchCapture c;
+      c.source = j.at("source").get<std::string>();
       c.carrier = j.at("carrier_hz");
       for (std::int32_t us : j.at("durations_us")) c.ticks.push_back(us * 10);
       out.push_back(std::move(c));
@@ -87,6 +90,34 @@ void BM_AssistedDecodeCorpus(benchmark::State& state) {
   state.counters["improved"] = static_cast<double>(improved);
 }
 BENCHMARK(BM_AssistedDecodeCorpus)->Arg(1)->Arg(0);
+
+// As `decode --assist` reads the corpus one remote file at a time: the
+// assisted decode of each capture, then the file's captures read alike.
+void BM_AssistedDecodeCorpusFiles(benchmark::State& state) {
+  const auto& corpus = Corpus();
+  if (corpus.empty()) {
+    state.SkipWithError("no corpus");
+    return;
+  }
+  const bool both_orders = state.range(0) != 0;
+  std::int64_t reread = 0;
+  for (auto _ : state) {
+    reread = 0;
+    std::vector<klimavo::ir::AlikeCapture> file;
+    for (std::size_t i = 0; i < corpus.size(); ++i) {
+      const BenchCapture& c = corpus[i];
+      file.push_back({c.ticks, klimavo::ir::AssistedDecodeCapture(c.ticks, c.carrier, both_orders, true,
+                                                                  klimavo::ir::kDefaultDecodeTolerance)});
+      if (i + 1 < corpus.size() && corpus[i + 1].source == c.source) continue;
+      reread += klimavo::ir::ReadCapturesAlike(file, both_orders, true, klimavo::ir::kDefaultDecodeTolerance);
+      benchmark::DoNotOptimize(file.back().decode.result.Bytes.data());
+      file.clear();
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * corpus.size()));
+  state.counters["read alike"] = static_cast<double>(reread);
+}
+BENCHMARK(BM_AssistedDecodeCorpusFiles)->Arg(1)->Arg(0);
 
 // Growth: 1,000, 10,000 and 100,000 captures (the corpus over and over, each
 // one its own copy) decoded with both bit orders, one iteration each pass.

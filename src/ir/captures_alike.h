@@ -19,9 +19,14 @@ struct AlikeCapture {
   AssistedDecode decode;
 };
 
-/// Reads again the captures whose structure differs from the commonest one
-/// (shared by at least two captures) while their data bits over the whole
-/// signal differ from it by at most two; each one re-read gets its result
+/// Reads again, against the commonest structure (shared by at least two
+/// captures) and the timing of its first capture, every capture read otherwise
+/// or not at all. A capture is taken only when its whole signal reads so: every
+/// data pair within the tolerance (at most 40 %, or 150 µs) of one logic code
+/// and at most half as far from it as from the other, every split pair near
+/// its code (any long gap for a gap), every repetition with the same bits,
+/// nothing before the leader but a noise pulse or a lead-in and nothing after
+/// the end but a gap and a stray pulse. Each one re-read gets its result
 /// replaced and a change that says so. Returns how many were re-read.
 int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, bool lsb_first, double tolerance);
 

@@ -96,19 +96,19 @@ FormatChooserModel::Arrival FormatChooserModel::TryHarder() {
   return arrival;
 }
 
-std::string FormatChooserModel::AssistVerdict() const {
-  if (!assisted_) return {};
+int FormatChooserModel::AssistVerdictText() const {
+  if (!assisted_) return 0;
   switch (assisted_->outcome) {
     case ir::AssistOutcome::kPlain:
-      return "Nothing to try harder: the reading looks sound.";
+      return kTextAssistSound;
     case ir::AssistOutcome::kKept:
-      return "No better reading: the first one is kept (see what was tried).";
+      return kTextAssistKept;
     case ir::AssistOutcome::kImproved:
-      return "Read again: the changes and their reasons follow the summary.";
+      return kTextAssistImproved;
     case ir::AssistOutcome::kFailed:
       break;
   }
-  return "No reading fits this capture (see what was tried).";
+  return kTextAssistFailed;
 }
 
 capture::DecodeReport FormatChooserModel::Report() const {

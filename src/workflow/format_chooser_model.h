@@ -22,6 +22,12 @@ namespace klimavo::workflow {
 /// Language texts of the chooser.
 inline constexpr int kTextTooFewLogicCodes = 59;
 inline constexpr int kTextNoDecoding = 77;
+/// What "Try harder" did: nothing to try, the first reading kept, read again,
+/// nothing fits.
+inline constexpr int kTextAssistSound = 350;
+inline constexpr int kTextAssistKept = 351;
+inline constexpr int kTextAssistImproved = 352;
+inline constexpr int kTextAssistFailed = 353;
 /// A capture carrying this carrier value is shown and decoded but not kept as the last capture.
 inline constexpr std::int32_t kUnkeptCaptureCarrier = 39234;
 /// Columns of the edit grids.
@@ -91,8 +97,9 @@ class FormatChooserModel {
   bool CanTryHarder() const { return !latest_.empty(); }
   /// The assisted decode of the latest capture, once "Try harder" ran on it.
   const std::optional<ir::AssistedDecode>& Assisted() const { return assisted_; }
-  /// One line on what "Try harder" did; empty before it ran on this capture.
-  std::string AssistVerdict() const;
+  /// The language text of one line on what "Try harder" did (kTextAssist...);
+  /// 0 before it ran on this capture.
+  int AssistVerdictText() const;
 
   bool Decoded() const { return decoded_; }
   bool NextEnabled() const { return next_enabled_; }

@@ -214,7 +214,7 @@ TEST(FormatChooserModel, TryHarderTakesABetterReadingAndExplainsIt) {
   EXPECT_FALSE(model.TryHarder().decoded);
   ASSERT_TRUE(model.CaptureArrived(lead_in, 38000).decoded);
   EXPECT_EQ(model.WorkingRecord().Slots[0].Text.str(), "[1]<0>[32]<1>");
-  EXPECT_EQ(model.AssistVerdict(), "");
+  EXPECT_EQ(model.AssistVerdictText(), 0);
 
   ASSERT_TRUE(model.CanTryHarder());
   const auto arrival = model.TryHarder();
@@ -226,7 +226,7 @@ TEST(FormatChooserModel, TryHarderTakesABetterReadingAndExplainsIt) {
   const std::string summary = model.Summary(kLabels);
   EXPECT_NE(summary.find("20 DF 10 EF\nassist: lead-in of 1 pulse (560,-560) read as split codes: "), std::string::npos)
       << summary;
-  EXPECT_EQ(model.AssistVerdict(), "Read again: the changes and their reasons follow the summary.");
+  EXPECT_EQ(model.AssistVerdictText(), kTextAssistImproved);
 
   // The next capture starts afresh.
   const ir::Capture airmax = Airmax();
@@ -244,14 +244,14 @@ TEST(FormatChooserModel, TryHarderKeepsASoundReadingAndClaimsNothingUnread) {
   const std::string before = model.Summary(kLabels);
   EXPECT_FALSE(model.TryHarder().decoded);
   EXPECT_EQ(model.Summary(kLabels), before);
-  EXPECT_EQ(model.AssistVerdict(), "Nothing to try harder: the reading looks sound.");
+  EXPECT_EQ(model.AssistVerdictText(), kTextAssistSound);
 
   model.CaptureArrived(kUnreadable, 38000);
   EXPECT_FALSE(model.TryHarder().decoded);
   EXPECT_FALSE(model.NextEnabled());
   const std::string summary = model.Summary(kLabels);
   EXPECT_EQ(summary.rfind("no decoding\nassist: no decoding: tried ", 0), 0u) << summary;
-  EXPECT_EQ(model.AssistVerdict(), "No reading fits this capture (see what was tried).");
+  EXPECT_EQ(model.AssistVerdictText(), kTextAssistFailed);
   // The result of the earlier capture is still the one the opener would take.
   EXPECT_EQ(model.Result().Bytes, (ir::TSSByteArray{0x4D, 0xB2, 0xF9, 0x06, 0x00, 0xFF}));
 }

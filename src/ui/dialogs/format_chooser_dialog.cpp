@@ -255,7 +255,7 @@ void TfrmGeShiSelect::ShowDecoded(const workflow::FormatChooserModel::Arrival& a
 
 void TfrmGeShiSelect::TryHarderClicked() {
   ShowDecoded(model_->TryHarder());
-  info_->setText(QString::fromStdString(model_->AssistVerdict()));
+  info_->setText(LangText(language_, model_->AssistVerdictText()));
 }
 
 workflow::ChooserGrids TfrmGeShiSelect::ReadGridTexts() const {
