@@ -141,18 +141,20 @@ QHBoxLayout* TfrmWizard::BuildCloseRow() {
 }
 
 QWidget* TfrmWizard::BuildMainPanel() {
-  auto* panel = new QWidget(this);
-  panel->setObjectName("pnlMain");
-  auto* layout = new QVBoxLayout(panel);
-  layout->setContentsMargins(0, 0, 0, 0);
+  // The capture pane is the whole panel: the format row above its grid, the
+  // settings and the states table below its action row.
+  capture_ = new WizardCapturePane(&logic_.Grid(), this);
+  capture_->setObjectName("pnlMain");
+  QWidget* panel = capture_;
+  QVBoxLayout* layout = capture_->Layout();
+  grid_ = capture_->Grid();
+  layout->setStretchFactor(grid_, 3);
 
   auto* top = new QHBoxLayout;
   format_label_ = new QLabel(panel);
   format_label_->setObjectName("lblFormat");
   format_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   top->addWidget(format_label_, 1);
-  capture_ = new WizardCapturePane(&logic_.Grid(), panel);
-  grid_ = capture_->Grid();
   auto* run_label = new QLabel("Value of run", panel);
   run_label->setObjectName("lblRun");
   run_label->setBuddy(grid_->RunChooser());
@@ -160,8 +162,7 @@ QWidget* TfrmWizard::BuildMainPanel() {
   top->addWidget(grid_->RunChooser());
   // The run chooser is there only while the codes differ in more than one run.
   new FollowVisibility(grid_->RunChooser(), run_label);
-  layout->addLayout(top);
-  layout->addWidget(capture_, 3);
+  layout->insertLayout(0, top);
   BuildGridMenu();
 
   // Row actions after the pane's own; the settings of the analysis below.

@@ -12,13 +12,13 @@ namespace klimavo::ui {
 
 WizardCapturePane::WizardCapturePane(analysis::CompareGridModel* model, QWidget* parent) : QWidget(parent) {
   setObjectName("pnlCapture");
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  layout_ = new QVBoxLayout(this);
+  layout_->setContentsMargins(0, 0, 0, 0);
   grid_ = new TCompareGrid(this);
   grid_->SetModel(model);
-  layout->addWidget(grid_, 1);
+  layout_->addWidget(grid_, 1);
   actions_ = new QHBoxLayout;
-  layout->addLayout(actions_);
+  layout_->addLayout(actions_);
 }
 
 void WizardCapturePane::AddRowButtons() {

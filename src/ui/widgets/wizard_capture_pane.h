@@ -10,6 +10,7 @@
 class QAction;
 class QHBoxLayout;
 class QPushButton;
+class QVBoxLayout;
 
 namespace klimavo::analysis {
 class CompareGridModel;
@@ -28,6 +29,9 @@ class WizardCapturePane : public QWidget {
   TCompareGrid* Grid() const { return grid_; }
   QPushButton* ClearAll() const { return clear_all_; }
   QPushButton* DeleteRows() const { return delete_rows_; }
+  /// The pane's column: the grid (stretch 1) and the action row. A wizard may
+  /// put rows of its own above and below them.
+  QVBoxLayout* Layout() const { return layout_; }
   /// The row under the grid; the wizard appends its own buttons and settings.
   QHBoxLayout* ActionRow() const { return actions_; }
   /// Puts "清除全部" and "删除选中行" (shortcut Delete) first in the action row.
@@ -51,6 +55,7 @@ class WizardCapturePane : public QWidget {
   RowOrderActions AddRowOrderActions(std::function<void()> remove_duplicates, std::function<void(bool)> sort);
 
  private:
+  QVBoxLayout* layout_ = nullptr;
   TCompareGrid* grid_ = nullptr;
   QHBoxLayout* actions_ = nullptr;
   QPushButton* clear_all_ = nullptr;
