@@ -20,6 +20,7 @@ constexpr int kTripleSecondData = 3;            // the fourth data element start
 constexpr int kInitKeyFlag = 64;                // generator A: the format's host key byte
 constexpr int kMaxNibble = 15;                  // counts kept in 4 bits of the parts table
 constexpr const char* kTitleDashes = "-------------------------";
+constexpr int kHostKeyA = 1;                    // generator A keeps the initialization data in key 1's table
 
 struct BaseCode {
   std::int64_t count = 0;
@@ -135,6 +136,27 @@ bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lin
     record.Keys[k].FixedFlags |= 1;
   }
   return true;
+}
+
+PartsWork PreparePartsWork(const PartsInput& in, bool generator_b) {
+  PartsWork work{in.record, in.formats, false, {}};  // the generator's own changes stay in this copy
+  work.single_power_code = PrepareSinglePowerCode(work.record, in.bit_lines, generator_b ? &in.formats : nullptr);
+  if (!generator_b)
+    for (store::Tex_gsstrut& f : work.formats) f.KeyField = kHostKeyA;
+  work.model = BuildPartsTables({work.record, work.formats, in.bit_lines, in.seven_bit_first, generator_b});
+  return work;
+}
+
+std::vector<int> WriteAllBaseData(const store::Tex_gssList& formats, Lines& relation, bool single_format,
+                                  bool triple_frames, int& error) {
+  std::vector<int> count_lines;
+  for (std::size_t f = 0; f < formats.size(); ++f) {
+    relation.push_back(Gbk(";==基础数据") + Dec(static_cast<std::int64_t>(f)));
+    const int line = WriteFormatBaseData(formats[f], relation, single_format, triple_frames);
+    if (line == -kPartsByteIndexTooLarge) error = kPartsByteIndexTooLarge;
+    count_lines.push_back(line);
+  }
+  return count_lines;
 }
 
 bool KeySendsFormat(const store::Tex_gsstrut& format, int key) {

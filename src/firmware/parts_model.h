@@ -128,6 +128,23 @@ int WriteFormatBaseData(const store::Tex_gsstrut& format, Lines& relation, bool 
 /// the power field. Returns true when the record has a single power code.
 bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lines,
                             const store::Tex_gssList* formats_of_b);
+/// A generator's own working copy: the record after the single power code
+/// step, its formats (generator A keeps every format's initialization data in
+/// key 1's table) and the parts built from them.
+struct PartsWork {
+  store::TdiskAir record;
+  store::Tex_gssList formats;
+  bool single_power_code = false;
+  PartsModel model;
+};
+/// The preparation generators A and B share: copies the record and formats,
+/// applies the single power code step and builds the parts tables.
+PartsWork PreparePartsWork(const PartsInput& in, bool generator_b);
+/// Writes each format's base data block under its title into `relation`;
+/// returns each block's initialization count line (see WriteFormatBaseData)
+/// and sets `error` to kPartsByteIndexTooLarge when a code does not fit.
+std::vector<int> WriteAllBaseData(const store::Tex_gssList& formats, Lines& relation, bool single_format,
+                                  bool triple_frames, int& error);
 /// True when key `key` sends format `format` (key 0 also by its second frame).
 bool KeySendsFormat(const store::Tex_gsstrut& format, int key);
 /// The control bits of the parts generators (2, 6 and 7).

@@ -20,7 +20,6 @@ constexpr int kRefSecond = 64;       // bit layout: the second value is a refere
 constexpr int kRunEntry = 128;       // reference byte: run an entry of the key's table
 constexpr int kModeEntry = 176;      // run an entry of the mode key: 128 + ClampKey(2) * 16
 constexpr std::size_t kInitNameBytes = 18;
-constexpr int kHostKeyA = 1;         // generator A keeps the initialization data in key 1's table
 constexpr int kSpecialSecondBit = 2;
 
 }  // namespace
@@ -315,22 +314,16 @@ int WriteKeySectionsA(const store::TdiskAir& record, PartsModel& model, const st
 }  // namespace
 
 int WritePartsTablesA(const PartsInput& in, Lines& relation, std::uint8_t& control_byte, Lines& table) {
-  store::TdiskAir record = in.record;  // the generator's own changes stay in this copy
-  const bool single_power_code = PrepareSinglePowerCode(record, in.bit_lines, nullptr);
-  store::Tex_gssList formats = in.formats;
-  for (store::Tex_gsstrut& f : formats) f.KeyField = kHostKeyA;  // one format: key 1 hosts its init data
-  PartsModel model = BuildPartsTables({record, formats, in.bit_lines, in.seven_bit_first, false});
+  PartsWork work = PreparePartsWork(in, false);
+  const store::TdiskAir& record = work.record;
+  const store::Tex_gssList& formats = work.formats;
+  const bool single_power_code = work.single_power_code;
+  PartsModel& model = work.model;
 
   const std::size_t relation_size = relation.size();
   const std::size_t table_size = table.size();
   int error = 0;
-  std::vector<int> count_lines;
-  for (std::size_t f = 0; f < formats.size(); ++f) {
-    relation.push_back(Gbk(";==基础数据") + Dec(static_cast<std::int64_t>(f)));
-    const int line = WriteFormatBaseData(formats[f], relation, true, in.triple_frames);
-    if (line == -kPartsByteIndexTooLarge) error = kPartsByteIndexTooLarge;
-    count_lines.push_back(line);
-  }
+  std::vector<int> count_lines = WriteAllBaseData(formats, relation, true, in.triple_frames, error);
   Lines scratch;
   WriteKeySectionsA(record, model, formats, single_power_code, scratch, nullptr);
   ClearWritten(model);

@@ -140,21 +140,16 @@ std::vector<InitList> WriteInitLists(const store::TdiskAir& record, PartsModel& 
 }  // namespace
 
 int WritePartsTablesB(const PartsInput& in, Lines& relation, std::uint8_t& control_byte, Lines& table) {
-  store::TdiskAir record = in.record;  // the generator's own changes stay in this copy
-  const store::Tex_gssList& formats = in.formats;
-  const bool single_power_code = PrepareSinglePowerCode(record, in.bit_lines, &formats);
-  PartsModel model = BuildPartsTables({record, formats, in.bit_lines, in.seven_bit_first, true});
+  PartsWork work = PreparePartsWork(in, true);
+  const store::TdiskAir& record = work.record;
+  const store::Tex_gssList& formats = work.formats;
+  const bool single_power_code = work.single_power_code;
+  PartsModel& model = work.model;
 
   const std::size_t relation_size = relation.size();
   const std::size_t table_size = table.size();
   int error = 0;
-  std::vector<int> count_lines;
-  for (std::size_t f = 0; f < formats.size(); ++f) {
-    relation.push_back(Gbk(";==基础数据") + Dec(static_cast<std::int64_t>(f)));
-    const int line = WriteFormatBaseData(formats[f], relation, false, in.triple_frames);
-    if (line == -kPartsByteIndexTooLarge) error = kPartsByteIndexTooLarge;
-    count_lines.push_back(line);
-  }
+  std::vector<int> count_lines = WriteAllBaseData(formats, relation, false, in.triple_frames, error);
   {  // Counting pass: fills the entry positions that references need.
     int ignored = 0;
     Lines scratch;

@@ -128,6 +128,24 @@ bool IsTripleFrameCode(const store::TdiskAir& record) {
   return std::any_of(kTripleCodes.begin(), kTripleCodes.end(), [&](const char* c) { return code == c; });
 }
 
+int PrepareErrorCode(PrepareStatus status, const PrepareErrorCodes& codes) {
+  switch (status) {
+    case PrepareStatus::kKeyCount:
+      return codes.key_count;
+    case PrepareStatus::kTooManyKeys:
+      return codes.too_many_keys;
+    case PrepareStatus::kFormatWithoutKey:
+      return codes.format_without_key;
+    case PrepareStatus::kTooManyFormats:
+      return codes.too_many_formats;
+    case PrepareStatus::kNoFormat:
+      return codes.no_format;
+    case PrepareStatus::kOk:
+      break;
+  }
+  return 0;
+}
+
 bool ApplySpecialCodeNumbers(store::TdiskAir& copy) {
   if (!IsTripleFrameCode(copy)) return false;
   for (std::size_t k = 0; k < copy.UsedKeys(); ++k)

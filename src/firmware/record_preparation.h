@@ -21,6 +21,17 @@ enum class PrepareStatus {
   kNoFormat,          ///< no format
 };
 
+/// The error code a caller reports for each failed check.
+struct PrepareErrorCodes {
+  int key_count = 0;
+  int too_many_keys = 0;
+  int format_without_key = 0;
+  int too_many_formats = 0;
+  int no_format = 0;
+};
+/// The caller's code for `status`; 0 for kOk.
+int PrepareErrorCode(PrepareStatus status, const PrepareErrorCodes& codes);
+
 struct PreparedFormats {
   PrepareStatus status = PrepareStatus::kOk;
   store::Tex_gssList formats;

@@ -30,23 +30,8 @@ const Texts& T() {
   return texts;
 }
 
-int PrepareError(PrepareStatus status) {
-  switch (status) {
-    case PrepareStatus::kKeyCount:
-      return kFileErrKeyCount;
-    case PrepareStatus::kTooManyKeys:
-      return kFileErrTooManyKeys;
-    case PrepareStatus::kFormatWithoutKey:
-      return kFileErrFormatWithoutKey;
-    case PrepareStatus::kTooManyFormats:
-      return kFileErrTooManyFormats;
-    case PrepareStatus::kNoFormat:
-      return kFileErrNoFormat;
-    case PrepareStatus::kOk:
-      break;
-  }
-  return 0;
-}
+constexpr PrepareErrorCodes kPrepareErrors{kFileErrKeyCount, kFileErrTooManyKeys, kFileErrFormatWithoutKey,
+                                           kFileErrTooManyFormats, kFileErrNoFormat};
 
 // A list inserted as one text: its lines and the empty line of its final line end.
 void AppendBlock(Lines& output, const Lines& block) {
@@ -110,20 +95,28 @@ int RunPartsGenerator(const store::TdiskAir& copy, const store::Tex_gssList& for
   return WritePartsTablesB(in, relation, control_byte, table);
 }
 
+int GenerateRecordTables(store::TdiskAir& copy, const store::TBtnLines& bit_lines, bool triple_frames,
+                         const PrepareErrorCodes& errors, RecordTables& out) {
+  PreparedFormats prepared = PrepareRecordForTables(copy);
+  if (prepared.status != PrepareStatus::kOk) return PrepareErrorCode(prepared.status, errors);
+  out.seven_bit_first = prepared.seven_bit_first;
+  out.formats = std::move(prepared.formats);
+  out.control = BaseControlByte(copy, out.formats.size());
+  const int r = RunPartsGenerator(copy, out.formats, bit_lines, out.seven_bit_first, triple_frames, out.relation,
+                                  out.control, out.table);
+  return r != 0 ? r - kPartsErrorBase : 0;
+}
+
 int TableGenerator::WriteRecordTables(Lines& output, store::TdiskAir& copy, const store::TBtnLines& bit_lines,
                                       const std::string& label) {
   const Texts& t = T();
-  PreparedFormats prepared = PrepareRecordForTables(copy);
-  if (prepared.status != PrepareStatus::kOk) return PrepareError(prepared.status);
-  settings_.SevenBitFirst = prepared.seven_bit_first;
-  const store::Tex_gssList& formats = prepared.formats;
-
-  std::uint8_t control = BaseControlByte(copy, formats.size());
-  Lines relation;
-  Lines table;
-  int r = RunPartsGenerator(copy, formats, bit_lines, prepared.seven_bit_first, settings_.TripleFrames, relation,
-                            control, table);
-  if (r != 0) return r - kPartsErrorBase;
+  RecordTables tables;
+  if (int r = GenerateRecordTables(copy, bit_lines, settings_.TripleFrames, kPrepareErrors, tables); r != 0) return r;
+  settings_.SevenBitFirst = tables.seven_bit_first;
+  const store::Tex_gssList& formats = tables.formats;
+  std::uint8_t control = tables.control;
+  const Lines& relation = tables.relation;
+  const Lines& table = tables.table;
   if (copy.RemoteType == 1)
     control = static_cast<std::uint8_t>((control + kRemoteWithoutDisplayRaise) & 0xFF);
 

@@ -12,6 +12,7 @@
 
 #include "config/config.h"
 #include "firmware/frame_tables.h"
+#include "firmware/record_preparation.h"
 #include "store/format_list.h"
 #include "store/library.h"
 #include "store/protocol_record.h"
@@ -76,6 +77,21 @@ std::uint8_t BaseControlByte(const store::TdiskAir& record, std::size_t format_c
 int RunPartsGenerator(const store::TdiskAir& copy, const store::Tex_gssList& formats,
                       const store::TBtnLines& bit_lines, bool seven_bit_first, bool triple_frames,
                       Lines& relation, std::uint8_t& control_byte, Lines& table);
+/// A record's tables from its parts generator, before the table file or the
+/// table image lays them out.
+struct RecordTables {
+  bool seven_bit_first = false;
+  store::Tex_gssList formats;
+  std::uint8_t control = 0;  ///< BaseControlByte with the generator's bits
+  Lines relation;
+  Lines table;
+};
+/// The preparation both the table file and the table image make of a working
+/// copy (after ApplySpecialCodeNumbers): PrepareRecordForTables, the base
+/// control byte and the parts generator. Returns 0, the caller's code for a
+/// failed check (`errors`), or the generator's result - kPartsErrorBase.
+int GenerateRecordTables(store::TdiskAir& copy, const store::TBtnLines& bit_lines, bool triple_frames,
+                         const PrepareErrorCodes& errors, RecordTables& out);
 /// The key format word: 2 bits per key with the first format (from 1 up) that it sends.
 std::uint16_t KeyFormatWord(const store::TdiskAir& record, const store::Tex_gssList& formats);
 

@@ -14,23 +14,8 @@ constexpr int kPointerTables = 5;
 constexpr std::uint8_t kDownloadSumSeed = 0xCC;
 constexpr int kYearBias = 48;  // the year byte holds (year + 48) and $FF
 
-int PrepareError(PrepareStatus status) {
-  switch (status) {
-    case PrepareStatus::kKeyCount:
-      return kImageErrKeyCount;
-    case PrepareStatus::kTooManyKeys:
-      return kImageErrTooManyKeys;
-    case PrepareStatus::kFormatWithoutKey:
-      return kImageErrFormatWithoutKey;
-    case PrepareStatus::kTooManyFormats:
-      return kImageErrTooManyFormats;
-    case PrepareStatus::kNoFormat:
-      return kImageErrNoFormat;
-    case PrepareStatus::kOk:
-      break;
-  }
-  return 0;
-}
+constexpr PrepareErrorCodes kPrepareErrors{kImageErrKeyCount, kImageErrTooManyKeys, kImageErrFormatWithoutKey,
+                                           kImageErrTooManyFormats, kImageErrNoFormat};
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -154,19 +139,13 @@ int BuildImageSources(const store::TdiskAir& record, const store::TBtnLines& bit
   settings.Timing = timing;
   store::TdiskAir copy = record;
   settings.TripleFrames = ApplySpecialCodeNumbers(copy);
-  PreparedFormats prepared = PrepareRecordForTables(copy);
-  if (prepared.status != PrepareStatus::kOk) return PrepareError(prepared.status);
-  settings.SevenBitFirst = prepared.seven_bit_first;
-  const store::Tex_gssList& formats = prepared.formats;
-
-  std::uint8_t control = BaseControlByte(copy, formats.size());
-  Lines relation;
-  Lines table;
-  int r = RunPartsGenerator(copy, formats, bit_lines, prepared.seven_bit_first, settings.TripleFrames, relation,
-                            control, table);
-  if (r != 0) return r - kPartsErrorBase;
-  sources.parts_table = std::move(table);
-  sources.relation_table = std::move(relation);
+  RecordTables tables;
+  if (int r = GenerateRecordTables(copy, bit_lines, settings.TripleFrames, kPrepareErrors, tables); r != 0) return r;
+  settings.SevenBitFirst = tables.seven_bit_first;
+  const store::Tex_gssList& formats = tables.formats;
+  const std::uint8_t control = tables.control;
+  sources.parts_table = std::move(tables.table);
+  sources.relation_table = std::move(tables.relation);
 
   base::Bytes& block = sources.relation_block;
   block.push_back(control);

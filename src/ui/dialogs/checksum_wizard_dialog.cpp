@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,6 +25,7 @@
 #include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/wizard_capture_pane.h"
 
 namespace klimavo::ui {
 namespace {
@@ -102,37 +102,24 @@ void TfrmChechWizard::BuildWidgets() {
   splitter->setObjectName("splWizard");
   auto* left = new QSplitter(Qt::Vertical, splitter);
   left->setObjectName("splChecksum");
-  auto* grid_panel = new QWidget(left);
-  auto* grid_layout = new QVBoxLayout(grid_panel);
-  grid_layout->setContentsMargins(0, 0, 0, 0);
-  grid_ = new TCompareGrid(grid_panel);
-  grid_->setObjectName("gridCompare");
-  grid_->SetModel(&logic_.Grid());
+  capture_ = new WizardCapturePane(&logic_.Grid(), left);
+  grid_ = capture_->Grid();
   grid_->RunChooser()->hide();  // checksum mode shows no run values
-  grid_layout->addWidget(grid_, 1);
-  auto* actions = new QHBoxLayout;
-  clear_all_ = new QPushButton("清除全部", grid_panel);
-  clear_all_->setObjectName("btnClearAll");
-  delete_rows_ = new QPushButton("删除选中行", grid_panel);
-  delete_rows_->setObjectName("btnDeleteRows");
-  delete_rows_->setShortcut(QKeySequence::Delete);
-  hex_ = new QRadioButton("16进制", grid_panel);
+  capture_->AddRowButtons();
+  clear_all_ = capture_->ClearAll();
+  delete_rows_ = capture_->DeleteRows();
+  hex_ = new QRadioButton("16进制", capture_);
   hex_->setObjectName("rbHex");
-  binary_ = new QRadioButton("2进制", grid_panel);
+  binary_ = new QRadioButton("2进制", capture_);
   binary_->setObjectName("rbBinary");
-  auto* radix = new QButtonGroup(grid_panel);
+  auto* radix = new QButtonGroup(capture_);
   radix->addButton(hex_);
   radix->addButton(binary_);
   hex_->setChecked(true);
-  for (QPushButton* b : {clear_all_, delete_rows_}) {
-    b->setAutoDefault(false);
-    actions->addWidget(b);
-  }
-  actions->addStretch(1);
-  actions->addWidget(hex_);
-  actions->addWidget(binary_);
-  grid_layout->addLayout(actions);
-  left->addWidget(grid_panel);
+  capture_->ActionRow()->addStretch(1);
+  capture_->ActionRow()->addWidget(hex_);
+  capture_->ActionRow()->addWidget(binary_);
+  left->addWidget(capture_);
   left->addWidget(BuildChecksumPanel());
   left->setStretchFactor(0, 3);
   left->setStretchFactor(1, 2);
@@ -257,17 +244,10 @@ QWidget* TfrmChechWizard::BuildViews() {
 
 void TfrmChechWizard::BuildGridMenu() {
   grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
-  auto action = [this](const char* name, const char* caption, auto slot) {
-    auto* a = new QAction(caption, grid_);
-    a->setObjectName(name);
-    connect(a, &QAction::triggered, this, slot);
-    grid_->addAction(a);
-  };
-  action("mnuRemoveDuplicates", "删除重复的行", [this] { logic_.RemoveDuplicateRows(); });
-  action("mnuSortAscending", "根据不同的列的值正序", [this] { logic_.SortRows(true); });
-  action("mnuSortDescending", "根据不同的列的值倒序", [this] { logic_.SortRows(false); });
-  action("mnuHex", "显示16进制", [this] { hex_->setChecked(true); });
-  action("mnuBinary", "显示2进制", [this] { binary_->setChecked(true); });
+  capture_->AddRowOrderActions([this] { logic_.RemoveDuplicateRows(); },
+                               [this](bool ascending) { logic_.SortRows(ascending); });
+  capture_->AddMenuAction("mnuHex", "显示16进制", [this] { hex_->setChecked(true); });
+  capture_->AddMenuAction("mnuBinary", "显示2进制", [this] { binary_->setChecked(true); });
 }
 
 void TfrmChechWizard::BuildItemsMenu() {

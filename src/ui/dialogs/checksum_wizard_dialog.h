@@ -30,6 +30,7 @@ namespace klimavo::ui {
 
 class DataGrid;
 class TCompareGrid;
+class WizardCapturePane;
 class WizardWavePanel;
 
 class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
@@ -109,6 +110,7 @@ class TfrmChechWizard : public QDialog, private analysis::ChecksumWizardEvents {
   bool shown_ = false;
 
   QLabel* format_label_ = nullptr;
+  WizardCapturePane* capture_ = nullptr;
   TCompareGrid* grid_ = nullptr;
   QPushButton* clear_all_ = nullptr;
   QPushButton* delete_rows_ = nullptr;

@@ -27,6 +27,7 @@
 #include "ui/waveview/wizard_wave_panel.h"
 #include "ui/widgets/compare_grid_widget.h"
 #include "ui/widgets/data_grid.h"
+#include "ui/widgets/wizard_capture_pane.h"
 
 namespace klimavo::ui {
 namespace {
@@ -140,18 +141,20 @@ QHBoxLayout* TfrmWizard::BuildCloseRow() {
 }
 
 QWidget* TfrmWizard::BuildMainPanel() {
-  auto* panel = new QWidget(this);
-  panel->setObjectName("pnlMain");
-  auto* layout = new QVBoxLayout(panel);
-  layout->setContentsMargins(0, 0, 0, 0);
+  // The capture pane is the whole panel: the format row above its grid, the
+  // settings and the states table below its action row.
+  capture_ = new WizardCapturePane(&logic_.Grid(), this);
+  capture_->setObjectName("pnlMain");
+  QWidget* panel = capture_;
+  QVBoxLayout* layout = capture_->Layout();
+  grid_ = capture_->Grid();
+  layout->setStretchFactor(grid_, 3);
 
   auto* top = new QHBoxLayout;
   format_label_ = new QLabel(panel);
   format_label_->setObjectName("lblFormat");
   format_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   top->addWidget(format_label_, 1);
-  grid_ = new TCompareGrid(panel);
-  grid_->SetModel(&logic_.Grid());
   auto* run_label = new QLabel("Value of run", panel);
   run_label->setObjectName("lblRun");
   run_label->setBuddy(grid_->RunChooser());
@@ -159,31 +162,21 @@ QWidget* TfrmWizard::BuildMainPanel() {
   top->addWidget(grid_->RunChooser());
   // The run chooser is there only while the codes differ in more than one run.
   new FollowVisibility(grid_->RunChooser(), run_label);
-  layout->addLayout(top);
-  layout->addWidget(grid_, 3);
+  layout->insertLayout(0, top);
   BuildGridMenu();
 
-  // Row actions and the settings of the analysis.
-  auto* actions = new QHBoxLayout;
-  auto button = [panel](const char* name, const char* caption) {
-    auto* b = new QPushButton(caption, panel);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-  };
-  clear_all_ = button("btnClearAll", "清除全部");
-  delete_rows_ = button("btnDeleteRows", "删除选中行");
-  delete_rows_->setShortcut(QKeySequence::Delete);
-  set_initial_ = button("btnSetInitial", "设为初始值");
-  auto_extract_ = button("btnAutoExtract", "自动提取");
+  // Row actions after the pane's own; the settings of the analysis below.
+  capture_->AddRowButtons();
+  clear_all_ = capture_->ClearAll();
+  delete_rows_ = capture_->DeleteRows();
+  set_initial_ = capture_->NewButton("btnSetInitial", "设为初始值");
+  auto_extract_ = capture_->NewButton("btnAutoExtract", "自动提取");
   auto_extract_->setShortcut(QKeySequence("Ctrl+E"));
-  swap_ = button("btnSwap", "0/1互换");
-  simulate_ = button("btnSimulate", "Simulate");
+  swap_ = capture_->NewButton("btnSwap", "0/1互换");
+  simulate_ = capture_->NewButton("btnSimulate", "Simulate");
   simulate_->setShortcut(QKeySequence("Ctrl+R"));
-  for (QPushButton* b : {clear_all_, delete_rows_, set_initial_, swap_, auto_extract_, simulate_})
-    actions->addWidget(b);
-  actions->addStretch(1);
-  layout->addLayout(actions);
+  for (QPushButton* b : {set_initial_, swap_, auto_extract_, simulate_}) capture_->ActionRow()->addWidget(b);
+  capture_->ActionRow()->addStretch(1);
 
   auto* settings = new QHBoxLayout;
   auto* max_run_label = new QLabel("变化最大位数", panel);
@@ -294,19 +287,13 @@ QWidget* TfrmWizard::BuildViews() {
 
 void TfrmWizard::BuildGridMenu() {
   grid_->setContextMenuPolicy(Qt::CustomContextMenu);
-  auto action = [this](const char* name, const char* caption, auto slot) {
-    auto* a = new QAction(caption, grid_);
-    a->setObjectName(name);
-    connect(a, &QAction::triggered, this, slot);
-    grid_->addAction(a);
-    return a;
-  };
-  action("mnuRemoveDuplicates", "删除重复的行", [this] { logic_.RemoveDuplicateRows(); });
-  sort_ascending_ = action("mnuSortAscending", "根据不同的列的值正序", [this] { logic_.SortRows(true); });
-  sort_descending_ = action("mnuSortDescending", "根据不同的列的值倒序", [this] { logic_.SortRows(false); });
-  action("mnuReverse", "颠倒顺序", [this] { logic_.ReverseRows(); });
-  action("mnuBinary", "2进制", [this] { logic_.Grid().SetHexMode(false); });
-  action("mnuHex", "16进制", [this] { logic_.Grid().SetHexMode(true); });
+  const auto order = capture_->AddRowOrderActions([this] { logic_.RemoveDuplicateRows(); },
+                                                  [this](bool ascending) { logic_.SortRows(ascending); });
+  sort_ascending_ = order.sort_ascending;
+  sort_descending_ = order.sort_descending;
+  capture_->AddMenuAction("mnuReverse", "颠倒顺序", [this] { logic_.ReverseRows(); });
+  capture_->AddMenuAction("mnuBinary", "2进制", [this] { logic_.Grid().SetHexMode(false); });
+  capture_->AddMenuAction("mnuHex", "16进制", [this] { logic_.Grid().SetHexMode(true); });
   connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     // Sorting needs a column beyond the second to have been chosen.
     const bool sortable = grid_->CurrentColumn() > 1;

@@ -34,6 +34,7 @@ namespace klimavo::ui {
 
 class DataGrid;
 class TCompareGrid;
+class WizardCapturePane;
 class WizardWavePanel;
 
 class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
@@ -121,6 +122,7 @@ class TfrmWizard : public QDialog, private analysis::FunctionWizardEvents {
   QTabBar* tabs_ = nullptr;
   QStackedWidget* panels_ = nullptr;
   QLabel* format_label_ = nullptr;
+  WizardCapturePane* capture_ = nullptr;
   TCompareGrid* grid_ = nullptr;
   QPushButton* clear_all_ = nullptr;
   QPushButton* delete_rows_ = nullptr;
