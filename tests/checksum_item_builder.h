@@ -15,8 +15,8 @@ namespace klimavo::testing {
 
 /// A zone from `start` to `end` (inclusive bit numbers) within one frame.
 inline ir::TCrcZone Zone(int frame, int start, int end) {
-  return {static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(start), static_cast<std::uint8_t>(frame),
-          static_cast<std::uint16_t>(end)};
+  return {static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(start),
+          static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(end)};
 }
 
 class CrcItemBuilder {

@@ -98,7 +98,8 @@ TEST_P(DiscoveryFindsEachKind, OneZoneWithoutConstant) {
   // would be 0 in every code, and whether a zone takes those bits in would be
   // open.
   const bool nibble_xor = (k.kind == 6 || k.kind == 10) && k.width == 4;
-  const TCrcItem truth = CrcItem(k.kind, {Zone(0, 0, 55)}).Operands(k.width).Target(0, 56, nibble_xor ? 4 : 8);
+  const TCrcItem truth =
+      CrcItem(k.kind, {Zone(0, 0, 55)}).Operands(k.width).Target(0, 56, nibble_xor ? 4 : 8);
   // Before the nibble exchange, a sum plus 255 differs from the sum only for
   // sums ending in hexadecimal 0: twelve codes leave that open half the time.
   const Note note = k.kind == 7 ? Note::MayStayOpen : Note::Ok;
@@ -206,8 +207,9 @@ TEST(ChecksumDiscovery, CopesWithOddFormats) {
     SCOPED_TRACE(protocol);
     const auto elements = ir::ParseProtocol(protocol).Elements;
     const int last = ir::DataRunCount(elements) - 1;
-    const TCrcItem sum =
-        CrcItem(0, {Zone(0, 0, 1)}).Operands(4).Target(last, static_cast<int>(ir::BitsInRun(elements, last)) - 4, 4);
+    const TCrcItem sum = CrcItem(0, {Zone(0, 0, 1)})
+                             .Operands(4)
+                             .Target(last, static_cast<int>(ir::BitsInRun(elements, last)) - 4, 4);
     const auto codes = RandomCodes(elements, {sum}, true, 10, 3);
     const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
     for (const TCrcItem& c : result.candidates) EXPECT_TRUE(HoldsOnFreshCodes(elements, {sum}, c, true));
@@ -421,11 +423,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SummaryCase{"one_zone", CrcItem(0, {Zone(0, 0, 103)}).Target(0, 104), 1,
                     "[0, 104, 8] = CheckSum(8)  0:0 - 0:103"},
-        SummaryCase{"two_zones_and_a_constant_of_three_digits",
-                    CrcItem(1, {Zone(0, 0, 15), Zone(1, 8, 31)}).Operands(4).Target(1, 4, 4).Constant(0x1A3, 5),
-                    1, "[1, 4, 4] = Flips of CheckSum(4)  0:0 - 0:15  1:8 - 1:31  and 1A3"},
-        SummaryCase{"chinese_kind_name", CrcItem(0, {Zone(0, 0, 7)}).Target(0, 8).Constant(0x0F, 2), kChineseLanguageNo,
-                    "[0, 8, 8] = \xC7\xF3\xBA\xCD(8)  0:0 - 0:7  xor 0F"}),
+        SummaryCase{
+            "two_zones_and_a_constant_of_three_digits",
+            CrcItem(1, {Zone(0, 0, 15), Zone(1, 8, 31)}).Operands(4).Target(1, 4, 4).Constant(0x1A3, 5), 1,
+            "[1, 4, 4] = Flips of CheckSum(4)  0:0 - 0:15  1:8 - 1:31  and 1A3"},
+        SummaryCase{"chinese_kind_name", CrcItem(0, {Zone(0, 0, 7)}).Target(0, 8).Constant(0x0F, 2),
+                    kChineseLanguageNo, "[0, 8, 8] = \xC7\xF3\xBA\xCD(8)  0:0 - 0:7  xor 0F"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
