@@ -9,6 +9,7 @@
 
 #include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "analysis/checksum_rows.h"
+#include "checksum_item_builder.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
 
@@ -17,25 +18,10 @@ namespace {
 
 using ir::TCrcItem;
 using ir::TCrcZone;
-using testing::OneZoneItem;
+using testing::CrcItem;
+using testing::CrcItemBuilder;
 using testing::RandomCodes;
-
-TCrcZone Zone(int frame, int start, int end) {
-  return {static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(start),
-          static_cast<std::uint8_t>(frame), static_cast<std::uint16_t>(end)};
-}
-
-TCrcItem WithConst(TCrcItem item, int op, int constant) {
-  item.ConstOp = static_cast<std::uint8_t>(op);
-  item.Const = static_cast<std::uint16_t>(constant);
-  return item;
-}
-
-TCrcItem WithSecondZone(TCrcItem item, TCrcZone zone) {
-  item.ZoneCount = 2;
-  item.Zones[1] = zone;
-  return item;
-}
+using testing::Zone;
 
 std::string Describe(const TCrcItem& i) {
   std::string s = "target " + std::to_string(i.TargetFrame) + "/" + std::to_string(i.TargetBit) + "/" +
@@ -112,7 +98,8 @@ TEST_P(DiscoveryFindsEachKind, OneZoneWithoutConstant) {
   // would be 0 in every code, and whether a zone takes those bits in would be
   // open.
   const bool nibble_xor = (k.kind == 6 || k.kind == 10) && k.width == 4;
-  const TCrcItem truth = OneZoneItem(k.kind, k.width, Zone(0, 0, 55), 0, 56, nibble_xor ? 4 : 8);
+  const TCrcItem truth =
+      CrcItem(k.kind, {Zone(0, 0, 55)}).Operands(k.width).Target(0, 56, nibble_xor ? 4 : 8);
   // Before the nibble exchange, a sum plus 255 differs from the sum only for
   // sums ending in hexadecimal 0: twelve codes leave that open half the time.
   const Note note = k.kind == 7 ? Note::MayStayOpen : Note::Ok;
@@ -137,29 +124,29 @@ TEST_P(DiscoverySolvesConstants, OneZoneWithConstant) {
   for (bool lsb : {true, false}) ExpectFound("<0>[64]<1>", GetParam().truth, lsb, 12, GetParam().what);
 }
 
-const TCrcItem kSumOverBytes0To6 = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
+const CrcItemBuilder kSumOverBytes0To6 = CrcItem(0, {Zone(0, 0, 55)}).Target(0, 56);
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, DiscoverySolvesConstants,
-    ::testing::Values(ConstantCase{"+", WithConst(kSumOverBytes0To6, 0, 0x2A)},
-                      ConstantCase{"- (found as + of the complement)", WithConst(kSumOverBytes0To6, 1, 5)},
-                      ConstantCase{"xor", WithConst(kSumOverBytes0To6, 2, 0x5A)},
-                      ConstantCase{"*", WithConst(kSumOverBytes0To6, 3, 3)},
+    ::testing::Values(ConstantCase{"+", kSumOverBytes0To6.Constant(0x2A, 0)},
+                      ConstantCase{"- (found as + of the complement)", kSumOverBytes0To6.Constant(5, 1)},
+                      ConstantCase{"xor", kSumOverBytes0To6.Constant(0x5A, 2)},
+                      ConstantCase{"*", kSumOverBytes0To6.Constant(3, 3)},
                       ConstantCase{"/ with quotients wider than the target",
-                                   WithConst(kSumOverBytes0To6, 4, 3)},
-                      ConstantCase{"/ with quotients inside the target", WithConst(kSumOverBytes0To6, 4, 20)},
-                      ConstantCase{"and", WithConst(kSumOverBytes0To6, 5, 0x7E)},
-                      ConstantCase{"or", WithConst(kSumOverBytes0To6, 6, 0x81)},
+                                   kSumOverBytes0To6.Constant(3, 4)},
+                      ConstantCase{"/ with quotients inside the target", kSumOverBytes0To6.Constant(20, 4)},
+                      ConstantCase{"and", kSumOverBytes0To6.Constant(0x7E, 5)},
+                      ConstantCase{"or", kSumOverBytes0To6.Constant(0x81, 6)},
                       ConstantCase{"complemented sum + constant",
-                                   WithConst(OneZoneItem(1, 8, Zone(0, 0, 55), 0, 56), 0, 1)},
+                                   CrcItem(1, {Zone(0, 0, 55)}).Target(0, 56).Constant(1, 0)},
                       ConstantCase{"xor of nibbles, xor constant, into 4 bits",
-                                   WithConst(OneZoneItem(6, 4, Zone(0, 0, 55), 0, 56, 4), 2, 9)},
+                                   CrcItem(6, {Zone(0, 0, 55)}).Operands(4).Target(0, 56, 4).Constant(9, 2)},
                       ConstantCase{"nibble sum + constant into 4 bits",
-                                   WithConst(OneZoneItem(9, 8, Zone(0, 0, 55), 0, 60, 4), 0, 10)},
+                                   CrcItem(9, {Zone(0, 0, 55)}).Target(0, 60, 4).Constant(10, 0)},
                       ConstantCase{"sum + constant before the nibble exchange",
-                                   WithConst(OneZoneItem(7, 8, Zone(0, 0, 55), 0, 56), 0, 0x31)},
+                                   CrcItem(7, {Zone(0, 0, 55)}).Target(0, 56).Constant(0x31, 0)},
                       ConstantCase{"count of ones xor constant",
-                                   WithConst(OneZoneItem(2, 8, Zone(0, 0, 55), 0, 56), 2, 0x55)}));
+                                   CrcItem(2, {Zone(0, 0, 55)}).Target(0, 56).Constant(0x55, 2)}));
 
 struct TwoZoneCase {
   const char* what;
@@ -179,8 +166,8 @@ TEST_P(DiscoveryFindsTwoZones, AroundATargetInTheMiddle) {
 }
 
 // Eight bytes; the checksum in byte 4 covers bytes 0..3 and 5..7.
-TCrcItem Around(int kind, int width) {
-  return WithSecondZone(OneZoneItem(kind, width, Zone(0, 0, 31), 0, 32), Zone(0, 40, 63));
+CrcItemBuilder Around(int kind, int width) {
+  return CrcItem(kind, {Zone(0, 0, 31), Zone(0, 40, 63)}).Operands(width).Target(0, 32);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -189,18 +176,18 @@ INSTANTIATE_TEST_SUITE_P(
                       TwoZoneCase{"inverted sum", Around(1, 8)}, TwoZoneCase{"xor", Around(6, 8)},
                       TwoZoneCase{"count of ones", Around(2, 8)}, TwoZoneCase{"shifted sum", Around(8, 4)},
                       TwoZoneCase{"nibble sum (kind 9)", Around(9, 8)},
-                      TwoZoneCase{"sum + constant", WithConst(Around(0, 8), 0, 0x33)},
-                      TwoZoneCase{"xor, xor constant", WithConst(Around(6, 4), 2, 0xC)}));
+                      TwoZoneCase{"sum + constant", Around(0, 8).Constant(0x33, 0)},
+                      TwoZoneCase{"xor, xor constant", Around(6, 4).Constant(0xC, 2)}));
 
 TEST(ChecksumDiscovery, FindsAZoneAcrossFramesAndATargetInALaterFrame) {
-  const TCrcItem truth = OneZoneItem(0, 8, TCrcZone{0, 0, 1, 39}, 1, 40);
+  const TCrcItem truth = CrcItem(0, {TCrcZone{0, 0, 1, 39}}).Target(1, 40);
   for (bool lsb : {true, false}) ExpectFound("<0>[48]<1>[48]<2>", truth, lsb, 12, "frames");
 }
 
 TEST(ChecksumDiscovery, FindsTwoChecksumsOfOneCode) {
   const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
-  const TCrcItem nibble = OneZoneItem(0, 4, Zone(0, 0, 23), 0, 24, 4);
-  const TCrcItem last = OneZoneItem(1, 8, Zone(0, 0, 55), 0, 56);
+  const TCrcItem nibble = CrcItem(0, {Zone(0, 0, 23)}).Operands(4).Target(0, 24, 4);
+  const TCrcItem last = CrcItem(1, {Zone(0, 0, 55)}).Target(0, 56);
   const auto codes = RandomCodes(elements, {nibble, last}, true, 16, 5);
   const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
   ASSERT_FALSE(result.candidates.empty());
@@ -220,8 +207,9 @@ TEST(ChecksumDiscovery, CopesWithOddFormats) {
     SCOPED_TRACE(protocol);
     const auto elements = ir::ParseProtocol(protocol).Elements;
     const int last = ir::DataRunCount(elements) - 1;
-    const TCrcItem sum =
-        OneZoneItem(0, 4, Zone(0, 0, 1), last, static_cast<int>(ir::BitsInRun(elements, last)) - 4, 4);
+    const TCrcItem sum = CrcItem(0, {Zone(0, 0, 1)})
+                             .Operands(4)
+                             .Target(last, static_cast<int>(ir::BitsInRun(elements, last)) - 4, 4);
     const auto codes = RandomCodes(elements, {sum}, true, 10, 3);
     const ChecksumDiscovery result = DiscoverChecksums(elements, codes, true);
     for (const TCrcItem& c : result.candidates) EXPECT_TRUE(HoldsOnFreshCodes(elements, {sum}, c, true));
@@ -284,7 +272,7 @@ TEST(ChecksumDiscovery, SaysAmbiguousWhenTheRowsCannotPlaceTheZoneEnd) {
   // Bytes 4..6 are zero in every row: the sum over bytes 0..6 in byte 7 may
   // or may not include them.
   const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
-  const TCrcItem truth = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
+  const TCrcItem truth = CrcItem(0, {Zone(0, 0, 55)}).Target(0, 56);
   auto codes = RandomCodes(elements, {}, true, 10, 77);
   for (auto& bits : codes) {
     std::fill(bits.begin() + 32, bits.begin() + 56, 0);
@@ -317,7 +305,7 @@ TEST(ChecksumDiscovery, SaysAmbiguousWhenTheRowsCannotPlaceTheZoneEnd) {
 
 TEST(ChecksumDiscovery, ListsNoRivalWhenTheCodesSettleTheDefinition) {
   const auto elements = ir::ParseProtocol("<0>[64]<1>").Elements;
-  const TCrcItem truth = OneZoneItem(0, 8, Zone(0, 0, 55), 0, 56);
+  const TCrcItem truth = CrcItem(0, {Zone(0, 0, 55)}).Target(0, 56);
   const ChecksumDiscovery result =
       DiscoverChecksums(elements, RandomCodes(elements, {truth}, true, 10, 77), true);
   EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
@@ -330,8 +318,8 @@ TEST(ChecksumDiscoveryReport, RivalsFollowTheNoteWithTheirCandidatesIndex) {
   ChecksumDiscovery result;
   result.rows = 3;
   result.note = DiscoveryNote::Ambiguous;
-  result.candidates = {OneZoneItem(0, 8, Zone(0, 0, 15), 0, 16), OneZoneItem(1, 8, Zone(0, 0, 7), 0, 24)};
-  result.rivals = {{1, OneZoneItem(1, 8, Zone(0, 0, 15), 0, 24)}};
+  result.candidates = {CrcItem(0, {Zone(0, 0, 15)}).Target(0, 16), CrcItem(1, {Zone(0, 0, 7)}).Target(0, 24)};
+  result.rivals = {{1, CrcItem(1, {Zone(0, 0, 15)}).Target(0, 24)}};
   const std::string item0 =
       R"({"index": 0, "target": [0, 16, 8], "zones": [[0, 0, 0, 15]], "kind": 0, "width": 8, "const": 0, )"
       R"("const_op": 0, "aux_const": 0, "aux_op": 0})";
@@ -364,7 +352,7 @@ TEST_P(CandidateOrder, ListsByTheFixedKeys) {
   EXPECT_FALSE(CandidateBefore(GetParam().after, GetParam().before)) << GetParam().what;
 }
 
-const TCrcItem kBase = OneZoneItem(6, 8, Zone(0, 8, 40), 1, 16);
+const CrcItemBuilder kBase = CrcItem(6, {Zone(0, 8, 40)}).Target(1, 16);
 
 TCrcItem Changed(TCrcItem item, void (*change)(TCrcItem&)) {
   change(item);
@@ -375,9 +363,9 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, CandidateOrder,
     ::testing::Values(
         OrderCase{"one zone before two", Changed(kBase, [](TCrcItem& i) { i.Kind = 10; }),
-                  WithSecondZone(OneZoneItem(0, 8, Zone(0, 0, 7), 0, 8), Zone(0, 16, 23))},
+                  CrcItem(0, {Zone(0, 0, 7), Zone(0, 16, 23)}).Target(0, 8)},
         OrderCase{"no constant before a constant", Changed(kBase, [](TCrcItem& i) { i.Kind = 10; }),
-                  WithConst(OneZoneItem(0, 8, Zone(0, 0, 7), 0, 8), 0, 1)},
+                  CrcItem(0, {Zone(0, 0, 7)}).Target(0, 8).Constant(1, 0)},
         OrderCase{"kind", Changed(kBase, [](TCrcItem& i) { i.Kind = 1; }), kBase},
         OrderCase{"operand width 8 before 4", Changed(kBase, [](TCrcItem& i) { i.TargetFrame = 3; }),
                   Changed(kBase, [](TCrcItem& i) { i.OperandWidth = 4; })},
@@ -403,8 +391,8 @@ INSTANTIATE_TEST_SUITE_P(
                             i.TargetFrame = 0;
                             i.TargetBit = 15;
                           })},
-        OrderCase{"constant operation", WithConst(kBase, 0, 9), WithConst(kBase, 2, 1)},
-        OrderCase{"constant", WithConst(kBase, 2, 1), WithConst(kBase, 2, 9)}));
+        OrderCase{"constant operation", kBase.Constant(9, 0), kBase.Constant(1, 2)},
+        OrderCase{"constant", kBase.Constant(1, 2), kBase.Constant(9, 2)}));
 
 }  // namespace
 }  // namespace klimavo::analysis
@@ -413,7 +401,8 @@ namespace klimavo::analysis {
 namespace {
 
 using lang::kChineseLanguageNo;
-using testing::OneZoneItem;
+using testing::CrcItem;
+using testing::Zone;
 
 struct SummaryCase {
   const char* name;
@@ -432,13 +421,14 @@ TEST_P(CandidateSummaryLine, NamesTargetKindZonesAndConstant) {
 INSTANTIATE_TEST_SUITE_P(
     Items, CandidateSummaryLine,
     ::testing::Values(
-        SummaryCase{"one_zone", OneZoneItem(0, 8, Zone(0, 0, 103), 0, 104), 1,
+        SummaryCase{"one_zone", CrcItem(0, {Zone(0, 0, 103)}).Target(0, 104), 1,
                     "[0, 104, 8] = CheckSum(8)  0:0 - 0:103"},
-        SummaryCase{"two_zones_and_a_constant_of_three_digits",
-                    WithConst(WithSecondZone(OneZoneItem(1, 4, Zone(0, 0, 15), 1, 4, 4), Zone(1, 8, 31)), 5, 0x1A3),
-                    1, "[1, 4, 4] = Flips of CheckSum(4)  0:0 - 0:15  1:8 - 1:31  and 1A3"},
-        SummaryCase{"chinese_kind_name", WithConst(OneZoneItem(0, 8, Zone(0, 0, 7), 0, 8), 2, 0x0F), kChineseLanguageNo,
-                    "[0, 8, 8] = \xC7\xF3\xBA\xCD(8)  0:0 - 0:7  xor 0F"}),
+        SummaryCase{
+            "two_zones_and_a_constant_of_three_digits",
+            CrcItem(1, {Zone(0, 0, 15), Zone(1, 8, 31)}).Operands(4).Target(1, 4, 4).Constant(0x1A3, 5), 1,
+            "[1, 4, 4] = Flips of CheckSum(4)  0:0 - 0:15  1:8 - 1:31  and 1A3"},
+        SummaryCase{"chinese_kind_name", CrcItem(0, {Zone(0, 0, 7)}).Target(0, 8).Constant(0x0F, 2),
+                    kChineseLanguageNo, "[0, 8, 8] = \xC7\xF3\xBA\xCD(8)  0:0 - 0:7  xor 0F"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -43,17 +43,4 @@ inline std::vector<ir::TSSByteArray> RandomCodes(const ir::TStrProt_Listbase& el
   return codes;
 }
 
-inline ir::TCrcItem OneZoneItem(int kind, int width, ir::TCrcZone zone, int target_frame, int target_bit,
-                                int target_width = 8) {
-  ir::TCrcItem item;
-  item.Kind = static_cast<std::uint8_t>(kind);
-  item.OperandWidth = static_cast<std::uint8_t>(width);
-  item.ZoneCount = 1;
-  item.Zones[0] = zone;
-  item.TargetFrame = static_cast<std::uint8_t>(target_frame);
-  item.TargetBit = static_cast<std::uint16_t>(target_bit);
-  item.TargetWidth = static_cast<std::uint8_t>(target_width);
-  return item;
-}
-
 }  // namespace klimavo::testing

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "checksum_item_builder.h"
 #include "firmware/six_key_record.h"
 #include "ir/checksum.h"
 #include "ir/ir_types.h"
@@ -21,16 +22,8 @@ inline constexpr const auto& kStateCounts = firmware::fixtures::kSixKeyStateCoun
 
 /// A byte sum of `bytes` bytes from (zone frame, 0), written at (target frame, target bit).
 inline ir::TCrcItem ByteSum(int zone_frame, int bytes, int target_frame, int target_bit) {
-  ir::TCrcItem item;
-  item.TargetFrame = static_cast<std::uint8_t>(target_frame);
-  item.TargetBit = static_cast<std::uint16_t>(target_bit);
-  item.TargetWidth = 8;
-  item.ZoneCount = 1;
-  item.Zones[0] = {static_cast<std::uint8_t>(zone_frame), 0, static_cast<std::uint8_t>(zone_frame),
-                   static_cast<std::uint16_t>(8 * bytes - 1)};
-  item.Kind = static_cast<std::uint8_t>(ir::CrcKind::Sum);
-  item.OperandWidth = 8;
-  return item;
+  return CrcItem(static_cast<int>(ir::CrcKind::Sum), {Zone(zone_frame, 0, 8 * bytes - 1)})
+      .Target(target_frame, target_bit);
 }
 
 /// NEC timing (the last split code differs from the others by its mark); key k

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "base/gbk.h"
+#include "checksum_item_builder.h"
 #include "firmware/parts_tables.h"
 #include "firmware/record_preparation.h"
 #include "firmware/table_file.h"
@@ -35,6 +36,7 @@ namespace klimavo::firmware {
 namespace {
 
 using base::Bytes;
+using testing::CrcItem;
 
 // ---------------------------------------------------------------------------
 // Known findings: the names of checks (the first argument of Check) on which
@@ -975,22 +977,6 @@ store::TdiskAir TwoFrameCrcRecord(const ir::TCrcItem& item) {
   r.Slots[0].Crc.Items[0] = item;
   return r;
 }
-ir::TCrcItem Item(std::uint8_t kind, std::uint8_t target_frame, std::uint16_t target_bit, std::uint8_t width,
-                  std::initializer_list<ir::TCrcZone> zones, std::uint16_t constant = 0, std::uint8_t op = 0,
-                  std::uint8_t operand_width = 8) {
-  ir::TCrcItem item;
-  item.Kind = kind;
-  item.TargetFrame = target_frame;
-  item.TargetBit = target_bit;
-  item.TargetWidth = width;
-  item.OperandWidth = operand_width;
-  item.ZoneCount = static_cast<std::uint8_t>(zones.size());
-  std::copy(zones.begin(), zones.end(), item.Zones.begin());
-  item.Const = constant;
-  item.ConstOp = op;
-  return item;
-}
-
 TEST(TableGolden, ChecksumTablesOfSingleItems) {
   const char* const head[] = {"\tDB $00\t;校验1-1个", "\t;    ###########################校验0"};
   struct Case {
@@ -1000,19 +986,19 @@ TEST(TableGolden, ChecksumTablesOfSingleItems) {
   };
   const Case cases[] = {
       {"kind 0 into frame 1 with constant +$0A",
-       Item(0, 1, 8, 8, {{0, 0, 1, 7}}, 0x0A, 0),
+       CrcItem(0, {{0, 0, 1, 7}}).Target(1, 8).Constant(0x0A, 0),
        {"\tDB $07\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1", "\t;caculte 0",
         "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位", "\tDB 11000100B\t ;结束字节=4,8位结束,内部运算",
         "\tDB $00\t;加加", "\tDB $00\t;", "\tDB $0A\t;常数"}},
       {"kind 3 with a target at bit 4: 4-bit operands",
-       Item(3, 0, 28, 4, {{0, 0, 0, 23}}),
+       CrcItem(3, {{0, 0, 0, 23}}).Target(0, 28, 4),
        {"\tDB $07\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $03\t;校验目标字节号3",
         "\tDB 00011100B\t;校验目标起始位D0-D2=4,宽D3-D5=4-1", "\t;caculte 0",
         "\tDB 00000000B\t ;起始字节=0,0位开始,操作4位", "\tDB 11000010B\t ;结束字节=2,8位结束,内部运算",
         "\tDB $54\t;1个数异或", "\tDB $00\t;", "\tDB $FF\t;常数"}},
       {"kind 7 over two zones with constant -$20",
-       Item(7, 1, 8, 8, {{0, 0, 0, 15}, {1, 0, 1, 7}}, 0x20, 1),
+       CrcItem(7, {{0, 0, 0, 15}, {1, 0, 1, 7}}).Target(1, 8).Constant(0x20, 1),
        {"\tDB $11\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1",
         "\t;caculte 0", "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位",
@@ -1022,13 +1008,13 @@ TEST(TableGolden, ChecksumTablesOfSingleItems) {
         "\t;caculte 2", "\tDB 10000100B \t;无效数据", "\tDB 10000100B\t ;结束字节=4,8位结束,外部运算",
         "\tDB $00\t;", "\tDB $01\t;减", "\tDB $20\t;常数"}},
       {"kind 6 with constant xor $33: both names",
-       Item(6, 1, 8, 8, {{0, 0, 0, 31}}, 0x33, 2),
+       CrcItem(6, {{0, 0, 0, 31}}).Target(1, 8).Constant(0x33, 2),
        {"\tDB $07\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1", "\t;caculte 0",
         "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位", "\tDB 11000011B\t ;结束字节=3,8位结束,内部运算",
         "\tDB $53\t;异或异或", "\tDB $00\t;", "\tDB $33\t;常数"}},
       {"kind 9 across frames: 4-bit ranges, the fifth piece's upper nibble",
-       Item(9, 1, 8, 8, {{0, 0, 1, 7}}),
+       CrcItem(9, {{0, 0, 1, 7}}).Target(1, 8),
        {"\tDB $1B\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1",
         "\t;caculte 0", "\tDB 00000000B\t ;起始字节=0,0位开始,操作4位",
@@ -1058,10 +1044,10 @@ TEST(TableGolden, ChecksumTableOfTwoFormats) {
   r.HasChecksum = 1;
   r.Slots[0].Crc.HasChecksum = 1;
   r.Slots[0].Crc.Count = 1;
-  r.Slots[0].Crc.Items[0] = Item(0, 0, 24, 8, {{0, 0, 0, 23}});
+  r.Slots[0].Crc.Items[0] = CrcItem(0, {{0, 0, 0, 23}}).Target(0, 24);
   r.Slots[1].Crc.HasChecksum = 1;
   r.Slots[1].Crc.Count = 1;
-  r.Slots[1].Crc.Items[0] = Item(0, 0, 8, 8, {{0, 0, 0, 7}});
+  r.Slots[1].Crc.Items[0] = CrcItem(0, {{0, 0, 0, 7}}).Target(0, 8);
   const Lines expected = G({
       "\tDB $01\t;校验2-1个",
       "\t;    ###########################校验0",
@@ -1115,13 +1101,13 @@ TEST(TableGolden, UntranslatableChecksumItems) {
     const char* name;
     ir::TCrcItem item;
   } cases[] = {
-      {"kind 4", Item(4, 1, 8, 8, {{0, 0, 0, 31}})},
-      {"kind 5", Item(5, 1, 8, 8, {{0, 0, 0, 31}})},
-      {"kind 11", Item(11, 1, 8, 8, {{0, 0, 0, 31}})},
-      {"operand width 6", Item(0, 1, 8, 8, {{0, 0, 0, 31}}, 0, 0, 6)},
-      {"width 8 from bit 4", Item(0, 1, 8, 8, {{0, 4, 0, 31}})},
-      {"width 8 ending at bit 5", Item(0, 1, 8, 8, {{0, 0, 0, 29}})},
-      {"width 4 from bit 2", Item(0, 1, 8, 8, {{0, 2, 0, 31}}, 0, 0, 4)},
+      {"kind 4", CrcItem(4, {{0, 0, 0, 31}}).Target(1, 8)},
+      {"kind 5", CrcItem(5, {{0, 0, 0, 31}}).Target(1, 8)},
+      {"kind 11", CrcItem(11, {{0, 0, 0, 31}}).Target(1, 8)},
+      {"operand width 6", CrcItem(0, {{0, 0, 0, 31}}).Operands(6).Target(1, 8)},
+      {"width 8 from bit 4", CrcItem(0, {{0, 4, 0, 31}}).Target(1, 8)},
+      {"width 8 ending at bit 5", CrcItem(0, {{0, 0, 0, 29}}).Target(1, 8)},
+      {"width 4 from bit 2", CrcItem(0, {{0, 2, 0, 31}}).Operands(4).Target(1, 8)},
   };
   for (const Case& c : cases) {
     std::vector<std::string> messages;
@@ -1316,7 +1302,7 @@ TEST(TableGolden, FailedRecordKeepsItsReferencesAndLaterRecordsAreComplete) {
                                                                                      ir::kUnusedDuration,
                                                                                      ir::kUnusedDuration};
   const Case cases[] = {
-      {"checksum failure", TwoFrameCrcRecord(Item(4, 1, 8, 8, {{0, 0, 0, 31}}))},
+      {"checksum failure", TwoFrameCrcRecord(CrcItem(4, {{0, 0, 0, 31}}).Target(1, 8))},
       {"refused format", refused_logic},
   };
   for (const Case& c : cases) {

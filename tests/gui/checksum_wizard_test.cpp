@@ -24,6 +24,7 @@
 #include "app/pulse_feed.h"
 #include "gui_test_support.h"
 #include "learner_support.h"
+#include "main_window_fixture.h"
 #include "ui/dialogs/checksum_wizard_dialog.h"
 #include "ui/ui_text.h"
 #include "ui/widgets/compare_grid_widget.h"
@@ -326,27 +327,22 @@ class ChecksumWizardTest : public QObject {
   }
 
   void checksumAssistantOpensTheWizardOverTheCurrentRecord() {
-    testing::TestHome home(true);
-    Workbench workbench(home.path());
-    testing::ScriptedPrompts prompts;
-    TfrmAirEditor window(workbench, prompts);
-    window.show();
-    QCoreApplication::processEvents();
-    auto* library = window.findChild<ui::LibraryGrid*>("gridLibrary");
+    testing::MainWindowFixture f;
+    auto* library = f.Library();
     for (int row = 1; row <= library->Rows(); ++row)
       if (library->Cell(5, row).toInt() == kMitsubishiIndex) library->SetCurrentRow(row);
-    QCOMPARE(window.CurrentIndex(), kMitsubishiIndex);
+    QCOMPARE(f.window.CurrentIndex(), kMitsubishiIndex);
     bool ran = false;
-    prompts.dialogs.push_back([&](QDialog& dialog) {
+    f.prompts.dialogs.push_back([&](QDialog& dialog) {
       auto* wizard = qobject_cast<ui::TfrmChechWizard*>(&dialog);
       if (wizard == nullptr) return static_cast<int>(QDialog::Rejected);
       wizard->show();
       QCoreApplication::processEvents();
       [&] {
-        QVERIFY(workbench.captures.Occupied(device::CaptureConsumer::ChecksumWizard));
+        QVERIFY(f.workbench.captures.Occupied(device::CaptureConsumer::ChecksumWizard));
         // The sample record's checksum holds on its remote's codes.
         for (const auto& [name, capture] : testing::CorpusCaptures(kMitsubishiSource))
-          workbench.captures.Route(capture.Durations, capture.Carrier);
+          f.workbench.captures.Route(capture.Durations, capture.Carrier);
         QCOMPARE(GreenRows(wizard->Logic().Grid()), 6);
         wizard->findChild<QAction*>("mnuLast4")->trigger();  // a change to the record
         ran = true;
@@ -354,10 +350,10 @@ class ChecksumWizardTest : public QObject {
       wizard->accept();
       return static_cast<int>(QDialog::Accepted);
     });
-    window.findChild<QAction*>("actnChecked")->trigger();
+    f.window.findChild<QAction*>("actnChecked")->trigger();
     QVERIFY(ran);
-    QVERIFY(!workbench.captures.Occupied(device::CaptureConsumer::ChecksumWizard));
-    QVERIFY(window.RecordModified());
+    QVERIFY(!f.workbench.captures.Occupied(device::CaptureConsumer::ChecksumWizard));
+    QVERIFY(f.window.RecordModified());
   }
 };
 

@@ -25,6 +25,7 @@
 #include "device/simulated_device.h"
 #include "gui_test_support.h"
 #include "learner_support.h"
+#include "main_window_fixture.h"
 #include "ir/checksum.h"
 #include "ir/protocol.h"
 #include "ui/dialogs/function_wizard_dialog.h"
@@ -273,29 +274,24 @@ class FunctionWizardTest : public QObject {
   }
 
   void assistantAnalyserOpensTheWizardOverTheCurrentRecord() {
-    testing::TestHome home(true);
-    Workbench workbench(home.path());
-    testing::ScriptedPrompts prompts;
-    TfrmAirEditor window(workbench, prompts);
-    window.show();
-    QCoreApplication::processEvents();
-    auto* library = window.findChild<ui::LibraryGrid*>("gridLibrary");
+    testing::MainWindowFixture f;
+    auto* library = f.Library();
     for (int row = 1; row <= library->Rows(); ++row)
       if (library->Cell(5, row).toInt() == kGreeIndex) library->SetCurrentRow(row);
-    QCOMPARE(window.CurrentIndex(), kGreeIndex);
-    QVERIFY(window.Feed() != nullptr && window.Feed()->Listening());
-    auto* summary = window.findChild<QPlainTextEdit*>("memoSummary");
+    QCOMPARE(f.window.CurrentIndex(), kGreeIndex);
+    QVERIFY(f.window.Feed() != nullptr && f.window.Feed()->Listening());
+    auto* summary = f.window.findChild<QPlainTextEdit*>("memoSummary");
     bool ran = false;
-    prompts.dialogs.push_back([&](QDialog& dialog) {
+    f.prompts.dialogs.push_back([&](QDialog& dialog) {
       auto* wizard = qobject_cast<ui::TfrmWizard*>(&dialog);
       if (wizard == nullptr) return static_cast<int>(QDialog::Rejected);
       wizard->show();
       QCoreApplication::processEvents();
       [&] {
-        QVERIFY(workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
+        QVERIFY(f.workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
         wizard->KeyTabs()->setCurrentIndex(2);
         const ir::Capture cool = CaptureNamed("Cool");
-        workbench.captures.Route(cool.Durations, cool.Carrier);
+        f.workbench.captures.Route(cool.Durations, cool.Carrier);
         const int last = wizard->Logic().Grid().LineCount() - 1;
         wizard->Grid()->SelectRow(last);
         store::TGrdDataLine line;
@@ -313,13 +309,13 @@ class FunctionWizardTest : public QObject {
       wizard->accept();
       return static_cast<int>(QDialog::Accepted);
     });
-    window.findChild<QAction*>("actAutoWizard")->trigger();
+    f.window.findChild<QAction*>("actAutoWizard")->trigger();
     QVERIFY(ran);
-    QVERIFY(!workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
-    QVERIFY(window.RecordModified());
+    QVERIFY(!f.workbench.captures.Occupied(device::CaptureConsumer::FunctionWizard));
+    QVERIFY(f.window.RecordModified());
     // The mode key's rows are its code lines now: the wizard opened again shows them.
     int rows_again = 0;
-    prompts.dialogs.push_back([&](QDialog& dialog) {
+    f.prompts.dialogs.push_back([&](QDialog& dialog) {
       auto* wizard = qobject_cast<ui::TfrmWizard*>(&dialog);
       wizard->show();
       QCoreApplication::processEvents();
@@ -328,7 +324,7 @@ class FunctionWizardTest : public QObject {
       wizard->reject();
       return static_cast<int>(QDialog::Rejected);
     });
-    window.findChild<QAction*>("actAutoWizard")->trigger();
+    f.window.findChild<QAction*>("actAutoWizard")->trigger();
     QCOMPARE(rows_again, 3 + 1);
   }
 };

@@ -12,30 +12,21 @@
 #include "base/gbk.h"
 #include "base/ini_file.h"
 #include "gui_test_support.h"
+#include "main_window_fixture.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/library_grid.h"
 
 namespace klimavo::app {
 namespace {
 
-struct Fixture {
-  explicit Fixture(bool with_library) : home(with_library), workbench(home.path()), window(workbench, prompts) {
-    window.show();
-    QCoreApplication::processEvents();
-  }
-  ui::LibraryGrid* Library() { return window.findChild<ui::LibraryGrid*>("gridLibrary"); }
-  QLineEdit* Edit(const char* name) { return window.findChild<QLineEdit*>(name); }
+struct Fixture : testing::MainWindowFixture {
+  using MainWindowFixture::MainWindowFixture;
   QStringList Column(int column) {
     QStringList out;
     for (int r = 1; r <= Library()->Rows(); ++r) out << Library()->Cell(column, r);
     return out;
   }
   void ClickHeading(int column) { emit Library()->HeadingClicked(column); }
-
-  testing::TestHome home;
-  testing::ScriptedPrompts prompts;
-  Workbench workbench;
-  TfrmAirEditor window;
 };
 
 // A picture file of the given size with the given suffix.

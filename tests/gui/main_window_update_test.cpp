@@ -18,6 +18,7 @@
 #include "base/gbk.h"
 #include "base/ini_file.h"
 #include "gui_test_support.h"
+#include "main_window_fixture.h"
 #include "store/library.h"
 #include "ui/dialogs/update_dialog.h"
 #include "update/test_http_server.h"
@@ -174,20 +175,16 @@ class MainWindowUpdateTest : public QObject {
   }
 
   void theUpdateMenuItemRunsTheDialog() {
-    testing::TestHome home(true);
-    Workbench workbench(home.path());
-    testing::ScriptedPrompts prompts;
-    TfrmAirEditor window(workbench, prompts);
-    window.show();
+    testing::MainWindowFixture f;
     UpdateDialogPlayer player;
-    prompts.dialogs.push_back(std::ref(player));
-    QAction* item = window.findChild<QAction*>("mnuUpdate");
+    f.prompts.dialogs.push_back(std::ref(player));
+    QAction* item = f.Action("mnuUpdate");
     QVERIFY(item != nullptr);
     item->trigger();
     QVERIFY(player.finished);
     // No server set: the dialog says so, and nothing was copied, so nothing is asked.
-    QCOMPARE(player.label, Text(workbench, update::kTextNoServer));
-    QVERIFY(prompts.questions.empty());
+    QCOMPARE(player.label, Text(f.workbench, update::kTextNoServer));
+    QVERIFY(f.prompts.questions.empty());
   }
 
   // While the protected notice is shown (a damaged library), Tools > Update

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "base/gbk.h"
 #include "gui_test_support.h"
+#include "main_window_fixture.h"
 #include "ir/decode.h"
 #include "record_workflow_support.h"
 #include "ui/dialogs/format_chooser_dialog.h"
@@ -25,12 +26,7 @@
 namespace klimavo::app {
 namespace {
 
-struct Fixture {
-  Fixture() : home(true), workbench(home.path()), window(workbench, prompts) {
-    window.show();
-    QCoreApplication::processEvents();
-  }
-  ui::LibraryGrid* Library() { return window.findChild<ui::LibraryGrid*>("gridLibrary"); }
+struct Fixture : testing::MainWindowFixture {
   QPlainTextEdit* Memo() { return window.findChild<QPlainTextEdit*>("memoRecord"); }
   QPlainTextEdit* Summary() { return window.findChild<QPlainTextEdit*>("memoSummary"); }
   void Trigger(const char* action) { window.findChild<QAction*>(action)->trigger(); }
@@ -43,11 +39,6 @@ struct Fixture {
     for (int r = 1; r <= Library()->Rows(); ++r) out << Library()->Cell(5, r).toInt();
     return out;
   }
-
-  testing::TestHome home;
-  testing::ScriptedPrompts prompts;
-  Workbench workbench;
-  TfrmAirEditor window;
 };
 
 }  // namespace

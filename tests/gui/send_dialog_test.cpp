@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/send_dialog.h"
 #include "gui_test_support.h"
+#include "main_window_fixture.h"
 #include "store/library.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/library_grid.h"
@@ -34,34 +35,29 @@ class SendDialogTest : public QObject {
 
  private slots:
   void sendCommandSendsTheCurrentRecordsCode() {
-    testing::TestHome home(true);
-    Workbench workbench(home.path());
-    testing::ScriptedPrompts prompts;
-    TfrmAirEditor window(workbench, prompts);
-    window.show();
-    QCoreApplication::processEvents();
-    auto* library = window.findChild<ui::LibraryGrid*>("gridLibrary");
+    testing::MainWindowFixture f;
+    auto* library = f.Library();
     library->SetCurrentRow(1);
-    const int index = window.CurrentIndex();
+    const int index = f.window.CurrentIndex();
     QVERIFY(index >= 0);
 
-    auto* send = window.findChild<QAction*>("actnSend");
+    auto* send = f.window.findChild<QAction*>("actnSend");
     QVERIFY(send != nullptr);
     QCOMPARE(send->shortcut(), QKeySequence(kSendShortcut));
     QVERIFY(send->isEnabled());
 
-    const std::filesystem::path standin = home.path() / "lirc-standin";
+    const std::filesystem::path standin = f.home.path() / "lirc-standin";
     std::ofstream(standin).close();
     workflow::SendOutcome sent, refused;
     QString refused_text;
-    prompts.dialogs.push_back([&](QDialog& dialog) {
+    f.prompts.dialogs.push_back([&](QDialog& dialog) {
       auto* send_dialog = qobject_cast<SendDialog*>(&dialog);
       if (send_dialog == nullptr) return static_cast<int>(QDialog::Rejected);
       send_dialog->show();
       QCoreApplication::processEvents();
       send_dialog->SetKey(1);
       send_dialog->SetStates({1, 2, 1, 0, 0, 0});
-      send_dialog->SetDevice(QString::fromStdString((home.path() / "no-such-lirc").string()));
+      send_dialog->SetDevice(QString::fromStdString((f.home.path() / "no-such-lirc").string()));
       refused = send_dialog->SendNow();
       refused_text = send_dialog->ResultText();
       send_dialog->SetDevice(QString::fromStdString(standin.string()));
@@ -70,18 +66,18 @@ class SendDialogTest : public QObject {
       return static_cast<int>(QDialog::Rejected);
     });
     send->trigger();
-    QVERIFY(prompts.dialogs.empty());
+    QVERIFY(f.prompts.dialogs.empty());
     QVERIFY2(sent.error.empty(), sent.error.c_str());
     QVERIFY(refused_text.startsWith("Not sent:"));
     QVERIFY(refused.error.find("cannot be opened") != std::string::npos);
 
     // What went out is the record's emulated signal in pulse mode.
-    store::ProtocolLibrary records(home.path() / "data/acprotocl.dat");
+    store::ProtocolLibrary records(f.home.path() / "data/acprotocl.dat");
     QVERIFY(records.Load());
     store::TdiskAir record;
     store::TBtnLines lines;
     QVERIFY(records.FetchRecord(index, record, lines));
-    const workflow::RecordSender sender(record, lines, workbench.settings.Timing);
+    const workflow::RecordSender sender(record, lines, f.workbench.settings.Timing);
     std::string error;
     const auto signal = sender.Signal(1, {1, 2, 1, 0, 0, 0}, error);
     QVERIFY2(signal.has_value(), error.c_str());
@@ -90,7 +86,7 @@ class SendDialogTest : public QObject {
     QVERIFY(Words(standin) == expected);
 
     // In Chinese the dialog's own texts follow the language file.
-    SendDialog chinese(sender, {"/dev/lirc1"}, lang::Language(home.path(), 2));
+    SendDialog chinese(sender, {"/dev/lirc1"}, lang::Language(f.home.path(), 2));
     chinese.show();
     QCoreApplication::processEvents();
     QCOMPARE(chinese.windowTitle(), QString("发送"));

@@ -8,11 +8,15 @@
 #include <vector>
 
 #include "base/gbk.h"
+#include "checksum_item_builder.h"
 #include "ir/known_format.h"
 #include "ir/protocol.h"
 
 namespace klimavo::ir {
 namespace {
+
+using testing::CrcItem;
+using testing::Zone;
 
 // Code bits from a text of "0"/"1" (blanks are ignored, for readability).
 TSSByteArray Bits(std::string_view text) {
@@ -27,20 +31,6 @@ TSSByteArray BitsOfBytes(std::string_view protocol, const TSSByteArray& bytes, b
   TSSByteArray bits;
   EXPECT_TRUE(ExpandCodeBytes(bytes, ParseProtocol(protocol).Elements, lsb_first, bits));
   return bits;
-}
-
-TCrcItem Item(std::uint8_t kind, TCrcZone zone, std::uint8_t width = 8, std::uint8_t target_width = 8) {
-  TCrcItem item;
-  item.Kind = kind;
-  item.ZoneCount = 1;
-  item.Zones[0] = zone;
-  item.OperandWidth = width;
-  item.TargetWidth = target_width;
-  return item;
-}
-
-TCrcZone Zone(std::uint8_t frame, std::uint16_t start, std::uint16_t end) {
-  return {frame, start, frame, end};
 }
 
 struct CalculateCase {
@@ -60,94 +50,84 @@ TEST_P(CrcCalculateTable, ComputesTheItem) {
       << c.what;
 }
 
-TCrcItem WithConst(TCrcItem item, std::uint16_t constant, std::uint8_t op) {
-  item.Const = constant;
-  item.ConstOp = op;
-  return item;
-}
-
-TCrcItem WithZoneCount(TCrcItem item, std::uint8_t count, TCrcZone second) {
-  item.ZoneCount = count;
-  item.Zones[1] = second;
-  return item;
-}
-
 // Bytes of the cases, LSB-first: 0x37 = 11101100, 0xFF = 11111111, 0xA4 = 00100101.
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CrcCalculateTable,
     ::testing::Values(
         CalculateCase{"12 bits, width 8: one byte and a 4-bit operand", "[12]", "10000000 1011", true,
-                      Item(0, Zone(0, 0, 11)), 1 + 13},
+                      CrcItem(0, {Zone(0, 0, 11)}), 1 + 13},
         CalculateCase{"the 4-bit operand read MSB-first", "[12]", "10000000 1011", false,
-                      Item(0, Zone(0, 0, 11)), 128 + 11},
+                      CrcItem(0, {Zone(0, 0, 11)}), 128 + 11},
         CalculateCase{"sum cut to a 4-bit target", "[16]", "11111111 11111111", true,
-                      Item(0, Zone(0, 0, 15), 8, 4), 0xE},
-        CalculateCase{"inverted sum of $37", "[8]", "11101100", true, Item(1, Zone(0, 0, 7)), 0xC8},
+                      CrcItem(0, {Zone(0, 0, 15)}).TargetWidth(4), 0xE},
+        CalculateCase{"inverted sum of $37", "[8]", "11101100", true, CrcItem(1, {Zone(0, 0, 7)}), 0xC8},
         CalculateCase{"inverted sum of $37, then + 2", "[8]", "11101100", true,
-                      WithConst(Item(1, Zone(0, 0, 7)), 2, 0), 0xCA},
+                      CrcItem(1, {Zone(0, 0, 7)}).Constant(2, 0), 0xCA},
         CalculateCase{"count of ones ignores the operand width", "[12]", "10110000 0111", true,
-                      Item(2, Zone(0, 0, 11), 8), 6},
-        CalculateCase{"inverted count of ones", "[4]", "1011", true, Item(3, Zone(0, 0, 3)), 0xFC},
+                      CrcItem(2, {Zone(0, 0, 11)}), 6},
+        CalculateCase{"inverted count of ones", "[4]", "1011", true, CrcItem(3, {Zone(0, 0, 3)}), 0xFC},
         CalculateCase{"count of zeros over a padded segment counts real bits only", "[12]", "10110000 0111",
-                      true, Item(4, Zone(0, 0, 11)), 6},
-        CalculateCase{"inverted count of zeros", "[4]", "1011", true, Item(5, Zone(0, 0, 3)), 0xFE},
-        CalculateCase{"xor of operands", "[16]", "11101100 00100101", true, Item(6, Zone(0, 0, 15)),
+                      true, CrcItem(4, {Zone(0, 0, 11)}), 6},
+        CalculateCase{"inverted count of zeros", "[4]", "1011", true, CrcItem(5, {Zone(0, 0, 3)}), 0xFE},
+        CalculateCase{"xor of operands", "[16]", "11101100 00100101", true, CrcItem(6, {Zone(0, 0, 15)}),
                       0x37 ^ 0xA4},
-        CalculateCase{"inverted xor", "[16]", "11101100 00100101", true, Item(10, Zone(0, 0, 15)),
+        CalculateCase{"inverted xor", "[16]", "11101100 00100101", true, CrcItem(10, {Zone(0, 0, 15)}),
                       (~(0x37 ^ 0xA4)) & 0xFF},
         CalculateCase{"nibble exchange of the sum $1A3", "[16]", "11111111 00100101", true,
-                      Item(7, Zone(0, 0, 15)), 0x4A},
+                      CrcItem(7, {Zone(0, 0, 15)}), 0x4A},
         CalculateCase{"shifted sum: a leading 0, bit 15 falls away", "[16]", "10000001 10000001", false,
-                      Item(8, Zone(0, 0, 15), 8, 16), 0x40 + 0xC0},
-        CalculateCase{"width 4 cuts nibbles", "[8]", "1011 0001", false, Item(0, Zone(0, 0, 7), 4),
-                      0xB + 0x1},
+                      CrcItem(8, {Zone(0, 0, 15)}).TargetWidth(16), 0x40 + 0xC0},
+        CalculateCase{"width 4 cuts nibbles", "[8]", "1011 0001", false,
+                      CrcItem(0, {Zone(0, 0, 7)}).Operands(4), 0xB + 0x1},
         CalculateCase{"end before start contributes nothing", "[16]", "11111111 11111111", true,
-                      Item(0, Zone(0, 9, 3)), 0},
+                      CrcItem(0, {Zone(0, 9, 3)}), 0},
         CalculateCase{"inverted kinds over nothing give all ones", "[16]", "11111111 11111111", true,
-                      Item(1, Zone(0, 9, 3), 8, 8), 0xFF},
+                      CrcItem(1, {Zone(0, 9, 3)}), 0xFF},
         CalculateCase{"an end bit beyond the frame reads the next frame", "[8]<0>[8]", "10000000 01000000",
-                      true, Item(0, Zone(0, 0, 15)), 1 + 2},
+                      true, CrcItem(0, {Zone(0, 0, 15)}), 1 + 2},
         CalculateCase{"a zone over two frames: start bit in the first, end bit in the last", "[8]<0>[8]",
-                      "10001111 11110001", true, Item(0, TCrcZone{0, 4, 1, 3}, 4), 15 + 15},
+                      "10001111 11110001", true, CrcItem(0, {TCrcZone{0, 4, 1, 3}}).Operands(4), 15 + 15},
         CalculateCase{"a zone over two frames, the full frame in between", "[8]<0>[4]<0>[8]",
-                      "00001111 1000 11110000", true, Item(0, TCrcZone{0, 4, 2, 3}, 4), 15 + 1 + 15},
+                      "00001111 1000 11110000", true, CrcItem(0, {TCrcZone{0, 4, 2, 3}}).Operands(4),
+                      15 + 1 + 15},
         CalculateCase{"a zone past the end drops its short last piece", "[16]", "10000000 111", true,
-                      Item(0, Zone(0, 0, 15)), 1},
+                      CrcItem(0, {Zone(0, 0, 15)}), 1},
         CalculateCase{"count kinds still count the bits before the end", "[16]", "10000000 111", true,
-                      Item(2, Zone(0, 0, 15)), 4},
+                      CrcItem(2, {Zone(0, 0, 15)}), 4},
         CalculateCase{"two zones feed one value", "[8]<0>[8]", "10000000 01000000", true,
-                      WithZoneCount(Item(0, Zone(0, 0, 7)), 2, Zone(1, 0, 7)), 3},
+                      CrcItem(0, {Zone(0, 0, 7), Zone(1, 0, 7)}), 3},
         CalculateCase{"zone count 0 reads no zone", "[8]", "10000000", true,
-                      WithZoneCount(Item(0, Zone(0, 0, 7)), 0, Zone(0, 0, 7)), 0},
+                      CrcItem(0, {Zone(0, 0, 7), Zone(0, 0, 7)}).ZoneCount(0), 0},
         CalculateCase{"a zone count above 2 reads two zones", "[8]<0>[8]", "10000000 01000000", true,
-                      WithZoneCount(Item(0, Zone(0, 0, 7)), 7, Zone(1, 0, 7)), 3},
+                      CrcItem(0, {Zone(0, 0, 7), Zone(1, 0, 7)}).ZoneCount(7), 3},
         CalculateCase{"a start frame after the end frame reads nothing", "[8]<0>[8]", "10000000 01000000",
-                      true, Item(0, TCrcZone{1, 0, 0, 7}), 0},
+                      true, CrcItem(0, {TCrcZone{1, 0, 0, 7}}), 0},
         CalculateCase{"a constant of 0 with 'and' leaves the value", "[8]", "11101100", true,
-                      WithConst(Item(0, Zone(0, 0, 7)), 0, 5), 0x37},
-        CalculateCase{"target width 0 gives 0", "[8]", "11101100", true, Item(0, Zone(0, 0, 7), 8, 0), 0},
+                      CrcItem(0, {Zone(0, 0, 7)}).Constant(0, 5), 0x37},
+        CalculateCase{"target width 0 gives 0", "[8]", "11101100", true,
+                      CrcItem(0, {Zone(0, 0, 7)}).TargetWidth(0), 0},
         CalculateCase{"target width 32 keeps the whole value", "[8]", "11101100", true,
-                      Item(1, Zone(0, 0, 7), 8, 32), static_cast<std::int32_t>(~0x37u)},
+                      CrcItem(1, {Zone(0, 0, 7)}).TargetWidth(32), static_cast<std::int32_t>(~0x37u)},
         CalculateCase{"constant before the nibble exchange", "[8]", "11101100", true,
-                      WithConst(Item(7, Zone(0, 0, 7)), 1, 0), 0x83},
-        CalculateCase{"kind above 10 is refused", "[8]", "11101100", true, Item(11, Zone(0, 0, 7)), -1},
+                      CrcItem(7, {Zone(0, 0, 7)}).Constant(1, 0), 0x83},
+        CalculateCase{"kind above 10 is refused", "[8]", "11101100", true, CrcItem(11, {Zone(0, 0, 7)}), -1},
         CalculateCase{"operand width 0 cannot cut operands", "[8]", "11101100", true,
-                      Item(0, Zone(0, 0, 7), 0), -1},
+                      CrcItem(0, {Zone(0, 0, 7)}).Operands(0), -1},
         CalculateCase{"operand width 0 does not matter to counting", "[8]", "11101100", true,
-                      Item(2, Zone(0, 0, 7), 0), 5}));
+                      CrcItem(2, {Zone(0, 0, 7)}).Operands(0), 5}));
 
 TEST(CrcCalculate, SumsByteOperandsOfCodeBytes) {
   const TSSByteArray bits = BitsOfBytes("[32]", {0x01, 0x02, 0x03, 0x04}, true);
-  EXPECT_EQ(CrcCalculate(bits, Item(0, Zone(0, 0, 31)), ParseProtocol("[32]").Elements, true), 10);
+  EXPECT_EQ(CrcCalculate(bits, CrcItem(0, {Zone(0, 0, 31)}), ParseProtocol("[32]").Elements, true), 10);
 }
 
 TEST(CrcCalculate, NibbleSumTakesLowNibblesOfTheFirstFourOperands) {
   const auto elements = ParseProtocol("[40]").Elements;
   const TSSByteArray bits = BitsOfBytes("[40]", {0x12, 0x34, 0x56, 0x78, 0x9A}, false);
-  EXPECT_EQ(CrcCalculate(bits, Item(9, Zone(0, 0, 39), 8, 8), elements, false), 0x1D);
-  EXPECT_EQ(CrcCalculate(bits, Item(9, Zone(0, 0, 39), 8, 4), elements, false), 0xD);
+  EXPECT_EQ(CrcCalculate(bits, CrcItem(9, {Zone(0, 0, 39)}), elements, false), 0x1D);
+  EXPECT_EQ(CrcCalculate(bits, CrcItem(9, {Zone(0, 0, 39)}).TargetWidth(4), elements, false), 0xD);
   // The operand counter runs across zones: the fifth operand is in zone 2.
-  TCrcItem split = WithZoneCount(Item(9, Zone(0, 0, 31), 8, 8), 2, Zone(0, 32, 39));
+  TCrcItem split = CrcItem(9, {Zone(0, 0, 31), Zone(0, 32, 39)});
   EXPECT_EQ(CrcCalculate(bits, split, elements, false), 0x1D);
 }
 
@@ -165,8 +145,7 @@ TEST(CrcCalculate, RealCapturesCarryTheirNibbleChecksum) {
   params.Split[0] = {9000, -4500};
   params.Split[1] = {650, -20000};
   const auto elements = ParseProtocol("<0>[35]<1>[32]<1>").Elements;
-  TCrcItem item = WithZoneCount(Item(9, Zone(0, 0, 31), 8, 4), 2, Zone(1, 0, 23));
-  item = WithConst(item, 10, 0);
+  TCrcItem item = CrcItem(9, {Zone(0, 0, 31), Zone(1, 0, 23)}).TargetWidth(4).Constant(10, 0);
   item.TargetFrame = 1;
   item.TargetBit = 28;
   int checked = 0;
