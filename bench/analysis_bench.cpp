@@ -61,7 +61,11 @@ void BM_CompareGridManyRows(benchmark::State& state) {
   }
   state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_CompareGridManyRows)->Arg(2000)->Arg(16000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompareGridManyRows)
+    ->Arg(2000)
+    ->Arg(16000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

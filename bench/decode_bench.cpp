@@ -61,9 +61,8 @@ void BM_DecodeCorpus(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * corpus.size()));
-  state.counters["durations/s"] =
-      benchmark::Counter(static_cast<double>(durations) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate);
+  state.counters["durations/s"] = benchmark::Counter(
+      static_cast<double>(durations) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DecodeCorpus)->Arg(1)->Arg(0);
 
@@ -81,7 +80,7 @@ void BM_AssistedDecodeCorpus(benchmark::State& state) {
     improved = 0;
     for (const BenchCapture& c : corpus) {
       const auto decode = klimavo::ir::AssistedDecodeCapture(c.ticks, c.carrier, both_orders, true,
-                                                            klimavo::ir::kDefaultDecodeTolerance);
+                                                             klimavo::ir::kDefaultDecodeTolerance);
       improved += decode.outcome == klimavo::ir::AssistOutcome::kImproved ? 1 : 0;
       benchmark::DoNotOptimize(decode.result.Bytes.data());
     }
@@ -145,7 +144,8 @@ void BM_DecodeCaptures(benchmark::State& state) {
 BENCHMARK(BM_DecodeCaptures)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_ParseProtocol(benchmark::State& state) {
-  const std::string texts[] = {"<0>[32]<1>", "(<0>[48]<1>)*2", "<0>[8*4+3]<1><2>[64]<3>", "<0><1>[56]<2><1>[56]<2>"};
+  const std::string texts[] = {"<0>[32]<1>", "(<0>[48]<1>)*2", "<0>[8*4+3]<1><2>[64]<3>",
+                               "<0><1>[56]<2><1>[56]<2>"};
   for (auto _ : state)
     for (const std::string& t : texts) benchmark::DoNotOptimize(klimavo::ir::ParseProtocol(t));
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * std::size(texts)));

@@ -29,8 +29,13 @@ int IndexOf(const std::vector<std::string>& list, const std::string& v) {
 klimavo::ir::TIRIntegerArr Durations(bool on, const std::string& mode, const std::string& fan, int temp,
                                      bool swing) {
   const int f = mode == "dry" ? 1 : IndexOf(kFans, fan);
-  std::vector<int> bytes = {0x23, 0xCB, 0x26, 0x01, 0x00, (on ? 0x20 : 0) | IndexOf(kModes, mode),
-                            temp - 16, f << 3 | (swing ? 0x40 : 0), 0, 0, 0, 0, 0, 0};
+  std::vector<int> bytes = {0x23,      0xCB,
+                            0x26,      0x01,
+                            0x00,      (on ? 0x20 : 0) | IndexOf(kModes, mode),
+                            temp - 16, f << 3 | (swing ? 0x40 : 0),
+                            0,         0,
+                            0,         0,
+                            0,         0};
   int sum = 0;
   for (std::size_t i = 0; i + 1 < bytes.size(); ++i) sum += bytes[i];
   bytes.back() = sum & 0xFF;
@@ -44,11 +49,15 @@ klimavo::ir::TIRIntegerArr Durations(bool on, const std::string& mode, const std
   return d;
 }
 
-LearnInput Press(const std::string& mode, const std::string& fan, int temp, bool swing = false, bool on = true) {
+LearnInput Press(const std::string& mode, const std::string& fan, int temp, bool swing = false,
+                 bool on = true) {
   LearnInput in;
   in.source = "bench";
   if (on)
-    in.label = {{"power", "on"}, {"mode", mode}, {"fan", fan}, {"temp", std::to_string(temp)},
+    in.label = {{"power", "on"},
+                {"mode", mode},
+                {"fan", fan},
+                {"temp", std::to_string(temp)},
                 {"swing", swing ? "on" : "off"}};
   else
     in.label = {{"power", "off"}};

@@ -6,9 +6,8 @@
 // time of writing and syncing the same bytes (the save_per_write_sync counter);
 // RAM <= 1.5 x file size.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
-
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -40,8 +39,9 @@ store::LibraryRecord MakeRecord(int i) {
   e.Record.MemoEn.assign("split unit, remote with display, model " + std::to_string(i * 7919 % 100000));
   e.Record.Slots[0].Text.assign("<0>[35]<1>[32]<2>");
   e.Record.KeyCount = kKeys;
-  ir::TStrProt_Listbase frame{ir::TStrProtItem::Split(0), ir::TStrProtItem::Data(35), ir::TStrProtItem::Split(1),
-                              ir::TStrProtItem::Data(32), ir::TStrProtItem::Split(2)};
+  ir::TStrProt_Listbase frame{ir::TStrProtItem::Split(0), ir::TStrProtItem::Data(35),
+                              ir::TStrProtItem::Split(1), ir::TStrProtItem::Data(32),
+                              ir::TStrProtItem::Split(2)};
   e.Lines.assign(kKeys, {});
   for (int k = 0; k < kKeys; ++k) {
     e.Record.Keys[static_cast<std::size_t>(k)].Name.assign("Key" + std::to_string(k));
@@ -216,16 +216,29 @@ void BM_ListWholeLibraryByTime(benchmark::State& state) {
 // Size by size, so that one library is built and held at a time.
 [[maybe_unused]] const bool kRegistered = [] {
   for (const int size : kSizes) {
-    benchmark::RegisterBenchmark("BM_LoadLibrary", BM_LoadLibrary)->Arg(size)->Unit(benchmark::kMillisecond)->Iterations(3);
+    benchmark::RegisterBenchmark("BM_LoadLibrary", BM_LoadLibrary)
+        ->Arg(size)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
     benchmark::RegisterBenchmark("BM_SaveLibrary", BM_SaveLibrary)
         ->Arg(size)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3)
         ->UseManualTime();
-    benchmark::RegisterBenchmark("BM_LibraryFileBytes", BM_LibraryFileBytes)->Arg(size)->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark("BM_ParseLibraryBytes", BM_ParseLibraryBytes)->Arg(size)->Unit(benchmark::kMillisecond)->Iterations(3);
-    benchmark::RegisterBenchmark("BM_FilterLibrary", BM_FilterLibrary)->Arg(size)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("BM_ListWholeLibraryByTime", BM_ListWholeLibraryByTime)->Arg(size)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_LibraryFileBytes", BM_LibraryFileBytes)
+        ->Arg(size)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("BM_ParseLibraryBytes", BM_ParseLibraryBytes)
+        ->Arg(size)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("BM_FilterLibrary", BM_FilterLibrary)
+        ->Arg(size)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_ListWholeLibraryByTime", BM_ListWholeLibraryByTime)
+        ->Arg(size)
+        ->Unit(benchmark::kMillisecond);
   }
   return true;
 }();

@@ -27,7 +27,8 @@ constexpr double kTolerance = 0.25;
 
 std::vector<store::EditableRecord> Samples() {
   std::vector<std::filesystem::path> files;
-  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/library"))
+  for (const auto& e :
+       std::filesystem::directory_iterator(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/library"))
     if (e.path().extension() == ".json") files.push_back(e.path());
   std::sort(files.begin(), files.end());
   std::vector<store::EditableRecord> samples;

@@ -70,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const int format = data[0] % 3;
   const std::span<const std::uint8_t> packet(data + 1, size - 1);
-  const int model = format == 0 ? 0 : format == 1 ? klimavo::device::kPulseModel : klimavo::device::kBigEndianModel;
+  const int model = format == 0   ? 0
+                    : format == 1 ? klimavo::device::kPulseModel
+                                  : klimavo::device::kBigEndianModel;
   const DecodedPacket decoded = klimavo::device::DecodePacket(model, packet);
   if (format == 0) CheckTable(packet, decoded);
   if (format == 1) CheckPulse(packet, decoded);

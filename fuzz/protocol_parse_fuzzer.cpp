@@ -34,7 +34,8 @@ void CheckRoundTrips(const klimavo::ir::TStrProt_Stru& parsed) {
   const std::int64_t bits_total = TotalBits(parsed.Elements);
   if (bits_total == 0 || bits_total > 4096) return;
   TSSByteArray bits(static_cast<std::size_t>(bits_total));
-  for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<std::uint8_t>((i * 2654435761u >> 7) & 1);
+  for (std::size_t i = 0; i < bits.size(); ++i)
+    bits[i] = static_cast<std::uint8_t>((i * 2654435761u >> 7) & 1);
   for (bool lsb : {true, false}) {
     TSSByteArray bytes;
     Check(BitsToBytes(parsed.Elements, bits, lsb, bytes));

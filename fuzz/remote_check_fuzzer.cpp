@@ -40,10 +40,12 @@ std::int32_t Duration(const ir::TIRGsPara& params, std::uint8_t selector, std::u
       return static_cast<std::int32_t>(small) * 4;
     case 1:
       return static_cast<std::int32_t>(
-          static_cast<std::int64_t>(params.Logic[(selector >> 2) & 7][(selector >> 5) & 1]) % 1000000 + jitter);
+          static_cast<std::int64_t>(params.Logic[(selector >> 2) & 7][(selector >> 5) & 1]) % 1000000 +
+          jitter);
     default:
       return static_cast<std::int32_t>(
-          static_cast<std::int64_t>(params.Split[(selector >> 2) & 7][(selector >> 5) & 1]) % 1000000 + jitter);
+          static_cast<std::int64_t>(params.Split[(selector >> 2) & 7][(selector >> 5) & 1]) % 1000000 +
+          jitter);
   }
 }
 
@@ -82,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every key has one code line: the stored code of slot 0, as packed bytes.
     store::TBtnLines lines(record.UsedKeys());
     for (auto& key_lines : lines)
-      key_lines.push_back({ir::TSSByteArray(record.Slots[0].Code.begin(), record.Slots[0].Code.end()), {}, 0, 0});
+      key_lines.push_back(
+          {ir::TSSByteArray(record.Slots[0].Code.begin(), record.Slots[0].Code.end()), {}, 0, 0});
     const store::TdiskAirList library{{record, lines}};
     for (bool skip : {false, true}) {
       analysis::TTheAcComp comparison(library, {kTolerance, skip});

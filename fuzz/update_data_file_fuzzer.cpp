@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace klimavo;
-  constexpr std::string_view kNames[] = {"acprotocl.dat", "picmem.dat", "templet.apf",
+  constexpr std::string_view kNames[] = {"acprotocl.dat", "picmem.dat",   "templet.apf",
                                          "Language.ini",  "Language.sil", "other.dat"};
   if (size == 0) return 0;
   const std::string_view name = kNames[data[0] % std::size(kNames)];
@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     store::TdiskAirList records;
     if (!store::ParseLibraryBytes(bytes, records)) std::abort();
   }
-  if (accepted && name == store::kPictureStoreFileName && !bytes.empty() && !store::CheckPictureFile(bytes).ok())
+  if (accepted && name == store::kPictureStoreFileName && !bytes.empty() &&
+      !store::CheckPictureFile(bytes).ok())
     std::abort();
   return 0;
 }

@@ -3,14 +3,12 @@
 // heading, each with libraries of 1,000, 10,000 and 100,000 records so that
 // growth shows; and one redraw of a long capture. Runs on the offscreen platform.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
-
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -72,7 +70,8 @@ void BM_StartupToFirstShownWindow(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     resident = ResidentBytes();
   }
-  const double file_size = static_cast<double>(fs::file_size(home / "data" / klimavo::store::kLibraryFileName));
+  const double file_size =
+      static_cast<double>(fs::file_size(home / "data" / klimavo::store::kLibraryFileName));
   state.counters["file_MB"] = file_size / 1e6;
   state.counters["rss_MB"] = static_cast<double>(resident) / 1e6;
   state.counters["rss_per_file"] = static_cast<double>(resident) / file_size;
@@ -101,7 +100,11 @@ void BM_RefillLibraryListPerKeystroke(benchmark::State& state) {
     QCoreApplication::processEvents();
   }
 }
-BENCHMARK(BM_RefillLibraryListPerKeystroke)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefillLibraryListPerKeystroke)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 // One click on a heading of the whole list: the list sorted again by that column.
 void BM_SortLibraryListByHeading(benchmark::State& state) {

@@ -262,11 +262,11 @@ void FunctionWizard::RefreshKeyZones() {
     return a.Frame == b.Frame && a.Bit == b.Bit && a.Width == b.Width;
   };
   const ir::TBtnBitsInfo& shown = grid_.KeyZones();
-  const bool unchanged =
-      zones.size() == shown.size() &&
-      std::equal(zones.begin(), zones.end(), shown.begin(), [&](const ir::TSameInfos& a, const ir::TSameInfos& b) {
-        return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
-      });
+  const bool unchanged = zones.size() == shown.size() &&
+                         std::equal(zones.begin(), zones.end(), shown.begin(),
+                                    [&](const ir::TSameInfos& a, const ir::TSameInfos& b) {
+                                      return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+                                    });
   if (!unchanged) grid_.SetKeyZones(zones, selected_key_);
 }
 
@@ -443,8 +443,8 @@ std::string FunctionWizard::FixedValueCaption(int box) const {
   if (box == kFixedValueBoxes - 1)
     name = std::string(kTemperatureUpDown);
   else if (box < KeyCount())
-    name = base::Concat(
-        {" ", lang::TranslateKeyName(record_.Keys[static_cast<std::size_t>(box)].Name.str(), language_.LanguageNo())});
+    name = base::Concat({" ", lang::TranslateKeyName(record_.Keys[static_cast<std::size_t>(box)].Name.str(),
+                                                     language_.LanguageNo())});
   // Chinese runs the words together; other languages need a blank before the last one.
   const std::string gap = language_.IsChinese() ? "" : " ";
   return language_.Text(kTextFixesPrefix) + name + gap + language_.Text(kTextFixesSuffix);

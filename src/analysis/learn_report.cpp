@@ -52,7 +52,8 @@ Json LearnReportJson(const LearnResult& result, std::optional<int> index) {
     fn["name"] = f.name;
     fn["key"] = f.key >= 0 ? Json(f.key) : Json(nullptr);
     Json bits = Json::array();
-    for (const LearnedColumn& c : f.columns) bits.push_back({{"frame", c.frame}, {"bit", c.bit}, {"width", c.width}});
+    for (const LearnedColumn& c : f.columns)
+      bits.push_back({{"frame", c.frame}, {"bit", c.bit}, {"width", c.width}});
     fn["bits"] = bits;
     Json values = Json::array();
     for (const LearnedState& s : f.states) {
@@ -86,7 +87,8 @@ Json LearnReportJson(const LearnResult& result, std::optional<int> index) {
   }
   out["checked"] = checked;
   Json plan = Json::array();
-  for (const PlannedPress& p : result.plan) plan.push_back({{"label", LabelJson(p.label)}, {"reason", p.reason}});
+  for (const PlannedPress& p : result.plan)
+    plan.push_back({{"label", LabelJson(p.label)}, {"reason", p.reason}});
   out["plan"] = plan;
   Json unused = Json::array();
   for (const UnusedPress& u : result.unused) unused.push_back({{"source", u.source}, {"reason", u.reason}});
@@ -98,8 +100,9 @@ Json LearnReportJson(const LearnResult& result, std::optional<int> index) {
 std::string LearnReportText(const LearnResult& result) {
   std::string out;
   if (!result.made) return "no record: " + result.error + "\n";
-  out += "format " + result.format + ", " + (result.record.record.LsbFirst != 0 ? "LSB" : "MSB") + " first, " +
-         std::to_string(result.checksum_items) + (result.checksum_items == 1 ? " checksum item\n" : " checksum items\n");
+  out += "format " + result.format + ", " + (result.record.record.LsbFirst != 0 ? "LSB" : "MSB") +
+         " first, " + std::to_string(result.checksum_items) +
+         (result.checksum_items == 1 ? " checksum item\n" : " checksum items\n");
   for (const LearnedFunction& f : result.functions) {
     out += "function " + f.name + (f.key >= 0 ? " (key " + std::to_string(f.key) + ")" : " (no key)") + ": " +
            ColumnsText(f.columns) + "\n";
@@ -109,13 +112,18 @@ std::string LearnReportText(const LearnResult& result) {
   }
   int equal = 0;
   for (const CheckedPress& c : result.checked) equal += c.Equal() ? 1 : 0;
-  out += "checked " + std::to_string(equal) + " of " + std::to_string(result.checked.size()) + " presses equal\n";
+  out += "checked " + std::to_string(equal) + " of " + std::to_string(result.checked.size()) +
+         " presses equal\n";
   for (const CheckedPress& c : result.checked) {
     if (c.Equal()) continue;
     out += "  " + c.source + " {" + LabelText(c.label) + "}: " +
-           (c.sent ? "differs at bit " + std::to_string(*c.first_difference) : std::string("not sent")) + "\n";
+           (c.sent ? "differs at bit " + std::to_string(*c.first_difference) : std::string("not sent")) +
+           "\n";
   }
-  out += "plan: " + (result.plan.empty() ? std::string("nothing open") : std::to_string(result.plan.size()) + " presses") + "\n";
+  out +=
+      "plan: " +
+      (result.plan.empty() ? std::string("nothing open") : std::to_string(result.plan.size()) + " presses") +
+      "\n";
   for (const PlannedPress& p : result.plan) out += "  " + LabelText(p.label) + "  (" + p.reason + ")\n";
   for (const UnusedPress& u : result.unused) out += "unused " + u.source + ": " + u.reason + "\n";
   for (const std::string& n : result.notes) out += "note: " + n + "\n";

@@ -5,7 +5,6 @@
 // out and what the record cannot hold.
 
 #include <nlohmann/json.hpp>
-
 #include <optional>
 #include <string>
 

@@ -23,7 +23,8 @@ class LearnSession {
       : learner_(decode_tolerance, timing) {}
 
   /// Adds a press with `label` and learns again.
-  const LearnResult& Add(const ir::Capture& capture, const capture::CaptureLabel& label, const std::string& source);
+  const LearnResult& Add(const ir::Capture& capture, const capture::CaptureLabel& label,
+                         const std::string& source);
   /// Adds presses that carry their own labels (a file) and learns again.
   const LearnResult& AddAll(std::vector<LearnInput> inputs);
   /// The label to ask for next: the plan's first press; without a plan, the

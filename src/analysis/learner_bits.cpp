@@ -61,7 +61,8 @@ std::vector<int> ForcedModes(const std::vector<LabelledRow>& rows, std::size_t b
       while (i >= 0 && pick[static_cast<std::size_t>(i)] == n - size + i) --i;
       if (i < 0) break;
       ++pick[static_cast<std::size_t>(i)];
-      for (int j = i + 1; j < size; ++j) pick[static_cast<std::size_t>(j)] = pick[static_cast<std::size_t>(j - 1)] + 1;
+      for (int j = i + 1; j < size; ++j)
+        pick[static_cast<std::size_t>(j)] = pick[static_cast<std::size_t>(j - 1)] + 1;
     }
   }
   return {};

@@ -14,7 +14,8 @@ constexpr int kKeyFan = 3;
 
 class Planner {
  public:
-  Planner(const std::vector<LearnedFunction>& functions, const std::vector<LabelledRow>& rows, std::size_t base_row)
+  Planner(const std::vector<LearnedFunction>& functions, const std::vector<LabelledRow>& rows,
+          std::size_t base_row)
       : functions_(functions), base_(rows[base_row].states), base_bits_(rows[base_row].bits) {
     for (const LabelledRow& row : rows) made_.insert(row.states);
   }
@@ -75,7 +76,8 @@ void SeparateAmbiguous(Planner& plan, const std::vector<LearnedFunction>& functi
       bool added = false;
       for (int f : o.candidates) {
         const int s = row.states[static_cast<std::size_t>(f)];
-        if (s < 0 || s == plan.Base()[static_cast<std::size_t>(f)] || functions[static_cast<std::size_t>(f)].key < 0)
+        if (s < 0 || s == plan.Base()[static_cast<std::size_t>(f)] ||
+            functions[static_cast<std::size_t>(f)].key < 0)
           continue;
         plan.Add(plan.Varied({{f, s}}), "bits change with " + Names(functions, o.candidates) +
                                             " alike: this press tells them apart");
@@ -110,7 +112,8 @@ void AskModeInteraction(Planner& plan, const std::vector<LearnedFunction>& funct
   // The pressed states of f, to pick the one farthest from what a mode showed.
   std::vector<int> pressed;
   for (const LabelledRow& row : rows)
-    if (row.states[static_cast<std::size_t>(f)] >= 0) pressed.push_back(row.states[static_cast<std::size_t>(f)]);
+    if (row.states[static_cast<std::size_t>(f)] >= 0)
+      pressed.push_back(row.states[static_cast<std::size_t>(f)]);
   std::sort(pressed.begin(), pressed.end());
   pressed.erase(std::unique(pressed.begin(), pressed.end()), pressed.end());
   if (pressed.size() < 2) return;
@@ -118,13 +121,15 @@ void AskModeInteraction(Planner& plan, const std::vector<LearnedFunction>& funct
     if (m == base_mode) continue;
     std::set<int> shown;
     for (const LabelledRow& row : rows)
-      if (row.states[static_cast<std::size_t>(mode_function)] == m && row.states[static_cast<std::size_t>(f)] >= 0)
+      if (row.states[static_cast<std::size_t>(mode_function)] == m &&
+          row.states[static_cast<std::size_t>(f)] >= 0)
         shown.insert(row.states[static_cast<std::size_t>(f)]);
     if (shown.size() >= 2) continue;
     const int seen = shown.empty() ? base_state : *shown.begin();
     int other = -1;
     if (fn.temperature) {
-      other = std::abs(pressed.front() - seen) >= std::abs(pressed.back() - seen) ? pressed.front() : pressed.back();
+      other = std::abs(pressed.front() - seen) >= std::abs(pressed.back() - seen) ? pressed.front()
+                                                                                  : pressed.back();
     } else {
       for (int s : pressed)
         if (s != seen) {
@@ -143,8 +148,9 @@ void AskModeInteraction(Planner& plan, const std::vector<LearnedFunction>& funct
 }  // namespace
 
 std::vector<PlannedPress> PlanPresses(const std::vector<LearnedFunction>& functions,
-                                      const std::vector<LabelledRow>& rows, const std::vector<BitOwner>& owners,
-                                      std::size_t base_row, int mode_function) {
+                                      const std::vector<LabelledRow>& rows,
+                                      const std::vector<BitOwner>& owners, std::size_t base_row,
+                                      int mode_function) {
   if (rows.empty()) return {};
   Planner plan(functions, rows, base_row);
   SeparateAmbiguous(plan, functions, rows, owners);

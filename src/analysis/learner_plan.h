@@ -17,7 +17,8 @@ namespace klimavo::analysis {
 /// the press the others are varied from; `mode_function` the mode's function
 /// index, -1 when there is none.
 std::vector<PlannedPress> PlanPresses(const std::vector<LearnedFunction>& functions,
-                                      const std::vector<LabelledRow>& rows, const std::vector<BitOwner>& owners,
-                                      std::size_t base_row, int mode_function);
+                                      const std::vector<LabelledRow>& rows,
+                                      const std::vector<BitOwner>& owners, std::size_t base_row,
+                                      int mode_function);
 
 }  // namespace klimavo::analysis

@@ -38,8 +38,8 @@ std::string Lower(std::string text) {
 // The key of a function named by a label, -1 for a name without a fixed key.
 int FixedKeyOf(const std::string& name) {
   static const std::map<std::string, int> keys = {
-      {"power", 0}, {"temp", 1}, {"temperature", 1}, {"mode", 2},  {"fan", 3},
-      {"fan_speed", 3}, {"swing", 4}, {"swing_v", 4}, {"vane", 5}, {"swing_h", 5}};
+      {"power", 0},     {"temp", 1},  {"temperature", 1}, {"mode", 2}, {"fan", 3},
+      {"fan_speed", 3}, {"swing", 4}, {"swing_v", 4},     {"vane", 5}, {"swing_h", 5}};
   const auto it = keys.find(Lower(name));
   return it == keys.end() ? -1 : it->second;
 }
@@ -69,7 +69,8 @@ std::map<std::string, std::string> LabelMap(const capture::CaptureLabel& label) 
 }
 
 // The functions of the presses, each with its key and its states in key order.
-std::vector<LearnedFunction> FunctionsOf(const std::vector<DecodedPress>& presses, std::vector<std::string>& notes) {
+std::vector<LearnedFunction> FunctionsOf(const std::vector<DecodedPress>& presses,
+                                         std::vector<std::string>& notes) {
   std::vector<LearnedFunction> functions;
   std::vector<std::vector<std::string>> values;
   for (const DecodedPress& p : presses)
@@ -102,14 +103,17 @@ std::vector<LearnedFunction> FunctionsOf(const std::vector<DecodedPress>& presse
   for (std::size_t i = 0; i < functions.size(); ++i) {
     LearnedFunction& f = functions[i];
     std::vector<std::string>& v = values[i];
-    if (f.key < 0) notes.push_back("the record has no key left for function \"" + f.name + "\"; its presses are learned without it");
+    if (f.key < 0)
+      notes.push_back("the record has no key left for function \"" + f.name +
+                      "\"; its presses are learned without it");
     if (f.key == kKeyPower) {
       // Presses that name other functions but not the power are presses of a running unit.
       const bool running_presses = std::any_of(presses.begin(), presses.end(), [&](const DecodedPress& p) {
         const auto label = LabelMap(p.input->label);
         return label.count(f.name) == 0 && !label.empty();
       });
-      const bool has_on = std::any_of(v.begin(), v.end(), [](const std::string& x) { return Lower(x) == "on"; });
+      const bool has_on =
+          std::any_of(v.begin(), v.end(), [](const std::string& x) { return Lower(x) == "on"; });
       if (running_presses && !has_on) v.push_back("on");
       std::stable_sort(v.begin(), v.end(), [](const std::string& a, const std::string& b) {
         return Lower(a) == "off" && Lower(b) != "off";
@@ -124,9 +128,8 @@ std::vector<LearnedFunction> FunctionsOf(const std::vector<DecodedPress>& presse
         whole = whole && n.has_value() && *n == std::floor(*n);
       }
       if (numeric) {
-        std::stable_sort(v.begin(), v.end(), [](const std::string& a, const std::string& b) {
-          return *Number(a) < *Number(b);
-        });
+        std::stable_sort(v.begin(), v.end(),
+                         [](const std::string& a, const std::string& b) { return *Number(a) < *Number(b); });
         if (whole && !v.empty()) {
           f.temperature = true;
           const int lo = static_cast<int>(*Number(v.front()));
@@ -269,7 +272,8 @@ std::vector<int> ColumnValues(const ColumnBuild& c, const LearnedFunction& f, in
   for (const LabelledRow& row : rows) {
     const int s = row.states[static_cast<std::size_t>(c.function)];
     if (s < 0 || values[static_cast<std::size_t>(s)] >= 0) continue;
-    if (mode_function >= 0 && forced.count(row.states[static_cast<std::size_t>(mode_function)]) != 0) continue;
+    if (mode_function >= 0 && forced.count(row.states[static_cast<std::size_t>(mode_function)]) != 0)
+      continue;
     values[static_cast<std::size_t>(s)] = ReadValue(row.bits, c.first, c.width, lsb);
   }
   return values;
@@ -296,12 +300,13 @@ void Interpolate(std::vector<int>& values, std::vector<bool>& filled, int width)
 // same, so they were taken for constant bits. The column takes them back when
 // they are constant in every code, lie beside it in its frame, and make the
 // values a straight line through at least three pressed degrees.
-void WidenHalfStepTemperatures(std::vector<ColumnBuild>& columns, const std::vector<LearnedFunction>& functions,
-                               int mode_function, const std::vector<std::set<int>>& forced,
-                               const std::vector<LabelledRow>& rows, const std::vector<BitOwner>& owners,
-                               const FrameMap& frames, bool lsb) {
+void WidenHalfStepTemperatures(std::vector<ColumnBuild>& columns,
+                               const std::vector<LearnedFunction>& functions, int mode_function,
+                               const std::vector<std::set<int>>& forced, const std::vector<LabelledRow>& rows,
+                               const std::vector<BitOwner>& owners, const FrameMap& frames, bool lsb) {
   const auto constant = [&](int b) {
-    return b >= 0 && b < static_cast<int>(owners.size()) && owners[static_cast<std::size_t>(b)].role == BitRole::kConstant;
+    return b >= 0 && b < static_cast<int>(owners.size()) &&
+           owners[static_cast<std::size_t>(b)].role == BitRole::kConstant;
   };
   for (ColumnBuild& c : columns) {
     const LearnedFunction& f = functions[static_cast<std::size_t>(c.function)];
@@ -323,13 +328,14 @@ void WidenHalfStepTemperatures(std::vector<ColumnBuild>& columns, const std::vec
 
 // How many temperature columns read as a straight line in a bit order.
 int LinearColumns(const std::vector<ColumnBuild>& columns, const std::vector<LearnedFunction>& functions,
-                  int mode_function, const std::vector<std::set<int>>& forced, const std::vector<LabelledRow>& rows,
-                  bool lsb) {
+                  int mode_function, const std::vector<std::set<int>>& forced,
+                  const std::vector<LabelledRow>& rows, bool lsb) {
   int count = 0;
   for (const ColumnBuild& c : columns) {
     const LearnedFunction& f = functions[static_cast<std::size_t>(c.function)];
     if (!f.temperature || c.width < 2) continue;
-    if (Linear(ColumnValues(c, f, mode_function, forced[static_cast<std::size_t>(c.function)], rows, lsb))) ++count;
+    if (Linear(ColumnValues(c, f, mode_function, forced[static_cast<std::size_t>(c.function)], rows, lsb)))
+      ++count;
   }
   return count;
 }
@@ -355,7 +361,8 @@ ir::TCrcItem FitForChip(ir::TCrcItem item, const ir::TStrProt_Listbase& elements
                         const std::vector<DecodedPress>& presses, bool lsb) {
   const auto same_values = [&](const ir::TCrcItem& a, const ir::TCrcItem& b) {
     for (const DecodedPress& p : presses)
-      if (ir::CrcCalculate(p.bits, a, elements, lsb) != ir::CrcCalculate(p.bits, b, elements, lsb)) return false;
+      if (ir::CrcCalculate(p.bits, a, elements, lsb) != ir::CrcCalculate(p.bits, b, elements, lsb))
+        return false;
     return true;
   };
   const int unit = item.OperandWidth == 4 ? 4 : 8;
@@ -366,7 +373,8 @@ ir::TCrcItem FitForChip(ir::TCrcItem item, const ir::TStrProt_Listbase& elements
     if ((zone.EndBit + 1) % 4 != 0) zone.EndBit = static_cast<std::uint16_t>((zone.EndBit / 4 + 1) * 4 - 1);
     const bool into_target = zone.EndFrame == item.TargetFrame && zone.EndBit >= item.TargetBit &&
                              zone.StartBit < item.TargetBit + item.TargetWidth;
-    if (!into_target && zone.EndBit < ir::BitsInRun(elements, zone.EndFrame) && same_values(item, wider)) item = wider;
+    if (!into_target && zone.EndBit < ir::BitsInRun(elements, zone.EndFrame) && same_values(item, wider))
+      item = wider;
   }
   return item;
 }
@@ -433,13 +441,14 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
   record.Brand.assign(brand);
   record.CodeNo.assign(code);
   record.Params = reference.Params;
-  record.Params.Carrier = static_cast<std::uint16_t>(reference.Carrier > 0 ? reference.Carrier : ir::kDefaultCarrier);
+  record.Params.Carrier =
+      static_cast<std::uint16_t>(reference.Carrier > 0 ? reference.Carrier : ir::kDefaultCarrier);
   record.Slots[0].Text.assign(format);
   out.format = format;
 
   // 2. Every capture read again against that format's timing, as the function wizard reads them.
-  std::vector<DecodedPress> presses;    // every press of the format
-  std::vector<DecodedPress> labelled;   // those with a label
+  std::vector<DecodedPress> presses;   // every press of the format
+  std::vector<DecodedPress> labelled;  // those with a label
   for (const LearnInput& in : inputs_) {
     ir::TIRGsPara params = record.Params;
     const RecordCapture read = ReadRecordCapture(in.capture.Durations, params, record.Slots, tolerance_);
@@ -488,13 +497,15 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
     for (const ir::TCrcItem& c : items) {
       const auto start = ir::BitOffsetOfRun(elements, c.TargetFrame, c.TargetBit);
       for (int i = 0; i < c.TargetWidth; ++i)
-        if (static_cast<std::size_t>(start + i) < bit_count) checksum_bits[static_cast<std::size_t>(start + i)] = true;
+        if (static_cast<std::size_t>(start + i) < bit_count)
+          checksum_bits[static_cast<std::size_t>(start + i)] = true;
     }
   };
   // 5. Which function drives each bit, with the checksum targets of one bit order left out.
   const int mode_function = FunctionOfKey(functions, kKeyMode);
   const int mode_states =
-      mode_function >= 0 ? static_cast<int>(functions[static_cast<std::size_t>(mode_function)].states.size()) : 0;
+      mode_function >= 0 ? static_cast<int>(functions[static_cast<std::size_t>(mode_function)].states.size())
+                         : 0;
   const FrameMap frames = MapFrames(elements);
   std::vector<BitOwner> owners;
   std::vector<std::set<int>> forced;
@@ -502,7 +513,8 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
   std::vector<ColumnBuild> columns;
   const auto analyse = [&](const std::vector<ir::TCrcItem>& targets) {
     mark_targets(targets);
-    owners = AssignBits(rows, bit_count, checksum_bits, static_cast<int>(functions.size()), mode_function, mode_states);
+    owners = AssignBits(rows, bit_count, checksum_bits, static_cast<int>(functions.size()), mode_function,
+                        mode_states);
     forced.assign(functions.size(), {});
     std::vector<std::vector<int>> bits_of(functions.size());
     unexplained.clear();
@@ -516,7 +528,8 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
     }
     columns.clear();
     for (std::size_t f = 0; f < functions.size(); ++f)
-      for (const auto& [first, width] : Runs(bits_of[f], frames)) columns.push_back({static_cast<int>(f), first, width});
+      for (const auto& [first, width] : Runs(bits_of[f], frames))
+        columns.push_back({static_cast<int>(f), first, width});
   };
   const std::vector<ir::TCrcItem> first_items = PickChecksums(lsb_has ? lsb_found : msb_found);
   analyse(first_items);
@@ -590,30 +603,37 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
       if (!pressed && c == Certainty::kSeen) c = Certainty::kUnset;  // a degree with no column to carry it
       if (c == Certainty::kUnset)
         out.notes.push_back("state \"" + f.states[s].name + "\" of " + f.name + " is left unset: " +
-                            (f.temperature && !pressed ? "not pressed, and the pressed temperatures lie on no straight line"
-                                                       : "no press shows its bits"));
+                            (f.temperature && !pressed
+                                 ? "not pressed, and the pressed temperatures lie on no straight line"
+                                 : "no press shows its bits"));
     }
     if (mode_function >= 0 && !forced[fi].empty()) {
       const std::uint8_t bit = f.key == kKeyTemp ? 0 : f.key == kKeyFan ? 1 : 2;
       for (int m : forced[fi]) {
-        f.forced.push_back({functions[static_cast<std::size_t>(mode_function)].states[static_cast<std::size_t>(m)].name});
+        f.forced.push_back(
+            {functions[static_cast<std::size_t>(mode_function)].states[static_cast<std::size_t>(m)].name});
         if (bit < 2 && m < 8)
-          record.Keys[kKeyMode].Extra[bit] = static_cast<std::uint8_t>(record.Keys[kKeyMode].Extra[bit] | (1u << m));
+          record.Keys[kKeyMode].Extra[bit] =
+              static_cast<std::uint8_t>(record.Keys[kKeyMode].Extra[bit] | (1u << m));
       }
       if (bit >= 2)
-        out.notes.push_back("mode fixes the bits of " + f.name + " in some states; the record holds that only for temperature and fan");
+        out.notes.push_back("mode fixes the bits of " + f.name +
+                            " in some states; the record holds that only for temperature and fan");
     }
   }
   for (int b : unexplained) {
     const auto [frame, bit] = frames.Of(b);
-    out.notes.push_back("bit " + std::to_string(bit) + " of frame " + std::to_string(frame) +
-                        " changes with several functions together; the record cannot hold it and keeps its first value");
+    out.notes.push_back(
+        "bit " + std::to_string(bit) + " of frame " + std::to_string(frame) +
+        " changes with several functions together; the record cannot hold it and keeps its first value");
   }
 
   // 8. The stored code: the press naming the most functions.
   std::size_t base_row = 0;
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    const auto named = [](const LabelledRow& row) { return std::count_if(row.states.begin(), row.states.end(), [](int s) { return s >= 0; }); };
+    const auto named = [](const LabelledRow& row) {
+      return std::count_if(row.states.begin(), row.states.end(), [](int s) { return s >= 0; });
+    };
     if (named(rows[r]) > named(rows[base_row])) base_row = r;
   }
   ir::TSSByteArray bytes;
@@ -656,15 +676,18 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
     without.HasChecksum = 0;
     if (firmware::BuildTableImage(without, out.record.bit_lines, false, timing_, image) == 0) {
       built = 0;
-      out.notes.push_back("the checksum found is one the chip cannot compute; presses are sent back without it");
+      out.notes.push_back(
+          "the checksum found is one the chip cannot compute; presses are sent back without it");
     }
   }
   if (built != 0) {
-    const auto keys_with_fields = std::count_if(functions.begin(), functions.end(),
-                                                [](const LearnedFunction& f) { return f.key >= 0 && !f.columns.empty(); });
-    out.notes.push_back("the chip image cannot be built from the record (table image error " + std::to_string(built) +
-                        "), so no press could be sent back" +
-                        (keys_with_fields <= 2 ? "; a record of one format needs fields in at least three keys" : ""));
+    const auto keys_with_fields =
+        std::count_if(functions.begin(), functions.end(),
+                      [](const LearnedFunction& f) { return f.key >= 0 && !f.columns.empty(); });
+    out.notes.push_back(
+        "the chip image cannot be built from the record (table image error " + std::to_string(built) +
+        "), so no press could be sent back" +
+        (keys_with_fields <= 2 ? "; a record of one format needs fields in at least three keys" : ""));
   }
   for (std::size_t r = 0; r < rows.size(); ++r) {
     CheckedPress checked;
@@ -679,8 +702,11 @@ LearnResult RemoteLearner::Learn(const std::string& brand, const std::string& co
         block[static_cast<std::size_t>(k)] = std::max(s, 0);
       }
       const int power = FunctionOfKey(functions, kKeyPower);
-      const bool off = power >= 0 && rows[r].states[static_cast<std::size_t>(power)] >= 0 &&
-                       Lower(functions[static_cast<std::size_t>(power)].states[static_cast<std::size_t>(rows[r].states[static_cast<std::size_t>(power)])].name) == "off";
+      const bool off =
+          power >= 0 && rows[r].states[static_cast<std::size_t>(power)] >= 0 &&
+          Lower(functions[static_cast<std::size_t>(power)]
+                    .states[static_cast<std::size_t>(rows[r].states[static_cast<std::size_t>(power)])]
+                    .name) == "off";
       block[firmware::kFunctionKeys] = off ? kKeyPower : kKeyTemp;
       firmware::TACRusher rusher(timing_);
       rusher.Load(lsb, image, block);

@@ -50,7 +50,7 @@ struct LearnedColumn {
 
 /// One state of a learned function.
 struct LearnedState {
-  std::string name;         ///< as the labels write it ("cool", "24")
+  std::string name;  ///< as the labels write it ("cool", "24")
   Certainty certainty = Certainty::kUnset;
   std::vector<int> values;  ///< one per column; -1 = unset
 };
@@ -74,7 +74,7 @@ struct LearnedFunction {
 struct CheckedPress {
   std::string source;
   capture::CaptureLabel label;
-  bool sent = false;                     ///< the emulator produced a signal that reads with the format
+  bool sent = false;                    ///< the emulator produced a signal that reads with the format
   std::optional<int> first_difference;  ///< none: equal
   bool Equal() const { return sent && !first_difference.has_value(); }
 };

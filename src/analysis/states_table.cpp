@@ -13,7 +13,7 @@ constexpr std::string_view kPublic = "public";
 constexpr std::string_view kPrivate = "private";
 constexpr std::string_view kPublicCn = "\xB9\xAB\xB9\xB2";   // 公共
 constexpr std::string_view kPrivateCn = "\xCB\xBD\xD3\xD0";  // 私有
-constexpr std::string_view kDegree = "\xA1\xE6";  // ℃ in GBK
+constexpr std::string_view kDegree = "\xA1\xE6";             // ℃ in GBK
 constexpr std::string_view kTempDown = "Temp-";
 constexpr std::string_view kTempUp = "Temp+";
 /// The relative steps of a MODE/FAN column are stored as 16 - n.
@@ -139,7 +139,8 @@ StatesTable BuildStatesTable(const store::TdiskAir& record, int key, int cursor_
   const store::TdiskKey& k = KeyOf(record, key);
   const int language_no = language.LanguageNo();
   table.key_columns = KeyColumnCount(record, key);
-  for (int c = 0; c < table.key_columns; ++c) table.column_headings.push_back(base::Concat({"Z", std::to_string(c + 1)}));
+  for (int c = 0; c < table.key_columns; ++c)
+    table.column_headings.push_back(base::Concat({"Z", std::to_string(c + 1)}));
   if (key == kKeyMode) {
     table.column_headings.push_back(language.Text(kTextModeFixesTemp));
     table.column_headings.push_back(language.Text(kTextModeFixesFan));
@@ -176,9 +177,10 @@ StatesTable BuildStatesTable(const store::TdiskAir& record, int key, int cursor_
       const std::uint8_t mask = k.Extra[static_cast<std::size_t>(flag)];
       for (int s = 0; s < std::min(states, kFlagStates); ++s)
         if ((mask >> s) & 1)
-          table.cells[static_cast<std::size_t>(kFirstStateRow + s)]
-                     [static_cast<std::size_t>(table.key_columns + flag)]
-                         .assign(1, '1');
+          table
+              .cells[static_cast<std::size_t>(kFirstStateRow + s)]
+                    [static_cast<std::size_t>(table.key_columns + flag)]
+              .assign(1, '1');
     }
   }
   return table;

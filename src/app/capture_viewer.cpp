@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 #include "capture/decode_report.h"
@@ -21,8 +20,8 @@
 #include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "wave/tree_synthesis.h"
 #include "ui/waveview/wave_show.h"
+#include "wave/tree_synthesis.h"
 
 namespace klimavo::app {
 namespace {
@@ -144,7 +143,6 @@ CaptureViewer::CaptureViewer(std::vector<capture::CaptureRead> captures, double 
   if (!captures_.empty()) list_->setCurrentRow(0);
 }
 
-
 void CaptureViewer::BuildMenus() {
   auto* view = menuBar()->addMenu("&View");
   view->setObjectName("mnuView");
@@ -160,7 +158,8 @@ QString CaptureViewer::RowText(int index) const {
   const QString origin = c.origin ? QString::fromStdString(*c.origin) : QFileInfo(source_).fileName();
   return QString("%1  %2  (%3, %4)\n%5")
       .arg(index + 1, 3, 10, QChar('0'))
-      .arg(name, ui::LangText(language_, 104).arg(c.line), ui::LangText(language_, 105).arg(c.durations.size()), origin);
+      .arg(name, ui::LangText(language_, 104).arg(c.line),
+           ui::LangText(language_, 105).arg(c.durations.size()), origin);
 }
 
 void CaptureViewer::UpdateCount() {

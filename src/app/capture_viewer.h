@@ -5,7 +5,6 @@
 // The list names each capture with its source file and line and can be searched.
 
 #include <QMainWindow>
-
 #include <filesystem>
 #include <vector>
 

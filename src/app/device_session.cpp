@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QPointer>
-
 #include <algorithm>
 
 #include "device/hid_transport.h"

@@ -9,11 +9,10 @@
 //                                          carry them (cut to 511 levels, carrier measured)
 //   --update-url URL                       the update server (instead of UpdateUrl of config.ini)
 #include <QApplication>
-#include <QIcon>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
-
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -55,8 +54,9 @@ std::optional<klimavo::app::DeviceSessionOptions> DeviceOptions(bool simulate, c
   // A press reaches the windows as the file holds it, as `library new
   // --from-capture` reads it, unless the learner's packet limits are asked for.
   options.simulated.exact_captures = !as_packets;
-  const std::filesystem::path file =
-      captures_file.isEmpty() ? klimavo::app::DefaultSimulatedCaptures() : std::filesystem::path(captures_file.toStdString());
+  const std::filesystem::path file = captures_file.isEmpty()
+                                         ? klimavo::app::DefaultSimulatedCaptures()
+                                         : std::filesystem::path(captures_file.toStdString());
   klimavo::capture::ReadOptions read_options;
   read_options.source = file.string();
   auto read = klimavo::capture::ReadCaptureFile(file, read_options);
@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
   QCommandLineOption home_option("home", "Workbench home folder.", "DIR");
   QCommandLineOption capture_option("show-capture", "Show the captures of FILE.", "FILE");
   QCommandLineOption screenshot_option("screenshot", "Save the first window as PNG FILE and quit.", "FILE");
-  QCommandLineOption simulate_option("simulate-device",
-                                     "Run with a simulated learner; F9 or the Press key button sends its next capture.");
+  QCommandLineOption simulate_option(
+      "simulate-device", "Run with a simulated learner; F9 or the Press key button sends its next capture.");
   QCommandLineOption simulate_captures_option(
       "simulate-captures", "Captures the simulated learner plays (default: the sample captures).", "FILE");
   QCommandLineOption simulate_packets_option(
@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
   // Every waveform view takes its colours from the home's colour scheme.
   klimavo::ui::TWaveShow::SetColourSource([home] {
     try {
-      const auto item = klimavo::store::CurrentColours(klimavo::store::LoadColourScheme(klimavo::base::BinnDir(home)));
+      const auto item =
+          klimavo::store::CurrentColours(klimavo::store::LoadColourScheme(klimavo::base::BinnDir(home)));
       return klimavo::ui::WaveColours::FromSchemeValues(item.Colours);
     } catch (const std::exception&) {
       return klimavo::ui::WaveColours::Defaults();
@@ -158,7 +159,8 @@ int main(int argc, char** argv) {
   klimavo::app::Workbench workbench(home);
   app.SetErrorReporter([&workbench](const QString&, const QString& text) {
     const auto& language = workbench.language;
-    QMessageBox::critical(QApplication::activeWindow(), klimavo::ui::LangText(language, klimavo::lang::kTextInformation),
+    QMessageBox::critical(QApplication::activeWindow(),
+                          klimavo::ui::LangText(language, klimavo::lang::kTextInformation),
                           klimavo::ui::LangText(language, kTextUnexpectedError) + "\n" + text);
   });
   // The device manager exists before the main window and ends after it.

@@ -86,7 +86,6 @@ TfrmAirEditor::TfrmAirEditor(Workbench& workbench, UserPrompts& prompts, QWidget
   RestoreWindowLayout();
 }
 
-
 void TfrmAirEditor::BuildActions() {
   auto make = [this](const char* name, const QString& caption, const QKeySequence& shortcut) {
     auto* action = new QAction(caption, this);
@@ -107,8 +106,8 @@ void TfrmAirEditor::BuildActions() {
   actn_send_ = make("actnSend", "发送...", QKeySequence(kSendShortcut));
   actn_send_->setToolTip("通过内核红外发射器发送本记录的码");
   actn_close_ = make("actnClose", "退出", {});
-  addActions({actn_new_, actn_open_, actn_save_, act_save_as_, act_auto_wizard_, actn_checked_, actn_re_geshi_,
-              actn_program_, actn_send_, actn_close_});
+  addActions({actn_new_, actn_open_, actn_save_, act_save_as_, act_auto_wizard_, actn_checked_,
+              actn_re_geshi_, actn_program_, actn_send_, actn_close_});
   connect(actn_open_, &QAction::triggered, this, [this] { ConfirmPendingChanges(); });
   connect(actn_save_, &QAction::triggered, this, &TfrmAirEditor::SaveCommand);
   connect(actn_close_, &QAction::triggered, this, &QWidget::close);
@@ -126,8 +125,9 @@ void TfrmAirEditor::BuildMenus() {
   tools->setObjectName("mnuTools");
   tools->addAction(act_auto_wizard_);
   tools->addSeparator();
-  for (auto [name, caption] : {std::pair{"mnuUpdate", "Update"}, std::pair{"mnuConvertOne", "单个转换万能"},
-                               std::pair{"mnuMobileFile", "Export mobile file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
+  for (auto [name, caption] :
+       {std::pair{"mnuUpdate", "Update"}, std::pair{"mnuConvertOne", "单个转换万能"},
+        std::pair{"mnuMobileFile", "Export mobile file"}, std::pair{"mnuCreateCpp", "Create c++"}}) {
     QAction* item = tools->addAction(caption);
     item->setObjectName(name);
   }
@@ -338,10 +338,12 @@ void TfrmAirEditor::BuildPanes() {
   splitter->setSizes({480, 200, kRightPaneWidth});
   setCentralWidget(splitter);
 
-  connect(brand_edit_, &QLineEdit::textEdited, this,
-          [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::Brand), text); });
-  connect(code_edit_, &QLineEdit::textEdited, this,
-          [this](const QString& text) { StoreTypedText(static_cast<int>(workflow::TextField::CodeNo), text); });
+  connect(brand_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    StoreTypedText(static_cast<int>(workflow::TextField::Brand), text);
+  });
+  connect(code_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    StoreTypedText(static_cast<int>(workflow::TextField::CodeNo), text);
+  });
   connect(memo_edit_, &QPlainTextEdit::textChanged, this,
           [this] { StoreTypedText(static_cast<int>(workflow::TextField::Memo), memo_edit_->toPlainText()); });
   // The key under a right click becomes current before its menu opens, so the
@@ -373,7 +375,8 @@ void TfrmAirEditor::BuildPanes() {
   connect(library_grid_, &ui::LibraryGrid::RowClicked, this, &TfrmAirEditor::LibraryRowChanged);
   connect(library_grid_, &ui::LibraryGrid::HeadingClicked, this, &TfrmAirEditor::LibraryHeadingClicked);
   for (QAction* a : library_grid_->actions()) {
-    if (a->objectName() == "mnuExport") connect(a, &QAction::triggered, this, &TfrmAirEditor::ExportSelectedRecords);
+    if (a->objectName() == "mnuExport")
+      connect(a, &QAction::triggered, this, &TfrmAirEditor::ExportSelectedRecords);
     if (a->objectName() == "mnuImport") connect(a, &QAction::triggered, this, &TfrmAirEditor::ImportRecords);
     if (a->objectName() == "mnuDeleteRecords")
       connect(a, &QAction::triggered, this, &TfrmAirEditor::DeleteSelectedRecords);
@@ -383,7 +386,8 @@ void TfrmAirEditor::BuildPanes() {
 void TfrmAirEditor::ApplyLanguage() {
   ui::TranslateForm(this, workbench_.language);
   parts_grid_->SetColumns(std::max(parts_grid_->Columns(), 1));
-  parts_grid_->SetHeading(1, "  " + ui::LangText(workbench_.language, 1) + "\n\n" + ui::LangText(workbench_.language, 2));
+  parts_grid_->SetHeading(
+      1, "  " + ui::LangText(workbench_.language, 1) + "\n\n" + ui::LangText(workbench_.language, 2));
   // The bit-field headings are three lines: the row grows when the language's font needs it.
   const QFontMetrics heading(parts_grid_->horizontalHeader()->font());
   parts_grid_->SetHeadingHeight(std::max(kPartsHeadingHeight, heading.size(0, "A\nA\nA").height()));
@@ -430,7 +434,8 @@ void TfrmAirEditor::ChangeLanguage(int tag) {
   try {
     config::WriteConfigInteger(workbench_.ConfigFile(), "Config", "lang", tag + 1);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
 }
 
@@ -445,9 +450,11 @@ void TfrmAirEditor::ToggleReadOnly() {
   read_only_item_->setChecked(workbench_.settings.ReadOnlyMode);
   UpdateActions();
   try {
-    config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly", workbench_.settings.ReadOnlyMode ? 1 : 0);
+    config::WriteConfigInteger(workbench_.ConfigFile(), "para", "readonly",
+                               workbench_.settings.ReadOnlyMode ? 1 : 0);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
 }
 
@@ -459,7 +466,8 @@ void TfrmAirEditor::OpenOptions() {
       ApplyDeviceSettings();
     }
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
   ShowStartupProblems();
 }
@@ -473,7 +481,8 @@ void TfrmAirEditor::UpdateActions() {
   const bool has_format = !session_.Record().Slots[0].Text.empty();
   actn_save_->setEnabled((session_.Modified()) && key_list_->count() > 0 &&
                          !workbench_.settings.ReadOnlyMode);
-  for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_, actn_send_}) a->setEnabled(has_format);
+  for (QAction* a : {act_auto_wizard_, actn_checked_, actn_re_geshi_, actn_program_, actn_send_})
+    a->setEnabled(has_format);
   load_picture_button_->setEnabled(session_.Index() >= 0);
   clear_picture_button_->setEnabled(session_.Index() >= 0);
   ApplyReadOnlyState();

@@ -5,7 +5,6 @@
 // command.
 
 #include <QMainWindow>
-
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -39,7 +38,7 @@ class DataGrid;
 class LibraryGrid;
 class TfrmGeShiSelect;
 struct DialogMessages;
-}
+}  // namespace klimavo::ui
 
 namespace klimavo::app {
 

@@ -73,7 +73,8 @@ void TfrmAirEditor::ConnectDeviceManager() {
                   QString("%1/%2  %3").arg(number).arg(workbench_.device->SimulatedCaptureCount()).arg(name);
               // A press longer than the learner's packet loses its end: say so,
               // or its decode would be taken for the whole press.
-              if (sent < levels) text += "  " + ui::LangText(workbench_.language, kTextCaptureCut).arg(levels).arg(sent);
+              if (sent < levels)
+                text += "  " + ui::LangText(workbench_.language, kTextCaptureCut).arg(levels).arg(sent);
               status_press_->setText(text);
             });
   }
@@ -99,7 +100,8 @@ void TfrmAirEditor::ConnectDeviceManager() {
       if (self) self->RouteCapture(durations, carrier);
     });
     lirc->SetOnChange([self] {
-      if (self && self->workbench_.device) self->ShowDeviceStatus(self->workbench_.device->Manager().Connected());
+      if (self && self->workbench_.device)
+        self->ShowDeviceStatus(self->workbench_.device->Manager().Connected());
     });
   }
   // A learner found by the first search shows at once, not only after its next change.

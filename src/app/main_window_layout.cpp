@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
-
 #include <algorithm>
 #include <array>
 
@@ -85,7 +84,8 @@ void TfrmAirEditor::CompleteMenus() {
   tools->insertSeparator(before);
   tools->insertActions(before, {action("btnNearCapture"), action("btnFarCapture")});
   tools->insertSeparator(before);
-  tools->insertActions(before, {actn_program_, actn_send_, action("btnCompareCode"), action("btnCheckImages")});
+  tools->insertActions(before,
+                       {actn_program_, actn_send_, action("btnCompareCode"), action("btnCheckImages")});
 }
 
 void TfrmAirEditor::SetPaneMinimums() {

@@ -24,7 +24,8 @@ void TfrmAirEditor::BuildLearnCommand() {
 }
 
 void TfrmAirEditor::LearnRemoteCommand() {
-  ui::TfrmLearnRemote dialog(workbench_.language, workbench_.settings.DecodeTolerance, workbench_.settings.Timing, this);
+  ui::TfrmLearnRemote dialog(workbench_.language, workbench_.settings.DecodeTolerance,
+                             workbench_.settings.Timing, this);
   bool accepted = false;
   {
     // The window takes the captures (and the pulse feed's) for exactly as long
@@ -49,7 +50,8 @@ void TfrmAirEditor::LearnRemoteCommand() {
     statusBar()->showMessage(ui::LangText(workbench_.language, 339).arg(index));
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
   RefreshLibraryListKeepingRecord();
 }

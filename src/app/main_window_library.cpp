@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
-
 #include <algorithm>
 #include <exception>
 
@@ -83,7 +82,9 @@ void TfrmAirEditor::LibraryHeadingClicked(int column) {
 
 bool TfrmAirEditor::ConfirmPendingChanges() {
   if (!session_.WorthSaveQuestion(workbench_.settings.ReadOnlyMode)) return true;
-  const auto answer = prompts_.Ask(this, ui::LangText(workbench_.language, kTextQuestion), ui::LangText(workbench_.language, 18), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  const auto answer = prompts_.Ask(this, ui::LangText(workbench_.language, kTextQuestion),
+                                   ui::LangText(workbench_.language, 18),
+                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
   SaveCommand();
@@ -91,9 +92,11 @@ bool TfrmAirEditor::ConfirmPendingChanges() {
 }
 
 bool TfrmAirEditor::ValidateCurrentRecord() {
-  const store::RecordValidation v = store::ValidateRecord(session_.Record(), workbench_.library, session_.Index());
+  const store::RecordValidation v =
+      store::ValidateRecord(session_.Record(), workbench_.library, session_.Index());
   if (v.ok()) return true;
-  prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), ui::LangText(workbench_.language, v.text));
+  prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                ui::LangText(workbench_.language, v.text));
   if (v.key >= 0) SelectKey(v.key);
   return false;
 }
@@ -106,18 +109,21 @@ void TfrmAirEditor::SaveCommand() {
     ui::WaitMessageScope wait(ui::LangText(workbench_.language, 27));
     if (session_.RecordModified()) {
       session_.Record().ChangeTime = base::NowAsDateTime();
-      session_.SetIndex(workbench_.library.StoreRecord(session_.Record(), session_.Lines(), session_.Index()));
+      session_.SetIndex(
+          workbench_.library.StoreRecord(session_.Record(), session_.Lines(), session_.Index()));
       if (session_.Index() >= 0) session_.SetRecordModified(false);
       ShowStatusIndex();
     }
     if (session_.PictureModified()) {
       CollectModelNames();
-      store::StorePicture(base::Trim(session_.Record().CodeNo.str()), session_.Picture(), workbench_.PictureFile());
+      store::StorePicture(base::Trim(session_.Record().CodeNo.str()), session_.Picture(),
+                          workbench_.PictureFile());
       session_.SetPictureModified(false);
     }
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
   UpdateActions();
   // The list shows the stored code number and change time at once, with the saved record's row selected.
@@ -135,12 +141,17 @@ std::vector<int> TfrmAirEditor::SelectedLibraryIndices() const {
 
 void TfrmAirEditor::ShowStatusIndex() {
   // The library index of the record shown, as the command line names records.
-  status_index_->setText(session_.Index() >= 0 ? ui::LangText(workbench_.language, kTextLibraryIndex).arg(session_.Index()) : ui::LangText(workbench_.language, kTextNotSaved));
+  status_index_->setText(session_.Index() >= 0
+                             ? ui::LangText(workbench_.language, kTextLibraryIndex).arg(session_.Index())
+                             : ui::LangText(workbench_.language, kTextNotSaved));
 }
 
 void TfrmAirEditor::DeleteSelectedRecords() {
   if (workbench_.settings.ReadOnlyMode) return;
-  if (prompts_.Ask(this, ui::LangText(workbench_.language, kTextQuestion), ui::LangText(workbench_.language, 13), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
+  if (prompts_.Ask(this, ui::LangText(workbench_.language, kTextQuestion),
+                   ui::LangText(workbench_.language, 13),
+                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    return;
   const std::vector<int> indices = SelectedLibraryIndices();
   if (indices.empty()) return;
   auto lock = BeginStoreWrite();
@@ -152,7 +163,8 @@ void TfrmAirEditor::DeleteSelectedRecords() {
   } catch (const std::exception& e) {
     // A failed delete changed neither file nor the list.
     lock.reset();
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
     return;
   }
   lock.reset();
@@ -174,10 +186,12 @@ void TfrmAirEditor::ExportSelectedRecords() {
         store::ExportRecords(workbench_.library, indices, workbench_.DataDir(), target->toStdString());
     if (!result.pictures_left_out.empty()) TellPicturesLeftOut(result.pictures_left_out);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
     return;
   }
-  prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), ui::LangText(workbench_.language, kTextExported).arg(indices.size()).arg(*target));
+  prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                ui::LangText(workbench_.language, kTextExported).arg(indices.size()).arg(*target));
 }
 
 void TfrmAirEditor::ImportRecords() {
@@ -193,7 +207,8 @@ void TfrmAirEditor::ImportRecords() {
     result = store::ImportRecords(workbench_.library, workbench_.DataDir(), source->toStdString());
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
     return;
   }
   lock.reset();

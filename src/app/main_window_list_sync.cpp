@@ -17,9 +17,7 @@ constexpr int kKeywordPauseMs = 400;
 
 }  // namespace
 
-int TfrmAirEditor::RowOfLibraryIndex(int index) const {
-  return session_.RowOfIndex(index);
-}
+int TfrmAirEditor::RowOfLibraryIndex(int index) const { return session_.RowOfIndex(index); }
 
 void TfrmAirEditor::SyncLibrarySelection() {
   const bool was_updating = updating_;
@@ -61,8 +59,8 @@ void TfrmAirEditor::ApplyKeyword() {
   ShowLibraryRows();
   // The list lost the shown record and loading another one was refused (the
   // save question was cancelled): the box takes back what it held before.
-  const bool refused = library_grid_->Rows() > 0 && RowOfLibraryIndex(session_.Index()) == 0 &&
-                       (session_.Modified());
+  const bool refused =
+      library_grid_->Rows() > 0 && RowOfLibraryIndex(session_.Index()) == 0 && (session_.Modified());
   if (!refused) return;
   updating_ = true;
   keyword_edit_->setText(previous);

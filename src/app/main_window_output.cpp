@@ -105,8 +105,9 @@ void TfrmAirEditor::ProgramCommand() {
     return;
   }
   if (const std::string problem = device::ProgramImageSizeProblem(image.size()); !problem.empty()) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
-                  ui::LangText(workbench_.language, kTextImageTooLarge) + " " + QString::fromStdString(problem));
+    prompts_.Tell(
+        this, ui::LangText(workbench_.language, lang::kTextInformation),
+        ui::LangText(workbench_.language, kTextImageTooLarge) + " " + QString::fromStdString(problem));
     return;
   }
   // The programmer is reached through the learner's link, with listening off:
@@ -123,7 +124,8 @@ void TfrmAirEditor::ProgramCommand() {
     dialog.StopProgramming();
   }
   if (link != nullptr) link->SetListening(true);
-  status_hint_->setText(result == QDialog::Accepted ? ui::LangText(workbench_.language, 0) : ui::LangText(workbench_.language, kTextNotProgrammed));
+  status_hint_->setText(result == QDialog::Accepted ? ui::LangText(workbench_.language, 0)
+                                                    : ui::LangText(workbench_.language, kTextNotProgrammed));
 }
 
 void TfrmAirEditor::AppendMemoLine(const QString& line) {
@@ -152,7 +154,8 @@ void TfrmAirEditor::CheckAllChipImages() {
   updating_ = true;
   memo_edit_->clear();
   const int total = workbench_.library.Size();
-  QProgressDialog progress(ui::LangText(workbench_.language, kTextCheckingImages), ui::LangText(workbench_.language, kTextCancel), 0, total, this);
+  QProgressDialog progress(ui::LangText(workbench_.language, kTextCheckingImages),
+                           ui::LangText(workbench_.language, kTextCancel), 0, total, this);
   progress.setObjectName("dlgCheckImages");
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
@@ -180,9 +183,11 @@ void TfrmAirEditor::ConvertToUniversal() {
   try {
     firmware::WriteTableFile(file, workbench_.library, {session_.Index()}, workbench_.settings.Timing,
                              [this](const std::string& line) { AppendMemoLine(ui::FromGbk(line)); });
-    status_hint_->setText(ui::LangText(workbench_.language, kTextTableFileWritten) + " " + QString::fromStdString(file.string()));
+    status_hint_->setText(ui::LangText(workbench_.language, kTextTableFileWritten) + " " +
+                          QString::fromStdString(file.string()));
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
 }
 
@@ -197,10 +202,13 @@ void TfrmAirEditor::ExportMobileBundle() {
         firmware::WriteMobileBundle(target->toStdString(), workbench_.library, workbench_.settings.Timing);
     for (const std::string& code : bundle.skipped) AppendMemoLine(ui::FromGbk(code));
     updating_ = false;
-    prompts_.Tell(this, QString(), ui::LangText(workbench_.language, kTextSmallestImage) + " " + QString::number(bundle.smallest_image));
+    prompts_.Tell(
+        this, QString(),
+        ui::LangText(workbench_.language, kTextSmallestImage) + " " + QString::number(bundle.smallest_image));
   } catch (const std::exception& e) {
     updating_ = false;
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
   updating_ = false;
 }
@@ -226,7 +234,8 @@ void TfrmAirEditor::LearnFilterSearch(const ir::Tcomp_aval& decoded) {
     for (const auto& d : comparison.Diagnostics()) diagnostics.emplace_back(d.index, d.reason);
   }
   ShowLibraryRows();
-  status_hint_->setText(ui::LangText(workbench_.language, kTextLearnFilterHits) + " " + QString::number(session_.LearnFilterHits().size()));
+  status_hint_->setText(ui::LangText(workbench_.language, kTextLearnFilterHits) + " " +
+                        QString::number(session_.LearnFilterHits().size()));
   PostDiagnostics(diagnostics);
 }
 

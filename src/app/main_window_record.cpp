@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPixmap>
+#include <QPlainTextEdit>
 
 #include "app/main_window.h"
 #include "base/text.h"
@@ -30,7 +30,8 @@ void TfrmAirEditor::ShowCurrentRecord() {
   key_list_->clear();
   const int language_no = workbench_.language.LanguageNo();
   for (std::size_t k = 0; k < session_.Record().UsedKeys(); ++k)
-    key_list_->addItem(ui::FromGbk(lang::TranslateKeyName(session_.Record().Keys[k].Name.str(), language_no)));
+    key_list_->addItem(
+        ui::FromGbk(lang::TranslateKeyName(session_.Record().Keys[k].Name.str(), language_no)));
   PaintKeyList();
   current_button_ = -1;
   if (key_list_->count() > 0) {
@@ -62,17 +63,21 @@ void TfrmAirEditor::ShowButtonTable() {
   parts_grid_->clearContents();
   parts_grid_->SetRows(states);
   for (int r = 1; r <= states; ++r)
-    parts_grid_->SetCell(1, r, ui::FromGbk(lang::TranslateStateName(key.StateNames[static_cast<std::size_t>(r - 1)].str(), language_no)));
+    parts_grid_->SetCell(1, r,
+                         ui::FromGbk(lang::TranslateStateName(
+                             key.StateNames[static_cast<std::size_t>(r - 1)].str(), language_no)));
   int k = 2;
   for (const store::TdiskBitColumn& column : key.Columns) {
     if (k > parts_grid_->Columns()) break;
     parts_grid_->SetColumnHidden(k, false);
     if (!column.InUse()) continue;
-    parts_grid_->SetHeading(k, ui::LangText(workbench_.language, 91) + QString::number(column.Frame) + "\n" + ui::LangText(workbench_.language, 92) +
-                                   QString::number(column.BitPos) + "\n" + ui::LangText(workbench_.language, 93) +
+    parts_grid_->SetHeading(k, ui::LangText(workbench_.language, 91) + QString::number(column.Frame) + "\n" +
+                                   ui::LangText(workbench_.language, 92) + QString::number(column.BitPos) +
+                                   "\n" + ui::LangText(workbench_.language, 93) +
                                    QString::number(column.Width));
     for (int r = 1; r <= states; ++r)
-      parts_grid_->SetCell(k, r, QString::number(column.Values[static_cast<std::size_t>(r - 1)], 16).toUpper());
+      parts_grid_->SetCell(k, r,
+                           QString::number(column.Values[static_cast<std::size_t>(r - 1)], 16).toUpper());
     ++k;
   }
   for (int c = k; c <= parts_grid_->Columns(); ++c) parts_grid_->SetColumnHidden(c, true);
@@ -107,19 +112,22 @@ void TfrmAirEditor::ShowPicture() {
     return;
   }
   QImage image;
-  image.loadFromData(session_.Picture().Picture.data(), static_cast<int>(session_.Picture().Picture.size()), "JPEG");
+  image.loadFromData(session_.Picture().Picture.data(), static_cast<int>(session_.Picture().Picture.size()),
+                     "JPEG");
   if (image.isNull()) {
     picture_label_->clear();
     return;
   }
   picture_label_->setPixmap(QPixmap::fromImage(image).scaled(picture_label_->size(), Qt::KeepAspectRatio,
-                                                              Qt::SmoothTransformation));
+                                                             Qt::SmoothTransformation));
 }
 
 void TfrmAirEditor::CollectModelNames() {
   session_.Picture().Names.clear();
-  for (int r = 1; r <= model_grid_->Rows(); ++r) session_.Picture().Names.push_back(ui::ToGbk(model_grid_->Cell(1, r)).value_or(""));
-  while (!session_.Picture().Names.empty() && session_.Picture().Names.back().empty()) session_.Picture().Names.pop_back();
+  for (int r = 1; r <= model_grid_->Rows(); ++r)
+    session_.Picture().Names.push_back(ui::ToGbk(model_grid_->Cell(1, r)).value_or(""));
+  while (!session_.Picture().Names.empty() && session_.Picture().Names.back().empty())
+    session_.Picture().Names.pop_back();
 }
 
 void TfrmAirEditor::DeleteModelRow(int row) {
@@ -136,8 +144,9 @@ void TfrmAirEditor::LoadPictureFile(const QString& file) {
     const store::PictureFileCheck check = session_.LoadPictureFile(file.toStdString());
     if (check != store::PictureFileCheck::kOk) {
       const store::FaultWords words = store::PictureFileFaultWords(check, file.toStdString());
-      prompts_.Tell(this, caption,
-                    words.text ? ui::LangText(workbench_.language, words.text) : QString::fromStdString(words.details));
+      prompts_.Tell(
+          this, caption,
+          words.text ? ui::LangText(workbench_.language, words.text) : QString::fromStdString(words.details));
       return;
     }
   } catch (const std::exception& e) {
@@ -160,7 +169,9 @@ void TfrmAirEditor::RenameKey() {
   store::TdiskKey& key = session_.Record().Keys[static_cast<std::size_t>(current_button_)];
   // The box names the key it renames (as the list shows it).
   const QString shown_name = key_list_->item(current_button_)->text();
-  auto name = prompts_.InputText(this, ui::LangText(workbench_.language, 94), ui::LangText(workbench_.language, 95).arg(shown_name), ui::FromGbk(key.Name.str()));
+  auto name =
+      prompts_.InputText(this, ui::LangText(workbench_.language, 94),
+                         ui::LangText(workbench_.language, 95).arg(shown_name), ui::FromGbk(key.Name.str()));
   if (!name) return;
   if (name->trimmed().isEmpty()) {
     prompts_.Tell(this, ui::LangText(workbench_.language, 97), ui::LangText(workbench_.language, 96));
@@ -168,8 +179,9 @@ void TfrmAirEditor::RenameKey() {
   }
   const auto gbk = workflow::RecordText(name->toStdString());
   if (!gbk) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(workflow::NotGbkMessage(workbench_.language,
-                                                                                workflow::TextField::KeyName)));
+    prompts_.Tell(
+        this, ui::LangText(workbench_.language, lang::kTextInformation),
+        QString::fromStdString(workflow::NotGbkMessage(workbench_.language, workflow::TextField::KeyName)));
     return;
   }
   key.Name.assign(*gbk);

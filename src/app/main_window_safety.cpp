@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QVBoxLayout>
-
 #include <filesystem>
 #include <numeric>
 #include <optional>
@@ -92,14 +91,15 @@ void TfrmAirEditor::ApplyProtection() {
 void TfrmAirEditor::ReportDamage() {
   const lang::Language& language = workbench_.language;
   auto file_and_fault = [&](const std::filesystem::path& file, const store::FaultWords& words) {
-    return "\n" + ui::LangText(language, kTextFile) + " " + PathText(file) + "\n" + ui::LangText(language, kTextFault) +
-           " " + FaultText(language, words) + "\n";
+    return "\n" + ui::LangText(language, kTextFile) + " " + PathText(file) + "\n" +
+           ui::LangText(language, kTextFault) + " " + FaultText(language, words) + "\n";
   };
   QString text = ui::LangText(language, kTextDamaged) + "\n";
   const store::LibraryLoadResult& load = workbench_.library_load;
   if (load.Damaged()) {
     text += file_and_fault(workbench_.library.File(), store::LibraryFaultWords(load)) +
-            ui::LangText(language, kTextRecordsRead) + " " + QString::number(workbench_.library.Size()) + "\n";
+            ui::LangText(language, kTextRecordsRead) + " " + QString::number(workbench_.library.Size()) +
+            "\n";
   }
   if (!workbench_.picture_check.ok())
     text += file_and_fault(workbench_.PictureFile(), store::PictureStoreFaultWords(workbench_.picture_check));
@@ -109,9 +109,12 @@ void TfrmAirEditor::ReportDamage() {
 
 bool TfrmAirEditor::ConfirmLibraryUnchangedOnDisk() {
   if (!workbench_.library.ChangedOnDisk()) return true;
-  const int choice =
-      prompts_.Choose(this, ui::LangText(workbench_.language, lang::kTextInformation), ui::LangText(workbench_.language, kTextChangedOnDisk) + "\n" + ui::LangText(workbench_.language, kTextReloadQuestion),
-                      {ui::LangText(workbench_.language, kTextReload), ui::LangText(workbench_.language, kTextOverwrite), ui::LangText(workbench_.language, kTextCancel)});
+  const int choice = prompts_.Choose(
+      this, ui::LangText(workbench_.language, lang::kTextInformation),
+      ui::LangText(workbench_.language, kTextChangedOnDisk) + "\n" +
+          ui::LangText(workbench_.language, kTextReloadQuestion),
+      {ui::LangText(workbench_.language, kTextReload), ui::LangText(workbench_.language, kTextOverwrite),
+       ui::LangText(workbench_.language, kTextCancel)});
   switch (store::DiskChangeAnswerFromIndex(choice)) {
     case store::DiskChangeAnswer::kOverwrite:
       workbench_.library.AcceptDiskState();
@@ -146,14 +149,16 @@ void TfrmAirEditor::ReloadLibrary() {
 
 std::optional<store::StoreLock> TfrmAirEditor::BeginStoreWrite() {
   if (LibraryProtected()) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), ui::LangText(workbench_.language, kTextProtected));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  ui::LangText(workbench_.language, kTextProtected));
     return std::nullopt;
   }
   try {
     return workflow::LockForWrite(workbench_.library, workbench_.PictureFile(),
                                   [this] { return ConfirmLibraryUnchangedOnDisk(); });
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
     return std::nullopt;
   }
 }
@@ -171,7 +176,8 @@ void TfrmAirEditor::SaveReadableRecordsAs() {
     if (!result.pictures_left_out.empty()) text += "\n" + PicturesLeftOutText(result.pictures_left_out);
     prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), text);
   } catch (const std::exception& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
 }
 

@@ -67,9 +67,10 @@ void TfrmAirEditor::UpdateNotice(bool available, const std::string& msg) {
     if (c == '\n' || (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format))
       server_text += c;
   server_text = server_text.trimmed();
-  if (!server_text.isEmpty()) question += "\n\n" + ui::LangText(workbench_.language, kTextServerSays) + " " + server_text;
-  if (prompts_.Ask(this, ui::LangText(workbench_.language, update::kTextUpdateCaption), question, QMessageBox::Yes | QMessageBox::No) ==
-      QMessageBox::Yes)
+  if (!server_text.isEmpty())
+    question += "\n\n" + ui::LangText(workbench_.language, kTextServerSays) + " " + server_text;
+  if (prompts_.Ask(this, ui::LangText(workbench_.language, update::kTextUpdateCaption), question,
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
     PostUpdateRequest(kRunUpdate);
 }
 

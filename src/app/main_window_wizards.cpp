@@ -23,7 +23,8 @@ void TfrmAirEditor::BuildWizardCommands() {
   connect(act_auto_wizard_, &QAction::triggered, this, &TfrmAirEditor::AssistantAnalyserCommand);
   pulse_feed_ = new PulseFeed(workbench_.captures, this);
   if (!pulse_feed_->Listen(workbench_.home))
-    statusBar()->showMessage(ui::LangText(workbench_.language, kTextFeedUnavailable) + " " + pulse_feed_->ErrorText());
+    statusBar()->showMessage(ui::LangText(workbench_.language, kTextFeedUnavailable) + " " +
+                             pulse_feed_->ErrorText());
 }
 
 void TfrmAirEditor::AssistantAnalyserCommand() {

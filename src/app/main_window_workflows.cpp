@@ -99,7 +99,8 @@ void TfrmAirEditor::ShowStartupProblems() {
   std::vector<std::string> problems;
   problems.swap(workbench_.startup_problems);
   for (const std::string& problem : problems)
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(problem));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(problem));
 }
 
 void TfrmAirEditor::StoreTypedText(int field, const QString& text) {
@@ -113,7 +114,8 @@ void TfrmAirEditor::StoreTypedText(int field, const QString& text) {
     // The edit shows again what the record holds.
     updating_ = true;
     if (which == workflow::TextField::Brand) brand_edit_->setText(ui::FromGbk(session_.Record().Brand.str()));
-    if (which == workflow::TextField::CodeNo) code_edit_->setText(ui::FromGbk(session_.Record().CodeNo.str()));
+    if (which == workflow::TextField::CodeNo)
+      code_edit_->setText(ui::FromGbk(session_.Record().CodeNo.str()));
     if (which == workflow::TextField::Memo) memo_edit_->setPlainText(MemoOfLanguage(session_.Record()));
     updating_ = false;
     return;
@@ -131,7 +133,8 @@ void TfrmAirEditor::NewCommand() {
   try {
     start = workflow::LoadNewRecordTemplate(workbench_.library, workbench_.DataDir(), true);
   } catch (const base::FileError& e) {
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
     start = workflow::LoadNewRecordTemplate(workbench_.library, workbench_.DataDir(), false);
   }
   ui::TfrmStatusEditor editor(start, workbench_.language, workbench_.DataDir(), Messages(), this);
@@ -171,13 +174,15 @@ void TfrmAirEditor::SaveAsCommand() {
     if (session_.Index() >= 0) session_.SetRecordModified(false);
     ShowStatusIndex();
     CollectModelNames();
-    store::StorePicture(base::Trim(session_.Record().CodeNo.str()), session_.Picture(), workbench_.PictureFile());
+    store::StorePicture(base::Trim(session_.Record().CodeNo.str()), session_.Picture(),
+                        workbench_.PictureFile());
     session_.SetPictureModified(false);
     lock.reset();
     RefreshLibraryListKeepingRecord();
   } catch (const std::exception& e) {
     lock.reset();  // no message box while other programs wait for the files
-    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation), QString::fromStdString(e.what()));
+    prompts_.Tell(this, ui::LangText(workbench_.language, lang::kTextInformation),
+                  QString::fromStdString(e.what()));
   }
   UpdateActions();
 }

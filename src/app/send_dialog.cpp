@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kMaxStates = 16;
 constexpr std::array<const char*, firmware::kFunctionKeys> kKeyRoles{"Power", "Temperature", "Mode",
-                                                                    "Fan",   "Swing",       "Vane"};
+                                                                     "Fan",   "Swing",       "Vane"};
 
 }  // namespace
 
@@ -33,7 +33,8 @@ SendDialog::SendDialog(workflow::RecordSender sender, std::vector<std::string> t
 
   key_box_ = new QComboBox(this);
   key_box_->setObjectName("cbKey");
-  for (int k = 0; k < firmware::kFunctionKeys; ++k) key_box_->addItem(QString("%1  %2").arg(k).arg(key_label(k)), k);
+  for (int k = 0; k < firmware::kFunctionKeys; ++k)
+    key_box_->addItem(QString("%1  %2").arg(k).arg(key_label(k)), k);
   auto* key_label_widget = new QLabel("Pressed key:", this);
   key_label_widget->setObjectName("lblKey");
   form->addRow(key_label_widget, key_box_);
@@ -81,7 +82,9 @@ QComboBox* SendDialog::StateBox(int key) {
   const std::vector<std::string> names = sender_.StateNames(key);
   const int count = names.empty() ? kMaxStates : static_cast<int>(names.size());
   for (int s = 0; s < count; ++s) {
-    const QString name = s < static_cast<int>(names.size()) ? QString::fromStdString(names[static_cast<std::size_t>(s)]) : QString();
+    const QString name = s < static_cast<int>(names.size())
+                             ? QString::fromStdString(names[static_cast<std::size_t>(s)])
+                             : QString();
     box->addItem(name.isEmpty() ? QString::number(s) : QString("%1  %2").arg(s).arg(name), s);
   }
   return box;

@@ -7,7 +7,6 @@
 // workflow::RecordSender, which the CLI's `send` uses too.
 
 #include <QDialog>
-
 #include <array>
 #include <string>
 #include <vector>
@@ -31,8 +30,8 @@ class SendDialog : public QDialog {
  public:
   /// `transmitters`: the device nodes offered first; any path may be typed.
   /// The dialog's texts come from `language` (section SendDialog).
-  SendDialog(workflow::RecordSender sender, std::vector<std::string> transmitters, const lang::Language& language,
-             QWidget* parent = nullptr);
+  SendDialog(workflow::RecordSender sender, std::vector<std::string> transmitters,
+             const lang::Language& language, QWidget* parent = nullptr);
 
   void SetKey(int key);
   void SetStates(const workflow::KeyStates& states);

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QPushButton>
-
 #include <algorithm>
 #include <vector>
 
@@ -22,7 +21,8 @@ void DialogPrompts::Tell(QWidget* parent, const QString& caption, const QString&
   QMessageBox::information(parent, caption, text);
 }
 
-int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons) {
+int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& text,
+                        const QStringList& buttons) {
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
   std::vector<QAbstractButton*> added;
   for (int i = 0; i < buttons.size(); ++i) {
@@ -32,11 +32,14 @@ int UserPrompts::Choose(QWidget* parent, const QString& caption, const QString& 
   if (!added.empty()) box.setEscapeButton(added.back());
   box.exec();
   const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
-  return chosen == added.end() ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(chosen - added.begin());
+  return chosen == added.end() ? static_cast<int>(buttons.size()) - 1
+                               : static_cast<int>(chosen - added.begin());
 }
 
-std::optional<QString> DialogPrompts::OpenFile(QWidget* parent, const QString& caption, const QString& filter) {
-  const QString file = QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr, ui::FileDialogOptions());
+std::optional<QString> DialogPrompts::OpenFile(QWidget* parent, const QString& caption,
+                                               const QString& filter) {
+  const QString file =
+      QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr, ui::FileDialogOptions());
   if (file.isEmpty()) return std::nullopt;
   return file;
 }
@@ -51,8 +54,8 @@ std::optional<QString> DialogPrompts::SaveFile(QWidget* parent, const QString& c
   return dialog.selectedFiles().front();
 }
 
-std::optional<QString> DialogPrompts::InputText(QWidget* parent, const QString& caption, const QString& prompt,
-                                                const QString& value) {
+std::optional<QString> DialogPrompts::InputText(QWidget* parent, const QString& caption,
+                                                const QString& prompt, const QString& value) {
   bool ok = false;
   const QString text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
   if (!ok) return std::nullopt;

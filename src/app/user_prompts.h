@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace klimavo::app {
@@ -28,7 +27,8 @@ class UserPrompts {
   /// A question answered by one of `buttons` (the last one cancels); returns
   /// the index of the button chosen, the last one when the box is closed. The
   /// real dialog unless a subclass answers.
-  virtual int Choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons);
+  virtual int Choose(QWidget* parent, const QString& caption, const QString& text,
+                     const QStringList& buttons);
 };
 
 /// The real dialogs.

@@ -1,7 +1,6 @@
 #include "app/workbench_application.h"
 
 #include <QMessageBox>
-
 #include <exception>
 
 namespace klimavo::app {

@@ -4,7 +4,6 @@
 // on, instead of ending the program.
 
 #include <QApplication>
-
 #include <functional>
 
 namespace klimavo::app {

@@ -165,7 +165,8 @@ class Backup {
 
 bool IsTemporaryNameOf(const std::string& name, const std::string& file) {
   const std::string head = "." + file + ".";
-  if (name.size() != head.size() + kTemporarySuffixLength || name.compare(0, head.size(), head) != 0) return false;
+  if (name.size() != head.size() + kTemporarySuffixLength || name.compare(0, head.size(), head) != 0)
+    return false;
   return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(head.size()), name.end(),
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }

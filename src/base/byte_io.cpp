@@ -25,7 +25,8 @@ void ByteReader::seek(std::size_t position) {
 }
 
 void ByteWriter::patch_u64(std::size_t position, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out().at(position + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    out().at(position + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 void ByteWriter::patch_u16(std::size_t position, std::uint16_t v) {

@@ -105,7 +105,9 @@ class ByteWriter {
 };
 
 // Free helpers for fixed offsets inside a buffer (caller guarantees bounds).
-inline std::uint16_t ReadU16Le(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint16_t ReadU16Le(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 inline std::uint32_t ReadU32Le(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |

@@ -91,8 +91,8 @@ std::string FormatIsoDateTime(double value) {
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second, t.millisecond);
   else
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
   return buf;
 }
 
@@ -100,8 +100,8 @@ bool ParseIsoDateTime(const std::string& text, double& value) {
   LocalDateTime t;
   t.hour = t.minute = t.second = t.millisecond = 0;
   int consumed = 0;
-  int n = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &t.year, &t.month, &t.day, &t.hour,
-                      &t.minute, &consumed);
+  int n = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &t.year, &t.month, &t.day, &t.hour, &t.minute,
+                      &consumed);
   if (n != 5) return false;
   const char* rest = text.c_str() + consumed;
   if (*rest == ':') {
@@ -114,8 +114,7 @@ bool ParseIsoDateTime(const std::string& text, double& value) {
     }
   }
   if (*rest != '\0') return false;
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 ||
-      t.second > 59)
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 || t.second > 59)
     return false;
   value = ToDateTime(t);
   return true;

@@ -12,8 +12,8 @@ bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 // One iconv conversion. `lossy` replaces unconvertible input by `replacement`
 // and goes on; otherwise the first error fails the conversion.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   bool lossy, std::string_view replacement, std::size_t skip_step) {
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, bool lossy,
+                                   std::string_view replacement, std::size_t skip_step) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   std::string out;

@@ -11,7 +11,8 @@ IniFile IniFile::FromText(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = text.find('\n', pos);
-    std::string_view raw = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+    std::string_view raw =
+        text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
     pos = end == std::string_view::npos ? text.size() : end + 1;
     if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
     std::string trimmed = Trim(raw);
@@ -66,7 +67,8 @@ std::optional<std::string> IniFile::Value(std::string_view section, std::string_
   return std::nullopt;
 }
 
-std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
   auto v = Value(section, key);
   return v ? *v : std::string(fallback);
 }

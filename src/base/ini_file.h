@@ -45,9 +45,9 @@ class IniFile {
 
  private:
   struct Line {
-    std::string text;     // the line as written (comments, blanks, entries)
-    std::string key;      // for entries: the key as written
-    std::string value;    // for entries: the trimmed value
+    std::string text;   // the line as written (comments, blanks, entries)
+    std::string key;    // for entries: the key as written
+    std::string value;  // for entries: the trimmed value
     bool is_entry = false;
   };
   struct Section {

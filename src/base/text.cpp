@@ -25,9 +25,7 @@ std::string UpperAscii(std::string_view s) {
   return out;
 }
 
-bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) {
-  return UpperAscii(a) == UpperAscii(b);
-}
+bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) { return UpperAscii(a) == UpperAscii(b); }
 
 bool ParseInteger(std::string_view s, long long& value) {
   std::string t = Trim(s);

@@ -54,7 +54,7 @@ struct CaptureRead {
   ir::TIRIntegerArr durations;      ///< marks positive, spaces negative
   std::int32_t carrier = ir::kDefaultCarrier;
   DurationUnit unit = DurationUnit::kMicroseconds;
-  int line = 0;  ///< line on which the capture starts
+  int line = 0;                       ///< line on which the capture starts
   std::optional<std::string> origin;  ///< the file it came from, when the file names one (bytes as written)
   CaptureLabel label;                 ///< the remote's state, when the file gives one
   /// How an exported code of a learned record came about ("pressed",

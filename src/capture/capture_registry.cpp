@@ -24,8 +24,8 @@ constexpr std::size_t kFirstHeadRead = 4096;
 
 std::array<CaptureFormat, kFormatCount> SortedFormats() {
   std::array<CaptureFormat, kFormatCount> formats{
-      PlainTextFormat(), FlipperFormat(),     JsonLinesFormat(), Mode2Format(),   IrCtlFormat(),
-      ProntoFormat(),    BroadlinkFormat(),   ClimateJsonFormat(), ArduinoFormat(), TasmotaFormat()};
+      PlainTextFormat(), FlipperFormat(),   JsonLinesFormat(),   Mode2Format(),   IrCtlFormat(),
+      ProntoFormat(),    BroadlinkFormat(), ClimateJsonFormat(), ArduinoFormat(), TasmotaFormat()};
   std::stable_sort(formats.begin(), formats.end(),
                    [](const CaptureFormat& a, const CaptureFormat& b) { return a.priority < b.priority; });
   return formats;

@@ -1,8 +1,8 @@
 #include "capture/capture_writer.h"
 
-#include "base/text.h"
-
 #include <cstdlib>
+
+#include "base/text.h"
 
 namespace klimavo::capture::write {
 

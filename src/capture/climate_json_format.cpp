@@ -391,7 +391,8 @@ class ClimateHandler final : public nlohmann::json_sax<nlohmann::json> {
 bool HasMember(std::string_view text, std::string_view key) {
   for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
     std::size_t next = at + key.size();
-    while (next < text.size() && (text[next] == ' ' || text[next] == '\t' || text[next] == '\n' || text[next] == '\r'))
+    while (next < text.size() &&
+           (text[next] == ' ' || text[next] == '\t' || text[next] == '\n' || text[next] == '\r'))
       ++next;
     if (next < text.size() && text[next] == ':') return true;
   }

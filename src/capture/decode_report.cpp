@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "base/text.h"
 #include "base/gbk.h"
+#include "base/text.h"
 #include "ir/protocol.h"
 #include "lang/language.h"
 #include "lang/text_numbers.h"
@@ -62,7 +62,8 @@ void AppendAssist(std::string& out, const std::optional<std::vector<ir::AssistCh
   out += '[';
   for (std::size_t i = 0; i < assist->size(); ++i) {
     if (i) out += ", ";
-    out += "{\"change\": " + JsonString((*assist)[i].change) + ", \"why\": " + JsonString((*assist)[i].why) + "}";
+    out += "{\"change\": " + JsonString((*assist)[i].change) + ", \"why\": " + JsonString((*assist)[i].why) +
+           "}";
   }
   out += ']';
 }
@@ -239,7 +240,8 @@ std::string HexBytes(std::span<const std::uint8_t> bytes, std::string_view separ
 }
 
 SummaryLabels SummaryLabelsIn(const lang::Language& language) {
-  return {base::GbkToUtf8(language.Text(lang::kTextCarrier)), base::GbkToUtf8(language.Text(lang::kTextLogicCodes)),
+  return {base::GbkToUtf8(language.Text(lang::kTextCarrier)),
+          base::GbkToUtf8(language.Text(lang::kTextLogicCodes)),
           base::GbkToUtf8(language.Text(lang::kTextSplitCodes))};
 }
 

@@ -174,7 +174,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& FlipperFormat() {
   static const CaptureFormat format{
-      "flipper", "Flipper Zero .ir signal files (raw blocks; parsed blocks skipped)", 10, &Probe, &Read, &Write};
+      "flipper", "Flipper Zero .ir signal files (raw blocks; parsed blocks skipped)", 10, &Probe, &Read,
+      &Write};
   return format;
 }
 

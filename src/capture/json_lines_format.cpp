@@ -320,7 +320,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& JsonLinesFormat() {
   static const CaptureFormat format{
-      "jsonl", "JSON Lines: durations_us, carrier_hz, optional name (the capture corpus)", 20, &Probe, &Read, &Write};
+      "jsonl", "JSON Lines: durations_us, carrier_hz, optional name (the capture corpus)", 20, &Probe, &Read,
+      &Write};
   return format;
 }
 

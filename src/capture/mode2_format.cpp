@@ -93,7 +93,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
     if (signal.empty()) return write::Fault(c, i, "holds no mark");
     if (c.name) text += "# " + write::LineSafe(*c.name) + "\n";
     text += write::LabelComment(c.label) + "carrier " + std::to_string(write::CarrierOf(c)) + "\n";
-    for (std::int32_t d : signal) text += (d > 0 ? "pulse " : "space ") + std::to_string(d > 0 ? d : -d) + "\n";
+    for (std::int32_t d : signal)
+      text += (d > 0 ? "pulse " : "space ") + std::to_string(d > 0 ? d : -d) + "\n";
     text += "\n";
   }
   out += text;
@@ -104,8 +105,9 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& Mode2Format() {
   static const CaptureFormat format{
-      "mode2", "LIRC mode2 / ir-ctl --mode2: 'pulse N', 'space N', 'carrier N', 'timeout N'", 40, &Probe,
-      &Read, &Write};
+      "mode2", "LIRC mode2 / ir-ctl --mode2: 'pulse N', 'space N', 'carrier N', 'timeout N'",
+      40,      &Probe,
+      &Read,   &Write};
   return format;
 }
 

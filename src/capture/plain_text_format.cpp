@@ -109,8 +109,9 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& PlainTextFormat() {
   static const CaptureFormat format{
-      "text", "signed durations separated by blanks or commas; 'carrier: N'; '#' comments", 100, &Probe,
-      &Read, &Write};
+      "text", "signed durations separated by blanks or commas; 'carrier: N'; '#' comments",
+      100,    &Probe,
+      &Read,  &Write};
   return format;
 }
 

@@ -182,7 +182,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
     for (std::int32_t d : signal) {
       const double periods = std::round(std::abs(d) / period_us);
       if (periods > kMaxWord)
-        return write::Fault(c, i, "duration " + std::to_string(std::abs(d)) + " us is longer than a Pronto word holds");
+        return write::Fault(
+            c, i, "duration " + std::to_string(std::abs(d)) + " us is longer than a Pronto word holds");
       AppendWord(text, static_cast<std::uint32_t>(periods < 1 ? 1 : periods));
     }
     text += "\n";
@@ -195,7 +196,8 @@ std::optional<WriteError> Write(std::span<const CaptureRead> captures, std::stri
 
 const CaptureFormat& ProntoFormat() {
   static const CaptureFormat format{
-      "pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30, &Probe, &Read, &Write};
+      "pronto", "Pronto hex learned codes ('0000 FREQ ONCE REPEAT' and burst pairs)", 30, &Probe, &Read,
+      &Write};
   return format;
 }
 

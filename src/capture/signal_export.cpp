@@ -5,8 +5,8 @@
 #include "base/gbk.h"
 #include "capture/climate_json.h"
 #include "firmware/chip_emulator.h"
-#include "ir/decode.h"
 #include "firmware/table_image.h"
+#include "ir/decode.h"
 #include "lang/language.h"
 
 namespace klimavo::capture {
@@ -257,7 +257,8 @@ class PressedIndex {
       for (const ExportKey& key : keys_) {
         if (key.function != c.function) continue;
         for (const std::optional<std::string>& v : key.values)
-          if (v && (*v == e.value || *v == StateLabelValue(c.function, e.value.substr(0, 8), 0))) c.value = *v;
+          if (v && (*v == e.value || *v == StateLabelValue(c.function, e.value.substr(0, 8), 0)))
+            c.value = *v;
       }
       if (std::none_of(given_.begin(), given_.end(), [&](const auto& g) { return g.first == c; }))
         given_.push_back({c, e});
@@ -298,7 +299,8 @@ class PressedIndex {
     for (const LabelEntry& e : label) {
       const auto g = std::find_if(given_.begin(), given_.end(), [&](const auto& p) { return p.first == e; });
       LabelEntry entry = g != given_.end() ? g->second : e;
-      const auto n = std::find_if(names_.begin(), names_.end(), [&](const auto& p) { return p.first == e.function; });
+      const auto n =
+          std::find_if(names_.begin(), names_.end(), [&](const auto& p) { return p.first == e.function; });
       if (n != names_.end()) entry.function = n->second;
       out.push_back(std::move(entry));
     }
@@ -308,7 +310,7 @@ class PressedIndex {
  private:
   const std::vector<ExportKey>& keys_;
   std::vector<CaptureLabel> presses_;
-  std::vector<std::pair<LabelEntry, LabelEntry>> given_;  ///< export form, given form
+  std::vector<std::pair<LabelEntry, LabelEntry>> given_;    ///< export form, given form
   std::vector<std::pair<std::string, std::string>> names_;  ///< export function, given name
 };
 
@@ -329,7 +331,8 @@ bool SameBits(const CaptureRead& a, const CaptureRead& b) {
 // when every entry is shared, its mode (a mode that encodes a field its own
 // way makes some of its codes come out right and others not), else the
 // press's own state. A state that carries all of one press's entries is withheld.
-std::vector<CaptureLabel> Suspects(const std::vector<CaptureLabel>& presses, const std::vector<CaptureLabel>& failing) {
+std::vector<CaptureLabel> Suspects(const std::vector<CaptureLabel>& presses,
+                                   const std::vector<CaptureLabel>& failing) {
   std::vector<CaptureLabel> reproduced;
   for (const CaptureLabel& p : presses)
     if (std::find(failing.begin(), failing.end(), p) == failing.end()) reproduced.push_back(p);
@@ -342,7 +345,8 @@ std::vector<CaptureLabel> Suspects(const std::vector<CaptureLabel>& presses, con
                          [&](const CaptureLabel& r) { return PressedIndex::Has(r, e); }))
           own.push_back(e);
     if (own.empty()) {
-      const auto mode = std::find_if(f.begin(), f.end(), [](const LabelEntry& e) { return e.function == "mode"; });
+      const auto mode =
+          std::find_if(f.begin(), f.end(), [](const LabelEntry& e) { return e.function == "mode"; });
       if (mode != f.end()) own.push_back(*mode);
     }
     suspects.push_back(own.empty() ? f : own);
@@ -371,9 +375,8 @@ SignalExport SignalExporter::ExportAllStates(const AllStatesRequest& request) co
   std::vector<CaptureRead> kept;
   for (CaptureRead& capture : out.captures) {
     const bool withheld = std::any_of(suspects.begin(), suspects.end(), [&](const CaptureLabel& s) {
-      return std::all_of(s.begin(), s.end(), [&](const LabelEntry& e) {
-        return PressedIndex::Has(capture.label, e);
-      });
+      return std::all_of(s.begin(), s.end(),
+                         [&](const LabelEntry& e) { return PressedIndex::Has(capture.label, e); });
     });
     if (withheld) {
       ++out.withheld;
@@ -386,7 +389,6 @@ SignalExport SignalExporter::ExportAllStates(const AllStatesRequest& request) co
   out.captures = std::move(kept);
   return out;
 }
-
 
 TableText WriteAllStatesTable(const SignalExporter& exporter, const store::TdiskAir& record,
                               const CaptureFormat& format, AllStatesRequest request) {
@@ -401,9 +403,10 @@ TableText WriteAllStatesTable(const SignalExporter& exporter, const store::Tdisk
   }
   std::optional<WriteError> fault;
   if (climate)
-    fault = WriteClimateJson(result.captures,
-                             ClimateFileInfo{base::GbkToUtf8(record.Brand.str()), {base::GbkToUtf8(record.CodeNo.str())}},
-                             out.text);
+    fault = WriteClimateJson(
+        result.captures,
+        ClimateFileInfo{base::GbkToUtf8(record.Brand.str()), {base::GbkToUtf8(record.CodeNo.str())}},
+        out.text);
   else if (format.write)
     fault = format.write(result.captures, out.text);
   else

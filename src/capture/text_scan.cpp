@@ -1,7 +1,6 @@
 #include "capture/text_scan.h"
 
 #include <algorithm>
-
 #include <limits>
 
 namespace klimavo::capture::scan {
@@ -60,7 +59,8 @@ std::optional<CaptureLabel> LabelComment(std::string_view line, std::string_view
       return CaptureLabel{};
     }
     LabelEntry entry{std::string(token->substr(0, eq)), std::string(token->substr(eq + 1))};
-    auto same = std::find_if(label.begin(), label.end(), [&](const LabelEntry& e) { return e.function == entry.function; });
+    auto same = std::find_if(label.begin(), label.end(),
+                             [&](const LabelEntry& e) { return e.function == entry.function; });
     if (same != label.end())
       same->value = std::move(entry.value);
     else

@@ -6,7 +6,8 @@ namespace klimavo::cli {
 namespace {
 
 const CommandRegistration kAnalyse(200, [](CLI::App& app, Context& ctx) {
-  auto* analyse = app.add_subcommand("analyse", "Analyse captures without a display (comparison grid, checksum discovery)");
+  auto* analyse = app.add_subcommand(
+      "analyse", "Analyse captures without a display (comparison grid, checksum discovery)");
   analyse->require_subcommand(1);
   AddAnalyseCompare(*analyse, ctx);
   AddAnalyseChecksum(*analyse, ctx);

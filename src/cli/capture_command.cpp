@@ -79,10 +79,15 @@ Source ParseSource(const std::string& text) {
   const std::string kind = text.substr(0, colon);
   Source source;
   if (colon != std::string::npos) source.argument = text.substr(colon + 1);
-  if (kind == "learner" && colon == std::string::npos) source.kind = Source::Kind::kLearner;
-  else if (kind == "lirc") source.kind = Source::Kind::kLirc;
-  else if (kind == "simulate") source.kind = Source::Kind::kSimulate;
-  else throw CommandError{kExitUsage, "--source must be learner, lirc[:PATH] or simulate[:FILE], not '" + text + "'"};
+  if (kind == "learner" && colon == std::string::npos)
+    source.kind = Source::Kind::kLearner;
+  else if (kind == "lirc")
+    source.kind = Source::Kind::kLirc;
+  else if (kind == "simulate")
+    source.kind = Source::Kind::kSimulate;
+  else
+    throw CommandError{kExitUsage,
+                       "--source must be learner, lirc[:PATH] or simulate[:FILE], not '" + text + "'"};
   if (colon != std::string::npos && source.argument.empty())
     throw CommandError{kExitUsage, "--source " + text + ": the path after ':' is empty"};
   return source;
@@ -95,7 +100,8 @@ std::filesystem::path SampleCaptures() {
   for (const auto& dir : {share / "samples", share / "share/klimavo/samples"}) {
     if (std::filesystem::is_regular_file(dir / kSampleCaptures, ec)) return dir / kSampleCaptures;
   }
-  throw CommandError{kExitUsage, "the sample captures are not installed; name a file: --source simulate:FILE"};
+  throw CommandError{kExitUsage,
+                     "the sample captures are not installed; name a file: --source simulate:FILE"};
 }
 
 /// The first kernel IR device that receives.
@@ -165,7 +171,8 @@ class CaptureWriter {
     if (count_ > 0) std::cerr << "\n";
     if (owned_) {
       owned_ = false;
-      if (std::fclose(file_) != 0 && error_.empty()) error_ = "cannot write " + name_ + ": " + std::strerror(errno);
+      if (std::fclose(file_) != 0 && error_.empty())
+        error_ = "cannot write " + name_ + ": " + std::strerror(errno);
     }
     return error_;
   }
@@ -189,12 +196,17 @@ std::string CaptureFromLirc(const std::string& path, const CaptureArgs& args, Ca
   receiver.SetOnCapture([&](const ir::TIRIntegerArr& d, std::int32_t carrier) {
     if (args.count == 0 || writer.Count() < args.count) writer.Write(d, carrier);
   });
-  const std::string problem = path == "-" ? receiver.StartDescriptor(::dup(0), "standard input") : receiver.Start(path);
+  const std::string problem =
+      path == "-" ? receiver.StartDescriptor(::dup(0), "standard input") : receiver.Start(path);
   if (!problem.empty()) throw CommandError{kExitUsage, problem};
-  if (receiver.Features().device) std::cerr << "receiving from " << path << " (" << receiver.Features().Describe() << ")\n";
-  loop.RunUntil([&] { return g_stop.load() || receiver.Finished() || writer.Failed() ||
-                             (args.count > 0 && writer.Count() >= args.count); },
-                std::chrono::milliseconds::max());
+  if (receiver.Features().device)
+    std::cerr << "receiving from " << path << " (" << receiver.Features().Describe() << ")\n";
+  loop.RunUntil(
+      [&] {
+        return g_stop.load() || receiver.Finished() || writer.Failed() ||
+               (args.count > 0 && writer.Count() >= args.count);
+      },
+      std::chrono::milliseconds::max());
   receiver.Stop();
   if (receiver.Counts().dropped > 0)
     std::cerr << "klimavo-cli: " << receiver.Counts().dropped << " capture(s) lost to receiver overflow\n";
@@ -230,12 +242,15 @@ void CaptureFromLearner(bool simulate, const std::vector<ir::Capture>& feed, con
   auto simulation_over = [&] {
     if (!simulate) return false;
     if (writer.Count() >= total) return true;
-    return sim->PendingPackets() == 0 &&
-           device::TicksSince(device::SteadyClock::Instance().NowMs(), sim->LastReportSentMs()) > kSimulationIdleMs;
+    return sim->PendingPackets() == 0 && device::TicksSince(device::SteadyClock::Instance().NowMs(),
+                                                            sim->LastReportSentMs()) > kSimulationIdleMs;
   };
-  loop.RunUntil([&] { return g_stop.load() || writer.Failed() || simulation_over() ||
-                             (args.count > 0 && writer.Count() >= args.count); },
-                std::chrono::milliseconds::max());
+  loop.RunUntil(
+      [&] {
+        return g_stop.load() || writer.Failed() || simulation_over() ||
+               (args.count > 0 && writer.Count() >= args.count);
+      },
+      std::chrono::milliseconds::max());
   manager.SetListening(false);
   manager.SetOnCapture(nullptr);
 }
@@ -255,10 +270,12 @@ int RunCapture(const CaptureArgs& args, Context& ctx) {
   std::string path = source.argument;
   std::vector<ir::Capture> feed;
   if (source.kind == Source::Kind::kLirc && path.empty()) path = DefaultReceiver();
-  if (source.kind == Source::Kind::kSimulate) feed = ReadFeed(path.empty() ? SampleCaptures() : std::filesystem::path(path));
-  const std::string label = source.kind == Source::Kind::kLirc      ? "lirc:" + path
-                            : source.kind == Source::Kind::kSimulate ? "simulate:" + (path.empty() ? std::string(kSampleCaptures) : path)
-                                                                     : "learner";
+  if (source.kind == Source::Kind::kSimulate)
+    feed = ReadFeed(path.empty() ? SampleCaptures() : std::filesystem::path(path));
+  const std::string label = source.kind == Source::Kind::kLirc ? "lirc:" + path
+                            : source.kind == Source::Kind::kSimulate
+                                ? "simulate:" + (path.empty() ? std::string(kSampleCaptures) : path)
+                                : "learner";
   InterruptScope interrupt;
   base::EventLoopDispatcher loop;
   CaptureWriter writer(args.out, label);
@@ -271,8 +288,8 @@ int RunCapture(const CaptureArgs& args, Context& ctx) {
   const std::string write_problem = writer.Close();
   if (!write_problem.empty()) problem = write_problem;
   if (problem.empty() && args.count > 0 && writer.Count() < args.count && !g_stop.load())
-    problem = "the source ended after " + std::to_string(writer.Count()) + " of " + std::to_string(args.count) +
-              " captures";
+    problem = "the source ended after " + std::to_string(writer.Count()) + " of " +
+              std::to_string(args.count) + " captures";
   if (!problem.empty()) {
     std::cerr << "klimavo-cli: " << problem << "\n";
     return kExitFailed;
@@ -283,9 +300,10 @@ int RunCapture(const CaptureArgs& args, Context& ctx) {
 const CommandRegistration kCapture(505, [](CLI::App& app, Context& ctx) {
   auto args = std::make_shared<CaptureArgs>();
   auto* cmd = app.add_subcommand("capture", "Record captures to JSON Lines (the corpus format)");
-  cmd->add_option("--source", args->source,
-                  "learner, lirc[:PATH] (a /dev/lirc* device, or a recorded mode2 stream; - is standard input), "
-                  "or simulate[:FILE]")
+  cmd->add_option(
+         "--source", args->source,
+         "learner, lirc[:PATH] (a /dev/lirc* device, or a recorded mode2 stream; - is standard input), "
+         "or simulate[:FILE]")
       ->capture_default_str();
   cmd->add_option("--count", args->count, "Stop after N captures (default: until the source ends or Ctrl-C)")
       ->check(CLI::Range(1, 1'000'000));

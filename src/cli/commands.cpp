@@ -30,7 +30,8 @@ CommandRegistration::CommandRegistration(int order, CommandSetup setup) {
 const std::filesystem::path& Context::Home() {
   if (!home_) {
     home_ = base::PrepareHome(home_option);
-    if (lang::Language(*home_, 1).TextsMissing()) std::cerr << "klimavo-cli: warning: " << lang::kMissingTextsMessage << "\n";
+    if (lang::Language(*home_, 1).TextsMissing())
+      std::cerr << "klimavo-cli: warning: " << lang::kMissingTextsMessage << "\n";
   }
   return *home_;
 }
@@ -58,7 +59,8 @@ int Run(int argc, char** argv) {
   });
 
   auto& entries = Registry();
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.order < b.order; });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.order < b.order; });
   for (auto& e : entries) e.setup(app, ctx);
 
   try {

@@ -3,7 +3,6 @@
 // with a static CommandRegistration, so adding a verb touches no other file.
 
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -15,8 +14,8 @@ namespace klimavo::cli {
 
 /// Exit statuses shared by every verb.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;    ///< the job ran but did not succeed (e.g. a capture did not decode)
-inline constexpr int kExitUsage = 2;     ///< unusable arguments or unreadable input
+inline constexpr int kExitFailed = 1;  ///< the job ran but did not succeed (e.g. a capture did not decode)
+inline constexpr int kExitUsage = 2;   ///< unusable arguments or unreadable input
 
 /// Options that come before the verb, and the result of the verb that ran.
 struct Context {

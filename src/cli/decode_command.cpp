@@ -114,7 +114,8 @@ void RunDecode(const DecodeOptions& o, Context& ctx) {
   std::vector<capture::CaptureLabel> capture_labels;
   const capture::CaptureSink keep = [&](capture::CaptureRead&& c) {
     ir::Capture input = capture::ToCapture(c);
-    ir::AssistedDecode decode = ir::AssistedDecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance);
+    ir::AssistedDecode decode =
+        ir::AssistedDecodeCapture(input.Durations, input.Carrier, o.both, lsb_first, tolerance);
     kept.push_back(ir::AlikeCapture{std::move(input.Durations), std::move(decode)});
     names.push_back(std::move(c.name));
     capture_labels.push_back(std::move(c.label));

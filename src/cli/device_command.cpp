@@ -1,9 +1,9 @@
 // `klimavo-cli device`: the learner and programmer on the USB link.
 //
 //   klimavo-cli [--home DIR] device list      (HID devices, then kernel IR devices)
-//   klimavo-cli [--home DIR] device listen [--model-set N] [--far] [--simulate CAPTURES [--simulate-model M]] [--json]
-//   klimavo-cli [--home DIR] device program INDEX | --image FILE [--simulate [--simulate-wrong-replies N]]
-//   klimavo-cli [--home DIR] device decode-packet --model N HEX
+//   klimavo-cli [--home DIR] device listen [--model-set N] [--far] [--simulate CAPTURES [--simulate-model M]]
+//   [--json] klimavo-cli [--home DIR] device program INDEX | --image FILE [--simulate
+//   [--simulate-wrong-replies N]] klimavo-cli [--home DIR] device decode-packet --model N HEX
 //
 // listen prints each capture (durations in µs, carrier in Hz) and its blind
 // decode until Ctrl-C; with --simulate the captures of a file come from a
@@ -35,9 +35,9 @@
 #include "device/hid_transport.h"
 #include "device/learner_manager.h"
 #include "device/lirc_device_list.h"
+#include "device/packet_encoder.h"
 #include "device/programming.h"
 #include "device/programming_progress.h"
-#include "device/packet_encoder.h"
 #include "device/simulated_device.h"
 #include "firmware/table_image.h"
 #include "ir/decode.h"
@@ -100,8 +100,8 @@ void ReportStatus(const device::TMyHIDUSBMange& manager, bool connected) {
     return;
   }
   const auto model = device::ModelAt(manager.ModelIndex());
-  std::cerr << "learner connected: " << (model ? model->product_name : "?") << " (model " << manager.ModelIndex()
-            << ")\n";
+  std::cerr << "learner connected: " << (model ? model->product_name : "?") << " (model "
+            << manager.ModelIndex() << ")\n";
   if (!manager.OpenProblem().empty()) std::cerr << "klimavo-cli: " << manager.OpenProblem() << "\n";
 }
 
@@ -119,7 +119,8 @@ void RunList() {
   if (devices.empty()) std::cerr << "no HID devices found\n";
   // The kernel's IR receivers and transmitters, the second capture source.
   for (const auto& d : device::EnumerateLircDevices()) {
-    std::cout << d.path << "\t" << d.name << "\tlirc: " << (d.features ? d.features->Describe() : d.problem) << "\n";
+    std::cout << d.path << "\t" << d.name << "\tlirc: " << (d.features ? d.features->Describe() : d.problem)
+              << "\n";
   }
 }
 
@@ -135,7 +136,8 @@ struct ListenOptions {
 
 std::string MicrosText(const ir::TIRIntegerArr& durations, const char* separator) {
   std::ostringstream out;
-  for (std::size_t i = 0; i < durations.size(); ++i) out << (i ? separator : "") << ir::TicksToMicros(durations[i]);
+  for (std::size_t i = 0; i < durations.size(); ++i)
+    out << (i ? separator : "") << ir::TicksToMicros(durations[i]);
   return out.str();
 }
 
@@ -150,7 +152,8 @@ void PrintCapture(const ir::TIRIntegerArr& durations, std::int32_t carrier, doub
               << "], \"decode\": " << capture::DecodeReportJson(report) << "}\n";
   } else {
     if (number > 1) std::cout << "\n";
-    std::cout << "capture " << number << ": " << durations.size() << " durations, carrier " << carrier << " Hz\n"
+    std::cout << "capture " << number << ": " << durations.size() << " durations, carrier " << carrier
+              << " Hz\n"
               << MicrosText(durations, " ") << "\n"
               << capture::DecodeReportText(report, labels);
   }
@@ -169,7 +172,8 @@ std::vector<ir::Capture> ReadSimulatedCaptures(const std::string& file) {
 
 void RunListen(const ListenOptions& o, Context& ctx) {
   const bool simulate = !o.simulate.empty();
-  const std::vector<ir::Capture> feed = simulate ? ReadSimulatedCaptures(o.simulate) : std::vector<ir::Capture>{};
+  const std::vector<ir::Capture> feed =
+      simulate ? ReadSimulatedCaptures(o.simulate) : std::vector<ir::Capture>{};
   const config::ConfigValues values = config::ReadConfig(base::ConfigPath(ctx.Home()));
   const double tolerance = config::Derive(values).DecodeTolerance;
   capture::SummaryLabels labels;
@@ -177,7 +181,8 @@ void RunListen(const ListenOptions& o, Context& ctx) {
   const int sim_model = o.simulate_model >= 0 ? o.simulate_model
                         : o.model_set == 1    ? kDefaultSimulatedModelSet1
                                               : kDefaultSimulatedModel;
-  if (simulate && !device::ModelAt(sim_model)) throw CommandError{kExitUsage, "--simulate-model must be 0 to 12"};
+  if (simulate && !device::ModelAt(sim_model))
+    throw CommandError{kExitUsage, "--simulate-model must be 0 to 12"};
 
   InterruptScope interrupt;
   Link link(simulate, sim_model);
@@ -208,7 +213,9 @@ void RunListen(const ListenOptions& o, Context& ctx) {
   m.SetLearnMode(o.far ? device::kLongRange : device::kCloseRange);
   m.SetListening(true);
   if (simulate) {
-    if (!m.Connected()) throw CommandError{kExitUsage, "the simulated model is not in model set " + std::to_string(o.model_set)};
+    if (!m.Connected())
+      throw CommandError{kExitUsage,
+                         "the simulated model is not in model set " + std::to_string(o.model_set)};
     for (const auto& c : feed) link.sim->QueueCapture(c);
   }
   const auto total = static_cast<int>(feed.size());
@@ -218,9 +225,11 @@ void RunListen(const ListenOptions& o, Context& ctx) {
     if (!simulate) return false;
     if (count >= total) return true;
     return link.sim->PendingPackets() == 0 &&
-           device::TicksSince(device::SteadyClock::Instance().NowMs(), link.sim->LastReportSentMs()) > kSimulationIdleMs;
+           device::TicksSince(device::SteadyClock::Instance().NowMs(), link.sim->LastReportSentMs()) >
+               kSimulationIdleMs;
   };
-  link.loop.RunUntil([&] { return g_interrupted.load() || simulation_over(); }, std::chrono::milliseconds::max());
+  link.loop.RunUntil([&] { return g_interrupted.load() || simulation_over(); },
+                     std::chrono::milliseconds::max());
   m.SetListening(false);
   m.SetOnCapture(nullptr);
   m.SetOnStatus(nullptr);
@@ -255,7 +264,8 @@ base::Bytes ImageToProgram(const ProgramOptions& o, Context& ctx) {
   }
   if (o.index < 0) throw CommandError{kExitUsage, "give a library INDEX or --image FILE"};
   store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
-  if (!library.Load()) throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
+  if (!library.Load())
+    throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   store::TdiskAir record;
   store::TBtnLines bit_lines;
   if (!library.FetchRecord(o.index, record, bit_lines))
@@ -275,8 +285,8 @@ void DrawProgress(int position, int maximum) {
   if (maximum <= 0) return;
   const int filled = std::clamp(position, 0, maximum) * kProgressBarWidth / maximum;
   std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(kProgressBarWidth - filled), ' ') << "] " << position << "/"
-            << maximum << std::flush;
+            << std::string(static_cast<std::size_t>(kProgressBarWidth - filled), ' ') << "] " << position
+            << "/" << maximum << std::flush;
 }
 
 // Prints each text of the programming dialog as it appears: status lines and
@@ -380,7 +390,8 @@ std::string DecodePacketJson(int model, const base::Bytes& packet, bool& ok) {
   out << "{\"ok\": " << (ok ? "true" : "false") << ", \"carrier\": " << (ok ? decoded.capture->Carrier : 0)
       << ", \"durations\": [";
   if (ok) {
-    for (std::size_t i = 0; i < decoded.capture->Durations.size(); ++i) out << (i ? ", " : "") << decoded.capture->Durations[i];
+    for (std::size_t i = 0; i < decoded.capture->Durations.size(); ++i)
+      out << (i ? ", " : "") << decoded.capture->Durations[i];
   }
   out << "]}";
   return out.str();
@@ -390,19 +401,23 @@ const CommandRegistration kDevice(500, [](CLI::App& app, Context& ctx) {
   auto* cmd = app.add_subcommand("device", "The USB learner and programmer");
   cmd->require_subcommand(1);
 
-  auto* list = cmd->add_subcommand("list", "List HID devices, their product strings and the model each would match");
+  auto* list =
+      cmd->add_subcommand("list", "List HID devices, their product strings and the model each would match");
   list->callback([&ctx] {
     RunList();
     ctx.exit_code = kExitOk;
   });
 
   auto listen_options = std::make_shared<ListenOptions>();
-  auto* listen = cmd->add_subcommand("listen", "Print each capture of the learner and its blind decode (Ctrl-C stops)");
+  auto* listen =
+      cmd->add_subcommand("listen", "Print each capture of the learner and its blind decode (Ctrl-C stops)");
   listen->add_option("--model-set", listen_options->model_set, "Accepted models: set 0, 1, 2 or 3 (all)")
       ->check(CLI::Range(0, 255));
   listen->add_flag("--far", listen_options->far, "Long-range learning (models 7, 9 and 11)");
-  listen->add_option("--simulate", listen_options->simulate, "Simulated learner sending the captures of this file");
-  listen->add_option("--simulate-model", listen_options->simulate_model, "Model index of the simulated learner")
+  listen->add_option("--simulate", listen_options->simulate,
+                     "Simulated learner sending the captures of this file");
+  listen
+      ->add_option("--simulate-model", listen_options->simulate_model, "Model index of the simulated learner")
       ->check(CLI::Range(0, device::kModelCount - 1));
   listen->add_flag("--json", listen_options->json, "One JSON object per capture");
   listen->callback([listen_options, &ctx] { RunListen(*listen_options, ctx); });
@@ -410,7 +425,8 @@ const CommandRegistration kDevice(500, [](CLI::App& app, Context& ctx) {
   auto program_options = std::make_shared<ProgramOptions>();
   auto* program = cmd->add_subcommand("program", "Program a record's table image into a universal remote");
   program->add_option("INDEX", program_options->index, "Library index of the record");
-  program->add_option("--image", program_options->image, "Program this raw image file (download header included)");
+  program->add_option("--image", program_options->image,
+                      "Program this raw image file (download header included)");
   program->add_flag("--simulate", program_options->simulate, "Program a simulated device");
   program
       ->add_option("--simulate-wrong-replies", program_options->simulate_wrong_replies,
@@ -421,7 +437,9 @@ const CommandRegistration kDevice(500, [](CLI::App& app, Context& ctx) {
   auto model = std::make_shared<int>(-1);
   auto hex = std::make_shared<std::vector<std::string>>();
   auto* decode = cmd->add_subcommand("decode-packet", "Decode one learner packet as model N does");
-  decode->add_option("--model", *model, "Model index 0-12")->required()->check(CLI::Range(0, device::kModelCount - 1));
+  decode->add_option("--model", *model, "Model index 0-12")
+      ->required()
+      ->check(CLI::Range(0, device::kModelCount - 1));
   decode->add_option("HEX", *hex, "Packet bytes in hexadecimal")->required();
   decode->callback([model, hex, &ctx] {
     std::string text;

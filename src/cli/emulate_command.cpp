@@ -31,7 +31,8 @@ std::string Join(const std::vector<std::int32_t>& values) {
 
 int RunEmulate(const EmulateArgs& args, Context& ctx) {
   store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
-  if (!library.Load()) throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
+  if (!library.Load())
+    throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   store::TdiskAir record;
   store::TBtnLines lines;
   if (!library.FetchRecord(args.index, record, lines))
@@ -41,15 +42,18 @@ int RunEmulate(const EmulateArgs& args, Context& ctx) {
   if (args.key < 0 || args.key >= firmware::kFunctionKeys)
     throw CommandError{kExitUsage, "--key must be 0..5, not " + std::to_string(args.key)};
 
-  const config::TimingAdjustments timing = config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home()))).Timing;
+  const config::TimingAdjustments timing =
+      config::Derive(config::ReadConfig(base::ConfigPath(ctx.Home()))).Timing;
   base::Bytes image;
   const int built = firmware::BuildTableImage(record, lines, false, timing, image);
   if (built != 0) {
-    std::cerr << "klimavo-cli: record " << args.index << ": the table image cannot be built (error " << built << ")\n";
+    std::cerr << "klimavo-cli: record " << args.index << ": the table image cannot be built (error " << built
+              << ")\n";
     return kExitFailed;
   }
   firmware::StateBlock block{};
-  for (int k = 0; k < firmware::kFunctionKeys; ++k) block[static_cast<std::size_t>(k)] = args.states[static_cast<std::size_t>(k)];
+  for (int k = 0; k < firmware::kFunctionKeys; ++k)
+    block[static_cast<std::size_t>(k)] = args.states[static_cast<std::size_t>(k)];
   block[6] = args.key;
   firmware::TACRusher rusher(timing);
   rusher.Load(record.LsbFirst != 0, image, block);
@@ -61,8 +65,10 @@ int RunEmulate(const EmulateArgs& args, Context& ctx) {
               << ", \"durations_us\": [" << (ok ? Join(durations) : "") << "], \"states\": [" << Join(states)
               << "]}\n";
   } else {
-    if (ok) std::cout << Join(durations) << "\n";
-    else std::cout << "the image does not run\n";
+    if (ok)
+      std::cout << Join(durations) << "\n";
+    else
+      std::cout << "the image does not run\n";
     std::cout << "ErrorCode: " << rusher.ErrorCode() << "\n";
   }
   return ok && rusher.ErrorCode() == 0 ? kExitOk : kExitFailed;

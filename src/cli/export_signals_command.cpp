@@ -149,8 +149,8 @@ int RunExport(const ExportArgs& args, Context& ctx) {
     std::cout << text;
   } else {
     base::WriteFileAtomically(args.out, text);
-    std::cerr << "klimavo-cli: " << signals << " signals written to " << args.out << " ("
-              << format.id << ")\n";
+    std::cerr << "klimavo-cli: " << signals << " signals written to " << args.out << " (" << format.id
+              << ")\n";
   }
   return kExitOk;
 }

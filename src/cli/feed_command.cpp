@@ -18,8 +18,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -71,7 +71,8 @@ class FeedSocket {
     char buffer[4096];
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
       pollfd poll_fd{fd_, POLLIN, 0};
       if (left.count() <= 0 || ::poll(&poll_fd, 1, static_cast<int>(left.count())) <= 0) break;
       const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
@@ -127,7 +128,8 @@ void RunFeed(const std::string& file, Context& ctx) {
   const std::filesystem::path path = device::PulseFeedSocketPath(ctx.Home());
   // A socket that another user could have put there would take the captures.
   std::string problem = device::PreparePulseFeedFolder(path.parent_path(), false);
-  if (!problem.empty() && std::filesystem::exists(path.parent_path())) throw CommandError{kExitUsage, problem};
+  if (!problem.empty() && std::filesystem::exists(path.parent_path()))
+    throw CommandError{kExitUsage, problem};
   problem = device::ForeignSocketProblem(path);
   if (!problem.empty()) throw CommandError{kExitUsage, problem};
   FeedSocket socket(path);

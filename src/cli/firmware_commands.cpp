@@ -56,7 +56,8 @@ const CommandRegistration kTables(400, [](CLI::App& app, Context& ctx) {
     // touched: tables without the asked record would replace a good file.
     for (int index : args->indices)
       if (index < 0 || index >= library.Size())
-        throw CommandError{kExitUsage, "index " + std::to_string(index) + " is not in the library (it holds " +
+        throw CommandError{kExitUsage, "index " + std::to_string(index) +
+                                           " is not in the library (it holds " +
                                            std::to_string(library.Size()) + " records); " + out.string() +
                                            " was not written"};
     firmware::WriteTableFile(out, library, args->indices, Timing(ctx),

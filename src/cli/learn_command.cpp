@@ -52,7 +52,8 @@ std::string Gbk(const char* option, const std::string& utf8, std::size_t max_byt
   std::optional<std::string> gbk = base::Utf8ToGbk(utf8);
   if (!gbk) Refuse(std::string(option) + ": value \"" + utf8 + "\" has a character without a GBK form");
   if (gbk->size() > max_bytes)
-    Refuse(std::string(option) + ": value \"" + utf8 + "\" is longer than " + std::to_string(max_bytes) + " bytes");
+    Refuse(std::string(option) + ": value \"" + utf8 + "\" is longer than " + std::to_string(max_bytes) +
+           " bytes");
   return *gbk;
 }
 
@@ -76,7 +77,8 @@ int AddToLibrary(const fs::path& home, store::EditableRecord record, const Learn
              std::to_string(library.IndexOfCode(record.record.CodeNo.str())));
   } else {
     const std::string next = library.NextCodeNumber();
-    if (next.size() > kMaxCodeBytes) Refuse("the next free code number \"" + next + "\" is too long; give one with --code");
+    if (next.size() > kMaxCodeBytes)
+      Refuse("the next free code number \"" + next + "\" is too long; give one with --code");
     record.record.CodeNo.assign(next);
   }
   try {
@@ -100,7 +102,8 @@ void RunLearn(const LearnOptions& o, Context& ctx) {
   std::optional<int> index;
   if (result.made && o.add) index = AddToLibrary(home, result.record, o);
   if (result.made && !o.out.empty())
-    base::WriteFileAtomically(o.out, store::RecordToJson(result.record.record, result.record.bit_lines).dump(2) + "\n");
+    base::WriteFileAtomically(
+        o.out, store::RecordToJson(result.record.record, result.record.bit_lines).dump(2) + "\n");
 
   if (o.json)
     std::cout << analysis::LearnReportJson(result, index).dump(2) << "\n";

@@ -1,13 +1,11 @@
 // `klimavo-cli library`: lists, shows, adds, replaces, deletes, exports and
 // imports the records of the workbench's protocol library.
 //
-//   klimavo-cli [--home DIR] [--lang N] library list [--keyword K] [--sort brand|code|memo|time] [--desc] [--json]
-//   klimavo-cli ... library show INDEX|--code CODE [--json]
-//   klimavo-cli ... library add FILE.json            (prints the new library index)
-//   klimavo-cli ... library replace INDEX FILE.json
-//   klimavo-cli ... library delete INDEX...
-//   klimavo-cli ... library export --out FILE.acpf INDEX...
-//   klimavo-cli ... library import FILE.acpf         (prints the count and the first new code)
+//   klimavo-cli [--home DIR] [--lang N] library list [--keyword K] [--sort brand|code|memo|time] [--desc]
+//   [--json] klimavo-cli ... library show INDEX|--code CODE [--json] klimavo-cli ... library add FILE.json
+//   (prints the new library index) klimavo-cli ... library replace INDEX FILE.json klimavo-cli ... library
+//   delete INDEX... klimavo-cli ... library export --out FILE.acpf INDEX... klimavo-cli ... library import
+//   FILE.acpf         (prints the count and the first new code)
 //
 // Texts are UTF-8 on the command line and in JSON, GBK in the library. Errors
 // name the record, the field and the value at fault; their exit status is 2.
@@ -16,11 +14,10 @@
 // picture store from before it reads them until the new files are in place, so
 // two programs that change one home at once never lose a record. A library or
 // picture store that does not load cleanly is damaged: it is never changed.
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,8 +31,8 @@
 #include "cli/output_file.h"
 #include "config/config.h"
 #include "lang/language.h"
-#include "store/fault_words.h"
 #include "store/exchange_file.h"
+#include "store/fault_words.h"
 #include "store/library.h"
 #include "store/library_and_pictures.h"
 #include "store/library_list.h"
@@ -48,7 +45,6 @@ namespace klimavo::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
 
 struct LibraryOptions {
   std::string keyword;
@@ -64,7 +60,6 @@ struct LibraryOptions {
 };
 
 [[noreturn]] void Fail(const std::string& message) { throw CommandError{kExitUsage, message}; }
-
 
 fs::path LibraryFile(const fs::path& home) { return base::DataDir(home) / store::kLibraryFileName; }
 fs::path PictureFile(const fs::path& home) { return base::DataDir(home) / store::kPictureStoreFileName; }
@@ -94,7 +89,9 @@ store::ProtocolLibrary OpenForChange(const fs::path& home) {
   return library;
 }
 
-store::StoreLock LockStore(const fs::path& home) { return store::StoreLock(LibraryFile(home), PictureFile(home)); }
+store::StoreLock LockStore(const fs::path& home) {
+  return store::StoreLock(LibraryFile(home), PictureFile(home));
+}
 
 void CheckIndex(const store::ProtocolLibrary& library, int index) {
   if (index < 0 || index >= library.Size())
@@ -112,25 +109,28 @@ store::EditableRecord ReadJsonRecord(const std::string& file) {
   if (type != fs::file_type::regular) Fail("record " + file + ": not a regular file");
   const std::uintmax_t size = fs::file_size(file, ec);
   if (!ec && size > store::kMaxRecordJsonBytes)
-    Fail("record " + file + ": the file has " + std::to_string(size) + " bytes; a JSON record may have at most " +
-         std::to_string(store::kMaxRecordJsonBytes));
+    Fail("record " + file + ": the file has " + std::to_string(size) +
+         " bytes; a JSON record may have at most " + std::to_string(store::kMaxRecordJsonBytes));
   std::optional<base::Bytes> bytes = base::ReadWholeFile(file);
   if (!bytes) Fail("record " + file + ": no such file");
   try {
-    return store::RecordFromJsonText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    return store::RecordFromJsonText(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
   } catch (const store::RecordJsonError& e) {
     Fail("record " + file + ": " + e.what());
   }
 }
 
 // What Save checks, as a message naming the field and the value at fault.
-void Validate(const std::string& file, const store::TdiskAir& r, const store::ProtocolLibrary& library, int index) {
+void Validate(const std::string& file, const store::TdiskAir& r, const store::ProtocolLibrary& library,
+              int index) {
   store::RecordValidation v = store::ValidateRecord(r, library, index);
   if (v.ok()) return;
   std::string where = "record " + file + ": field ";
   std::string key = "keys[" + std::to_string(v.key) + "]";
   switch (v.text) {
-    case store::kTextCodeMissing: Fail(where + "code: value " + Quoted(r.CodeNo.str()) + " is empty");
+    case store::kTextCodeMissing:
+      Fail(where + "code: value " + Quoted(r.CodeNo.str()) + " is empty");
     case store::kTextCodeInUse:
       Fail(where + "code: value " + Quoted(r.CodeNo.str()) + " is already used by library record " +
            std::to_string(library.IndexOfCode(r.CodeNo.str())));
@@ -144,7 +144,8 @@ void Validate(const std::string& file, const store::TdiskAir& r, const store::Pr
     }
     default:
       Fail(where + key + ".states[" + std::to_string(v.state) + "]: value " +
-           Quoted(r.Keys[static_cast<std::size_t>(v.key)].StateNames[static_cast<std::size_t>(v.state)].str()) +
+           Quoted(
+               r.Keys[static_cast<std::size_t>(v.key)].StateNames[static_cast<std::size_t>(v.state)].str()) +
            " is empty");
   }
 }
@@ -178,8 +179,11 @@ void RunList(const LibraryOptions& o, Context& ctx) {
   if (o.json) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& row : rows)
-      out.push_back({{"index", row.index}, {"brand", base::GbkToUtf8(row.brand)}, {"code", base::GbkToUtf8(row.code)},
-                     {"memo", base::GbkToUtf8(row.memo)}, {"change_time", row.change_time}});
+      out.push_back({{"index", row.index},
+                     {"brand", base::GbkToUtf8(row.brand)},
+                     {"code", base::GbkToUtf8(row.code)},
+                     {"memo", base::GbkToUtf8(row.memo)},
+                     {"change_time", row.change_time}});
     std::cout << out.dump(2) << "\n";
     return;
   }
@@ -250,14 +254,17 @@ void RunImport(const LibraryOptions& o, Context& ctx) {
   const store::StoreLock lock = LockStore(home);
   store::ProtocolLibrary library = OpenForChange(home);
   store::ImportResult result = store::ImportRecords(library, base::DataDir(home), o.file);
-  if (!result.valid_file) Fail("exchange file " + o.file + ": not an exchange file (its length disagrees with its header)");
-  if (result.count == 0 && result.record_part.Loaded()) Fail("exchange file " + o.file + ": it holds no records");
+  if (!result.valid_file)
+    Fail("exchange file " + o.file + ": not an exchange file (its length disagrees with its header)");
+  if (result.count == 0 && result.record_part.Loaded())
+    Fail("exchange file " + o.file + ": it holds no records");
   if (result.count == 0)
-    Fail("exchange file " + o.file + ": its records do not load (" + store::LibraryFaultWords(result.record_part).details +
-         "); nothing was imported");
+    Fail("exchange file " + o.file + ": its records do not load (" +
+         store::LibraryFaultWords(result.record_part).details + "); nothing was imported");
   for (const store::DamagedPicture& d : result.damaged_pictures)
-    std::cerr << "klimavo-cli: warning: record " << base::GbkToUtf8(d.new_code) << " (" << base::GbkToUtf8(d.old_code)
-              << " in " << o.file << ") was imported without its picture and model names: its picture entry is damaged\n";
+    std::cerr << "klimavo-cli: warning: record " << base::GbkToUtf8(d.new_code) << " ("
+              << base::GbkToUtf8(d.old_code) << " in " << o.file
+              << ") was imported without its picture and model names: its picture entry is damaged\n";
   std::cout << result.count << "\t" << base::GbkToUtf8(result.first_new_code) << "\n";
 }
 
@@ -270,18 +277,21 @@ void RunBuild(const LibraryOptions& o) {
     store::EditableRecord e = ReadJsonRecord(file);
     Validate(file, e.record, library, -1);
     latest = std::max(latest, e.record.ChangeTime);
-    library.MutableRecords().push_back({e.record, store::PackLines(e.bit_lines, store::IsLsbFirst(e.record))});
+    library.MutableRecords().push_back(
+        {e.record, store::PackLines(e.bit_lines, store::IsLsbFirst(e.record))});
   }
   base::WriteFileAtomically(o.out, store::LibraryFileBytes(library.Records(), latest));
 }
 
 const CommandRegistration kLibrary(300, [](CLI::App& app, Context& ctx) {
   auto o = std::make_shared<LibraryOptions>();
-  auto* lib = app.add_subcommand("library", "List, show, add, replace, delete, export and import library records");
+  auto* lib =
+      app.add_subcommand("library", "List, show, add, replace, delete, export and import library records");
   lib->require_subcommand(1);
 
   auto* list = lib->add_subcommand("list", "One row per record: index, brand, code, change time, memo");
-  list->add_option("--keyword", o->keyword, "Only records whose brand, code or memo holds it (any letter case)");
+  list->add_option("--keyword", o->keyword,
+                   "Only records whose brand, code or memo holds it (any letter case)");
   list->add_option("--sort", o->sort, "Sort by brand (default), code, memo or time")
       ->check(CLI::IsMember({"brand", "code", "memo", "time"}));
   list->add_flag("--desc", o->descending, "Reverse the order");
@@ -315,7 +325,8 @@ const CommandRegistration kLibrary(300, [](CLI::App& app, Context& ctx) {
   exp->add_option("INDEX", o->indices, "Library indices")->required();
   exp->callback([o, &ctx] { RunExport(*o, ctx); });
 
-  auto* imp = lib->add_subcommand("import", "Append the records of an exchange file; prints the count and the first new code");
+  auto* imp = lib->add_subcommand(
+      "import", "Append the records of an exchange file; prints the count and the first new code");
   imp->add_option("FILE", o->file, "Exchange file (.acpf)")->required();
   imp->callback([o, &ctx] { RunImport(*o, ctx); });
 

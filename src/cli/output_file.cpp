@@ -6,8 +6,8 @@ namespace klimavo::cli {
 
 void RefuseHomeFileAsOutput(Context& ctx, const std::filesystem::path& output) {
   if (const auto file = base::HomeFileAt(ctx.Home(), output))
-    throw CommandError{kExitUsage, "output " + output.string() + " is the workbench's own file " + file->string() +
-                                       "; it was not written"};
+    throw CommandError{kExitUsage, "output " + output.string() + " is the workbench's own file " +
+                                       file->string() + "; it was not written"};
 }
 
 }  // namespace klimavo::cli

@@ -47,7 +47,8 @@ int RunSend(const SendArgs& args, Context& ctx) {
   if (args.states.size() != firmware::kFunctionKeys)
     throw CommandError{kExitUsage, "--states needs six values (power, temperature, mode, fan, swing, vane)"};
   store::ProtocolLibrary library(base::DataDir(ctx.Home()) / store::kLibraryFileName);
-  if (!library.Load()) throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
+  if (!library.Load())
+    throw CommandError{kExitUsage, "cannot read the protocol library " + library.File().string()};
   store::TdiskAir record;
   store::TBtnLines lines;
   if (!library.FetchRecord(args.index, record, lines))
@@ -58,7 +59,8 @@ int RunSend(const SendArgs& args, Context& ctx) {
   for (std::size_t k = 0; k < states.size(); ++k) states[k] = args.states[k];
   std::string problem;
   if (!sender.Signal(args.key, states, problem))
-    throw CommandError{kExitUsage, "record " + std::to_string(args.index) + ": " + problem + "; nothing was sent"};
+    throw CommandError{kExitUsage,
+                       "record " + std::to_string(args.index) + ": " + problem + "; nothing was sent"};
   const std::string path = args.device.empty() ? DefaultTransmitter() : args.device;
   const workflow::SendOutcome outcome =
       sender.Send(path, args.key, states, static_cast<std::uint32_t>(args.duty_cycle));
@@ -79,7 +81,8 @@ const CommandRegistration kSend(445, [](CLI::App& app, Context& ctx) {
   cmd->add_option("--states", args->states, "States of keys 0..5: power,temperature,mode,fan,swing,vane")
       ->delimiter(',')
       ->required();
-  cmd->add_option("--device", args->device, "The transmitter (/dev/lircN), or a file or pipe that receives the durations");
+  cmd->add_option("--device", args->device,
+                  "The transmitter (/dev/lircN), or a file or pipe that receives the durations");
   cmd->add_option("--duty-cycle", args->duty_cycle, "Carrier duty cycle in percent")
       ->check(CLI::Range(1, 99))
       ->capture_default_str();

@@ -129,11 +129,12 @@ void PrintDownloadJson(const update::UpdateOutcome& outcome, const lang::Languag
               << ", \"why\": " << JsonOfGbk(update::WhyText(outcome.failed[i], language)) << "}";
   // Downloads that succeeded but could not be installed (a full disk) failed too.
   for (std::size_t i = 0; i < outcome.not_replaced.size(); ++i)
-    std::cout << (i || !outcome.failed.empty() ? ", " : "") << "{\"name\": " << JsonOfGbk(outcome.not_replaced[i])
-              << ", \"why\": "
-              << JsonOfGbk(update::WhyText(
-                     update::FailedFile{outcome.not_replaced[i], update::kTextNotReplaced, outcome.install_error},
-                     language))
+    std::cout << (i || !outcome.failed.empty() ? ", " : "")
+              << "{\"name\": " << JsonOfGbk(outcome.not_replaced[i]) << ", \"why\": "
+              << JsonOfGbk(
+                     update::WhyText(update::FailedFile{outcome.not_replaced[i], update::kTextNotReplaced,
+                                                        outcome.install_error},
+                                     language))
               << "}";
   std::cout << "], \"text\": " << JsonOfGbk(language.Text(outcome.text)) << "}\n";
 }

@@ -94,10 +94,12 @@ void WriteOptions(const std::filesystem::path& config_ini, const ConfigValues& v
   // The update server and the proxy are written only when they changed, so a
   // file that never named them keeps taking the defaults.
   const ConfigValues before = ReadConfig(config_ini);
-  if (values.update_url != before.update_url) ini.WriteString(kSectionConfig, kKeyUpdateUrl, values.update_url);
+  if (values.update_url != before.update_url)
+    ini.WriteString(kSectionConfig, kKeyUpdateUrl, values.update_url);
   if (values.proxy_server != before.proxy_server)
     ini.WriteString(kSectionConfig, kKeyProxyServer, values.proxy_server);
-  if (values.proxy_port != before.proxy_port) ini.WriteInteger(kSectionConfig, kKeyProxyPort, values.proxy_port);
+  if (values.proxy_port != before.proxy_port)
+    ini.WriteInteger(kSectionConfig, kKeyProxyPort, values.proxy_port);
   ini.Save(config_ini);
 }
 

@@ -50,7 +50,8 @@ bool CaptureRouter::Route(const ir::TIRIntegerArr& durations, std::int32_t carri
   return false;
 }
 
-bool CaptureRouter::Deliver(CaptureConsumer slot, const ir::TIRIntegerArr& durations, std::int32_t carrier) const {
+bool CaptureRouter::Deliver(CaptureConsumer slot, const ir::TIRIntegerArr& durations,
+                            std::int32_t carrier) const {
   if (!Occupied(slot)) return false;
   Entry call = entries_[Index(slot)];
   call(durations, carrier);

@@ -13,7 +13,10 @@ bool IsAcknowledgement(const base::Bytes& packet, std::size_t length) {
 }  // namespace
 
 THIDWRClass::THIDWRClass(Transport& transport, base::Dispatcher& dispatcher, Clock& clock)
-    : transport_(transport), dispatcher_(dispatcher), clock_(clock), alive_(std::make_shared<THIDWRClass*>(this)) {
+    : transport_(transport),
+      dispatcher_(dispatcher),
+      clock_(clock),
+      alive_(std::make_shared<THIDWRClass*>(this)) {
   SetLearnMode(1);
   std::weak_ptr<THIDWRClass*> alive = alive_;
   transport_.SetChangeHandler([alive, &dispatcher] {
@@ -198,7 +201,8 @@ void THIDWRClass::ListenLoop() {
       if (packet.size() < packet_length + n) packet.resize(packet_length + n + kPacketGrowBytes);
       std::copy_n(report.begin() + 1, n, packet.begin() + static_cast<std::ptrdiff_t>(packet_length));
       packet_length += n;
-      if (ModelIndex() == kReacknowledgeModel && packet_length == n && IsAcknowledgement(packet, packet_length)) {
+      if (ModelIndex() == kReacknowledgeModel && packet_length == n &&
+          IsAcknowledgement(packet, packet_length)) {
         StartLearning();
       } else {
         last_report = clock_.NowMs();

@@ -30,7 +30,7 @@ constexpr std::uint8_t kPopItem = 0xB4;
 constexpr std::uint8_t kLongItem = 0xFE;
 constexpr std::uint64_t kMaxReportBits = 8u * 65536u;
 
-constexpr int kReadSliceMs = 10;      ///< reads wait in slices so writes and cancels get through
+constexpr int kReadSliceMs = 10;  ///< reads wait in slices so writes and cancels get through
 constexpr int kMonitorPollMs = 100;
 constexpr const char* kHidrawSubsystem = "hidraw";
 constexpr const char* kSysHidraw = "/sys/class/hidraw/";
@@ -146,21 +146,32 @@ std::optional<ReportLengths> ParseReportDescriptor(std::span<const std::uint8_t>
     pos += 1 + size;
     const std::uint64_t bits = std::uint64_t{globals.size} * globals.count;
     switch (prefix & kItemMask) {
-      case kReportSizeItem: globals.size = value; break;
-      case kReportCountItem: globals.count = value; break;
+      case kReportSizeItem:
+        globals.size = value;
+        break;
+      case kReportCountItem:
+        globals.count = value;
+        break;
       case kReportIdItem:
         report_id = value;
         numbered = true;
         break;
-      case kPushItem: stack.push_back(globals); break;
+      case kPushItem:
+        stack.push_back(globals);
+        break;
       case kPopItem:
         if (stack.empty()) return std::nullopt;
         globals = stack.back();
         stack.pop_back();
         break;
-      case kInputItem: input_bits[report_id] = std::min(kMaxReportBits, input_bits[report_id] + bits); break;
-      case kOutputItem: output_bits[report_id] = std::min(kMaxReportBits, output_bits[report_id] + bits); break;
-      default: break;
+      case kInputItem:
+        input_bits[report_id] = std::min(kMaxReportBits, input_bits[report_id] + bits);
+        break;
+      case kOutputItem:
+        output_bits[report_id] = std::min(kMaxReportBits, output_bits[report_id] + bits);
+        break;
+      default:
+        break;
     }
   }
   ReportLengths lengths;
@@ -176,8 +187,9 @@ std::string OpenFailureMessage(const std::string& path, const std::string& produ
   std::string message = "learner \"" + product + "\" is present at " + path + " but cannot be opened: ";
   message += std::strerror(error_number);
   if (error_number == EACCES || error_number == EPERM) {
-    message += ". Install packaging/udev/70-klimavo-learner.rules into /etc/udev/rules.d/, run "
-               "'udevadm control --reload && udevadm trigger', then unplug and plug the learner in again";
+    message +=
+        ". Install packaging/udev/70-klimavo-learner.rules into /etc/udev/rules.d/, run "
+        "'udevadm control --reload && udevadm trigger', then unplug and plug the learner in again";
   }
   return message;
 }

@@ -57,7 +57,8 @@ void TMyHIDUSBMange::ApplyLearnMode() {
 bool TMyHIDUSBMange::SendBlock(const base::Bytes& data) {
   if (!Connected()) return false;
   base::Bytes payload;
-  if (ModelIndex() == kPulseModel) payload.assign(std::begin(kBlockPrefixModel11), std::end(kBlockPrefixModel11));
+  if (ModelIndex() == kPulseModel)
+    payload.assign(std::begin(kBlockPrefixModel11), std::end(kBlockPrefixModel11));
   payload.insert(payload.end(), data.begin(), data.end());
   CancelPending();
   const std::size_t chunk = WriteReportLength() > 1 ? WriteReportLength() - 1 : 0;
@@ -90,7 +91,8 @@ void TMyHIDUSBMange::PacketReceived(const std::uint8_t* packet, std::size_t leng
       capture_carrier_ = capture.Carrier;
       RaiseCapture(capture_durations_, capture_carrier_);
     }
-    if (ModelAt(model) && ModelAt(model)->format == PacketFormat::kTable && decoded.complete && !IsContinuous()) {
+    if (ModelAt(model) && ModelAt(model)->format == PacketFormat::kTable && decoded.complete &&
+        !IsContinuous()) {
       StartLearning();
     }
   }

@@ -1,6 +1,5 @@
 #include "device/learner_models.h"
 
-
 namespace klimavo::device {
 namespace {
 

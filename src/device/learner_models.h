@@ -22,7 +22,7 @@ struct LearnerModel {
   std::string_view product_name;
   std::uint8_t sets;  ///< bit n set: the model belongs to model set n (0..3)
   bool long_range;
-  bool continuous;   ///< keeps learning after a capture; never re-armed after a packet
+  bool continuous;  ///< keeps learning after a capture; never re-armed after a packet
   bool stop_command;
   PacketFormat format;
 };
@@ -53,9 +53,9 @@ std::vector<std::string> ModelProductNames();
 std::optional<int> MatchProductName(std::span<const std::string> names, const EnabledModels& enabled,
                                     std::string_view product);
 
-bool SupportsLongRange(int model);   ///< models 7, 9 and 11
-bool IsContinuous(int model);        ///< models 9, 11 and 12
-bool NeedsStopCommand(int model);    ///< model 4 and above
-bool HasLearnerModel(int model);     ///< model 2 and above
+bool SupportsLongRange(int model);  ///< models 7, 9 and 11
+bool IsContinuous(int model);       ///< models 9, 11 and 12
+bool NeedsStopCommand(int model);   ///< model 4 and above
+bool HasLearnerModel(int model);    ///< model 2 and above
 
 }  // namespace klimavo::device

@@ -201,12 +201,15 @@ DecodedPacket DecodePulsePacket(std::span<const std::uint8_t> packet) {
     carrier = kPulseFixedCarrier;
   } else if (ticks.size() > kCarrierSampleCount) {
     std::int64_t sum = 0;
-    for (std::size_t i = 0; i < kCarrierSampleCount; ++i) sum += ticks[i] < 0 ? -std::int64_t{ticks[i]} : ticks[i];
-    if (sum > 0 && sum < kMaxCarrierSampleTicks) carrier = static_cast<std::int32_t>(RoundDiv(kTicksPerSecondTimes4, sum));
+    for (std::size_t i = 0; i < kCarrierSampleCount; ++i)
+      sum += ticks[i] < 0 ? -std::int64_t{ticks[i]} : ticks[i];
+    if (sum > 0 && sum < kMaxCarrierSampleTicks)
+      carrier = static_cast<std::int32_t>(RoundDiv(kTicksPerSecondTimes4, sum));
   }
 
   ir::TIRIntegerArr merged = ir::MergeCarrierPulses(ticks, kPulseTicksPerUs);
-  for (auto& v : merged) v = static_cast<std::int32_t>(RoundDiv(std::int64_t{v} * kTenthsPerUs, kPulseTicksPerUs));
+  for (auto& v : merged)
+    v = static_cast<std::int32_t>(RoundDiv(std::int64_t{v} * kTenthsPerUs, kPulseTicksPerUs));
   result.capture = ir::Capture{std::move(merged), carrier};
   return result;
 }
@@ -232,7 +235,8 @@ DecodedPacket DecodeBigEndianTablePacket(std::span<const std::uint8_t> packet) {
     const std::size_t at = kBlockSize * (1 + static_cast<std::size_t>(x));
     values.push_back(mark_of(static_cast<std::size_t>(x)));
     const std::int64_t space = RoundDiv(ReadBe(packet, at + 2, 4), kBigEndianTicksPerUs) * kTenthsPerUs;
-    values.push_back(static_cast<std::int32_t>(-std::min<std::int64_t>(space, std::numeric_limits<std::int32_t>::max())));
+    values.push_back(
+        static_cast<std::int32_t>(-std::min<std::int64_t>(space, std::numeric_limits<std::int32_t>::max())));
   }
   values.pop_back();
 

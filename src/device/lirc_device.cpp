@@ -70,7 +70,8 @@ std::string PrepareLircReceiver(int fd, const LircFeatures& features) {
     std::uint32_t low = 0;
     std::uint32_t high = 0;
     std::uint32_t timeout = kLircCaptureGapUs;
-    if (::ioctl(fd, LIRC_GET_MIN_TIMEOUT, &low) == 0 && ::ioctl(fd, LIRC_GET_MAX_TIMEOUT, &high) == 0 && low <= high)
+    if (::ioctl(fd, LIRC_GET_MIN_TIMEOUT, &low) == 0 && ::ioctl(fd, LIRC_GET_MAX_TIMEOUT, &high) == 0 &&
+        low <= high)
       timeout = std::clamp(timeout, low, high);
     if (!SetValue(fd, LIRC_SET_REC_TIMEOUT, timeout))
       return Reason("the device refuses a receive timeout of " + std::to_string(timeout) + " µs");
@@ -119,10 +120,11 @@ std::string SendLircSignal(int fd, const ir::TIRIntegerArr& durations, const Lir
     }
     if (features->CanSetDutyCycle()) {
       if (!SetValue(fd, LIRC_SET_SEND_DUTY_CYCLE, settings.duty_cycle_percent))
-        return Reason("the device refuses a duty cycle of " + std::to_string(settings.duty_cycle_percent) + "%");
+        return Reason("the device refuses a duty cycle of " + std::to_string(settings.duty_cycle_percent) +
+                      "%");
     } else if (notes) {
-      notes->push_back("the transmitter's duty cycle is fixed; " + std::to_string(settings.duty_cycle_percent) +
-                       "% was not set");
+      notes->push_back("the transmitter's duty cycle is fixed; " +
+                       std::to_string(settings.duty_cycle_percent) + "% was not set");
     }
   }
   // The kernel takes the whole signal in one write; a short write lost part of it.
@@ -131,10 +133,10 @@ std::string SendLircSignal(int fd, const ir::TIRIntegerArr& durations, const Lir
   do {
     written = ::write(fd, signal.data(), bytes);
   } while (written < 0 && errno == EINTR);
-  if (written < 0)
-    return Reason("sending " + std::to_string(signal.size()) + " durations failed");
+  if (written < 0) return Reason("sending " + std::to_string(signal.size()) + " durations failed");
   if (static_cast<std::size_t>(written) != bytes)
-    return "only " + std::to_string(written) + " of " + std::to_string(bytes) + " bytes of the signal were written";
+    return "only " + std::to_string(written) + " of " + std::to_string(bytes) +
+           " bytes of the signal were written";
   return "";
 }
 

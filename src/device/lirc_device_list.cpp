@@ -42,8 +42,9 @@ LircDeviceInfo Describe(udev_device* device) {
 std::string LircOpenFailureMessage(const std::string& path, int error_number) {
   std::string message = "the IR device " + path + " cannot be opened: " + std::strerror(error_number);
   if (error_number == EACCES || error_number == EPERM) {
-    message += ". Install packaging/udev/70-klimavo-lirc.rules into /etc/udev/rules.d/, run "
-               "'udevadm control --reload && udevadm trigger --subsystem-match=lirc', then log in again";
+    message +=
+        ". Install packaging/udev/70-klimavo-lirc.rules into /etc/udev/rules.d/, run "
+        "'udevadm control --reload && udevadm trigger --subsystem-match=lirc', then log in again";
   }
   return message;
 }

@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "base/dispatcher.h"
+#include "device/link_base.h"
 #include "device/lirc_device.h"
 #include "device/lirc_samples.h"
-#include "device/link_base.h"
 
 namespace klimavo::device {
 

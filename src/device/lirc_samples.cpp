@@ -24,12 +24,24 @@ Mode2Sample DecodeMode2Sample(std::uint32_t raw) {
   Mode2Sample sample;
   sample.value = LIRC_VALUE(raw);
   switch (LIRC_MODE2(raw)) {
-    case LIRC_MODE2_SPACE: sample.kind = Mode2Kind::kSpace; break;
-    case LIRC_MODE2_PULSE: sample.kind = Mode2Kind::kPulse; break;
-    case LIRC_MODE2_FREQUENCY: sample.kind = Mode2Kind::kFrequency; break;
-    case LIRC_MODE2_TIMEOUT: sample.kind = Mode2Kind::kTimeout; break;
-    case LIRC_MODE2_OVERFLOW: sample.kind = Mode2Kind::kOverflow; break;
-    default: sample.kind = Mode2Kind::kUnknown; break;
+    case LIRC_MODE2_SPACE:
+      sample.kind = Mode2Kind::kSpace;
+      break;
+    case LIRC_MODE2_PULSE:
+      sample.kind = Mode2Kind::kPulse;
+      break;
+    case LIRC_MODE2_FREQUENCY:
+      sample.kind = Mode2Kind::kFrequency;
+      break;
+    case LIRC_MODE2_TIMEOUT:
+      sample.kind = Mode2Kind::kTimeout;
+      break;
+    case LIRC_MODE2_OVERFLOW:
+      sample.kind = Mode2Kind::kOverflow;
+      break;
+    default:
+      sample.kind = Mode2Kind::kUnknown;
+      break;
   }
   return sample;
 }
@@ -37,12 +49,18 @@ Mode2Sample DecodeMode2Sample(std::uint32_t raw) {
 std::uint32_t EncodeMode2Sample(Mode2Kind kind, std::uint32_t value) {
   const std::uint32_t v = std::min<std::uint32_t>(value, LIRC_VALUE_MASK);
   switch (kind) {
-    case Mode2Kind::kSpace: return LIRC_SPACE(v);
-    case Mode2Kind::kPulse: return LIRC_PULSE(v);
-    case Mode2Kind::kFrequency: return LIRC_FREQUENCY(v);
-    case Mode2Kind::kTimeout: return LIRC_TIMEOUT(v);
-    case Mode2Kind::kOverflow: return LIRC_OVERFLOW(v);
-    case Mode2Kind::kUnknown: break;
+    case Mode2Kind::kSpace:
+      return LIRC_SPACE(v);
+    case Mode2Kind::kPulse:
+      return LIRC_PULSE(v);
+    case Mode2Kind::kFrequency:
+      return LIRC_FREQUENCY(v);
+    case Mode2Kind::kTimeout:
+      return LIRC_TIMEOUT(v);
+    case Mode2Kind::kOverflow:
+      return LIRC_OVERFLOW(v);
+    case Mode2Kind::kUnknown:
+      break;
   }
   return LIRC_MODE2_MASK | v;
 }
@@ -53,9 +71,15 @@ Mode2CaptureAssembler::Mode2CaptureAssembler(Sink sink, std::uint32_t gap_us, st
 void Mode2CaptureAssembler::Feed(std::uint32_t raw) {
   const Mode2Sample sample = DecodeMode2Sample(raw);
   switch (sample.kind) {
-    case Mode2Kind::kPulse: Pulse(sample.value); break;
-    case Mode2Kind::kSpace: Space(sample.value); break;
-    case Mode2Kind::kFrequency: Frequency(static_cast<std::int32_t>(sample.value)); break;
+    case Mode2Kind::kPulse:
+      Pulse(sample.value);
+      break;
+    case Mode2Kind::kSpace:
+      Space(sample.value);
+      break;
+    case Mode2Kind::kFrequency:
+      Frequency(static_cast<std::int32_t>(sample.value));
+      break;
     case Mode2Kind::kTimeout:
       skipping_ = false;
       if (open_) Deliver(true);
@@ -68,7 +92,9 @@ void Mode2CaptureAssembler::Feed(std::uint32_t raw) {
       skipping_ = true;
       pending_space_us_ = 0;
       break;
-    case Mode2Kind::kUnknown: ++counts_.unknown_samples; break;
+    case Mode2Kind::kUnknown:
+      ++counts_.unknown_samples;
+      break;
   }
 }
 
@@ -98,9 +124,12 @@ void Mode2CaptureAssembler::Silence() {
 void Mode2CaptureAssembler::Frequency(std::int32_t hz) {
   // Drivers measure the carrier from the signal, so many report it after the
   // signal's end: it belongs to the capture just ended when that has none.
-  if (open_) carrier_ = hz;
-  else if (held_ && held_capture_.Carrier == 0) held_capture_.Carrier = hz;
-  else next_carrier_ = hz;
+  if (open_)
+    carrier_ = hz;
+  else if (held_ && held_capture_.Carrier == 0)
+    held_capture_.Carrier = hz;
+  else
+    next_carrier_ = hz;
 }
 
 void Mode2CaptureAssembler::Release() {

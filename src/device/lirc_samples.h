@@ -45,9 +45,9 @@ std::uint32_t EncodeMode2Sample(Mode2Kind kind, std::uint32_t value);
 
 /// What an assembler has seen so far.
 struct Mode2Counts {
-  std::size_t captures = 0;        ///< delivered
-  std::size_t dropped = 0;         ///< lost to an overflow or to the size limit
-  std::size_t unknown_samples = 0; ///< samples of a kind the kernel does not define
+  std::size_t captures = 0;         ///< delivered
+  std::size_t dropped = 0;          ///< lost to an overflow or to the size limit
+  std::size_t unknown_samples = 0;  ///< samples of a kind the kernel does not define
 };
 
 class Mode2CaptureAssembler {

@@ -5,7 +5,9 @@
 namespace klimavo::device {
 
 LircCaptureSource::LircCaptureSource(base::Dispatcher& dispatcher, Enumerator enumerate)
-    : dispatcher_(dispatcher), enumerate_(std::move(enumerate)), alive_(std::make_shared<LircCaptureSource*>(this)) {}
+    : dispatcher_(dispatcher),
+      enumerate_(std::move(enumerate)),
+      alive_(std::make_shared<LircCaptureSource*>(this)) {}
 
 LircCaptureSource::~LircCaptureSource() {
   monitor_.reset();  // no more notifications

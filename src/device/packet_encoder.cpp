@@ -35,7 +35,8 @@ std::vector<std::int64_t> OddMicroseconds(const ir::Capture& capture, std::size_
 }
 
 bool Close(std::int64_t a, std::int64_t b) {
-  return std::llabs(a - b) <= std::max<std::int64_t>(kClusterFloorUs, static_cast<std::int64_t>(b * kClusterTolerance));
+  return std::llabs(a - b) <=
+         std::max<std::int64_t>(kClusterFloorUs, static_cast<std::int64_t>(b * kClusterTolerance));
 }
 
 /// Assigns every pair to a table entry, adding entries up to the limit.
@@ -45,7 +46,8 @@ std::vector<int> Cluster(const std::vector<Pair>& pairs, std::vector<Pair>& entr
     int best = -1;
     std::int64_t best_distance = std::numeric_limits<std::int64_t>::max();
     for (std::size_t j = 0; j < entries.size(); ++j) {
-      const std::int64_t d = std::llabs(entries[j].mark_us - p.mark_us) + std::llabs(entries[j].space_us - p.space_us);
+      const std::int64_t d =
+          std::llabs(entries[j].mark_us - p.mark_us) + std::llabs(entries[j].space_us - p.space_us);
       const bool close = Close(p.mark_us, entries[j].mark_us) && Close(p.space_us, entries[j].space_us);
       if ((close || entries.size() >= kMaxTableEntries) && d < best_distance) {
         best = static_cast<int>(j);
@@ -79,11 +81,13 @@ std::size_t PacketSize(std::size_t entries, std::size_t pairs) {
 }
 
 void PutLe(base::Bytes& p, std::size_t at, std::uint64_t v, int size) {
-  for (int i = 0; i < size; ++i) p[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < size; ++i)
+    p[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 void PutBe(base::Bytes& p, std::size_t at, std::uint64_t v, int size) {
-  for (int i = 0; i < size; ++i) p[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * (size - 1 - i)));
+  for (int i = 0; i < size; ++i)
+    p[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * (size - 1 - i)));
 }
 
 std::uint64_t Cap(std::int64_t v, std::uint64_t max) {
@@ -111,7 +115,10 @@ base::Bytes EncodeTablePacket(const ir::Capture& capture) {
   packet[2] = static_cast<std::uint8_t>(entries.size());
   packet[3] = static_cast<std::uint8_t>(pairs);
   if (!entries.empty() && capture.Carrier > 0) {
-    PutLe(packet, 4, Cap(RoundDiv(entries[static_cast<std::size_t>(indexes[0])].mark_us * capture.Carrier, 1'000'000), 0xFFFF), 2);
+    PutLe(packet, 4,
+          Cap(RoundDiv(entries[static_cast<std::size_t>(indexes[0])].mark_us * capture.Carrier, 1'000'000),
+              0xFFFF),
+          2);
   }
   PutLe(packet, 6, Cap(us.empty() ? 0 : us.back() * 3, 0xFFFF), 2);
   for (std::size_t j = 0; j < entries.size(); ++j) {
@@ -157,7 +164,8 @@ base::Bytes EncodePulsePacket(const ir::Capture& capture) {
   // makes GCC 12 at -O2 report a copy out of bounds that cannot happen.
   base::Bytes packet(6 + body.size(), 0);
   packet[0] = kPacketMarkA;
-  packet[1] = capture.Carrier == kPulseFixedCarrier || capture.Carrier <= 0 ? kPulseKindFixedCarrier : kKindComputedCarrier;
+  packet[1] = capture.Carrier == kPulseFixedCarrier || capture.Carrier <= 0 ? kPulseKindFixedCarrier
+                                                                            : kKindComputedCarrier;
   PutLe(packet, 2, count, 2);
   PutLe(packet, 4, 6 + body.size(), 2);
   std::copy(body.begin(), body.end(), packet.begin() + 6);
@@ -175,7 +183,9 @@ base::Bytes EncodeBigEndianTablePacket(const ir::Capture& capture) {
   PutBe(packet, 2, pairs, 2);
   packet[4] = static_cast<std::uint8_t>(entries.size());
   if (!entries.empty() && capture.Carrier > 0) {
-    PutBe(packet, 5, Cap(RoundDiv(std::int64_t{capture.Carrier} * 2 * entries[0].mark_us * kTenths, 10'000'000), 0xFFFF), 2);
+    PutBe(packet, 5,
+          Cap(RoundDiv(std::int64_t{capture.Carrier} * 2 * entries[0].mark_us * kTenths, 10'000'000), 0xFFFF),
+          2);
   }
   for (std::size_t j = 0; j < entries.size(); ++j) {
     PutBe(packet, kBlock * (1 + j), Cap(entries[j].mark_us * 2, 0xFFFF), 2);

@@ -118,7 +118,11 @@ StampTime LocalStampTime() {
 }
 
 ProgrammingJob::ProgrammingJob(TIRTongxun& link, base::Dispatcher& dispatcher, Clock& clock, MessageSink sink)
-    : link_(link), dispatcher_(dispatcher), clock_(clock), sink_(std::move(sink)), time_source_(LocalStampTime) {}
+    : link_(link),
+      dispatcher_(dispatcher),
+      clock_(clock),
+      sink_(std::move(sink)),
+      time_source_(LocalStampTime) {}
 
 ProgrammingJob::~ProgrammingJob() { Stop(); }
 
@@ -180,7 +184,8 @@ void ProgrammingJob::SendBlocks(const std::vector<TransferBlock>& blocks) {
   };
   while (i < total && !stop_.load()) {
     base::Bytes report(1 + blocks[0].size(), 0);
-    std::copy(blocks[static_cast<std::size_t>(i)].begin(), blocks[static_cast<std::size_t>(i)].end(), report.begin() + 1);
+    std::copy(blocks[static_cast<std::size_t>(i)].begin(), blocks[static_cast<std::size_t>(i)].end(),
+              report.begin() + 1);
     if (!link_.Connected()) {
       p = 0;
       i = 0;

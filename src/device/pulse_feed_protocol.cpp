@@ -3,11 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
-#include <cstdlib>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -183,7 +182,8 @@ std::string PreparePulseFeedFolder(const std::filesystem::path& folder, bool cre
   if (::lstat(name.c_str(), &status) != 0) return "the feed's folder " + name + " is missing";
   if (!S_ISDIR(status.st_mode)) return "the feed's folder " + name + " is not a real folder";
   if (status.st_uid != ::getuid())
-    return "the feed's folder " + name + " belongs to another user (uid " + std::to_string(status.st_uid) + ")";
+    return "the feed's folder " + name + " belongs to another user (uid " + std::to_string(status.st_uid) +
+           ")";
   if ((status.st_mode & 077) != 0) return "the feed's folder " + name + " is open to other users";
   return {};
 }
@@ -193,8 +193,8 @@ std::string ForeignSocketProblem(const std::filesystem::path& path) {
   if (::lstat(path.c_str(), &status) != 0) return {};
   if (!S_ISSOCK(status.st_mode)) return path.string() + " is not a socket";
   if (status.st_uid != ::getuid())
-    return "the feed's socket " + path.string() + " belongs to another user (uid " + std::to_string(status.st_uid) +
-           ")";
+    return "the feed's socket " + path.string() + " belongs to another user (uid " +
+           std::to_string(status.st_uid) + ")";
   return {};
 }
 

@@ -22,10 +22,13 @@ constexpr std::uint8_t kModel11Prefix[] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0
 bool Due(std::uint32_t due, std::uint32_t now) { return static_cast<std::int32_t>(now - due) >= 0; }
 
 bool HasModel11Prefix(const base::Bytes& r) {
-  return r.size() >= 14 && std::equal(std::begin(kModel11Prefix), std::end(kModel11Prefix), r.begin() + 1) && r[9] == 0x88;
+  return r.size() >= 14 && std::equal(std::begin(kModel11Prefix), std::end(kModel11Prefix), r.begin() + 1) &&
+         r[9] == 0x88;
 }
 
-bool IsModel12Command(const base::Bytes& r) { return r.size() >= 9 && r[1] == 0xF1 && r[2] == 0xF2 && r[3] == 0x04; }
+bool IsModel12Command(const base::Bytes& r) {
+  return r.size() >= 9 && r[1] == 0xF1 && r[2] == 0xF2 && r[3] == 0x04;
+}
 
 }  // namespace
 
@@ -254,7 +257,8 @@ bool SimulatedDevice::Write(std::uint64_t generation, const base::Bytes& report)
   return true;
 }
 
-bool SimulatedDevice::Read(std::uint64_t generation, std::uint64_t cancel_epoch, base::Bytes& report, int timeout_ms) {
+bool SimulatedDevice::Read(std::uint64_t generation, std::uint64_t cancel_epoch, base::Bytes& report,
+                           int timeout_ms) {
   const std::uint32_t start = clock_.NowMs();
   const auto timeout = static_cast<std::uint32_t>(std::max(timeout_ms, 0));
   for (;;) {
@@ -281,7 +285,8 @@ bool SimulatedDevice::Read(std::uint64_t generation, std::uint64_t cancel_epoch,
       const std::uint32_t elapsed = TicksSince(now, start);
       if (elapsed >= timeout) return false;
       step = std::min(step, timeout - elapsed);
-      if (!outgoing_.empty()) step = std::min(step, std::max<std::uint32_t>(1, outgoing_.front().due_ms - now));
+      if (!outgoing_.empty())
+        step = std::min(step, std::max<std::uint32_t>(1, outgoing_.front().due_ms - now));
     }
     clock_.SleepMs(step);
   }

@@ -15,12 +15,12 @@
 namespace klimavo::firmware {
 namespace {
 
-constexpr std::int64_t kMaxBaseBytes = 64;      // frame bytes the firmware can index (6 bits)
-constexpr int kTripleSecondData = 3;            // the fourth data element starts the second frame
-constexpr int kInitKeyFlag = 64;                // generator A: the format's host key byte
-constexpr int kMaxNibble = 15;                  // counts kept in 4 bits of the parts table
+constexpr std::int64_t kMaxBaseBytes = 64;  // frame bytes the firmware can index (6 bits)
+constexpr int kTripleSecondData = 3;        // the fourth data element starts the second frame
+constexpr int kInitKeyFlag = 64;            // generator A: the format's host key byte
+constexpr int kMaxNibble = 15;              // counts kept in 4 bits of the parts table
 constexpr const char* kTitleDashes = "-------------------------";
-constexpr int kHostKeyA = 1;                    // generator A keeps the initialization data in key 1's table
+constexpr int kHostKeyA = 1;  // generator A keeps the initialization data in key 1's table
 
 struct BaseCode {
   std::int64_t count = 0;
@@ -28,7 +28,8 @@ struct BaseCode {
 };
 
 std::uint8_t CodeByte(const store::Tex_gsstrut& f, std::int64_t i) {
-  return i >= 0 && static_cast<std::size_t>(i) < f.CodeData.size() ? f.CodeData[static_cast<std::size_t>(i)] : 0;
+  return i >= 0 && static_cast<std::size_t>(i) < f.CodeData.size() ? f.CodeData[static_cast<std::size_t>(i)]
+                                                                   : 0;
 }
 
 // The triple-frame records keep the bytes of the first and of the fourth data
@@ -38,12 +39,14 @@ bool TripleCode(const store::Tex_gsstrut& f, const ir::TStrProt_Listbase& elemen
   ir::DropSplitElements(data);
   if (data.size() <= static_cast<std::size_t>(kTripleSecondData)) return false;
   std::int64_t second_offset = 0;
-  for (int i = 0; i < kTripleSecondData; ++i) second_offset += (data[static_cast<std::size_t>(i)].Value + 7) / 8;
+  for (int i = 0; i < kTripleSecondData; ++i)
+    second_offset += (data[static_cast<std::size_t>(i)].Value + 7) / 8;
   const std::int64_t first = data[0].Value >> 3;
   const std::int64_t second = data[kTripleSecondData].Value >> 3;
   out.count = first + second;
   for (std::int64_t i = 0; i < first && i <= kMaxBaseBytes; ++i) out.bytes.push_back(CodeByte(f, i));
-  for (std::int64_t i = 0; i < second && i <= kMaxBaseBytes; ++i) out.bytes.push_back(CodeByte(f, second_offset + i));
+  for (std::int64_t i = 0; i < second && i <= kMaxBaseBytes; ++i)
+    out.bytes.push_back(CodeByte(f, second_offset + i));
   return true;
 }
 
@@ -97,7 +100,8 @@ int WriteFormatBaseData(const store::Tex_gsstrut& format, Lines& relation, bool 
       const int frames = ir::DataRunCount(protocol.Elements);
       if (frames > 0) code.count /= frames;
     }
-    for (std::int64_t i = 0; i < code.count && i <= kMaxBaseBytes; ++i) code.bytes.push_back(CodeByte(format, i));
+    for (std::int64_t i = 0; i < code.count && i <= kMaxBaseBytes; ++i)
+      code.bytes.push_back(CodeByte(format, i));
   }
   if (code.count == 0) return -1;
   // The firmware indexes frame bytes with 6 bits and the slot stores 64 bytes.
@@ -129,8 +133,9 @@ bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lin
       const std::uint8_t slot = record.Keys[k].Slot;
       if (slot >= formats_of_b->size()) continue;
       const auto& ids = (*formats_of_b)[slot].KeyIndexes;
-      const bool carries_power = std::find(ids.begin(), ids.end(), kKeyPower) != ids.end() ||
-                                 std::find(ids.begin(), ids.end(), store::kPowerSecondFrameMarker) != ids.end();
+      const bool carries_power =
+          std::find(ids.begin(), ids.end(), kKeyPower) != ids.end() ||
+          std::find(ids.begin(), ids.end(), store::kPowerSecondFrameMarker) != ids.end();
       if (!carries_power) continue;
     }
     record.Keys[k].FixedFlags |= 1;
@@ -140,7 +145,8 @@ bool PrepareSinglePowerCode(store::TdiskAir& record, const store::TBtnLines& lin
 
 PartsWork PreparePartsWork(const PartsInput& in, bool generator_b) {
   PartsWork work{in.record, in.formats, false, {}};  // the generator's own changes stay in this copy
-  work.single_power_code = PrepareSinglePowerCode(work.record, in.bit_lines, generator_b ? &in.formats : nullptr);
+  work.single_power_code =
+      PrepareSinglePowerCode(work.record, in.bit_lines, generator_b ? &in.formats : nullptr);
   if (!generator_b)
     for (store::Tex_gsstrut& f : work.formats) f.KeyField = kHostKeyA;
   work.model = BuildPartsTables({work.record, work.formats, in.bit_lines, in.seven_bit_first, generator_b});
@@ -165,7 +171,8 @@ bool KeySendsFormat(const store::Tex_gsstrut& format, int key) {
   return key == kKeyPower && std::find(ids.begin(), ids.end(), store::kPowerSecondFrameMarker) != ids.end();
 }
 
-std::uint8_t PartsControlBits(const store::TdiskAir& record, const PartsModel& model, bool single_power_code) {
+std::uint8_t PartsControlBits(const store::TdiskAir& record, const PartsModel& model,
+                              bool single_power_code) {
   std::uint8_t bits = 0;
   const int keys = static_cast<int>(model.tables.size());
   if (!model.fan_mode_dependent && keys > kKeyMode) {

@@ -16,12 +16,12 @@ struct KeyLayout {
 };
 constexpr std::array<KeyLayout, kFunctionKeys> kKeyLayouts{{{4, 2}, {4, 15}, {8, 5}, {7, 4}, {4, 2}, {3, 7}}};
 
-constexpr std::size_t kAddressBase = 48;     // an address word is an image offset + 48
-constexpr std::size_t kHeaderWords = 5;      // A0..A4
+constexpr std::size_t kAddressBase = 48;  // an address word is an image offset + 48
+constexpr std::size_t kHeaderWords = 5;   // A0..A4
 constexpr std::size_t kGlobalEntrySize = 4;
 constexpr std::size_t kValueTableHeader = 6;  // one byte per key
 constexpr std::size_t kChecksumCalcSize = 5;
-constexpr int kMaxReferenceDepth = 16;       // references that chain further are a loop
+constexpr int kMaxReferenceDepth = 16;  // references that chain further are a loop
 constexpr int kTemperatureKey = 1;
 constexpr int kVaneKey = 5;
 constexpr int kMaxTemperatureState = 15;
@@ -51,27 +51,43 @@ std::uint8_t Combine(std::uint8_t acc, int op, std::uint8_t operand, int bits) {
   std::uint8_t masked = static_cast<std::uint8_t>(operand & (bits == 8 ? 0xFF : 0x0F));
   int ones = std::popcount(static_cast<unsigned>(masked));
   switch (op) {
-    case 0: return static_cast<std::uint8_t>(acc + masked);
-    case 1: return static_cast<std::uint8_t>(acc & masked);
-    case 2: return static_cast<std::uint8_t>(acc | masked);
-    case 3: return static_cast<std::uint8_t>(acc ^ masked);
-    case 4: return static_cast<std::uint8_t>(acc + ones);
-    case 5: return static_cast<std::uint8_t>(acc + (ones & 1));
-    default: return acc;
+    case 0:
+      return static_cast<std::uint8_t>(acc + masked);
+    case 1:
+      return static_cast<std::uint8_t>(acc & masked);
+    case 2:
+      return static_cast<std::uint8_t>(acc | masked);
+    case 3:
+      return static_cast<std::uint8_t>(acc ^ masked);
+    case 4:
+      return static_cast<std::uint8_t>(acc + ones);
+    case 5:
+      return static_cast<std::uint8_t>(acc + (ones & 1));
+    default:
+      return acc;
   }
 }
 
 std::uint8_t External(std::uint8_t acc, int op, std::uint8_t constant) {
   switch (op) {
-    case 0: return static_cast<std::uint8_t>(acc + constant);
-    case 1: return static_cast<std::uint8_t>(acc - constant);
-    case 2: return static_cast<std::uint8_t>(constant - acc);
-    case 3: return static_cast<std::uint8_t>(acc & constant);
-    case 4: return static_cast<std::uint8_t>(acc | constant);
-    case 5: return static_cast<std::uint8_t>(acc ^ constant);
-    case 6: return constant;
-    case 7: return static_cast<std::uint8_t>((acc >> 4) | (acc << 4));
-    default: return acc;
+    case 0:
+      return static_cast<std::uint8_t>(acc + constant);
+    case 1:
+      return static_cast<std::uint8_t>(acc - constant);
+    case 2:
+      return static_cast<std::uint8_t>(constant - acc);
+    case 3:
+      return static_cast<std::uint8_t>(acc & constant);
+    case 4:
+      return static_cast<std::uint8_t>(acc | constant);
+    case 5:
+      return static_cast<std::uint8_t>(acc ^ constant);
+    case 6:
+      return constant;
+    case 7:
+      return static_cast<std::uint8_t>((acc >> 4) | (acc << 4));
+    default:
+      return acc;
   }
 }
 
@@ -117,9 +133,12 @@ base::Bytes ExpandStructure(const std::uint8_t* s, std::size_t count) {
 void TACRusher::Load(bool lsb_first, const base::Bytes& image, const StateBlock& states) {
   lsb_first_ = lsb_first;
   image_ = image;
-  for (int k = 0; k < kFunctionKeys; ++k) key_states_[static_cast<std::size_t>(k)] = states[static_cast<std::size_t>(k)];
+  for (int k = 0; k < kFunctionKeys; ++k)
+    key_states_[static_cast<std::size_t>(k)] = states[static_cast<std::size_t>(k)];
   pressed_key_ = states[6];
-  pressed_state_ = (pressed_key_ >= 0 && pressed_key_ < kFunctionKeys) ? key_states_[static_cast<std::size_t>(pressed_key_)] : 0;
+  pressed_state_ = (pressed_key_ >= 0 && pressed_key_ < kFunctionKeys)
+                       ? key_states_[static_cast<std::size_t>(pressed_key_)]
+                       : 0;
   for (auto& t : key_tables_) t.clear();
   for (auto& v : value_tables_) v.clear();
   global_relation_.clear();
@@ -425,7 +444,8 @@ void TACRusher::SetStateFromValue(int key, int list_index, std::uint8_t value) {
   }
   for (std::size_t j = 0; j < list.size(); ++j) {
     if (list[j] == value) {
-      if (static_cast<int>(j) < kKeyLayouts[static_cast<std::size_t>(key)].state_count) state = static_cast<std::int32_t>(j);
+      if (static_cast<int>(j) < kKeyLayouts[static_cast<std::size_t>(key)].state_count)
+        state = static_cast<std::int32_t>(j);
       return;
     }
   }
@@ -466,7 +486,8 @@ std::uint8_t TACRusher::EvaluateChecksum(const base::Bytes& entry) const {
   auto low = [](std::uint8_t v) { return static_cast<std::uint8_t>(v & 0x0F); };
   auto high = [](std::uint8_t v) { return static_cast<std::uint8_t>(v >> 4); };
   for (std::size_t c = 3; c + kChecksumCalcSize <= entry.size(); c += kChecksumCalcSize) {
-    const std::uint8_t c0 = entry[c], c1 = entry[c + 1], c2 = entry[c + 2], c3 = entry[c + 3], k = entry[c + 4];
+    const std::uint8_t c0 = entry[c], c1 = entry[c + 1], c2 = entry[c + 2], c3 = entry[c + 3],
+                       k = entry[c + 4];
     if ((c1 & 0x40) == 0) {
       acc = External(acc, c3 & 0x0F, k);
       continue;
@@ -477,7 +498,8 @@ std::uint8_t TACRusher::EvaluateChecksum(const base::Bytes& entry) const {
     std::size_t pos = c0 & 63;
     const std::size_t last = c1 & 63;
     if (c0 & 0x80) {
-      if (pos < size) acc = Combine(acc, inner, lsb_first_ ? high(frame_bytes_[pos]) : low(frame_bytes_[pos]), 4);
+      if (pos < size)
+        acc = Combine(acc, inner, lsb_first_ ? high(frame_bytes_[pos]) : low(frame_bytes_[pos]), 4);
       ++pos;
     }
     const std::size_t end = last_whole ? last + 1 : last;  // exclusive
@@ -511,15 +533,17 @@ bool TACRusher::BuildSignal(ir::TIRIntegerArr& durations) const {
   std::vector<std::array<std::int32_t, 2>> logic(logic_count);
   for (std::size_t l = 0; l < logic_count; ++l) {
     const std::size_t p = 3 + 4 * l;
-    logic[l][0] = UndoAdjustment(TwoByteDuration(t[p], t[p + 1]), timing_.LogicHighComp, timing_.LogicLowComp);
-    logic[l][1] = UndoAdjustment(TwoByteDuration(t[p + 2], t[p + 3]), timing_.LogicHighComp, timing_.LogicLowComp);
+    logic[l][0] =
+        UndoAdjustment(TwoByteDuration(t[p], t[p + 1]), timing_.LogicHighComp, timing_.LogicLowComp);
+    logic[l][1] =
+        UndoAdjustment(TwoByteDuration(t[p + 2], t[p + 3]), timing_.LogicHighComp, timing_.LogicLowComp);
   }
   std::vector<std::array<std::int32_t, 2>> splits((t.size() - head) / 5);
   for (std::size_t i = 0; i < splits.size(); ++i) {
     const std::size_t p = head + 5 * i;
     splits[i][0] = UndoAdjustment(TwoByteDuration(t[p], t[p + 1]), timing_.WaveHighComp, timing_.WaveLowComp);
-    splits[i][1] =
-        UndoAdjustment(ThreeByteDuration(t[p + 2], t[p + 3], t[p + 4]), timing_.WaveHighComp, timing_.WaveLowComp);
+    splits[i][1] = UndoAdjustment(ThreeByteDuration(t[p + 2], t[p + 3], t[p + 4]), timing_.WaveHighComp,
+                                  timing_.WaveLowComp);
   }
 
   ir::TIRIntegerArr raw;

@@ -48,8 +48,8 @@ Tprt_Btns CollectButtons(const store::TdiskAir& record, const ir::TStrProt_Listb
   for (std::size_t i = 0; i <= last_slot; ++i) b.slots.push_back(PartBytes(record, i, b.count, rest));
   for (std::int64_t p = 0; p < b.count; ++p) {
     const auto at = static_cast<std::size_t>(p);
-    b.equal.push_back(
-        std::all_of(b.slots.begin(), b.slots.end(), [&](const CodeBytes& s) { return s[at] == b.slots[0][at]; }));
+    b.equal.push_back(std::all_of(b.slots.begin(), b.slots.end(),
+                                  [&](const CodeBytes& s) { return s[at] == b.slots[0][at]; }));
     b.widths.push_back(p == b.count - 1 && rest != 0 ? rest : kBitsPerByte);
   }
   return b;

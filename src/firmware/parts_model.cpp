@@ -40,7 +40,8 @@ class Builder {
   std::vector<TPartsInfo>& Parts(int k) { return model_.tables[static_cast<std::size_t>(k)].Parts; }
   const store::TdiskKey& Key(int k) const { return rec_.Keys[static_cast<std::size_t>(k)]; }
   bool HasLines(int k) const {
-    return k >= 0 && static_cast<std::size_t>(k) < src_.lines.size() && !src_.lines[static_cast<std::size_t>(k)].empty();
+    return k >= 0 && static_cast<std::size_t>(k) < src_.lines.size() &&
+           !src_.lines[static_cast<std::size_t>(k)].empty();
   }
   std::int64_t Read(const store::TGrdDataLine& line, const TPartsInfo& p) const {
     return ReadLineField(line, p.ByteIndex, p.StartBit, p.Width, rec_.LsbFirst != 0, src_.seven_bit_first);
@@ -65,7 +66,8 @@ class Builder {
     return false;
   }
 
-  TPartsInfo ColumnPart(int k, int c, const store::TdiskBitColumn& col, const ir::TStrProt_Listbase& elements) {
+  TPartsInfo ColumnPart(int k, int c, const store::TdiskBitColumn& col,
+                        const ir::TStrProt_Listbase& elements) {
     TPartsInfo p;
     p.ByteIndex = static_cast<std::int32_t>(ir::ByteOffsetOfRun(elements, col.Frame, col.BitPos));
     p.StartBit = col.BitPos % kBitsPerUnit;
@@ -111,10 +113,12 @@ class Builder {
     }
     if (k == kKeyFan && col.Kind == kRelativeValue) model_.fan_mode_dependent = true;
     auto pad = [&] {
-      while (!p.Values.empty() && p.Values.size() < static_cast<std::size_t>(states)) p.Values.push_back(p.Values[0]);
+      while (!p.Values.empty() && p.Values.size() < static_cast<std::size_t>(states))
+        p.Values.push_back(p.Values[0]);
     };
     if (k == kKeyVane && p.Values.size() > 1) {
-      bool all_equal = std::all_of(p.Values.begin(), p.Values.end(), [&](auto x) { return x == p.Values[0]; });
+      bool all_equal =
+          std::all_of(p.Values.begin(), p.Values.end(), [&](auto x) { return x == p.Values[0]; });
       if (all_equal)
         p.Values.resize(1);
       else if (p.Values.size() != kRotatedVaneGroup)
@@ -160,12 +164,14 @@ class Builder {
         if (dk == p || dk >= keys_) continue;
         const std::vector<TPartsInfo> sources = Parts(dk);
         for (const TPartsInfo& s : sources) {
-          bool wanted = d == kFixedStepFlag ? s.Type == kPartStep
-                                               : (s.Type == kPartNormal || s.Type == kPartReference);
+          bool wanted =
+              d == kFixedStepFlag ? s.Type == kPartStep : (s.Type == kPartNormal || s.Type == kPartReference);
           if (!wanted) continue;
-          if (model_.two_power_formats && dk == kKeyPower && s.Format >= 0 && Key(p).Slot != s.Format) continue;
+          if (model_.two_power_formats && dk == kKeyPower && s.Format >= 0 && Key(p).Slot != s.Format)
+            continue;
           const auto v = static_cast<std::uint8_t>(Read(line, s));
-          if (dk == kKeyPower && s.Column >= 0 && v == Key(kKeyPower).Columns[static_cast<std::size_t>(s.Column)].Values[1])
+          if (dk == kKeyPower && s.Column >= 0 &&
+              v == Key(kKeyPower).Columns[static_cast<std::size_t>(s.Column)].Values[1])
             continue;
           TPartsInfo f;
           f.Type = kPartFixed;
@@ -196,7 +202,8 @@ class Builder {
     const auto& lines = src_.lines[kKeyMode];
     for (int s = 0; s < Key(kKeyMode).StateCount; ++s) {
       bool fixed = s < 8 && (mask & (1u << s));
-      m.Values.push_back(fixed ? static_cast<std::uint8_t>(Read(lines[static_cast<std::size_t>(s)], src)) : kRelativeValue);
+      m.Values.push_back(fixed ? static_cast<std::uint8_t>(Read(lines[static_cast<std::size_t>(s)], src))
+                               : kRelativeValue);
     }
     return m;
   }
@@ -238,7 +245,10 @@ class Builder {
       if (fan.Type != kPartNormal) continue;
       const TPartsInfo* mode = nullptr;
       for (const TPartsInfo& q : Parts(kKeyMode))
-        if (q.Type == kPartNormal && SameBits(q, fan)) { mode = &q; break; }
+        if (q.Type == kPartNormal && SameBits(q, fan)) {
+          mode = &q;
+          break;
+        }
       TPartsInfo t;
       t.Type = kPartModeTable;
       t.RefKey = kKeyFan;
@@ -250,15 +260,19 @@ class Builder {
       for (int s = 0; s < modes; ++s) {
         TSSByteArray list(static_cast<std::size_t>(std::max(fans, 0)), 0);
         for (int j = 0; mode && j < fans; ++j) {
-          const int x = static_cast<std::size_t>(s) < mode->Values.size() ? mode->Values[static_cast<std::size_t>(s)] : 0;
-          const int fv = static_cast<std::size_t>(j) < fan.Values.size() ? fan.Values[static_cast<std::size_t>(j)] : 255;
+          const int x = static_cast<std::size_t>(s) < mode->Values.size()
+                            ? mode->Values[static_cast<std::size_t>(s)]
+                            : 0;
+          const int fv =
+              static_cast<std::size_t>(j) < fan.Values.size() ? fan.Values[static_cast<std::size_t>(j)] : 255;
           int entry;
           if (s < 8 && (fan_mask & (1u << s)))
             entry = x;
           else if (fv == store::kUnsetValue)
-            entry = ~(static_cast<std::size_t>(s) < previous.size() && static_cast<std::size_t>(j) < previous[static_cast<std::size_t>(s)].size()
-                           ? previous[static_cast<std::size_t>(s)][static_cast<std::size_t>(j)]
-                           : 0);
+            entry = ~(static_cast<std::size_t>(s) < previous.size() &&
+                              static_cast<std::size_t>(j) < previous[static_cast<std::size_t>(s)].size()
+                          ? previous[static_cast<std::size_t>(s)][static_cast<std::size_t>(j)]
+                          : 0);
           else
             entry = x - fv + 16;
           list[static_cast<std::size_t>(j)] = static_cast<std::uint8_t>(entry & 0xFF);
@@ -287,7 +301,6 @@ class Builder {
   int keys_ = 0;
   PartsModel model_;
 };
-
 
 const TPartsInfo* Builder::FindNormal(int k, const TPartsInfo& p) const {
   for (const TPartsInfo& q : model_.tables[static_cast<std::size_t>(k)].Parts)
@@ -401,7 +414,8 @@ void Builder::TempAndVaneGroups() {
     auto& groups = model_.tables[kKeyVane].Groups;
     std::size_t longest = 0;
     for (TSSByteArray& g : groups) {
-      if (!g.empty() && std::all_of(g.begin(), g.end(), [&](std::uint8_t x) { return x == g[0]; })) g.resize(1);
+      if (!g.empty() && std::all_of(g.begin(), g.end(), [&](std::uint8_t x) { return x == g[0]; }))
+        g.resize(1);
       longest = std::max(longest, g.size());
     }
     for (TSSByteArray& g : groups)
@@ -418,7 +432,8 @@ void Builder::ResolveMovingAreas() {
       for (const TPartsInfo& q : Parts(t.RefKey)) {
         if (q.Type != kPartNormal) continue;
         if (ordinal++ != t.Values[0]) continue;
-        t.Group = q.Group >= 0 ? q.Group : GroupOf(model_.tables[static_cast<std::size_t>(t.RefKey)], q.Values);
+        t.Group =
+            q.Group >= 0 ? q.Group : GroupOf(model_.tables[static_cast<std::size_t>(t.RefKey)], q.Values);
         break;
       }
       t.Resolved = true;
@@ -519,7 +534,8 @@ std::int64_t ReadLineField(const store::TGrdDataLine& line, int unit, int bit, i
   std::int64_t value = 0;
   for (int i = 0; i < width; ++i) {
     const std::int64_t at = start + i - shift;
-    const int b = at >= 0 && at < static_cast<std::int64_t>(line.Data.size()) && line.Data[static_cast<std::size_t>(at)] == 1;
+    const int b = at >= 0 && at < static_cast<std::int64_t>(line.Data.size()) &&
+                  line.Data[static_cast<std::size_t>(at)] == 1;
     if (lsb_first)
       value |= static_cast<std::int64_t>(b) << i;
     else
@@ -542,7 +558,8 @@ void FindPowerFormats(const store::Tex_gssList& formats, PartsModel& model) {
   auto last_with = [&](int key) {
     int found = -1;
     for (std::size_t f = 0; f < formats.size(); ++f)
-      if (std::find(formats[f].KeyIndexes.begin(), formats[f].KeyIndexes.end(), key) != formats[f].KeyIndexes.end())
+      if (std::find(formats[f].KeyIndexes.begin(), formats[f].KeyIndexes.end(), key) !=
+          formats[f].KeyIndexes.end())
         found = static_cast<int>(f);
     return found;
   };
@@ -555,4 +572,3 @@ void FindPowerFormats(const store::Tex_gssList& formats, PartsModel& model) {
 PartsModel BuildPartsTables(const PartsSource& source) { return Builder(source).Run(); }
 
 }  // namespace klimavo::firmware
-

@@ -200,19 +200,19 @@ class EntryWriter {
   /// The number of state values a key's status entries write.
   int StatusCount(int key) const;
 
-  void WriteInit(int key, int part);           ///< "初始化" entry (type 0, not included)
-  void WriteGoto(int key, int part);           ///< "转到" reference (type 3, in init data)
-  void WriteTakeHere(int key, int part);       ///< "取这里值" reference (type 3)
-  void WritePowerSpecial(int key, int part);   ///< type 4
-  void WriteStatus(int key, int part);         ///< included type 0
-  void WriteStep(int key, int part);           ///< type 2
-  void WriteFixed(int key, int part);          ///< type 1, keys 1 to 5
-  void WritePower(int key, int part);          ///< type 1, key 0
-  void WriteModeMap(int key, int part);        ///< type 5
-  void WriteModeTable(int key, int part);      ///< type 6
-  void WriteMoving(int key, int part);         ///< B: type 7 in a key section
-  void WriteMovingInit(int key, int part);     ///< B: type 7 in an init list
-  void WritePowerInit(int key, int part);      ///< B: power type 0 in an init list
+  void WriteInit(int key, int part);          ///< "初始化" entry (type 0, not included)
+  void WriteGoto(int key, int part);          ///< "转到" reference (type 3, in init data)
+  void WriteTakeHere(int key, int part);      ///< "取这里值" reference (type 3)
+  void WritePowerSpecial(int key, int part);  ///< type 4
+  void WriteStatus(int key, int part);        ///< included type 0
+  void WriteStep(int key, int part);          ///< type 2
+  void WriteFixed(int key, int part);         ///< type 1, keys 1 to 5
+  void WritePower(int key, int part);         ///< type 1, key 0
+  void WriteModeMap(int key, int part);       ///< type 5
+  void WriteModeTable(int key, int part);     ///< type 6
+  void WriteMoving(int key, int part);        ///< B: type 7 in a key section
+  void WriteMovingInit(int key, int part);    ///< B: type 7 in an init list
+  void WritePowerInit(int key, int part);     ///< B: power type 0 in an init list
 
   /// The section entries of one key, in the firmware's order.
   void WriteKeyEntries(int key);

@@ -16,11 +16,11 @@ using Lines = std::vector<std::string>;  ///< GBK text lines without line ends
 
 /// What the generators need to know of the record beyond its image.
 struct PartsInput {
-  const store::TdiskAir& record;        ///< the prepared working copy
-  const store::Tex_gssList& formats;    ///< BuildFormatList of the working copy
-  const store::TBtnLines& bit_lines;    ///< code lines, one byte per bit
-  bool seven_bit_first = false;         ///< the record's seven-bit-first setting
-  bool triple_frames = false;           ///< the triple-frame setting (code numbers 0147..0150)
+  const store::TdiskAir& record;      ///< the prepared working copy
+  const store::Tex_gssList& formats;  ///< BuildFormatList of the working copy
+  const store::TBtnLines& bit_lines;  ///< code lines, one byte per bit
+  bool seven_bit_first = false;       ///< the record's seven-bit-first setting
+  bool triple_frames = false;         ///< the triple-frame setting (code numbers 0147..0150)
 };
 
 // Results besides 0 and 1 (the caller reports r - 500): a table whose byte

@@ -12,13 +12,13 @@
 namespace klimavo::firmware {
 namespace {
 
-constexpr int kMaxByteIndex = 63;    // frame bytes are indexed with 6 bits
-constexpr int kMaxRefIndex = 15;     // a reference byte keeps its group or entry in 4 bits
-constexpr int kMaxKeyCode = 7;       // ... and its key code in 3 bits
-constexpr int kRefBoth = 192;        // bit layout: both values are references
-constexpr int kRefSecond = 64;       // bit layout: the second value is a reference
-constexpr int kRunEntry = 128;       // reference byte: run an entry of the key's table
-constexpr int kModeEntry = 176;      // run an entry of the mode key: 128 + ClampKey(2) * 16
+constexpr int kMaxByteIndex = 63;  // frame bytes are indexed with 6 bits
+constexpr int kMaxRefIndex = 15;   // a reference byte keeps its group or entry in 4 bits
+constexpr int kMaxKeyCode = 7;     // ... and its key code in 3 bits
+constexpr int kRefBoth = 192;      // bit layout: both values are references
+constexpr int kRefSecond = 64;     // bit layout: the second value is a reference
+constexpr int kRunEntry = 128;     // reference byte: run an entry of the key's table
+constexpr int kModeEntry = 176;    // run an entry of the mode key: 128 + ClampKey(2) * 16
 constexpr std::size_t kInitNameBytes = 18;
 constexpr int kSpecialSecondBit = 2;
 
@@ -26,7 +26,8 @@ constexpr int kSpecialSecondBit = 2;
 
 // ---- Entry writer -----------------------------------------------------------
 
-EntryWriter::EntryWriter(const store::TdiskAir& record, PartsModel& model, bool generator_b, bool single_power_code)
+EntryWriter::EntryWriter(const store::TdiskAir& record, PartsModel& model, bool generator_b,
+                         bool single_power_code)
     : record_(record), model_(model), generator_b_(generator_b), single_power_code_(single_power_code) {
   for (std::size_t k = 0; k < record.UsedKeys(); ++k) names_.push_back(record.Keys[k].Name.str());
 }
@@ -148,7 +149,8 @@ void EntryWriter::WriteStatus(int key, int part) {
     if (as_ref)
       Db(DbBin(RefByte(key, p.Group), text));
     else
-      Db(DbHex(static_cast<std::size_t>(i) < p.Values.size() ? p.Values[static_cast<std::size_t>(i)] : 0, text));
+      Db(DbHex(static_cast<std::size_t>(i) < p.Values.size() ? p.Values[static_cast<std::size_t>(i)] : 0,
+               text));
   }
 }
 
@@ -203,7 +205,8 @@ void EntryWriter::WritePower(int key, int part) {
     RefByte(kKeyMode, mode_part->Position);
     Db(DbBin(kModeEntry + mode_part->Position, Gbk("转模式的第") + Dec(mode_part->Position) + Gbk("组值")));
   } else {
-    Db(DbBin(RefByte(p.RefKey, p.Group), Gbk("取") + Name(p.RefKey) + Gbk("的") + Dec(p.Group) + Gbk("组值")));
+    Db(DbBin(RefByte(p.RefKey, p.Group),
+             Gbk("取") + Name(p.RefKey) + Gbk("的") + Dec(p.Group) + Gbk("组值")));
   }
 }
 
@@ -234,7 +237,8 @@ void EntryWriter::WriteModeTable(int key, int part) {
   const int entry = entries_++;
   if (KeyExists(p.RefKey) && p.RefPart >= 0 &&
       static_cast<std::size_t>(p.RefPart) < model_.tables[static_cast<std::size_t>(p.RefKey)].Parts.size())
-    model_.tables[static_cast<std::size_t>(p.RefKey)].Parts[static_cast<std::size_t>(p.RefPart)].Position = entry;
+    model_.tables[static_cast<std::size_t>(p.RefKey)].Parts[static_cast<std::size_t>(p.RefPart)].Position =
+        entry;
   BarLine(key, p);
   Db(DbBin(255, Gbk(";从全局中取,=0从下面中取")));
   Header(p, kRefBoth);
@@ -264,11 +268,13 @@ void EntryWriter::WriteKeyEntries(int key) {
     each([](const TPartsInfo& p) { return p.Type == kPartModeTable; }, W{&EntryWriter::WriteModeTable});
   }
   each([](const TPartsInfo& p) { return p.Type == kPartNormal && p.Included; }, W{&EntryWriter::WriteStatus});
-  if (key == kKeyTemp) each([](const TPartsInfo& p) { return p.Type == kPartStep; }, W{&EntryWriter::WriteStep});
+  if (key == kKeyTemp)
+    each([](const TPartsInfo& p) { return p.Type == kPartStep; }, W{&EntryWriter::WriteStep});
   each([](const TPartsInfo& p) { return p.Type == kPartFixed; },
        key == kKeyPower ? W{&EntryWriter::WritePower} : W{&EntryWriter::WriteFixed});
   if (generator_b_ && key != kKeyPower)
-    each([](const TPartsInfo& p) { return p.Type == kPartMoving && p.Included; }, W{&EntryWriter::WriteMoving});
+    each([](const TPartsInfo& p) { return p.Type == kPartMoving && p.Included; },
+         W{&EntryWriter::WriteMoving});
 }
 
 // ---- Generator A ------------------------------------------------------------
@@ -327,7 +333,8 @@ int WritePartsTablesA(const PartsInput& in, Lines& relation, std::uint8_t& contr
   Lines scratch;
   WriteKeySectionsA(record, model, formats, single_power_code, scratch, nullptr);
   ClearWritten(model);
-  const int entries_error = WriteKeySectionsA(record, model, formats, single_power_code, relation, &count_lines);
+  const int entries_error =
+      WriteKeySectionsA(record, model, formats, single_power_code, relation, &count_lines);
   if (error == 0) error = entries_error;
 
   int keys_with_parts = 0;

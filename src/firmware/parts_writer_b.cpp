@@ -86,7 +86,8 @@ InitList WriteInitList(const store::TdiskAir& record, PartsModel& model, const s
     for (std::size_t i = 0; i < parts.size(); ++i) {
       TPartsInfo& p = parts[i];
       if (p.Type != kPartMoving || p.Written || (k != kKeyPower && p.Included)) continue;
-      if (power_split && p.RefKey >= 0 && p.RefKey < keys && record.Keys[static_cast<std::size_t>(p.RefKey)].Slot == f)
+      if (power_split && p.RefKey >= 0 && p.RefKey < keys &&
+          record.Keys[static_cast<std::size_t>(p.RefKey)].Slot == f)
         continue;
       w.WriteMovingInit(k, static_cast<int>(i));
       p.Written = true;
@@ -183,7 +184,8 @@ int WritePartsTablesB(const PartsInput& in, Lines& relation, std::uint8_t& contr
       continue;
     }
     relation[static_cast<std::size_t>(count_lines[f]) + 1] =
-        empty ? DbBin(0, Gbk(";没有初始化")) : DbBin(kInitListFlags + n * kInitListStep, Gbk(";初始化") + Dec(n));
+        empty ? DbBin(0, Gbk(";没有初始化"))
+              : DbBin(kInitListFlags + n * kInitListStep, Gbk(";初始化") + Dec(n));
     if (!empty) ++n;
   }
   if (error != 0) {

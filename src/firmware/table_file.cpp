@@ -102,8 +102,8 @@ int GenerateRecordTables(store::TdiskAir& copy, const store::TBtnLines& bit_line
   out.seven_bit_first = prepared.seven_bit_first;
   out.formats = std::move(prepared.formats);
   out.control = BaseControlByte(copy, out.formats.size());
-  const int r = RunPartsGenerator(copy, out.formats, bit_lines, out.seven_bit_first, triple_frames, out.relation,
-                                  out.control, out.table);
+  const int r = RunPartsGenerator(copy, out.formats, bit_lines, out.seven_bit_first, triple_frames,
+                                  out.relation, out.control, out.table);
   return r != 0 ? r - kPartsErrorBase : 0;
 }
 
@@ -111,7 +111,8 @@ int TableGenerator::WriteRecordTables(Lines& output, store::TdiskAir& copy, cons
                                       const std::string& label) {
   const Texts& t = T();
   RecordTables tables;
-  if (int r = GenerateRecordTables(copy, bit_lines, settings_.TripleFrames, kPrepareErrors, tables); r != 0) return r;
+  if (int r = GenerateRecordTables(copy, bit_lines, settings_.TripleFrames, kPrepareErrors, tables); r != 0)
+    return r;
   settings_.SevenBitFirst = tables.seven_bit_first;
   const store::Tex_gssList& formats = tables.formats;
   std::uint8_t control = tables.control;

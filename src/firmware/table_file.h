@@ -25,9 +25,9 @@ inline constexpr int kFileErrKeyCount = -1;
 inline constexpr int kFileErrFormatWithoutKey = -2;
 inline constexpr int kFileErrTooManyFormats = -3;
 inline constexpr int kFileErrNoFormat = -4;
-inline constexpr int kFileErrTables = -6;    ///< checksum table or a refused format
+inline constexpr int kFileErrTables = -6;       ///< checksum table or a refused format
 inline constexpr int kFileErrTooManyKeys = -7;  ///< more than 6 keys
-inline constexpr int kPartsErrorBase = 500;  ///< a parts generator's result r gives r - 500
+inline constexpr int kPartsErrorBase = 500;     ///< a parts generator's result r gives r - 500
 
 /// The references that the index sections of the file collect per record.
 struct LabelLists {

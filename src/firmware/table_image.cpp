@@ -140,7 +140,8 @@ int BuildImageSources(const store::TdiskAir& record, const store::TBtnLines& bit
   store::TdiskAir copy = record;
   settings.TripleFrames = ApplySpecialCodeNumbers(copy);
   RecordTables tables;
-  if (int r = GenerateRecordTables(copy, bit_lines, settings.TripleFrames, kPrepareErrors, tables); r != 0) return r;
+  if (int r = GenerateRecordTables(copy, bit_lines, settings.TripleFrames, kPrepareErrors, tables); r != 0)
+    return r;
   settings.SevenBitFirst = tables.seven_bit_first;
   const store::Tex_gssList& formats = tables.formats;
   const std::uint8_t control = tables.control;

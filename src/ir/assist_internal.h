@@ -51,8 +51,8 @@ bool Blind(const TIRIntegerArr& ticks, const Request& request, double tolerance,
 /// timing: repetitions found, bytes packed, bits cut to one repetition, as the
 /// blind decoder fills its result. For two-bit symbols pass the bits of both
 /// orders (`bits_msb` used only for the MSB-first bytes).
-Tcomp_aval BuildResult(const TStrProt_Listbase& elements, const TSSByteArray& bits, const TSSByteArray& bits_msb,
-                       const TIRGsPara& params, const Request& request);
+Tcomp_aval BuildResult(const TStrProt_Listbase& elements, const TSSByteArray& bits,
+                       const TSSByteArray& bits_msb, const TIRGsPara& params, const Request& request);
 
 /// A split code for (mark, space) in `params`: an existing one within 8 % (or
 /// 50 µs), else a new one; -1 when the table is full.

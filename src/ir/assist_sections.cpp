@@ -35,13 +35,13 @@ constexpr std::size_t kMinSymbols = 8;
 constexpr std::int64_t kMaxStepRatio = 2;
 constexpr std::size_t kMinLevelShare = 16;
 
-
 std::int64_t MedianSpace(const TIRIntegerArr& micros) {
   std::vector<std::int64_t> spaces;
   for (const std::int32_t d : micros)
     if (d < 0) spaces.push_back(-std::int64_t{d});
   if (spaces.empty()) return 0;
-  std::nth_element(spaces.begin(), spaces.begin() + static_cast<std::ptrdiff_t>(spaces.size() / 2), spaces.end());
+  std::nth_element(spaces.begin(), spaces.begin() + static_cast<std::ptrdiff_t>(spaces.size() / 2),
+                   spaces.end());
   return spaces[spaces.size() / 2];
 }
 
@@ -115,7 +115,8 @@ Reading ReadSections(const TIRIntegerArr& ticks, const Request& request) {
     Reading reading = ReadSingleSection(part, request);
     if (!reading.ok) {
       if (s == 0 && IsLeadIn(part)) {
-        out.changes.push_back({"lead-in of " + std::to_string(part.size() / 2) + (part.size() / 2 == 1 ? " pulse " : " pulses ") +
+        out.changes.push_back({"lead-in of " + std::to_string(part.size() / 2) +
+                                   (part.size() / 2 == 1 ? " pulse " : " pulses ") +
                                    PairText(TicksToMicros(part[0]), TicksToMicros(part[1])) + " left out",
                                "equal pulses before the first long gap carry no data"});
         continue;
@@ -137,7 +138,8 @@ Reading ReadSections(const TIRIntegerArr& ticks, const Request& request) {
     const Tcomp_aval& r = sections[s].result;
     const int logic_base = MergeLogic(combined, r.Params, request.tolerance);
     if (logic_base < 0) return Reading{};
-    if (logic_base > 0 && logic_notes.find(LogicText(combined, logic_base, r.Params.LogicCount)) == std::string::npos)
+    if (logic_base > 0 &&
+        logic_notes.find(LogicText(combined, logic_base, r.Params.LogicCount)) == std::string::npos)
       logic_notes += "; section " + std::to_string(s + 1) + " logic codes " +
                      LogicText(combined, logic_base, r.Params.LogicCount);
     TStrProt_Listbase mapped;
@@ -199,7 +201,8 @@ Reading ReadTwoBitSymbols(const TIRIntegerArr& ticks, const Request& request) {
   // Space lengths after that mark, grouped into levels of like length.
   std::vector<std::int64_t> spaces;
   for (std::size_t p = 0; p + 1 < pairs; ++p)
-    if (is_symbol_mark(micros[2 * p]) && micros[2 * p + 1] < 0) spaces.push_back(-std::int64_t{micros[2 * p + 1]});
+    if (is_symbol_mark(micros[2 * p]) && micros[2 * p + 1] < 0)
+      spaces.push_back(-std::int64_t{micros[2 * p + 1]});
   std::sort(spaces.begin(), spaces.end());
   struct Level {
     std::int64_t sum = 0;
@@ -239,8 +242,8 @@ Reading ReadTwoBitSymbols(const TIRIntegerArr& ticks, const Request& request) {
   params.Reset();
   params.LogicCount = static_cast<std::uint8_t>(kSymbolLevels);
   for (std::size_t k = 0; k < kSymbolLevels; ++k)
-    params.Logic[k] = {static_cast<std::int32_t>(mark), static_cast<std::int32_t>(-used[k].Mean()), kUnusedDuration,
-                       kUnusedDuration};
+    params.Logic[k] = {static_cast<std::int32_t>(mark), static_cast<std::int32_t>(-used[k].Mean()),
+                       kUnusedDuration, kUnusedDuration};
   auto level_of = [&](std::int64_t space) -> int {
     for (std::size_t k = 0; k < kSymbolLevels; ++k)
       if (IsNear(-space, used[k].Mean(), request.tolerance, request.tolerance)) return static_cast<int>(k);
@@ -273,11 +276,13 @@ Reading ReadTwoBitSymbols(const TIRIntegerArr& ticks, const Request& request) {
   out.ok = true;
   out.bits_per_symbol = 2;
   std::string lengths;
-  for (std::size_t k = 0; k < kSymbolLevels; ++k) lengths += (k ? ", " : "") + std::to_string(-params.Logic[k][1]);
-  out.changes.push_back({"two-bit symbols",
-                         "one mark of " + std::to_string(mark) + " µs is followed by four space lengths (" + lengths +
-                             " µs): symbol values 0 to 3, two bits each, " +
-                             (request.both_orders || request.lsb_first ? "low bit first" : "high bit first")});
+  for (std::size_t k = 0; k < kSymbolLevels; ++k)
+    lengths += (k ? ", " : "") + std::to_string(-params.Logic[k][1]);
+  out.changes.push_back(
+      {"two-bit symbols",
+       "one mark of " + std::to_string(mark) + " µs is followed by four space lengths (" + lengths +
+           " µs): symbol values 0 to 3, two bits each, " +
+           (request.both_orders || request.lsb_first ? "low bit first" : "high bit first")});
   return out;
 }
 

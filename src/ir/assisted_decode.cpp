@@ -238,7 +238,8 @@ Reading ReadInvertedPolarity(const TIRIntegerArr& ticks, const Request& request)
   Reading r;
   TIRIntegerArr inverted;
   inverted.reserve(ticks.size());
-  for (const std::int32_t d : ticks) inverted.push_back(d == std::numeric_limits<std::int32_t>::min() ? kUnusedDuration : -d);
+  for (const std::int32_t d : ticks)
+    inverted.push_back(d == std::numeric_limits<std::int32_t>::min() ? kUnusedDuration : -d);
   std::size_t start = 0;
   while (start < inverted.size() && inverted[start] <= 0) ++start;
   inverted.erase(inverted.begin(), inverted.begin() + static_cast<std::ptrdiff_t>(start));
@@ -247,11 +248,11 @@ Reading ReadInvertedPolarity(const TIRIntegerArr& ticks, const Request& request)
   r = std::move(single);
   const bool starts_with_space = !ticks.empty() && ticks[0] < 0;
   r.changes.insert(r.changes.begin(),
-                   AssistChange{"polarity inverted", starts_with_space
-                                                         ? "the capture begins with a space and reads with marks "
-                                                           "and spaces swapped"
-                                                         : "the logic codes began with a space; with marks and "
-                                                           "spaces swapped they begin with a mark"});
+                   AssistChange{"polarity inverted",
+                                starts_with_space ? "the capture begins with a space and reads with marks "
+                                                    "and spaces swapped"
+                                                  : "the logic codes began with a space; with marks and "
+                                                    "spaces swapped they begin with a mark"});
   return r;
 }
 
@@ -307,13 +308,15 @@ Score ShapeOf(const Tcomp_aval& result) {
     if (split >= std::min<int>(p.SplitCount, TIRGsPara::kMaxSplit)) return false;
     const auto& code = p.Split[split];
     for (int k = 0; k < std::min<int>(p.LogicCount, TIRGsPara::kMaxLogic); ++k) {
-      if (Relative(code[0], p.Logic[k][0]) <= kNearMissFactor && Relative(code[1], p.Logic[k][1]) <= kNearMissFactor)
+      if (Relative(code[0], p.Logic[k][0]) <= kNearMissFactor &&
+          Relative(code[1], p.Logic[k][1]) <= kNearMissFactor)
         return true;
     }
     return false;
   };
   for (std::size_t i = 1; i + 1 < e.size(); ++i) {
-    if (!e[i].IsData() && e[i - 1].IsData() && e[i + 1].IsData() && uses[e[i].Value] == 1 && near_logic(e[i].Value))
+    if (!e[i].IsData() && e[i - 1].IsData() && e[i + 1].IsData() && uses[e[i].Value] == 1 &&
+        near_logic(e[i].Value))
       ++s.lone_classes;
   }
   return s;
@@ -332,8 +335,8 @@ bool Blind(const TIRIntegerArr& ticks, const Request& request, double tolerance,
   return DecodeCapture(ticks, request.carrier, request.both_orders, request.lsb_first, tolerance, out);
 }
 
-Tcomp_aval BuildResult(const TStrProt_Listbase& elements, const TSSByteArray& bits, const TSSByteArray& bits_msb,
-                       const TIRGsPara& params, const Request& request) {
+Tcomp_aval BuildResult(const TStrProt_Listbase& elements, const TSSByteArray& bits,
+                       const TSSByteArray& bits_msb, const TIRGsPara& params, const Request& request) {
   Tcomp_aval r;
   const std::size_t kept = std::min(elements.size(), kMaxProtocolElements);
   r.Protocol.Elements.assign(elements.begin(), elements.begin() + static_cast<std::ptrdiff_t>(kept));
@@ -396,8 +399,9 @@ Reading ReadWithOtherTolerance(const TIRIntegerArr& ticks, const Request& reques
   // The codes of the blind reading show most near misses at no cost; a reading
   // in fragments has lost its logic codes, so its pair classes are looked at.
   const bool fragmented = !plain || ShapeOf(*plain).groups >= kFragmentedGroups;
-  std::vector<double> tries = fragmented ? WiderTolerances(ClassesOf(micros, request.tolerance), request.tolerance)
-                                         : WiderTolerances(CodesOf(*plain), request.tolerance);
+  std::vector<double> tries = fragmented
+                                  ? WiderTolerances(ClassesOf(micros, request.tolerance), request.tolerance)
+                                  : WiderTolerances(CodesOf(*plain), request.tolerance);
   // Durations closer together than the tolerance merge two classes that carry
   // data: the blind reading then fails or leaves runs of assorted split codes.
   const bool merged_data = !plain || HasSplitRun(*plain);
@@ -443,14 +447,16 @@ Reading ReadStrayPulses(const Tcomp_aval& base, const Request& request) {
     const auto first = base.Bits.begin() + static_cast<std::ptrdiff_t>(cursor);
     const bool split_after = i + 1 == e.size() || !e[i + 1].IsData();
     const bool split_before = i == 0 || !e[i - 1].IsData();
-    const bool all_same = std::all_of(first, first + static_cast<std::ptrdiff_t>(n), [&](std::uint8_t b) { return b == *first; });
+    const bool all_same = std::all_of(first, first + static_cast<std::ptrdiff_t>(n),
+                                      [&](std::uint8_t b) { return b == *first; });
     if (i == 0 && n < kBitsPerByte && split_after && all_same && i + 1 < e.size()) {
       // A short train of equal pulses before the first header: a lead-in.
       const auto& logic = params.Logic[*first];
       const int k = FindOrAddSplit(params, logic[0], logic[1], false);
       if (k < 0) return Reading{};
       for (std::size_t b = 0; b < n; ++b) out.push_back(TStrProtItem::Split(static_cast<std::uint16_t>(k)));
-      changes.push_back({"lead-in of " + std::to_string(n) + (n == 1 ? " pulse " : " pulses ") + PairText(logic[0], logic[1]) + " read as split codes",
+      changes.push_back({"lead-in of " + std::to_string(n) + (n == 1 ? " pulse " : " pulses ") +
+                             PairText(logic[0], logic[1]) + " read as split codes",
                          "equal pulses before the first header carry no data"});
       cursor += n;
       continue;
@@ -468,8 +474,8 @@ Reading ReadStrayPulses(const Tcomp_aval& base, const Request& request) {
       if (!drop_first) out.push_back(TStrProtItem::Split(static_cast<std::uint16_t>(k)));
       for (std::size_t b = cursor; b < cursor + n; ++b)
         if (b != dropped) bits.push_back(base.Bits[b]);
-      changes.push_back({std::string(drop_first ? "lead-in pulse " : "end pulse ") + PairText(logic[0], logic[1]) +
-                             " read as a split code",
+      changes.push_back({std::string(drop_first ? "lead-in pulse " : "end pulse ") +
+                             PairText(logic[0], logic[1]) + " read as a split code",
                          "a data group of " + std::to_string(n) + " bits is one more than whole bytes"});
       cursor += n;
       continue;
@@ -557,7 +563,8 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
   AssistedDecode out;
   const Request request{carrier, both_orders, lsb_first, decode_tolerance};
   out.plain_ok = Blind(durations, request, decode_tolerance, out.plain);
-  std::vector<std::string> doubts = out.plain_ok ? DoubtsAbout(out.plain) : std::vector<std::string>{"no decoding"};
+  std::vector<std::string> doubts =
+      out.plain_ok ? DoubtsAbout(out.plain) : std::vector<std::string>{"no decoding"};
   if (out.plain_ok && doubts.empty()) {
     out.outcome = AssistOutcome::kPlain;
     out.result = out.plain;
@@ -632,7 +639,8 @@ AssistedDecode AssistedDecodeCapture(const TIRIntegerArr& durations, std::int32_
   if (best.changes.empty()) {
     out.outcome = AssistOutcome::kKept;
     out.result = out.plain;
-    out.changes = {{"blind reading kept", DoubtsText(doubts) + "; " + tried_text + (tried.empty() ? "" : ": none reads better")}};
+    out.changes = {{"blind reading kept",
+                    DoubtsText(doubts) + "; " + tried_text + (tried.empty() ? "" : ": none reads better")}};
     return out;
   }
   out.outcome = AssistOutcome::kImproved;

@@ -58,8 +58,8 @@ enum class AssistOutcome {
 struct AssistedDecode {
   AssistOutcome outcome = AssistOutcome::kFailed;
   bool plain_ok = false;
-  Tcomp_aval plain;   ///< the blind reading (when plain_ok)
-  Tcomp_aval result;  ///< the reading returned (the blind one unless improved)
+  Tcomp_aval plain;         ///< the blind reading (when plain_ok)
+  Tcomp_aval result;        ///< the reading returned (the blind one unless improved)
   int sections = 1;         ///< sections of the returned reading
   int bits_per_symbol = 1;  ///< 2 for a reading of two-bit symbols
   /// kImproved: every change made. kKept and kFailed: one entry naming what

@@ -21,7 +21,8 @@ std::int64_t Magnitude(std::int64_t v) { return v < 0 ? -v : v; }
 
 class BiphaseExtractor {
  public:
-  BiphaseExtractor(std::span<std::int64_t> d, std::int64_t half_bit, ToleranceCache& windows, DecodeOutcome& out)
+  BiphaseExtractor(std::span<std::int64_t> d, std::int64_t half_bit, ToleranceCache& windows,
+                   DecodeOutcome& out)
       : d_(d), t_(half_bit), windows_(windows), out_(out) {}
 
   // Runs the extraction; false when a ninth distinct split pair appears.

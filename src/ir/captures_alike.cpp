@@ -1,8 +1,8 @@
 #include "ir/captures_alike.h"
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <map>
 #include <string>
 
 #include "ir/assist_internal.h"
@@ -31,7 +31,8 @@ constexpr double kLeadInSpread = 0.45;
 // A reading of one-bit pairs with two logic codes, in one section or several
 // that share them, can serve as the shared structure.
 bool Eligible(const AssistedDecode& d) {
-  return d.ok() && d.bits_per_symbol == 1 && d.result.Params.LogicCount == 2 && !IsBiphaseFormat(d.result.Params);
+  return d.ok() && d.bits_per_symbol == 1 && d.result.Params.LogicCount == 2 &&
+         !IsBiphaseFormat(d.result.Params);
 }
 
 // A receiver's jitter is much the same in µs for short and long durations, so
@@ -90,7 +91,8 @@ struct AlikeMatch {
 // every repetition must carry the same bits.
 class AlikeReader {
  public:
-  AlikeReader(const TIRGsPara& timing, const TStrProt_Stru& structure) : timing_(timing), structure_(structure) {}
+  AlikeReader(const TIRGsPara& timing, const TStrProt_Stru& structure)
+      : timing_(timing), structure_(structure) {}
 
   bool Read(const std::vector<Pair>& pairs, double tolerance, AlikeMatch& match) const {
     std::size_t at = 0;
@@ -121,8 +123,10 @@ class AlikeReader {
         if (at >= pairs.size() || !SplitReads(item.Value, pairs[at], tolerance, last_element)) return false;
         ++at;
       }
-      if (rep == 0) match.bits = bits;
-      else if (bits != match.bits) return false;
+      if (rep == 0)
+        match.bits = bits;
+      else if (bits != match.bits)
+        return false;
     }
     if (at == pairs.size()) return true;
     // What follows the signal may only be a gap and a stray pulse or two.
@@ -147,14 +151,17 @@ class AlikeReader {
   // marks, much alike, the last followed by a gap; 0 when there are none.
   std::size_t LeadInPairs(const std::vector<Pair>& pairs, std::size_t from) const {
     for (std::size_t j = from; j < pairs.size() && j < from + kMaxLeadInPairs; ++j) {
-      if (pairs[j].mark * 2 >= LeaderMark() || !Near(pairs[j].mark, pairs[from].mark, kLeadInSpread)) return 0;
+      if (pairs[j].mark * 2 >= LeaderMark() || !Near(pairs[j].mark, pairs[from].mark, kLeadInSpread))
+        return 0;
       if (pairs[j].space <= -kGapMicros) return j + 1 - from;
     }
     return 0;
   }
 
   // A short mark before a gap, shorter than half the leader's mark.
-  bool IsStray(const Pair& p) const { return p.mark * 2 < LeaderMark() && (p.space == 0 || p.space <= -kGapMicros); }
+  bool IsStray(const Pair& p) const {
+    return p.mark * 2 < LeaderMark() && (p.space == 0 || p.space <= -kGapMicros);
+  }
 
   bool ReadsFirst(const Pair& p, double tolerance) const {
     if (structure_.Elements.empty()) return false;
@@ -175,7 +182,8 @@ class AlikeReader {
     }
     const int nearer = distance[0] <= distance[1] ? 0 : 1;
     const int other = 1 - nearer;
-    if (!near[nearer] || distance[nearer] * 2 > distance[other] || distance[nearer] == distance[other]) return -1;
+    if (!near[nearer] || distance[nearer] * 2 > distance[other] || distance[nearer] == distance[other])
+      return -1;
     return nearer;
   }
 
@@ -192,7 +200,8 @@ class AlikeReader {
   const TStrProt_Stru& structure_;
 };
 
-bool ReadAlike(const AlikeReader& reader, const std::vector<Pair>& pairs, double tolerance, AlikeMatch& match) {
+bool ReadAlike(const AlikeReader& reader, const std::vector<Pair>& pairs, double tolerance,
+               AlikeMatch& match) {
   if (reader.Read(pairs, tolerance, match)) return true;
   for (const double wider : kWiderTolerances)
     if (wider > tolerance && reader.Read(pairs, wider, match)) return true;
@@ -210,7 +219,8 @@ std::string HowRead(const AlikeMatch& match, double tolerance) {
 
 }  // namespace
 
-int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, bool lsb_first, double tolerance) {
+int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, bool lsb_first,
+                      double tolerance) {
   std::map<std::string, int> counts;
   std::map<std::string, std::size_t> first_of;
   for (std::size_t i = 0; i < captures.size(); ++i) {
@@ -234,7 +244,8 @@ int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, boo
 
   int reread = 0;
   for (AlikeCapture& c : captures) {
-    const std::string own_text = c.decode.ok() ? PrintProtocol(c.decode.result.Protocol) : std::string("nothing");
+    const std::string own_text =
+        c.decode.ok() ? PrintProtocol(c.decode.result.Protocol) : std::string("nothing");
     if (Eligible(c.decode) && own_text == shared) continue;
     AlikeMatch match;
     if (!ReadAlike(reader, PairsOf(c.ticks), tolerance, match)) continue;
@@ -249,10 +260,11 @@ int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, boo
     if (both_orders) BitsToBytes(structure.Elements, match.bits, false, result.BytesMsb);
     AssistedDecode& d = c.decode;
     if (d.outcome != AssistOutcome::kImproved) d.changes.clear();
-    d.changes.push_back({"read as " + shared, std::to_string(sharing) + " of " + std::to_string(captures.size()) +
-                                                  " captures of the file read so with the same timing; this one "
-                                                  "read alone as " +
-                                                  own_text + HowRead(match, tolerance)});
+    d.changes.push_back(
+        {"read as " + shared, std::to_string(sharing) + " of " + std::to_string(captures.size()) +
+                                  " captures of the file read so with the same timing; this one "
+                                  "read alone as " +
+                                  own_text + HowRead(match, tolerance)});
     d.result = std::move(result);
     d.outcome = AssistOutcome::kImproved;
     d.sections = model_sections;

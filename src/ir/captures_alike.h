@@ -28,6 +28,7 @@ struct AlikeCapture {
 /// nothing before the leader but a noise pulse or a lead-in and nothing after
 /// the end but a gap and a stray pulse. Each one re-read gets its result
 /// replaced and a change that says so. Returns how many were re-read.
-int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, bool lsb_first, double tolerance);
+int ReadCapturesAlike(std::vector<AlikeCapture>& captures, bool both_orders, bool lsb_first,
+                      double tolerance);
 
 }  // namespace klimavo::ir

@@ -32,12 +32,12 @@ struct TCrcItem {
   std::uint8_t TargetWidth = 8;
   std::uint8_t ZoneCount = 0;
   std::array<TCrcZone, 2> Zones{};
-  std::uint16_t AuxConst = 0;   ///< reserved: shown by the summary, used by no calculation
+  std::uint16_t AuxConst = 0;  ///< reserved: shown by the summary, used by no calculation
   std::uint8_t AuxOp = 0;
-  std::uint8_t Kind = 0;        ///< checksum kind 0..10
+  std::uint8_t Kind = 0;  ///< checksum kind 0..10
   std::uint8_t OperandWidth = 8;
-  std::uint16_t Const = 0;      ///< constant of the final operation; 0 = none
-  std::uint8_t ConstOp = 0;     ///< 0..6: + - xor * / and or
+  std::uint16_t Const = 0;   ///< constant of the final operation; 0 = none
+  std::uint8_t ConstOp = 0;  ///< 0..6: + - xor * / and or
 
   void Read(base::ByteReader& in);
   void Write(base::ByteWriter& out) const;

@@ -15,8 +15,8 @@ namespace klimavo::ir {
 namespace detail {
 
 std::int32_t ToSlot(std::int64_t v) {
-  return static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace detail
@@ -66,7 +66,8 @@ void FillResult(const detail::DecodeOutcome& chosen, std::int32_t carrier, bool 
   // 512 elements; the bit list stays whole.
   TStrProt_Stru& protocol = result.Protocol;
   const std::size_t kept = std::min(chosen.elements.size(), kMaxProtocolElements);
-  protocol.Elements.assign(chosen.elements.begin(), chosen.elements.begin() + static_cast<std::ptrdiff_t>(kept));
+  protocol.Elements.assign(chosen.elements.begin(),
+                           chosen.elements.begin() + static_cast<std::ptrdiff_t>(kept));
   protocol.Repeat = 1;
   result.Params = chosen.params;
   detail::DetectRepeatBits(chosen.bits, protocol);
@@ -177,7 +178,8 @@ DecoderResult DecodeBiphase(const TIRIntegerArr& durations) {
   return ToDecoderResult(std::move(outcome));
 }
 
-int FixTail(TIRGsPara& params, const TSSByteArray& bits, TStrProt_Listbase& elements, double decode_tolerance) {
+int FixTail(TIRGsPara& params, const TSSByteArray& bits, TStrProt_Listbase& elements,
+            double decode_tolerance) {
   return detail::FixTailBits(params, bits, elements, decode_tolerance);
 }
 

@@ -43,7 +43,8 @@ DecoderResult DecodeBiphase(const TIRIntegerArr& durations);
 
 /// Turns a final data bit that is really an end pulse into a split element.
 /// Returns -1 when it took the last bit away (the caller drops it), else 0.
-int FixTail(TIRGsPara& params, const TSSByteArray& bits, TStrProt_Listbase& elements, double decode_tolerance);
+int FixTail(TIRGsPara& params, const TSSByteArray& bits, TStrProt_Listbase& elements,
+            double decode_tolerance);
 /// Finds repetitions of the whole structure and rewrites it with a repeat count.
 void DetectRepeat(const TSSByteArray& bits, TStrProt_Stru& protocol);
 

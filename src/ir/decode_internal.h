@@ -34,15 +34,17 @@ struct NearWindow {
   static NearWindow FromTolerance(std::int64_t ref, std::int64_t magnitude, std::int64_t t) {
     const std::int64_t lowest = magnitude - t < 0 ? 0 : magnitude - t;  // |a| >= 0 always
     const std::int64_t highest = magnitude + t;
-    if (ref > 0) return NearWindow{ref, lowest, highest};   // a < 0 is the opposite sign
+    if (ref > 0) return NearWindow{ref, lowest, highest};    // a < 0 is the opposite sign
     if (ref < 0) return NearWindow{ref, -highest, -lowest};  // a > 0 is the opposite sign
-    return NearWindow{ref, -highest, highest};              // ref 0: any sign, |a| <= t
+    return NearWindow{ref, -highest, highest};               // ref 0: any sign, |a| <= t
   }
   bool Contains(std::int64_t a) const { return (low <= a && a <= high) || a == ref; }
 };
 
 /// IsNear(a, b, factor, factor), inlined for the decoders' inner loops.
-inline bool IsNearBoth(std::int64_t a, std::int64_t b, double factor) { return NearWindow::Of(b, factor).Contains(a); }
+inline bool IsNearBoth(std::int64_t a, std::int64_t b, double factor) {
+  return NearWindow::Of(b, factor).Contains(a);
+}
 
 /// round((a + b) ÷ 2), halves to even, exactly in integers.
 inline std::int64_t HalfEvenMean(std::int64_t a, std::int64_t b) {
@@ -91,7 +93,8 @@ class ToleranceCache {
   }
   NearWindow WindowOf(std::int64_t ref) {
     const std::int64_t magnitude = ref < 0 ? -ref : ref;
-    if (table_ == nullptr || ref <= -kCachedMagnitudes || ref >= kCachedMagnitudes) return NearWindow::Of(ref, factor_);
+    if (table_ == nullptr || ref <= -kCachedMagnitudes || ref >= kCachedMagnitudes)
+      return NearWindow::Of(ref, factor_);
     std::uint16_t& t = table_[magnitude];
     if (t == kUnknown) t = static_cast<std::uint16_t>(NearWindow::Of(magnitude, factor_).high - magnitude);
     // A factor below 1 gives t <= |ref|, so the window is ref ± t whatever the sign.

@@ -28,9 +28,9 @@ const std::array<std::string_view, kIrTermCount> IrTermNamesCn = {
 };
 
 const std::array<std::string_view, kIrTermCount> IrTermNamesEn = {
-    "Leader code", "User code", "Data code",  "Control code",   "Turn code", "Verify code",  "Cut code",
-    "Stop code",   "Fix code",  "R.",         "S.",             "Temp.",     "Power",        "Mode",
-    "Wind-direction", "Air-Flow", "Leader Frame", "User Frame", "Data Frame", "Repeat Frame", "End Frame",
+    "Leader code",    "User code", "Data code",    "Control code", "Turn code",  "Verify code",  "Cut code",
+    "Stop code",      "Fix code",  "R.",           "S.",           "Temp.",      "Power",        "Mode",
+    "Wind-direction", "Air-Flow",  "Leader Frame", "User Frame",   "Data Frame", "Repeat Frame", "End Frame",
 };
 
 namespace {

@@ -243,9 +243,8 @@ void MergeSameSign(const TIRIntegerArr& in, std::size_t n, TIRIntegerArr& out) {
   std::int64_t run = in[0];
   int run_sign = in[0] > 0 ? 1 : (in[0] < 0 ? -1 : 0);
   auto flush = [&] {
-    merged.push_back(static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(run, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max())));
+    merged.push_back(static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        run, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max())));
   };
   for (std::size_t i = 1; i < n; ++i) {
     const std::int32_t v = in[i];

@@ -111,7 +111,8 @@ void ClassifyPairsInto(std::span<const std::int32_t> durations, double tolerance
     std::size_t c = 0;
     while (c < work.size() && !(work[c].mark.Contains(mark) && work[c].space.Contains(space))) ++c;
     if (c == work.size()) {
-      work.push_back(PairClassWork{scratch.tolerance.WindowOf(mark), scratch.tolerance.WindowOf(space), 0, 0, 0});
+      work.push_back(
+          PairClassWork{scratch.tolerance.WindowOf(mark), scratch.tolerance.WindowOf(space), 0, 0, 0});
     } else {
       // The running mean serves the matching of the later pairs of this pass.
       PairClassWork& cls = work[c];
@@ -159,13 +160,14 @@ void DecodePairClassesInto(const TIRWaveStruArr& classes, std::span<const std::u
   const TIRWaveStru& cq = classes[q];
   // Equal marks: the bits differ in their spaces; otherwise in their marks.
   const bool equal_marks = IsNearCfg(cp.First, cq.First, decode_tolerance);
-  const bool q_is_zero = equal_marks ? Magnitude(cq.Second) < Magnitude(cp.Second)
-                                     : Magnitude(cq.First) < Magnitude(cp.First);
+  const bool q_is_zero =
+      equal_marks ? Magnitude(cq.Second) < Magnitude(cp.Second) : Magnitude(cq.First) < Magnitude(cp.First);
   const std::uint32_t logic0 = q_is_zero ? q : p;
   const std::uint32_t logic1 = q_is_zero ? p : q;
 
   scratch.split_classes.clear();
-  if (!WalkPairs(indexes, logic0, logic1, scratch, out) || out.elements.empty() || out.bits.size() < kMinBits) {
+  if (!WalkPairs(indexes, logic0, logic1, scratch, out) || out.elements.empty() ||
+      out.bits.size() < kMinBits) {
     Fail(out);
     return;
   }
@@ -212,10 +214,9 @@ int FixTailBits(TIRGsPara& params, std::span<const std::uint8_t> bits, TStrProt_
     return -1;
   }
   const bool marks_equal = IsNearCfg(params.Logic[0][0], params.Logic[1][0], decode_tolerance);
-  const bool one_fewer_before =
-      std::any_of(elements.begin(), elements.end() - 1, [&](const TStrProtItem& e) {
-        return e.IsData() && e.Value + 1 == last.Value;
-      });
+  const bool one_fewer_before = std::any_of(elements.begin(), elements.end() - 1, [&](const TStrProtItem& e) {
+    return e.IsData() && e.Value + 1 == last.Value;
+  });
   const bool four_and_one = (last.Value - 1) % 4 == 0;
   if (!marks_equal && !one_fewer_before && !four_and_one) return 0;
   const int x = FindTailSplitCode(params, m, decode_tolerance);

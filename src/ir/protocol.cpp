@@ -18,7 +18,8 @@ constexpr std::int64_t kMaxGroupBits = std::numeric_limits<std::uint16_t>::max()
 bool ParseWholeInt32(std::string_view s, std::int32_t& value) {
   long long v = 0;
   if (!base::ParseInteger(s, v)) return false;
-  if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) return false;
+  if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+    return false;
   value = static_cast<std::int32_t>(v);
   return true;
 }
@@ -49,7 +50,8 @@ bool ReadDataGroup(std::string_view inside, bool expanded, ElementSink& sink) {
       // A group size that a 16-bit bit count cannot hold is refused rather than wrapped.
       if (a < 0 || a > kMaxGroupBits) return false;
       const std::int64_t groups = std::min<std::int64_t>(b, static_cast<std::int64_t>(sink.Room()));
-      for (std::int64_t g = 0; g < groups; ++g) sink.Append(TStrProtItem::Data(static_cast<std::uint16_t>(a)));
+      for (std::int64_t g = 0; g < groups; ++g)
+        sink.Append(TStrProtItem::Data(static_cast<std::uint16_t>(a)));
     } else {
       total += std::int64_t{a} * b;
       // Totals this far from any 16-bit count can only be refused; stopping here
@@ -185,7 +187,9 @@ std::string PrintProtocol(const TStrProt_Stru& protocol) {
   return text;
 }
 
-bool SameElement(const TStrProtItem& a, const TStrProtItem& b) { return a.Kind == b.Kind && a.Value == b.Value; }
+bool SameElement(const TStrProtItem& a, const TStrProtItem& b) {
+  return a.Kind == b.Kind && a.Value == b.Value;
+}
 
 bool SameProtocol(const TStrProt_Stru& a, const TStrProt_Stru& b) {
   if (a.Repeat != b.Repeat) return false;
@@ -306,12 +310,13 @@ bool BytesToBits(const TStrProt_Listbase& elements, std::span<const std::uint8_t
       bits);
 }
 
-bool BytesToBitsFixed(const TStrProt_Listbase& elements, std::span<const std::uint8_t> code, int highest_index,
-                      bool lsb_first, TSSByteArray& bits) {
+bool BytesToBitsFixed(const TStrProt_Listbase& elements, std::span<const std::uint8_t> code,
+                      int highest_index, bool lsb_first, TSSByteArray& bits) {
   return UnpackBits(
       elements, lsb_first,
       [&](std::size_t i, std::uint8_t& byte) {
-        if (highest_index < 0 || i > static_cast<std::size_t>(highest_index) || i >= code.size()) return false;
+        if (highest_index < 0 || i > static_cast<std::size_t>(highest_index) || i >= code.size())
+          return false;
         byte = code[i];
         return true;
       },

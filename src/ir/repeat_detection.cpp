@@ -23,7 +23,8 @@ bool ElementsRepeat(const TStrProt_Listbase& e, std::size_t p) {
   return true;
 }
 
-bool BitsRepeat(std::span<const std::uint8_t> bits, const TStrProt_Listbase& e, std::size_t p, std::size_t r) {
+bool BitsRepeat(std::span<const std::uint8_t> bits, const TStrProt_Listbase& e, std::size_t p,
+                std::size_t r) {
   std::size_t period_bits = 0;
   for (std::size_t i = 0; i < p; ++i)
     if (e[i].IsData()) period_bits += e[i].Value;
@@ -64,6 +65,8 @@ int CountDataGroups(const TStrProt_Listbase& elements) {
 
 namespace klimavo::ir {
 
-void DetectRepeat(const TSSByteArray& bits, TStrProt_Stru& protocol) { detail::DetectRepeatBits(bits, protocol); }
+void DetectRepeat(const TSSByteArray& bits, TStrProt_Stru& protocol) {
+  detail::DetectRepeatBits(bits, protocol);
+}
 
 }  // namespace klimavo::ir

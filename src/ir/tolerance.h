@@ -13,7 +13,7 @@ inline std::int64_t RoundHalfEven(double value) {
   constexpr double kLimit = 9.2e18;
   if (!(value < kLimit)) return value >= kLimit ? INT64_MAX : 0;  // also NaN
   if (value <= -kLimit) return INT64_MIN;
-  auto whole = static_cast<std::int64_t>(value);  // truncated toward zero
+  auto whole = static_cast<std::int64_t>(value);               // truncated toward zero
   const double fraction = value - static_cast<double>(whole);  // exact
   if (fraction > 0.5 || (fraction == 0.5 && (whole & 1) != 0)) return whole + 1;
   if (fraction < -0.5 || (fraction == -0.5 && (whole & 1) != 0)) return whole - 1;

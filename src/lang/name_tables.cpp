@@ -71,8 +71,8 @@ const std::array<std::string_view, kAcValueCount> AcValueNamesCn = {
 };
 
 const std::array<std::string_view, kAcValueCount> AcValueNamesEn = {
-    "On",    "Off",  "\xA1\xE6", "Auto", "Cool", "Dehum", "Fan", "Heat",
-    "Angle", "High", "Mid", "Low",  "Stop", "Swing", "Swing",
+    "On",    "Off",  "\xA1\xE6", "Auto", "Cool", "Dehum", "Fan",   "Heat",
+    "Angle", "High", "Mid",      "Low",  "Stop", "Swing", "Swing",
 };
 
 namespace {

@@ -4,9 +4,12 @@ namespace klimavo::store {
 
 DiskChangeAnswer DiskChangeAnswerFromIndex(int index) {
   switch (index) {
-    case 0: return DiskChangeAnswer::kReload;
-    case 1: return DiskChangeAnswer::kOverwrite;
-    default: return DiskChangeAnswer::kCancel;
+    case 0:
+      return DiskChangeAnswer::kReload;
+    case 1:
+      return DiskChangeAnswer::kOverwrite;
+    default:
+      return DiskChangeAnswer::kCancel;
   }
 }
 

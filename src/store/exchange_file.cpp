@@ -32,8 +32,8 @@ bool SplitExchangeFile(std::span<const std::uint8_t> file, ExchangeParts& parts)
   return true;
 }
 
-ExportResult ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices, const fs::path& data_dir,
-                           const fs::path& target) {
+ExportResult ExportRecords(const ProtocolLibrary& library, const std::vector<int>& indices,
+                           const fs::path& data_dir, const fs::path& target) {
   ExportResult result;
   if (indices.empty()) return result;
   std::vector<std::string> codes;
@@ -91,7 +91,8 @@ ImportResult ImportRecords(ProtocolLibrary& library, const fs::path& data_dir, c
     // All pictures go into the store in one rewrite, together with the records.
     const fs::path store = data_dir / kPictureStoreFileName;
     std::vector<PictureChange> changes;
-    const base::Bytes pictures = PictureFileWithEdits(ReadPictureStoreForChange(store), edits, store, changes);
+    const base::Bytes pictures =
+        PictureFileWithEdits(ReadPictureStoreForChange(store), edits, store, changes);
     CommitLibraryAndPictures(library, std::move(records), store, pictures, StoreChange::kAddsRecords);
   }
   result.count = appended.count;

@@ -19,20 +19,29 @@ constexpr int kTextPicturesPastEnd = 129;
 
 int LibraryFaultText(LibraryFault fault) {
   switch (fault) {
-    case LibraryFault::kLengthField: return kTextLengthField;
-    case LibraryFault::kFewerRecords: return kTextFewerRecords;
-    case LibraryFault::kCutLineBlock: return kTextCutLines;
-    case LibraryFault::kBytesAfterRecords: return kTextBytesAfter;
-    case LibraryFault::kShorterThanHeader: return kTextShorterThanHeader;
-    default: return kTextUnreadable;
+    case LibraryFault::kLengthField:
+      return kTextLengthField;
+    case LibraryFault::kFewerRecords:
+      return kTextFewerRecords;
+    case LibraryFault::kCutLineBlock:
+      return kTextCutLines;
+    case LibraryFault::kBytesAfterRecords:
+      return kTextBytesAfter;
+    case LibraryFault::kShorterThanHeader:
+      return kTextShorterThanHeader;
+    default:
+      return kTextUnreadable;
   }
 }
 
 int PictureStoreFaultText(PictureFault fault) {
   switch (fault) {
-    case PictureFault::kLengthField: return kTextLengthField;
-    case PictureFault::kShorterThanHeader: return kTextShorterThanHeader;
-    default: return kTextPicturesPastEnd;
+    case PictureFault::kLengthField:
+      return kTextLengthField;
+    case PictureFault::kShorterThanHeader:
+      return kTextShorterThanHeader;
+    default:
+      return kTextPicturesPastEnd;
   }
 }
 
@@ -52,7 +61,8 @@ FaultWords PictureFileFaultWords(PictureFileCheck check, const std::filesystem::
     case PictureFileCheck::kOk:
       return {};
     case PictureFileCheck::kNotJpeg:
-      return {kTextNotJpeg, base::Concat({"picture '", name, "': only JPEG files (.jpg, .jpeg) are accepted"})};
+      return {kTextNotJpeg,
+              base::Concat({"picture '", name, "': only JPEG files (.jpg, .jpeg) are accepted"})};
     case PictureFileCheck::kMissing:
       return {0, base::Concat({"picture '", name, "' does not exist"})};
     case PictureFileCheck::kTooLarge:
@@ -60,9 +70,9 @@ FaultWords PictureFileFaultWords(PictureFileCheck check, const std::filesystem::
   }
   std::error_code ec;
   const auto size = std::filesystem::file_size(file, ec);
-  return {kTextPictureTooLarge, base::Concat({"picture '", name, "' has ", std::to_string(ec ? 0 : size),
-                                              " bytes; at most ", std::to_string(kMaxPictureFileBytes),
-                                              " are accepted"})};
+  return {kTextPictureTooLarge,
+          base::Concat({"picture '", name, "' has ", std::to_string(ec ? 0 : size), " bytes; at most ",
+                        std::to_string(kMaxPictureFileBytes), " are accepted"})};
 }
 
 }  // namespace klimavo::store

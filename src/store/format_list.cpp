@@ -14,7 +14,8 @@ Tex_gssList BuildFormatList(const TdiskAir& record) {
     for (std::size_t k = 0; k < record.UsedKeys(); ++k) {
       if (record.Keys[k].Slot == j) entry.KeyIndexes.push_back(static_cast<std::uint8_t>(k));
     }
-    if (record.UsedKeys() > 0 && record.Keys[0].Slot2 == j) entry.KeyIndexes.push_back(kPowerSecondFrameMarker);
+    if (record.UsedKeys() > 0 && record.Keys[0].Slot2 == j)
+      entry.KeyIndexes.push_back(kPowerSecondFrameMarker);
     list.push_back(std::move(entry));
   }
   return list;

@@ -16,11 +16,11 @@ namespace klimavo::store {
 inline constexpr std::uint8_t kPowerSecondFrameMarker = 255;
 
 struct Tex_gsstrut {
-  std::string Text;               ///< the frame's protocol text (GBK bytes as stored)
-  ir::TSSByteArray KeyIndexes;    ///< keys that send it; kPowerSecondFrameMarker for key 0's second frame
-  std::int32_t KeyField = 0;      ///< not set by the builder; the parts generators use it
-  ir::TSSByteArray CodeData;      ///< the frame's 64 stored code bytes
-  std::int32_t FrameIndex = 0;    ///< slot 0..8
+  std::string Text;                  ///< the frame's protocol text (GBK bytes as stored)
+  ir::TSSByteArray KeyIndexes;       ///< keys that send it; kPowerSecondFrameMarker for key 0's second frame
+  std::int32_t KeyField = 0;         ///< not set by the builder; the parts generators use it
+  ir::TSSByteArray CodeData;         ///< the frame's 64 stored code bytes
+  std::int32_t FrameIndex = 0;       ///< slot 0..8
   std::int32_t FramesShareData = 0;  ///< set to 1 by the frame folding of the table file
 };
 using Tex_gssList = std::vector<Tex_gsstrut>;

@@ -62,11 +62,12 @@ class FileSource {
   // Moves what is left of the block to its start and reads after it; false
   // when the file ends (it was cut while being read) before n bytes are there.
   bool Refill(std::size_t n) {
-    std::copy(block_.begin() + static_cast<std::ptrdiff_t>(begin_), block_.begin() + static_cast<std::ptrdiff_t>(end_),
-              block_.begin());
+    std::copy(block_.begin() + static_cast<std::ptrdiff_t>(begin_),
+              block_.begin() + static_cast<std::ptrdiff_t>(end_), block_.begin());
     end_ -= begin_;
     begin_ = 0;
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(block_.size() - end_, remaining_ - end_));
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(block_.size() - end_, remaining_ - end_));
     in_.read(reinterpret_cast<char*>(block_.data() + end_), static_cast<std::streamsize>(wanted));
     end_ += static_cast<std::size_t>(in_.gcount());
     return end_ >= n;
@@ -105,7 +106,8 @@ TGrdDataLine ReadLine(std::span<const std::uint8_t, kStoredLineSize> bytes) {
   TGrdDataLine line;
   line.Marker = bytes[1];
   line.Repeat = bytes[2];
-  line.Data.assign(bytes.begin() + kCodeOffset, bytes.begin() + static_cast<std::ptrdiff_t>(kCodeOffset + data_count));
+  line.Data.assign(bytes.begin() + kCodeOffset,
+                   bytes.begin() + static_cast<std::ptrdiff_t>(kCodeOffset + data_count));
   line.Elements.resize(element_count);
   const std::uint8_t* p = bytes.data() + kElementsOffset;
   for (auto& e : line.Elements) {
@@ -148,7 +150,8 @@ bool ReadLineBlock(Source& src, LibraryRecord& entry) {
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* line = src.Take(kStoredLineSize);
       if (line == nullptr) return false;
-      entry.Lines[k].push_back(ReadLine(std::span<const std::uint8_t, kStoredLineSize>(line, kStoredLineSize)));
+      entry.Lines[k].push_back(
+          ReadLine(std::span<const std::uint8_t, kStoredLineSize>(line, kStoredLineSize)));
     }
   }
   return true;
@@ -181,13 +184,15 @@ LibraryLoadResult ParseLibrary(Source& src, std::uint64_t file_size, TdiskAirLis
     result.fault = LibraryFault::kShorterThanHeader;
     return result;
   }
-  Header header = ReadHeader(std::span<const std::uint8_t, kLibraryHeaderSize>(header_bytes, kLibraryHeaderSize));
+  Header header =
+      ReadHeader(std::span<const std::uint8_t, kLibraryHeaderSize>(header_bytes, kLibraryHeaderSize));
   result.length_field = header.total_length;
   result.header_count = header.record_count;
   // Room for the counted records, but never more than the bytes can hold: a
   // damaged count must not reserve memory for records that are not there.
   constexpr std::uint64_t kSmallestRecord = TdiskAir::kSize + kLineCountTableSize;
-  list.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(header.record_count, src.Remaining() / kSmallestRecord)));
+  list.reserve(static_cast<std::size_t>(
+      std::min<std::uint64_t>(header.record_count, src.Remaining() / kSmallestRecord)));
   LibraryFault first = LibraryFault::kNone;
   for (std::uint64_t i = 0; src.Remaining() > 0 || i < header.record_count; ++i) {
     if (i == header.record_count && first == LibraryFault::kNone) first = LibraryFault::kBytesAfterRecords;
@@ -215,7 +220,8 @@ void CheckLine(const TGrdDataLine& line, std::size_t key, std::size_t index) {
 
 void CheckRecordRange(const TdiskAir& record) {
   if (record.KeyCount > kMaxKeys)
-    throw RecordRejected("key count " + std::to_string(record.KeyCount) + " is above " + std::to_string(kMaxKeys));
+    throw RecordRejected("key count " + std::to_string(record.KeyCount) + " is above " +
+                         std::to_string(kMaxKeys));
   for (std::size_t k = 0; k < record.UsedKeys(); ++k) {
     if (record.Keys[k].StateCount > kMaxStates)
       throw RecordRejected("key " + std::to_string(k) + " has " + std::to_string(record.Keys[k].StateCount) +
@@ -259,7 +265,8 @@ void WriteLibraryPieces(const TdiskAirList& list, double written_at, std::uint64
     return base::ByteWriter(std::span<std::uint8_t>(block.data() + used, size));
   };
   auto done = [&](const base::ByteWriter& out, std::size_t size) {
-    if (out.overflowed() || out.size() != size) throw std::logic_error("a library file part is not its fixed size");
+    if (out.overflowed() || out.size() != size)
+      throw std::logic_error("a library file part is not its fixed size");
     used += size;
   };
   base::ByteWriter header = next(kLibraryHeaderSize);
@@ -492,7 +499,8 @@ bool ProtocolLibrary::CodeNumberInUse(std::string_view code, int except_index) c
   std::string wanted = base::Trim(code);
   for (int i = 0; i < Size(); ++i) {
     if (i == except_index) continue;
-    if (base::EqualsIgnoreCaseAscii(base::Trim(records_[static_cast<std::size_t>(i)].Record.CodeNo.str()), wanted))
+    if (base::EqualsIgnoreCaseAscii(base::Trim(records_[static_cast<std::size_t>(i)].Record.CodeNo.str()),
+                                    wanted))
       return true;
   }
   return false;
@@ -501,7 +509,8 @@ bool ProtocolLibrary::CodeNumberInUse(std::string_view code, int except_index) c
 int ProtocolLibrary::IndexOfCode(std::string_view code) const {
   std::string wanted = base::Trim(code);
   for (int i = 0; i < Size(); ++i) {
-    if (base::EqualsIgnoreCaseAscii(base::Trim(records_[static_cast<std::size_t>(i)].Record.CodeNo.str()), wanted))
+    if (base::EqualsIgnoreCaseAscii(base::Trim(records_[static_cast<std::size_t>(i)].Record.CodeNo.str()),
+                                    wanted))
       return i;
   }
   return -1;
@@ -523,7 +532,8 @@ TdiskAirList ProtocolLibrary::Without(const std::vector<int>& indices) const {
 
 void ProtocolLibrary::DeleteRecords(const std::vector<int>& indices) { ReplaceRecords(Without(indices)); }
 
-void ProtocolLibrary::SaveRecordsToFile(const std::vector<int>& indices, const std::filesystem::path& path) const {
+void ProtocolLibrary::SaveRecordsToFile(const std::vector<int>& indices,
+                                        const std::filesystem::path& path) const {
   TdiskAirList chosen;
   for (int i : indices) {
     if (i >= 0 && i < Size()) chosen.push_back(records_[static_cast<std::size_t>(i)]);
@@ -618,7 +628,8 @@ int CountAssignedKeys(const TdiskAir& record) {
 }
 
 bool KeyUnassigned(const TdiskKey& key) {
-  return std::none_of(key.Columns.begin(), key.Columns.end(), [](const TdiskBitColumn& c) { return c.InUse(); });
+  return std::none_of(key.Columns.begin(), key.Columns.end(),
+                      [](const TdiskBitColumn& c) { return c.InUse(); });
 }
 
 }  // namespace klimavo::store

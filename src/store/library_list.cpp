@@ -15,7 +15,9 @@ std::size_t CharLength(std::string_view s, std::size_t i) {
   return IsGbkLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
 }
 
-unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
+unsigned char FoldAscii(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
+}
 
 struct SortEntry {
   std::string key;
@@ -24,10 +26,14 @@ struct SortEntry {
 
 std::string SortKey(const TdiskAir& record, const std::string& memo, int column) {
   switch (column) {
-    case static_cast<int>(LibrarySortColumn::kCode): return base::TrimRight(record.CodeNo.str());
-    case static_cast<int>(LibrarySortColumn::kMemo): return base::TrimRight(memo);
-    case static_cast<int>(LibrarySortColumn::kTime): return base::FormatShortDateTime(record.ChangeTime);
-    default: return base::TrimRight(record.Brand.str());
+    case static_cast<int>(LibrarySortColumn::kCode):
+      return base::TrimRight(record.CodeNo.str());
+    case static_cast<int>(LibrarySortColumn::kMemo):
+      return base::TrimRight(memo);
+    case static_cast<int>(LibrarySortColumn::kTime):
+      return base::FormatShortDateTime(record.ChangeTime);
+    default:
+      return base::TrimRight(record.Brand.str());
   }
 }
 
@@ -67,7 +73,8 @@ std::vector<LibraryListRow> BuildLibraryList(const TdiskAirList& library, const 
   std::vector<LibraryListRow> rows;
   for (const int index : order.Rows(query)) {
     const TdiskAir& r = library[static_cast<std::size_t>(index)].Record;
-    rows.push_back(LibraryListRow{index, r.Brand.str(), r.CodeNo.str(), chinese ? r.MemoCn.str() : r.MemoEn.str(),
+    rows.push_back(LibraryListRow{index, r.Brand.str(), r.CodeNo.str(),
+                                  chinese ? r.MemoCn.str() : r.MemoEn.str(),
                                   base::FormatShortDateTime(r.ChangeTime)});
   }
   return rows;
@@ -81,7 +88,8 @@ void LibraryListOrder::Prepare(const TdiskAirList& library, int language_no) {
   text_starts_.reserve(library.size() * 3 + 1);
   for (const LibraryRecord& entry : library) {
     const TdiskAir& r = entry.Record;
-    for (const std::string& field : {r.Brand.str(), r.CodeNo.str(), chinese_ ? r.MemoCn.str() : r.MemoEn.str()}) {
+    for (const std::string& field :
+         {r.Brand.str(), r.CodeNo.str(), chinese_ ? r.MemoCn.str() : r.MemoEn.str()}) {
       text_starts_.push_back(texts_.size());
       texts_ += UpperGbk(field);
     }
@@ -97,7 +105,8 @@ const std::vector<int>& LibraryListOrder::Ascending(int column) {
   entries.reserve(library_->size());
   for (std::size_t i = 0; i < library_->size(); ++i) {
     const TdiskAir& r = (*library_)[i].Record;
-    entries.push_back(SortEntry{SortKey(r, chinese_ ? r.MemoCn.str() : r.MemoEn.str(), column), static_cast<int>(i)});
+    entries.push_back(
+        SortEntry{SortKey(r, chinese_ ? r.MemoCn.str() : r.MemoEn.str(), column), static_cast<int>(i)});
   }
   // Equal keys keep library order, so the list does not shuffle between refreshes.
   std::stable_sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {

@@ -19,8 +19,8 @@ struct LibraryListQuery {
   int language_no = 1;           ///< 2 shows and searches the Chinese memo, else the English one
   bool learn_filter_on = false;  ///< only the records listed in learn_filter_hits
   std::vector<int> learn_filter_hits;
-  int sort_column = 0;           ///< 0 brand, 1 code, 2 memo, 3 change time; others sort by brand
-  bool descending = false;       ///< rows in reverse order
+  int sort_column = 0;      ///< 0 brand, 1 code, 2 memo, 3 change time; others sort by brand
+  bool descending = false;  ///< rows in reverse order
 };
 
 /// One row of the list (texts GBK as stored).

@@ -326,8 +326,8 @@ std::optional<base::Bytes> ReadPictureStoreForChange(const fs::path& path) {
 PictureChange StorePicture(std::string_view code, const TMemPic_Info& info, const fs::path& path) {
   if (code.empty()) return PictureChange::kUnchanged;
   std::vector<PictureChange> changes;
-  base::Bytes bytes =
-      PictureFileWithEdits(ReadPictureStoreForChange(path), {PictureEdit{std::string(code), info}}, path, changes);
+  base::Bytes bytes = PictureFileWithEdits(ReadPictureStoreForChange(path),
+                                           {PictureEdit{std::string(code), info}}, path, changes);
   if (changes.front() == PictureChange::kUnchanged) return PictureChange::kUnchanged;
   base::WriteFileAtomically(path, bytes);
   return changes.front();

@@ -49,9 +49,9 @@ struct TdiskKey {
   std::array<TdiskBitColumn, kColumnsPerKey> Columns{};
   std::uint8_t StateCount = 0;
   std::array<base::ShortString<8>, kMaxStates> StateNames{};
-  std::uint8_t FixedFlags = 0;  ///< bit i: the key's code also fixes the fields of key i
-  std::uint8_t Slot = kNoSlot;  ///< format slot of the key's code
-  std::uint8_t Slot2 = kNoSlot; ///< format slot of the key's second code (power key)
+  std::uint8_t FixedFlags = 0;          ///< bit i: the key's code also fixes the fields of key i
+  std::uint8_t Slot = kNoSlot;          ///< format slot of the key's code
+  std::uint8_t Slot2 = kNoSlot;         ///< format slot of the key's second code (power key)
   std::array<std::uint8_t, 5> Extra{};  ///< bytes 836..840; key 2 keeps two state masks here
 
   void Read(base::ByteReader& in);

@@ -53,7 +53,8 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
 Json Durations(std::span<const std::int32_t> durations) {
   std::size_t n = durations.size();
   while (n > 0 && durations[n - 1] == ir::kUnusedDuration) --n;
-  return Json(std::vector<std::int32_t>(durations.begin(), durations.begin() + static_cast<std::ptrdiff_t>(n)));
+  return Json(
+      std::vector<std::int32_t>(durations.begin(), durations.begin() + static_cast<std::ptrdiff_t>(n)));
 }
 
 Json ParamsToJson(const ir::TIRGsPara& p) {
@@ -88,11 +89,12 @@ Json SlotToJson(std::size_t index, const TdiskFormatSlot& slot) {
   for (std::size_t i = 0; i < kCrcItems; ++i) {
     if (!(slot.Crc.Items[i] == ir::TCrcItem{})) items.push_back(ItemToJson(i, slot.Crc.Items[i]));
   }
-  return Json{{"index", index},
-              {"text", Utf8(slot.Text)},
-              {"code", HexBytes(slot.Code)},
-              {"code_stored", Flag(slot.CodeStored)},
-              {"crc", Json{{"enabled", Flag(slot.Crc.HasChecksum)}, {"count", slot.Crc.Count}, {"items", items}}}};
+  return Json{
+      {"index", index},
+      {"text", Utf8(slot.Text)},
+      {"code", HexBytes(slot.Code)},
+      {"code_stored", Flag(slot.CodeStored)},
+      {"crc", Json{{"enabled", Flag(slot.Crc.HasChecksum)}, {"count", slot.Crc.Count}, {"items", items}}}};
 }
 
 TdiskBitColumn DefaultColumn() {
@@ -109,14 +111,17 @@ Json ColumnToJson(std::size_t index, const TdiskBitColumn& c) {
               {"bit", c.BitPos},
               {"width", c.Width},
               {"kind", c.Kind},
-              {"values", std::vector<std::uint8_t>(c.Values.begin(), c.Values.begin() + static_cast<std::ptrdiff_t>(n))}};
+              {"values", std::vector<std::uint8_t>(c.Values.begin(),
+                                                   c.Values.begin() + static_cast<std::ptrdiff_t>(n))}};
 }
 
 Json LineToJson(const TGrdDataLine& line) {
   std::string bits;
   bits.reserve(line.Data.size());
   for (std::uint8_t b : line.Data) bits += b == 1 ? '1' : '0';
-  return Json{{"bits", bits}, {"elements", ir::PrintElements(line.Elements)}, {"repeat", line.Repeat},
+  return Json{{"bits", bits},
+              {"elements", ir::PrintElements(line.Elements)},
+              {"repeat", line.Repeat},
               {"marker", line.Marker}};
 }
 
@@ -378,7 +383,9 @@ class TextCheck : public nlohmann::json_sax<Json> {
 }
 
 std::string At(const std::string& field, std::size_t i) { return field + "[" + std::to_string(i) + "]"; }
-std::string Dot(const std::string& field, const char* name) { return field.empty() ? name : field + "." + name; }
+std::string Dot(const std::string& field, const char* name) {
+  return field.empty() ? name : field + "." + name;
+}
 
 // Walks the names of an object: every name must be one of `allowed`.
 void CheckNames(const Json& object, const std::string& field, std::initializer_list<const char*> allowed) {
@@ -422,14 +429,18 @@ void Text(const Json& value, const std::string& field, base::ShortString<N>& out
   if (!value.is_string()) Fail(field, value, "is not a text");
   std::optional<std::string> gbk = base::Utf8ToGbk(value.get<std::string>());
   if (!gbk) Fail(field, value, "has a character without a GBK form");
-  if (gbk->size() > N) Fail(field, value, "is " + std::to_string(gbk->size()) + " GBK bytes; the field holds " + std::to_string(N));
+  if (gbk->size() > N)
+    Fail(field, value,
+         "is " + std::to_string(gbk->size()) + " GBK bytes; the field holds " + std::to_string(N));
   out.assign(*gbk);
 }
 
 // The position an entry of slots, items or columns names; each at most once.
-std::size_t EntryIndex(const Json& entry, const std::string& field, std::size_t count, std::set<std::size_t>& seen) {
+std::size_t EntryIndex(const Json& entry, const std::string& field, std::size_t count,
+                       std::set<std::size_t>& seen) {
   if (!entry.is_object() || !entry.contains("index")) Fail(field, entry, "has no index");
-  auto index = static_cast<std::size_t>(Integer(entry["index"], Dot(field, "index"), 0, static_cast<std::int64_t>(count) - 1));
+  auto index = static_cast<std::size_t>(
+      Integer(entry["index"], Dot(field, "index"), 0, static_cast<std::int64_t>(count) - 1));
   if (!seen.insert(index).second) Fail(Dot(field, "index"), entry["index"], "names an entry given before");
   return index;
 }
@@ -439,7 +450,8 @@ void HexCode(const Json& value, const std::string& field, std::array<std::uint8_
   std::string digits;
   for (char c : value.get<std::string>()) {
     if (c == ' ') continue;
-    if (!std::isxdigit(static_cast<unsigned char>(c))) Fail(field, value, "holds a character that is not a hexadecimal digit");
+    if (!std::isxdigit(static_cast<unsigned char>(c)))
+      Fail(field, value, "holds a character that is not a hexadecimal digit");
     digits += c;
   }
   if (digits.size() % 2 != 0) Fail(field, value, "has an odd number of hexadecimal digits");
@@ -474,7 +486,8 @@ void ParamsFromJson(const Json& j, ir::TIRGsPara& p) {
 }
 
 void ItemFromJson(const Json& j, const std::string& field, ir::TCrcItem& item) {
-  CheckNames(j, field, {"index", "target", "zones", "kind", "width", "const", "const_op", "aux_const", "aux_op"});
+  CheckNames(j, field,
+             {"index", "target", "zones", "kind", "width", "const", "const_op", "aux_const", "aux_op"});
   if (j.contains("target")) {
     const Json& t = Array(j["target"], Dot(field, "target"), 3);
     if (t.size() != 3) Fail(Dot(field, "target"), t, "is not [frame, bit, width]");
@@ -531,7 +544,8 @@ void ColumnFromJson(const Json& j, const std::string& field, TdiskBitColumn& c) 
   if (j.contains("kind")) c.Kind = Byte(j["kind"], Dot(field, "kind"));
   if (j.contains("values")) {
     const Json& values = Array(j["values"], Dot(field, "values"), kMaxStates);
-    for (std::size_t s = 0; s < values.size(); ++s) c.Values[s] = Byte(values[s], At(Dot(field, "values"), s));
+    for (std::size_t s = 0; s < values.size(); ++s)
+      c.Values[s] = Byte(values[s], At(Dot(field, "values"), s));
   }
 }
 
@@ -551,7 +565,8 @@ ir::TStrProt_Listbase ElementsFromText(const Json& value, const std::string& fie
     if (end == std::string::npos) Fail(field, value, "is not a list of <split> and [bits] elements");
     long long n = 0;
     std::string inner = text.substr(i + 1, end - i - 1);
-    if (!base::ParseInteger(inner, n) || n < 0 || n > kMaxU16 || inner.find_first_of("+-") != std::string::npos)
+    if (!base::ParseInteger(inner, n) || n < 0 || n > kMaxU16 ||
+        inner.find_first_of("+-") != std::string::npos)
       Fail(field, value, "has an element whose number is not 0..65535");
     auto v = static_cast<std::uint16_t>(n);
     elements.push_back(open == '<' ? ir::TStrProtItem::Split(v) : ir::TStrProtItem::Data(v));
@@ -578,7 +593,8 @@ TGrdDataLine LineFromJson(const Json& j, const std::string& field, bool lsb_firs
   if (line.Data.empty()) return line;
   std::int64_t wanted = ir::TotalBits(line.Elements);
   if (static_cast<std::int64_t>(line.Data.size()) != wanted)
-    Fail(bf, bits, "has " + std::to_string(line.Data.size()) + " bits; the elements hold " + std::to_string(wanted));
+    Fail(bf, bits,
+         "has " + std::to_string(line.Data.size()) + " bits; the elements hold " + std::to_string(wanted));
   ir::TSSByteArray packed;
   if (!ir::BitsToBytes(line.Elements, line.Data, lsb_first, packed) || packed.size() > kMaxLineCodeBytes)
     Fail(bf, bits, "packs into more than 129 code bytes");
@@ -613,7 +629,8 @@ void KeyFromJson(const Json& j, const std::string& field, TdiskKey& key, TGrdLin
   if (j.contains("lines")) {
     std::string lf = Dot(field, "lines");
     const Json& json_lines = Array(j["lines"], lf, kMaxU16);
-    for (std::size_t i = 0; i < json_lines.size(); ++i) lines.push_back(LineFromJson(json_lines[i], At(lf, i), lsb_first));
+    for (std::size_t i = 0; i < json_lines.size(); ++i)
+      lines.push_back(LineFromJson(json_lines[i], At(lf, i), lsb_first));
   }
 }
 
@@ -641,7 +658,9 @@ void HeaderFromJson(const Json& j, TdiskAir& r) {
 
 }  // namespace
 
-nlohmann::ordered_json CrcItemToJson(std::size_t index, const ir::TCrcItem& item) { return ItemToJson(index, item); }
+nlohmann::ordered_json CrcItemToJson(std::size_t index, const ir::TCrcItem& item) {
+  return ItemToJson(index, item);
+}
 
 RecordJsonError::RecordJsonError(std::string field, std::string value, const std::string& problem)
     : std::runtime_error("field " + field + (value.empty() ? "" : ": value " + value) + " " + problem),
@@ -661,7 +680,8 @@ RecordJsonError RecordJsonError::Syntax(std::string field, std::size_t line, std
 std::string ChangeTimeToIso(double value) {
   std::string text = base::FormatIsoDateTime(value);
   double back = 0;
-  if (!std::isfinite(value) || std::fabs(value) > kMaxDateTimeDays || (ChangeTimeFromIso(text, back) && back == value))
+  if (!std::isfinite(value) || std::fabs(value) > kMaxDateTimeDays ||
+      (ChangeTimeFromIso(text, back) && back == value))
     return text;
   // Not a whole millisecond: write the time of day with as many second digits
   // as it takes, cut (not rounded) so that the seconds never reach 60.
@@ -671,8 +691,8 @@ std::string ChangeTimeToIso(double value) {
   auto minutes = static_cast<long long>(seconds_of_day / 60);
   long double seconds = seconds_of_day - static_cast<long double>(minutes) * 60;
   char head[40];
-  std::snprintf(head, sizeof head, "%04d-%02d-%02dT%02lld:%02lld:%02d.", day.year, day.month, day.day, minutes / 60,
-                minutes % 60, static_cast<int>(seconds));
+  std::snprintf(head, sizeof head, "%04d-%02d-%02dT%02lld:%02lld:%02d.", day.year, day.month, day.day,
+                minutes / 60, minutes % 60, static_cast<int>(seconds));
   std::string digits;
   long double rest = seconds - std::floor(seconds);
   for (int n = 1; n <= kMaxSecondDigits; ++n) {
@@ -693,7 +713,8 @@ bool ChangeTimeFromIso(std::string_view text, double& value) {
   if (dot == std::string::npos || s.size() - dot - 1 <= 3) return base::ParseIsoDateTime(s, value);
   // Finer than milliseconds: the whole computation in long double, rounded once.
   std::string digits = s.substr(dot + 1);
-  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > kMaxSecondDigits) return false;
+  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > kMaxSecondDigits)
+    return false;
   double check = 0;
   if (!base::ParseIsoDateTime(s.substr(0, dot), check)) return false;
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, used = 0;
@@ -732,11 +753,14 @@ Json LibraryRecordToJson(const LibraryRecord& entry) {
   return RecordToJson(entry.Record, UnpackLines(entry.Lines, IsLsbFirst(entry.Record)));
 }
 
-std::string LibraryRecordToJsonText(const LibraryRecord& entry) { return LibraryRecordToJson(entry).dump(2) + "\n"; }
+std::string LibraryRecordToJsonText(const LibraryRecord& entry) {
+  return LibraryRecordToJson(entry).dump(2) + "\n";
+}
 
 EditableRecord RecordFromJson(const Json& j) {
-  CheckNames(j, "", {"brand", "code", "memo_cn", "memo_en", "lsb_first", "remote_type", "change_time",
-                     "has_checksum", "params", "slots", "keys"});
+  CheckNames(j, "",
+             {"brand", "code", "memo_cn", "memo_en", "lsb_first", "remote_type", "change_time",
+              "has_checksum", "params", "slots", "keys"});
   EditableRecord out{BlankRecord(), {}};
   TdiskAir& r = out.record;
   HeaderFromJson(j, r);

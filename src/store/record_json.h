@@ -6,7 +6,6 @@
 // the same lines for every field that carries meaning.
 
 #include <nlohmann/json.hpp>
-
 #include <stdexcept>
 #include <string>
 #include <string_view>

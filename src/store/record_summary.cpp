@@ -54,13 +54,15 @@ std::string SlotsBlock(const TdiskAir& record, const lang::Language& language) {
 }
 
 std::string BitAddress(const lang::Language& language, int frame, int bit) {
-  return std::to_string(frame) + language.Text(kTextBit) + std::to_string(bit) + language.Text(kTextWidthOpen);
+  return std::to_string(frame) + language.Text(kTextBit) + std::to_string(bit) +
+         language.Text(kTextWidthOpen);
 }
 
 std::string ChecksumItem(std::size_t slot, const ir::TCrcItem& item, const lang::Language& language) {
   std::string text = language.Text(kTextChecksum) + std::to_string(slot) + std::to_string(item.TargetFrame) +
-                     language.Text(kTextBit) + std::to_string(item.TargetBit) + language.Text(kTextWidthOpen) +
-                     std::to_string(item.TargetWidth) + language.Text(kTextWidthClose) + "=";
+                     language.Text(kTextBit) + std::to_string(item.TargetBit) +
+                     language.Text(kTextWidthOpen) + std::to_string(item.TargetWidth) +
+                     language.Text(kTextWidthClose) + "=";
   std::size_t zones = std::min<std::size_t>(item.ZoneCount, item.Zones.size());
   for (std::size_t z = 0; z < zones; ++z) {
     const ir::TCrcZone& zone = item.Zones[z];
@@ -80,10 +82,12 @@ std::string RecordSummaryText(const TdiskAir& record, const lang::Language& lang
   std::string text = language.Text(lang::kTextCarrier) + ":" + std::to_string(p.Carrier) +
                      (record.LsbFirst == 1 ? " LSB" : "MSB") + kLineEnd;
   text += language.Text(lang::kTextLogicCodes);
-  for (std::size_t k = 0; k < std::min<std::size_t>(p.LogicCount, p.Logic.size()); ++k) text += DurationGroup(p.Logic[k]);
+  for (std::size_t k = 0; k < std::min<std::size_t>(p.LogicCount, p.Logic.size()); ++k)
+    text += DurationGroup(p.Logic[k]);
   text += kLineEnd;
   text += language.Text(lang::kTextSplitCodes);
-  for (std::size_t k = 0; k < std::min<std::size_t>(p.SplitCount, p.Split.size()); ++k) text += DurationGroup(p.Split[k]);
+  for (std::size_t k = 0; k < std::min<std::size_t>(p.SplitCount, p.Split.size()); ++k)
+    text += DurationGroup(p.Split[k]);
   text += kLineEnd;
   text += SlotsBlock(record, language) + kLineEnd;
   if (record.HasChecksum == 0) return text;

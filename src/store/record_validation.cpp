@@ -15,7 +15,8 @@ RecordValidation ValidateRecord(const TdiskAir& record, const ProtocolLibrary& l
   for (std::size_t k = 0; k < record.UsedKeys(); ++k) {
     const TdiskKey& key = record.Keys[k];
     // More than 16 states do not fit the record; they fail like too few.
-    if (key.StateCount < kMinStates || key.StateCount > kMaxStates) return {kTextTooFewStates, static_cast<int>(k), -1};
+    if (key.StateCount < kMinStates || key.StateCount > kMaxStates)
+      return {kTextTooFewStates, static_cast<int>(k), -1};
     for (std::size_t s = 0; s < key.StateCount; ++s) {
       if (base::Trim(key.StateNames[s].str()).empty())
         return {kTextStateNameEmpty, static_cast<int>(k), static_cast<int>(s)};

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-
 #include <cstring>
 
 #include "ui/ui_text.h"
@@ -27,8 +26,8 @@ StandardButtonTexts::StandardButtonTexts(const lang::Language& language, QObject
   has_qt_chinese_ = qt_chinese_.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
-QString StandardButtonTexts::translate(const char* context, const char* source_text, const char* disambiguation,
-                                       int n) const {
+QString StandardButtonTexts::translate(const char* context, const char* source_text,
+                                       const char* disambiguation, int n) const {
   if (language_.LanguageNo() <= 1 || context == nullptr || source_text == nullptr) return {};
   if (std::strcmp(context, "QPlatformTheme") == 0) {
     for (const ButtonText& b : kButtonTexts) {
@@ -37,7 +36,8 @@ QString StandardButtonTexts::translate(const char* context, const char* source_t
       if (!text.empty()) return FromGbk(text);
     }
   }
-  if (language_.IsChinese() && has_qt_chinese_) return qt_chinese_.translate(context, source_text, disambiguation, n);
+  if (language_.IsChinese() && has_qt_chinese_)
+    return qt_chinese_.translate(context, source_text, disambiguation, n);
   return {};
 }
 
@@ -45,7 +45,7 @@ QFileDialog::Options FileDialogOptions() {
   // The desktop's dialog speaks the desktop's language, not the workbench's.
   const QString look_in = "Look in:";
   return QCoreApplication::translate("QFileDialog", "Look in:") == look_in ? QFileDialog::Options()
-                                                                             : QFileDialog::DontUseNativeDialog;
+                                                                           : QFileDialog::DontUseNativeDialog;
 }
 
 }  // namespace klimavo::ui

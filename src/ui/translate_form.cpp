@@ -23,9 +23,13 @@ namespace {
 bool SetTextProperty(QObject* object, const QString& property, const QString& value) {
   const QString p = property.toUpper();
   if (auto* action = qobject_cast<QAction*>(object)) {
-    if (p == "CAPTION") action->setText(value);
-    else if (p == "HINT") { action->setToolTip(value); action->setStatusTip(value); }
-    else return false;
+    if (p == "CAPTION")
+      action->setText(value);
+    else if (p == "HINT") {
+      action->setToolTip(value);
+      action->setStatusTip(value);
+    } else
+      return false;
     return true;
   }
   if (auto* menu = qobject_cast<QMenu*>(object)) {
@@ -41,12 +45,18 @@ bool SetTextProperty(QObject* object, const QString& property, const QString& va
     return true;
   }
   if (p != "CAPTION" && p != "TEXT") return false;
-  if (widget->isWindow()) widget->setWindowTitle(value);
-  else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(value);
-  else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(value);
-  else if (auto* group = qobject_cast<QGroupBox*>(widget)) group->setTitle(value);
-  else if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setText(value);
-  else return false;
+  if (widget->isWindow())
+    widget->setWindowTitle(value);
+  else if (auto* label = qobject_cast<QLabel*>(widget))
+    label->setText(value);
+  else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+    button->setText(value);
+  else if (auto* group = qobject_cast<QGroupBox*>(widget))
+    group->setTitle(value);
+  else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+    edit->setText(value);
+  else
+    return false;
   return true;
 }
 
@@ -95,8 +105,10 @@ void ApplyFormEntry(QWidget* window, const std::string& path, const QString& val
       QObject* object = window->findChild<QObject*>(QString::fromStdString(entry.component));
       if (!object) return;
       const QString p = property.toUpper();
-      if (p == "ITEMS" || p == "LINES") SetListProperty(object, value);
-      else SetTextProperty(object, property, value);
+      if (p == "ITEMS" || p == "LINES")
+        SetListProperty(object, value);
+      else
+        SetTextProperty(object, property, value);
       return;
     }
     case lang::EntryTarget::kSubProperty: {

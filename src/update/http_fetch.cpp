@@ -48,7 +48,8 @@ std::optional<std::string> IrregularLocalFile(const std::string& url) {
   const std::unique_ptr<char, PartDeleter> scheme(scheme_part);
   if (std::string_view(scheme.get()) != "file") return std::nullopt;
   char* path_part = nullptr;
-  if (curl_url_get(parsed.get(), CURLUPART_PATH, &path_part, CURLU_URLDECODE) != CURLUE_OK) return std::nullopt;
+  if (curl_url_get(parsed.get(), CURLUPART_PATH, &path_part, CURLU_URLDECODE) != CURLUE_OK)
+    return std::nullopt;
   const std::unique_ptr<char, PartDeleter> path(path_part);
   struct stat status {};
   if (::lstat(path.get(), &status) != 0 || S_ISREG(status.st_mode)) return std::nullopt;

@@ -12,9 +12,9 @@
 
 #include "base/atomic_file.h"
 #include "base/file_error.h"
-#include "base/text.h"
 #include "base/gbk.h"
 #include "base/home.h"
+#include "base/text.h"
 #include "store/library.h"
 #include "store/library_and_pictures.h"
 #include "store/picture_store.h"
@@ -64,10 +64,12 @@ int OpenRealFolder(const fs::path& folder) {
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir >= 0) return dir;
     if (errno == ENOENT && attempt == 0) {
-      if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ThrowErrno(folder, "cannot create the folder");
+      if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        ThrowErrno(folder, "cannot create the folder");
       continue;
     }
-    if (errno == ELOOP || errno == ENOTDIR) throw base::FileError(folder, "is not a real folder (a link or a file)");
+    if (errno == ELOOP || errno == ENOTDIR)
+      throw base::FileError(folder, "is not a real folder (a link or a file)");
     ThrowErrno(folder, "cannot open the folder");
   }
   throw base::FileError(folder, "cannot open the folder");
@@ -101,13 +103,15 @@ std::optional<FailedFile> DamagedPictureStore(const fs::path& file) {
   if (type == fs::file_type::not_found) return std::nullopt;
   const std::string name(store::kPictureStoreFileName);
   if (type != fs::file_type::regular)
-    return FailedFile{name, 0, "the picture store " + file.string() + " is not a regular file; it is not replaced"};
+    return FailedFile{name, 0,
+                      "the picture store " + file.string() + " is not a regular file; it is not replaced"};
   const std::optional<base::Bytes> bytes = base::ReadWholeFile(file);
   if (!bytes || bytes->empty()) return std::nullopt;
   const store::PictureFileIntegrity check = store::CheckPictureFile(*bytes);
   if (check.ok()) return std::nullopt;
   return FailedFile{name, 0,
-                    "the picture store " + file.string() + " is damaged (" + store::DescribePictureFault(check) +
+                    "the picture store " + file.string() + " is damaged (" +
+                        store::DescribePictureFault(check) +
                         "); it is not replaced, so the pictures it holds can still be rescued"};
 }
 

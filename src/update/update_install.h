@@ -41,7 +41,8 @@ base::Bytes ReadHomeFolderFile(const std::filesystem::path& folder, const std::f
 /// store is damaged and the update would replace one of them (an update treats
 /// a damaged file as every writer does: it never replaces it, so the records it
 /// still holds can be rescued). nullopt when the update may go on.
-std::optional<FailedFile> DamagedStoreFile(const std::filesystem::path& home, const std::vector<ListedFile>& files);
+std::optional<FailedFile> DamagedStoreFile(const std::filesystem::path& home,
+                                           const std::vector<ListedFile>& files);
 /// The file-system name of a listed name (GBK bytes -> UTF-8). Only for names
 /// IsPlainFileName accepts.
 std::filesystem::path LocalFileName(std::string_view name);

@@ -30,7 +30,8 @@ class FrameSynthesiser {
  public:
   FrameSynthesiser(ir::FormatTreeControl& tree, const ir::FormatRootRecord& root, WaveState& state)
       : tree_(tree), root_(root), state_(state) {
-    for (std::size_t k = 0; k < root.LogicTexts.size(); ++k) logic_.push_back(ParseDurations(root.LogicTexts[k]));
+    for (std::size_t k = 0; k < root.LogicTexts.size(); ++k)
+      logic_.push_back(ParseDurations(root.LogicTexts[k]));
   }
 
   void Frame(std::size_t frame_item, int place) {
@@ -50,8 +51,10 @@ class FrameSynthesiser {
       if (!leaf) continue;
       const bool last_leaf = n + 1 == leaves.size();
       leaf_item_ = static_cast<std::int32_t>(leaves[n]);
-      if (leaf->IsData) DataLeaf(*leaf, last_leaf);
-      else SplitLeaf(*leaf);
+      if (leaf->IsData)
+        DataLeaf(*leaf, last_leaf);
+      else
+        SplitLeaf(*leaf);
     }
     frame_->TotalTime = static_cast<std::int32_t>(frame_time_);
     if (state_.Durations.size() > frame_start_level_) {
@@ -114,7 +117,8 @@ class FrameSynthesiser {
 
   std::string Symbols(std::int64_t value, int n) const {
     const auto v = static_cast<std::uint32_t>(value);
-    if (NonBlank(root_.LogicTexts[4])) return ir::IntToRadixStr(static_cast<std::uint8_t>(state_.SymbolRadix), n, v);
+    if (NonBlank(root_.LogicTexts[4]))
+      return ir::IntToRadixStr(static_cast<std::uint8_t>(state_.SymbolRadix), n, v);
     if (NonBlank(root_.LogicTexts[2])) return ir::IntToRadixStr(4, n, v);
     return ir::IntToBinStr(n, value);
   }
@@ -124,7 +128,8 @@ class FrameSynthesiser {
     if (!base::ParseInteger(leaf.Text, count) || count <= 0 || count > 64) return;
     const int n = static_cast<int>(count);
     std::string symbols = Symbols(leaf.Value, n);
-    if (static_cast<int>(symbols.size()) > n) symbols = symbols.substr(symbols.size() - static_cast<std::size_t>(n));
+    if (static_cast<int>(symbols.size()) > n)
+      symbols = symbols.substr(symbols.size() - static_cast<std::size_t>(n));
     while (static_cast<int>(symbols.size()) < n) symbols.insert(symbols.begin(), '0');
     const bool lsb_first = root_.BitOrder != 0;
     if (lsb_first) std::reverse(symbols.begin(), symbols.end());
@@ -209,7 +214,8 @@ std::vector<std::size_t> FrameSequence(const ir::FormatTreeControl& tree, int re
     }
     if (inserted) continue;
     inserted = true;
-    for (int pass = 0; pass < repeat_count; ++pass) sequence.insert(sequence.end(), repeated.begin(), repeated.end());
+    for (int pass = 0; pass < repeat_count; ++pass)
+      sequence.insert(sequence.end(), repeated.begin(), repeated.end());
   }
   return sequence;
 }

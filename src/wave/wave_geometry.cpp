@@ -10,7 +10,9 @@
 namespace klimavo::wave {
 namespace {
 
-int ClampZoom(int zoom_index) { return zoom_index < 0 ? 0 : (zoom_index > kMaxZoomIndex ? kMaxZoomIndex : zoom_index); }
+int ClampZoom(int zoom_index) {
+  return zoom_index < 0 ? 0 : (zoom_index > kMaxZoomIndex ? kMaxZoomIndex : zoom_index);
+}
 
 // The shortest decimal form of a real number ("5", "2.5", "0.75").
 std::string ShortestReal(double value) {
@@ -33,12 +35,13 @@ std::int64_t TimeAtX(int x, int position, int zoom_index) {
 }
 
 int XAtTime(std::int64_t time, int position, int zoom_index) {
-  return static_cast<int>(ir::RoundHalfEven(static_cast<double>(time) * PixelsPerUnit(zoom_index))) - position +
-         kLeftMargin;
+  return static_cast<int>(ir::RoundHalfEven(static_cast<double>(time) * PixelsPerUnit(zoom_index))) -
+         position + kLeftMargin;
 }
 
 std::string GridLabel(int line, int zoom_index) {
-  const std::int64_t tenths = static_cast<std::int64_t>(line) * kZoomTable[static_cast<std::size_t>(ClampZoom(zoom_index))];
+  const std::int64_t tenths =
+      static_cast<std::int64_t>(line) * kZoomTable[static_cast<std::size_t>(ClampZoom(zoom_index))];
   if (tenths == 0) return "0";
   const double micros = static_cast<double>(tenths) / 10.0;
   if (micros <= 999) return ShortestReal(micros) + "us";

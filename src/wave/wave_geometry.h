@@ -12,13 +12,13 @@ namespace klimavo::wave {
 
 /// Time covered by one 50-pixel grid division at each zoom index, in 0.1 µs.
 inline constexpr std::array<std::int32_t, 39> kZoomTable{
-    50,    75,    100,   125,   250,   500,   750,   800,    850,    900,    950,    1000,   1100,
-    1200,  1300,  1400,  1500,  2000,  2500,  3000,  3500,   4000,   4500,   5000,   7500,   10000,
+    50,    75,    100,   125,   250,   500,   750,   800,   850,    900,    950,    1000,   1100,
+    1200,  1300,  1400,  1500,  2000,  2500,  3000,  3500,  4000,   4500,   5000,   7500,   10000,
     20000, 30000, 40000, 50000, 60000, 70000, 80000, 90000, 100000, 200000, 300000, 400000, 500000};
 inline constexpr int kMaxZoomIndex = 38;
-inline constexpr int kGridSpacing = 50;   ///< pixels per grid division
-inline constexpr int kLeftMargin = 4;     ///< x of time 0 at position 0
-inline constexpr int kHighLevelY = 37;    ///< y of the high level
+inline constexpr int kGridSpacing = 50;     ///< pixels per grid division
+inline constexpr int kLeftMargin = 4;       ///< x of time 0 at position 0
+inline constexpr int kHighLevelY = 37;      ///< y of the high level
 inline constexpr int kLowLevelMargin = 30;  ///< the low level is drawn at height - 30
 inline constexpr int kRightMargin = 20;     ///< room kept after the last level when scrolled to the end
 

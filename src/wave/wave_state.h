@@ -17,9 +17,9 @@ struct WaveSegment {
   std::int32_t StartLevel = 0;
   std::int32_t EndLevel = 0;
   std::uint8_t Kind = kFrameBox;
-  std::uint8_t NodeId = 0;     ///< tree node (fields), bit number (bits), place of the frame (boxes)
-  std::string Name;            ///< label text (UTF-8 here; GBK in the records)
-  std::int32_t Value = 0;      ///< field value
+  std::uint8_t NodeId = 0;  ///< tree node (fields), bit number (bits), place of the frame (boxes)
+  std::string Name;         ///< label text (UTF-8 here; GBK in the records)
+  std::int32_t Value = 0;   ///< field value
   std::uint8_t SymbolCount = 0;
   std::uint8_t Radix = 2;
   std::int32_t TreeItem = -1;  ///< index of the format-tree item that made it (tree mode), -1 for none
@@ -36,11 +36,11 @@ struct WaveState {
   std::vector<std::int32_t> Durations;  ///< 0.1 µs, marks positive
   std::vector<WaveSegment> Segments;
   int ZoomIndex = 0;
-  int Position = 0;                     ///< horizontal scroll offset in pixels
+  int Position = 0;  ///< horizontal scroll offset in pixels
   std::int64_t CursorA = 1000;
   std::int64_t CursorB = 20000;
   int FocusedLevel = -1;
-  bool Scrolling = true;                ///< accepts new data (false: fixed)
+  bool Scrolling = true;  ///< accepts new data (false: fixed)
   int RecordNo = 0;
   std::string ProtocolName;
   std::string ProtocolName2;
@@ -50,18 +50,18 @@ struct WaveState {
   std::int32_t Carrier = kNoCarrier;
   int RepeatCount = 0;
   int SymbolRadix = 2;
-  int ValueFormat = 0;                  ///< 0 hex, 1 digits of the radix, 2 decimal
+  int ValueFormat = 0;  ///< 0 hex, 1 digits of the radix, 2 decimal
   int AlternativeIndex = 0;
   std::string Title;
-  bool TreeMode = false;                ///< levels are synthesised from a format tree
+  bool TreeMode = false;  ///< levels are synthesised from a format tree
   bool ShowLineAB = false;
   bool ShowFocus = false;
   bool ShowMoveOnStatus = false;
   bool DrawScope = false;
   std::int64_t ScopeStart = 0;
   std::int64_t ScopeEnd = 0;
-  bool Chinese = false;                 ///< language identifier 2052
-  std::vector<LevelRange> Highlights;   ///< levels shown as selected (the chosen format-tree item)
+  bool Chinese = false;                ///< language identifier 2052
+  std::vector<LevelRange> Highlights;  ///< levels shown as selected (the chosen format-tree item)
 
   void Clear();
 };

@@ -7,7 +7,8 @@ namespace klimavo::workflow {
 
 EditorSession::EditorSession() { store::InitRecord(record_, 0.0); }
 
-void EditorSession::Open(int index, store::TdiskAir record, store::TBtnLines lines, store::TMemPic_Info picture) {
+void EditorSession::Open(int index, store::TdiskAir record, store::TBtnLines lines,
+                         store::TMemPic_Info picture) {
   record_ = std::move(record);
   lines_ = std::move(lines);
   picture_ = std::move(picture);
@@ -36,10 +37,13 @@ bool EditorSession::WorthSaveQuestion(bool read_only) const {
 int EditorSession::IndexAfterDelete(int index, const std::vector<int>& deleted) {
   if (index < 0) return index;
   if (std::find(deleted.begin(), deleted.end(), index) != deleted.end()) return -1;
-  return index - static_cast<int>(std::count_if(deleted.begin(), deleted.end(), [index](int i) { return i < index; }));
+  return index - static_cast<int>(
+                     std::count_if(deleted.begin(), deleted.end(), [index](int i) { return i < index; }));
 }
 
-void EditorSession::RecordsDeleted(const std::vector<int>& deleted) { index_ = IndexAfterDelete(index_, deleted); }
+void EditorSession::RecordsDeleted(const std::vector<int>& deleted) {
+  index_ = IndexAfterDelete(index_, deleted);
+}
 
 store::PictureFileCheck EditorSession::LoadPictureFile(const std::filesystem::path& file) {
   base::Bytes bytes;

@@ -25,7 +25,8 @@ std::vector<std::string> RecordSender::KeyNames() const {
 
 std::vector<std::string> RecordSender::StateNames(int key) const {
   std::vector<std::string> names;
-  if (key < 0 || static_cast<std::size_t>(key) >= std::min<std::size_t>(record_.UsedKeys(), firmware::kFunctionKeys))
+  if (key < 0 ||
+      static_cast<std::size_t>(key) >= std::min<std::size_t>(record_.UsedKeys(), firmware::kFunctionKeys))
     return names;
   const store::TdiskKey& k = record_.Keys[static_cast<std::size_t>(key)];
   const std::size_t count = std::min<std::size_t>(k.StateCount, k.StateNames.size());
@@ -53,7 +54,8 @@ std::optional<RecordSignal> RecordSender::Signal(int key, const KeyStates& state
   const bool ran = rusher.Run(signal.micros);
   // A run with a lookup error produces a signal the record does not describe: it is not sent.
   if (!ran || rusher.ErrorCode() != 0 || signal.micros.empty()) {
-    error = "the image does not run for these states (emulator error " + std::to_string(rusher.ErrorCode()) + ")";
+    error =
+        "the image does not run for these states (emulator error " + std::to_string(rusher.ErrorCode()) + ")";
     return std::nullopt;
   }
   signal.carrier_hz = record_.Params.Carrier;
@@ -73,7 +75,8 @@ SendOutcome RecordSender::Send(const std::string& path, int key, const KeyStates
   }
   const device::LircSendSettings settings{signal->carrier_hz, duty_cycle_percent};
   std::string error = device::SendLircSignal(fd, signal->micros, settings, &outcome.notes);
-  if (::close(fd) != 0 && error.empty()) error = std::string("closing after the write failed: ") + std::strerror(errno);
+  if (::close(fd) != 0 && error.empty())
+    error = std::string("closing after the write failed: ") + std::strerror(errno);
   if (!error.empty()) {
     outcome.error = path + ": " + error;
     return outcome;
@@ -85,8 +88,10 @@ SendOutcome RecordSender::Send(const std::string& path, int key, const KeyStates
 std::vector<std::string> LircTransmitters(std::vector<std::string>* problems) {
   std::vector<std::string> paths;
   for (const auto& d : device::EnumerateLircDevices()) {
-    if (d.features && d.features->CanSendPulses()) paths.push_back(d.path);
-    else if (problems && !d.problem.empty()) problems->push_back(d.problem);
+    if (d.features && d.features->CanSendPulses())
+      paths.push_back(d.path);
+    else if (problems && !d.problem.empty())
+      problems->push_back(d.problem);
   }
   return paths;
 }

@@ -414,7 +414,8 @@ struct SummaryCase {
 class CandidateSummaryLine : public ::testing::TestWithParam<SummaryCase> {};
 
 TEST_P(CandidateSummaryLine, NamesTargetKindZonesAndConstant) {
-  const lang::Language language(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/home", GetParam().language_no);
+  const lang::Language language(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/home",
+                                GetParam().language_no);
   EXPECT_EQ(CandidateSummary(GetParam().item, language), GetParam().expected);
 }
 

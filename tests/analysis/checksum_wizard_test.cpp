@@ -386,7 +386,8 @@ TEST_F(ChecksumWizardTest, ARivalGoesIntoTheItemAsACandidateDoes) {
   std::mt19937 random(5);
   for (int i = 0; i < 8; ++i)
     wizard_.CaptureReceived(
-        NecCapture(SumCode(static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), 0)), kCarrier);
+        NecCapture(SumCode(static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), 0)),
+        kCarrier);
   ASSERT_TRUE(wizard_.FindChecksum());
   const ChecksumDiscovery& found = wizard_.Discovery();
   EXPECT_EQ(found.note, DiscoveryNote::Ambiguous);

@@ -389,7 +389,8 @@ TEST(FunctionWizardBitReading, AChecksumInUseRefusesBothWithAMessage) {
     wizard.SetEvents(&recorder);
     wizard.Show();
     EXPECT_FALSE(change.apply(wizard)) << change.name;
-    EXPECT_EQ(recorder.messages, std::vector<WizardMessage>{WizardMessage::ChecksumKeepsTheBits}) << change.name;
+    EXPECT_EQ(recorder.messages, std::vector<WizardMessage>{WizardMessage::ChecksumKeepsTheBits})
+        << change.name;
     EXPECT_FALSE(wizard.Close()) << change.name;
     EXPECT_EQ(editable.record, sample.record) << change.name;
   }

@@ -1,7 +1,5 @@
 #include "analysis/remote_learner.h"
 
-#include "analysis/learn_session.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/learn_session.h"
 #include "capture/signal_export.h"
 #include "firmware/chip_emulator.h"
 #include "firmware/table_image.h"
@@ -30,12 +29,12 @@ struct ModelRemote {
   bool lsb = true;
   int temp_offset = 0;
   bool checksum = true;
-  bool dry_fixes_fan = false;   // dry sends fan "auto" whatever the fan is
-  bool auto_fixes_temp = false; // auto sends 25 degrees whatever the temperature is
-  bool gray_temp = false;       // the temperature field is Gray-coded
-  bool fan_swing_last = false;  // fan and swing in the byte before the sum, whose top bit never changes
-  int heat_temp_shift = 0;      // heat sends the temperature field this much higher (a field per mode)
-  bool nibble_sum = false;      // the last byte's low nibble is the sum of the nibbles before it
+  bool dry_fixes_fan = false;    // dry sends fan "auto" whatever the fan is
+  bool auto_fixes_temp = false;  // auto sends 25 degrees whatever the temperature is
+  bool gray_temp = false;        // the temperature field is Gray-coded
+  bool fan_swing_last = false;   // fan and swing in the byte before the sum, whose top bit never changes
+  int heat_temp_shift = 0;       // heat sends the temperature field this much higher (a field per mode)
+  bool nibble_sum = false;       // the last byte's low nibble is the sum of the nibbles before it
   std::vector<std::string> modes{"cool", "auto", "dry", "fan", "heat"};
   std::vector<std::string> fans{"low", "auto", "mid", "high"};
 
@@ -59,14 +58,17 @@ struct ModelRemote {
     int temp_value = temp - 16 + temp_offset + (mode == "heat" ? heat_temp_shift : 0);
     if (gray_temp) temp_value ^= temp_value >> 1;
     const int swing = get("swing", "off") == "on" ? 1 : 0;
-    std::vector<int> bytes = {0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp_value, swing | 0x40, 0x5A, 0};
-    if (fan_swing_last) bytes = {0x23, 0xCB, power << 5 | IndexOf(modes, mode), temp_value, fan << 3 | swing << 6, 0};
+    std::vector<int> bytes = {
+        0xC3, power | IndexOf(modes, mode) << 1 | fan << 4, temp_value, swing | 0x40, 0x5A, 0};
+    if (fan_swing_last)
+      bytes = {0x23, 0xCB, power << 5 | IndexOf(modes, mode), temp_value, fan << 3 | swing << 6, 0};
     int sum = 0;
     for (int i = 0; i < 5; ++i) sum += bytes[static_cast<std::size_t>(i)];
     bytes[5] = checksum ? sum & 0xFF : 0x11;
     if (nibble_sum) {
       int nibbles = 0;
-      for (int i = 0; i < 5; ++i) nibbles += (bytes[static_cast<std::size_t>(i)] >> 4) + (bytes[static_cast<std::size_t>(i)] & 15);
+      for (int i = 0; i < 5; ++i)
+        nibbles += (bytes[static_cast<std::size_t>(i)] >> 4) + (bytes[static_cast<std::size_t>(i)] & 15);
       bytes[5] = 0x50 | (nibbles & 15);
     }
     return bytes;
@@ -110,7 +112,8 @@ Label Running(const std::string& mode, const std::string& fan, int temp, const s
 std::vector<Label> FirstPresses(const ModelRemote& remote) {
   std::vector<Label> presses;
   for (int t = 16; t <= 30; ++t) presses.push_back(Running("cool", "low", t));
-  for (std::size_t m = 1; m < remote.modes.size(); ++m) presses.push_back(Running(remote.modes[m], "low", 24));
+  for (std::size_t m = 1; m < remote.modes.size(); ++m)
+    presses.push_back(Running(remote.modes[m], "low", 24));
   for (std::size_t f = 1; f < remote.fans.size(); ++f) presses.push_back(Running("cool", remote.fans[f], 24));
   presses.push_back(Running("cool", "low", 24, "on"));
   presses.push_back({{"power", "off"}});
@@ -119,7 +122,8 @@ std::vector<Label> FirstPresses(const ModelRemote& remote) {
 
 RemoteLearner LearnerOf(const ModelRemote& remote, const std::vector<Label>& presses) {
   RemoteLearner learner;
-  for (std::size_t i = 0; i < presses.size(); ++i) learner.Add(remote.Press(presses[i], "press " + std::to_string(i)));
+  for (std::size_t i = 0; i < presses.size(); ++i)
+    learner.Add(remote.Press(presses[i], "press " + std::to_string(i)));
   return learner;
 }
 
@@ -137,15 +141,17 @@ int StateIndex(const store::TdiskKey& key, const std::string& name) {
 
 // Every running state of the model sent by the learned record; the labels whose code differs.
 std::vector<std::string> WrongCodes(const ModelRemote& remote, const LearnResult& result,
-                                    const std::vector<std::string>& modes, const std::vector<std::string>& fans) {
+                                    const std::vector<std::string>& modes,
+                                    const std::vector<std::string>& fans) {
   const store::TdiskAir& r = result.record.record;
   base::Bytes image;
   if (firmware::BuildTableImage(r, result.record.bit_lines, false, {}, image) != 0) return {"no image"};
   std::vector<std::string> wrong;
   const ir::TStrProt_Listbase elements = ir::ParseProtocol(result.format).Elements;
   // Swing is sent as the presses showed it: both ways when learned, else as it rests.
-  const std::vector<std::string> swings =
-      StateIndex(r.Keys[4], "on") >= 0 ? std::vector<std::string>{"off", "on"} : std::vector<std::string>{"off"};
+  const std::vector<std::string> swings = StateIndex(r.Keys[4], "on") >= 0
+                                              ? std::vector<std::string>{"off", "on"}
+                                              : std::vector<std::string>{"off"};
   for (const std::string& mode : modes)
     for (const std::string& fan : fans)
       for (int t = 16; t <= 30; ++t)
@@ -200,9 +206,10 @@ TEST(RemoteLearner, RecoversRemotesAndPlansWhatIsOpen) {
   ModelRemote forced;
   forced.dry_fixes_fan = true;
   forced.auto_fixes_temp = true;
-  const std::vector<Label> mode_checks = {
-      Running("auto", "low", 16), Running("dry", "low", 16), Running("fan", "low", 16), Running("heat", "low", 16),
-      Running("auto", "auto", 16), Running("dry", "auto", 16), Running("fan", "auto", 16), Running("heat", "auto", 16)};
+  const std::vector<Label> mode_checks = {Running("auto", "low", 16),  Running("dry", "low", 16),
+                                          Running("fan", "low", 16),   Running("heat", "low", 16),
+                                          Running("auto", "auto", 16), Running("dry", "auto", 16),
+                                          Running("fan", "auto", 16),  Running("heat", "auto", 16)};
   const std::vector<RemoteCase> cases = {
       {"plain", plain, mode_checks},
       {"msb with offset", msb_offset, mode_checks},
@@ -257,14 +264,20 @@ TEST(RemoteLearner, PlanAsksForWhatThePressesLeaveOpen) {
   even.push_back(Running("heat", "low", 24));
   even.push_back({{"power", "off"}});
   const std::vector<OpenCase> cases = {
-      {"dry pressed only with another fan", plain, ambiguous,
+      {"dry pressed only with another fan",
+       plain,
+       ambiguous,
        {Running("cool", "auto", 16), Running("dry", "low", 30), Running("dry", "low", 16)},
-       {"cool", "dry"}, {"low", "auto"}},
-      {"gray-coded temperature", gray, even,
+       {"cool", "dry"},
+       {"low", "auto"}},
+      {"gray-coded temperature",
+       gray,
+       even,
        {Running("cool", "low", 17), Running("cool", "low", 19), Running("cool", "low", 21),
         Running("cool", "low", 23), Running("cool", "low", 25), Running("cool", "low", 27),
         Running("cool", "low", 29), Running("heat", "low", 16)},
-       {"cool", "heat"}, {"low"}},
+       {"cool", "heat"},
+       {"low"}},
   };
   for (const OpenCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -282,7 +295,8 @@ TEST(RemoteLearner, PlanAsksForWhatThePressesLeaveOpen) {
     EXPECT_TRUE(second.AllReproduced());
     EXPECT_TRUE(second.plan.empty());
     for (const LearnedFunction& f : second.functions)
-      for (const LearnedState& s : f.states) EXPECT_NE(s.certainty, Certainty::kUnset) << f.name << " " << s.name;
+      for (const LearnedState& s : f.states)
+        EXPECT_NE(s.certainty, Certainty::kUnset) << f.name << " " << s.name;
   }
 }
 
@@ -342,9 +356,10 @@ TEST(RemoteLearner, ListsPressesItCannotUse) {
   ASSERT_TRUE(result.made);
   std::map<std::string, std::string> reasons;
   for (const UnusedPress& u : result.unused) reasons[u.source] = u.reason.substr(0, u.reason.find(':'));
-  EXPECT_EQ(reasons, (std::map<std::string, std::string>{{"noise", "does not decode"},
-                                                          {"other", "another structure"},
-                                                          {"unlabelled", "no label (used only to find the checksum)"}}));
+  EXPECT_EQ(reasons, (std::map<std::string, std::string>{
+                         {"noise", "does not decode"},
+                         {"other", "another structure"},
+                         {"unlabelled", "no label (used only to find the checksum)"}}));
   EXPECT_EQ(result.checked.size(), 3u);
 
   EXPECT_FALSE(RemoteLearner().Learn().made);

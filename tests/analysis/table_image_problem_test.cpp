@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/wizard_fixtures.h"
-#include "firmware/table_image.h"
 #include "firmware/six_key_record.h"
+#include "firmware/table_image.h"
 
 namespace klimavo::analysis {
 namespace {

@@ -37,7 +37,9 @@ class AtomicFile : public ::testing::Test {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  static void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+  static void Write(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+  }
   std::vector<std::string> Names(const fs::path& dir) const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -174,9 +176,9 @@ TEST_F(AtomicFile, StaleTemporaryFilesOfOneFileAreRemovedAndNothingElse) {
     const char* name;
     bool removed;
   } cases[] = {
-      {".acprotocl.dat.Ab12Cd", true},  {".acprotocl.dat.zzzzzz", true},  {".acprotocl.dat.Ab12C", false},
+      {".acprotocl.dat.Ab12Cd", true},   {".acprotocl.dat.zzzzzz", true},  {".acprotocl.dat.Ab12C", false},
       {".acprotocl.dat.Ab12Cde", false}, {".acprotocl.dat.Ab-2Cd", false}, {"acprotocl.dat.Ab12Cd", false},
-      {".picmem.dat.Ab12Cd", false},    {"acprotocl.dat", false},         {"acprotocl.dat.lock", false},
+      {".picmem.dat.Ab12Cd", false},     {"acprotocl.dat", false},         {"acprotocl.dat.lock", false},
   };
   for (const auto& c : cases) Write(dir_ / c.name, "x");
   EXPECT_EQ(RemoveStaleTemporaryFiles(dir_ / "acprotocl.dat"), 2);

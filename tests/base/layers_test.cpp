@@ -50,7 +50,8 @@ LayerTable ReadLayerTable(const fs::path& file) {
 std::string Fault(const LayerTable& table, const std::string& from, const std::string& include, bool angle) {
   const Layer& own = table.at(from);
   if (angle) {
-    if (!own.qt && include.size() > 1 && include[0] == 'Q' && std::isupper(static_cast<unsigned char>(include[1])))
+    if (!own.qt && include.size() > 1 && include[0] == 'Q' &&
+        std::isupper(static_cast<unsigned char>(include[1])))
       return "Qt in a folder without Qt";
     return {};
   }
@@ -86,8 +87,8 @@ std::vector<std::string> Violations(const fs::path& src, const LayerTable& table
       if (!std::regex_search(line, m, kInclude)) continue;
       const std::string fault = Fault(table, from, m[2].str(), m[1].str() == "<");
       if (!fault.empty())
-        faults.push_back("src/" + fs::relative(path, src).string() + ":" + std::to_string(number) + ": " + line +
-                         ": " + fault);
+        faults.push_back("src/" + fs::relative(path, src).string() + ":" + std::to_string(number) + ": " +
+                         line + ": " + fault);
     }
   }
   return faults;
@@ -111,8 +112,11 @@ TEST(Layers, EveryFolderOfTheTableIsAFolderOfTheSources) {
 // The check itself: upward, sideways and Qt includes are caught, downward and
 // own-folder ones pass.
 TEST(Layers, TheCheckCatchesEveryKindOfFault) {
-  const LayerTable table{{"base", {0, false}}, {"ir", {1, false}}, {"lang", {1, false}},
-                         {"store", {2, false}}, {"ui", {3, true}}};
+  const LayerTable table{{"base", {0, false}},
+                         {"ir", {1, false}},
+                         {"lang", {1, false}},
+                         {"store", {2, false}},
+                         {"ui", {3, true}}};
   const struct {
     const char* from;
     const char* include;

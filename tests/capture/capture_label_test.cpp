@@ -12,7 +12,12 @@ namespace {
 struct LabelCase {
   LabelCase(const char* n, const char* f, std::string t, std::vector<CaptureLabel> l, int line = 0,
             std::string token = {})
-      : name(n), format(f), text(std::move(t)), labels(std::move(l)), error_line(line), error_token(std::move(token)) {}
+      : name(n),
+        format(f),
+        text(std::move(t)),
+        labels(std::move(l)),
+        error_line(line),
+        error_token(std::move(token)) {}
   const char* name;
   const char* format;
   std::string text;
@@ -40,14 +45,24 @@ TEST(CaptureLabel, EveryFormatCarriesTheLabelOfItsCaptures) {
        "jsonl",
        R"({"label":{"mode":"cool"},"durations_us":[1],"label":{"fan":"high"}})",
        {{{"fan", "high"}}}},
-      {"json lines: a label that is not an object", "jsonl", R"({"label":"cool","durations_us":[1]})", {}, 1, "label"},
+      {"json lines: a label that is not an object",
+       "jsonl",
+       R"({"label":"cool","durations_us":[1]})",
+       {},
+       1,
+       "label"},
       {"json lines: a value that is neither string nor number",
        "jsonl",
        R"({"label":{"mode":"cool","swing":true},"durations_us":[1]})",
        {},
        1,
        "label.swing"},
-      {"json lines: a nested value", "jsonl", R"({"label":{"temp":{"c":24}},"durations_us":[1]})", {}, 1, "label.temp"},
+      {"json lines: a nested value",
+       "jsonl",
+       R"({"label":{"temp":{"c":24}},"durations_us":[1]})",
+       {},
+       1,
+       "label.temp"},
       {"plain list: a label starts the capture it names",
        "text",
        "# label mode=cool temp=24\n1 -2 3\n# label mode=heat\n4 -5 6\n",

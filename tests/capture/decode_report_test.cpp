@@ -130,10 +130,12 @@ TEST(DecodeReportAssist, LastKeyOfTheLineAndOneTextLinePerChange) {
   ir::AssistedDecode sound;
   sound.outcome = ir::AssistOutcome::kPlain;
   sound.result = SampleResult();
-  EXPECT_NE(DecodeReportJson(MakeAssistedReport(sound, true, false)).find(R"j("bytes": "A1FE", "assist": []})j"),
-            std::string::npos);
+  EXPECT_NE(
+      DecodeReportJson(MakeAssistedReport(sound, true, false)).find(R"j("bytes": "A1FE", "assist": []})j"),
+      std::string::npos);
   // Without the assisted decode there is no "assist" key at all.
-  EXPECT_EQ(DecodeReportJson(MakeDecodeReport(SampleResult(), true, false)).find("assist"), std::string::npos);
+  EXPECT_EQ(DecodeReportJson(MakeDecodeReport(SampleResult(), true, false)).find("assist"),
+            std::string::npos);
 
   ir::AssistedDecode failed;
   failed.changes = {{"no decoding", "tried other tolerances: none reads the capture"}};

@@ -84,12 +84,13 @@ TEST(JsonLinesFormat, ReadsCorpusLinesOrNamesTheFault) {
 
 // The corpus names the file each capture came from; a source that is not a text is ignored.
 TEST(JsonLinesFormat, KeepsTheSourceOfEachCaptureAsItsOrigin) {
-  const ReadResult r = ReadWithFormat(JsonLinesFormat(), R"({"source":"ACs/Gree/YB1F2.ir","durations_us":[1]})"
-                                              "\n"
-                                              R"({"source":7,"durations_us":[2]})"
-                                              "\n"
-                                              R"({"durations_us":[3]})",
-                                              ReadOptions{});
+  const ReadResult r = ReadWithFormat(JsonLinesFormat(),
+                                      R"({"source":"ACs/Gree/YB1F2.ir","durations_us":[1]})"
+                                      "\n"
+                                      R"({"source":7,"durations_us":[2]})"
+                                      "\n"
+                                      R"({"durations_us":[3]})",
+                                      ReadOptions{});
   ASSERT_TRUE(r.ok());
   ASSERT_EQ(r.captures.size(), 3u);
   EXPECT_EQ(r.captures[0].origin, "ACs/Gree/YB1F2.ir");

@@ -28,8 +28,9 @@ void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::i
 class DataSafetyCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("klimavo_safety_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    root_ =
+        fs::temp_directory_path() /
+        ("klimavo_safety_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(root_);
     fs::create_directories(root_);
     home_ = root_ / "home";
@@ -61,7 +62,8 @@ class DataSafetyCommand : public ::testing::Test {
 // An output option never replaces one of the home's own files, however it is
 // named: by its name, another spelling, a hard link or a symbolic link.
 TEST_F(DataSafetyCommand, AnOutputThatIsAFileOfTheHomeIsRefused) {
-  ASSERT_EQ(RunCli(home_, {"picture", "set", CodeOf(0), "--jpeg", (root_ / "remote.jpg").string()}).status, 0);
+  ASSERT_EQ(RunCli(home_, {"picture", "set", CodeOf(0), "--jpeg", (root_ / "remote.jpg").string()}).status,
+            0);
   Write(home_ / "config.ini", "[Config]\nlang=1\n");
   fs::create_hard_link(library_, root_ / "hard.dat");
   fs::create_symlink(pictures_, root_ / "soft.dat");
@@ -141,7 +143,8 @@ TEST_F(DataSafetyCommand, ReadersSayThePictureStoreIsDamaged) {
   store.resize(store.size() - 10);  // the entry stored first lies last: its picture is cut
   Write(pictures_, store);
 
-  const CliResult exported = RunCli(home_, {"library", "export", "--out", (root_ / "x.acpf").string(), "0", "1"});
+  const CliResult exported =
+      RunCli(home_, {"library", "export", "--out", (root_ / "x.acpf").string(), "0", "1"});
   EXPECT_EQ(exported.status, 0);
   EXPECT_NE(exported.err.find("record " + first + " was exported without its picture"), std::string::npos)
       << exported.err;
@@ -179,7 +182,7 @@ TEST_F(DataSafetyCommand, EveryLangValueOutsideTheLanguagesIsEnglish) {
   const struct {
     const char* value;
     bool chinese;
-  } cases[] = {{"1", false}, {"2", true},    {"0", false},    {"3", false},          {"-1", false},
+  } cases[] = {{"1", false},   {"2", true},     {"0", false},   {"3", false},          {"-1", false},
                {"258", false}, {"-254", false}, {"514", false}, {"4294967298", false}, {"two", false}};
   for (const auto& c : cases) {
     Write(home_ / "config.ini", std::string("[Config]\nlang=") + c.value + "\n");

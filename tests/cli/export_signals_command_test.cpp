@@ -114,10 +114,9 @@ std::string SparsePresses() {
   std::string out;
   while (std::getline(in, line)) {
     const bool cool_low = line.find(R"("mode":"cool","fan":"low")") != std::string::npos;
-    const bool kept_degree = line.find(R"("temp":16,)") != std::string::npos ||
-                             line.find(R"("temp":21,)") != std::string::npos ||
-                             line.find(R"("temp":24,)") != std::string::npos ||
-                             line.find(R"("temp":30,)") != std::string::npos;
+    const bool kept_degree =
+        line.find(R"("temp":16,)") != std::string::npos || line.find(R"("temp":21,)") != std::string::npos ||
+        line.find(R"("temp":24,)") != std::string::npos || line.find(R"("temp":30,)") != std::string::npos;
     if (cool_low && !kept_degree) continue;
     for (auto [from, to] : {std::pair<std::string, std::string>{R"("temp":)", R"("temperature":)"},
                             {R"("mode":"cool")", R"("mode":"Cool")"}})
@@ -136,7 +135,8 @@ TEST_F(ExportSignals, EachStateOfALearnedRecordSaysHowItCameAbout) {
   ASSERT_NE(at, std::string::npos) << learned.out;
   const std::string index = std::to_string(std::stoi(learned.out.substr(at + 9)));
 
-  const auto r = RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", presses.string()});
+  const auto r =
+      RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", presses.string()});
   ASSERT_EQ(r.status, 0) << r.err;
   const struct {
     const char* label;
@@ -185,16 +185,16 @@ TEST_F(ExportSignals, EachStateOfALearnedRecordSaysHowItCameAbout) {
   changed.replace(bit, 5, "-1690,");
   const fs::path changed_file = root_ / "changed.jsonl";
   std::ofstream(changed_file) << changed;
-  const auto withheld =
-      RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", changed_file.string()});
+  const auto withheld = RunCli(
+      home_, {"export-signals", "--record", index, "--all-states", "--pressed", changed_file.string()});
   ASSERT_EQ(withheld.status, 0) << withheld.err;
   EXPECT_NE(withheld.err.find(": 120 states left out: the record does not reproduce"), std::string::npos)
       << withheld.err;
   EXPECT_EQ(withheld.out.find(R"("mode": "heat")"), std::string::npos);
   EXPECT_NE(withheld.out.find(R"("mode": "dry")"), std::string::npos);
 
-  const auto unreadable =
-      RunCli(home_, {"export-signals", "--record", index, "--all-states", "--pressed", (root_ / "none").string()});
+  const auto unreadable = RunCli(
+      home_, {"export-signals", "--record", index, "--all-states", "--pressed", (root_ / "none").string()});
   EXPECT_EQ(unreadable.status, 2);
   EXPECT_NE(unreadable.err.find("--pressed: "), std::string::npos) << unreadable.err;
 }

@@ -24,7 +24,9 @@ namespace fs = std::filesystem;
 class LircCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("klimavo-lirc-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ =
+        fs::temp_directory_path() /
+        ("klimavo-lirc-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     home_ = dir_ / "home";
@@ -44,7 +46,8 @@ std::vector<capture::CaptureRead> ReadCaptures(const fs::path& file) {
 }
 
 // The captures as a kernel receiver reports them: carrier, pulses and spaces, timeout.
-void WriteMode2(const fs::path& path, const std::vector<capture::CaptureRead>& captures, std::size_t stray_bytes = 0) {
+void WriteMode2(const fs::path& path, const std::vector<capture::CaptureRead>& captures,
+                std::size_t stray_bytes = 0) {
   using device::Mode2Kind;
   std::vector<std::uint32_t> raw;
   for (const auto& c : captures) {
@@ -177,11 +180,13 @@ TEST_F(LircCommands, SendRefusesWhatItCannotSendAndSaysWhy) {
     const char* message;
   } cases[] = {
       {{"--record", "0", "--key", "0", "--states", "1,1,1", "--device", missing.string()}, 2, "six values"},
-      {{"--record", "9999", "--key", "0", "--states", "1,1,1,0,0,0", "--device", missing.string()}, 2,
+      {{"--record", "9999", "--key", "0", "--states", "1,1,1,0,0,0", "--device", missing.string()},
+       2,
        "not in the library"},
       {{"--record", "0", "--key", "6", "--states", "1,1,1,0,0,0", "--device", missing.string()}, 2, "--key"},
       // A mistyped device is an error, and no file appears that "received" the signal.
-      {{"--record", "0", "--key", "0", "--states", "1,1,1,0,0,0", "--device", missing.string()}, 1,
+      {{"--record", "0", "--key", "0", "--states", "1,1,1,0,0,0", "--device", missing.string()},
+       1,
        "cannot be opened"},
   };
   for (const auto& c : cases) {

@@ -41,7 +41,8 @@ TEST(CaptureRouterTest, RoutesToTheFirstOccupiedSlotInOrder) {
       leases.push_back(router.Occupy(slot, recorder.Entry(names[static_cast<int>(slot)])));
     const bool routed = router.Route({9000, -4500}, 38000);
     EXPECT_EQ(routed, !c.expected.empty());
-    EXPECT_EQ(recorder.calls, c.expected.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.expected});
+    EXPECT_EQ(recorder.calls,
+              c.expected.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.expected});
   }
 }
 

@@ -66,18 +66,21 @@ TEST_F(DeviceCommand, DecodePacketPrintsTheCaptureAsJson) {
 }
 
 TEST_F(DeviceCommand, SimulatedListenPrintsEveryCapture) {
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / "klimavo-device-cli-captures.txt";
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / "klimavo-device-cli-captures.txt";
   {
     std::ofstream out(file);
     out << "9000 -4500 560 -1690 560 -560 560 -1690 560 -560 560 -1690 560 -560 560 -1690 560 -560 560\n\n"
         << "3000 -3000 500 -1500 500 -500 500 -1500 500\n";
   }
   for (const char* model : {"7", "11", "12"}) {
-    const Result r = RunCli("device listen --json --simulate " + file.string() + " --simulate-model " + model);
+    const Result r =
+        RunCli("device listen --json --simulate " + file.string() + " --simulate-model " + model);
     EXPECT_EQ(r.status, 0) << model;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << model << "\n" << r.out;
     EXPECT_EQ(r.out.rfind("{\"carrier\": ", 0), 0u) << model;
-    EXPECT_NE(r.out.find("\"durations_us\": [9000, -4500, 560, -1690"), std::string::npos) << model << "\n" << r.out;
+    EXPECT_NE(r.out.find("\"durations_us\": [9000, -4500, 560, -1690"), std::string::npos) << model << "\n"
+                                                                                           << r.out;
   }
   std::filesystem::remove(file);
 }

@@ -30,7 +30,9 @@ class LinkTest : public ::testing::Test {
     sim_ = std::make_unique<SimulatedDevice>(clock_, options);
     link_ = std::make_unique<TMyHIDUSBMange>(*sim_, loop_, clock_);
     link_->SetOnStatus([this](bool connected) { statuses_.push_back(connected); });
-    link_->SetOnCapture([this](const ir::TIRIntegerArr& d, std::int32_t carrier) { captures_.push_back({d, carrier}); });
+    link_->SetOnCapture([this](const ir::TIRIntegerArr& d, std::int32_t carrier) {
+      captures_.push_back({d, carrier});
+    });
   }
   bool Serve(const std::function<bool()>& done) { return loop_.RunUntil(done, std::chrono::seconds(20)); }
   bool ServeCaptures(std::size_t n) {
@@ -192,7 +194,8 @@ TEST_F(LinkTest, UndecodedPacketReArmsAfter1000Ms) {
     Bytes packet;
     std::uint32_t min_gap, max_gap;
   } cases[] = {
-      {"first byte not AA or 66", no_mark, kPacketGapMs + kRearmAfterMs, kPacketGapMs + kRearmAfterMs + 3 * kLoopSlack},
+      {"first byte not AA or 66", no_mark, kPacketGapMs + kRearmAfterMs,
+       kPacketGapMs + kRearmAfterMs + 3 * kLoopSlack},
       {"complete but only two pairs", two_pairs, kPacketGapMs, kPacketGapMs + 2 * kLoopSlack},
   };
   for (const auto& c : cases) {

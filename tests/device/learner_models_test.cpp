@@ -49,15 +49,13 @@ TEST(MatchProductName, TrimCaseEnabledAndLaterEntryWins) {
     const EnabledModels* enabled;
     std::optional<int> expected;
   } cases[] = {
-      {"KLV-L01", &all, 1},
-      {"  klv-l01 \t", &all, 1},
-      {"KLV-L0", &all, std::nullopt},
-      {"Same", &all, 3},              // two equal entries: the higher index
-      {"Same", &first_three, 2},      // ... unless it is not enabled
-      {"KLV-L00", &first_three, 0},
-      {"", &all, std::nullopt},
+      {"KLV-L01", &all, 1},           {"  klv-l01 \t", &all, 1},
+      {"KLV-L0", &all, std::nullopt}, {"Same", &all, 3},  // two equal entries: the higher index
+      {"Same", &first_three, 2},                          // ... unless it is not enabled
+      {"KLV-L00", &first_three, 0},   {"", &all, std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(MatchProductName(names, *c.enabled, c.product), c.expected) << c.product;
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchProductName(names, *c.enabled, c.product), c.expected) << c.product;
   EXPECT_EQ(MatchProductName(names, EnabledModels{}, "KLV-L00"), std::nullopt);
 }
 

@@ -23,7 +23,9 @@ const CommandCase kCommandCases[] = {
     {"learn table long", [] { return LearnCommand(7, 2, 180); }, {0x00, 0xAA, 0xF4, 0xFF}},
     {"learn table mode 3 is close", [] { return LearnCommand(3, 3, 180); }, {0x00, 0xAA, 0xF0, 0xFF}},
     {"learn table mode 0 is close", [] { return LearnCommand(10, 0, 180); }, {0x00, 0xAA, 0xF0, 0xFF}},
-    {"stop table", [] { return StopCommand(5, 1, 180); }, {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+    {"stop table",
+     [] { return StopCommand(5, 1, 180); },
+     {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
     {"learn model 11",
      [] { return LearnCommand(11, 2, 180); },
      {0x00, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0x88, 0xB4, 0x00, 0x04, 0x02}},
@@ -36,8 +38,12 @@ const CommandCase kCommandCases[] = {
     {"model 11 only low 16 bits of trim",
      [] { return LearnCommand(11, 1, 0x12345); },
      {0x00, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0x88, 0x45, 0x23, 0x04, 0x01}},
-    {"learn model 12", [] { return LearnCommand(12, 1, 180); }, {0x00, 0xF1, 0xF2, 0x04, 0x00, 0xB4, 0x01, 0x00, 0x8D}},
-    {"stop model 12", [] { return StopCommand(12, 1, 180); }, {0x00, 0xF1, 0xF2, 0x04, 0x00, 0xB4, 0x00, 0x00, 0x8C}},
+    {"learn model 12",
+     [] { return LearnCommand(12, 1, 180); },
+     {0x00, 0xF1, 0xF2, 0x04, 0x00, 0xB4, 0x01, 0x00, 0x8D}},
+    {"stop model 12",
+     [] { return StopCommand(12, 1, 180); },
+     {0x00, 0xF1, 0xF2, 0x04, 0x00, 0xB4, 0x00, 0x00, 0x8C}},
     {"model 12 trim high byte first",
      [] { return LearnCommand(12, 2, 0x0102); },
      {0x00, 0xF1, 0xF2, 0x04, 0x01, 0x02, 0x01, 0x00, 0xDC}},
@@ -83,7 +89,8 @@ Bytes TablePacket(const std::vector<std::pair<unsigned, unsigned>>& entries, con
   return p;
 }
 
-const std::vector<std::pair<unsigned, unsigned>> kTwoEntries{{1500, 4500}, {1800, 1200}};  // 500/1500, 600/400 µs
+const std::vector<std::pair<unsigned, unsigned>> kTwoEntries{{1500, 4500},
+                                                             {1800, 1200}};  // 500/1500, 600/400 µs
 
 TEST(PacketLimits, APacketCarriesAtMostItsModelsLevels) {
   ir::Capture press{{90000, -45000}, 38000};
@@ -92,7 +99,8 @@ TEST(PacketLimits, APacketCarriesAtMostItsModelsLevels) {
   for (int model : {0, 7, 11, 12}) {
     const DecodedPacket decoded = DecodePacket(model, EncodePacket(model, press));
     ASSERT_TRUE(decoded.complete && decoded.capture) << model;
-    EXPECT_EQ(decoded.capture->Durations.size(), std::min(press.Durations.size(), MaxPacketLevels(model))) << model;
+    EXPECT_EQ(decoded.capture->Durations.size(), std::min(press.Durations.size(), MaxPacketLevels(model)))
+        << model;
   }
   EXPECT_EQ(MaxPacketLevels(7), 511u);
 }
@@ -120,13 +128,14 @@ TEST(TablePacket, CarrierBelow1000ReplacesFinalMark) {
     std::int32_t carrier;
     std::int32_t final_mark;
   } cases[] = {
-      {1500, 0, 0, 6000},    // no carrier: the mark of the last pair
-      {3003, 1, 999, 6000},  // 1 cycle in 1001 µs
-      {3000, 1, 1000, 3000}, // exactly 1000 Hz keeps E / 3
-      {0, 5, 0, 6000},       // a first mark of 0 µs has no carrier
+      {1500, 0, 0, 6000},     // no carrier: the mark of the last pair
+      {3003, 1, 999, 6000},   // 1 cycle in 1001 µs
+      {3000, 1, 1000, 3000},  // exactly 1000 Hz keeps E / 3
+      {0, 5, 0, 6000},        // a first mark of 0 µs has no carrier
   };
   for (const auto& c : cases) {
-    const auto d = DecodeTablePacket(TablePacket({{c.first_mark_ticks, 4500}, {1800, 1200}}, {0, 1, 1}, c.cycles, 900));
+    const auto d =
+        DecodeTablePacket(TablePacket({{c.first_mark_ticks, 4500}, {1800, 1200}}, {0, 1, 1}, c.cycles, 900));
     ASSERT_TRUE(d.capture) << c.first_mark_ticks;
     EXPECT_EQ(d.capture->Carrier, c.carrier) << c.first_mark_ticks;
     EXPECT_EQ(d.capture->Durations.back(), c.final_mark) << c.first_mark_ticks;
@@ -188,7 +197,12 @@ void PutVarint(Bytes& out, unsigned v) {
 Bytes PulsePacket(std::uint8_t kind, const std::vector<unsigned>& ticks, int length_adjust = 0) {
   Bytes body;
   for (unsigned t : ticks) PutVarint(body, t);
-  Bytes p{0xAA, kind, static_cast<std::uint8_t>(ticks.size() & 0xFF), static_cast<std::uint8_t>(ticks.size() >> 8), 0, 0};
+  Bytes p{0xAA,
+          kind,
+          static_cast<std::uint8_t>(ticks.size() & 0xFF),
+          static_cast<std::uint8_t>(ticks.size() >> 8),
+          0,
+          0};
   const std::size_t total = 6 + body.size() + static_cast<std::size_t>(length_adjust);
   p[4] = total & 0xFF;
   p[5] = (total >> 8) & 0xFF;
@@ -218,8 +232,10 @@ TEST(PulsePacket, KindTwoAndKindFourDifferOnlyInCarrier) {
 
 TEST(PulsePacket, MeasuredCarrierNeedsMoreThanEightIntervalsAndASmallSum) {
   EXPECT_EQ(DecodePulsePacket(PulsePacket(4, {104, 212, 104, 212, 104, 212, 104, 212})).capture->Carrier, 0);
-  EXPECT_EQ(DecodePulsePacket(PulsePacket(4, {360, 360, 360, 360, 360, 360, 360, 360, 1})).capture->Carrier, 0);
-  EXPECT_EQ(DecodePulsePacket(PulsePacket(4, {359, 360, 360, 360, 360, 360, 360, 360, 1})).capture->Carrier, 16672);  // 48e6 / 2879
+  EXPECT_EQ(DecodePulsePacket(PulsePacket(4, {360, 360, 360, 360, 360, 360, 360, 360, 1})).capture->Carrier,
+            0);
+  EXPECT_EQ(DecodePulsePacket(PulsePacket(4, {359, 360, 360, 360, 360, 360, 360, 360, 1})).capture->Carrier,
+            16672);  // 48e6 / 2879
 }
 
 TEST(PulsePacket, PacketsThatRaiseNothing) {
@@ -242,8 +258,8 @@ TEST(PulsePacket, PacketsThatRaiseNothing) {
   }
 }
 
-Bytes BigEndianPacket(const std::vector<std::pair<unsigned, unsigned>>& entries, const std::vector<int>& indexes,
-                      unsigned count) {
+Bytes BigEndianPacket(const std::vector<std::pair<unsigned, unsigned>>& entries,
+                      const std::vector<int>& indexes, unsigned count) {
   const std::size_t index_bytes = (indexes.size() + 1) / 2;
   Bytes p(8 * (1 + entries.size() + (index_bytes + 7) / 8), 0);
   p[0] = 0xAA;
@@ -318,7 +334,8 @@ TEST(PacketEncoder, RoundTripThroughEachFormat) {
     ASSERT_TRUE(d.capture) << model;
     EXPECT_EQ(d.capture->Durations.size(), nec.Durations.size()) << model;
     for (std::size_t i = 0; i < nec.Durations.size(); ++i) {
-      EXPECT_NEAR(d.capture->Durations[i], nec.Durations[i], 0.16 * std::abs(nec.Durations[i]) + 10) << model << " " << i;
+      EXPECT_NEAR(d.capture->Durations[i], nec.Durations[i], 0.16 * std::abs(nec.Durations[i]) + 10)
+          << model << " " << i;
     }
     EXPECT_NEAR(d.capture->Carrier, 38000, 1000) << model;
   }

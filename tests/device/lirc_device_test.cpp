@@ -1,6 +1,8 @@
 // Sending through a kernel IR transmitter, against stand-ins: a regular file and
 // a pipe take the written durations (their ioctls fail with ENOTTY, which is
 // "no features", not an error), and the pulse-mode form of a signal.
+#include "device/lirc_device.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <fstream>
 #include <vector>
 
-#include "device/lirc_device.h"
 #include "device/lirc_device_list.h"
 #include "device/lirc_samples.h"
 
@@ -34,7 +35,7 @@ TEST(LircDevice, PulseModeDurationsAreOddAndStartAndEndWithAPulse) {
   } cases[] = {
       {{9000, -4500, 560, -560, 560}, {9000, 4500, 560, 560, 560}},
       {{-3000, 9000, -4500, 560, -40000}, {9000, 4500, 560}},  // silence before and after
-      {{500, 300, -200, 0, -100, 700}, {800, 300, 700}},        // runs joined, zeros left out
+      {{500, 300, -200, 0, -100, 700}, {800, 300, 700}},       // runs joined, zeros left out
       {{-100, 0}, {}},
       {{}, {}},
   };
@@ -116,7 +117,8 @@ TEST(LircDevice, ADeniedDeviceNamesTheUdevRuleThatGrantsAccess) {
   // The rule the message names ships with the program and tags the lirc nodes for the seat's user.
   std::ifstream in(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "packaging/udev" / rule);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("SUBSYSTEM==\"lirc\", KERNEL==\"lirc[0-9]*\", TAG+=\"uaccess\""), std::string::npos) << text;
+  EXPECT_NE(text.find("SUBSYSTEM==\"lirc\", KERNEL==\"lirc[0-9]*\", TAG+=\"uaccess\""), std::string::npos)
+      << text;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // streams, streams split at every byte boundary, and the real capture corpus
 // recorded as mode2 streams, read from a regular file, from a pipe and through
 // the receiver's thread, against the same captures read from text.
+#include "device/lirc_samples.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/lirc.h>
@@ -19,7 +21,6 @@
 #include "capture/decode_report.h"
 #include "config/config.h"
 #include "device/lirc_receiver.h"
-#include "device/lirc_samples.h"
 #include "device/lirc_source.h"
 #include "ir/decode.h"
 
@@ -42,7 +43,8 @@ std::vector<std::uint32_t> Raw(const std::vector<S>& samples) {
 std::vector<ir::Capture> Assemble(const std::vector<std::uint32_t>& raw, Mode2Counts* counts = nullptr,
                                   std::size_t max_durations = kLircMaxCaptureDurations) {
   std::vector<ir::Capture> out;
-  Mode2CaptureAssembler assembler([&](const ir::Capture& c) { out.push_back(c); }, kLircCaptureGapUs, max_durations);
+  Mode2CaptureAssembler assembler([&](const ir::Capture& c) { out.push_back(c); }, kLircCaptureGapUs,
+                                  max_durations);
   for (const std::uint32_t r : raw) assembler.Feed(r);
   assembler.Finish();
   if (counts) *counts = assembler.Counts();
@@ -55,8 +57,8 @@ TEST(Mode2Samples, EncodeAndDecodeEveryKind) {
     K kind;
     std::uint32_t value;
   } cases[] = {
-      {0x00000230, K::kSpace, 0x230},     {0x01000230, K::kPulse, 0x230},      {0x02009470, K::kFrequency, 38000},
-      {0x0301E848, K::kTimeout, 125000},  {0x04000000, K::kOverflow, 0},      {0x05000001, K::kUnknown, 1},
+      {0x00000230, K::kSpace, 0x230},    {0x01000230, K::kPulse, 0x230}, {0x02009470, K::kFrequency, 38000},
+      {0x0301E848, K::kTimeout, 125000}, {0x04000000, K::kOverflow, 0},  {0x05000001, K::kUnknown, 1},
       {0xFF00FFFF, K::kUnknown, 0xFFFF},
   };
   for (const auto& c : cases) {
@@ -86,26 +88,56 @@ TEST(Mode2Samples, AssemblesCapturesByTheLearnersRules) {
        {{K::kPulse, 500}, {K::kSpace, 40000}, {K::kTimeout, 100000}, {K::kPulse, 300}, {K::kSpace, 20}},
        {{{5000, -400000}, 0}, {{3000, -200}, 0}}},
       {"the carrier reported before or inside a capture is the capture's",
-       {{K::kFrequency, 38000}, {K::kPulse, 500}, {K::kTimeout, 1}, {K::kPulse, 500}, {K::kFrequency, 36000},
-        {K::kTimeout, 1}, {K::kPulse, 500}, {K::kTimeout, 1}},
+       {{K::kFrequency, 38000},
+        {K::kPulse, 500},
+        {K::kTimeout, 1},
+        {K::kPulse, 500},
+        {K::kFrequency, 36000},
+        {K::kTimeout, 1},
+        {K::kPulse, 500},
+        {K::kTimeout, 1}},
        {{{5000}, 38000}, {{5000}, 36000}, {{5000}, 0}}},
       {"a carrier reported after a capture's end is that capture's, unless it has one",
-       {{K::kPulse, 500}, {K::kTimeout, 1}, {K::kFrequency, 36000}, {K::kPulse, 600}, {K::kFrequency, 38000},
-        {K::kTimeout, 1}, {K::kFrequency, 40000}, {K::kPulse, 700}, {K::kTimeout, 1}},
+       {{K::kPulse, 500},
+        {K::kTimeout, 1},
+        {K::kFrequency, 36000},
+        {K::kPulse, 600},
+        {K::kFrequency, 38000},
+        {K::kTimeout, 1},
+        {K::kFrequency, 40000},
+        {K::kPulse, 700},
+        {K::kTimeout, 1}},
        {{{5000}, 36000}, {{6000}, 38000}, {{7000}, 40000}}},
       {"samples of one kind in a row are one interval; zero pulses add nothing",
-       {{K::kPulse, 300}, {K::kPulse, 200}, {K::kSpace, 100}, {K::kSpace, 150}, {K::kPulse, 0}, {K::kPulse, 400}},
+       {{K::kPulse, 300},
+        {K::kPulse, 200},
+        {K::kSpace, 100},
+        {K::kSpace, 150},
+        {K::kPulse, 0},
+        {K::kPulse, 400}},
        {{{5000, -2500, 4000}, 0}}},
       {"an overflow loses the capture in progress and what follows up to the next timeout",
-       {{K::kPulse, 500}, {K::kOverflow, 0}, {K::kPulse, 500}, {K::kSpace, 500}, {K::kPulse, 500}, {K::kTimeout, 1},
+       {{K::kPulse, 500},
+        {K::kOverflow, 0},
+        {K::kPulse, 500},
+        {K::kSpace, 500},
+        {K::kPulse, 500},
+        {K::kTimeout, 1},
         {K::kPulse, 800}},
        {{{8000}, 0}}},
       {"after an overflow a space longer than the gap also resumes capturing",
-       {{K::kOverflow, 0}, {K::kPulse, 500}, {K::kSpace, gap / 2}, {K::kSpace, gap / 2 + 1}, {K::kPulse, 900}},
+       {{K::kOverflow, 0},
+        {K::kPulse, 500},
+        {K::kSpace, gap / 2},
+        {K::kSpace, gap / 2 + 1},
+        {K::kPulse, 900}},
        {{{9000}, 0}}},
-      {"unknown kinds are skipped", {{K::kPulse, 500}, {K::kUnknown, 7}, {K::kSpace, 500}, {K::kPulse, 500}},
+      {"unknown kinds are skipped",
+       {{K::kPulse, 500}, {K::kUnknown, 7}, {K::kSpace, 500}, {K::kPulse, 500}},
        {{{5000, -5000, 5000}, 0}}},
-      {"a stream of silence raises nothing", {{K::kSpace, 100}, {K::kTimeout, 1}, {K::kFrequency, 38000}}, {}},
+      {"a stream of silence raises nothing",
+       {{K::kSpace, 100}, {K::kTimeout, 1}, {K::kFrequency, 38000}},
+       {}},
   };
   for (const auto& c : cases) {
     const auto got = Assemble(Raw(c.samples));
@@ -119,9 +151,17 @@ TEST(Mode2Samples, AssemblesCapturesByTheLearnersRules) {
 
 TEST(Mode2Samples, CountsLostCapturesAndHoldsTheSizeLimit) {
   Mode2Counts counts;
-  const auto got = Assemble(Raw({{K::kPulse, 1}, {K::kSpace, 1}, {K::kPulse, 1}, {K::kSpace, 1}, {K::kPulse, 1},
-                                 {K::kTimeout, 1}, {K::kPulse, 2}, {K::kUnknown, 0}, {K::kOverflow, 0},
-                                 {K::kTimeout, 1}, {K::kPulse, 3}}),
+  const auto got = Assemble(Raw({{K::kPulse, 1},
+                                 {K::kSpace, 1},
+                                 {K::kPulse, 1},
+                                 {K::kSpace, 1},
+                                 {K::kPulse, 1},
+                                 {K::kTimeout, 1},
+                                 {K::kPulse, 2},
+                                 {K::kUnknown, 0},
+                                 {K::kOverflow, 0},
+                                 {K::kTimeout, 1},
+                                 {K::kPulse, 3}}),
                             &counts, 4);
   // The first capture has five durations, one above the limit: it is lost like an overflowed one.
   ASSERT_EQ(got.size(), 1u);
@@ -146,8 +186,14 @@ std::vector<std::uint8_t> Bytes(const std::vector<std::uint32_t>& raw) {
 }
 
 TEST(Mode2Samples, SamplesSplitBetweenReadsAreJoined) {
-  const auto raw = Raw({{K::kFrequency, 38000}, {K::kPulse, 9000}, {K::kSpace, 4500}, {K::kPulse, 560},
-                        {K::kTimeout, 1}, {K::kPulse, 700}, {K::kSpace, 300}, {K::kPulse, 800}});
+  const auto raw = Raw({{K::kFrequency, 38000},
+                        {K::kPulse, 9000},
+                        {K::kSpace, 4500},
+                        {K::kPulse, 560},
+                        {K::kTimeout, 1},
+                        {K::kPulse, 700},
+                        {K::kSpace, 300},
+                        {K::kPulse, 800}});
   const auto whole = Assemble(raw);
   const auto bytes = Bytes(raw);
   for (std::size_t chunk = 1; chunk <= 7; ++chunk) {
@@ -163,7 +209,9 @@ TEST(Mode2Samples, SamplesSplitBetweenReadsAreJoined) {
 
 // --- streams from descriptors ---
 
-std::filesystem::path TempFile(const std::string& name) { return std::filesystem::temp_directory_path() / name; }
+std::filesystem::path TempFile(const std::string& name) {
+  return std::filesystem::temp_directory_path() / name;
+}
 
 void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -184,7 +232,8 @@ TEST(Mode2Stream, ReportsAStreamEndingInsideASampleAfterDeliveringWhatCameBefore
   ::close(fd);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].Durations, (ir::TIRIntegerArr{5000, -5000, 5000}));
-  EXPECT_NE(ReadMode2Stream(-1, assembler), "");  // a descriptor that is not open is an error, not an empty stream
+  EXPECT_NE(ReadMode2Stream(-1, assembler),
+            "");  // a descriptor that is not open is an error, not an empty stream
 }
 
 // The real captures, read from text.
@@ -203,7 +252,8 @@ std::vector<std::uint8_t> Mode2Recording(const std::vector<capture::CaptureRead>
   for (const auto& c : captures) {
     raw.push_back(EncodeMode2Sample(K::kFrequency, static_cast<std::uint32_t>(c.carrier)));
     for (const std::int32_t d : c.durations)
-      raw.push_back(EncodeMode2Sample(d > 0 ? K::kPulse : K::kSpace, static_cast<std::uint32_t>(d > 0 ? d : -d)));
+      raw.push_back(
+          EncodeMode2Sample(d > 0 ? K::kPulse : K::kSpace, static_cast<std::uint32_t>(d > 0 ? d : -d)));
     raw.push_back(EncodeMode2Sample(K::kTimeout, 125000));
   }
   return Bytes(raw);
@@ -252,7 +302,8 @@ TEST(Mode2Stream, CorpusRecordedAsMode2DecodesAsFromText) {
   ASSERT_EQ(::pipe(pipe_fds), 0);
   std::thread writer([&] {
     for (std::size_t at = 0; at < bytes.size();) {
-      const ssize_t n = ::write(pipe_fds[1], bytes.data() + at, std::min<std::size_t>(4093, bytes.size() - at));
+      const ssize_t n =
+          ::write(pipe_fds[1], bytes.data() + at, std::min<std::size_t>(4093, bytes.size() - at));
       if (n <= 0) break;
       at += static_cast<std::size_t>(n);
     }
@@ -297,7 +348,9 @@ TEST(LircReceiverTest, StopEndsAReceiverThatWaitsForSamples) {
   base::EventLoopDispatcher loop;
   LircReceiver receiver(loop);
   std::vector<ir::Capture> got;
-  receiver.SetOnCapture([&](const ir::TIRIntegerArr& d, std::int32_t carrier) { got.push_back({d, carrier}); });
+  receiver.SetOnCapture([&](const ir::TIRIntegerArr& d, std::int32_t carrier) {
+    got.push_back({d, carrier});
+  });
   ASSERT_EQ(receiver.StartDescriptor(pipe_fds[0], "pipe"), "");
   const auto bytes = Bytes(Raw({{K::kPulse, 500}, {K::kSpace, 500}, {K::kPulse, 600}, {K::kTimeout, 1}}));
   ASSERT_EQ(::write(pipe_fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -332,7 +385,9 @@ struct FakeNode {
     const auto bytes = Bytes(Raw({{K::kPulse, pulse_us}, {K::kTimeout, 1}}));
     EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  LircDeviceInfo Info(std::uint32_t bits) const { return {path.string(), "fake", "", LircFeatures{true, bits}, ""}; }
+  LircDeviceInfo Info(std::uint32_t bits) const {
+    return {path.string(), "fake", "", LircFeatures{true, bits}, ""};
+  }
 };
 
 TEST(LircCaptureSourceTest, ReadsTheFirstReceiverAndMovesOnWhenItGoes) {

@@ -52,13 +52,18 @@ TEST(StampImage, ImageShorterThanItsHeaderIsNotSent) {
 }
 
 TEST(ProgramImageSize, FromItsHeaderUpToTheRemotesBuffer) {
-  static_assert(kMaxProgramImageBytes == firmware::kImageBufferSize, "the buffer the table image is built in");
+  static_assert(kMaxProgramImageBytes == firmware::kImageBufferSize,
+                "the buffer the table image is built in");
   const struct {
     std::uint64_t size;
     ImageSizeCheck check;
   } cases[] = {
-      {0, ImageSizeCheck::kTooSmall},    {31, ImageSizeCheck::kTooSmall},   {32, ImageSizeCheck::kOk},
-      {4132, ImageSizeCheck::kOk},       {4133, ImageSizeCheck::kTooLarge}, {8192, ImageSizeCheck::kTooLarge},
+      {0, ImageSizeCheck::kTooSmall},
+      {31, ImageSizeCheck::kTooSmall},
+      {32, ImageSizeCheck::kOk},
+      {4132, ImageSizeCheck::kOk},
+      {4133, ImageSizeCheck::kTooLarge},
+      {8192, ImageSizeCheck::kTooLarge},
       {20'000'000, ImageSizeCheck::kTooLarge},
   };
   for (const auto& c : cases) {
@@ -68,7 +73,8 @@ TEST(ProgramImageSize, FromItsHeaderUpToTheRemotesBuffer) {
     if (problem.empty()) continue;
     // Both sizes are named: the image's and the limit it breaks.
     EXPECT_NE(problem.find(std::to_string(c.size) + " bytes"), std::string::npos) << problem;
-    EXPECT_NE(problem.find(c.check == ImageSizeCheck::kTooLarge ? "4132" : "32-byte"), std::string::npos) << problem;
+    EXPECT_NE(problem.find(c.check == ImageSizeCheck::kTooLarge ? "4132" : "32-byte"), std::string::npos)
+        << problem;
   }
 }
 
@@ -124,8 +130,8 @@ class ProgrammingTest : public ::testing::Test {
     return marks;
   }
   std::size_t Count(Kind kind) const {
-    return static_cast<std::size_t>(
-        std::count_if(messages_.begin(), messages_.end(), [&](const ProgramMessage& m) { return m.kind == kind; }));
+    return static_cast<std::size_t>(std::count_if(messages_.begin(), messages_.end(),
+                                                  [&](const ProgramMessage& m) { return m.kind == kind; }));
   }
 
   ManualClock clock_{5000};
@@ -180,9 +186,11 @@ TEST_F(ProgrammingTest, WrongEchoShowsErrorCodeAndRepeatsTheBlock) {
   sim_.CorruptReplies(1);
   Transfer(Image(40));
   // The header's echo was wrong with the progress at 0: the transfer starts again from the header.
-  EXPECT_EQ(BlockMarks(), (std::vector<std::uint8_t>{0xAA, 0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}));
+  EXPECT_EQ(BlockMarks(),
+            (std::vector<std::uint8_t>{0xAA, 0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}));
   ASSERT_EQ(Count(Kind::kErrorCode), 1u);
-  const auto error = std::find_if(messages_.begin(), messages_.end(), [](auto& m) { return m.kind == Kind::kErrorCode; });
+  const auto error =
+      std::find_if(messages_.begin(), messages_.end(), [](auto& m) { return m.kind == Kind::kErrorCode; });
   EXPECT_EQ(error->code, (Bytes{0xAA, 0x5A, 0x00}));
 }
 
@@ -196,8 +204,14 @@ struct RetryCase {
 TEST_F(ProgrammingTest, FaultsCostOneProgressStepAndRestartAtZero) {
   const RetryCase cases[] = {
       // Progress 1 after the header: one wrong answer restarts from the header.
-      {"wrong answer at progress 1", 1, false, {0xAA, 0xA0, 0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}},
-      {"no answer at progress 1", 1, true, {0xAA, 0xA0, 0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}},
+      {"wrong answer at progress 1",
+       1,
+       false,
+       {0xAA, 0xA0, 0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}},
+      {"no answer at progress 1",
+       1,
+       true,
+       {0xAA, 0xA0, 0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}},
       // Progress 2 after two blocks: the fault costs one step and the block is repeated.
       {"wrong answer at progress 2", 2, false, {0xAA, 0xA0, 0xA1, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}},
       {"no answer at progress 4", 4, true, {0xAA, 0xA0, 0xA1, 0xA2, 0xA3, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}},
@@ -210,7 +224,8 @@ TEST_F(ProgrammingTest, FaultsCostOneProgressStepAndRestartAtZero) {
     bool armed = false;
     ProgrammingJob job(link, loop_, clock_, [&](const ProgramMessage& m) {
       messages_.push_back(m);
-      if (m.kind == Kind::kAcknowledged && !armed && Count(Kind::kAcknowledged) == static_cast<std::size_t>(c.good_blocks)) {
+      if (m.kind == Kind::kAcknowledged && !armed &&
+          Count(Kind::kAcknowledged) == static_cast<std::size_t>(c.good_blocks)) {
         armed = true;
         if (c.drop) {
           sim.DropReplies(1);

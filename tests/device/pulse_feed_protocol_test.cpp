@@ -8,12 +8,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <memory>
-
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -124,7 +123,9 @@ TEST(PulseFeedNameTest, NamesTheHomeByUserAndResolvedPath) {
 TEST(PulseFeedReaderTest, TheConnectionsOfAFeedShareOneBudget) {
   PulseFeedBudget budget(100);
   std::vector<std::string> trains;
-  const auto deliver = [&](const ir::TIRIntegerArr& d, std::int32_t) { trains.push_back(std::to_string(d.size())); };
+  const auto deliver = [&](const ir::TIRIntegerArr& d, std::int32_t) {
+    trains.push_back(std::to_string(d.size()));
+  };
   auto first = std::make_unique<PulseFeedReader>(deliver, &budget);
   PulseFeedReader second(deliver, &budget);
   std::string ones;
@@ -164,11 +165,13 @@ TEST(PulseFeedFolderTest, OnlyAPrivateFolderOfTheUserIsUsed) {
   const Case cases[] = {
       {"open to others", [&] { ::chmod(folder.c_str(), 0755); }, "open to other users"},
       {"another user's", [&] { EXPECT_EQ(::chown(folder.c_str(), 4242, 4242), 0); }, "another user"},
-      {"a link", [&] {
+      {"a link",
+       [&] {
          std::filesystem::create_directories(dir / "real");
          std::filesystem::remove_all(folder);
          std::filesystem::create_directory_symlink(dir / "real", folder);
-       }, "not a real folder"},
+       },
+       "not a real folder"},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(folder);

@@ -15,13 +15,14 @@ constexpr config::TimingAdjustments kNoAdjustment{0, 0, 0, 0};
 // address words (+48), one pointer table per block kind, then the blocks.
 struct TestImage {
   Bytes relation_block{0x00, 0, 0, 0, 0, 0, 0};  // control byte, 2 words, key format word
-  std::vector<Bytes> frame_tables;                // each with its length byte
+  std::vector<Bytes> frame_tables;               // each with its length byte
   Bytes value_tables{0, 0, 0, 0, 0, 0};
   Bytes key_table_block;
   Bytes checksum_block;
 
   Bytes Build() const {
-    std::vector<std::vector<Bytes>> tables = {{relation_block}, frame_tables, {value_tables}, {key_table_block}};
+    std::vector<std::vector<Bytes>> tables = {
+        {relation_block}, frame_tables, {value_tables}, {key_table_block}};
     if (!checksum_block.empty()) tables.push_back({checksum_block});
     std::size_t pointers = 12;
     for (const auto& t : tables) pointers += 2 * t.size();
@@ -52,8 +53,10 @@ struct TestImage {
 // Frame table: no odd widths, carrier $68, two logic codes 560/-560 and
 // 560/-1690, the given structure, split codes 9000/-4500 and 560/-20000.
 Bytes FrameTable(const Bytes& structure) {
-  Bytes t{0x00, 0x68, static_cast<std::uint8_t>(0x40 | (structure.size() - 1)), 0x30, 0x05, 0x30, 0x04,
-          0x30, 0x05, 0x9A, 0x0C};
+  Bytes t{0x00, 0x68, static_cast<std::uint8_t>(0x40 | (structure.size() - 1)),
+          0x30, 0x05, 0x30,
+          0x04, 0x30, 0x05,
+          0x9A, 0x0C};
   t.insert(t.end(), structure.begin(), structure.end());
   Bytes splits{0x28, 0x47, 0x94, 0x11, 0x00, 0x30, 0x05, 0x20, 0x4E, 0x00};
   t.insert(t.end(), splits.begin(), splits.end());
@@ -185,7 +188,7 @@ TEST(ChipEmulator, LogicTimingLosesTheAdjustmentOfTheGenerator) {
   ir::TIRIntegerArr out;
   ASSERT_TRUE(rusher.Run(out));
   ASSERT_GE(out.size(), 2u);
-  EXPECT_EQ(out[0], 560);  // $30 $05
+  EXPECT_EQ(out[0], 560);   // $30 $05
   EXPECT_EQ(out[1], -600);  // $30 $04 = -560, and the -40 space adjustment undone
 }
 

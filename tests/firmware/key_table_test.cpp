@@ -41,7 +41,8 @@ Lines RunKeyTable(const store::TdiskAir& r, int* result = nullptr) {
 
 Lines BaseBlock(const std::vector<std::uint8_t>& code) {
   Lines l = {G(";==基础数据0"), "\tDB $" + std::string(code.size() + 1 < 16 ? "0" : "") +
-                                   std::to_string(code.size() + 1) + "\t" + G(";码值数") + std::to_string(code.size() + 1)};
+                                    std::to_string(code.size() + 1) + "\t" + G(";码值数") +
+                                    std::to_string(code.size() + 1)};
   for (std::size_t i = 0; i < code.size(); ++i) {
     std::string bin;
     for (int b = 7; b >= 0; --b) bin += ((code[i] >> b) & 1) ? '1' : '0';
@@ -63,7 +64,8 @@ TEST(KeyTable, SlotsDifferingInOneByteWriteOneEntryPerKey) {
   const std::string global = "\tDB 00000000B\t" + G(";从全局中取,=0从下面中取");
   auto status = [](int slot, int n) {
     Lines l;
-    for (int i = 0; i < n; ++i) l.push_back("\tDB $A" + std::to_string(slot) + "\t;status=" + std::to_string(i));
+    for (int i = 0; i < n; ++i)
+      l.push_back("\tDB $A" + std::to_string(slot) + "\t;status=" + std::to_string(i));
     return l;
   };
   auto add = [&](const Lines& l) { expected.insert(expected.end(), l.begin(), l.end()); };

@@ -74,7 +74,9 @@ TEST(PartsModel, GroupOfFindsOrAppends) {
 
 TEST(PartsModel, ReadLineField) {
   // One 12-bit element: units of 8 and 4 bits.
-  const std::string bits = "10110000" "1101";
+  const std::string bits =
+      "10110000"
+      "1101";
   struct Case {
     const char* name;
     int unit, bit, width;
@@ -110,7 +112,15 @@ TEST(PartsModel, ColumnsBecomePartsByKind) {
       {"off state 241 is the power special part", 0, 2, 0, {241, 1}, false, kPartPowerSpecial, {241, 1}, -1},
       {"on state 241 is a reference part", 4, 2, 0, {3, 241}, false, kPartReference, {3}, -1},
       {"plain column", 3, 4, 0, {1, 2, 3, 4}, false, kPartNormal, {1, 2, 3, 4}, -1},
-      {"mode values stop at 255 and pad", 2, 5, 0, {1, 2, 255, 4, 5}, false, kPartNormal, {1, 2, 1, 1, 1}, -1},
+      {"mode values stop at 255 and pad",
+       2,
+       5,
+       0,
+       {1, 2, 255, 4, 5},
+       false,
+       kPartNormal,
+       {1, 2, 1, 1, 1},
+       -1},
       {"vane of equal values keeps one", 5, 3, 0, {4, 4, 4}, false, kPartNormal, {4}, -1},
       {"vane pads to the state count", 5, 5, 0, {1, 2, 255}, false, kPartNormal, {1, 2, 1, 1, 1}, -1},
       {"vane of six values stays", 5, 7, 0, {1, 2, 3, 4, 5, 6}, false, kPartNormal, {1, 2, 3, 4, 5, 6}, -1},
@@ -145,10 +155,14 @@ TEST(PartsModel, ByteIndexFollowsTheFrameOfTheColumn) {
 
 TEST(PartsModel, FixedValuesAreReadFromTheFirstCodeLine) {
   Fixture fx;
-  fx.Column(0, 0, 1, {0, 1});     // power
-  fx.Column(2, 4, 3, {1, 2});     // mode
+  fx.Column(0, 0, 1, {0, 1});         // power
+  fx.Column(2, 4, 3, {1, 2});         // mode
   fx.rec.Keys[3].FixedFlags = 0b101;  // the fan code fixes power and mode
-  fx.lines[3].push_back(Line({32}, "10001100" "00000000" "00000000" "00000000"));
+  fx.lines[3].push_back(Line({32},
+                             "10001100"
+                             "00000000"
+                             "00000000"
+                             "00000000"));
   const PartsModel m = fx.Build();
   // The power field reads 1, its on value: no fixed part. The mode field reads 0b011 (LSB first).
   ASSERT_EQ(m.tables[3].Parts.size(), 1u);
@@ -173,7 +187,11 @@ TEST(PartsModel, ModeStatesThatFixTheTemperatureGiveAModeMap) {
   fx.rec.Keys[2].Extra[0] = 0b010;  // mode state 1 fixes the temperature
   fx.lines[0].push_back(Line({32}, std::string(32, '0')));
   fx.lines[1].push_back(Line({32}, std::string(32, '0')));
-  for (int s = 0; s < 3; ++s) fx.lines[2].push_back(Line({32}, "00000000" "1001" + std::string(20, '0')));
+  for (int s = 0; s < 3; ++s)
+    fx.lines[2].push_back(Line({32},
+                               "00000000"
+                               "1001" +
+                                   std::string(20, '0')));
   const PartsModel m = fx.Build();
   EXPECT_EQ(m.tables[1].Parts[0].ModeDependent, 1);
   const TPartsInfo& map = m.tables[2].Parts.back();

@@ -40,7 +40,8 @@ struct Record {
       rec.Keys[k].Slot = 0;
     }
   }
-  void Format(int slot, const std::string& text, std::vector<std::uint8_t> keys, std::vector<std::uint8_t> code) {
+  void Format(int slot, const std::string& text, std::vector<std::uint8_t> keys,
+              std::vector<std::uint8_t> code) {
     rec.Slots[slot].Text.assign(text);
     store::Tex_gsstrut f;
     f.Text = text;
@@ -94,29 +95,64 @@ TEST(PartsTablesA, SeparateFieldsBecomeInitializationData) {
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunA(relation, table, control), 0);
   ExpectLines(relation, G({
-      ";==基础数据0", "\tDB $05\t;码数5", "\tDB 00010010B\t;码值0", "\tDB 00110100B\t;码值1",
-      "\tDB 01010110B\t;码值2", "\tDB 01111000B\t;码值3", "\tDB $17\t; 初始化字节数",
-      "\tDB 01000001B\t;格式初始化按键",
-      "\t ;====Power-------------------------", "\tDB $00;byte count=0-1", "\t ;Power的变化区域",
-      "\t ;====Temp-------------------------", "\tDB $17;byte count=24-1", "\t ;初始化数据",
-      "\t ;Power0初始化", "\tDB $00\t;起始字节0", "\tDB 11000011B\t;起位:3,位数:1", "\tDB 00000000B\t",
-      "\tDB 00000000B\t",
-      "\t ;Temp0初始化", "\tDB $01\t;起始字节1", "\tDB 11011000B\t;起位:0,位数:4", "\tDB 00010000B\t",
-      "\tDB 00010000B\t",
-      "\t ;Mode0初始化", "\tDB $00\t;起始字节0", "\tDB 11010000B\t;起位:0,位数:3", "\tDB 00110000B\t",
-      "\tDB 00110000B\t",
-      "\t ;Fan0初始化", "\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2", "\tDB 01000000B\t",
-      "\tDB 01000000B\t",
-      "\t ;Swing0初始化", "\tDB $00\t;起始字节0", "\tDB 11000110B\t;起位:6,位数:1", "\tDB 01010000B\t",
-      "\tDB 01010000B\t",
-      "\t ;Vane0初始化", "\tDB $02\t;起始字节2", "\tDB 11001000B\t;起位:0,位数:2", "\tDB 01100000B\t",
-      "\tDB 01100000B\t",
-      "\t ;Temp的变化区域",
-      "\t ;====Mode-------------------------", "\tDB $00;byte count=0-1", "\t ;Mode的变化区域",
-      "\t ;====Fan-------------------------", "\tDB $00;byte count=0-1", "\t ;Fan的变化区域",
-      "\t ;====Swing-------------------------", "\tDB $00;byte count=0-1", "\t ;Swing的变化区域",
-      "\t ;====Vane-------------------------", "\tDB $00;byte count=0-1", "\t ;Vane的变化区域",
-  }));
+                            ";==基础数据0",
+                            "\tDB $05\t;码数5",
+                            "\tDB 00010010B\t;码值0",
+                            "\tDB 00110100B\t;码值1",
+                            "\tDB 01010110B\t;码值2",
+                            "\tDB 01111000B\t;码值3",
+                            "\tDB $17\t; 初始化字节数",
+                            "\tDB 01000001B\t;格式初始化按键",
+                            "\t ;====Power-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Power的变化区域",
+                            "\t ;====Temp-------------------------",
+                            "\tDB $17;byte count=24-1",
+                            "\t ;初始化数据",
+                            "\t ;Power0初始化",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 11000011B\t;起位:3,位数:1",
+                            "\tDB 00000000B\t",
+                            "\tDB 00000000B\t",
+                            "\t ;Temp0初始化",
+                            "\tDB $01\t;起始字节1",
+                            "\tDB 11011000B\t;起位:0,位数:4",
+                            "\tDB 00010000B\t",
+                            "\tDB 00010000B\t",
+                            "\t ;Mode0初始化",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 11010000B\t;起位:0,位数:3",
+                            "\tDB 00110000B\t",
+                            "\tDB 00110000B\t",
+                            "\t ;Fan0初始化",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 11001100B\t;起位:4,位数:2",
+                            "\tDB 01000000B\t",
+                            "\tDB 01000000B\t",
+                            "\t ;Swing0初始化",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 11000110B\t;起位:6,位数:1",
+                            "\tDB 01010000B\t",
+                            "\tDB 01010000B\t",
+                            "\t ;Vane0初始化",
+                            "\tDB $02\t;起始字节2",
+                            "\tDB 11001000B\t;起位:0,位数:2",
+                            "\tDB 01100000B\t",
+                            "\tDB 01100000B\t",
+                            "\t ;Temp的变化区域",
+                            "\t ;====Mode-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Mode的变化区域",
+                            "\t ;====Fan-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Fan的变化区域",
+                            "\t ;====Swing-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Swing的变化区域",
+                            "\t ;====Vane-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Vane的变化区域",
+                        }));
   ExpectLines(table, {"\tDB $02,$03,$03,$02,$02,$02 ;per group per count", "\tDB $00,$01 ;Power0",
                       "\tDB $01,$02,$03 ;Temp0", "\tDB $00,$01,$02 ;Mode0", "\tDB $00,$01 ;Fan0",
                       "\tDB $00,$01 ;Swing0", "\tDB $01,$02 ;Vane0"});
@@ -146,32 +182,69 @@ TEST(PartsTablesA, ModeDependentTemperature) {
   r.Column(2, 0, 2, {0, 1, 2});
   r.Column(3, 4, 2, {1, 2});
   const std::string zero(32, '0');
-  r.lines[0] = {CodeLine("00000000" "0110" + std::string(20, '0')), CodeLine(zero)};
+  r.lines[0] = {CodeLine("00000000"
+                         "0110" +
+                         std::string(20, '0')),
+                CodeLine(zero)};
   r.lines[1] = {CodeLine(zero)};
-  r.lines[2] = {CodeLine(zero), CodeLine("00000000" "1001" + std::string(20, '0')), CodeLine(zero)};
+  r.lines[2] = {CodeLine(zero),
+                CodeLine("00000000"
+                         "1001" +
+                         std::string(20, '0')),
+                CodeLine(zero)};
   Lines relation, table;
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunA(relation, table, control), 0);
-  std::vector<std::string> expected = {
-      ";==基础数据0", "\tDB $05\t;码数5", "\tDB 00000000B\t;码值0", "\tDB 00000000B\t;码值1",
-      "\tDB 00000000B\t;码值2", "\tDB 00000000B\t;码值3", "\tDB $0F\t; 初始化字节数",
-      "\tDB 01000001B\t;格式初始化按键",
-      "\t ;====Power-------------------------", "\tDB $03;byte count=4-1", "\t ;Power的变化区域",
-      "\t ;Power有Temp固定值", "\tDB $01\t;起始字节1", "\tDB 01011000B\t;起位:0,位数:4", "\tDB $06\t;status=0",
-      "\tDB 10110000B\t转模式的第0组值",
-      "\t ;====Temp-------------------------", "\tDB $0F;byte count=16-1", "\t ;初始化数据",
-      "\t ;Power0初始化", "\tDB $02\t;起始字节2", "\tDB 11000000B\t;起位:0,位数:1", "\tDB 00000000B\t",
-      "\tDB 00000000B\t",
-      "\t ;Temp0初始化", "\tDB $01\t;起始字节1", "\tDB 11011000B\t;起位:0,位数:4", "\tDB 10110000B\t",
-      "\tDB 10110000B\t",
-      "\t ;Mode0初始化", "\tDB $00\t;起始字节0", "\tDB 11001000B\t;起位:0,位数:2", "\tDB 00110000B\t",
-      "\tDB 00110000B\t",
-      "\t ;Fan0初始化", "\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2", "\tDB 01000000B\t",
-      "\tDB 01000000B\t",
-      "\t ;Temp的变化区域",
-      "\t ;====Mode-------------------------", "\tDB $05;byte count=6-1", "\t ;Mode的变化区域", "\t;Mode|Temp",
-      "\tDB 101000B\t;从全局中取,=0从下面中取", "\tDB $01\t;起始字节1", "\tDB 00011000B\t;起位:0,位数:4",
-      "\tDB 00010000B\t;status=0", "\tDB $09\t;status=1", "\tDB 00010000B\t;status=2"};
+  std::vector<std::string> expected = {";==基础数据0",
+                                       "\tDB $05\t;码数5",
+                                       "\tDB 00000000B\t;码值0",
+                                       "\tDB 00000000B\t;码值1",
+                                       "\tDB 00000000B\t;码值2",
+                                       "\tDB 00000000B\t;码值3",
+                                       "\tDB $0F\t; 初始化字节数",
+                                       "\tDB 01000001B\t;格式初始化按键",
+                                       "\t ;====Power-------------------------",
+                                       "\tDB $03;byte count=4-1",
+                                       "\t ;Power的变化区域",
+                                       "\t ;Power有Temp固定值",
+                                       "\tDB $01\t;起始字节1",
+                                       "\tDB 01011000B\t;起位:0,位数:4",
+                                       "\tDB $06\t;status=0",
+                                       "\tDB 10110000B\t转模式的第0组值",
+                                       "\t ;====Temp-------------------------",
+                                       "\tDB $0F;byte count=16-1",
+                                       "\t ;初始化数据",
+                                       "\t ;Power0初始化",
+                                       "\tDB $02\t;起始字节2",
+                                       "\tDB 11000000B\t;起位:0,位数:1",
+                                       "\tDB 00000000B\t",
+                                       "\tDB 00000000B\t",
+                                       "\t ;Temp0初始化",
+                                       "\tDB $01\t;起始字节1",
+                                       "\tDB 11011000B\t;起位:0,位数:4",
+                                       "\tDB 10110000B\t",
+                                       "\tDB 10110000B\t",
+                                       "\t ;Mode0初始化",
+                                       "\tDB $00\t;起始字节0",
+                                       "\tDB 11001000B\t;起位:0,位数:2",
+                                       "\tDB 00110000B\t",
+                                       "\tDB 00110000B\t",
+                                       "\t ;Fan0初始化",
+                                       "\tDB $00\t;起始字节0",
+                                       "\tDB 11001100B\t;起位:4,位数:2",
+                                       "\tDB 01000000B\t",
+                                       "\tDB 01000000B\t",
+                                       "\t ;Temp的变化区域",
+                                       "\t ;====Mode-------------------------",
+                                       "\tDB $05;byte count=6-1",
+                                       "\t ;Mode的变化区域",
+                                       "\t;Mode|Temp",
+                                       "\tDB 101000B\t;从全局中取,=0从下面中取",
+                                       "\tDB $01\t;起始字节1",
+                                       "\tDB 00011000B\t;起位:0,位数:4",
+                                       "\tDB 00010000B\t;status=0",
+                                       "\tDB $09\t;status=1",
+                                       "\tDB 00010000B\t;status=2"};
   for (const char* name : {"Fan", "Swing", "Vane"}) {
     expected.push_back(std::string("\t ;====") + name + "-------------------------");
     expected.push_back("\tDB $00;byte count=0-1");
@@ -204,9 +277,10 @@ TEST(PartsTablesA, ModeDependentFan) {
   ASSERT_EQ(r.RunA(relation, table, control), 0);
   // Per mode state s and fan state j: the mode value when s fixes the fan, else
   // mode value - fan value + 16, or the complement for an unset fan value; cut to 4 bits.
-  const Lines mode = G({"\t ;====Mode-------------------------", "\tDB $04;byte count=5-1", "\t ;Mode的变化区域",
-                        "\t;Mode|Fan", "\tDB 11111111B\t;从全局中取,=0从下面中取", "\tDB $00\t;起始字节0",
-                        "\tDB 11011100B\t;起位:4,位数:4", "\tDB 01000000B\t;Cool0组", "\tDB 01000001B\t;Heat1组"});
+  const Lines mode =
+      G({"\t ;====Mode-------------------------", "\tDB $04;byte count=5-1", "\t ;Mode的变化区域",
+         "\t;Mode|Fan", "\tDB 11111111B\t;从全局中取,=0从下面中取", "\tDB $00\t;起始字节0",
+         "\tDB 11011100B\t;起位:4,位数:4", "\tDB 01000000B\t;Cool0组", "\tDB 01000001B\t;Heat1组"});
   EXPECT_NE(std::search(relation.begin(), relation.end(), mode.begin(), mode.end()), relation.end());
   const Lines fan_init = G({"\t ;Fan0初始化", "\tDB $00\t;起始字节0", "\tDB 11011100B\t;起位:4,位数:4",
                             "\tDB 10110000B\t", "\tDB 10110000B\t"});
@@ -228,15 +302,16 @@ TEST(PartsTablesA, UnresolvedReferenceIsRunFromTheInitializationData) {
   Lines relation, table;
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunA(relation, table, control), 0);
-  const Lines gotos = G({"\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2", "\tDB 11010000B\t;转到Swing的0组值",
-                         "\tDB 11010000B\t;转到Swing的0组值", "\tDB $01\t;起始字节1",
-                         "\tDB 11001100B\t;起位:4,位数:2", "\tDB 11010001B\t;转到Swing的1组值",
-                         "\tDB 11010001B\t;转到Swing的1组值", "\t ;Temp的变化区域"});
+  const Lines gotos =
+      G({"\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2", "\tDB 11010000B\t;转到Swing的0组值",
+         "\tDB 11010000B\t;转到Swing的0组值", "\tDB $01\t;起始字节1", "\tDB 11001100B\t;起位:4,位数:2",
+         "\tDB 11010001B\t;转到Swing的1组值", "\tDB 11010001B\t;转到Swing的1组值", "\t ;Temp的变化区域"});
   EXPECT_NE(std::search(relation.begin(), relation.end(), gotos.begin(), gotos.end()), relation.end());
-  const Lines swing = G({"\t ;====Swing-------------------------", "\tDB $07;byte count=8-1", "\t ;Swing的变化区域",
-                         "\tDB $00\t;起始字节0", "\tDB 01001100B\t;起位:4,位数:2", "\tDB 00000011B\t;取这里值",
-                         "\tDB 00000000B\t;取的0组值", "\tDB $01\t;起始字节1", "\tDB 01001100B\t;起位:4,位数:2",
-                         "\tDB 00000010B\t;取这里值", "\tDB 00000000B\t;取的0组值"});
+  const Lines swing =
+      G({"\t ;====Swing-------------------------", "\tDB $07;byte count=8-1", "\t ;Swing的变化区域",
+         "\tDB $00\t;起始字节0", "\tDB 01001100B\t;起位:4,位数:2", "\tDB 00000011B\t;取这里值",
+         "\tDB 00000000B\t;取的0组值", "\tDB $01\t;起始字节1", "\tDB 01001100B\t;起位:4,位数:2",
+         "\tDB 00000010B\t;取这里值", "\tDB 00000000B\t;取的0组值"});
   EXPECT_NE(std::search(relation.begin(), relation.end(), swing.begin(), swing.end()), relation.end());
 }
 
@@ -246,47 +321,87 @@ TEST(PartsTablesA, KeySectionsWriteTheirEntries) {
   r.Format(0, "<0>[32]<1>", {0, 1, 2, 3, 4, 5, store::kPowerSecondFrameMarker}, {0xA5, 0x0F, 0x01, 0x80});
   r.rec.Keys[2].StateCount = 3;
   r.rec.Keys[5].StateCount = 3;
-  r.Column(0, 16, 1, {241, 0});       // power off sets the bit and its neighbour
-  r.Column(1, 8, 4, {5, 6}, 241);     // temperature steps
+  r.Column(0, 16, 1, {241, 0});    // power off sets the bit and its neighbour
+  r.Column(1, 8, 4, {5, 6}, 241);  // temperature steps
   r.Column(2, 16, 1, {1, 0, 1});
   r.Column(2, 0, 3, {0, 1, 2});
   r.Column(3, 4, 2, {1, 2});
-  r.Column(4, 4, 2, {0, 241});        // swing on takes the fan's value
+  r.Column(4, 4, 2, {0, 241});  // swing on takes the fan's value
   r.Column(5, 24, 2, {2, 2, 2});
   Lines relation, table;
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunA(relation, table, control), 0);
   ExpectLines(relation, G({
-      ";==基础数据0", "\tDB $05\t;码数5", "\tDB 10100101B\t;码值0", "\tDB 00001111B\t;码值1",
-      "\tDB 00000001B\t;码值2", "\tDB 10000000B\t;码值3", "\tDB $0B\t; 初始化字节数",
-      "\tDB 01000001B\t;格式初始化按键",
-      "\t ;====Power-------------------------", "\tDB $07;byte count=8-1", "\t ;Power的变化区域",
-      "\t ;关含有两边置1的特殊情况", "\t;Power|Mode",
-      "\tDB $02\t;起始字节2", "\tDB 01000000B\t;起位:0,位数:1", "\tDB 00000001B\t;取这里值",
-      "\tDB 00110000B\t;取Mode的0组值",
-      "\tDB $02\t;起始字节2", "\tDB 01000010B\t;起位:2,位数:1", "\tDB 00000001B\t;取这里值",
-      "\tDB 00110010B\t;取Mode的2组值",
-      "\t ;====Temp-------------------------", "\tDB $0F;byte count=16-1", "\t ;初始化数据",
-      "\t ;Mode0初始化", "\tDB $02\t;起始字节2", "\tDB 11000000B\t;起位:0,位数:1", "\tDB 00110000B\t",
-      "\tDB 00110000B\t",
-      "\t ;Mode1初始化", "\tDB $00\t;起始字节0", "\tDB 11010000B\t;起位:0,位数:3", "\tDB 00110001B\t",
-      "\tDB 00110001B\t",
-      "\t ;Vane0初始化", "\tDB $03\t;起始字节3", "\tDB 11001000B\t;起位:0,位数:2", "\tDB 01100000B\t",
-      "\tDB 01100000B\t",
-      "\t ;Temp的变化区域",
-      "\tDB $01\t;起始字节1", "\tDB 00011000B\t;起位:0,位数:4", "\tDB 00000110B\t;+", "\tDB 00000101B\t;-",
-      "\t ;====Mode-------------------------", "\tDB $00;byte count=0-1", "\t ;Mode的变化区域",
-      "\t ;====Fan-------------------------", "\tDB $04;byte count=5-1", "\t ;Fan的变化区域",
-      "\tDB 00000000B\t;从全局中取,=0从下面中取", "\tDB $00\t;起始字节0", "\tDB 00001100B\t;起位:4,位数:2",
-      "\tDB $01\t;status=0", "\tDB $02\t;status=1",
-      "\t ;====Swing-------------------------", "\tDB $03;byte count=4-1", "\t ;Swing的变化区域",
-      "\t;Swing|Fan", "\tDB $00\t;起始字节0", "\tDB 01001100B\t;起位:4,位数:2", "\tDB 00000000B\t;取这里值",
-      "\tDB 01000000B\t;取Fan的0组值",
-      "\t ;====Vane-------------------------", "\tDB $00;byte count=0-1", "\t ;Vane的变化区域",
-  }));
-  ExpectLines(table, {"\tDB $00,$00,$23,$02,$00,$01 ;per group per count", "\tDB $01,$00,$01 ;Mode0",
-                      "\tDB $00,$01,$02 ;Mode1", "\tDB $00,$00,$00 ;Mode2", "\tDB $01,$02 ;Fan0",
-                      "\tDB $02 ;Vane0"});
+                            ";==基础数据0",
+                            "\tDB $05\t;码数5",
+                            "\tDB 10100101B\t;码值0",
+                            "\tDB 00001111B\t;码值1",
+                            "\tDB 00000001B\t;码值2",
+                            "\tDB 10000000B\t;码值3",
+                            "\tDB $0B\t; 初始化字节数",
+                            "\tDB 01000001B\t;格式初始化按键",
+                            "\t ;====Power-------------------------",
+                            "\tDB $07;byte count=8-1",
+                            "\t ;Power的变化区域",
+                            "\t ;关含有两边置1的特殊情况",
+                            "\t;Power|Mode",
+                            "\tDB $02\t;起始字节2",
+                            "\tDB 01000000B\t;起位:0,位数:1",
+                            "\tDB 00000001B\t;取这里值",
+                            "\tDB 00110000B\t;取Mode的0组值",
+                            "\tDB $02\t;起始字节2",
+                            "\tDB 01000010B\t;起位:2,位数:1",
+                            "\tDB 00000001B\t;取这里值",
+                            "\tDB 00110010B\t;取Mode的2组值",
+                            "\t ;====Temp-------------------------",
+                            "\tDB $0F;byte count=16-1",
+                            "\t ;初始化数据",
+                            "\t ;Mode0初始化",
+                            "\tDB $02\t;起始字节2",
+                            "\tDB 11000000B\t;起位:0,位数:1",
+                            "\tDB 00110000B\t",
+                            "\tDB 00110000B\t",
+                            "\t ;Mode1初始化",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 11010000B\t;起位:0,位数:3",
+                            "\tDB 00110001B\t",
+                            "\tDB 00110001B\t",
+                            "\t ;Vane0初始化",
+                            "\tDB $03\t;起始字节3",
+                            "\tDB 11001000B\t;起位:0,位数:2",
+                            "\tDB 01100000B\t",
+                            "\tDB 01100000B\t",
+                            "\t ;Temp的变化区域",
+                            "\tDB $01\t;起始字节1",
+                            "\tDB 00011000B\t;起位:0,位数:4",
+                            "\tDB 00000110B\t;+",
+                            "\tDB 00000101B\t;-",
+                            "\t ;====Mode-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Mode的变化区域",
+                            "\t ;====Fan-------------------------",
+                            "\tDB $04;byte count=5-1",
+                            "\t ;Fan的变化区域",
+                            "\tDB 00000000B\t;从全局中取,=0从下面中取",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 00001100B\t;起位:4,位数:2",
+                            "\tDB $01\t;status=0",
+                            "\tDB $02\t;status=1",
+                            "\t ;====Swing-------------------------",
+                            "\tDB $03;byte count=4-1",
+                            "\t ;Swing的变化区域",
+                            "\t;Swing|Fan",
+                            "\tDB $00\t;起始字节0",
+                            "\tDB 01001100B\t;起位:4,位数:2",
+                            "\tDB 00000000B\t;取这里值",
+                            "\tDB 01000000B\t;取Fan的0组值",
+                            "\t ;====Vane-------------------------",
+                            "\tDB $00;byte count=0-1",
+                            "\t ;Vane的变化区域",
+                        }));
+  ExpectLines(
+      table, {"\tDB $00,$00,$23,$02,$00,$01 ;per group per count", "\tDB $01,$00,$01 ;Mode0",
+              "\tDB $00,$01,$02 ;Mode1", "\tDB $00,$00,$00 ;Mode2", "\tDB $01,$02 ;Fan0", "\tDB $02 ;Vane0"});
   EXPECT_EQ(control, 0x00);
 }
 
@@ -309,8 +424,9 @@ TEST(PartsTablesA, SinglePowerCodeLineSetsControlBitAndFixesPowerInOtherKeys) {
   EXPECT_EQ(control & 0x80, 0x80);
   // The power column now sends its off value in both states; the swing code,
   // whose power field differs, fixes it. Power writes the fixed value twice.
-  const Lines swing_fixed = G({"\t ;Swing有Power固定值", "\tDB $00\t;起始字节0", "\tDB 11000000B\t;起位:0,位数:1",
-                               "\tDB 00000000B\t;取Power的0组值", "\tDB 00000000B\t;取Power的0组值"});
+  const Lines swing_fixed =
+      G({"\t ;Swing有Power固定值", "\tDB $00\t;起始字节0", "\tDB 11000000B\t;起位:0,位数:1",
+         "\tDB 00000000B\t;取Power的0组值", "\tDB 00000000B\t;取Power的0组值"});
   auto at = std::search(relation.begin(), relation.end(), swing_fixed.begin(), swing_fixed.end());
   EXPECT_NE(at, relation.end());
   EXPECT_EQ(std::count(relation.begin(), relation.end(), G("\t ;Fan有Power固定值")), 0);
@@ -367,38 +483,66 @@ TEST(PartsTablesB, EveryFormatGetsItsInitializationList) {
   Lines relation, table;
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunB(relation, table, control), 0);
-  std::vector<std::string> expected = {
-      ";==基础数据0", "\tDB $03\t;码数3", "\tDB 00010001B\t;码值0", "\tDB 00100010B\t;码值1",
-      "\tDB $17\t; 初始化字节数", "\tDB 11000000B\t;初始化0",
-      ";==基础数据1", "\tDB $02\t;码数2", "\tDB 00110011B\t;码值0", "\tDB $03\t; 初始化字节数",
-      "\tDB 11001000B\t;初始化1"};
+  std::vector<std::string> expected = {";==基础数据0",
+                                       "\tDB $03\t;码数3",
+                                       "\tDB 00010001B\t;码值0",
+                                       "\tDB 00100010B\t;码值1",
+                                       "\tDB $17\t; 初始化字节数",
+                                       "\tDB 11000000B\t;初始化0",
+                                       ";==基础数据1",
+                                       "\tDB $02\t;码数2",
+                                       "\tDB 00110011B\t;码值0",
+                                       "\tDB $03\t; 初始化字节数",
+                                       "\tDB 11001000B\t;初始化1"};
   for (const char* name : {"Power", "Temp", "Mode", "Fan", "Swing", "Vane"}) {
     expected.push_back(std::string("\t ;====") + name + "-------------------------");
     expected.push_back("\tDB $00 ;byte count=0-1");
     expected.push_back(std::string("\t ;") + name + "的变化区域");
   }
-  const std::vector<std::string> lists = {
-      "\t ;初始化数据0--------------------------------", "\tDB $17;byte count=23-1",
-      "\t ;Power0初始化", "\tDB $00\t;起始字节0", "\tDB 11000000B\t;起位:0,位数:1", "\tDB 00000000B\t",
-      "\tDB 00000000B\t",
-      "\t ;Mode0初始化", "\tDB $00\t;起始字节0", "\tDB 11001001B\t;起位:1,位数:2", "\tDB 00110000B\t",
-      "\tDB 00110000B\t",
-      "\t ;Mode1初始化", "\tDB $01\t;起始字节1", "\tDB 11001100B\t;起位:4,位数:2", "\tDB 00110001B\t",
-      "\tDB 00110001B\t",
-      "\t ;Fan0初始化", "\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2", "\tDB 01000000B\t",
-      "\tDB 01000000B\t",
-      "\t ;Swing有移动区域Mode的变化", "\tDB $01\t;起始字节1", "\tDB 11000000B\t;起位:0,位数:1",
-      "\tDB 00110001B\t", "\tDB 00110001B\t",
-      "\t ;Vane0初始化", "\tDB $00\t;起始字节0", "\tDB 11001110B\t;起位:6,位数:2", "\tDB 01100000B\t",
-      "\tDB 01100000B\t",
-      "\t ;初始化数据1--------------------------------", "\tDB $03;byte count=3-1",
-      "\t ;Temp0初始化", "\tDB $00\t;起始字节0", "\tDB 11111000B\t;起位:0,位数:8", "\tDB 00010000B\t",
-      "\tDB 00010000B\t"};
+  const std::vector<std::string> lists = {"\t ;初始化数据0--------------------------------",
+                                          "\tDB $17;byte count=23-1",
+                                          "\t ;Power0初始化",
+                                          "\tDB $00\t;起始字节0",
+                                          "\tDB 11000000B\t;起位:0,位数:1",
+                                          "\tDB 00000000B\t",
+                                          "\tDB 00000000B\t",
+                                          "\t ;Mode0初始化",
+                                          "\tDB $00\t;起始字节0",
+                                          "\tDB 11001001B\t;起位:1,位数:2",
+                                          "\tDB 00110000B\t",
+                                          "\tDB 00110000B\t",
+                                          "\t ;Mode1初始化",
+                                          "\tDB $01\t;起始字节1",
+                                          "\tDB 11001100B\t;起位:4,位数:2",
+                                          "\tDB 00110001B\t",
+                                          "\tDB 00110001B\t",
+                                          "\t ;Fan0初始化",
+                                          "\tDB $00\t;起始字节0",
+                                          "\tDB 11001100B\t;起位:4,位数:2",
+                                          "\tDB 01000000B\t",
+                                          "\tDB 01000000B\t",
+                                          "\t ;Swing有移动区域Mode的变化",
+                                          "\tDB $01\t;起始字节1",
+                                          "\tDB 11000000B\t;起位:0,位数:1",
+                                          "\tDB 00110001B\t",
+                                          "\tDB 00110001B\t",
+                                          "\t ;Vane0初始化",
+                                          "\tDB $00\t;起始字节0",
+                                          "\tDB 11001110B\t;起位:6,位数:2",
+                                          "\tDB 01100000B\t",
+                                          "\tDB 01100000B\t",
+                                          "\t ;初始化数据1--------------------------------",
+                                          "\tDB $03;byte count=3-1",
+                                          "\t ;Temp0初始化",
+                                          "\tDB $00\t;起始字节0",
+                                          "\tDB 11111000B\t;起位:0,位数:8",
+                                          "\tDB 00010000B\t",
+                                          "\tDB 00010000B\t"};
   expected.insert(expected.end(), lists.begin(), lists.end());
   ExpectLines(relation, G(expected));
   ExpectLines(table, {"\tDB $02,$02,$12,$02,$00,$02 ;per group per count", "\tDB $00,$01 ;Power0",
-                      "\tDB $14,$1E ;Temp0", "\tDB $01,$02 ;Mode0", "\tDB $03,$00 ;Mode1", "\tDB $00,$03 ;Fan0",
-                      "\tDB $01,$02 ;Vane0"});
+                      "\tDB $14,$1E ;Temp0", "\tDB $01,$02 ;Mode0", "\tDB $03,$00 ;Mode1",
+                      "\tDB $00,$03 ;Fan0", "\tDB $01,$02 ;Vane0"});
   EXPECT_EQ(control, 0x04);
 }
 
@@ -417,22 +561,23 @@ TEST(PartsTablesB, PowerPartsOfTwoFormatsGoToTheirOwnLists) {
   Lines relation, table;
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunB(relation, table, control), 0);
-  const Lines first = G({"\t ;初始化数据0--------------------------------", "\tDB $07;byte count=7-1",
-                         "\t ;Power0初始化", "\tDB $00\t;起始字节0", "\tDB 00000000B\t;起位:0,位数:1",
-                         "\tDB $01\t;status=0", "\tDB $FF\t;status=1",
-                         "\t ;Fan0初始化", "\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2",
-                         "\tDB 01000000B\t", "\tDB 01000000B\t"});
-  const Lines second = G({"\t ;初始化数据1--------------------------------", "\tDB $07;byte count=7-1",
-                          "\t ;Power1初始化", "\tDB $00\t;起始字节0", "\tDB 00000001B\t;起位:1,位数:1",
-                          "\tDB $FF\t;status=0", "\tDB $01\t;status=1",
-                          "\t ;Temp0初始化", "\tDB $00\t;起始字节0", "\tDB 11011100B\t;起位:4,位数:4",
-                          "\tDB 00010000B\t", "\tDB 00010000B\t"});
+  const Lines first =
+      G({"\t ;初始化数据0--------------------------------", "\tDB $07;byte count=7-1", "\t ;Power0初始化",
+         "\tDB $00\t;起始字节0", "\tDB 00000000B\t;起位:0,位数:1", "\tDB $01\t;status=0",
+         "\tDB $FF\t;status=1", "\t ;Fan0初始化", "\tDB $00\t;起始字节0", "\tDB 11001100B\t;起位:4,位数:2",
+         "\tDB 01000000B\t", "\tDB 01000000B\t"});
+  const Lines second =
+      G({"\t ;初始化数据1--------------------------------", "\tDB $07;byte count=7-1", "\t ;Power1初始化",
+         "\tDB $00\t;起始字节0", "\tDB 00000001B\t;起位:1,位数:1", "\tDB $FF\t;status=0",
+         "\tDB $01\t;status=1", "\t ;Temp0初始化", "\tDB $00\t;起始字节0", "\tDB 11011100B\t;起位:4,位数:4",
+         "\tDB 00010000B\t", "\tDB 00010000B\t"});
   EXPECT_NE(std::search(relation.begin(), relation.end(), first.begin(), first.end()), relation.end());
   EXPECT_NE(std::search(relation.begin(), relation.end(), second.begin(), second.end()), relation.end());
   EXPECT_EQ(std::count(relation.begin(), relation.end(), G("\t ;Power0初始化")), 1);
   EXPECT_EQ(std::count(relation.begin(), relation.end(), G("\t ;Power1初始化")), 1);
   EXPECT_EQ(std::count(relation.begin(), relation.end(), "\tDB $01\t;status=0"), 1);
-  const Lines power = G({"\t ;====Power-------------------------", "\tDB $00 ;byte count=0-1", "\t ;Power的变化区域"});
+  const Lines power =
+      G({"\t ;====Power-------------------------", "\tDB $00 ;byte count=0-1", "\t ;Power的变化区域"});
   EXPECT_NE(std::search(relation.begin(), relation.end(), power.begin(), power.end()), relation.end());
 }
 
@@ -453,8 +598,10 @@ TEST(PartsTablesB, FormatWithoutInitializationDataIsSkippedInTheNumbering) {
                  "\tDB 00000000B\t;码值1"}));
   EXPECT_EQ(relation[9], G("\tDB $07\t; 初始化字节数"));
   EXPECT_EQ(relation[10], G("\tDB 11000000B\t;初始化0"));
-  EXPECT_EQ(std::count(relation.begin(), relation.end(), G("\t ;初始化数据0--------------------------------")), 1);
-  EXPECT_EQ(std::count(relation.begin(), relation.end(), G("\t ;初始化数据1--------------------------------")), 0);
+  EXPECT_EQ(
+      std::count(relation.begin(), relation.end(), G("\t ;初始化数据0--------------------------------")), 1);
+  EXPECT_EQ(
+      std::count(relation.begin(), relation.end(), G("\t ;初始化数据1--------------------------------")), 0);
 }
 
 // ---- What the firmware reads --------------------------------------------------
@@ -472,7 +619,9 @@ void TimingOf(store::TdiskAir& rec) {
 
 std::int64_t Field(const base::Bytes& frame, int bit, int width) {
   std::int64_t v = 0;
-  for (int i = 0; i < width; ++i) v |= static_cast<std::int64_t>((frame[static_cast<std::size_t>((bit + i) / 8)] >> ((bit + i) % 8)) & 1) << i;
+  for (int i = 0; i < width; ++i)
+    v |= static_cast<std::int64_t>((frame[static_cast<std::size_t>((bit + i) / 8)] >> ((bit + i) % 8)) & 1)
+         << i;
   return v;
 }
 
@@ -483,7 +632,8 @@ struct Press {
   std::int64_t value;
 };
 
-void ExpectPresses(const store::TdiskAir& rec, const store::TBtnLines& lines, const std::vector<Press>& presses) {
+void ExpectPresses(const store::TdiskAir& rec, const store::TBtnLines& lines,
+                   const std::vector<Press>& presses) {
   base::Bytes image;
   ASSERT_EQ(BuildTableImage(rec, lines, false, config::TimingAdjustments{}, image), 0);
   for (const Press& p : presses) {
@@ -514,7 +664,11 @@ TEST(PartsTablesFirmware, GeneratorAStatusEntriesSetThePressedKeysField) {
   r.Column(5, 24, 3, {0, 1, 2, 3, 4, 5, 6}, 1);
   const std::array<int, 6> st = {1, 4, 2, 3, 1, 5};
   ExpectPresses(r.rec, r.lines,
-                {{0, st, 0, 1, 1}, {1, st, 8, 5, 20}, {2, st, 16, 3, 2}, {3, st, 20, 2, 0}, {4, st, 22, 1, 0},
+                {{0, st, 0, 1, 1},
+                 {1, st, 8, 5, 20},
+                 {2, st, 16, 3, 2},
+                 {3, st, 20, 2, 0},
+                 {4, st, 22, 1, 0},
                  {5, st, 24, 3, 5}});
 }
 
@@ -553,9 +707,14 @@ TEST(PartsTablesFirmware, ModeStateThatFixesTheTemperatureWins) {
   r.lines[0] = {CodeLine(zero), CodeLine(zero)};
   r.lines[1] = {CodeLine(zero)};
   r.lines[2] = std::vector<store::TGrdDataLine>(5, CodeLine(zero));
-  r.lines[2][2] = CodeLine("00000000" "10011" + std::string(19, '0'));
-  ExpectPresses(r.rec, r.lines, {{1, {1, 4, 2, 0, 0, 0}, 8, 5, 25}, {1, {1, 4, 0, 0, 0, 0}, 8, 5, 20},
-                                 {2, {1, 6, 3, 0, 0, 0}, 16, 3, 3}});
+  r.lines[2][2] = CodeLine(
+      "00000000"
+      "10011" +
+      std::string(19, '0'));
+  ExpectPresses(r.rec, r.lines,
+                {{1, {1, 4, 2, 0, 0, 0}, 8, 5, 25},
+                 {1, {1, 4, 0, 0, 0, 0}, 8, 5, 20},
+                 {2, {1, 6, 3, 0, 0, 0}, 16, 3, 3}});
 }
 
 TEST(PartsTablesB, PowerSpecialPartUsesOneGroupForBothBits) {
@@ -569,11 +728,12 @@ TEST(PartsTablesB, PowerSpecialPartUsesOneGroupForBothBits) {
   Lines relation, table;
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunB(relation, table, control), 0);
-  const Lines special = G({"\t ;====Power-------------------------", "\tDB $07;byte count=8-1",
-                           "\t ;Power的变化区域", "\t ;关含有两边置1的特殊情况", "\t;Power|Fan",
-                           "\tDB $01\t;起始字节1", "\tDB 01000000B\t;起位:0,位数:1", "\tDB 00000001B\t;取这里值",
-                           "\tDB 01000000B\t;取Fan的0组值", "\tDB $01\t;起始字节1", "\tDB 01000010B\t;起位:2,位数:1",
-                           "\tDB 00000001B\t;取这里值", "\tDB 01000000B\t;取Fan的0组值"});
+  const Lines special =
+      G({"\t ;====Power-------------------------", "\tDB $07;byte count=8-1", "\t ;Power的变化区域",
+         "\t ;关含有两边置1的特殊情况", "\t;Power|Fan", "\tDB $01\t;起始字节1",
+         "\tDB 01000000B\t;起位:0,位数:1", "\tDB 00000001B\t;取这里值", "\tDB 01000000B\t;取Fan的0组值",
+         "\tDB $01\t;起始字节1", "\tDB 01000010B\t;起位:2,位数:1", "\tDB 00000001B\t;取这里值",
+         "\tDB 01000000B\t;取Fan的0组值"});
   EXPECT_NE(std::search(relation.begin(), relation.end(), special.begin(), special.end()), relation.end());
 }
 
@@ -594,8 +754,10 @@ TEST(PartsTables, ArbitraryRecordsAreHandledSafely) {
       std::vector<std::uint8_t> keys;
       for (int k = 0; k < 8; ++k)
         if (pick(2)) keys.push_back(static_cast<std::uint8_t>(k));
-      r.Format(f, pick(5) ? "<0>[" + std::to_string(1 + pick(80)) + "]<1>[" + std::to_string(1 + pick(20)) + "]" : "",
-               keys, {static_cast<std::uint8_t>(pick(256))});
+      r.Format(
+          f,
+          pick(5) ? "<0>[" + std::to_string(1 + pick(80)) + "]<1>[" + std::to_string(1 + pick(20)) + "]" : "",
+          keys, {static_cast<std::uint8_t>(pick(256))});
     }
     for (int k = 0; k < 8; ++k) {
       store::TdiskKey& key = r.rec.Keys[static_cast<std::size_t>(k)];
@@ -643,9 +805,13 @@ TEST(PartsTablesB, IncludedMovingAreaIsWrittenInItsKeySection) {
   std::uint8_t control = 0;
   ASSERT_EQ(r.RunB(relation, table, control), 0);
   // Names hold at most 15 bytes, so the length limits of the name line never cut it.
-  const Lines swing = {"\t ;====Swing-------------------------", "\tDB $03;byte count=4-1",
-                       G("\t ;Swing的变化区域"), G("\t ;Swing有移动区域") + "ModeKeyWithALon" + G("的变化"),
-                       G("\tDB $00\t;起始字节0"), G("\tDB 11001000B\t;起位:0,位数:2"), "\tDB 00110000B\t",
+  const Lines swing = {"\t ;====Swing-------------------------",
+                       "\tDB $03;byte count=4-1",
+                       G("\t ;Swing的变化区域"),
+                       G("\t ;Swing有移动区域") + "ModeKeyWithALon" + G("的变化"),
+                       G("\tDB $00\t;起始字节0"),
+                       G("\tDB 11001000B\t;起位:0,位数:2"),
+                       "\tDB 00110000B\t",
                        "\tDB 00110000B\t"};
   EXPECT_NE(std::search(relation.begin(), relation.end(), swing.begin(), swing.end()), relation.end());
 }
@@ -656,10 +822,8 @@ TEST(PartsTables, ByteCountLineOfShortKeys) {
     bool blank;
     const char* expected;
   } cases[] = {
-      {0, false, "\tDB $00;byte count=0-1"},
-      {1, false, "\tDB $00;byte count=1-1"},
-      {1, true, "\tDB $00 ;byte count=1-1"},
-      {2, true, "\tDB $01;byte count=2-1"},
+      {0, false, "\tDB $00;byte count=0-1"},   {1, false, "\tDB $00;byte count=1-1"},
+      {1, true, "\tDB $00 ;byte count=1-1"},   {2, true, "\tDB $01;byte count=2-1"},
       {24, false, "\tDB $17;byte count=24-1"},
   };
   for (const Case& c : cases) EXPECT_EQ(ByteCountLine(c.count, c.blank), c.expected) << c.count;
@@ -673,9 +837,10 @@ TEST(PartsTables, FormatBaseData) {
   f.KeyField = 2;
   Lines out;
   EXPECT_EQ(WriteFormatBaseData(f, out, true, false), 5);
-  EXPECT_EQ(out, G(std::vector<std::string>{"\tDB $05\t;码数5", "\tDB 10000001B\t;码值0", "\tDB 00000010B\t;码值1",
-                                            "\tDB 10000001B\t;码值2", "\tDB 00000010B\t;码值3",
-                                            "\tDB $00\t; init bytes count", "\tDB 01000011B\t;格式初始化按键"}));
+  EXPECT_EQ(out,
+            G(std::vector<std::string>{"\tDB $05\t;码数5", "\tDB 10000001B\t;码值0", "\tDB 00000010B\t;码值1",
+                                       "\tDB 10000001B\t;码值2", "\tDB 00000010B\t;码值3",
+                                       "\tDB $00\t; init bytes count", "\tDB 01000011B\t;格式初始化按键"}));
   // Frames that share their data keep the bytes of one frame; generator B writes key byte 0.
   f.FramesShareData = 1;
   out.clear();

@@ -63,8 +63,9 @@ TEST(TableFile, OneRecordLineForLine) {
   std::uint8_t control = 0;
   Lines relation;
   Lines table;
-  ASSERT_EQ(RunPartsGenerator(copy, prepared.formats, store::TBtnLines(6), false, false, relation, control, table),
-            0);
+  ASSERT_EQ(
+      RunPartsGenerator(copy, prepared.formats, store::TBtnLines(6), false, false, relation, control, table),
+      0);
   ASSERT_TRUE(table.empty());
   Lines frame;
   GeneratorSettings settings;

@@ -9,6 +9,7 @@
 // difference, but do not fail; once a generator is fixed the check fails with
 // "fixed" so that its entry is removed.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -20,8 +21,6 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-
-#include <unistd.h>
 
 #include "base/gbk.h"
 #include "checksum_item_builder.h"
@@ -452,11 +451,25 @@ TEST(TableGolden, FileOfOneFormatRecordsWithAndWithoutChecksums) {
   ASSERT_FALSE(a.table.empty());
   ASSERT_FALSE(b.table.empty());
   const Lines expected = Cat({
-      G({"SEND_FRAME_INDEX:", "\tDW Acme_0001_RELATION_INI", "\tDW Acme_0002_RELATION_INI", "",
-         "SEND_FRAME_CRC_TABLE:", "\tDW Acme_0002_CRC", "",
-         "SEND_DATA_TABLE:", "\tDW Acme_0001_TABLE", "\tDW Acme_0002_TABLE", "",
-         "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0001_RELATION", "\tDW Acme_0002_RELATION", "",
-         "SEND_FRAME_TABLE:", "\tDW pub_frame_table0", "\tDW pub_frame_table1", kIniStart,
+      G({"SEND_FRAME_INDEX:",
+         "\tDW Acme_0001_RELATION_INI",
+         "\tDW Acme_0002_RELATION_INI",
+         "",
+         "SEND_FRAME_CRC_TABLE:",
+         "\tDW Acme_0002_CRC",
+         "",
+         "SEND_DATA_TABLE:",
+         "\tDW Acme_0001_TABLE",
+         "\tDW Acme_0002_TABLE",
+         "",
+         "SEND_DATA_FRAME_RELATION:",
+         "\tDW Acme_0001_RELATION",
+         "\tDW Acme_0002_RELATION",
+         "",
+         "SEND_FRAME_TABLE:",
+         "\tDW pub_frame_table0",
+         "\tDW pub_frame_table1",
+         kIniStart,
          "Acme_0001_RELATION_INI:"}),
       {"\tDB " + Bin8(a.control) + "B\t" + G(";控制字节")},
       G({"\tDW $0000\t; table", "\tDW $0000\t; _RELATION", "\tDW $0000\t; pub_frame_table0", "",
@@ -465,13 +478,25 @@ TEST(TableGolden, FileOfOneFormatRecordsWithAndWithoutChecksums) {
       G({"\tDW $0000\t;crc index", "\tDW $0001\t; table", "\tDW $0001\t; _RELATION",
          "\tDW $0001\t; pub_frame_table1", "", "", kIniStop}),
       {RecordHeader("0001")},
-      {"Acme_0001_RELATION:"}, a.relation, {""},
-      {"Acme_0001_TABLE:"}, a.table, {""},
+      {"Acme_0001_RELATION:"},
+      a.relation,
+      {""},
+      {"Acme_0001_TABLE:"},
+      a.table,
+      {""},
       {RecordHeader("0002")},
-      {"Acme_0002_CRC:"}, CrcTableB(), {""},
-      {"Acme_0002_RELATION:"}, b.relation, {""},
-      {"Acme_0002_TABLE:"}, b.table, {""},
-      {"; frame table"}, FrameTable32(), FrameTable48(1),
+      {"Acme_0002_CRC:"},
+      CrcTableB(),
+      {""},
+      {"Acme_0002_RELATION:"},
+      b.relation,
+      {""},
+      {"Acme_0002_TABLE:"},
+      b.table,
+      {""},
+      {"; frame table"},
+      FrameTable32(),
+      FrameTable48(1),
   });
   std::vector<std::string> messages;
   CheckLines("file A+B", FileOf({RecordA(), RecordB()}, &messages), expected);
@@ -497,9 +522,13 @@ TEST(TableGolden, FileOfTwoFormatRecord) {
       G({"\tDW $0000\t; table", "\tDW $0000\t; _RELATION", "\tDW 0000000000010100B\t; 每个按键对应格式",
          "\tDW $0000\t; pub_frame_table0", "\tDW $0001\t; pub_frame_table1", "", "", kIniStop}),
       {RecordHeader("0003")},
-      {"Acme_0003_RELATION:"}, c.relation, {""},
+      {"Acme_0003_RELATION:"},
+      c.relation,
+      {""},
       has_table ? Cat({{"Acme_0003_TABLE:"}, c.table, {""}}) : Lines{},
-      {"; frame table"}, FrameTable32(), FrameTable16(1),
+      {"; frame table"},
+      FrameTable32(),
+      FrameTable16(1),
   });
   CheckLines("file C", FileOf({RecordC()}), expected);
   EXPECT_EQ(c.control & 0x33, 0x01);
@@ -518,15 +547,18 @@ TEST(TableGolden, FileOfMsbFirstRecordWithTwelveBitElement) {
       G({"SEND_FRAME_INDEX:", "\tDW Acme_0004_RELATION_INI", "", "SEND_FRAME_CRC_TABLE:", "",
          "SEND_DATA_TABLE:"}),
       has_table ? Lines{"\tDW Acme_0004_TABLE"} : Lines{},
-      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0004_RELATION", "", "SEND_FRAME_TABLE:",
-         "\tDW pub_frame_table0", kIniStart, "Acme_0004_RELATION_INI:"}),
+      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0004_RELATION", "",
+         "SEND_FRAME_TABLE:", "\tDW pub_frame_table0", kIniStart, "Acme_0004_RELATION_INI:"}),
       {"\tDB " + Bin8(d.control) + "B\t" + G(";控制字节")},
       G({"\tDW $0000\t; table", "\tDW $0000\t; _RELATION", "\tDW $0000\t; pub_frame_table0", "", "",
          kIniStop}),
       {RecordHeader("0004")},
-      {"Acme_0004_RELATION:"}, d.relation, {""},
+      {"Acme_0004_RELATION:"},
+      d.relation,
+      {""},
       has_table ? Cat({{"Acme_0004_TABLE:"}, d.table, {""}}) : Lines{},
-      {"; frame table"}, FrameTable12(),
+      {"; frame table"},
+      FrameTable12(),
   });
   CheckLines("file D", FileOf({RecordD()}), expected);
   EXPECT_EQ(d.control & 0x33, 0x20);
@@ -535,7 +567,8 @@ TEST(TableGolden, FileOfMsbFirstRecordWithTwelveBitElement) {
   const PreparedFormats formats = PrepareRecordForTables(copy);
   ASSERT_EQ(formats.status, PrepareStatus::kOk);
   ASSERT_EQ(formats.formats.size(), 1u);
-  CheckBytes("prepared D code", Bytes(formats.formats[0].CodeData.begin(), formats.formats[0].CodeData.begin() + 2),
+  CheckBytes("prepared D code",
+             Bytes(formats.formats[0].CodeData.begin(), formats.formats[0].CodeData.begin() + 2),
              Bytes{0xAB, 0xC0});
 }
 
@@ -551,15 +584,18 @@ TEST(TableGolden, FileOfTripleFrameRecord) {
       G({"SEND_FRAME_INDEX:", "\tDW Acme_0149_RELATION_INI", "", "SEND_FRAME_CRC_TABLE:", "",
          "SEND_DATA_TABLE:"}),
       has_table ? Lines{"\tDW Acme_0149_TABLE"} : Lines{},
-      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0149_RELATION", "", "SEND_FRAME_TABLE:",
-         "\tDW pub_frame_table0", kIniStart, "Acme_0149_RELATION_INI:"}),
+      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0149_RELATION", "",
+         "SEND_FRAME_TABLE:", "\tDW pub_frame_table0", kIniStart, "Acme_0149_RELATION_INI:"}),
       {"\tDB " + Bin8(e.control) + "B\t" + G(";控制字节")},
       G({"\tDW $0000\t; table", "\tDW $0000\t; _RELATION", "\tDW $0000\t; pub_frame_table0", "", "",
          kIniStop}),
       {RecordHeader("0149")},
-      {"Acme_0149_RELATION:"}, e.relation, {""},
+      {"Acme_0149_RELATION:"},
+      e.relation,
+      {""},
       has_table ? Cat({{"Acme_0149_TABLE:"}, e.table, {""}}) : Lines{},
-      {"; frame table"}, FrameTableTriple(),
+      {"; frame table"},
+      FrameTableTriple(),
   });
   CheckLines("file E", FileOf({RecordE()}), expected);
   // The triple-frame setting changes the base data of the relation lines.
@@ -603,49 +639,35 @@ TEST(TableGolden, FileOfSevenBitFirstRecord) {
   const store::Tex_gssList formats = store::BuildFormatList(prepared);
   PartsLines f;
   f.control = 0x10;
-  f.result = WritePartsTablesA(PartsInput{prepared, formats, kNoLines, true, false}, f.relation, f.control,
-                               f.table);
+  f.result =
+      WritePartsTablesA(PartsInput{prepared, formats, kNoLines, true, false}, f.relation, f.control, f.table);
   ASSERT_EQ(f.result, 0);
   const bool has_table = !f.table.empty();
   const Lines expected = Cat({
-      G({"SEND_FRAME_INDEX:", "\tDW Acme_0006_RELATION_INI", "", "SEND_FRAME_CRC_TABLE:",
-         "\tDW Acme_0006_CRC", "", "SEND_DATA_TABLE:"}),
+      G({"SEND_FRAME_INDEX:", "\tDW Acme_0006_RELATION_INI", "",
+         "SEND_FRAME_CRC_TABLE:", "\tDW Acme_0006_CRC", "", "SEND_DATA_TABLE:"}),
       has_table ? Lines{"\tDW Acme_0006_TABLE"} : Lines{},
-      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0006_RELATION", "", "SEND_FRAME_TABLE:",
-         "\tDW pub_frame_table0", kIniStart, "Acme_0006_RELATION_INI:"}),
+      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0006_RELATION", "",
+         "SEND_FRAME_TABLE:", "\tDW pub_frame_table0", kIniStart, "Acme_0006_RELATION_INI:"}),
       {"\tDB " + Bin8(f.control) + "B\t" + G(";控制字节")},
       G({"\tDW $0000\t;crc index", "\tDW $0000\t; table", "\tDW $0000\t; _RELATION",
          "\tDW $0000\t; pub_frame_table0", "", "", kIniStop}),
       {RecordHeader("0006")},
       {"Acme_0006_CRC:"},
-      G({"\tDB $00\t;校验1-1个",
-         "\t;    ###########################校验0",
-         "\tDB $07\t; 字节长度",
-         "\tDB 01111111B\t;指明哪个按键有校验",
-         "\tDB $03\t;校验目标字节号3",
-         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1",
-         "\t;caculte 0",
-         "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位",
-         "\tDB 11000010B\t ;结束字节=2,8位结束,内部运算",
-         "\tDB $00\t;加",
-         "\tDB $00\t;",
-         "\tDB $00\t;常数",
-         ""}),
-      {"Acme_0006_RELATION:"}, f.relation, {""},
+      G({"\tDB $00\t;校验1-1个", "\t;    ###########################校验0", "\tDB $07\t; 字节长度",
+         "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $03\t;校验目标字节号3",
+         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1", "\t;caculte 0",
+         "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位", "\tDB 11000010B\t ;结束字节=2,8位结束,内部运算",
+         "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数", ""}),
+      {"Acme_0006_RELATION:"},
+      f.relation,
+      {""},
       has_table ? Cat({{"Acme_0006_TABLE:"}, f.table, {""}}) : Lines{},
       // 7-bit first unit: code 2, width byte 7 - 1 = 6.
-      G({"; frame table",
-         "pub_frame_table0:",
-         "\tDB $1B\t; 字节长度",
-         "\tDB 00000110B\t",
-         "\tDB $68\t;载波",
-         "\tDB 01000101B\t;高2位逻辑数2-1,低6位结构数6-1",
-         "\tDB  $30, $05, $FF, $02\t;logic0",
-         "\tDB  $30, $05, $72, $0C\t;logic1",
-         "\tDB $00,$80,$41,$42,$43,$01;发码结构",
-         "\t ;===波形数据",
-         "\tDB  $28, $47, $58, $11, $00\t;wav 0",
-         "\tDB  $30, $05, $E4, $4D, $00\t;wav 1"}),
+      G({"; frame table", "pub_frame_table0:", "\tDB $1B\t; 字节长度", "\tDB 00000110B\t", "\tDB $68\t;载波",
+         "\tDB 01000101B\t;高2位逻辑数2-1,低6位结构数6-1", "\tDB  $30, $05, $FF, $02\t;logic0",
+         "\tDB  $30, $05, $72, $0C\t;logic1", "\tDB $00,$80,$41,$42,$43,$01;发码结构", "\t ;===波形数据",
+         "\tDB  $28, $47, $58, $11, $00\t;wav 0", "\tDB  $30, $05, $E4, $4D, $00\t;wav 1"}),
   });
   CheckLines("file F", FileOf({RecordF()}), expected);
 
@@ -705,8 +727,8 @@ TACTmpGs Entry(const char* text, int logic_count, bool seven_bit_first = false) 
   TACTmpGs e;
   e.Carrier = 38000;
   e.SevenBitFirst = seven_bit_first ? 1 : 0;
-  const std::vector<std::vector<std::int32_t>> logic = {{560, -560}, {560, -1690}, {560, -2500}, {560, -3500},
-                                                        {560, -4500}};
+  const std::vector<std::vector<std::int32_t>> logic = {
+      {560, -560}, {560, -1690}, {560, -2500}, {560, -3500}, {560, -4500}};
   e.LogicCodes.assign(logic.begin(), logic.begin() + logic_count);
   e.SplitCodes = {{9000, -4500}};
   e.FormatText = text;
@@ -726,9 +748,9 @@ TEST(TableGolden, FrameTableStopsAtLogicBigger) {
     GeneratorSettings settings;
     settings.SevenBitFirst = c.seven_bit_first;
     EXPECT_FALSE(WriteFrameTable(lines, Entry("<0>[8]", 4, c.seven_bit_first), 3, settings));
-    CheckLines(std::string("logicBigger ") + (c.seven_bit_first ? "7" : "8"), lines,
-               G({"pub_frame_table3:", "\tDB $00\t; byte count", c.width_line, "\tDB $68\t;载波",
-                  "logicBigger"}));
+    CheckLines(
+        std::string("logicBigger ") + (c.seven_bit_first ? "7" : "8"), lines,
+        G({"pub_frame_table3:", "\tDB $00\t; byte count", c.width_line, "\tDB $68\t;载波", "logicBigger"}));
   }
 }
 
@@ -737,17 +759,10 @@ TEST(TableGolden, FrameTableWithErrorFrame) {
   GeneratorSettings settings;
   EXPECT_TRUE(WriteFrameTable(lines, Entry("<0>[3]<0>[5]<0>[6]<0>", 2), 0, settings));
   CheckLines("errorframe", lines,
-             G({"pub_frame_table0:",
-                "\tDB $15\t; 字节长度",
-                "\tDB 00100010B\t",
-                "\tDB $68\t;载波",
-                "\tDB 01000100B\t;高2位逻辑数2-1,低6位结构数5-1",
-                "\tDB  $30, $05, $FF, $02\t;logic0",
-                "\tDB  $30, $05, $72, $0C\t;logic1",
-                "errorframe!",
-                "\tDB $00,$80,$00,$C1,$00;发码结构",
-                "\t ;===波形数据",
-                "\tDB  $28, $47, $58, $11, $00\t;wav 0"}));
+             G({"pub_frame_table0:", "\tDB $15\t; 字节长度", "\tDB 00100010B\t", "\tDB $68\t;载波",
+                "\tDB 01000100B\t;高2位逻辑数2-1,低6位结构数5-1", "\tDB  $30, $05, $FF, $02\t;logic0",
+                "\tDB  $30, $05, $72, $0C\t;logic1", "errorframe!", "\tDB $00,$80,$00,$C1,$00;发码结构",
+                "\t ;===波形数据", "\tDB  $28, $47, $58, $11, $00\t;wav 0"}));
 }
 
 // Duration encoding edges: a low byte below 9 (261 -> 255), a low byte raised
@@ -762,22 +777,18 @@ TEST(TableGolden, FrameTableEncodingEdges) {
   Lines lines;
   EXPECT_TRUE(WriteFrameTable(lines, e, 0, GeneratorSettings{}));
   CheckLines("encoding edges", lines,
-             G({"pub_frame_table0:",
-                "\tDB $17\t; 字节长度",
-                "\tDB 00000000B\t",
-                "\tDB $3E\t;载波",
-                "\tDB 01000001B\t;高2位逻辑数2-1,低6位结构数2-1",
-                "\tDB  $FF, $01, $10, $00\t;logic0",
-                "\tDB  $10, $07, $72, $0C\t;logic1",
-                "\tDB $00,$40;发码结构",
-                "\t ;===波形数据",
-                "\tDB  $94, $23, $94, $11, $01\t;wav 0",
-                "\tDB  $C3, $FE, $45, $B8, $00\t;wav 1"}));
+             G({"pub_frame_table0:", "\tDB $17\t; 字节长度", "\tDB 00000000B\t", "\tDB $3E\t;载波",
+                "\tDB 01000001B\t;高2位逻辑数2-1,低6位结构数2-1", "\tDB  $FF, $01, $10, $00\t;logic0",
+                "\tDB  $10, $07, $72, $0C\t;logic1", "\tDB $00,$40;发码结构", "\t ;===波形数据",
+                "\tDB  $94, $23, $94, $11, $01\t;wav 0", "\tDB  $C3, $FE, $45, $B8, $00\t;wav 1"}));
   struct Carrier {
     std::uint16_t hz;
     const char* line;
-  } carriers[] = {{0, "\tDB $00\t;载波"}, {38000, "\tDB $68\t;载波"}, {36000, "\tDB $6E\t;载波"},
-                  {40000, "\tDB $63\t;载波"}, {56000, "\tDB $46\t;载波"}};
+  } carriers[] = {{0, "\tDB $00\t;载波"},
+                  {38000, "\tDB $68\t;载波"},
+                  {36000, "\tDB $6E\t;载波"},
+                  {40000, "\tDB $63\t;载波"},
+                  {56000, "\tDB $46\t;载波"}};
   for (const Carrier& c : carriers) {
     e.Carrier = c.hz;
     lines.clear();
@@ -794,7 +805,7 @@ TEST(TableGolden, FrameTableRepeatAndFiveLogicCodes) {
     int logic_count;
     bool image;
     const char* byte_count;  // bytes after the byte-count byte
-    Lines middle;  // logic header to structure line
+    Lines middle;            // logic header to structure line
   };
   const Case cases[] = {
       {"repeat 2 assembler", "(<0>[8]<0>)*2", 2, false, "$16",
@@ -816,7 +827,8 @@ TEST(TableGolden, FrameTableRepeatAndFiveLogicCodes) {
     EXPECT_TRUE(WriteFrameTable(lines, Entry(c.text, c.logic_count), 0, settings)) << c.name;
     const Lines expected = Cat({G({"pub_frame_table0:"}),
                                 {"\tDB " + std::string(c.byte_count) + "\t" + G("; 字节长度")},
-                                G({"\tDB 00000000B\t", "\tDB $68\t;载波"}), c.middle,
+                                G({"\tDB 00000000B\t", "\tDB $68\t;载波"}),
+                                c.middle,
                                 G({"\t ;===波形数据", "\tDB  $28, $47, $58, $11, $00\t;wav 0"})});
     CheckLines(c.name, lines, expected);
   }
@@ -870,16 +882,17 @@ Bytes ImageOf(const std::vector<Bytes>& frames, const Bytes& relation_block, con
 
 const Bytes kFrame32 = {0x1B, 0x00, 0x68, 0x45, 0x30, 0x05, 0xFF, 0x02, 0x30, 0x05, 0x72, 0x0C, 0x00, 0x40,
                         0x41, 0x42, 0x43, 0x01, 0x28, 0x47, 0x58, 0x11, 0x00, 0x30, 0x05, 0xE4, 0x4D, 0x00};
-const Bytes kFrame48 = {0x1D, 0x00, 0x68, 0x47, 0x30, 0x05, 0xFF, 0x02, 0x30, 0x05, 0x72, 0x0C, 0x00, 0x40, 0x41,
-                        0x42, 0x43, 0x44, 0x45, 0x01, 0x28, 0x47, 0x58, 0x11, 0x00, 0x30, 0x05, 0xE4, 0x4D, 0x00};
+const Bytes kFrame48 = {0x1D, 0x00, 0x68, 0x47, 0x30, 0x05, 0xFF, 0x02, 0x30, 0x05,
+                        0x72, 0x0C, 0x00, 0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x01,
+                        0x28, 0x47, 0x58, 0x11, 0x00, 0x30, 0x05, 0xE4, 0x4D, 0x00};
 const Bytes kFrame16 = {0x19, 0x00, 0x68, 0x43, 0x30, 0x05, 0xFF, 0x02, 0x30, 0x05, 0x72, 0x0C, 0x00,
                         0x40, 0x41, 0x01, 0x28, 0x47, 0x58, 0x11, 0x00, 0x30, 0x05, 0xE4, 0x4D, 0x00};
 // Image form of the triple frames: $23, first half, $20, $23, second half, $20.
-const Bytes kFrameTriple = {0x25, 0x00, 0x68, 0x4A, 0x30, 0x05, 0xFF, 0x02, 0x30, 0x05, 0x72, 0x0C,
-                            0x23, 0x00, 0x40, 0x41, 0x01, 0x20, 0x23, 0x02, 0x42, 0x01, 0x20, 0x28, 0x47,
-                            0x58, 0x11, 0x00, 0x30, 0x05, 0xE4, 0x4D, 0x00, 0xE4, 0x9A, 0xE4, 0x4D, 0x00};
-const Bytes kCrcB = {0x01, 0x0C, 0x7F, 0x05, 0x38, 0x40, 0xC2, 0x00, 0x00, 0x00, 0x03, 0x43, 0x00, 0x00,
-                     0x00, 0x0C, 0x7F, 0x05, 0x1C, 0x40, 0xC3, 0x50, 0x00, 0xFF, 0x83, 0x83, 0x00, 0x05, 0x05};
+const Bytes kFrameTriple = {0x25, 0x00, 0x68, 0x4A, 0x30, 0x05, 0xFF, 0x02, 0x30, 0x05, 0x72, 0x0C, 0x23,
+                            0x00, 0x40, 0x41, 0x01, 0x20, 0x23, 0x02, 0x42, 0x01, 0x20, 0x28, 0x47, 0x58,
+                            0x11, 0x00, 0x30, 0x05, 0xE4, 0x4D, 0x00, 0xE4, 0x9A, 0xE4, 0x4D, 0x00};
+const Bytes kCrcB = {0x01, 0x0C, 0x7F, 0x05, 0x38, 0x40, 0xC2, 0x00, 0x00, 0x00, 0x03, 0x43, 0x00, 0x00, 0x00,
+                     0x0C, 0x7F, 0x05, 0x1C, 0x40, 0xC3, 0x50, 0x00, 0xFF, 0x83, 0x83, 0x00, 0x05, 0x05};
 
 Bytes BuildImage(const store::TdiskAir& record, int& result, bool header = false,
                  const ImageClock& clock = {}) {
@@ -913,32 +926,28 @@ TEST(TableGolden, FileOfFoldedFrames) {
   formats[0].FramesShareData = 1;
   static const store::TBtnLines kNoLines(6);
   PartsLines g;
-  g.result = WritePartsTablesA(PartsInput{folded, formats, kNoLines, false, false}, g.relation, g.control, g.table);
+  g.result =
+      WritePartsTablesA(PartsInput{folded, formats, kNoLines, false, false}, g.relation, g.control, g.table);
   ASSERT_EQ(g.result, 0);
   const bool has_table = !g.table.empty();
   const Lines expected = Cat({
       G({"SEND_FRAME_INDEX:", "\tDW Acme_0009_RELATION_INI", "", "SEND_FRAME_CRC_TABLE:", "",
          "SEND_DATA_TABLE:"}),
       has_table ? Lines{"\tDW Acme_0009_TABLE"} : Lines{},
-      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0009_RELATION", "", "SEND_FRAME_TABLE:",
-         "\tDW pub_frame_table0", kIniStart, "Acme_0009_RELATION_INI:"}),
+      G({"", "SEND_DATA_FRAME_RELATION:", "\tDW Acme_0009_RELATION", "",
+         "SEND_FRAME_TABLE:", "\tDW pub_frame_table0", kIniStart, "Acme_0009_RELATION_INI:"}),
       {"\tDB " + Bin8(g.control) + "B\t" + G(";控制字节")},
       G({"\tDW $0000\t; table", "\tDW $0000\t; _RELATION", "\tDW $0000\t; pub_frame_table0", "", "",
          kIniStop}),
       {RecordHeader("0009")},
-      {"Acme_0009_RELATION:"}, g.relation, {""},
+      {"Acme_0009_RELATION:"},
+      g.relation,
+      {""},
       has_table ? Cat({{"Acme_0009_TABLE:"}, g.table, {""}}) : Lines{},
-      G({"; frame table",
-         "pub_frame_table0:",
-         "\tDB $1D\t; 字节长度",
-         "\tDB 00000000B\t",
-         "\tDB $68\t;载波",
-         "\tDB 01000111B\t;高2位逻辑数2-1,低6位结构数8-1",
-         "\tDB  $30, $05, $FF, $02\t;logic0",
-         "\tDB  $30, $05, $72, $0C\t;logic1",
-         "\tDB $00,$40,$41,$01,$00,$40,$41,$01;发码结构",
-         "\t ;===波形数据",
-         "\tDB  $28, $47, $58, $11, $00\t;wav 0",
+      G({"; frame table", "pub_frame_table0:", "\tDB $1D\t; 字节长度", "\tDB 00000000B\t", "\tDB $68\t;载波",
+         "\tDB 01000111B\t;高2位逻辑数2-1,低6位结构数8-1", "\tDB  $30, $05, $FF, $02\t;logic0",
+         "\tDB  $30, $05, $72, $0C\t;logic1", "\tDB $00,$40,$41,$01,$00,$40,$41,$01;发码结构",
+         "\t ;===波形数据", "\tDB  $28, $47, $58, $11, $00\t;wav 0",
          "\tDB  $30, $05, $E4, $4D, $00\t;wav 1"}),
   });
   CheckLines("file G", FileOf({RecordG()}), expected);
@@ -957,7 +966,8 @@ TEST(TableGolden, FrameTablesAreSharedBetweenRecords) {
   const Lines file = FileOf({RecordA(), near_record, far_record});
   const auto at = std::find(file.begin(), file.end(), "SEND_FRAME_TABLE:");
   ASSERT_NE(at, file.end());
-  CheckLines("shared frame tables", Lines(at + 1, at + 3), Lines{"\tDW pub_frame_table0", "\tDW pub_frame_table1"});
+  CheckLines("shared frame tables", Lines(at + 1, at + 3),
+             Lines{"\tDW pub_frame_table0", "\tDW pub_frame_table1"});
   EXPECT_EQ(at[3], kIniStart);
   EXPECT_EQ(Section(file, "Acme_0010_RELATION_INI:").back(), G("\tDW $0000\t; pub_frame_table0"));
   EXPECT_EQ(Section(file, "Acme_0011_RELATION_INI:").back(), G("\tDW $0001\t; pub_frame_table1"));
@@ -999,14 +1009,28 @@ TEST(TableGolden, ChecksumTablesOfSingleItems) {
         "\tDB $54\t;1个数异或", "\tDB $00\t;", "\tDB $FF\t;常数"}},
       {"kind 7 over two zones with constant -$20",
        CrcItem(7, {{0, 0, 0, 15}, {1, 0, 1, 7}}).Target(1, 8).Constant(0x20, 1),
-       {"\tDB $11\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
+       {"\tDB $11\t; 字节长度",
+        "\tDB 01111111B\t;指明哪个按键有校验",
+        "\tDB $05\t;校验目标字节号5",
         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1",
-        "\t;caculte 0", "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位",
-        "\tDB 11000001B\t ;结束字节=1,8位结束,内部运算", "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数",
-        "\t;caculte 1", "\tDB 01000100B\t ;起始字节=4,0位开始,操作8位",
-        "\tDB 11000100B\t ;结束字节=4,8位结束,内部运算", "\tDB $70\t;加", "\tDB $00\t;", "\tDB $00\t;常数",
-        "\t;caculte 2", "\tDB 10000100B \t;无效数据", "\tDB 10000100B\t ;结束字节=4,8位结束,外部运算",
-        "\tDB $00\t;", "\tDB $01\t;减", "\tDB $20\t;常数"}},
+        "\t;caculte 0",
+        "\tDB 01000000B\t ;起始字节=0,0位开始,操作8位",
+        "\tDB 11000001B\t ;结束字节=1,8位结束,内部运算",
+        "\tDB $00\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数",
+        "\t;caculte 1",
+        "\tDB 01000100B\t ;起始字节=4,0位开始,操作8位",
+        "\tDB 11000100B\t ;结束字节=4,8位结束,内部运算",
+        "\tDB $70\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数",
+        "\t;caculte 2",
+        "\tDB 10000100B \t;无效数据",
+        "\tDB 10000100B\t ;结束字节=4,8位结束,外部运算",
+        "\tDB $00\t;",
+        "\tDB $01\t;减",
+        "\tDB $20\t;常数"}},
       {"kind 6 with constant xor $33: both names",
        CrcItem(6, {{0, 0, 0, 31}}).Target(1, 8).Constant(0x33, 2),
        {"\tDB $07\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
@@ -1015,18 +1039,40 @@ TEST(TableGolden, ChecksumTablesOfSingleItems) {
         "\tDB $53\t;异或异或", "\tDB $00\t;", "\tDB $33\t;常数"}},
       {"kind 9 across frames: 4-bit ranges, the fifth piece's upper nibble",
        CrcItem(9, {{0, 0, 1, 7}}).Target(1, 8),
-       {"\tDB $1B\t; 字节长度", "\tDB 01111111B\t;指明哪个按键有校验", "\tDB $05\t;校验目标字节号5",
+       {"\tDB $1B\t; 字节长度",
+        "\tDB 01111111B\t;指明哪个按键有校验",
+        "\tDB $05\t;校验目标字节号5",
         "\tDB 00111000B\t;校验目标起始位D0-D2=0,宽D3-D5=8-1",
-        "\t;caculte 0", "\tDB 00000000B\t ;起始字节=0,0位开始,操作4位",
-        "\tDB 01000000B\t ;结束字节=0,4位结束,内部运算", "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数",
-        "\t;caculte 1", "\tDB 00000001B\t ;起始字节=1,0位开始,操作4位",
-        "\tDB 01000001B\t ;结束字节=1,4位结束,内部运算", "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数",
-        "\t;caculte 2", "\tDB 00000010B\t ;起始字节=2,0位开始,操作4位",
-        "\tDB 01000010B\t ;结束字节=2,4位结束,内部运算", "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数",
-        "\t;caculte 3", "\tDB 00000011B\t ;起始字节=3,0位开始,操作4位",
-        "\tDB 01000011B\t ;结束字节=3,4位结束,内部运算", "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数",
-        "\t;caculte 4", "\tDB 10000100B\t ;起始字节=4,4位开始,操作4位",
-        "\tDB 11000100B\t ;结束字节=4,8位结束,内部运算", "\tDB $00\t;加", "\tDB $00\t;", "\tDB $00\t;常数"}},
+        "\t;caculte 0",
+        "\tDB 00000000B\t ;起始字节=0,0位开始,操作4位",
+        "\tDB 01000000B\t ;结束字节=0,4位结束,内部运算",
+        "\tDB $00\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数",
+        "\t;caculte 1",
+        "\tDB 00000001B\t ;起始字节=1,0位开始,操作4位",
+        "\tDB 01000001B\t ;结束字节=1,4位结束,内部运算",
+        "\tDB $00\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数",
+        "\t;caculte 2",
+        "\tDB 00000010B\t ;起始字节=2,0位开始,操作4位",
+        "\tDB 01000010B\t ;结束字节=2,4位结束,内部运算",
+        "\tDB $00\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数",
+        "\t;caculte 3",
+        "\tDB 00000011B\t ;起始字节=3,0位开始,操作4位",
+        "\tDB 01000011B\t ;结束字节=3,4位结束,内部运算",
+        "\tDB $00\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数",
+        "\t;caculte 4",
+        "\tDB 10000100B\t ;起始字节=4,4位开始,操作4位",
+        "\tDB 11000100B\t ;结束字节=4,8位结束,内部运算",
+        "\tDB $00\t;加",
+        "\tDB $00\t;",
+        "\tDB $00\t;常数"}},
   };
   for (const Case& c : cases) {
     Lines expected = G({head[0], head[1]});
@@ -1087,8 +1133,9 @@ TEST(TableGolden, ChecksumTableOfTwoFormats) {
   const Bytes crc = {0x01, 0x07, 0x7B, 0x03, 0x38, 0x40, 0xC2, 0x00, 0x00, 0x00,
                      0x07, 0x04, 0x01, 0x38, 0x40, 0xC0, 0x00, 0x00, 0x00};
   ASSERT_GE(image.size(), crc.size());
-  CheckBytes("image checksums of two formats", Bytes(image.end() - static_cast<long>(crc.size()), image.end()), crc);
-  EXPECT_EQ(image[10] | image[11] << 8, 0);  // header word 5
+  CheckBytes("image checksums of two formats",
+             Bytes(image.end() - static_cast<long>(crc.size()), image.end()), crc);
+  EXPECT_EQ(image[10] | image[11] << 8, 0);          // header word 5
   const unsigned table4 = image[8] | image[9] << 8;  // $30 + offset of pointer table 4
   const unsigned pointer = image[table4 - 0x30] | image[table4 - 0x30 + 1] << 8;
   EXPECT_EQ(pointer, 0x30 + image.size() - crc.size());
@@ -1170,7 +1217,12 @@ TEST(TableGolden, ImageOfTripleFrameRecordWithDownloadHeader) {
   const Bytes body =
       ImageOf({kFrameTriple}, relation_block, BytesOfLines(e.table), BytesOfLines(e.relation), {});
   const unsigned name_at = static_cast<unsigned>(32 + body.size());
-  Bytes header = CatBytes({Word(149), Word(0xFFFF), Word(0xFFFF), Word(0xFFFF), {0, 0, 0, 0}, Word(name_at),
+  Bytes header = CatBytes({Word(149),
+                           Word(0xFFFF),
+                           Word(0xFFFF),
+                           Word(0xFFFF),
+                           {0, 0, 0, 0},
+                           Word(name_at),
                            {10, 0, 0, 0, 0, 1, 26, 12, 10, 3, 0, 0, 0, 0}});
   ASSERT_EQ(header.size(), 28u);
   unsigned sum = 0xCC;
@@ -1223,7 +1275,8 @@ TEST(TableGolden, PreparationErrorCodes) {
     std::vector<std::string> messages;
     const Lines file = FileOf({r}, &messages);
     EXPECT_EQ(messages, std::vector<std::string>{"Acme_0001:" + std::to_string(c.file_code)}) << c.name;
-    EXPECT_NE(std::find(file.begin(), file.end(), "\tAcme_0001 err:" + std::to_string(c.file_code)), file.end())
+    EXPECT_NE(std::find(file.begin(), file.end(), "\tAcme_0001 err:" + std::to_string(c.file_code)),
+              file.end())
         << c.name;
     int result = 0;
     const Bytes image = BuildImage(r, result);
@@ -1254,7 +1307,9 @@ TEST(TableGolden, DownloadHeaderCodeNumbers) {
     const char* code;
     std::uint8_t low, high;
     const char* name;
-  } cases[] = {{"0012", 0x0C, 0x00, "Acme\r0012\r"}, {"ABCD", 0, 0, "Acme\rABCD\r"}, {" 300 ", 0x2C, 0x01, "Acme\r300\r"}};
+  } cases[] = {{"0012", 0x0C, 0x00, "Acme\r0012\r"},
+               {"ABCD", 0, 0, "Acme\rABCD\r"},
+               {" 300 ", 0x2C, 0x01, "Acme\r300\r"}};
   for (const Case& c : cases) {
     store::TdiskAir r = RecordA();
     r.CodeNo.assign(c.code);
@@ -1298,9 +1353,9 @@ TEST(TableGolden, FailedRecordKeepsItsReferencesAndLaterRecordsAreComplete) {
   store::TdiskAir refused_logic = RecordA();
   refused_logic.CodeNo.assign("0013");
   refused_logic.Params.LogicCount = 4;
-  for (int i = 2; i < 4; ++i) refused_logic.Params.Logic[static_cast<std::size_t>(i)] = {560, -3000 - 500 * i,
-                                                                                     ir::kUnusedDuration,
-                                                                                     ir::kUnusedDuration};
+  for (int i = 2; i < 4; ++i)
+    refused_logic.Params.Logic[static_cast<std::size_t>(i)] = {560, -3000 - 500 * i, ir::kUnusedDuration,
+                                                               ir::kUnusedDuration};
   const Case cases[] = {
       {"checksum failure", TwoFrameCrcRecord(CrcItem(4, {{0, 0, 0, 31}}).Target(1, 8))},
       {"refused format", refused_logic},

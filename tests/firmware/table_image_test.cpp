@@ -24,7 +24,9 @@ using fixtures::LibraryOf;
 const config::TimingAdjustments kTiming{};
 const ImageClock kClock{2026, 12, 10, 4};
 
-store::TdiskAir SixKeyRecord(const std::string& code = "0001") { return fixtures::SixKeyRecord("Acme", code); }
+store::TdiskAir SixKeyRecord(const std::string& code = "0001") {
+  return fixtures::SixKeyRecord("Acme", code);
+}
 
 store::TdiskAir WithChecksum(store::TdiskAir r) {
   r.Slots[0].Text.assign("<0>[40]<1>");

@@ -133,7 +133,8 @@ class CaptureRoutingTest : public QObject {
     TfrmAirEditor window(workbench, prompts);
     window.show();
     QCoreApplication::processEvents();
-    const QString cut = QString::fromStdString(base::GbkToUtf8(workbench.language.Text(257))).arg(603).arg(511);
+    const QString cut =
+        QString::fromStdString(base::GbkToUtf8(workbench.language.Text(257))).arg(603).arg(511);
     const QLabel* press_field = window.findChild<QLabel*>("lblStatusPress");
     window.SimulatedKeyCommand();
     QVERIFY(!press_field->text().contains(cut));

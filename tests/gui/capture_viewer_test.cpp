@@ -13,13 +13,13 @@
 
 #include "base/gbk.h"
 #include "capture/decode_report.h"
-#include "ir/decode.h"
 #include "gui_test_support.h"
+#include "ir/decode.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "wave/wave_geometry.h"
 #include "ui/waveview/wave_renderer.h"
 #include "ui/waveview/wave_show.h"
+#include "wave/wave_geometry.h"
 
 namespace klimavo::app {
 namespace {
@@ -152,10 +152,11 @@ class CaptureViewerTest : public QObject {
       const char* caption;
       const char* shown;
     };
-    for (const Case& c : {Case{"Frame0", "帧0"}, Case{"Logic12", "逻辑12"}, Case{"Wave3", "波形3"},
-                          Case{"Wave", "Wave"}, Case{"Logical3", "Logical3"}, Case{"Wave2a", "Wave2a"},
-                          Case{"Head", "Head"}})
-      QCOMPARE(ui::FormatTreeWidget::ShownCaption(QString::fromUtf8(c.caption), chinese), QString::fromUtf8(c.shown));
+    for (const Case& c :
+         {Case{"Frame0", "帧0"}, Case{"Logic12", "逻辑12"}, Case{"Wave3", "波形3"}, Case{"Wave", "Wave"},
+          Case{"Logical3", "Logical3"}, Case{"Wave2a", "Wave2a"}, Case{"Head", "Head"}})
+      QCOMPARE(ui::FormatTreeWidget::ShownCaption(QString::fromUtf8(c.caption), chinese),
+               QString::fromUtf8(c.shown));
 
     // The viewer in Chinese: the decoded capture's tree reads in Chinese.
     testing::TestHome home(false);
@@ -164,13 +165,15 @@ class CaptureViewerTest : public QObject {
     viewer.List()->setCurrentRow(0);
     auto* tree = viewer.findChild<ui::FormatTreeWidget*>();
     QVERIFY(tree && tree->topLevelItemCount() > 0);
-    QTreeWidgetItem* frame = tree->topLevelItem(0)->childCount() > 0 ? tree->topLevelItem(0)->child(0) : nullptr;
+    QTreeWidgetItem* frame =
+        tree->topLevelItem(0)->childCount() > 0 ? tree->topLevelItem(0)->child(0) : nullptr;
     QVERIFY(frame);
     QCOMPARE(frame->text(0), QString::fromUtf8("帧0"));
     QVERIFY(frame->childCount() > 0);
     for (int i = 0; i < frame->childCount(); ++i) {
       const QString leaf = frame->child(i)->text(0);
-      QVERIFY2(leaf.startsWith(QString::fromUtf8("逻辑")) || leaf.startsWith(QString::fromUtf8("波形")), qPrintable(leaf));
+      QVERIFY2(leaf.startsWith(QString::fromUtf8("逻辑")) || leaf.startsWith(QString::fromUtf8("波形")),
+               qPrintable(leaf));
     }
   }
 

@@ -15,8 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <random>
 #include <cstdlib>
+#include <random>
 
 #include "analysis/checksum_discovery/checksum_discovery_report.h"
 #include "analysis/wizard_fixtures.h"
@@ -187,10 +187,9 @@ class ChecksumWizardTest : public QObject {
     for (int i = 0; i < 8; ++i) {
       const auto b0 = static_cast<std::uint8_t>(random());
       const auto b1 = static_cast<std::uint8_t>(random());
-      workbench.captures.Route(
-          analysis::fixtures::NecCapture(
-              analysis::fixtures::BitsOf("<0>[32]<1>", {b0, b1, 0, static_cast<std::uint8_t>(b0 + b1)})),
-          38000);
+      workbench.captures.Route(analysis::fixtures::NecCapture(analysis::fixtures::BitsOf(
+                                   "<0>[32]<1>", {b0, b1, 0, static_cast<std::uint8_t>(b0 + b1)})),
+                               38000);
     }
     QCoreApplication::processEvents();
     QCOMPARE(wizard.Logic().Grid().LineCount(), 8);
@@ -201,7 +200,9 @@ class ChecksumWizardTest : public QObject {
     QListWidget* rivals = wizard.Rivals();
     QVERIFY(rivals->isVisible());
     QVERIFY(wizard.findChild<QLabel*>("lblRivals")->isVisible());
-    QVERIFY(wizard.findChild<QLabel*>("lblRivals")->text().startsWith(QString::number(found.rivals.size()) + " "));
+    QVERIFY(wizard.findChild<QLabel*>("lblRivals")
+                ->text()
+                .startsWith(QString::number(found.rivals.size()) + " "));
     QCOMPARE(rivals->count(), static_cast<int>(found.rivals.size()));
     for (int row = 0; row < rivals->count(); ++row) {
       const analysis::ChecksumRival& rival = found.rivals[static_cast<std::size_t>(row)];

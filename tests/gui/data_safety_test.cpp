@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
-
 #include <fstream>
 
 #include "app/main_window.h"
@@ -48,7 +47,9 @@ struct Window {
       if (a->objectName() == name) return a;
     return nullptr;
   }
-  QString Text(int number) { return QString::fromStdString(base::GbkToUtf8(workbench.language.Text(number))); }
+  QString Text(int number) {
+    return QString::fromStdString(base::GbkToUtf8(workbench.language.Text(number)));
+  }
 
   testing::ScriptedPrompts prompts;
   Workbench workbench;
@@ -133,7 +134,8 @@ class DataSafetyTest : public QObject {
 
     testing::TestHome other(false);
     store::ProtocolLibrary rescued(other.path() / "data/acprotocl.dat");
-    const store::ImportResult result = store::ImportRecords(rescued, other.path() / "data", target.toStdString());
+    const store::ImportResult result =
+        store::ImportRecords(rescued, other.path() / "data", target.toStdString());
     QCOMPARE(result.count, readable);
     QVERIFY(result.damaged_pictures.empty());
     for (int i = 0; i < readable; ++i) {
@@ -201,7 +203,8 @@ class DataSafetyTest : public QObject {
       const std::string brand = w.window.CurrentRecord().Brand.str();
 
       const fs::path json = home.path() / "added.json";
-      std::ofstream(json) << R"({"brand":"Added","code":"7001","keys":[{"name":"Power","states":["off","on"]}]})";
+      std::ofstream(json)
+          << R"({"brand":"Added","code":"7001","keys":[{"name":"Power","states":["off","on"]}]})";
       QProcess add;
       add.setStandardOutputFile(QProcess::nullDevice());
       add.start(cli, {"--home", QString::fromStdString(home.path().string()), "library", "add",

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -66,7 +65,8 @@ class ScriptedPrompts : public app::UserPrompts {
     file_dialogs.emplace_back(caption, filter);
     return Next(files);
   }
-  std::optional<QString> SaveFile(QWidget*, const QString& caption, const QString& filter, const QString&) override {
+  std::optional<QString> SaveFile(QWidget*, const QString& caption, const QString& filter,
+                                  const QString&) override {
     file_dialogs.emplace_back(caption, filter);
     return Next(files);
   }

@@ -78,7 +78,8 @@ class KeyEditorTest : public QObject {
     QTest::keyClick(e.editor.KeyGrid(), Qt::Key_Down);
     QCOMPARE(e.inputs_asked, 1);
     // The box says what it asks for.
-    QCOMPARE(e.prompts.input_boxes.back(), std::make_pair(QString("New key"), QString("Name of the new key:")));
+    QCOMPARE(e.prompts.input_boxes.back(),
+             std::make_pair(QString("New key"), QString("Name of the new key:")));
     QCOMPARE(e.editor.KeyGrid()->Rows(), 4);
     QCOMPARE(e.editor.KeyGrid()->Cell(1, 4), QString("Swing"));
     QCOMPARE(e.editor.KeyGrid()->Cell(2, 4), QString("0"));
@@ -102,7 +103,8 @@ class KeyEditorTest : public QObject {
     QCOMPARE(e.editor.KeyGrid()->Rows(), 2);
     QVERIFY(e.prompts.messages.empty());
     e.editor.RemoveLastKey();
-    QCOMPARE(e.prompts.messages.back(), QString("A record keeps at least 2 keys: the last one cannot be removed."));
+    QCOMPARE(e.prompts.messages.back(),
+             QString("A record keeps at least 2 keys: the last one cannot be removed."));
     QCOMPARE(e.editor.KeyGrid()->Rows(), 2);
   }
 

@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>

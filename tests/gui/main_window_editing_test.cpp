@@ -4,9 +4,9 @@
 // Read Only really is read-only.
 #include <QAction>
 #include <QDate>
-#include <QListWidget>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -170,8 +170,8 @@ class MainWindowEditingTest : public QObject {
     for (const char* name : {"edtBrand", "edtCodeNo"}) QVERIFY2(f.Edit(name)->isReadOnly(), name);
     QVERIFY(f.window.findChild<QPlainTextEdit*>("memoRecord")->isReadOnly());
     QVERIFY(f.window.findChild<ui::DataGrid*>("gridModels")->IsReadOnly());
-    for (const char* name :
-         {"mnuRenameKey", "mnuEditKeys", "mnuDeleteModel", "actSaveAs", "actnSave", "mnuDeleteRecords", "mnuImport"})
+    for (const char* name : {"mnuRenameKey", "mnuEditKeys", "mnuDeleteModel", "actSaveAs", "actnSave",
+                             "mnuDeleteRecords", "mnuImport"})
       QVERIFY2(!f.Action(name)->isEnabled(), name);
     // Nor does Delete reach the library when it is called past its menu.
     const std::size_t records = f.workbench.library.Size();

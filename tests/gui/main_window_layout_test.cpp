@@ -188,8 +188,8 @@ class MainWindowLayoutTest : public QObject {
   void menusHoldTheListAndToolBarCommandsWithMnemonics() {
     MainWindowFixture f;
     QCOMPARE(Names(Menu(f.window, "mnuFile")->actions()),
-             QStringList({"actnNew", "actnSave", "actSaveAs", "actSaveReadable", "|", "mnuImport", "mnuExport",
-                          "mnuDeleteRecords", "|", "actnClose"}));
+             QStringList({"actnNew", "actnSave", "actSaveAs", "actSaveReadable", "|", "mnuImport",
+                          "mnuExport", "mnuDeleteRecords", "|", "actnClose"}));
     // Tools: the tool-bar commands (all but the File ones) in tool-bar order, before Update.
     QStringList bar;
     for (QAction* a : f.window.findChild<QToolBar*>("ToolBar")->actions())
@@ -259,11 +259,12 @@ class MainWindowLayoutTest : public QObject {
   void everyCommandIsAvailableOnAStoredRecordWithAFormat() {
     MainWindowFixture f;
     QVERIFY(!f.window.CurrentRecord().Slots[0].Text.empty());  // a record that enables the wizards
-    for (const char* name : {"mnuUpdate", "actAutoWizard", "actnChecked", "actnNew", "actSaveAs", "mnuEditKeys",
-                             "actnReGeshi", "actnProgram", "btnCompareCode", "btnCheckImages", "mnuConvertOne",
-                             "mnuMobileFile", "mnuCreateCpp", "actnClose", "mnuImport", "mnuExport",
-                             "mnuDeleteRecords", "mnuRenameKey", "mnuReadOnly", "mnuSettings", "mnuAbout",
-                             "mnuDeleteModel"})
+    for (const char* name :
+         {"mnuUpdate",     "actAutoWizard",    "actnChecked",  "actnNew",        "actSaveAs",
+          "mnuEditKeys",   "actnReGeshi",      "actnProgram",  "btnCompareCode", "btnCheckImages",
+          "mnuConvertOne", "mnuMobileFile",    "mnuCreateCpp", "actnClose",      "mnuImport",
+          "mnuExport",     "mnuDeleteRecords", "mnuRenameKey", "mnuReadOnly",    "mnuSettings",
+          "mnuAbout",      "mnuDeleteModel"})
       QVERIFY2(f.Action(name)->isEnabled(), name);
     QVERIFY(f.window.findChild<QPushButton*>("btnResetFilter")->isEnabled());
     QVERIFY(f.window.findChild<QPushButton*>("btnLearnFilter")->isEnabled());

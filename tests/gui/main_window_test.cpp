@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-
 #include <functional>
 
 #include "base/gbk.h"
@@ -52,7 +51,8 @@ class MainWindowTest : public QObject {
       int caption, filter;
     };
     const Case cases[] = {
-        {"load picture", [](TfrmAirEditor& w) { w.findChild<QPushButton*>("btnLoadPicture")->click(); }, 304, 301},
+        {"load picture", [](TfrmAirEditor& w) { w.findChild<QPushButton*>("btnLoadPicture")->click(); }, 304,
+         301},
         {"export", [](TfrmAirEditor& w) { w.ExportSelectedRecords(); }, 305, 302},
         {"import", [](TfrmAirEditor& w) { w.ImportRecords(); }, 306, 302},
         {"mobile file", [](TfrmAirEditor& w) { w.ExportMobileBundle(); }, 307, 303},
@@ -61,7 +61,9 @@ class MainWindowTest : public QObject {
     for (int language : {0, 1}) {
       Fixture f(true);
       f.window.ChangeLanguage(language);
-      auto text = [&](int number) { return QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(number))); };
+      auto text = [&](int number) {
+        return QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(number)));
+      };
       for (const Case& c : cases) {
         f.prompts.file_dialogs.clear();
         c.run(f.window);
@@ -130,8 +132,8 @@ class MainWindowTest : public QObject {
   void saveChangesQuestionPaths() {
     struct Case {
       QMessageBox::StandardButton answer;
-      bool moves;      // the other record becomes current
-      bool stored;     // the change reached the library
+      bool moves;   // the other record becomes current
+      bool stored;  // the change reached the library
     };
     for (const Case& c : {Case{QMessageBox::Cancel, false, false}, Case{QMessageBox::No, true, false},
                           Case{QMessageBox::Yes, true, true}}) {
@@ -144,7 +146,8 @@ class MainWindowTest : public QObject {
       f.Library()->SetCurrentRow(other_row);
       QCOMPARE(f.prompts.questions.size(), std::size_t{1});
       QCOMPARE(f.window.CurrentIndex() != first, c.moves);
-      const std::string stored = f.workbench.library.Records()[static_cast<std::size_t>(first)].Record.Brand.str();
+      const std::string stored =
+          f.workbench.library.Records()[static_cast<std::size_t>(first)].Record.Brand.str();
       QCOMPARE(stored == brand, c.stored);
       if (!c.moves) QVERIFY(f.window.RecordModified());
     }
@@ -169,9 +172,11 @@ class MainWindowTest : public QObject {
     Fixture f(true);
     const QString dir = QString::fromStdString(f.home.path().string());
     f.window.LoadPictureFile(PictureFile(dir, "a.png", 10));
-    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(65))));
+    QCOMPARE(f.prompts.messages.back(),
+             QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(65))));
     f.window.LoadPictureFile(PictureFile(dir, "b.JPG", 102401));
-    QCOMPARE(f.prompts.messages.back(), QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(32))));
+    QCOMPARE(f.prompts.messages.back(),
+             QString::fromStdString(base::GbkToUtf8(f.workbench.language.Text(32))));
     QVERIFY(!f.window.PictureModified());
     f.window.LoadPictureFile(PictureFile(dir, "c.jpeg", 102400));
     QVERIFY(f.window.PictureModified());

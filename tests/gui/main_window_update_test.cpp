@@ -112,8 +112,9 @@ class MainWindowUpdateTest : public QObject {
     QVERIFY(player.finished);
     // The outcome names the copy of the replaced library, kept to restore it from.
     const std::filesystem::path kept = home.path() / "Backup/acprotocl.dat";
-    QCOMPARE(player.label, Text(workbench, update::kTextUpdated) + "\n" + Text(workbench, update::kTextKeptCopy) +
-                               " " + QString::fromStdString(kept.string()));
+    QCOMPARE(player.label, Text(workbench, update::kTextUpdated) + "\n" +
+                               Text(workbench, update::kTextKeptCopy) + " " +
+                               QString::fromStdString(kept.string()));
     QCOMPARE(ReadFile(kept), old_library);
     QCOMPARE(ReadFile(home.path() / "data/acprotocl.dat"), new_library);
     QCOMPARE(base::IniFile::Load(home.path() / "config.ini").ReadString("updateinfo", "acprotocl.dat", ""),

@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include "base/ini_file.h"
 #include "base/short_string.h"
@@ -27,14 +27,16 @@ class OptionsDialogTest : public QObject {
     dialog.AcceptAndWrite();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     const auto ini = base::IniFile::Load(config);
-    const std::pair<const char*, long long> expected[] = {{"ErrorOfDeccode", 21}, {"trimtime", 180}, {"LogicH", 0},
-                                                          {"LogicL", 0}, {"WaveH", 0}, {"WaveL", 0}, {"Skipbase", 0}};
+    const std::pair<const char*, long long> expected[] = {
+        {"ErrorOfDeccode", 21}, {"trimtime", 180}, {"LogicH", 0},  {"LogicL", 0},
+        {"WaveH", 0},           {"WaveL", 0},      {"Skipbase", 0}};
     for (const auto& [key, value] : expected) {
       QVERIFY2(ini.Value("Config", key).has_value(), key);
       QCOMPARE(ini.ReadInteger("Config", key, -999), value);
     }
     // The update server and the proxy were not changed: a file without them stays so.
-    for (const char* key : {"UpdateUrl", "proxySvr", "proxtPort"}) QVERIFY2(!ini.Value("Config", key).has_value(), key);
+    for (const char* key : {"UpdateUrl", "proxySvr", "proxtPort"})
+      QVERIFY2(!ini.Value("Config", key).has_value(), key);
   }
 
   void theUpdateServerAndProxyAreShownAndWritten() {
@@ -53,7 +55,8 @@ class OptionsDialogTest : public QObject {
     });
     dialog.AcceptAndWrite();
     QVERIFY(dialog.result() != int(QDialog::Accepted));
-    QCOMPARE(base::IniFile::Load(config).ReadString("Config", "UpdateUrl", ""), std::string("https://updates.example/ac"));
+    QCOMPARE(base::IniFile::Load(config).ReadString("Config", "UpdateUrl", ""),
+             std::string("https://updates.example/ac"));
     dialog.UpdateUrlEdit()->setText(" http://mirror.example/ac/ ");
     dialog.ProxyServerEdit()->setText("proxy.example");
     dialog.ProxyPortSpin()->setValue(8080);

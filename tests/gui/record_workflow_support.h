@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QTest>
-
 #include <chrono>
 #include <functional>
 

@@ -183,7 +183,8 @@ class RecordWorkflowsTest : public QObject {
     request.capture = capture::ToCapture(long_press);
     request.decode_tolerance = workbench.settings.DecodeTolerance;
     request.now = made.ChangeTime;
-    const workflow::NewRecordResult cli = workflow::NewRecordFromCapture(workbench.library, workbench.DataDir(), request);
+    const workflow::NewRecordResult cli =
+        workflow::NewRecordFromCapture(workbench.library, workbench.DataDir(), request);
     QVERIFY(cli.ok());
     QVERIFY(cli.record.ToImage() == made.ToImage());
   }

@@ -85,13 +85,15 @@ class ScreenshotsTest : public QObject {
     ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, language, {});
     QVERIFY(!chooser.TryHarderButton()->isEnabled());
     chooser.show();
-    chooser.CaptureArrived(ir::synthetic::ToTicks(ir::synthetic::StrayLeadIn({0x20, 0xDF, 0x10, 0xEF})), 38000);
+    chooser.CaptureArrived(ir::synthetic::ToTicks(ir::synthetic::StrayLeadIn({0x20, 0xDF, 0x10, 0xEF})),
+                           38000);
     QVERIFY(chooser.TryHarderButton()->isEnabled());
     QVERIFY(!chooser.SummaryMemo()->toPlainText().contains("assist:"));
     QTest::mouseClick(chooser.TryHarderButton(), Qt::LeftButton);
     QCoreApplication::processEvents();
     QVERIFY(chooser.SummaryMemo()->toPlainText().contains("assist: lead-in of 1 pulse"));
-    QCOMPARE(chooser.InfoLabel()->text(), QString("Read again: the changes and their reasons follow the summary."));
+    QCOMPARE(chooser.InfoLabel()->text(),
+             QString("Read again: the changes and their reasons follow the summary."));
     QVERIFY(chooser.NextButton()->isEnabled());
     QVERIFY(chooser.grab().save(Shot("format-chooser-try-harder")));
   }
@@ -112,10 +114,9 @@ class ScreenshotsTest : public QObject {
       for (int i = 0; i < 8; ++i) {
         const auto b0 = static_cast<std::uint8_t>(random());
         const auto b1 = static_cast<std::uint8_t>(random());
-        workbench.captures.Route(
-            analysis::fixtures::NecCapture(
-                analysis::fixtures::BitsOf("<0>[32]<1>", {b0, b1, 0, static_cast<std::uint8_t>(b0 + b1)})),
-            38000);
+        workbench.captures.Route(analysis::fixtures::NecCapture(analysis::fixtures::BitsOf(
+                                     "<0>[32]<1>", {b0, b1, 0, static_cast<std::uint8_t>(b0 + b1)})),
+                                 38000);
       }
       QCoreApplication::processEvents();
       QTest::mouseClick(wizard.findChild<QPushButton*>("btnFind"), Qt::LeftButton);

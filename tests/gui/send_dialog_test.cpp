@@ -2,15 +2,15 @@
 // the emulated code to a stand-in transmitter (a regular file receives the
 // durations), reports a transmitter that cannot be opened, and is rendered for
 // review.
+#include "app/send_dialog.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QTest>
-
 #include <cstring>
 #include <fstream>
 
 #include "app/main_window.h"
-#include "app/send_dialog.h"
 #include "gui_test_support.h"
 #include "main_window_fixture.h"
 #include "store/library.h"

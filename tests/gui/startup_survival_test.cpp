@@ -3,7 +3,6 @@
 // written, and an error that escapes a command into the event loop.
 #include <QAction>
 #include <QTest>
-
 #include <fstream>
 
 #include "app/main_window.h"

@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextDocumentFragment>
-
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -198,7 +197,8 @@ class TranslationsTest : public QObject {
     CheckEntries(viewer, workbench.language);
     ui::TfrmCheckAc remote_check(workbench.library.Records().front().Record, 0.21, workbench.language);
     CheckEntries(remote_check, workbench.language);
-    ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), workbench.language, home.path() / "Binn");
+    ui::TfrmDownProc programming(nullptr, device::SteadyClock::Instance(), workbench.language,
+                                 home.path() / "Binn");
     CheckEntries(programming, workbench.language);
     ui::TfrmGeShiSelect chooser(store::TdiskAir{}, 0.21, workbench.language, {});
     CheckEntries(chooser, workbench.language);
@@ -222,10 +222,10 @@ class TranslationsTest : public QObject {
     testing::TestHome home(true);
     const QString home_dir = QString::fromStdString(home.path().string());
     Workbench workbench(home.path());
-    const std::set<QString> translated = TranslatedEnglish(
-        workbench.language,
-        {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer", "frmGeShiSelect", "frmStatusEditor", "frmmsg",
-         "frmCheckAc", "frmDownProc", "frmWizard", "frmChechWizard", "frmUpdate"});
+    const std::set<QString> translated =
+        TranslatedEnglish(workbench.language, {"frmAirEditor", "FrmConfigure", "frmAbout", "frmCaptureViewer",
+                                               "frmGeShiSelect", "frmStatusEditor", "frmmsg", "frmCheckAc",
+                                               "frmDownProc", "frmWizard", "frmChechWizard", "frmUpdate"});
     QVERIFY(translated.count("Compare code") == 1);  // the files hold what the check relies on
     const QString sample = QString(KLIMAVO_SOURCE_DIR) + "/data/samples/ac_remote.ir";
     testing::ScriptedPrompts prompts;
@@ -316,8 +316,8 @@ class TranslationsTest : public QObject {
       QVERIFY(look_in && file_type);
       for (const QLabel* label : {look_in, file_type}) {
         const QString text = label->text();
-        const bool has_han = std::any_of(text.begin(), text.end(),
-                                         [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+        const bool has_han = std::any_of(
+            text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
         QVERIFY2(has_han == chinese, qPrintable(text));
       }
       if (!chinese) QCOMPARE(look_in->text(), QString("Look in:"));

@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "base/gbk.h"
-#include "store/library.h"
 #include "gui_test_support.h"
+#include "store/library.h"
 #include "ui/qt_dispatcher.h"
 #include "update/test_http_server.h"
 #include "update/update_outcome.h"
@@ -83,9 +83,9 @@ class UpdateDialogTest : public QObject {
     QVERIFY(dialog.grab().save(testing::ScreenshotDir() + "/update-dialog-downloading" + suffix + ".png"));
 
     QVERIFY(QTest::qWaitFor([&] { return dialog.Finished(); }, 20000));
-    QCOMPARE(dialog.Label()->text(), LangText(language, update::kTextUpdated) + "\n" +
-                                         LangText(language, update::kTextKeptCopy) + " " +
-                                         QString::fromStdString((home.path() / "Backup/acprotocl.dat").string()));
+    QCOMPARE(dialog.Label()->text(),
+             LangText(language, update::kTextUpdated) + "\n" + LangText(language, update::kTextKeptCopy) +
+                 " " + QString::fromStdString((home.path() / "Backup/acprotocl.dat").string()));
     QCOMPARE(dialog.Button()->text(), LangText(language, update::kTextDoneButton));
     QCOMPARE(dialog.Gauge()->value(), dialog.Gauge()->maximum());
     QVERIFY(dialog.FilesCopied());

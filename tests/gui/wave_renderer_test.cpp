@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QTest>
-
 #include <algorithm>
 
 #include "ir/protocol.h"

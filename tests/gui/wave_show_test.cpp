@@ -8,9 +8,9 @@
 #include <QWheelEvent>
 
 #include "ir/format_tree.h"
-#include "wave/pulse_distance_timing.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
+#include "wave/pulse_distance_timing.h"
 #include "wave/wave_geometry.h"
 
 namespace klimavo::ui {
@@ -146,7 +146,7 @@ class WaveShowTest : public QObject {
                           Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
     QCoreApplication::sendEvent(&v.a, &ctrl_move);
     QCOMPARE(v.a.State().CursorA, std::int64_t{5600 - 1200});  // 30 px left at 0.025 px per tick
-    QCOMPARE(v.b.State().CursorA, v.a.State().CursorA);  // every view of the bar follows
+    QCOMPARE(v.b.State().CursorA, v.a.State().CursorA);        // every view of the bar follows
   }
 
   void iconClickTogglesScrollingAndFixed() {

@@ -49,9 +49,9 @@ std::string ChangesText(const AssistedDecode& d) {
 struct MissCase {
   const char* name;
   Micros capture;
-  TSSByteArray bytes;     // the code bytes sent
-  const char* change;     // a change that must be named
-  const char* why;        // and words its reason must hold
+  TSSByteArray bytes;  // the code bytes sent
+  const char* change;  // a change that must be named
+  const char* why;     // and words its reason must hold
   int sections = 1;
   int bits_per_symbol = 1;
 };
@@ -76,7 +76,8 @@ TEST_P(RecoversMiss, ReadsTheBytesSentAndExplains) {
   bool named = false;
   for (const AssistChange& change : d.changes) {
     EXPECT_FALSE(change.why.empty()) << change.change;
-    if (change.change.find(c.change) != std::string::npos && change.why.find(c.why) != std::string::npos) named = true;
+    if (change.change.find(c.change) != std::string::npos && change.why.find(c.why) != std::string::npos)
+      named = true;
   }
   EXPECT_TRUE(named) << "no change '" << c.change << "' because of '" << c.why << "' in " << ChangesText(d);
   // The result keeps the form of a blind decode: bits pack into its bytes.
@@ -93,16 +94,19 @@ INSTANTIATE_TEST_SUITE_P(
         MissCase{"jitter35", synthetic::Jittered(kCode8, 0.35), kCode8, "tolerance", "merged"},
         MissCase{"inverted", synthetic::Inverted(synthetic::CleanFrame(kCode4)), kCode4, "polarity inverted",
                  "begins with a space"},
-        MissCase{"sections", synthetic::Sections({{kCode8, synthetic::kShortLeader}, {kCode6, synthetic::kNecLike}}),
+        MissCase{"sections",
+                 synthetic::Sections({{kCode8, synthetic::kShortLeader}, {kCode6, synthetic::kNecLike}}),
                  Joined({kCode8, kCode6}), "two sections", "headers (3500,-1750), (9000,-4500)", 2},
         MissCase{"three_sections",
                  synthetic::Sections({{kCode4, synthetic::kShortLeader},
                                       {kCode6, synthetic::kNecLike},
                                       {kCode8, synthetic::kShortLeader}}),
                  Joined({kCode4, kCode6, kCode8}), "three sections", "own timing", 3},
-        MissCase{"two_bit", synthetic::TwoBitSymbols(kCode8), kCode8, "two-bit symbols", "four space lengths", 1, 2},
+        MissCase{"two_bit", synthetic::TwoBitSymbols(kCode8), kCode8, "two-bit symbols", "four space lengths",
+                 1, 2},
         MissCase{"stray_end", synthetic::StrayEndPulse(kCode4), kCode4, "end pulse", "33 bits"},
-        MissCase{"stray_lead_in", synthetic::StrayLeadIn(kCode4), kCode4, "lead-in of 1 pulse", "carry no data"}),
+        MissCase{"stray_lead_in", synthetic::StrayLeadIn(kCode4), kCode4, "lead-in of 1 pulse",
+                 "carry no data"}),
     [](const testing::TestParamInfo<MissCase>& info) { return std::string(info.param.name); });
 
 TEST(AssistedDecode, SoundBlindReadingIsReturnedUntouched) {
@@ -149,7 +153,8 @@ TEST(AssistedDecode, NoiseFailsAndNamesWhatWasTried) {
 }
 
 TEST(AssistedDecode, EmptyAndTinyCapturesFailWithoutFault) {
-  for (const TIRIntegerArr& ticks : {TIRIntegerArr{}, TIRIntegerArr{5600}, TIRIntegerArr{-5600, 5600, -5600}}) {
+  for (const TIRIntegerArr& ticks :
+       {TIRIntegerArr{}, TIRIntegerArr{5600}, TIRIntegerArr{-5600, 5600, -5600}}) {
     const AssistedDecode d = AssistedDecodeCapture(ticks, kCarrier, true, false, kTolerance);
     EXPECT_EQ(d.outcome, AssistOutcome::kFailed);
   }
@@ -187,8 +192,9 @@ TEST(ReadCapturesAlike, ReadsExtraSplitMarkersAgainstTheSharedStructure) {
   Micros odd = synthetic::CleanFrame(kCode4);
   odd.push_back(-20000);
   odd.push_back(560);
-  std::vector<AlikeCapture> captures{press(synthetic::CleanFrame(kCode4)), press(synthetic::CleanFrame(kCode6)),
-                                     press(odd), press(synthetic::CleanFrame({0x01, 0x02, 0x03, 0x04}))};
+  std::vector<AlikeCapture> captures{press(synthetic::CleanFrame(kCode4)),
+                                     press(synthetic::CleanFrame(kCode6)), press(odd),
+                                     press(synthetic::CleanFrame({0x01, 0x02, 0x03, 0x04}))};
   ASSERT_NE(PrintProtocol(captures[2].decode.result.Protocol), "<0>[32]<1>");
   const std::string sound_other = PrintProtocol(captures[1].decode.result.Protocol);
 
@@ -209,8 +215,9 @@ TEST(ReadCapturesAlike, ReadsExtraSplitMarkersAgainstTheSharedStructure) {
 TEST(ReadCapturesAlike, APairNoTimingReadsIsNotForced) {
   Micros odd = synthetic::CleanFrame(kCode8);
   odd[2 + 2 * 20 + 1] = -2600;  // bit 20, a 1: its space ran long
-  std::vector<AlikeCapture> captures{Press(synthetic::CleanFrame(kCode8)), Press(odd),
-                                     Press(synthetic::CleanFrame({0x11, 0xDA, 0x27, 0xF0, 0x00, 0x00, 0x00, 0x20}))};
+  std::vector<AlikeCapture> captures{
+      Press(synthetic::CleanFrame(kCode8)), Press(odd),
+      Press(synthetic::CleanFrame({0x11, 0xDA, 0x27, 0xF0, 0x00, 0x00, 0x00, 0x20}))};
   const std::string alone = PrintProtocol(captures[1].decode.result.Protocol);
   ASSERT_NE(alone, "<0>[64]<1>");
   EXPECT_EQ(ReadCapturesAlike(captures, false, true, kTolerance), 0)

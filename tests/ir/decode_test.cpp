@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "ir/decode_internal.h"
 #include "ir/ir_text.h"
-#include "ir/tolerance.h"
 #include "ir/protocol.h"
+#include "ir/tolerance.h"
 
 namespace klimavo::ir {
 namespace {
@@ -29,7 +29,8 @@ class CaptureBuilder {
     return *this;
   }
   // Pulse-distance bits: 560 µs marks, 560 µs spaces for 0 and 1690 µs for 1.
-  CaptureBuilder& Bits(const std::vector<int>& bits, std::int32_t zero_space = -560, std::int32_t one_space = -1690) {
+  CaptureBuilder& Bits(const std::vector<int>& bits, std::int32_t zero_space = -560,
+                       std::int32_t one_space = -1690) {
     for (int b : bits) Pair(560, b != 0 ? one_space : zero_space);
     return *this;
   }
@@ -133,7 +134,7 @@ TEST(DecodeCapture, ShortOrStructurelessCapturesFailAndLeaveTheResult) {
       {5000, -5000},
       {5600, -5600, 5600},
       {90000, -45000, 5600, -5600},
-      NecFrame({}).Ticks(),                              // no data at all
+      NecFrame({}).Ticks(),                                                              // no data at all
       CaptureBuilder().Pair(9000, -4500).Bits({1, 0, 1, 1, 0, 0, 1}).Mark(560).Ticks(),  // 7 bits
   };
   for (const TIRIntegerArr& ticks : captures) {
@@ -221,7 +222,7 @@ TEST(DecodeCapture, BiphaseCaptureFindsTheHalfBitPeriod) {
 
 TEST(DecodeBiphase, FailsWithoutAOneToTwoRatio) {
   EXPECT_EQ(DecodeBiphase({4000, -4000, 500}).groups, -1);
-  EXPECT_EQ(DecodeBiphase({4000, -4000, 500, -500}).groups, -1);  // one histogram entry
+  EXPECT_EQ(DecodeBiphase({4000, -4000, 500, -500}).groups, -1);   // one histogram entry
   EXPECT_EQ(DecodeBiphase(NecFrame({0x55}).Micros()).groups, -1);  // 560 and 1690
 }
 
@@ -332,11 +333,15 @@ struct FixTailCase {
 TEST(FixTail, TurnsAFinalBitIntoAnEndPulse) {
   const FixTailCase cases[] = {
       {"<0>[8]<1>[1]", {0, 0, 0, 0, 0, 0, 0, 0, 1}, {560, 1200}, -1, "<0>[8]<1><2>"},
-      {"<0>[9]", {0, 0, 0, 0, 0, 0, 0, 0, 1}, {560, 560}, -1, "<0>[8]<1>"},          // equal marks
-      {"<0>[9]", {0, 0, 0, 0, 0, 0, 0, 0, 1}, {560, 1200}, -1, "<0>[8]<1>"},         // 9 - 1 is a multiple of 4
+      {"<0>[9]", {0, 0, 0, 0, 0, 0, 0, 0, 1}, {560, 560}, -1, "<0>[8]<1>"},   // equal marks
+      {"<0>[9]", {0, 0, 0, 0, 0, 0, 0, 0, 1}, {560, 1200}, -1, "<0>[8]<1>"},  // 9 - 1 is a multiple of 4
       {"<0>[8]<0>[7]", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {560, 1200}, 0, "<0>[8]<0>[7]"},
-      {"<0>[7]<0>[8]", std::vector<std::uint8_t>(15, 1), {560, 1200}, -1, "<0>[7]<0>[7]<1>"},  // 7 = 8 - 1 before
-      {"<0>[8]<1>", {1, 1, 1, 1, 1, 1, 1, 1}, {560, 560}, 0, "<0>[8]<1>"},           // ends with a split
+      {"<0>[7]<0>[8]",
+       std::vector<std::uint8_t>(15, 1),
+       {560, 1200},
+       -1,
+       "<0>[7]<0>[7]<1>"},                                                  // 7 = 8 - 1 before
+      {"<0>[8]<1>", {1, 1, 1, 1, 1, 1, 1, 1}, {560, 560}, 0, "<0>[8]<1>"},  // ends with a split
   };
   for (const FixTailCase& c : cases) {
     TIRGsPara params;
@@ -391,15 +396,15 @@ TEST(DetectRepeat, FindsTheShortestPeriod) {
   b16_diff[15] ^= 1;
   const RepeatCase cases[] = {
       {"<0>[8]<0>[8]", b16, "(<0>[8])*2"},
-      {"<0>[8]<1><0>[8]<2>", b16, "(<0>[8]<1>)*2"},        // the last split element may differ
+      {"<0>[8]<1><0>[8]<2>", b16, "(<0>[8]<1>)*2"},            // the last split element may differ
       {"<0>[8]<1><0>[8]<2>", b16_diff, "<0>[8]<1><0>[8]<2>"},  // the bits must repeat too
-      {"<0>[8]<1>[8]<2>", b16, "<0>[8]<1>[8]<2>"},          // last data element may not differ
-      {"<0>[4]<0>[4]<0>[4]<0>[4]", b16, "(<0>[4]<0>[4])*2"},  // bits repeat every 8, not every 4
+      {"<0>[8]<1>[8]<2>", b16, "<0>[8]<1>[8]<2>"},             // last data element may not differ
+      {"<0>[4]<0>[4]<0>[4]<0>[4]", b16, "(<0>[4]<0>[4])*2"},   // bits repeat every 8, not every 4
       {"<0>[4]<0>[4]<0>[4]<0>[4]", {1, 0, 1, 1, 1, 0, 1, 1}, "(<0>[4])*4"},
-      {"<0>[8]<0>", b8, "<0>[8]<0>"},                       // fewer than four elements
-      {"<0><0><0><0>", {}, "(<0><0>)*2"},                   // p = 1 is never tried
+      {"<0>[8]<0>", b8, "<0>[8]<0>"},      // fewer than four elements
+      {"<0><0><0><0>", {}, "(<0><0>)*2"},  // p = 1 is never tried
       {"<0>[8]<1><0>[8]<1><0>", b16, "<0>[8]<1><0>[8]<1><0>"},
-      {"<0>[8]<0>[8]", b8, "(<0>[8])*2"},                   // bits beyond the list are not compared
+      {"<0>[8]<0>[8]", b8, "(<0>[8])*2"},  // bits beyond the list are not compared
   };
   for (const RepeatCase& c : cases) {
     TStrProt_Stru protocol = ParseProtocol(c.before);
@@ -437,13 +442,15 @@ TEST(DecoderWindows, AgreeWithIsNearForEveryFactorAndSign) {
     cache.Prepare(factor);
     for (int i = 0; i < 20000; ++i) {
       const std::int64_t b = i % 2 == 0 ? duration(random) : small(random);
-      const std::int64_t a = i % 3 == 0 ? b + small(random) / 4 : (i % 3 == 1 ? -b + small(random) : duration(random));
+      const std::int64_t a =
+          i % 3 == 0 ? b + small(random) / 4 : (i % 3 == 1 ? -b + small(random) : duration(random));
       const bool expected = IsNear(a, b, factor, factor);
       ASSERT_EQ(detail::NearWindow::Of(b, factor).Contains(a), expected) << a << " " << b << " " << factor;
       ASSERT_EQ(cache.WindowOf(b).Contains(a), expected) << a << " " << b << " " << factor;
     }
     for (std::int64_t b : {std::int64_t{0}, std::int64_t{1}, std::int64_t{-1}})
-      for (std::int64_t a = -3; a <= 3; ++a) ASSERT_EQ(cache.WindowOf(b).Contains(a), IsNear(a, b, factor, factor));
+      for (std::int64_t a = -3; a <= 3; ++a)
+        ASSERT_EQ(cache.WindowOf(b).Contains(a), IsNear(a, b, factor, factor));
   }
 }
 
@@ -453,14 +460,16 @@ TEST(DecoderWindows, OneCacheAnswersForEachFactorInTurn) {
   std::mt19937_64 random(20261211);
   std::uniform_int_distribution<std::int64_t> duration(-20000, 20000);
   std::uniform_int_distribution<std::int64_t> small(-300, 300);
-  const double turns[] = {0.21, 0.25, 0.21, 0.1, 0.15, 0.3, 0.4, 0.21, 2.5, 0.25, -0.1, 0.1, 0.21, 0.0, 0.35, 0.4};
+  const double turns[] = {0.21, 0.25, 0.21, 0.1, 0.15, 0.3, 0.4,  0.21,
+                          2.5,  0.25, -0.1, 0.1, 0.21, 0.0, 0.35, 0.4};
   detail::ToleranceCache cache;
   for (double factor : turns) {
     cache.Prepare(factor);
     for (int i = 0; i < 4000; ++i) {
       const std::int64_t b = duration(random);
       const std::int64_t a = i % 2 == 0 ? b + small(random) * b / 1000 : duration(random);
-      ASSERT_EQ(cache.WindowOf(b).Contains(a), IsNear(a, b, factor, factor)) << a << " " << b << " " << factor;
+      ASSERT_EQ(cache.WindowOf(b).Contains(a), IsNear(a, b, factor, factor))
+          << a << " " << b << " " << factor;
     }
   }
 }

@@ -19,7 +19,7 @@ TEST(TryStrToIntArr, CutsConvertsAndReportsFailure) {
       {"1,2,", ',', true, {1, 2}},
       {" 7 ", ',', true, {7}},
       {"+5;-6", ';', true, {5, -6}},
-      {",1", ',', false, {}},       // the empty first piece leaves ",1" as the remainder
+      {",1", ',', false, {}},  // the empty first piece leaves ",1" as the remainder
       {"1,,2", ',', false, {}},
       {"1,a", ',', false, {}},
       {"   ", ',', false, {}},
@@ -57,8 +57,8 @@ TEST(TryStrToRange, OrdersTheBoundsAndRejectsThreeItems) {
     std::int32_t low;
     std::int32_t high;
   };
-  const Case cases[] = {{"7-3", true, 3, 7},  {"5", true, 5, 5},    {"-5", true, -5, -5},
-                        {"1-2-3", false, 0, 0}, {"", false, 0, 0},   {"2-9", true, 2, 9},
+  const Case cases[] = {{"7-3", true, 3, 7},    {"5", true, 5, 5},    {"-5", true, -5, -5},
+                        {"1-2-3", false, 0, 0}, {"", false, 0, 0},    {"2-9", true, 2, 9},
                         {"5--3", true, -3, 5},  {"a-1", false, 0, 0}, {"1|2", false, 0, 0}};
   for (const Case& c : cases) {
     std::int32_t low = 0;
@@ -108,10 +108,16 @@ TEST(RadixWriters, KeepTheLowDigitsAndPad) {
     const char* reversed;
   };
   const Case cases[] = {
-      {16, 2, 5, "05", "50"},   {16, 2, 427, "AB", "BA"},  {2, 0, 5, "101", "101"},
-      {16, 0, 0, "0", "0"},     {16, 4, 26, "001A", "A100"}, {36, 0, 35, "Z", "Z"},
-      {10, 0, 4294967295u, "4294967295", "5927694924"},      {16, 3, 0x1AB0, "AB0", "0BA"},
-      {1, 0, 7, "0", "0"},      {0, 3, 7, "000", "000"},     // no positional digits: no endless loop
+      {16, 2, 5, "05", "50"},
+      {16, 2, 427, "AB", "BA"},
+      {2, 0, 5, "101", "101"},
+      {16, 0, 0, "0", "0"},
+      {16, 4, 26, "001A", "A100"},
+      {36, 0, 35, "Z", "Z"},
+      {10, 0, 4294967295u, "4294967295", "5927694924"},
+      {16, 3, 0x1AB0, "AB0", "0BA"},
+      {1, 0, 7, "0", "0"},
+      {0, 3, 7, "000", "000"},  // no positional digits: no endless loop
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IntToRadixStr(c.radix, c.width, c.value), c.forward) << int(c.radix) << "/" << c.value;
@@ -137,9 +143,10 @@ TEST(SymbolsToHexStr, WidthFollowsTheBitsOfTheSymbols) {
     const char* expected;
   };
   const Case cases[] = {
-      {8, 2, false, 165, "A5"}, {5, 2, false, 1, "01"}, {5, 2, true, 1, "01"},  {4, 2, false, 1, "1"},
-      {4, 2, true, 1, "01"},    {3, 4, false, 0, "00"}, {2, 8, false, 0x3F, "3F"}, {3, 16, false, 0xABC, "ABC"},
-      {3, 16, true, 0xABC, "0ABC"}, {0, 2, false, 0, "0"}, {4, 17, false, 0xF, "F"},
+      {8, 2, false, 165, "A5"},  {5, 2, false, 1, "01"},       {5, 2, true, 1, "01"},
+      {4, 2, false, 1, "1"},     {4, 2, true, 1, "01"},        {3, 4, false, 0, "00"},
+      {2, 8, false, 0x3F, "3F"}, {3, 16, false, 0xABC, "ABC"}, {3, 16, true, 0xABC, "0ABC"},
+      {0, 2, false, 0, "0"},     {4, 17, false, 0xF, "F"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(SymbolsToHexStr(c.count, c.range, c.even, c.value), c.expected) << c.count << "x" << c.range;

@@ -17,24 +17,24 @@ TEST(ParseProtocol, ReadsTheTextForm) {
   const ParseCase cases[] = {
       {"<0>[32]<1>", "<0>[32]<1>", 1},
       {" ( <0> [16] <1> ) * 3 ", "<0>[16]<1>", 3},
-      {"(<0>[16]<1>", "", 1},          // no closing parenthesis
+      {"(<0>[16]<1>", "", 1},              // no closing parenthesis
       {"<0>[16]<1>)*3", "<0>[16]<1>", 1},  // trailing characters are skipped
-      {"(<0>[16]<1>)*x", "", 1},       // unreadable repeat count
-      {"(<0>[16])junk", "<0>[16]", 1}, // a part after ")" without "*" is ignored
-      {"<0>[8][0]", "", 1},            // a zero group empties the whole list
+      {"(<0>[16]<1>)*x", "", 1},           // unreadable repeat count
+      {"(<0>[16])junk", "<0>[16]", 1},     // a part after ")" without "*" is ignored
+      {"<0>[8][0]", "", 1},                // a zero group empties the whole list
       {"<0>[]", "", 1},
       {"<0>[4*x]", "", 1},
-      {"<0>[2*3*4]", "", 1},           // three factors
+      {"<0>[2*3*4]", "", 1},  // three factors
       {"<a>[8]", "[8]", 1},
       {"<0>[8", "<0>", 1},
       {"<0", "", 1},
       {"<0>[8*4+3]<1>", "<0>[35]<1>", 1},
-      {"[ 8 + + 2 ]", "[10]", 1},      // empty terms vanish
+      {"[ 8 + + 2 ]", "[10]", 1},  // empty terms vanish
       {"x<2>y[5]z", "<2>[5]", 1},
       {"[65535]", "[65535]", 1},
-      {"[65536]", "", 1},              // a group a 16-bit count cannot hold is refused
+      {"[65536]", "", 1},  // a group a 16-bit count cannot hold is refused
       {"[-3]", "", 1},
-      {"<70000>[8]", "[8]", 1},        // a split number beyond 16 bits does not read
+      {"<70000>[8]", "[8]", 1},  // a split number beyond 16 bits does not read
       {"<-1>[8]", "[8]", 1},
   };
   for (const ParseCase& c : cases) {
@@ -59,7 +59,7 @@ TEST(ParseProtocolExpanded, ProductsBecomeSeparateGroups) {
   const ParseCase cases[] = {
       {"<0>[8*4+3]<1>", "<0>[8][8][8][8][3]<1>", 1},
       {"([2*3])*2", "[2][2][2]", 2},
-      {"[0]", "[0]", 1},         // the zero total is not checked here
+      {"[0]", "[0]", 1},  // the zero total is not checked here
       {"[4*0]", "", 1},
       {"[4*x]", "", 1},
       {"[70000*1]", "", 1},
@@ -101,7 +101,8 @@ TEST(SameProtocol, ComparesMergedListsAndRepeat) {
   EXPECT_FALSE(SameProtocol(ParseProtocol("(<0>[8])*2"), ParseProtocol("<0>[8]")));
   EXPECT_FALSE(SameProtocol(ParseProtocol("<0>[8]"), ParseProtocol("<1>[8]")));
   EXPECT_FALSE(SameProtocol(ParseProtocol("<0>[8]"), ParseProtocol("<0>[8]<0>")));
-  EXPECT_TRUE(SameElement(TStrProtItem::Data(8), TStrProtItem{1, 7, 8}));  // the reserved byte is not compared
+  EXPECT_TRUE(
+      SameElement(TStrProtItem::Data(8), TStrProtItem{1, 7, 8}));  // the reserved byte is not compared
 }
 
 TEST(ElementLists, CountOffsetsAndRuns) {
@@ -115,7 +116,7 @@ TEST(ElementLists, CountOffsetsAndRuns) {
   EXPECT_EQ(TotalBits(e), 16);
 
   const TStrProt_Listbase unmerged = L("[4][4]<0>[3]");
-  EXPECT_EQ(TotalBytes(unmerged), 2);           // merged first: 8 bits and 3 bits
+  EXPECT_EQ(TotalBytes(unmerged), 2);             // merged first: 8 bits and 3 bits
   EXPECT_EQ(ByteOffsetOfRun(unmerged, 1, 9), 3);  // per element: 1 + 1, plus 9 div 8
   EXPECT_EQ(BitsInRun(unmerged, 0), 8);
   TStrProt_Listbase dropped = unmerged;
@@ -166,7 +167,7 @@ TEST(BitsToBytes, FailsWithoutTouchingTheOutput) {
   TSSByteArray out{0xEE};
   EXPECT_FALSE(BitsToBytes(L("[8]"), TSSByteArray{}, true, out));
   EXPECT_FALSE(BitsToBytes({}, TSSByteArray{1}, true, out));
-  EXPECT_FALSE(BitsToBytes(L("<0><1>"), TSSByteArray{1}, true, out));  // no byte produced
+  EXPECT_FALSE(BitsToBytes(L("<0><1>"), TSSByteArray{1}, true, out));      // no byte produced
   EXPECT_FALSE(BitsToBytes(L("[16]"), TSSByteArray{1, 0, 1}, true, out));  // too few bits for the groups
   EXPECT_EQ(out, (TSSByteArray{0xEE}));
 }

@@ -48,8 +48,9 @@ enum class Receiver {
   kWidened,    ///< marks widened by 40–150 µs at the cost of the spaces, ±5 %
   kJittery,    ///< every duration off by up to a spread of 5–30 % chosen per press
   kOutliers,   ///< ±5 %, and in three presses of ten one or two durations off by 22–35 %
-  kEndPulses,  ///< ±5 %, and in three presses of ten a stray pulse after the end mark or a noise pulse before the leader
-  kGaps,       ///< ±5 %, and every long space 0.6–2 times as long
+  kEndPulses,  ///< ±5 %, and in three presses of ten a stray pulse after the end mark or a noise pulse before
+               ///< the leader
+  kGaps,  ///< ±5 %, and every long space 0.6–2 times as long
 };
 
 struct ReceiverKind {

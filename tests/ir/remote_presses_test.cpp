@@ -2,6 +2,8 @@
 // several kinds, read as one file each: the share of a file's presses that
 // read with its commonest structure, blind and assisted (captures read alike),
 // and no press re-read to bytes other than its own.
+#include "remote_presses.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,7 +17,6 @@
 #include "ir/captures_alike.h"
 #include "ir/decode.h"
 #include "ir/protocol.h"
-#include "remote_presses.h"
 
 namespace klimavo::ir {
 namespace {
@@ -94,10 +95,12 @@ TEST(RemotePresses, AssistedPressesOfOneRemoteReadAlike) {
         const Micros press = presses::ChangeBytes(remote.base, remote.logic, random);
         const TIRIntegerArr ticks = presses::ToTicks(presses::Receive(press, kind.receiver, random));
         Tcomp_aval plain;
-        plain_structures.push_back(StructureOf(DecodeCapture(ticks, kCarrier, false, true, kTolerance, plain), plain));
+        plain_structures.push_back(
+            StructureOf(DecodeCapture(ticks, kCarrier, false, true, kTolerance, plain), plain));
         captures.push_back({ticks, AssistedDecodeCapture(ticks, kCarrier, false, true, kTolerance)});
         clean.emplace_back();
-        clean_ok.push_back(DecodeCapture(presses::ToTicks(press), kCarrier, false, true, kTolerance, clean.back()));
+        clean_ok.push_back(
+            DecodeCapture(presses::ToTicks(press), kCarrier, false, true, kTolerance, clean.back()));
       }
       ReadCapturesAlike(captures, false, true, kTolerance);
       std::vector<std::string> assisted_structures;
@@ -107,9 +110,11 @@ TEST(RemotePresses, AssistedPressesOfOneRemoteReadAlike) {
         // A press re-read against the file's structure has the bytes its clean
         // press reads blind, wherever that clean reading has the same structure.
         if (!d.changes.empty() && d.changes.back().change.rfind("read as ", 0) == 0 && clean_ok[i] &&
-            PrintProtocol(clean[i].Protocol) == PrintProtocol(d.result.Protocol) && clean[i].Bytes != d.result.Bytes) {
+            PrintProtocol(clean[i].Protocol) == PrintProtocol(d.result.Protocol) &&
+            clean[i].Bytes != d.result.Bytes) {
           ++share.wrong_bytes;
-          ADD_FAILURE() << kind.name << " " << remote.source << " press " << i << ": " << d.changes.back().why;
+          ADD_FAILURE() << kind.name << " " << remote.source << " press " << i << ": "
+                        << d.changes.back().why;
         }
       }
       share.presses += kPressesPerFile;
@@ -117,12 +122,12 @@ TEST(RemotePresses, AssistedPressesOfOneRemoteReadAlike) {
       share.assisted += Commonest(assisted_structures);
     }
   }
-  std::cout << "Share of presses read with their file's commonest structure (" << remotes.size() << " remotes, "
-            << kPressesPerFile << " presses each):\n";
+  std::cout << "Share of presses read with their file's commonest structure (" << remotes.size()
+            << " remotes, " << kPressesPerFile << " presses each):\n";
   for (const auto& [name, s] : shares) {
-    std::cout << "  " << std::left << std::setw(16) << name << std::right << std::fixed << std::setprecision(1)
-              << " blind " << std::setw(5) << 100.0 * s.plain / s.presses << " %   assisted " << std::setw(5)
-              << 100.0 * s.assisted / s.presses << " %\n";
+    std::cout << "  " << std::left << std::setw(16) << name << std::right << std::fixed
+              << std::setprecision(1) << " blind " << std::setw(5) << 100.0 * s.plain / s.presses
+              << " %   assisted " << std::setw(5) << 100.0 * s.assisted / s.presses << " %\n";
     EXPECT_GE(s.assisted, s.plain) << name;
     EXPECT_GE(s.assisted * 100, s.presses * 95) << name;
     EXPECT_EQ(s.wrong_bytes, 0) << name;

@@ -44,10 +44,9 @@ TEST(LanguageData, GbkFilesMatchTheirUtf8Sources) {
 
 TEST(LanguageData, EveryTextNumberHasAnEnglishAndAChineseWording) {
   auto texts = base::IniFile::Load(kSource / "home/data/Language.ini");
-  const int numbers[] = {0,  1,  2,  5,  9,  10, 13, 18, 26, 27, 30, 31, 32, 35, 36,
-                         37, 38, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53,
-                         54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64, 66, 67, 68, 69,
-                         350, 351, 352, 353};
+  const int numbers[] = {0,  1,  2,  5,  9,  10, 13, 18, 26, 27, 30, 31,  32,  35,  36, 37, 38,
+                         41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52,  53,  54,  55, 56, 57,
+                         58, 59, 60, 61, 62, 63, 64, 66, 67, 68, 69, 350, 351, 352, 353};
   for (int n : numbers) {
     EXPECT_FALSE(texts.ReadString("1", TextKey(n), "").empty()) << "English text " << n;
     std::string cn = texts.ReadString("2", TextKey(n), "");

@@ -17,7 +17,8 @@ TdiskAir Record(const char* code) {
 TEST(DiskChange, AnswersByButton) {
   EXPECT_EQ(DiskChangeAnswerFromIndex(0), DiskChangeAnswer::kReload);
   EXPECT_EQ(DiskChangeAnswerFromIndex(1), DiskChangeAnswer::kOverwrite);
-  for (int index : {2, -1, 7}) EXPECT_EQ(DiskChangeAnswerFromIndex(index), DiskChangeAnswer::kCancel) << index;
+  for (int index : {2, -1, 7})
+    EXPECT_EQ(DiskChangeAnswerFromIndex(index), DiskChangeAnswer::kCancel) << index;
 }
 
 TEST(DiskChange, AnUnsavedRecordIsKeptAsANewModifiedRecord) {
@@ -31,10 +32,9 @@ TEST(DiskChange, AnUnsavedRecordIsKeptAsANewModifiedRecord) {
     int index;
   };
   const Case cases[] = {
-      {"0149", true, -1},   // changed: kept, not stored, still modified
-      {"0149", false, 1},   // unchanged: found again where the reload put it
-      {" 0151 ", false, 2},
-      {"0999", false, -1},  // unchanged but gone from the file
+      {"0149", true, -1},                         // changed: kept, not stored, still modified
+      {"0149", false, 1},                         // unchanged: found again where the reload put it
+      {" 0151 ", false, 2}, {"0999", false, -1},  // unchanged but gone from the file
       {"0999", true, -1},
   };
   for (const Case& c : cases) {

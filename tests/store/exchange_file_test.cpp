@@ -194,7 +194,8 @@ TEST_F(ExchangeFile, ExportsRunningAtOnceEachWriteTheirOwnRecordsAndUseNoWorkFil
   std::filesystem::create_directories(from_ / "tmp1.tmp");
   std::filesystem::create_directories(from_ / "tmp2.tmp");
   ProtocolLibrary library(from_ / "acprotocl.dat");
-  for (int i = 0; i < 4; ++i) library.MutableRecords().push_back(MakeRecord("Brand", "010" + std::to_string(i), 1));
+  for (int i = 0; i < 4; ++i)
+    library.MutableRecords().push_back(MakeRecord("Brand", "010" + std::to_string(i), 1));
   std::vector<std::thread> exporters;
   for (int i = 0; i < 4; ++i)
     exporters.emplace_back([&, i] {

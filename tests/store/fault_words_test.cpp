@@ -79,7 +79,8 @@ TEST(FaultWords, SayWhyAPictureFileIsRefused) {
        "picture '" + (dir / "remote.png").string() + "': only JPEG files (.jpg, .jpeg) are accepted"},
       {PictureFileCheck::kTooLarge, big, 32,
        "picture '" + big.string() + "' has 102405 bytes; at most 102400 are accepted"},
-      {PictureFileCheck::kMissing, dir / "gone.jpg", 0, "picture '" + (dir / "gone.jpg").string() + "' does not exist"},
+      {PictureFileCheck::kMissing, dir / "gone.jpg", 0,
+       "picture '" + (dir / "gone.jpg").string() + "' does not exist"},
   };
   for (const Case& c : cases) {
     const FaultWords words = PictureFileFaultWords(c.check, c.file);

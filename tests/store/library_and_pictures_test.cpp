@@ -124,8 +124,8 @@ TEST(ReplacementOrder, AKillBetweenTheRenamesNeverLeavesARecordWithoutItsPicture
     StoreChange change;
     const char* first;
   };
-  for (const Case& c : {Case{StoreChange::kAddsRecords, "picmem.dat"},
-                        Case{StoreChange::kRemovesRecords, "acprotocl.dat"}}) {
+  for (const Case& c :
+       {Case{StoreChange::kAddsRecords, "picmem.dat"}, Case{StoreChange::kRemovesRecords, "acprotocl.dat"}}) {
     const std::vector<base::FileReplacement> order = ReplacementOrder(c.change, library, pictures);
     ASSERT_EQ(order.size(), 2u);
     EXPECT_EQ(order.front().path, c.first);

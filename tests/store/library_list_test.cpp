@@ -8,7 +8,8 @@
 namespace klimavo::store {
 namespace {
 
-LibraryRecord Entry(const char* brand, const char* code, const char* memo_en, const char* memo_cn, double time) {
+LibraryRecord Entry(const char* brand, const char* code, const char* memo_en, const char* memo_cn,
+                    double time) {
   LibraryRecord e;
   InitRecord(e.Record, time);
   e.Record.Brand.assign(brand);
@@ -116,7 +117,8 @@ TEST(LibraryList, APreparedOrderAnswersEveryQueryAsAFreshListDoes) {
           q.descending = descending;
           q.learn_filter_on = learn;
           q.learn_filter_hits = {0, 3, 2, -1, 40};
-          EXPECT_EQ(order.Rows(q), Indices(q)) << keyword << " " << column << " " << descending << " " << learn;
+          EXPECT_EQ(order.Rows(q), Indices(q))
+              << keyword << " " << column << " " << descending << " " << learn;
         }
       }
     }

@@ -63,8 +63,10 @@ LibraryRecord TwoKeyRecord(const std::string& code) {
   e.Record.KeyCount = 2;
   e.Record.Keys[0].Name.assign("Power");
   e.Record.Keys[1].Name.assign("Temp");
-  ir::TStrProt_Listbase frame{ir::TStrProtItem::Split(0), ir::TStrProtItem::Data(16), ir::TStrProtItem::Split(1)};
-  e.Lines = {{PackedLine({0x12, 0x34}, frame), PackedLine({0x56, 0x78}, frame, 2, 7), PackedLine({}, {})}, {}};
+  ir::TStrProt_Listbase frame{ir::TStrProtItem::Split(0), ir::TStrProtItem::Data(16),
+                              ir::TStrProtItem::Split(1)};
+  e.Lines = {{PackedLine({0x12, 0x34}, frame), PackedLine({0x56, 0x78}, frame, 2, 7), PackedLine({}, {})},
+             {}};
   return e;
 }
 
@@ -397,10 +399,7 @@ TEST_F(LibraryOperations, NextCodeNumber) {
     const char* next;
   };
   const Case cases[] = {
-      {{}, "0001"},
-      {{"0149", "0150", "ABC"}, "0151"},
-      {{" 12 ", "x7"}, "0013"},
-      {{"99999"}, "100000"},
+      {{}, "0001"},     {{"0149", "0150", "ABC"}, "0151"}, {{" 12 ", "x7"}, "0013"}, {{"99999"}, "100000"},
       {{"-5"}, "0001"},
   };
   for (const Case& c : cases) EXPECT_EQ(WithCodes(c.codes).NextCodeNumber(), c.next) << *c.codes.begin();

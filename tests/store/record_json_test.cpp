@@ -41,8 +41,8 @@ LibraryRecord FullRecord() {
   r.Slots[0].CodeStored = 1;
   r.Slots[0].Crc.HasChecksum = 1;
   r.Slots[0].Crc.Count = 2;
-  r.Slots[0].Crc.Items[1] = ir::TCrcItem{1, 28, 4, 2, {ir::TCrcZone{0, 0, 0, 34}, ir::TCrcZone{1, 0, 1, 27}},
-                                         3, 2, 9, 4, 0x0A, 0};
+  r.Slots[0].Crc.Items[1] =
+      ir::TCrcItem{1, 28, 4, 2, {ir::TCrcZone{0, 0, 0, 34}, ir::TCrcZone{1, 0, 1, 27}}, 3, 2, 9, 4, 0x0A, 0};
   r.Slots[4].Code[63] = 0xFF;  // a slot without text that still holds a byte
   r.KeyCount = 3;
   const char* names[] = {"Power", "Temp", "\xC4\xA3\xCA\xBD"};  // 模式
@@ -57,12 +57,14 @@ LibraryRecord FullRecord() {
   r.Keys[0].Slot2 = 1;
   r.Keys[0].FixedFlags = 0x46;
   r.Keys[2].Extra = {0x03, 0x01, 0, 0, 9};
-  r.Keys[0].Columns[0] = TdiskBitColumn{0, 3, 1, 0, {0, 1, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}};
+  r.Keys[0].Columns[0] = TdiskBitColumn{
+      0, 3, 1, 0, {0, 1, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}};
   r.Keys[1].Columns[2] = TdiskBitColumn{0, 8, 4, 208, {}};
   r.Keys[1].Columns[2].Values.fill(255);
   r.Keys[1].Columns[2].Values[5] = 0x0C;
-  ir::TStrProt_Listbase frame{ir::TStrProtItem::Split(0), ir::TStrProtItem::Data(35), ir::TStrProtItem::Split(1),
-                              ir::TStrProtItem::Data(32), ir::TStrProtItem::Split(2)};
+  ir::TStrProt_Listbase frame{ir::TStrProtItem::Split(0), ir::TStrProtItem::Data(35),
+                              ir::TStrProtItem::Split(1), ir::TStrProtItem::Data(32),
+                              ir::TStrProtItem::Split(2)};
   TGrdDataLine a{{0x09, 0x05, 0x20, 0x50, 0x02, 0x00, 0x20, 0x00, 0xE0}, frame, 2, 0x81};
   TGrdDataLine b{{0x5A, 0x03}, {ir::TStrProtItem::Data(11)}, 0, 0};
   e.Lines = {{a, b}, {}, {a}};
@@ -93,15 +95,18 @@ TEST(RecordJson, WritesTheFixedNamesAndLeavesDefaultsOut) {
   Json j = LibraryRecordToJson(FullRecord());
   std::vector<std::string> names;
   for (const auto& [name, value] : j.items()) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"brand", "code", "memo_cn", "memo_en", "lsb_first", "remote_type",
-                                             "change_time", "has_checksum", "params", "slots", "keys"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"brand", "code", "memo_cn", "memo_en", "lsb_first", "remote_type",
+                                      "change_time", "has_checksum", "params", "slots", "keys"}));
   EXPECT_EQ(j["brand"], "\xE6\xA0\xBC\xE5\x8A\x9B Gree");  // UTF-8
   EXPECT_EQ(j["change_time"], "2024-03-09T14:05:06.789");
   EXPECT_EQ(j["lsb_first"], true);
   EXPECT_EQ(j["params"]["logic"], Json::parse("[[620,-540],[620,-1600,2147483647,77]]"));
   EXPECT_EQ(j["params"]["split"], Json::parse("[[9000,-4500],[620,2147483647]]"));
   ASSERT_EQ(j["slots"].size(), 2u);
-  EXPECT_EQ(j["slots"][0]["code"], "090520500200200" "0E0");
+  EXPECT_EQ(j["slots"][0]["code"],
+            "090520500200200"
+            "0E0");
   EXPECT_EQ(j["slots"][1]["index"], 4);
   EXPECT_EQ(j["slots"][1]["text"], "");
   const Json& items = j["slots"][0]["crc"]["items"];
@@ -315,14 +320,19 @@ TEST(RecordJson, HostileTextsAreRefusedEarlyWithShortMessages) {
   };
   const Case cases[] = {
       {"a list of empty objects", "[" + repeated("{}", 1'000'000) + "]", "is not an object", "record"},
-      {"a long list inside", R"({"keys":[)" + repeated("{}", 70'000) + "]}", "more than 65535 entries", "keys[65535]"},
+      {"a long list inside", R"({"keys":[)" + repeated("{}", 70'000) + "]}", "more than 65535 entries",
+       "keys[65535]"},
       {"many values", R"({"keys":[)" + repeated("[" + repeated("0", 60'000) + "]", 20) + "]}",
        "more than 1000000 values", nullptr},
-      {"many names", "{" + [] {
-         std::string names;
-         for (int i = 0; i < 300; ++i) names += (i ? "," : "") + ("\"n" + std::to_string(i) + "\":0");
-         return names;
-       }() + "}", "more than 256 names", "n256"},
+      {"many names",
+       "{" +
+           [] {
+             std::string names;
+             for (int i = 0; i < 300; ++i) names += (i ? "," : "") + ("\"n" + std::to_string(i) + "\":0");
+             return names;
+           }() +
+           "}",
+       "more than 256 names", "n256"},
       {"a long unknown name", "{\"" + std::string(100'000, 'k') + "\":1}", "not a name of the record form",
        nullptr},
       {"a bad byte in a long text", bad_byte, "not valid JSON", "brand"},
@@ -363,9 +373,11 @@ TEST(RecordJson, LinesThatDoNotFitAStoredLineAreRefused) {
       R"({"keys":[{"lines":[{"elements":")" + many + R"("}]}]})",
       R"({"keys":[{"lines":[{"bits":")" + long_bits + R"(","elements":"[1040]"}]}]})",
   };
-  for (const std::string& json : cases) EXPECT_THROW(RecordFromJsonText(json), RecordJsonError) << json.substr(0, 40);
+  for (const std::string& json : cases)
+    EXPECT_THROW(RecordFromJsonText(json), RecordJsonError) << json.substr(0, 40);
   std::string fits(129 * 8, '0');
-  EXPECT_NO_THROW(RecordFromJsonText(R"({"keys":[{"lines":[{"bits":")" + fits + R"(","elements":"[1032]"}]}]})"));
+  EXPECT_NO_THROW(
+      RecordFromJsonText(R"({"keys":[{"lines":[{"bits":")" + fits + R"(","elements":"[1032]"}]}]})"));
 }
 
 TEST(RecordJson, ChangeTimeReadsBackToTheSameDouble) {
@@ -404,7 +416,8 @@ TEST(RecordJson, ChangeTimeReadsBackToTheSameDouble) {
 // items describe.
 TEST(RecordJson, SampleLibraryRecordsAreSound) {
   std::vector<std::filesystem::path> files;
-  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/library"))
+  for (const auto& e :
+       std::filesystem::directory_iterator(std::filesystem::path(KLIMAVO_SOURCE_DIR) / "data/library"))
     if (e.path().extension() == ".json") files.push_back(e.path());
   ASSERT_GE(files.size(), 6u);
   ProtocolLibrary library(std::filesystem::temp_directory_path() / "klimavo-never-written.dat");
@@ -416,7 +429,8 @@ TEST(RecordJson, SampleLibraryRecordsAreSound) {
     EditableRecord e = RecordFromJsonText(text.str());
     EXPECT_TRUE(ValidateRecord(e.record, library, -1).ok()) << file;
     library.MutableRecords().push_back({e.record, PackLines(e.bit_lines, IsLsbFirst(e.record))});
-    ExpectSameRecord(LibraryRecordFromJsonText(LibraryRecordToJsonText(library.Records().back())), library.Records().back());
+    ExpectSameRecord(LibraryRecordFromJsonText(LibraryRecordToJsonText(library.Records().back())),
+                     library.Records().back());
     with_checksums += e.record.HasChecksum != 0;
     without_display += e.record.RemoteType == 1;
     for (std::size_t k = 0; k < e.bit_lines.size(); ++k) {

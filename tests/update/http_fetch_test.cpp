@@ -3,10 +3,9 @@
 #include "update/http_fetch.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -157,9 +156,8 @@ TEST(HttpFetch, ASharedFolderServesOnlyRegularFiles) {
   };
   for (const auto& c : cases) {
     const std::filesystem::path file = dir / c.name;
-    auto fetch = std::async(std::launch::async, [&] {
-      return HttpFetch().Run(Request("file://" + file.string()), nullptr);
-    });
+    auto fetch = std::async(std::launch::async,
+                            [&] { return HttpFetch().Run(Request("file://" + file.string()), nullptr); });
     if (fetch.wait_for(5s) == std::future_status::timeout) {
       // Let a fetch that waits on the FIFO go, so the test ends.
       const int writer = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);

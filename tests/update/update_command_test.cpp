@@ -158,8 +158,9 @@ TEST_F(UpdateCommand, TheConfiguredServerAndProxyAreUsed) {
 TEST_F(UpdateCommand, ServerTextsLoseTheirControlBytesAndAFailedInstallIsListed) {
   TestHttpServer server;
   const std::string url = " --update-url " + server.BaseUrl();
-  server.Serve("/upld/ac/v2/up.txt",
-               ListText({{"Bi\x1b[2Jnn", "2024\x1b]0;x\x07-06"}}, 1, "\x1b[31mred\x1b[0m \x7f" "done"));
+  server.Serve("/upld/ac/v2/up.txt", ListText({{"Bi\x1b[2Jnn", "2024\x1b]0;x\x07-06"}}, 1,
+                                              "\x1b[31mred\x1b[0m \x7f"
+                                              "done"));
   const cli::testing::CliResult check = Cli("update check" + url);
   EXPECT_EQ(check.status, 0);
   EXPECT_EQ(check.out.find_first_of("\x1b\x07\x7f"), std::string::npos) << check.out;

@@ -16,8 +16,8 @@
 #include "base/file_lock.h"
 #include "base/ini_file.h"
 #include "lang/language.h"
-#include "update/update_install.h"
 #include "test_http_server.h"
+#include "update/update_install.h"
 #include "update_home.h"
 
 namespace klimavo::update {
@@ -468,7 +468,8 @@ TEST(UpdateDownload, ADamagedLibraryOrPictureStoreIsNeverReplaced) {
     EXPECT_EQ(run.outcome.text, kTextUpdateFailed) << c.file;
     ASSERT_EQ(run.outcome.failed.size(), 1u) << c.file;
     EXPECT_NE(run.outcome.failed[0].detail.find(c.says), std::string::npos) << run.outcome.failed[0].detail;
-    EXPECT_NE(run.outcome.failed[0].detail.find("damaged"), std::string::npos) << run.outcome.failed[0].detail;
+    EXPECT_NE(run.outcome.failed[0].detail.find("damaged"), std::string::npos)
+        << run.outcome.failed[0].detail;
     EXPECT_EQ(server.RequestsFor(kLibrary) + server.RequestsFor(kPictures), 0) << c.file;
     EXPECT_EQ(home.Snapshot(), before) << c.file;
   }
@@ -494,12 +495,9 @@ TEST(UpdateDownload, ADownloadedFileThatDoesNotReadAsItsKindIsNeverInstalled) {
     std::string body;
   };
   const Case cases[] = {
-      {"acprotocl.dat", page},
-      {"acprotocl.dat", kNewLibrary + "x"},
-      {"picmem.dat", page},
-      {"Language.ini", page},
-      {"Language.sil", page},
-      {"templet.apf", page},
+      {"acprotocl.dat", page}, {"acprotocl.dat", kNewLibrary + "x"},
+      {"picmem.dat", page},    {"Language.ini", page},
+      {"Language.sil", page},  {"templet.apf", page},
   };
   for (const Case& c : cases) {
     TestHttpServer server;
@@ -573,7 +571,8 @@ TEST(UpdateDownload, ASharedFolderServesOnlyRegularFilesNotLinks) {
   const SequenceRun run = RunSequence(Settings("file://" + site.string()), home);
   EXPECT_EQ(run.outcome.text, kTextUpdateFailed);
   ASSERT_EQ(run.outcome.failed.size(), 1u);
-  EXPECT_NE(run.outcome.failed[0].detail.find("symbolic link"), std::string::npos) << run.outcome.failed[0].detail;
+  EXPECT_NE(run.outcome.failed[0].detail.find("symbolic link"), std::string::npos)
+      << run.outcome.failed[0].detail;
   EXPECT_EQ(home.Snapshot(), before);
 }
 
@@ -621,7 +620,7 @@ TEST(UpdateDownload, ACopyOfEachReplacedFileIsKeptToRestoreItFrom) {
   EXPECT_EQ(home.Read("Backup/acprotocl.dat"), kOldLibrary);
   EXPECT_EQ(home.Read("Backup/picmem.dat"), kOldPictures);
   EXPECT_EQ(run.outcome.kept, (std::vector<std::string>{(home.path() / "Backup/acprotocl.dat").string(),
-                                                         (home.path() / "Backup/picmem.dat").string()}));
+                                                        (home.path() / "Backup/picmem.dat").string()}));
   const lang::Language english(home.path(), 1);
   EXPECT_NE(OutcomeLabel(run.outcome, english).find((home.path() / "Backup/acprotocl.dat").string()),
             std::string::npos);

@@ -24,7 +24,8 @@ inline std::string LibraryText(double stamp) {
 }
 /// A picture store with one entry whose model name is `name`.
 inline std::string PicturesText(const std::string& name) {
-  const base::Bytes bytes = store::PictureFileBytes({store::MakeRawEntry("0001", store::TMemPic_Info{{name}, {}})});
+  const base::Bytes bytes =
+      store::PictureFileBytes({store::MakeRawEntry("0001", store::TMemPic_Info{{name}, {}})});
   return std::string(bytes.begin(), bytes.end());
 }
 inline const std::string kOldLibrary = LibraryText(1);

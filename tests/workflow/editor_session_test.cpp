@@ -189,7 +189,8 @@ TEST(EditorSession, EachClickOnAHeadingReversesTheOrderAndTheQueryCarriesTheFilt
 
 TEST(EditorSession, ListsTheLibraryAndFindsTheShownRecordsRow) {
   store::TdiskAirList library;
-  for (const char* code : {"0300", "0100", "0200"}) library.push_back({TwoKeyRecord(code, true, true), {{}, {}}});
+  for (const char* code : {"0300", "0100", "0200"})
+    library.push_back({TwoKeyRecord(code, true, true), {{}, {}}});
   EditorSession session;
   session.ListLibrary(library, 1);
   session.SortBy(1);  // by code number, descending after the first click

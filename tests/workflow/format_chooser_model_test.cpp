@@ -208,7 +208,8 @@ TEST(FormatChooserModel, ReadingTheGrids) {
 // "Try harder" on a capture whose blind reading is wrong: the assisted reading
 // becomes the result and the working format, and the summary says why.
 TEST(FormatChooserModel, TryHarderTakesABetterReadingAndExplainsIt) {
-  const ir::TIRIntegerArr lead_in = ir::synthetic::ToTicks(ir::synthetic::StrayLeadIn({0x20, 0xDF, 0x10, 0xEF}));
+  const ir::TIRIntegerArr lead_in =
+      ir::synthetic::ToTicks(ir::synthetic::StrayLeadIn({0x20, 0xDF, 0x10, 0xEF}));
   FormatChooserModel model(store::TdiskAir{}, kTolerance);
   EXPECT_FALSE(model.CanTryHarder());
   EXPECT_FALSE(model.TryHarder().decoded);
@@ -224,7 +225,8 @@ TEST(FormatChooserModel, TryHarderTakesABetterReadingAndExplainsIt) {
   EXPECT_EQ(model.WorkingRecord().Params, model.Result().Params);
   EXPECT_TRUE(model.NextEnabled());
   const std::string summary = model.Summary(kLabels);
-  EXPECT_NE(summary.find("20 DF 10 EF\nassist: lead-in of 1 pulse (560,-560) read as split codes: "), std::string::npos)
+  EXPECT_NE(summary.find("20 DF 10 EF\nassist: lead-in of 1 pulse (560,-560) read as split codes: "),
+            std::string::npos)
       << summary;
   EXPECT_EQ(model.AssistVerdictText(), kTextAssistImproved);
 

@@ -46,7 +46,8 @@ TEST(KeyEditorModel, ItsMessagesSpeakTheWorkbenchLanguage) {
     const char* caption;
     const char* below_two;
   };
-  for (const Case& c : {Case{1, "Information", "A key needs at least 2 states."}, Case{2, "提示", "不能小于2"}}) {
+  for (const Case& c :
+       {Case{1, "Information", "A key needs at least 2 states."}, Case{2, "提示", "不能小于2"}}) {
     KeyEditorModel model(RecordWithKeys({{"Power", {"Off", "On"}}}), HomeLanguage(c.language_no));
     EXPECT_EQ(model.SetStateCount(0, "1"), (EditorMessage{c.caption, c.below_two})) << c.language_no;
   }
@@ -55,8 +56,8 @@ TEST(KeyEditorModel, ItsMessagesSpeakTheWorkbenchLanguage) {
 TEST(KeyEditorModel, AddingKeys) {
   const lang::Language language = HomeLanguage(1);
   KeyEditorModel model(RecordWithKeys({{"Power", {"Off", "On"}}}), language);
-  EXPECT_EQ(model.AddKey("   "),
-            (EditorMessage{TextUtf8(language, lang::kTextInformation), TextUtf8(language, kTextKeyNameMissing)}));
+  EXPECT_EQ(model.AddKey("   "), (EditorMessage{TextUtf8(language, lang::kTextInformation),
+                                                TextUtf8(language, kTextKeyNameMissing)}));
   const auto refused = model.AddKey("Fan \xF0\x9F\x98\x80");
   ASSERT_TRUE(refused.has_value());
   EXPECT_EQ(refused->text, NotGbkMessage(language, TextField::KeyName));
@@ -138,7 +139,11 @@ TEST(KeyEditorModel, TheCheckOfOk) {
   } cases[] = {
       {"no keys", {}, std::nullopt, -1, -1},
       {"all named", {{"Power", {"Off", "On"}}, {"Mode", {"Cool", "Heat", "Fan"}}}, std::nullopt, -1, -1},
-      {"a blank key name", {{"Power", {"Off", "On"}}, {"  ", {"a", "b"}}}, TextUtf8(language, kTextNameEmpty), 1, -1},
+      {"a blank key name",
+       {{"Power", {"Off", "On"}}, {"  ", {"a", "b"}}},
+       TextUtf8(language, kTextNameEmpty),
+       1,
+       -1},
       {"one state", {{"Power", {"Off"}}}, TextUtf8(language, kTextStateCountBelowTwo), 0, -1},
       {"a blank state name",
        {{"Power", {"Off", "On"}}, {"Mode", {"Cool", " ", "Fan"}}},

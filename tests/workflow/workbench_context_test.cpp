@@ -9,7 +9,6 @@
 #include <fstream>
 #include <string>
 
-
 namespace klimavo::workflow {
 namespace {
 
@@ -38,18 +37,10 @@ struct LangCase {
 // Every value outside 1..2 starts in English, whatever its low byte holds:
 // 258 and -254 end in 0x02 and once read as Chinese in the windowed workbench.
 const LangCase kLangCases[] = {
-    {"[Config]\nlang=1\n", 1},
-    {"[Config]\nlang=2\n", 2},
-    {"[Config]\nlang=0\n", 1},
-    {"[Config]\nlang=3\n", 1},
-    {"[Config]\nlang=-1\n", 1},
-    {"[Config]\nlang=258\n", 1},
-    {"[Config]\nlang=-254\n", 1},
-    {"[Config]\nlang=514\n", 1},
-    {"[Config]\nlang=4294967298\n", 1},
-    {"[Config]\nlang=two\n", 1},
-    {"[Config]\n", 1},
-    {"", 1},
+    {"[Config]\nlang=1\n", 1},    {"[Config]\nlang=2\n", 2},   {"[Config]\nlang=0\n", 1},
+    {"[Config]\nlang=3\n", 1},    {"[Config]\nlang=-1\n", 1},  {"[Config]\nlang=258\n", 1},
+    {"[Config]\nlang=-254\n", 1}, {"[Config]\nlang=514\n", 1}, {"[Config]\nlang=4294967298\n", 1},
+    {"[Config]\nlang=two\n", 1},  {"[Config]\n", 1},           {"", 1},
 };
 
 TEST_F(WorkbenchContextTest, EveryLangValueGivesTheSameLanguageToBothStarts) {

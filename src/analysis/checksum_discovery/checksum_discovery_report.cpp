@@ -77,14 +77,13 @@ std::string RivalsText(const ChecksumDiscovery& result) {
 
 std::string CandidateSummary(const ir::TCrcItem& item, const lang::Language& language) {
   auto number = [](int n) { return std::to_string(n); };
-  std::string text = base::Concat({"[", number(item.TargetFrame), ", ", number(item.TargetBit), ", ",
-                                   number(item.TargetWidth), "] = ",
-                                   lang::CrcKindName(item.Kind, language.LanguageNo()), "(",
-                                   number(item.OperandWidth), ")"});
+  std::string text = base::Concat(
+      {"[", number(item.TargetFrame), ", ", number(item.TargetBit), ", ", number(item.TargetWidth),
+       "] = ", lang::CrcKindName(item.Kind, language.LanguageNo()), "(", number(item.OperandWidth), ")"});
   for (int z = 0; z < item.ZoneCount && z < ir::kMaxCrcZones; ++z) {
     const ir::TCrcZone& zone = item.Zones[static_cast<std::size_t>(z)];
-    text += "  " + number(zone.StartFrame) + ":" + number(zone.StartBit) + " - " + number(zone.EndFrame) + ":" +
-            number(zone.EndBit);
+    text += "  " + number(zone.StartFrame) + ":" + number(zone.StartBit) + " - " + number(zone.EndFrame) +
+            ":" + number(zone.EndBit);
   }
   if (item.Const != 0) {
     char hex[8];

@@ -22,7 +22,8 @@ QLabel* LinkLabel(const QString& text, const QString& url, QWidget* parent) {
   auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url, text), parent);
   label->setCursor(Qt::PointingHandCursor);
   label->setTextInteractionFlags(Qt::TextBrowserInteraction);
-  QObject::connect(label, &QLabel::linkActivated, [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
+  QObject::connect(label, &QLabel::linkActivated,
+                   [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   return label;
 }
 

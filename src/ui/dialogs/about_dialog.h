@@ -2,7 +2,6 @@
 // The about box: product title, web and e-mail addresses, version.
 
 #include <QDialog>
-
 #include <filesystem>
 
 #include "lang/language.h"

@@ -233,8 +233,8 @@ QWidget* TfrmChechWizard::BuildChecksumPanel() {
 }
 
 QWidget* TfrmChechWizard::BuildViews() {
-  views_ = new WizardWavePanel(WizardWavePanel::Waves::FormatOnly, LangText(language_, kTextStandardFormat), kWaveZoom,
-                               language_.IsChinese(), this);
+  views_ = new WizardWavePanel(WizardWavePanel::Waves::FormatOnly, LangText(language_, kTextStandardFormat),
+                               kWaveZoom, language_.IsChinese(), this);
   views_->Tree()->SetCaptionWords(FormatTreeWidget::CaptionWordsOf(language_));
   connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
     if (learn_mode_) learn_mode_(range);
@@ -271,7 +271,8 @@ void TfrmChechWizard::Connect() {
   });
   connect(grid_, &TCompareGrid::SelectionChanged, this, [this] { UpdateRowActions(); });
   connect(clear_all_, &QPushButton::clicked, this, [this] {
-    if (ask_ && !ask_(this, LangText(language_, kTextQuestion), LangText(language_, kTextClearAllQuestion))) return;
+    if (ask_ && !ask_(this, LangText(language_, kTextQuestion), LangText(language_, kTextClearAllQuestion)))
+      return;
     logic_.ClearRows();
     UpdateRowActions();
   });
@@ -316,9 +317,10 @@ void TfrmChechWizard::Connect() {
   connect(rivals_, &QListWidget::itemClicked, this, apply_rival);
   connect(rivals_, &QListWidget::currentItemChanged, this,
           [apply_rival](QListWidgetItem* item, QListWidgetItem*) { apply_rival(item); });
-  connect(candidates_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item, QListWidgetItem*) {
-    if (!filling_ && item != nullptr) Highlight(rivals_, -1);
-  });
+  connect(candidates_, &QListWidget::currentItemChanged, this,
+          [this](QListWidgetItem* item, QListWidgetItem*) {
+            if (!filling_ && item != nullptr) Highlight(rivals_, -1);
+          });
 }
 
 void TfrmChechWizard::showEvent(QShowEvent* event) {
@@ -517,7 +519,8 @@ void TfrmChechWizard::ShowCandidates() {
                      .arg(found.rows)
                      .arg(LangText(language_, kTextCodesOfFormat))
                      .arg(LangText(language_, kTextNotes + static_cast<int>(found.note))));
-  for (const ir::TCrcItem& item : found.candidates) candidates_->addItem(FromGbk(analysis::CandidateSummary(item, language_)));
+  for (const ir::TCrcItem& item : found.candidates)
+    candidates_->addItem(FromGbk(analysis::CandidateSummary(item, language_)));
   if (!found.candidates.empty()) candidates_->setCurrentRow(0);
   ShowRivals(found);
   filling_ = was_filling;
@@ -547,7 +550,9 @@ void TfrmChechWizard::ShowFormatTree() {
     views_->ShowFormat(*tree, logic_.FieldBytes(), logic_.RepeatCount());
 }
 
-void TfrmChechWizard::ShowFieldValues() { views_->ShowFieldValues(logic_.FieldBytes(), logic_.RepeatCount()); }
+void TfrmChechWizard::ShowFieldValues() {
+  views_->ShowFieldValues(logic_.FieldBytes(), logic_.RepeatCount());
+}
 
 void TfrmChechWizard::UpdateRowActions() {
   clear_all_->setEnabled(logic_.Grid().LineCount() > 0);

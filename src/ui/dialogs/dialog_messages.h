@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 #include <optional>
 

@@ -122,8 +122,9 @@ TfrmGeShiSelect::TfrmGeShiSelect(const store::TdiskAir& record, double decode_to
   compare_button_->setVisible(false);
   try_harder_ = new QPushButton("Try harder", this);
   try_harder_->setObjectName("btnTryHarder");
-  try_harder_->setToolTip("Read the capture again where the first reading fails or looks wrong: other tolerances, "
-                          "inverted polarity, sections, two-bit symbols, stray pulses");
+  try_harder_->setToolTip(
+      "Read the capture again where the first reading fails or looks wrong: other tolerances, "
+      "inverted polarity, sections, two-bit symbols, stray pulses");
   try_harder_->setEnabled(false);
   next_ = new QPushButton("下一步", this);
   next_->setObjectName("btnNext");

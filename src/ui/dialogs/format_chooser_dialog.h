@@ -5,7 +5,6 @@
 // texts are shown in editable grids. A thin binding of FormatChooserModel.
 
 #include <QDialog>
-
 #include <memory>
 #include <vector>
 

@@ -276,8 +276,9 @@ QWidget* TfrmWizard::BuildNoDisplayPanel() {
 }
 
 QWidget* TfrmWizard::BuildViews() {
-  views_ = new WizardWavePanel(WizardWavePanel::Waves::CaptureAndFormat, LangText(language_, kTextStandardFormat), kWaveZoom,
-                               language_.IsChinese(), this);
+  views_ =
+      new WizardWavePanel(WizardWavePanel::Waves::CaptureAndFormat, LangText(language_, kTextStandardFormat),
+                          kWaveZoom, language_.IsChinese(), this);
   views_->Tree()->SetCaptionWords(FormatTreeWidget::CaptionWordsOf(language_));
   connect(views_, &WizardWavePanel::RangeChosen, this, [this](int range) {
     if (learn_mode_) learn_mode_(range);
@@ -324,7 +325,8 @@ void TfrmWizard::Connect() {
   });
   connect(grid_, &TCompareGrid::SelectionChanged, this, [this] { UpdateRowActions(); });
   connect(clear_all_, &QPushButton::clicked, this, [this] {
-    if (ask_ && !ask_(this, LangText(language_, kTextQuestion), LangText(language_, kTextClearAllQuestion))) return;
+    if (ask_ && !ask_(this, LangText(language_, kTextQuestion), LangText(language_, kTextClearAllQuestion)))
+      return;
     logic_.ClearRows();
     UpdateRowActions();
   });
@@ -473,7 +475,8 @@ void TfrmWizard::Message(analysis::WizardMessage message) {
       text = kTextChecksumKeepsTheBits;
       break;
     case analysis::WizardMessage::SimulationFailed:
-      if (tell_) tell_(this, LangText(language_, lang::kTextInformation), FromGbk(logic_.SimulationProblem()));
+      if (tell_)
+        tell_(this, LangText(language_, lang::kTextInformation), FromGbk(logic_.SimulationProblem()));
       return;
   }
   if (tell_) tell_(this, LangText(language_, lang::kTextInformation), LangText(language_, text));
@@ -559,7 +562,8 @@ void TfrmWizard::FillNoDisplayTable() {
   const int rows = logic_.NoDisplayRows();
   // A column for every byte of the longest code, and never fewer than eight.
   int columns = kByteColumns;
-  for (int r = 0; r < rows; ++r) columns = std::max(columns, static_cast<int>(logic_.NoDisplayBytes(r).size()));
+  for (int r = 0; r < rows; ++r)
+    columns = std::max(columns, static_cast<int>(logic_.NoDisplayBytes(r).size()));
   if (columns != no_display_->columnCount() - 1) SetNoDisplayByteColumns(columns);
   no_display_->SetRows(rows);
   for (int r = 0; r < rows; ++r) {

@@ -5,7 +5,6 @@
 // saves the accepted keys as the template of new records.
 
 #include <QDialog>
-
 #include <filesystem>
 #include <memory>
 

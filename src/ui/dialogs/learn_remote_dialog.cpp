@@ -95,7 +95,8 @@ void TfrmLearnRemote::BuildLayout() {
   auto* split = new QSplitter(Qt::Horizontal, this);
   presses_ = new QTableWidget(0, kPressColumns, split);
   presses_->setObjectName("gridPresses");
-  presses_->setHorizontalHeaderLabels({Text(kTextPressHeading), Text(kTextLabelHeading), Text(kTextSentHeading)});
+  presses_->setHorizontalHeaderLabels(
+      {Text(kTextPressHeading), Text(kTextLabelHeading), Text(kTextSentHeading)});
   presses_->horizontalHeader()->setStretchLastSection(true);
   presses_->verticalHeader()->setVisible(false);
   presses_->setWordWrap(false);
@@ -168,17 +169,19 @@ bool TfrmLearnRemote::AddFile(const QString& path) {
 }
 
 void TfrmLearnRemote::OpenFile() {
-  const QString path =
-      QFileDialog::getOpenFileName(this, Text(kTextLabelledCaptures), QString(), QString(), nullptr, FileDialogOptions());
+  const QString path = QFileDialog::getOpenFileName(this, Text(kTextLabelledCaptures), QString(), QString(),
+                                                    nullptr, FileDialogOptions());
   if (!path.isEmpty()) AddFile(path);
 }
 
 void TfrmLearnRemote::ChooseExportFile() {
   const QString format = export_format_->currentText();
-  const QString suggested = format == "jsonl" ? "table.jsonl" : format == "climate-json" ? "table.json"
-                            : format == "flipper" ? "table.ir" : "table.txt";
-  const QString path = QFileDialog::getSaveFileName(this, Text(kTextExportTitle), suggested, QString(), nullptr,
-                                                    FileDialogOptions());
+  const QString suggested = format == "jsonl"          ? "table.jsonl"
+                            : format == "climate-json" ? "table.json"
+                            : format == "flipper"      ? "table.ir"
+                                                       : "table.txt";
+  const QString path = QFileDialog::getSaveFileName(this, Text(kTextExportTitle), suggested, QString(),
+                                                    nullptr, FileDialogOptions());
   if (!path.isEmpty()) ExportTable(path, format);
 }
 

@@ -26,8 +26,8 @@ class TfrmLearnRemote : public QDialog {
   Q_OBJECT
 
  public:
-  TfrmLearnRemote(const lang::Language& language, double decode_tolerance, const config::TimingAdjustments& timing,
-                  QWidget* parent = nullptr);
+  TfrmLearnRemote(const lang::Language& language, double decode_tolerance,
+                  const config::TimingAdjustments& timing, QWidget* parent = nullptr);
 
   /// A capture: durations in 0.1 µs, carrier in Hz (0 = unknown); it gets the label in the label field.
   void CaptureReceived(const ir::TIRIntegerArr& durations, std::int32_t carrier);

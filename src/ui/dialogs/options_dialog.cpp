@@ -76,7 +76,8 @@ QGroupBox* TFrmConfigure::BuildUpdateGroup() {
   return group;
 }
 
-TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Language& language, QWidget* parent)
+TFrmConfigure::TFrmConfigure(std::filesystem::path config_ini, const lang::Language& language,
+                             QWidget* parent)
     : QDialog(parent), config_ini_(std::move(config_ini)) {
   setObjectName("FrmConfigure");
   setWindowTitle("Configuration parameters");
@@ -164,8 +165,9 @@ void TFrmConfigure::AcceptAndWrite() {
   const std::string url = update_url_->text().trimmed().toStdString();
   const update::ServerAddress address = update::CheckServerAddress(url);
   if (!url.empty() && address.problem != update::AddressProblem::kNone) {
-    QMessageBox::warning(this, windowTitle(), update_url_label_->text() + " " + QString::fromStdString(url) +
-                                                  ": http://, https:// or file://");
+    QMessageBox::warning(
+        this, windowTitle(),
+        update_url_label_->text() + " " + QString::fromStdString(url) + ": http://, https:// or file://");
     update_url_->setFocus();
     return;
   }

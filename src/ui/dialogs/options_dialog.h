@@ -4,7 +4,6 @@
 // the update server with its proxy.
 
 #include <QDialog>
-
 #include <filesystem>
 
 #include "lang/language.h"

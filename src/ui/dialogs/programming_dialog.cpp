@@ -166,7 +166,8 @@ QString TfrmDownProc::CaptionText() const { return caption_->text(); }
 void TfrmDownProc::Refresh() {
   status_->setText(TextOf(progress_.Status()));
   // Once every block came back the window waits to be closed, and says so.
-  caption_->setText(progress_.Completed() ? TextOf({kTextAllBlocksChecked, {}}) : TextOf(progress_.Caption()));
+  caption_->setText(progress_.Completed() ? TextOf({kTextAllBlocksChecked, {}})
+                                          : TextOf(progress_.Caption()));
   bar_->setRange(0, std::max(progress_.Maximum(), 1));
   bar_->setValue(std::min(progress_.Position(), bar_->maximum()));
   ShowPicture(progress_.Picture());

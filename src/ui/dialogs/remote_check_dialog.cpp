@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 #include "ui/translate_form.h"
@@ -110,7 +109,8 @@ void TfrmCheckAc::BuildLayout() {
   layout->addLayout(close_row);
   // An earlier row shows the states it was read with again.
   connect(grid_, &CheckGridView::LineChosen, this, [this](int line) {
-    if (line >= 0 && line < static_cast<int>(results_.size())) ShowResult(results_[static_cast<std::size_t>(line)]);
+    if (line >= 0 && line < static_cast<int>(results_.size()))
+      ShowResult(results_[static_cast<std::size_t>(line)]);
   });
 }
 

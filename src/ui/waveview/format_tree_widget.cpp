@@ -49,7 +49,8 @@ void FormatTreeWidget::RefreshItems() {
 void FormatTreeWidget::SetCaptionWords(TreeCaptionWords words) { words_ = std::move(words); }
 
 TreeCaptionWords FormatTreeWidget::CaptionWordsOf(const lang::Language& language) {
-  return TreeCaptionWords{LangText(language, kTextFrame), LangText(language, kTextLogic), LangText(language, kTextWave)};
+  return TreeCaptionWords{LangText(language, kTextFrame), LangText(language, kTextLogic),
+                          LangText(language, kTextWave)};
 }
 
 QString FormatTreeWidget::ShownCaption(const QString& caption, const TreeCaptionWords& words) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "wave/wave_geometry.h"
 #include "ui/waveview/wave_show.h"
+#include "wave/wave_geometry.h"
 
 namespace klimavo::ui {
 
@@ -32,8 +32,8 @@ void TMoveWaveHandle::UpdateRange() {
   if (fit_to_content_) {
     maximum = 0;
     for (const TWaveShow* view : views_)
-      maximum =
-          std::max(maximum, wave::ContentScrollMax(wave::TotalTime(view->State().Durations), zoom_index_, view->width()));
+      maximum = std::max(maximum, wave::ContentScrollMax(wave::TotalTime(view->State().Durations),
+                                                         zoom_index_, view->width()));
   }
   setMaximum(maximum);
   setPageStep(std::max(1, width() - 20));
@@ -49,7 +49,9 @@ int TMoveWaveHandle::ContentFitZoom() const {
   return zoom < 0 ? wave::kMaxZoomIndex : zoom;
 }
 
-int TMoveWaveHandle::MaxUsefulZoom() const { return fit_to_content_ ? ContentFitZoom() : wave::kMaxZoomIndex; }
+int TMoveWaveHandle::MaxUsefulZoom() const {
+  return fit_to_content_ ? ContentFitZoom() : wave::kMaxZoomIndex;
+}
 
 void TMoveWaveHandle::FitWholeContent() { ZoomAndPosition(ContentFitZoom(), 0); }
 

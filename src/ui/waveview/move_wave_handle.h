@@ -5,7 +5,6 @@
 // and zooming out stops once that content fits, so it never shows empty time.
 
 #include <QScrollBar>
-
 #include <vector>
 
 namespace klimavo::ui {

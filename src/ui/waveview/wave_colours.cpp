@@ -6,7 +6,8 @@ WaveColours WaveColours::FromSchemeValues(const std::array<std::uint32_t, kWaveR
   WaveColours c;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::uint32_t v = values[i];
-    c.colours[i] = QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
+    c.colours[i] = QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                          static_cast<int>((v >> 16) & 0xFF));
   }
   return c;
 }

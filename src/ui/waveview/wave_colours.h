@@ -3,16 +3,31 @@
 // file's items.
 
 #include <QColor>
-
 #include <array>
 #include <cstdint>
 
 namespace klimavo::ui {
 
 enum class WaveRole : int {
-  Background = 0, GridLines, GridText, Levels, DurationLabels, CursorLines, Title, ProtocolText,
-  CodeValue, CarrierAndLevels, CursorTexts, FocusedLevel, FocusedLabel, Scope, FocusBorder,
-  SegmentText, FrameBoxes, FieldBoxes, BitBoxes
+  Background = 0,
+  GridLines,
+  GridText,
+  Levels,
+  DurationLabels,
+  CursorLines,
+  Title,
+  ProtocolText,
+  CodeValue,
+  CarrierAndLevels,
+  CursorTexts,
+  FocusedLevel,
+  FocusedLabel,
+  Scope,
+  FocusBorder,
+  SegmentText,
+  FrameBoxes,
+  FieldBoxes,
+  BitBoxes
 };
 inline constexpr int kWaveRoleCount = 19;
 

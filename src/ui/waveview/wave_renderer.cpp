@@ -1,7 +1,6 @@
 #include "ui/waveview/wave_renderer.h"
 
 #include <QFontMetrics>
-
 #include <cstdlib>
 #include <limits>
 
@@ -63,7 +62,9 @@ QFont WaveRenderer::LabelFont(bool chinese, int point_size) {
   return font;
 }
 
-int WaveRenderer::XAt(std::int64_t time) const { return wave::XAtTime(time, state_.Position, state_.ZoomIndex); }
+int WaveRenderer::XAt(std::int64_t time) const {
+  return wave::XAtTime(time, state_.Position, state_.ZoomIndex);
+}
 
 void WaveRenderer::TextAt(QPainter& painter, int x, int y, const QString& text) {
   painter.drawText(x, y + painter.fontMetrics().ascent(), text);
@@ -170,8 +171,8 @@ void WaveRenderer::PaintSegments(QPainter& painter) {
     const int top = bit ? kBoxBottom : kBoxTop;
     const int bottom = bit ? kBitBoxBottom : kBoxBottom;
     const WaveRole role = s.Kind == wave::WaveSegment::kFrameBox ? WaveRole::FrameBoxes
-                          : bit                            ? WaveRole::BitBoxes
-                                                           : WaveRole::FieldBoxes;
+                          : bit                                  ? WaveRole::BitBoxes
+                                                                 : WaveRole::FieldBoxes;
     painter.setPen(colours_[role]);
     painter.setBrush(colours_[role]);
     painter.drawRect(x0, top, x1 - x0, bottom - top);
@@ -284,7 +285,8 @@ void WaveRenderer::PaintCursors(QPainter& painter) {
   TextAt(painter, dx, h - 54, distance);
   const int level_a = state_.CursorA == 0 ? -1 : wave::LevelAt(state_.Durations, state_.CursorA);
   const int level_b = wave::LevelAt(state_.Durations, state_.CursorB);
-  const QString levels = QString(state_.Chinese ? "电平数:" : "LEV Qty.:") + QString::number(std::abs(level_a - level_b));
+  const QString levels =
+      QString(state_.Chinese ? "电平数:" : "LEV Qty.:") + QString::number(std::abs(level_a - level_b));
   TextAt(painter, x_of(levels), h - 36, levels);
 }
 
@@ -295,7 +297,9 @@ QString WaveRenderer::CodeValueText(const wave::WaveState& state) {
     if (s.Kind != wave::WaveSegment::kField || s.SymbolCount == 0) continue;
     if (static_cast<int>(s.NodeId) <= previous) break;
     previous = s.NodeId;
-    text += QString::fromStdString(ir::SymbolsToHexStr(s.SymbolCount, s.Radix, false, static_cast<std::uint32_t>(s.Value))) + " ";
+    text += QString::fromStdString(
+                ir::SymbolsToHexStr(s.SymbolCount, s.Radix, false, static_cast<std::uint32_t>(s.Value))) +
+            " ";
   }
   // A raw capture has no fields: its decoded bytes, when it was decoded, stand in.
   if (text.isEmpty()) text = QString::fromStdString(state.CodeText);

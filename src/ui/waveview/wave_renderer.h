@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QSize>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <vector>

@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
-
 #include <cstdlib>
 
 #include "base/text.h"
@@ -20,9 +19,9 @@
 #include "ui/ui_text.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
+#include "ui/waveview/wave_renderer.h"
 #include "wave/tree_synthesis.h"
 #include "wave/wave_geometry.h"
-#include "ui/waveview/wave_renderer.h"
 
 namespace klimavo::ui {
 namespace {
@@ -121,10 +120,22 @@ void TWaveShow::HighlightTreeItem(int tree_item) {
     MoveScroll(std::max(0, state_.Position + x - 2 * wave::kRightMargin));
 }
 void TWaveShow::SetIsFromTreeView(bool on) { state_.TreeMode = on; }
-void TWaveShow::SetShowLineAB(bool on) { state_.ShowLineAB = on; update(); }
-void TWaveShow::SetShowFocus(bool on) { state_.ShowFocus = on; update(); }
-void TWaveShow::SetShowMoveOnStatus(bool on) { state_.ShowMoveOnStatus = on; update(); }
-void TWaveShow::SetChinese(bool chinese) { state_.Chinese = chinese; update(); }
+void TWaveShow::SetShowLineAB(bool on) {
+  state_.ShowLineAB = on;
+  update();
+}
+void TWaveShow::SetShowFocus(bool on) {
+  state_.ShowFocus = on;
+  update();
+}
+void TWaveShow::SetShowMoveOnStatus(bool on) {
+  state_.ShowMoveOnStatus = on;
+  update();
+}
+void TWaveShow::SetChinese(bool chinese) {
+  state_.Chinese = chinese;
+  update();
+}
 
 void TWaveShow::SetWave(const std::vector<std::int32_t>& durations) {
   state_.Durations = durations;
@@ -140,14 +151,20 @@ void TWaveShow::ClearWave() {
   ContentChanged();
 }
 
-void TWaveShow::SetCarrier(std::int32_t carrier) { state_.Carrier = carrier; update(); }
+void TWaveShow::SetCarrier(std::int32_t carrier) {
+  state_.Carrier = carrier;
+  update();
+}
 void TWaveShow::SetDecodeTexts(const std::string& protocol, const std::string& code) {
   state_.ProtocolName = protocol;
   state_.ProtocolName2.clear();
   state_.CodeText = code;
   update();
 }
-void TWaveShow::SetRecordNo(int number) { state_.RecordNo = number; update(); }
+void TWaveShow::SetRecordNo(int number) {
+  state_.RecordNo = number;
+  update();
+}
 void TWaveShow::SetRepeatCount(int count) { state_.RepeatCount = count; }
 
 void TWaveShow::SetZoom(int index) {
@@ -255,7 +272,8 @@ void TWaveShow::mouseMoveEvent(QMouseEvent* event) {
       setCursor(Qt::OpenHandCursor);
       MoveScroll(std::max(0, press_position_ + moved));
     } else {
-      std::int64_t t = press_cursor_time_ - static_cast<std::int64_t>(moved / wave::PixelsPerUnit(state_.ZoomIndex));
+      std::int64_t t =
+          press_cursor_time_ - static_cast<std::int64_t>(moved / wave::PixelsPerUnit(state_.ZoomIndex));
       if (!(event->modifiers() & Qt::ControlModifier)) t = wave::SnapToEdge(state_.Durations, t);
       std::int64_t a = grab_ == Grab::CursorA ? t : state_.CursorA;
       std::int64_t b = grab_ == Grab::CursorB ? t : state_.CursorB;
@@ -274,7 +292,9 @@ void TWaveShow::mouseMoveEvent(QMouseEvent* event) {
                                 : (state_.Scrolling ? "Scrolling" : "Fixed"));
   }
   const bool in_levels = p.y() >= wave::kHighLevelY && p.y() <= height() - wave::kLowLevelMargin;
-  state_.FocusedLevel = in_levels ? wave::LevelAt(state_.Durations, wave::TimeAtX(p.x(), state_.Position, state_.ZoomIndex)) : -1;
+  state_.FocusedLevel =
+      in_levels ? wave::LevelAt(state_.Durations, wave::TimeAtX(p.x(), state_.Position, state_.ZoomIndex))
+                : -1;
   update();
 }
 
@@ -302,8 +322,9 @@ void TWaveShow::Zoom(int step, int anchor_x) {
   std::int64_t t = wave::TimeAtX(anchor_x, state_.Position, state_.ZoomIndex);
   const std::int64_t total = wave::TotalTime(state_.Durations);
   if (t > total + 1000) t = total + 10;
-  const int position = std::max(
-      0, static_cast<int>(ir::RoundHalfEven(static_cast<double>(t) * wave::PixelsPerUnit(index))) - anchor_x - wave::kLeftMargin);
+  const int position =
+      std::max(0, static_cast<int>(ir::RoundHalfEven(static_cast<double>(t) * wave::PixelsPerUnit(index))) -
+                      anchor_x - wave::kLeftMargin);
   if (bar_) {
     bar_->ZoomAndPosition(index, position);
   } else {
@@ -322,13 +343,27 @@ void TWaveShow::wheelEvent(QWheelEvent* event) {
 void TWaveShow::keyPressEvent(QKeyEvent* event) {
   const int anchor = mapFromGlobal(QCursor::pos()).x();
   switch (event->key()) {
-    case Qt::Key_Down: Zoom(1, anchor); break;
-    case Qt::Key_Up: Zoom(-1, anchor); break;
-    case Qt::Key_Left: MoveScroll(std::max(0, state_.Position - kKeyScrollStep)); break;
-    case Qt::Key_Right: MoveScroll(state_.Position + kKeyScrollStep); break;
-    case Qt::Key_PageUp: MoveScroll(std::max(0, state_.Position - (width() - 8))); break;
-    case Qt::Key_PageDown: MoveScroll(state_.Position + (width() - 8)); break;
-    case Qt::Key_Home: MoveScroll(0); break;
+    case Qt::Key_Down:
+      Zoom(1, anchor);
+      break;
+    case Qt::Key_Up:
+      Zoom(-1, anchor);
+      break;
+    case Qt::Key_Left:
+      MoveScroll(std::max(0, state_.Position - kKeyScrollStep));
+      break;
+    case Qt::Key_Right:
+      MoveScroll(state_.Position + kKeyScrollStep);
+      break;
+    case Qt::Key_PageUp:
+      MoveScroll(std::max(0, state_.Position - (width() - 8)));
+      break;
+    case Qt::Key_PageDown:
+      MoveScroll(state_.Position + (width() - 8));
+      break;
+    case Qt::Key_Home:
+      MoveScroll(0);
+      break;
     case Qt::Key_Delete:
       if (state_.Scrolling && !state_.TreeMode)
         ClearWave();
@@ -400,8 +435,8 @@ void TWaveShow::EditField(int x) {
         const QString caption = state_.Chinese ? "请输入16进制数据" : "Input code value please";
         long long count = 0;
         base::ParseInteger(leaf->Text, count);
-        const QString current = QString::fromStdString(
-            ir::SymbolsToHexStr(static_cast<int>(count), state_.SymbolRadix, false, static_cast<std::uint32_t>(leaf->Value)));
+        const QString current = QString::fromStdString(ir::SymbolsToHexStr(
+            static_cast<int>(count), state_.SymbolRadix, false, static_cast<std::uint32_t>(leaf->Value)));
         const std::optional<QString> text =
             ValuePromptSlot()(this, caption, FromGbk(leaf->KindName), current);
         if (!text) return;

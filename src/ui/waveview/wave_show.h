@@ -5,7 +5,6 @@
 // drop of traces between views and editing of field values.
 
 #include <QWidget>
-
 #include <functional>
 #include <optional>
 
@@ -23,7 +22,8 @@ class TWaveShow : public QWidget {
  public:
   using ColourSource = std::function<WaveColours()>;
   /// Asks for a text (caption, prompt, current value); nullopt when cancelled.
-  using ValuePrompt = std::function<std::optional<QString>(QWidget*, const QString&, const QString&, const QString&)>;
+  using ValuePrompt =
+      std::function<std::optional<QString>(QWidget*, const QString&, const QString&, const QString&)>;
 
   explicit TWaveShow(QWidget* parent = nullptr);
   ~TWaveShow() override;

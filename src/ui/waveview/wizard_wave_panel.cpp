@@ -6,8 +6,8 @@
 #include "ir/format_tree.h"
 #include "ui/waveview/format_tree_widget.h"
 #include "ui/waveview/move_wave_handle.h"
-#include "wave/tree_synthesis.h"
 #include "ui/waveview/wave_show.h"
+#include "wave/tree_synthesis.h"
 
 namespace klimavo::ui {
 namespace {

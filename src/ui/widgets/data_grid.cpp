@@ -1,7 +1,6 @@
 #include "ui/widgets/data_grid.h"
 
 #include <QHeaderView>
-
 #include <algorithm>
 
 namespace klimavo::ui {
@@ -13,7 +12,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableWidget(parent) {
   horizontalHeader()->setHighlightSections(false);
   setWordWrap(true);
   SetMode(Mode::BrowseOnly);
-  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) { emit HeadingClicked(section + 1); });
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int section) { emit HeadingClicked(section + 1); });
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous_row, int) {
     if (row != previous_row && row >= 0) emit RowChanged(row + 1);
   });

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
-
 #include <algorithm>
 #include <utility>
 
@@ -43,17 +42,24 @@ QVariant LibraryListModel::data(const QModelIndex& index, int role) const {
   if (library_index < 0 || static_cast<std::size_t>(library_index) >= library_->size()) return {};
   const store::TdiskAir& r = (*library_)[static_cast<std::size_t>(library_index)].Record;
   switch (index.column()) {
-    case 0: return FromGbk(r.Brand.str());
-    case 1: return FromGbk(r.CodeNo.str());
-    case 2: return FromGbk(chinese_ ? r.MemoCn.str() : r.MemoEn.str());
-    case 3: return QString::fromStdString(base::FormatShortDateTime(r.ChangeTime));
-    case 4: return QString::number(library_index);
-    default: return {};
+    case 0:
+      return FromGbk(r.Brand.str());
+    case 1:
+      return FromGbk(r.CodeNo.str());
+    case 2:
+      return FromGbk(chinese_ ? r.MemoCn.str() : r.MemoEn.str());
+    case 3:
+      return QString::fromStdString(base::FormatShortDateTime(r.ChangeTime));
+    case 4:
+      return QString::number(library_index);
+    default:
+      return {};
   }
 }
 
 QVariant LibraryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns) return {};
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns)
+    return {};
   return headings_[section];
 }
 
@@ -67,12 +73,14 @@ LibraryGrid::LibraryGrid(QWidget* parent) : QTableView(parent), model_(new Libra
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) { emit HeadingClicked(section + 1); });
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int section) { emit HeadingClicked(section + 1); });
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex& previous) {
             if (current.isValid() && current.row() != previous.row()) emit RowChanged(current.row() + 1);
           });
-  connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) { emit RowClicked(index.row() + 1); });
+  connect(this, &QTableView::clicked, this,
+          [this](const QModelIndex& index) { emit RowClicked(index.row() + 1); });
 }
 
 void LibraryGrid::SetRows(const store::TdiskAirList& library, std::vector<int> rows, bool chinese) {
@@ -81,7 +89,8 @@ void LibraryGrid::SetRows(const store::TdiskAirList& library, std::vector<int> r
   model_->SetRows(library, std::move(rows), chinese);
   // As a grid whose cells were refilled: the cursor keeps its row where the list still has it.
   const int row = std::min(current_row, Rows());
-  if (row > 0) selectionModel()->setCurrentIndex(model_->index(row - 1, current_column), QItemSelectionModel::NoUpdate);
+  if (row > 0)
+    selectionModel()->setCurrentIndex(model_->index(row - 1, current_column), QItemSelectionModel::NoUpdate);
 }
 
 QString LibraryGrid::Cell(int column, int row) const {

@@ -44,12 +44,14 @@ QAction* WizardCapturePane::AddMenuAction(const char* name, const char* caption,
   return action;
 }
 
-WizardCapturePane::RowOrderActions WizardCapturePane::AddRowOrderActions(std::function<void()> remove_duplicates,
-                                                                         std::function<void(bool)> sort) {
+WizardCapturePane::RowOrderActions WizardCapturePane::AddRowOrderActions(
+    std::function<void()> remove_duplicates, std::function<void(bool)> sort) {
   RowOrderActions actions;
-  actions.remove_duplicates = AddMenuAction("mnuRemoveDuplicates", "删除重复的行", std::move(remove_duplicates));
+  actions.remove_duplicates =
+      AddMenuAction("mnuRemoveDuplicates", "删除重复的行", std::move(remove_duplicates));
   actions.sort_ascending = AddMenuAction("mnuSortAscending", "根据不同的列的值正序", [sort] { sort(true); });
-  actions.sort_descending = AddMenuAction("mnuSortDescending", "根据不同的列的值倒序", [sort] { sort(false); });
+  actions.sort_descending =
+      AddMenuAction("mnuSortDescending", "根据不同的列的值倒序", [sort] { sort(false); });
   return actions;
 }
 
