@@ -28,6 +28,7 @@
 #include "base/home.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "cli/library_for_change.h"
 #include "cli/output_file.h"
 #include "config/config.h"
 #include "lang/language.h"
@@ -82,10 +83,7 @@ store::ProtocolLibrary OpenForReading(const fs::path& home) {
 // it holds can still be rescued.
 store::ProtocolLibrary OpenForChange(const fs::path& home) {
   store::ProtocolLibrary library(LibraryFile(home));
-  const store::LibraryLoadResult result = library.LoadChecked();
-  if (result.Damaged())
-    Fail("library " + library.File().string() + " is damaged: " + store::LibraryFaultWords(result).details +
-         "; it was not changed");
+  LoadForChange(library);
   return library;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The home's library read for a change by a verb that adds a record to it.
+// The home's library read for a change by every verb that changes it.
 
 #include "store/library.h"
 
