@@ -81,7 +81,9 @@ void ExpectFound(const char* protocol, const TCrcItem& truth, bool lsb_first, in
   ASSERT_NE(same, result.candidates.end())
       << "no candidate for the target; best " << Describe(result.candidates[0]);
   EXPECT_TRUE(HoldsOnFreshCodes(elements, {truth}, *same, lsb_first));
-  if (note == Note::Ok) EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
+  if (note == Note::Ok) {
+    EXPECT_EQ(result.note, DiscoveryNote::Ok) << ListOf(result);
+  }
 }
 
 struct KindCase {
@@ -430,7 +432,7 @@ INSTANTIATE_TEST_SUITE_P(
             "[1, 4, 4] = Flips of CheckSum(4)  0:0 - 0:15  1:8 - 1:31  and 1A3"},
         SummaryCase{"chinese_kind_name", CrcItem(0, {Zone(0, 0, 7)}).Target(0, 8).Constant(0x0F, 2),
                     kChineseLanguageNo, "[0, 8, 8] = \xC7\xF3\xBA\xCD(8)  0:0 - 0:7  xor 0F"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace
 }  // namespace klimavo::analysis

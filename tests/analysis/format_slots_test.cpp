@@ -107,7 +107,9 @@ TEST(FormatSlotsTest, SavingRowsSetsTheKeysSlotsAndStoresTheFirstCodeOnce) {
     EXPECT_FALSE(result.too_many_formats) << c.what;
     EXPECT_EQ(lines[static_cast<std::size_t>(c.key)], c.rows) << c.what;
     EXPECT_EQ(key.Slot, c.slot) << c.what;
-    if (c.key == 0 || c.rows.empty() || c.slot == store::kNoSlot) EXPECT_EQ(key.Slot2, c.slot2) << c.what;
+    if (c.key == 0 || c.rows.empty() || c.slot == store::kNoSlot) {
+      EXPECT_EQ(key.Slot2, c.slot2) << c.what;
+    }
     if (c.slot < store::kFormatSlots) {
       EXPECT_EQ(record.Slots[c.slot].CodeStored, 1) << c.what;
       EXPECT_EQ(record.Slots[c.slot].Code[0], c.first_code_byte) << c.what;

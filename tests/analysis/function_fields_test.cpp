@@ -102,7 +102,9 @@ TEST(FunctionFieldsTest, ExtractionTakesRowSAsStateSAndAtMost32Runs) {
         << c.what;
     EXPECT_EQ(columns[0].Values[static_cast<std::size_t>(c.states)], store::kUnsetValue) << c.what;
     EXPECT_EQ(columns[1].BitPos, 2) << c.what;
-    if (taken < 32) EXPECT_FALSE(columns[static_cast<std::size_t>(taken)].InUse()) << c.what;
+    if (taken < 32) {
+      EXPECT_FALSE(columns[static_cast<std::size_t>(taken)].InUse()) << c.what;
+    }
   }
 }
 

@@ -234,7 +234,9 @@ TEST(ProtocolComparison, ARemoteWithoutDisplayMatchesOnlyItsStoredCodes) {
       ir::BytesToBits(elements, ir::TSSByteArray(code.begin(), code.begin() + 4), lsb_first, bits);
       const Outcome got = Compare(record, Decoded(record, bits));
       EXPECT_EQ(got.match, match);
-      if (!match) EXPECT_EQ(got.step, ComparisonStep::kStoredCode);
+      if (!match) {
+        EXPECT_EQ(got.step, ComparisonStep::kStoredCode);
+      }
     }
   }
 }

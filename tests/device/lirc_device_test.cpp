@@ -42,7 +42,9 @@ TEST(LircDevice, PulseModeDurationsAreOddAndStartAndEndWithAPulse) {
   for (const auto& c : cases) {
     const auto got = PulseModeDurations(c.micros);
     EXPECT_EQ(got, c.expected);
-    if (!got.empty()) EXPECT_EQ(got.size() % 2, 1u);
+    if (!got.empty()) {
+      EXPECT_EQ(got.size() % 2, 1u);
+    }
   }
 }
 

@@ -65,7 +65,9 @@ TEST(Mode2Samples, EncodeAndDecodeEveryKind) {
     const Mode2Sample s = DecodeMode2Sample(c.raw);
     EXPECT_EQ(s.kind, c.kind) << std::hex << c.raw;
     EXPECT_EQ(s.value, c.value) << std::hex << c.raw;
-    if (c.kind != K::kUnknown) EXPECT_EQ(EncodeMode2Sample(c.kind, c.value), c.raw);
+    if (c.kind != K::kUnknown) {
+      EXPECT_EQ(EncodeMode2Sample(c.kind, c.value), c.raw);
+    }
   }
   // A value beyond 24 bits is held at the largest instead of spilling into the kind.
   EXPECT_EQ(EncodeMode2Sample(K::kSpace, 0x12345678), 0x00FFFFFFu);

@@ -77,7 +77,9 @@ TEST(ProgrammingProgress, TextsFollowTheTransfer) {
     EXPECT_EQ(progress.Shown(), c.shown);
     EXPECT_TRUE(progress.Over());
     EXPECT_EQ(progress.Completed(), c.completed);
-    if (c.completed) EXPECT_EQ(progress.Position(), progress.Maximum());  // a late echo still ends at 100 %
+    if (c.completed) {
+      EXPECT_EQ(progress.Position(), progress.Maximum());  // a late echo still ends at 100 %
+    }
     EXPECT_EQ(progress.Picture(), c.picture);
     EXPECT_FALSE(progress.Animating());
   }

@@ -99,8 +99,8 @@ TEST(PulseFeedNameTest, NamesTheHomeByUserAndResolvedPath) {
   EXPECT_NE(PulseFeedName(dir), name);
   // The socket lies in the user's private folder: $XDG_RUNTIME_DIR, else a
   // folder of the user's own in the temporary folder.
-  const auto saved = [](const char* name) {
-    const char* value = std::getenv(name);
+  const auto saved = [](const char* variable) {
+    const char* value = std::getenv(variable);
     return value ? std::optional<std::string>(value) : std::nullopt;
   };
   const std::optional<std::string> tmpdir = saved("TMPDIR"), runtime = saved("XDG_RUNTIME_DIR");

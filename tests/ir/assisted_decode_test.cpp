@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         MissCase{"stray_end", synthetic::StrayEndPulse(kCode4), kCode4, "end pulse", "33 bits"},
         MissCase{"stray_lead_in", synthetic::StrayLeadIn(kCode4), kCode4, "lead-in of 1 pulse",
                  "carry no data"}),
-    [](const testing::TestParamInfo<MissCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<MissCase>& param_info) { return std::string(param_info.param.name); });
 
 TEST(AssistedDecode, SoundBlindReadingIsReturnedUntouched) {
   const TIRIntegerArr ticks = ToTicks(synthetic::CleanFrame(kCode4));

@@ -226,7 +226,9 @@ TEST(CheckPictureFile, LengthFieldAndEntriesMustAddUp) {
   for (const auto& c : cases) {
     PictureFileIntegrity check = CheckPictureFile(c.file);
     EXPECT_EQ(check.fault, c.fault) << c.what;
-    if (c.fault == PictureFault::kEntryPastEnd) EXPECT_EQ(check.entry, 1u) << c.what;
+    if (c.fault == PictureFault::kEntryPastEnd) {
+      EXPECT_EQ(check.entry, 1u) << c.what;
+    }
   }
   EXPECT_EQ(DescribePictureFault(CheckPictureFile(ten_missing)),
             "its length field reads " + std::to_string(good.size()) + " bytes but the file has " +

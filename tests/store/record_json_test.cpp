@@ -222,7 +222,9 @@ TEST(RecordJson, DeepNestingIsRefusedAtThirtyTwoLevels) {
     } catch (const RecordJsonError& e) {
       const std::string what = e.what();
       EXPECT_EQ(what.find("deeper than 32 levels") != std::string::npos, c.too_deep) << what.substr(0, 200);
-      if (c.field != nullptr) EXPECT_EQ(e.field(), c.field) << what.substr(0, 200);
+      if (c.field != nullptr) {
+        EXPECT_EQ(e.field(), c.field) << what.substr(0, 200);
+      }
       EXPECT_LT(what.size(), 400u) << what.substr(0, 200);
     }
   }
@@ -345,7 +347,9 @@ TEST(RecordJson, HostileTextsAreRefusedEarlyWithShortMessages) {
       const std::string what = e.what();
       EXPECT_NE(what.find(c.says), std::string::npos) << c.what << ": " << what.substr(0, 300);
       EXPECT_LT(what.size(), 400u) << c.what << ": " << what.substr(0, 300);
-      if (c.field != nullptr) EXPECT_EQ(e.field(), c.field) << c.what;
+      if (c.field != nullptr) {
+        EXPECT_EQ(e.field(), c.field) << c.what;
+      }
     }
   }
 }

@@ -168,7 +168,9 @@ TEST(HttpFetch, ASharedFolderServesOnlyRegularFiles) {
     const FetchResult result = fetch.get();
     EXPECT_EQ(result.status, c.status) << c.name << ": " << result.detail;
     EXPECT_EQ(result.body, c.body) << c.name;
-    if (!result.ok()) EXPECT_NE(result.detail.find("not a regular file"), std::string::npos) << result.detail;
+    if (!result.ok()) {
+      EXPECT_NE(result.detail.find("not a regular file"), std::string::npos) << result.detail;
+    }
   }
   std::filesystem::remove_all(dir);
 }

@@ -36,7 +36,9 @@ TEST(KeyEditorModel, StateCountEdits) {
     const auto message = model.SetStateCount(0, c.typed);
     EXPECT_EQ(model.StateCount(0), c.count_after) << c.typed;
     ASSERT_EQ(message.has_value(), c.message.has_value()) << c.typed;
-    if (message) EXPECT_EQ(message->text, *c.message) << c.typed;
+    if (message) {
+      EXPECT_EQ(message->text, *c.message) << c.typed;
+    }
   }
 }
 
@@ -94,7 +96,9 @@ TEST(KeyEditorModel, RemovingTheLastKey) {
     const auto message = model.RemoveLastKey();
     EXPECT_EQ(model.KeyCount(), c.keys_after) << c.keys;
     EXPECT_EQ(message.has_value(), c.refused) << c.keys;
-    if (message) EXPECT_EQ(message->text, TextUtf8(language, kTextRemoveRefused));
+    if (message) {
+      EXPECT_EQ(message->text, TextUtf8(language, kTextRemoveRefused));
+    }
   }
 }
 
